@@ -1,0 +1,21 @@
+#include "host/trml_log.h"
+
+#include <locale>
+#include <string>
+
+TRMLLog::TRMLBuf::TRMLBuf(hostfn::TextFunction logFunction) : logFunction_(logFunction) {}
+
+TRMLLog::TRMLBuf::~TRMLBuf() { TRMLBuf::sync(); }
+
+int TRMLLog::TRMLBuf::sync() {
+  const std::string text = str();
+  logFunction_(text.c_str());
+  str(std::string());
+  return 0;
+}
+
+TRMLLog::TRMLLog(hostfn::TextFunction logFunction) : std::ostream(new TRMLBuf(logFunction)) {
+  imbue(std::locale::classic());
+}
+
+TRMLLog::~TRMLLog() { delete rdbuf(); }

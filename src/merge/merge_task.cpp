@@ -1,0 +1,82 @@
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "host/host_services.h"
+#include "merge/append.h"
+#include "merge/paths.h"
+#include "plugin/brindle.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+struct MergeOptions {
+  bool zTransform = false;
+  bool constant = false;
+  bool report = false;
+};
+
+std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
+  return baseName(odd.fileName) + " does not have the same number of data points as " +
+         baseName(first.fileName);
+}
+
+// Applies the options to one result, offers it in the save dialog and saves it with its report.
+// A cancelled dialog drops this result only.
+void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& log) {
+  if (options.constant) result.addConstant();
+  else result.removeConstant();
+  if (options.zTransform) result.zTransformConfounds();
+
+  const auto path = host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
+  if (!path) return;
+  result.save(*path);
+  host::logMessage(log, ">  Saved " + *path);
+  if (options.report) result.writeCorrelations();
+}
+
+}  // namespace
+
+bool brindle::mergeTask(bool withPrimary) {
+  host::logMessage(*logStream, std::string(">  Start merging process of ") +
+                                   (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+  MergeOptions options;
+  options.zTransform = host::flagParameter("ztans");
+  options.constant = host::flagParameter("baseline");
+  options.report = host::flagParameter("allcorr");
+
+  const std::vector<std::string> paths = split(host::stringParameter("sdms2", host::listBufferSize), '\n');
+  if (paths.empty()) throw std::runtime_error("No secondary SDMs available");
+  if (!withPrimary && paths.size() == 1) throw std::runtime_error("Not enough secondary SDMs available");
+
+  std::vector<DesignMatrix> secondaries;
+  secondaries.reserve(paths.size());
+  for (const auto& path : paths) secondaries.push_back(DesignMatrix::load(path));
+
+  const DesignMatrix& first = secondaries.front();
+  for (const auto& secondary : secondaries) {
+    if (secondary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+      host::messageBox(dataPointMismatch(secondary, first));
+      return false;
+    }
+  }
+
+  if (withPrimary) {
+    const DesignMatrix primary = DesignMatrix::load(host::stringParameter("sdm1"));
+    if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+      host::messageBox(dataPointMismatch(primary, first));
+      return false;
+    }
+    // Each result is built when its turn comes, so only one is held at a time; every check that
+    // could reject the task has passed by now, so nothing the user sees depends on it.
+    for (const auto& secondary : secondaries) {
+      DesignMatrix result = concatenate(primary, secondary);
+      finishResult(result, options, *logStream);
+    }
+  } else {
+    DesignMatrix result = first;
+    for (std::size_t i = 1; i < secondaries.size(); ++i) result.append(secondaries[i]);
+    finishResult(result, options, *logStream);
+  }
+  return true;
+}

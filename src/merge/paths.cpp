@@ -1,0 +1,45 @@
+#include "merge/paths.h"
+
+std::string baseName(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string stripExtension(const std::string& text) {
+  const auto dot = text.rfind('.');
+  return dot == std::string::npos ? text : text.substr(0, dot);
+}
+
+std::string insertSuffix(const std::string& path, const std::string& suffix) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos) return path + suffix;
+  std::string result = path;
+  result.insert(dot, suffix);
+  return result;
+}
+
+std::string mergeSuffix(const std::string& thisPath, const std::string& otherPath) {
+  const std::string other = stripExtension(baseName(otherPath));
+  const std::string self = stripExtension(baseName(thisPath));
+  // Walk back over the other's underscores and spaces until the text before one agrees with
+  // the start of this stem; at position 0 both prefixes are empty, so the walk always ends.
+  auto c = other.find_last_of("_ ");
+  while (c != std::string::npos &&
+         (self.size() < c || self.compare(0, c, other, 0, c) != 0)) {
+    c = c == 0 ? std::string::npos : other.find_last_of("_ ", c - 1);
+  }
+  if (c == std::string::npos) return "_" + other;
+  return other.substr(c);
+}
+
+std::vector<std::string> split(const std::string& text, char delimiter) {
+  std::vector<std::string> entries;
+  std::string::size_type start = 0;
+  while (start < text.size()) {
+    auto end = text.find(delimiter, start);
+    if (end == std::string::npos) end = text.size();
+    entries.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return entries;
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// One key-and-value entry of an SDM header, kept with the spacing it had in its file so
+// that a loaded matrix is written back with the same layout. `T` is int32_t for four of
+// the five entries and bool for "IncludesConstant".
+template <typename T>
+struct HeaderEntry {
+  std::string key;     // the key as read, without its colon ("FileVersion"); empty until read
+  T value{};           // the header value
+  int32_t width = 0;   // characters from the start of the key to its value in the file
+  bool present = false;  // the key was found when the file was loaded; only present entries are saved
+};
+
+// The in-memory form of one SDM file: predictors (columns of 32-bit floats, one value per
+// data point) with a name and a display colour each, plus the header of the file.
+//
+// A plain value type: members are public, copies are deep and independent. `red`, `green`,
+// `blue`, `names` and `values` are parallel arrays indexed by predictor; every operation
+// keeps `nrOfPredictors.value` equal to their size. Predictors of interest come first, then
+// the confound block from the 1-based index `firstConfoundPredictor.value`; a constant
+// predictor, when there is one, is the last predictor.
+class DesignMatrix {
+ public:
+  // An empty matrix as the reader starts one: no predictors, no header entry present,
+  // fileVersion -1. Matrices normally come from load() or a copy.
+  DesignMatrix() = default;
+
+  // Reads the SDM file at `path`. Throws OpenFileError "Failed opening for reading: " + path
+  // when it cannot be opened, IOError "Invalid SDM header in " + path for a header that
+  // never ends or impossible counts, and std::invalid_argument "invalid stof argument" /
+  // std::out_of_range "stof argument out of range" for a data field that is no number.
+  static DesignMatrix load(const std::string& path);
+
+  // Sets `fileName` to `path` (first, also when the save fails) and writes the matrix as an
+  // SDM file with CRLF line ends, through a temporary file moved into place. Throws
+  // std::runtime_error "Cannot Create file: " + path when the file cannot be created and
+  // "Cannot write file: " + path when a write fails; the file that stood at `path` stays.
+  void save(const std::string& path);
+
+  // True when the last predictor is constant: non-empty, first value not 0.0, every value
+  // equal to the first (a NaN is never equal).
+  bool hasConstant() const;
+
+  // Inserts one predictor: at the end of the confound block (before a trailing constant)
+  // when `isConfound`, else right before the first confound. Silently refuses a predictor
+  // whose length differs from `nrOfDataPoints.value` and a second constant predictor.
+  void addPredictor(const std::vector<float>& predictorValues, const std::string& name,
+                    int32_t redValue, int32_t greenValue, int32_t blueValue, bool isConfound);
+
+  // Appends the predictor "Constant" (all 1.0, colour 255 255 255) unless the matrix ends in
+  // a constant predictor; marks the matrix as including a constant either way.
+  void addConstant();
+
+  // Removes the trailing constant predictor if there is one; marks the matrix as including
+  // no constant either way.
+  void removeConstant();
+
+  // Appends every predictor of `other` (placed as addPredictor places it, confounds by
+  // `other`'s confound block) when the numbers of data points agree, and in every case
+  // extends `fileName` with the merge suffix built from both file names.
+  void append(const DesignMatrix& other);
+
+  // Standardises in place every non-constant predictor from the 0-based `firstIndex` to the
+  // last: (v - mean) / stdDev, or v - mean when the standard deviation is below the floor.
+  // A negative `firstIndex` transforms nothing.
+  void zTransform(int32_t firstIndex);
+
+  // zTransform(firstConfoundPredictor.value - 1): standardises the confound block.
+  void zTransformConfounds();
+
+  // Writes the CSV report of the absolute correlations between all predictors to
+  // stripExtension(fileName) + ".csv". Throws std::runtime_error "Cannot Create file: " +
+  // report path when it cannot be created and "Cannot write file: " + report path when a
+  // write fails.
+  void writeCorrelations() const;
+
+  std::string fileName;
+  HeaderEntry<int32_t> fileVersion{{}, -1, 0, false};
+  HeaderEntry<int32_t> nrOfPredictors;
+  HeaderEntry<int32_t> nrOfDataPoints;
+  HeaderEntry<bool> includesConstant;
+  HeaderEntry<int32_t> firstConfoundPredictor;
+  std::vector<int32_t> red;
+  std::vector<int32_t> green;
+  std::vector<int32_t> blue;
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;  // predictor-major: values[p][t]
+};
