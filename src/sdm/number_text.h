@@ -13,5 +13,7 @@ void appendFixed(std::string& out, double value, int decimals);
 // leading white space skipped, the longest prefix that forms a number parsed as a double and
 // rounded to float; trailing text ignored. Throws std::invalid_argument "invalid stof argument"
 // when no number starts the text and std::out_of_range "stof argument out of range" when the
-// number lies outside the double range.
+// number lies outside the double range: above it, or so small that the double is zero or an
+// inexact subnormal, as strtod reports ERANGE. Hexadecimal "0x1.8p3" is read too; a NaN's
+// sign is kept, its payload is not.
 float parseFloatField(std::string_view text);

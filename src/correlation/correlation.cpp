@@ -1,0 +1,42 @@
+#include "correlation/correlation.h"
+
+#include <cmath>
+#include <cstdint>
+
+PredictorStats predictorStats(std::span<const float> values) {
+  float sum = 0.0f;
+  for (const float v : values) sum = sum + v;
+  const float mean = sum / static_cast<float>(values.size());
+  float squares = 0.0f;
+  for (const float v : values) {
+    const float d = v - mean;
+    squares = squares + d * d;
+  }
+  // n - 1 on the unsigned 64-bit count: for n = 0 it wraps to 2^64 - 1, which makes the
+  // quotient 0 rather than a division by -1 or by zero.
+  const uint64_t degrees = static_cast<uint64_t>(values.size()) - 1u;
+  return {mean, std::sqrt(squares / static_cast<float>(degrees))};
+}
+
+float correlation(std::span<const float> a, std::span<const float> b) {
+  if (a.size() != b.size()) return 0.0f;
+  const PredictorStats sa = predictorStats(a);
+  const PredictorStats sb = predictorStats(b);
+  // Strict tests: a NaN standard deviation is not below the floor and goes on.
+  if (sa.stdDev < minStdDev || sb.stdDev < minStdDev) return 0.0f;
+  float dot = 0.0f;
+  for (std::size_t i = 0; i < a.size(); ++i) dot = dot + a[i] * b[i];
+  // Here the count is a 32-bit signed number, unlike in predictorStats.
+  const auto n = static_cast<int32_t>(a.size());
+  const float numerator = dot - (sb.mean * sa.mean) * static_cast<float>(n);
+  const float denominator = (sb.stdDev * sa.stdDev) * static_cast<float>(n - 1);
+  return numerator / denominator;
+}
+
+bool isConstantPredictor(std::span<const float> values) {
+  if (values.empty() || values[0] == 0.0f) return false;
+  for (const float v : values) {
+    if (!(v == values[0])) return false;
+  }
+  return true;
+}

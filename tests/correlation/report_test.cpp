@@ -1,0 +1,165 @@
+#include "correlation/report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "correlation/correlation.h"
+#include "sdm/design_matrix.h"
+#include "support/temp_dir.h"
+
+using testing_support::crlf;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+namespace {
+
+using Values = std::vector<float>;
+
+DesignMatrix matrixOf(const std::string& fileName, const std::vector<std::string>& names,
+                      const std::vector<Values>& predictors) {
+  DesignMatrix m;
+  m.fileName = fileName;
+  m.nrOfPredictors.value = static_cast<int32_t>(predictors.size());
+  m.nrOfDataPoints.value = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
+  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
+  m.names = names;
+  m.values = predictors;
+  m.red.assign(predictors.size(), 0);
+  m.green.assign(predictors.size(), 0);
+  m.blue.assign(predictors.size(), 0);
+  return m;
+}
+
+std::string errorOf(const DesignMatrix& m) {
+  try {
+    m.writeCorrelations();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
+}  // namespace
+
+TEST(CorrelationReport, WritesEveryOrderedPairAsAbsoluteValues) {
+  TempDir dir;
+  const DesignMatrix m = matrixOf(dir.file("run1.sdm"), {"up", "down; reversed", "my curve", "Constant"},
+                                  {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
+  m.writeCorrelations();
+  // up with my curve is 0.98198, down with my curve -0.98198; the constant correlates 0.
+  EXPECT_EQ(readFile(dir.file("run1.csv")), crlf(" ; up ; down; reversed ; my curve ; Constant\n"
+                                                 "up ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
+                                                 "down; reversed ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
+                                                 "my curve ; 0.98 ; 0.98 ; 1.00 ; 0.00\n"
+                                                 "Constant ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"));
+}
+
+TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
+  const struct {
+    std::vector<std::string> names;
+    std::vector<Values> predictors;
+    std::string expected;
+  } cases[] = {
+      {{}, {}, "\n"},
+      {{"A"}, {{0.5f, -2.0f, 7.0f}}, " ; A\nA ; 1.00\n"},
+      // One data point: every standard deviation is NaN and so is every correlation.
+      {{"A", "B"}, {{1.0f}, {2.0f}}, " ; A ; B\nA ; nan ; nan\nB ; nan ; nan\n"},
+      // No data points: every standard deviation is 0.
+      {{"A", "B"}, {{}, {}}, " ; A ; B\nA ; 0.00 ; 0.00\nB ; 0.00 ; 0.00\n"},
+      // Different lengths correlate 0.
+      {{"A", "B"}, {{1, 2, 3}, {1, 2}}, " ; A ; B\nA ; 1.00 ; 0.00\nB ; 0.00 ; 1.00\n"},
+      {{"", " "}, {{1, 2}, {2, 1}}, " ;  ;  \n ; 1.00 ; 1.00\n  ; 1.00 ; 1.00\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    matrixOf(dir.file("m.sdm"), c.names, c.predictors).writeCorrelations();
+    EXPECT_EQ(readFile(dir.file("m.csv")), crlf(c.expected)) << c.expected;
+  }
+}
+
+TEST(CorrelationReport, TakesTheHeaderFromNamesAndTheRowsFromTheCount) {
+  TempDir dir;
+  DesignMatrix m = matrixOf(dir.file("m.sdm"), {"A", "B", "C"}, {{1, 2, 3}, {1, 3, 2}, {3, 1, 2}});
+  m.nrOfPredictors.value = 2;
+  m.writeCorrelations();
+  EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A ; B ; C\nA ; 1.00 ; 0.50\nB ; 0.50 ; 1.00\n"));
+}
+
+TEST(CorrelationReport, NamesTheFileAfterTheTextBeforeTheLastPoint) {
+  const struct {
+    std::string sdm, report;
+  } cases[] = {
+      {"run1.sdm", "run1.csv"},
+      {"run1", "run1.csv"},        // no point at all
+      {"a.b.sdm", "a.b.csv"},
+      {"my.data/run1", "my.csv"},  // the only point lies in a folder name
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "my.data");
+    const DesignMatrix m = matrixOf(dir.file(c.sdm), {"A"}, {{1, 2}});
+    EXPECT_EQ(correlationReportPath(m.fileName), dir.file(c.report));
+    m.writeCorrelations();
+    EXPECT_EQ(readFile(dir.file(c.report)), crlf(" ; A\nA ; 1.00\n")) << c.sdm;
+  }
+}
+
+TEST(CorrelationReport, OverwritesAnEarlierReport) {
+  TempDir dir;
+  writeFile(dir.file("m.csv"), std::string(5000, 'z'));
+  const DesignMatrix m = matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}});
+  m.writeCorrelations();
+  m.writeCorrelations();
+  EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A\nA ; 1.00\n"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(CorrelationReport, ThrowsWhenTheFileCannotBeCreated) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() / "m.csv");
+  EXPECT_EQ(errorOf(matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}})), "Cannot Create file: " + dir.file("m.csv"));
+  EXPECT_EQ(errorOf(matrixOf(dir.file("missing/m.sdm"), {"A"}, {{1, 2}})),
+            "Cannot Create file: " + dir.file("missing/m.csv"));
+}
+
+TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
+  std::mt19937 random(7);
+  std::normal_distribution<float> normal;
+  std::vector<Values> predictors(40, Values(300));
+  std::vector<std::string> names;
+  for (std::size_t p = 0; p < predictors.size(); ++p) {
+    for (auto& v : predictors[p]) v = normal(random);
+    if (p % 5 == 1) predictors[p] = predictors[p - 1];
+    if (p % 7 == 3) {
+      for (std::size_t t = 0; t < 300; ++t) predictors[p][t] = predictors[p - 1][t] * 0.1f + predictors[p - 2][t];
+    }
+    names.push_back(std::string(1, 'p') += std::to_string(p));
+  }
+  predictors[11].assign(300, 1.0f);
+  TempDir dir;
+  matrixOf(dir.file("r.sdm"), names, predictors).writeCorrelations();
+
+  // Every ordered pair through correlation(), printed with the C library in the test's locale.
+  std::string expected;
+  for (const auto& name : names) (expected += " ; ") += name;
+  expected += "\r\n";
+  for (std::size_t i = 0; i < predictors.size(); ++i) {
+    expected += names[i];
+    for (std::size_t j = 0; j < predictors.size(); ++j) {
+      char cell[32];
+      std::snprintf(cell, sizeof cell, " ; %.2f",
+                    static_cast<double>(std::fabs(correlation(predictors[i], predictors[j]))));
+      expected += cell;
+    }
+    expected += "\r\n";
+  }
+  EXPECT_EQ(readFile(dir.file("r.csv")), expected);
+}

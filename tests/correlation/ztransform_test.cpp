@@ -1,0 +1,108 @@
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "correlation/correlation.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+using Values = std::vector<float>;
+
+// Predictors of interest first, then the confound block from the 1-based `firstConfound`.
+DesignMatrix matrixOf(const std::vector<Values>& predictors, int32_t firstConfound) {
+  DesignMatrix m;
+  m.fileName = "z.sdm";
+  m.nrOfPredictors.value = static_cast<int32_t>(predictors.size());
+  m.nrOfDataPoints.value = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
+  m.firstConfoundPredictor.value = firstConfound;
+  for (std::size_t p = 0; p < predictors.size(); ++p) {
+    m.names.push_back(std::string(1, 'P') += std::to_string(p + 1));
+    m.red.push_back(1);
+    m.green.push_back(2);
+    m.blue.push_back(3);
+  }
+  m.values = predictors;
+  return m;
+}
+
+std::vector<uint32_t> bitsOf(const Values& values) {
+  std::vector<uint32_t> bits;
+  for (const float v : values) bits.push_back(std::bit_cast<uint32_t>(v));
+  return bits;
+}
+
+const Values interest = {0.5f, -1.25f, 3.0f, 7.5f, 2.0f};
+const Values motion = {0.1f, 0.4f, -0.3f, 0.25f, 0.05f};
+const Values drift = {10.0f, 20.0f, 30.0f, 40.0f, 55.0f};
+const Values zeros = {0, 0, 0, 0, 0};
+const Values tiny = {1.0f, 1.00001f, 1.0f, 1.00001f, 1.0f};
+const Values constant = {1, 1, 1, 1, 1};
+
+}  // namespace
+
+TEST(ZTransformConfounds, StandardisesTheConfoundBlockOnly) {
+  DesignMatrix m = matrixOf({interest, motion, drift, zeros, tiny, constant}, 2);
+  m.zTransformConfounds();
+  EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest));
+  EXPECT_EQ(bitsOf(m.values[5]), bitsOf(constant));
+  EXPECT_EQ(bitsOf(m.values[3]), bitsOf(zeros));
+  for (const std::size_t k : {1u, 2u}) {
+    const PredictorStats stats = predictorStats(m.values[k]);
+    EXPECT_NEAR(stats.mean, 0.0f, 1e-6f) << k;
+    EXPECT_NEAR(stats.stdDev, 1.0f, 1e-6f) << k;
+  }
+  // Below the floor the divisor is 1: only the mean is taken away.
+  const PredictorStats before = predictorStats(tiny);
+  Values expected;
+  for (const float v : tiny) expected.push_back(v - before.mean);
+  EXPECT_EQ(bitsOf(m.values[4]), bitsOf(expected));
+  // Names, colours and the header stay as they were.
+  EXPECT_EQ(m.names, (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5", "P6"}));
+  EXPECT_EQ(m.nrOfPredictors.value, 6);
+  EXPECT_EQ(m.firstConfoundPredictor.value, 2);
+}
+
+TEST(ZTransformConfounds, GivesTheBitsOfSinglePrecision) {
+  // Mean 2 and standard deviation sqrt(2) = 1.41421354f: (1 - 2) / 1.41421354f and back.
+  DesignMatrix m = matrixOf({{1.0f, 3.0f}}, 1);
+  m.zTransformConfounds();
+  EXPECT_EQ(bitsOf(m.values[0]), (std::vector<uint32_t>{0xbf3504f3, 0x3f3504f3}));
+}
+
+TEST(ZTransformConfounds, ChangesNothingWithoutAConfoundBlock) {
+  for (const int32_t first : {4, 0, -5, 100, std::numeric_limits<int32_t>::min()}) {
+    DesignMatrix m = matrixOf({interest, motion, drift}, first);
+    m.zTransformConfounds();
+    EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest)) << first;
+    EXPECT_EQ(bitsOf(m.values[1]), bitsOf(motion)) << first;
+    EXPECT_EQ(bitsOf(m.values[2]), bitsOf(drift)) << first;
+  }
+}
+
+TEST(ZTransform, TreatsANegativeIndexAsPastTheEnd) {
+  DesignMatrix m = matrixOf({interest, motion}, 1);
+  m.zTransform(-1);
+  EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest));
+  EXPECT_EQ(bitsOf(m.values[1]), bitsOf(motion));
+  m.zTransform(0);
+  EXPECT_NEAR(predictorStats(m.values[0]).stdDev, 1.0f, 1e-6f);
+}
+
+TEST(ZTransformConfounds, LeavesNoDataPointsAloneAndTurnsOneIntoNan) {
+  DesignMatrix empty = matrixOf({{}, {}}, 1);
+  empty.zTransformConfounds();
+  EXPECT_TRUE(empty.values[0].empty());
+  // One data point: a single non-zero value is a constant predictor and stays; a zero is
+  // transformed, (0 - 0) / NaN.
+  DesignMatrix single = matrixOf({{2.5f}, {0.0f}, {-0.0f}}, 1);
+  single.zTransformConfounds();
+  EXPECT_EQ(single.values[0][0], 2.5f);
+  EXPECT_TRUE(std::isnan(single.values[1][0]));
+  EXPECT_TRUE(std::isnan(single.values[2][0]));
+}
