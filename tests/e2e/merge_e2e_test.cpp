@@ -201,12 +201,17 @@ TEST_F(MergeEndToEnd, ListFromTheGenericFormMayEndInALineFeed) {
   EXPECT_EQ(result.out, startSec + "\nBrindle>  Saved " + in("two.sdm") + finished);
 }
 
+struct FailureCase;
+void PrintTo(const FailureCase& c, std::ostream* os);
+
 struct FailureCase {
   std::string name;
   std::vector<std::string> args;  // {IN} stands for the input folder
   std::string message;            // on stderr, {IN} for the folder
   bool readsPrimary;
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class MergeFailures : public MergeEndToEnd, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -252,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm", true},
         FailureCase{"MissingPrimary", {"mergeall", "{IN}/nope.sdm", "{IN}/sub01_run1_motion.sdm"},
                     "Error: Failed opening for reading: {IN}/nope.sdm", true}),
-    [](const auto& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 TEST_F(MergeEndToEnd, SaveIntoAMissingFolderStopsWithTheWritersMessage) {
   const std::string target = dir.file("missing/m.sdm");

@@ -1,0 +1,107 @@
+// Tormel, the headless stand-in host: reads the command line, loads the plug-in, and runs its
+// lifecycle once with the host calls answered by HostState.
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/plugin_interface.h"
+#include "host_functions.h"
+#include "host_state.h"
+#include "options.h"
+#include "plugin_loader.h"
+
+namespace {
+
+constexpr int exitDone = 0;
+constexpr int exitTaskFailed = 1;   // execute returned false, or a message box was shown
+constexpr int exitNotRunning = 2;   // not loaded, or initPlugin returned false
+constexpr int exitUsage = 64;
+
+void printLine(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+
+void printMetadata(const tormel::PluginMetadata& data) {
+  printLine(stdout, "Name: " + data.name);
+  printLine(stdout, "Description: " + data.description);
+  printLine(stdout, "Version: " + data.version);
+  printLine(stdout, "Author: " + data.author);
+  printLine(stdout, "Help file: " + data.helpFile);
+  printLine(stdout, "GUI script: " + data.guiScript);
+}
+
+const char* yesNo(bool value) { return value ? "true" : "false"; }
+
+// createPlugin, initPlugin, at most one execute, deletion. Returns the exit status.
+int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& options) {
+  tormel::HostState host(options.host, stdout, stderr);
+  tormel::installHost(&host);
+
+  std::unique_ptr<TRMLPluginInterface> plugin = library.createPlugin();
+  if (!plugin) {
+    host.complain("createPlugin returned no plug-in object");
+    tormel::installHost(nullptr);
+    return exitNotRunning;
+  }
+  const bool initialised = plugin->initPlugin();
+  host.traceLine(std::string("[plugin] initPlugin() -> ") + yesNo(initialised));
+  bool executed = false;
+  if (initialised) {
+    executed = plugin->execute();
+    host.traceLine(std::string("[plugin] execute() -> ") + yesNo(executed));
+    for (const auto& name : options.printParameters) {
+      const auto value = host.parameter(name);
+      printLine(stderr, "[param] " + name + (value ? "=" + *value : " (not set)"));
+    }
+    if (host.busyCursorsShown() != host.busyCursorsStopped()) {
+      host.complain("the busy cursor was shown " + std::to_string(host.busyCursorsShown()) +
+                    " times but stopped " + std::to_string(host.busyCursorsStopped()) + " times");
+    }
+  } else {
+    host.complain("initPlugin returned false: the plug-in does not run in this host");
+  }
+  plugin.reset();
+  host.traceLine("[plugin] deleted");
+  host.endLog();
+  tormel::installHost(nullptr);
+
+  if (!initialised) return exitNotRunning;
+  return executed && !host.messageShown() ? exitDone : exitTaskFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  tormel::Options options;
+  try {
+    options = tormel::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const tormel::UsageError& error) {
+    printLine(stderr, std::string("Tormel: ") + error.what());
+    printLine(stderr, "Try 'Tormel --help'.");
+    return exitUsage;
+  }
+  if (options.help) {
+    std::fputs(tormel::helpText(), stdout);
+    return exitDone;
+  }
+
+  try {
+    const tormel::PluginLibrary library(
+        options.pluginPath.empty() ? tormel::defaultPluginPath() : options.pluginPath);
+    // The host asks for the metadata before it creates the plug-in object.
+    const tormel::PluginMetadata metadata = library.metadata();
+    if (options.info) {
+      printMetadata(metadata);
+      return exitDone;
+    }
+    return runLifecycle(library, options);
+  } catch (const tormel::PluginLoadError& error) {
+    printLine(stderr, std::string("Tormel: ") + error.what());
+    return exitNotRunning;
+  }
+}

@@ -1,0 +1,291 @@
+#include "options.h"
+
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace tormel {
+
+namespace {
+
+// Options that only set a dialog parameter. `value` null: the option takes the text as its
+// argument. New plug-in options belong here (a switch, or an option with a value).
+struct ParameterOption {
+  std::string_view option;
+  const char* parameter;
+  const char* value;
+};
+
+constexpr ParameterOption parameterOptions[] = {
+    {"--task", "task", nullptr},
+    {"--ztrans", "ztans", "1"},
+    {"--baseline", "baseline", "1"},
+    {"--corr", "allcorr", "1"},
+};
+
+// One change of the parameters, applied after the task word's in command-line order.
+struct Edit {
+  bool append;  // --add: a new line of a list; otherwise the whole text
+  std::string name;
+  std::string text;
+};
+
+bool parseWholeInt(std::string_view text, int& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+std::array<int, 3> parseVersion(const std::string& text) {
+  std::array<int, 3> numbers{};
+  std::string_view rest = text;
+  bool ok = true;
+  for (std::size_t i = 0; i < numbers.size() && ok; ++i) {
+    const bool last = i + 1 == numbers.size();
+    const auto dot = rest.find('.');
+    if (last != (dot == std::string_view::npos)) ok = false;
+    else ok = parseWholeInt(rest.substr(0, dot), numbers[i]);
+    if (ok && !last) rest.remove_prefix(dot + 1);
+  }
+  if (!ok) {
+    throw UsageError("--host-version wants three whole numbers like 3.0.0 or 2.8.-1, not \"" +
+                     text + "\"");
+  }
+  return numbers;
+}
+
+std::pair<std::string, std::string> nameAndText(std::string_view option, const std::string& arg) {
+  const auto equals = arg.find('=');
+  if (equals == std::string::npos || equals == 0) {
+    throw UsageError(std::string(option) + " wants NAME=TEXT, not \"" + arg + "\"");
+  }
+  return {arg.substr(0, equals), arg.substr(equals + 1)};
+}
+
+DialogAnswer dialogAnswer(const std::string& arg) {
+  if (arg == "cancel") return std::nullopt;
+  return arg;
+}
+
+std::string joinLines(std::vector<std::string>::const_iterator first,
+                      std::vector<std::string>::const_iterator last) {
+  std::string list;
+  for (auto it = first; it != last; ++it) {
+    if (it != first) list += '\n';
+    list += *it;
+  }
+  return list;
+}
+
+// The parameters of a task word and its files.
+void applyTaskWord(const std::vector<std::string>& words, std::map<std::string, std::string>& parameters) {
+  const std::string& task = words.front();
+  const auto files = words.size() - 1;
+  const auto filesBegin = words.begin() + 1;
+  if (task == "open_sdm") {
+    if (files != 0) throw UsageError("open_sdm takes no files (answer its dialog with --open PATH)");
+  } else if (task == "sdm1corr") {
+    if (files != 1) throw UsageError("sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm");
+    parameters["sdm1"] = words[1];
+  } else if (task == "mergeall") {
+    if (files == 0) throw UsageError("mergeall wants a primary SDM: Tormel mergeall PRIMARY.sdm SECONDARY.sdm...");
+    parameters["sdm1"] = words[1];
+    // Without secondaries "sdms2" stays unset, which the plug-in reads as an empty list.
+    if (files > 1) parameters[listParameter] = joinLines(filesBegin + 1, words.end());
+  } else if (task == "mergesec") {
+    if (files == 0) throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
+    parameters[listParameter] = joinLines(filesBegin, words.end());
+  } else {
+    throw UsageError("unknown task \"" + task +
+                     "\"; the task words are open_sdm, sdm1corr, mergeall and mergesec "
+                     "(--task NAME sends any other name)");
+  }
+  parameters["task"] = task;
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args) {
+  Options options;
+  std::vector<std::string> words;  // the task word and its files
+  std::vector<Edit> edits;
+  bool saveInto = false, cancelAll = false, endOfOptions = false;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (endOfOptions || arg.size() < 2 || arg[0] != '-') {
+      words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      endOfOptions = true;
+      continue;
+    }
+    // "--save=PATH" is the same as "--save PATH".
+    const auto equals = arg.find('=');
+    const std::string option = arg.substr(0, equals);
+    std::optional<std::string> inlineValue;
+    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
+    const auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
+      return args[++i];
+    };
+    const auto noValue = [&] {
+      if (inlineValue) throw UsageError(option + " takes no value");
+    };
+
+    bool known = true;
+    if (option == "--help" || option == "-h") {
+      noValue();
+      options.help = true;
+    } else if (option == "--info") {
+      noValue();
+      options.info = true;
+    } else if (option == "--trace") {
+      noValue();
+      options.host.trace = true;
+    } else if (option == "--plugin") {
+      options.pluginPath = value();
+      if (options.pluginPath.empty()) throw UsageError("--plugin needs a path");
+    } else if (option == "--host-version") {
+      options.host.version = parseVersion(value());
+    } else if (option == "--print-param") {
+      options.printParameters.push_back(value());
+      if (options.printParameters.back().empty()) throw UsageError("--print-param needs a name");
+    } else if (option == "--set") {
+      auto [name, text] = nameAndText(option, value());
+      edits.push_back({false, std::move(name), std::move(text)});
+    } else if (option == "--add") {
+      auto [name, text] = nameAndText(option, value());
+      edits.push_back({true, std::move(name), std::move(text)});
+    } else if (option == "--int") {
+      auto [name, text] = nameAndText(option, value());
+      int number = 0;
+      if (!parseWholeInt(text, number)) {
+        throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
+      }
+      edits.push_back({false, std::move(name), std::move(text)});
+    } else if (option == "--save") {
+      options.host.saveAnswers.push_back(dialogAnswer(value()));
+    } else if (option == "--open") {
+      options.host.openAnswers.push_back(dialogAnswer(value()));
+    } else if (option == "--save-into") {
+      options.host.saveFolder = value();
+      if (options.host.saveFolder.empty()) throw UsageError("--save-into needs a folder");
+      options.host.savePolicy = SavePolicy::intoFolder;
+      saveInto = true;
+    } else if (option == "--cancel-all") {
+      noValue();
+      options.host.savePolicy = SavePolicy::cancel;
+      cancelAll = true;
+    } else {
+      known = false;
+      for (const auto& entry : parameterOptions) {
+        if (entry.option != option) continue;
+        known = true;
+        if (entry.value != nullptr) {
+          noValue();
+          edits.push_back({false, entry.parameter, entry.value});
+        } else {
+          edits.push_back({false, entry.parameter, value()});
+        }
+      }
+    }
+    if (!known) throw UsageError("unknown option \"" + option + "\"");
+  }
+
+  if (saveInto && cancelAll) throw UsageError("--save-into and --cancel-all exclude each other");
+  if (options.help) return options;
+
+  auto& parameters = options.host.parameters;
+  if (!words.empty()) applyTaskWord(words, parameters);
+  for (const auto& edit : edits) {
+    if (edit.append) appendLine(parameters, edit.name, edit.text);
+    else parameters[edit.name] = edit.text;
+  }
+  if (!options.info && parameters.find("task") == parameters.end()) {
+    throw UsageError("no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME");
+  }
+  return options;
+}
+
+const char* helpText() {
+  return R"HELP(Usage: Tormel TASK [FILE...] [OPTION...]
+       Tormel --task NAME [OPTION...]
+       Tormel --info | --help
+
+A headless stand-in for the Tormel host. It loads the plug-in library, answers the plug-in's
+host calls from the command line, and runs the plug-in once: the metadata calls, createPlugin,
+initPlugin, one execute with the dialog parameters given here, then deletes the plug-in object.
+
+Tasks (the first word that is not an option; the words after it are its files):
+  open_sdm                         task=open_sdm; answer its open dialog with --open
+  sdm1corr FILE.sdm                task=sdm1corr, sdm1=FILE.sdm
+  mergeall PRIMARY.sdm SECONDARY.sdm...
+                                   task=mergeall, sdm1=PRIMARY.sdm,
+                                   sdms2=the secondaries, one per line
+  mergesec SECONDARY.sdm...        task=mergesec, sdms2=the secondaries, one per line
+
+Dialog parameters (kept as text; applied after the task word's, in the order given):
+  --task NAME          task=NAME (any name, the empty one included)
+  --set NAME=TEXT      set a parameter to TEXT (repeatable)
+  --int NAME=N         set a parameter to the whole number N
+  --add NAME=TEXT      append TEXT to NAME as a new line ("\n" between lines); NAME=TEXT when
+                       NAME is not set yet
+  --ztrans             ztans=1: z-transform the confound predictors of each result
+  --baseline           baseline=1: give each result a constant predictor (0: remove it)
+  --corr               allcorr=1: write the correlation report of each saved result
+  A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
+  that is not a whole number (blanks around it are fine) reads as 0.
+
+File dialogs:
+  --save PATH          answer the next save dialog with PATH (repeatable: answered in order;
+                       write ./cancel for a file named "cancel")
+  --save cancel        cancel the next save dialog
+  When no --save answer is left, a save dialog is answered
+                       with the path it offers (as a user who presses Save), or
+  --save-into DIR      with the file name it offers, put into DIR, or
+  --cancel-all         cancelled.
+  --open PATH          answer the open dialog with PATH (repeatable: answered in order)
+  --open cancel        cancel the open dialog; with no --open answer left it is cancelled too
+                       (a cancelled dialog writes nothing into the plug-in's buffer)
+
+Host and output:
+  --plugin PATH        the plug-in library (default: libbrindle.so beside this program)
+  --host-version X.Y.Z the version the host reports (default 3.0.0; signed numbers, e.g. 2.8.-1)
+  --info               print the plug-in's six metadata texts and exit; creates no plug-in object
+  --print-param NAME   after execute, print "[param] NAME=VALUE" on standard error
+                       ("[param] NAME (not set)" when it was never set)
+  --trace              print every host call on standard error as "[host] name(arg | arg)",
+                       the file dialogs with their answer: "... -> PATH" or "... -> cancel";
+                       line breaks in arguments show as \n; lifecycle steps as "[plugin] ..."
+  --help               print this text and exit
+  --                   every later word is a file, even when it starts with "-"
+
+Standard output gets the plug-in's log text exactly as the plug-in sent it (each message starts
+with a line feed) and, once the plug-in object has been created, initialised and deleted, one
+final line feed. Standard error gets each message box as one line "[message] TEXT" and the
+host's own complaints as "Tormel: ...". Paths longer than 4095 bytes and lists ("sdms2") longer
+than 65535 bytes do not fit the plug-in's buffers: they are refused with a complaint and read
+as empty (parameters) or as a cancel (dialogs).
+
+Exit status:
+  0   execute returned true and no message box was shown
+  1   execute returned false, or a message box was shown
+  2   the plug-in could not be loaded (or lacks an export), or initPlugin returned false
+  64  wrong command line
+
+Examples:
+  Tormel --info
+  Tormel open_sdm --open data/run1.sdm --print-param sdmfile
+  Tormel sdm1corr data/run1.sdm
+  Tormel mergeall main.sdm motion_run1.sdm motion_run2.sdm --baseline --ztrans --corr --save-into out/
+  Tormel mergesec run1.sdm run2.sdm run3.sdm --save out/runs.sdm
+  Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
+)HELP";
+}
+
+}  // namespace tormel
