@@ -1,7 +1,7 @@
 // sdmgen: writes a realistic single-study design matrix for examples, tests and benchmarks.
 //
 //   sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]
-//                  [--motion] [--confound-prefix TEXT]
+//                  [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
 // scaled to [0, 1]; confounds are slowly drifting random walks like head-motion estimates (in mm
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -75,7 +76,7 @@ std::vector<float> driftPredictor(int points, Random& random) {
 
 int usage() {
   std::fputs("usage: sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]\n"
-             "              [--motion] [--confound-prefix TEXT]\n", stderr);
+             "              [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]\n", stderr);
   return 64;
 }
 
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
   uint64_t seed = 1;
   bool constant = false, motion = false;
   std::string confoundPrefix = "Confound";
+  std::vector<std::string> interestNames;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -96,15 +98,22 @@ int main(int argc, char** argv) {
     else if (arg == "--points" && hasValue) points = std::atoi(argv[++i]);
     else if (arg == "--seed" && hasValue) seed = std::strtoull(argv[++i], nullptr, 10);
     else if (arg == "--confound-prefix" && hasValue) confoundPrefix = argv[++i];
-    else if (arg == "--constant") constant = true;
+    else if (arg == "--interest-names" && hasValue) {
+      std::string list = argv[++i];
+      for (std::size_t start = 0; start <= list.size();) {
+        const auto comma = std::min(list.find(',', start), list.size());
+        interestNames.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+      }
+    } else if (arg == "--constant") constant = true;
     else if (arg == "--motion") motion = true;
     else return usage();
   }
   if (interest < 0 || confounds < 0 || points < 0) return usage();
 
-  static const char* const motionNames[] = {"Translation BV-X [mm]", "Translation BV-Y [mm]",
-                                            "Translation BV-Z [mm]", "Rotation BV-X [deg]",
-                                            "Rotation BV-Y [deg]", "Rotation BV-Z [deg]"};
+  static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
+                                            "Translation Z [mm]", "Rotation X [deg]",
+                                            "Rotation Y [deg]", "Rotation Z [deg]"};
   Random random(seed);
   DesignMatrix m;
   m.fileVersion = {"FileVersion", 1, 24, true};
@@ -113,7 +122,10 @@ int main(int argc, char** argv) {
   m.includesConstant = {"IncludesConstant", false, 24, true};
   m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, 24, true};
   for (int k = 0; k < interest; ++k) {
-    m.addPredictor(taskPredictor(points, k, interest, random), "Condition " + std::to_string(k + 1),
+    const std::string name = static_cast<std::size_t>(k) < interestNames.size()
+                                 ? interestNames[static_cast<std::size_t>(k)]
+                                 : "Condition " + std::to_string(k + 1);
+    m.addPredictor(taskPredictor(points, k, interest, random), name,
                    static_cast<int>(random.next() % 256), static_cast<int>(random.next() % 256),
                    static_cast<int>(random.next() % 256), false);
   }
