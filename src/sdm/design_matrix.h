@@ -31,7 +31,9 @@ class DesignMatrix {
 
   // Reads the SDM file at `path`. Throws OpenFileError "Failed opening for reading: " + path
   // when it cannot be opened, IOError "Invalid SDM header in " + path for a header that
-  // never ends or impossible counts, and std::invalid_argument "invalid stof argument" /
+  // never ends or impossible counts (limits in sdm/sdm_limits.h), IOError "Line too long in "
+  // + path for a names or data line beyond its bound, IOError "Failed reading from: " + path
+  // for a read error, and std::invalid_argument "invalid stof argument" /
   // std::out_of_range "stof argument out of range" for a data field that is no number.
   static DesignMatrix load(const std::string& path);
 
@@ -39,6 +41,7 @@ class DesignMatrix {
   // SDM file with CRLF line ends, through a temporary file moved into place. Throws
   // std::runtime_error "Cannot Create file: " + path when the file cannot be created and
   // "Cannot write file: " + path when a write fails; the file that stood at `path` stays.
+  // Throws std::logic_error, creating nothing, when the arrays are shorter than the counts.
   void save(const std::string& path);
 
   // True when the last predictor is constant: non-empty, first value not 0.0, every value
@@ -48,6 +51,9 @@ class DesignMatrix {
   // Inserts one predictor: at the end of the confound block (before a trailing constant)
   // when `isConfound`, else right before the first confound. Silently refuses a predictor
   // whose length differs from `nrOfDataPoints.value` and a second constant predictor.
+  // A `firstConfoundPredictor.value` outside 1..N+1 (a loaded file may hold one) cannot
+  // move the insertion outside the arrays: the count of predictors kept behind the new one
+  // is clamped to 0..N, so 0 or less inserts at the front and N+2 or more at the end.
   void addPredictor(const std::vector<float>& predictorValues, const std::string& name,
                     int32_t redValue, int32_t greenValue, int32_t blueValue, bool isConfound);
 

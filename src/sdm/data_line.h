@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+// Reads the values of one SDM data line into `row`, one value per predictor
+// (row.size() predictors). The line is taken only when it holds exactly row.size() points
+// ("."), one per value, and row is not empty; otherwise returns false and leaves `row` alone.
+//
+// A value whose blank-delimited token holds no other point is read from that whole token.
+// Values that touch a neighbour with no blank between are cut at fixed distances from the
+// points: the field of value k runs from two characters before its point (from the start of
+// the line for the first) to two characters before the next point (to the end of the line
+// for the last). Each text is converted by parseFloatField, so a field without a number
+// throws std::invalid_argument "invalid stof argument" and one beyond the double range
+// std::out_of_range "stof argument out of range". `points` is scratch storage kept by the
+// caller so that reading many lines allocates nothing.
+bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points);

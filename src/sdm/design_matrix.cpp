@@ -1,0 +1,93 @@
+#include "sdm/design_matrix.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// A column is constant when it is non-empty, its first value is not 0.0 and every value
+// compares equal to the first; a NaN compares equal to nothing, so it never is.
+bool isConstantColumn(const std::vector<float>& column) {
+  if (column.empty() || column[0] == 0.0f) return false;
+  const float first = column[0];
+  return std::all_of(column.begin(), column.end(), [first](float v) { return v == first; });
+}
+
+// Inserts at `index`, or at the end when a broken invariant left `array` shorter than that:
+// a matrix built by hand must not make us write outside an array.
+template <typename T>
+void insertAt(std::vector<T>& array, std::size_t index, T item) {
+  const auto at = std::min(index, array.size());
+  array.insert(array.begin() + static_cast<std::ptrdiff_t>(at), std::move(item));
+}
+
+template <typename T>
+void popBack(std::vector<T>& array) {
+  if (!array.empty()) array.pop_back();
+}
+
+int32_t countOf(const std::vector<std::vector<float>>& values) {
+  return static_cast<int32_t>(values.size());
+}
+
+}  // namespace
+
+bool DesignMatrix::hasConstant() const {
+  return !values.empty() && isConstantColumn(values.back());
+}
+
+void DesignMatrix::addPredictor(const std::vector<float>& predictorValues, const std::string& name,
+                                int32_t redValue, int32_t greenValue, int32_t blueValue,
+                                bool isConfound) {
+  if (static_cast<int64_t>(predictorValues.size()) != nrOfDataPoints.value) return;
+  const bool hadConstant = hasConstant();
+  const bool isConstant = isConstantColumn(predictorValues);
+  if (isConstant && hadConstant) return;
+
+  // k predictors stay behind the new one. A loaded file may name a first confound outside
+  // 1..N+1; clamping k keeps the insertion inside the arrays (a first confound of 0 or less
+  // puts a predictor of interest at the front, one beyond N+1 puts it at the end).
+  const int64_t count = static_cast<int64_t>(values.size());
+  int64_t k = 0;
+  if (isConfound) {
+    k = hadConstant ? 1 : 0;
+  } else {
+    k = static_cast<int64_t>(nrOfPredictors.value) - firstConfoundPredictor.value + 1;
+  }
+  k = std::clamp<int64_t>(k, 0, count);
+  const auto index = static_cast<std::size_t>(count - k);
+
+  insertAt(values, index, predictorValues);
+  insertAt(names, index, name);
+  insertAt(red, index, redValue);
+  insertAt(green, index, greenValue);
+  insertAt(blue, index, blueValue);
+  nrOfPredictors.value = countOf(values);
+  if (!isConfound && firstConfoundPredictor.value < std::numeric_limits<int32_t>::max()) {
+    ++firstConfoundPredictor.value;
+  }
+  if (isConstant) includesConstant.value = true;
+}
+
+void DesignMatrix::addConstant() {
+  if (!hasConstant()) {
+    const auto count = static_cast<std::size_t>(std::max<int32_t>(nrOfDataPoints.value, 0));
+    addPredictor(std::vector<float>(count, 1.0f), "Constant", 255, 255, 255, true);
+  }
+  nrOfPredictors.value = countOf(values);
+  includesConstant.value = true;
+}
+
+void DesignMatrix::removeConstant() {
+  if (hasConstant()) {
+    values.pop_back();
+    popBack(names);
+    popBack(red);
+    popBack(green);
+    popBack(blue);
+  }
+  nrOfPredictors.value = countOf(values);
+  includesConstant.value = false;
+}

@@ -1,0 +1,128 @@
+#include "sdm/sdm_input.h"
+
+#include <cstring>
+#include <limits>
+
+#include "sdm/io_error.h"
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// The white space of the classic locale.
+bool isSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+SdmInput::SdmInput(const std::string& path) : path_(path), buffer_(kBufferSize) {
+  // Binary mode: the reader itself drops the carriage return before a line feed, the same
+  // on every platform.
+  file_.reset(std::fopen(path.c_str(), "rb"));
+  if (!file_) throw OpenFileError("Failed opening for reading: " + path);
+  // Some systems open a folder as a file and fail only on the first read; that is still a
+  // path that cannot be opened for reading.
+  try {
+    refill();
+  } catch (const IOError&) {
+    throw OpenFileError("Failed opening for reading: " + path);
+  }
+}
+
+SdmInput::~SdmInput() = default;
+
+bool SdmInput::refill() {
+  pos_ = 0;
+  end_ = 0;
+  if (exhausted_) return false;
+  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+  if (end_ == 0) {
+    if (std::ferror(file_.get())) throw IOError("Failed reading from: " + path_);
+    exhausted_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool SdmInput::readToken(std::string& token, std::size_t maxStored) {
+  token.clear();
+  int c = peek();
+  while (isSpace(c)) {
+    advance();
+    c = peek();
+  }
+  if (c < 0) return false;
+  bool overlong = false;
+  while (c >= 0 && !isSpace(c)) {
+    if (!overlong) {
+      if (token.size() < maxStored) {
+        token.push_back(static_cast<char>(c));
+      } else {
+        overlong = true;
+        token.clear();
+      }
+    }
+    advance();
+    c = peek();
+  }
+  return true;
+}
+
+SdmInput::Extract SdmInput::readInteger(int32_t& value) {
+  int c = peek();
+  while (isSpace(c)) {
+    advance();
+    c = peek();
+  }
+  bool negative = false;
+  if (c == '+' || c == '-') {
+    negative = c == '-';
+    advance();
+    c = peek();
+  }
+  if (!isDigit(c)) return Extract::failed;
+  // Like a stream, every digit is consumed even when the number has already overflowed.
+  const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min())
+                                 : std::numeric_limits<int32_t>::max();
+  int64_t magnitude = 0;
+  bool overflow = false;
+  while (isDigit(c)) {
+    if (!overflow) {
+      magnitude = magnitude * 10 + (c - '0');
+      overflow = magnitude > limit;
+    }
+    advance();
+    c = peek();
+  }
+  if (overflow) return Extract::failed;
+  value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+  return c < 0 ? Extract::okAtEnd : Extract::ok;
+}
+
+bool SdmInput::readLine(std::string& line, std::size_t maxLength) {
+  line.clear();
+  if (peek() < 0) return false;
+  // One byte more than the bound may be held: the carriage return before the line feed.
+  const std::size_t holdLimit =
+      maxLength < std::numeric_limits<std::size_t>::max() ? maxLength + 1 : maxLength;
+  for (;;) {
+    if (pos_ == end_ && !refill()) break;
+    const char* begin = buffer_.data() + pos_;
+    const std::size_t available = end_ - pos_;
+    const auto* feed = static_cast<const char*>(std::memchr(begin, '\n', available));
+    const std::size_t take = feed ? static_cast<std::size_t>(feed - begin) : available;
+    if (take > holdLimit - line.size()) throw IOError("Line too long in " + path_);
+    line.append(begin, take);
+    pos_ += take;
+    if (feed) {
+      ++pos_;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      break;
+    }
+  }
+  if (line.size() > maxLength) throw IOError("Line too long in " + path_);
+  return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Buffered, locale-free input of one SDM file, read as bytes through a fixed-size buffer.
+// It offers the few extractions the SDM reader needs, each with the rules of an input stream
+// in the classic locale: white space is space, tab, line feed, carriage return, vertical tab
+// and form feed. Owns the open file and closes it when destroyed.
+class SdmInput {
+ public:
+  // Outcome of an integer extraction. `okAtEnd`: a number was read and the file ended right
+  // after it (a stream would be at its end: no longer in a good state, yet the value counts).
+  enum class Extract { ok, okAtEnd, failed };
+
+  // Opens `path` for reading. Throws OpenFileError "Failed opening for reading: " + path when
+  // it cannot be opened or its first bytes cannot be read (a path that names a folder).
+  explicit SdmInput(const std::string& path);
+  ~SdmInput();
+  SdmInput(const SdmInput&) = delete;
+  SdmInput& operator=(const SdmInput&) = delete;
+
+  // The next byte (0..255) without consuming it, or -1 at the end of the file. Throws
+  // IOError "Failed reading from: " + path when the file cannot be read any further.
+  int peek() {
+    if (pos_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(buffer_[pos_]);
+  }
+  // Consumes the byte that peek() returned; call only after peek() returned a byte.
+  void advance() { ++pos_; }
+
+  // Skips white space and consumes the run of other bytes after it. Stores the run in
+  // `token` when it has at most `maxStored` bytes, else leaves `token` empty (an overlong
+  // token is consumed but never held). Returns false when the file ends before a token.
+  bool readToken(std::string& token, std::size_t maxStored);
+
+  // Skips white space, then reads an optional sign and decimal digits into `value`. Fails
+  // (leaving `value` alone) when no digit follows or the number does not fit 32 bits; the
+  // sign and digits read before a failure stay consumed, as a stream would leave them.
+  Extract readInteger(int32_t& value);
+
+  // Reads the rest of the current line into `line` (replacing its content) and consumes the
+  // line feed; a carriage return right before the line feed is dropped. Returns false, with
+  // `line` empty, when the file is already exhausted. Throws IOError "Line too long in " +
+  // path when the line holds more than `maxLength` bytes; no more than that is ever held.
+  bool readLine(std::string& line, std::size_t maxLength);
+
+ private:
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+
+  // Loads the next block of the file into the buffer; false at the end of the file.
+  bool refill();
+
+  std::string path_;
+  std::unique_ptr<std::FILE, FileCloser> file_;
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool exhausted_ = false;
+};

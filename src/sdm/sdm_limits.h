@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The bounds the SDM reader puts on a file, so that a corrupt or hostile file fails fast
+// instead of exhausting memory: counts are checked before anything is allocated, and no line
+// is held beyond a length computed from the counts.
+
+// At most this many predictors (N); a larger "NrOfPredictors:" is an invalid header.
+inline constexpr int64_t kMaxSdmPredictors = int64_t{1} << 20;
+
+// At most this many values in the whole matrix (N x M), and at most this many data points
+// (M) even without predictors; more is an invalid header.
+inline constexpr int64_t kMaxSdmValues = int64_t{1} << 28;
+
+// A header `width` stops growing here; longer runs of blanks after a key are still consumed.
+inline constexpr int32_t kMaxSdmHeaderWidth = 4096;
+
+// Longest data line accepted for N predictors: 64 bytes a value (the writer needs at most
+// 50 for any float) plus 4096. The carriage return before the line feed is not counted.
+constexpr std::size_t sdmDataLineBound(int64_t predictors) {
+  return static_cast<std::size_t>(predictors) * 64 + 4096;
+}
+
+// Longest names line accepted for N predictors: 1 MiB plus 16 KiB a predictor, at most
+// 256 MiB. The carriage return before the line feed is not counted.
+constexpr std::size_t sdmNamesLineBound(int64_t predictors) {
+  const std::size_t bound = (std::size_t{1} << 20) + static_cast<std::size_t>(predictors) * 16384;
+  return bound < (std::size_t{1} << 28) ? bound : (std::size_t{1} << 28);
+}

@@ -1,0 +1,108 @@
+#include "sdm/data_line.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "matrix_text.h"
+#include "sdm/number_text.h"
+
+namespace {
+
+// The plain fixed cut: field k from two characters before its point (the first from the
+// start of the line) to two characters before the next point (the last to the end).
+std::vector<float> fixedCut(const std::string& line) {
+  std::vector<std::size_t> points;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '.') points.push_back(i);
+  }
+  std::vector<float> row;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const std::size_t begin = k == 0 ? 0 : points[k] - 2;
+    const std::size_t end = k + 1 == points.size() ? line.size() : points[k + 1] - 2;
+    row.push_back(parseFloatField(std::string_view(line).substr(begin, end - begin)));
+  }
+  return row;
+}
+
+std::string rowText(const std::vector<float>& row) {
+  std::string out;
+  for (float v : row) {
+    out += ' ';
+    out += sdm_test::floatText(v);
+  }
+  return out;
+}
+
+std::string readText(const std::string& line, std::size_t count) {
+  std::vector<float> row(count, -7.0f);
+  std::vector<std::size_t> points;
+  if (!readDataLine(line, row, points)) return "not taken";
+  return rowText(row);
+}
+
+TEST(DataLine, ReadsTheWritersLayoutExactlyAsTheFixedCutDoes) {
+  // Values with at most two characters before the point, laid out as the writer lays them:
+  // one or two spaces, one more blank for a non-negative value, six decimals.
+  std::mt19937 random(20240611);
+  std::uniform_real_distribution<float> narrow(-9.999999f, 99.999999f);
+  std::uniform_int_distribution<int> columns(1, 12);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<float> row(static_cast<std::size_t>(columns(random)));
+    std::string line;
+    for (std::size_t p = 0; p < row.size(); ++p) {
+      row[p] = narrow(random);
+      line += p == 0 ? " " : "  ";
+      if (row[p] >= 0.0f) line += ' ';
+      appendFixed(line, static_cast<double>(row[p]), 6);
+    }
+    ASSERT_EQ(readText(line, row.size()), rowText(fixedCut(line))) << line;
+  }
+}
+
+TEST(DataLine, CutsAsTheTableSays) {
+  const struct {
+    std::string line;
+    std::size_t count;
+    std::string expected;
+  } cases[] = {
+      {"  12.500000  -0.500000", 2, " 12.5 -0.5"},
+      {"  -10.500000  123.250000", 2, " -10.5 123.25"},  // read whole, not cut
+      {" 1.5-2.5-3.5", 3, " 1.5 -2.5 -3.5"},            // touching: cut two before the point
+      {"12.5-123.25", 2, " 12.5 23.25"},                 // touching and wide: the cut wins
+      {"1.5  -22.5-3.5", 3, " 1.5 22.5 -3.5"},
+      {".5 .25", 2, " 0.5 0.25"},
+      {"..", 2, "invalid"},
+      {" 1.000000  2", 2, "not taken"},
+      {" 1.0 2.0 3.0", 2, "not taken"},
+      {"", 1, "not taken"},
+      {" 1.0", 0, "not taken"},
+      {"\t1.0\t-2.0\r", 2, " 1 -2"},
+      {" 1.0e2x  2.5", 2, " 100 2.5"},
+  };
+  for (const auto& c : cases) {
+    std::string got;
+    try {
+      got = readText(c.line, c.count);
+    } catch (const std::invalid_argument&) {
+      got = "invalid";
+    }
+    EXPECT_EQ(got, c.expected) << '"' << c.line << '"';
+  }
+}
+
+// A line of many points with no blank must still cost linear time.
+TEST(DataLine, ALineOfTouchingValuesIsReadInOnePass) {
+  const std::size_t count = 200000;
+  std::string line;
+  for (std::size_t k = 0; k < count; ++k) line += "-1.5";
+  std::vector<float> row(count);
+  std::vector<std::size_t> points;
+  ASSERT_TRUE(readDataLine(line, row, points));
+  EXPECT_EQ(row.front(), -1.5f);
+  EXPECT_EQ(row.back(), -1.5f);
+}
+
+}  // namespace

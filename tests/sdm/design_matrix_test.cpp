@@ -1,0 +1,219 @@
+#include "sdm/design_matrix.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "matrix_text.h"
+
+namespace {
+
+using sdm_test::joinedNames;
+using sdm_test::makeMatrix;
+
+const std::vector<float> kOnes{1.0f, 1.0f, 1.0f};
+const std::vector<float> kRamp{1.0f, 2.0f, 3.0f};
+
+// Predictors named "K..." are constant (all 1.0); the others are ramps.
+DesignMatrix matrixOf(const std::vector<std::string>& names, int32_t firstConfound) {
+  std::vector<std::vector<float>> columns;
+  for (const auto& name : names) columns.push_back(name[0] == 'K' ? kOnes : kRamp);
+  return makeMatrix(names, columns, 3, firstConfound);
+}
+
+// Every array holds exactly nrOfPredictors entries.
+void expectParallel(const DesignMatrix& m) {
+  const auto n = static_cast<std::size_t>(m.nrOfPredictors.value);
+  EXPECT_EQ(m.values.size(), n);
+  EXPECT_EQ(m.names.size(), n);
+  EXPECT_EQ(m.red.size(), n);
+  EXPECT_EQ(m.green.size(), n);
+  EXPECT_EQ(m.blue.size(), n);
+}
+
+struct PlacementCase {
+  const char* what;
+  std::vector<std::string> names;
+  int32_t firstConfound;
+  std::vector<float> added;
+  bool isConfound;
+  std::string expectedNames;
+  int32_t expectedFirstConfound;
+};
+
+class AddPredictorPlacement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
+  const PlacementCase& c = GetParam();
+  DesignMatrix m = matrixOf(c.names, c.firstConfound);
+  m.addPredictor(c.added, "new", 7, 8, 9, c.isConfound);
+  EXPECT_EQ(joinedNames(m), c.expectedNames);
+  EXPECT_EQ(m.firstConfoundPredictor.value, c.expectedFirstConfound);
+  EXPECT_EQ(m.nrOfPredictors.value, static_cast<int32_t>(c.names.size()) + 1);
+  expectParallel(m);
+  const auto at = static_cast<std::size_t>(std::find(m.names.begin(), m.names.end(), "new") -
+                                           m.names.begin());
+  EXPECT_EQ(sdm_test::describe(makeMatrix({"x"}, {m.values[at]}, 3, 1)),
+            sdm_test::describe(makeMatrix({"x"}, {c.added}, 3, 1)));  // NaN-safe
+  EXPECT_EQ(m.red[at], 7);
+  EXPECT_EQ(m.green[at], 8);
+  EXPECT_EQ(m.blue[at], 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DesignMatrix, AddPredictorPlacement,
+    ::testing::Values(
+        PlacementCase{"interest before constant", {"a", "b", "c", "d", "K"}, 5, kRamp, false,
+                      "a b c d new K", 6},
+        PlacementCase{"confound before constant", {"a", "b", "c", "d", "K"}, 5, kRamp, true,
+                      "a b c d new K", 5},
+        PlacementCase{"interest before confounds", {"a", "c1", "c2", "K"}, 2, kRamp, false,
+                      "a new c1 c2 K", 3},
+        PlacementCase{"confound at end of block", {"a", "c1", "c2", "K"}, 2, kRamp, true,
+                      "a c1 c2 new K", 2},
+        PlacementCase{"interest without confounds", {"a", "b"}, 3, kRamp, false, "a b new", 4},
+        PlacementCase{"confound without constant", {"a", "c1"}, 2, kRamp, true, "a c1 new", 2},
+        PlacementCase{"into empty matrix", {}, 1, kRamp, false, "new", 2},
+        PlacementCase{"zeros are not constant", {"a", "K"}, 2, {0.0f, 0.0f, 0.0f}, true,
+                      "a new K", 2},
+        PlacementCase{"NaN column is not constant", {"a", "K"}, 2, {1.0f, NAN, 1.0f}, true,
+                      "a new K", 2},
+        // A loaded file may name a first confound outside 1..N+1: the index is clamped.
+        PlacementCase{"first confound 0", {"a", "b"}, 0, kRamp, false, "new a b", 1},
+        PlacementCase{"first confound -5", {"a", "b"}, -5, kRamp, false, "new a b", -4},
+        PlacementCase{"first confound N+7", {"a", "b"}, 9, kRamp, false, "a b new", 10}),
+    [](const auto& testInfo) {
+      std::string name = testInfo.param.what;
+      for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      }
+      return name;
+    });
+
+TEST(DesignMatrix, FirstConfoundAtTheLargestIntegerStaysThere) {
+  DesignMatrix m = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
+  m.addPredictor(kRamp, "new", 0, 0, 0, false);
+  EXPECT_EQ(joinedNames(m), "a new");
+  EXPECT_EQ(m.firstConfoundPredictor.value, std::numeric_limits<int32_t>::max());
+}
+
+TEST(DesignMatrix, RefusesAPredictorOfTheWrongLength) {
+  DesignMatrix m = matrixOf({"a", "K"}, 2);
+  const std::string before = sdm_test::describe(m);
+  m.addPredictor({1.0f, 2.0f}, "short", 0, 0, 0, false);
+  m.addPredictor({1.0f, 2.0f, 3.0f, 4.0f}, "long", 0, 0, 0, true);
+  EXPECT_EQ(sdm_test::describe(m), before);
+}
+
+TEST(DesignMatrix, RefusesASecondConstantWhateverItsValue) {
+  DesignMatrix m = matrixOf({"a", "K"}, 2);
+  const std::string before = sdm_test::describe(m);
+  m.addPredictor({2.0f, 2.0f, 2.0f}, "twos", 0, 0, 0, true);
+  m.addPredictor({1.0f, 1.0f, 1.0f}, "ones", 0, 0, 0, false);
+  EXPECT_EQ(sdm_test::describe(m), before);
+}
+
+TEST(DesignMatrix, AConstantOfInterestSetsIncludesConstantThoughItIsNotLast) {
+  DesignMatrix m = matrixOf({"a", "c"}, 2);
+  m.addPredictor({3.0f, 3.0f, 3.0f}, "k", 0, 0, 0, false);
+  EXPECT_EQ(joinedNames(m), "a k c");
+  EXPECT_TRUE(m.includesConstant.value);
+  EXPECT_FALSE(m.hasConstant());
+}
+
+struct ConstantCase {
+  const char* what;
+  std::vector<float> last;
+  bool expected;
+};
+
+TEST(DesignMatrix, HasConstantLooksAtTheLastPredictorsValuesOnly) {
+  const ConstantCase cases[] = {
+      {"all ones", {1.0f, 1.0f, 1.0f}, true},
+      {"all minus two", {-2.0f, -2.0f, -2.0f}, true},
+      {"zeros", {0.0f, 0.0f, 0.0f}, false},
+      {"negative zeros", {-0.0f, -0.0f, -0.0f}, false},
+      {"ramp", {1.0f, 2.0f, 3.0f}, false},
+      {"NaN first", {NAN, 1.0f, 1.0f}, false},
+      {"NaN inside", {1.0f, NAN, 1.0f}, false},
+      {"infinities", {INFINITY, INFINITY, INFINITY}, true},
+  };
+  for (const auto& c : cases) {
+    DesignMatrix m = makeMatrix({"a", "b"}, {kRamp, c.last}, 3, 3);
+    EXPECT_EQ(m.hasConstant(), c.expected) << c.what;
+  }
+  EXPECT_FALSE(makeMatrix({}, {}, 3, 1).hasConstant());
+  EXPECT_FALSE(makeMatrix({"e"}, {{}}, 0, 2).hasConstant());
+}
+
+TEST(DesignMatrix, AddConstantAppendsOneConstantPredictor) {
+  DesignMatrix m = matrixOf({"a", "b"}, 3);
+  m.addConstant();
+  m.addConstant();
+  EXPECT_EQ(joinedNames(m), "a b Constant");
+  EXPECT_EQ(m.values.back(), kOnes);
+  EXPECT_EQ(m.red.back(), 255);
+  EXPECT_EQ(m.green.back(), 255);
+  EXPECT_EQ(m.blue.back(), 255);
+  EXPECT_EQ(m.nrOfPredictors.value, 3);
+  EXPECT_EQ(m.firstConfoundPredictor.value, 3);
+  EXPECT_TRUE(m.includesConstant.value);
+}
+
+TEST(DesignMatrix, AddConstantOnAMatrixEndingInAConstantOnlySetsTheFlag) {
+  DesignMatrix m = matrixOf({"a", "K"}, 2);
+  m.addConstant();
+  EXPECT_EQ(joinedNames(m), "a K");
+  EXPECT_TRUE(m.includesConstant.value);
+  EXPECT_EQ(m.nrOfPredictors.value, 2);
+}
+
+TEST(DesignMatrix, AddConstantWithoutDataPointsAppendsAnEmptyPredictor) {
+  DesignMatrix m = makeMatrix({"a"}, {{}}, 0, 2);
+  m.addConstant();
+  EXPECT_EQ(joinedNames(m), "a Constant");
+  EXPECT_TRUE(m.values.back().empty());
+  EXPECT_FALSE(m.hasConstant());
+  EXPECT_TRUE(m.includesConstant.value);
+}
+
+TEST(DesignMatrix, RemoveConstantRemovesOnlyATrailingConstant) {
+  DesignMatrix withConstant = matrixOf({"a", "c", "K"}, 2);
+  withConstant.includesConstant.value = true;
+  withConstant.removeConstant();
+  EXPECT_EQ(joinedNames(withConstant), "a c");
+  EXPECT_EQ(withConstant.nrOfPredictors.value, 2);
+  EXPECT_EQ(withConstant.firstConfoundPredictor.value, 2);
+  EXPECT_FALSE(withConstant.includesConstant.value);
+  expectParallel(withConstant);
+
+  DesignMatrix without = matrixOf({"K", "a"}, 2);
+  without.includesConstant.value = true;
+  without.removeConstant();
+  EXPECT_EQ(joinedNames(without), "K a");
+  EXPECT_FALSE(without.includesConstant.value);
+}
+
+TEST(DesignMatrix, CopiesAreDeepAndKeepTheHeaderLayout) {
+  DesignMatrix source = matrixOf({"a", "K"}, 2);
+  source.fileName = "dir/source.sdm";
+  source.fileVersion = {"FileVersion", 3, 17, true};
+  source.includesConstant.present = false;
+  DesignMatrix copy = source;
+  EXPECT_EQ(sdm_test::describe(copy), sdm_test::describe(source));
+  EXPECT_EQ(copy.fileName, "dir/source.sdm");
+
+  const std::string before = sdm_test::describe(source);
+  copy.addPredictor(kRamp, "x", 1, 1, 1, false);
+  copy.values[0][0] = 42.0f;
+  copy.fileVersion.width = 3;
+  copy.removeConstant();
+  EXPECT_EQ(sdm_test::describe(source), before);
+}
+
+}  // namespace

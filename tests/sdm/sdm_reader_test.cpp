@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "matrix_text.h"
+#include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
+#include "sdm/sdm_limits.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// The standard header of the tests: values begin in column 25, as in the example file.
+const std::string kHeader =
+    "FileVersion:            1\n"
+    "\n"
+    "NrOfPredictors:         2\n"
+    "NrOfDataPoints:         3\n"
+    "IncludesConstant:       1\n"
+    "FirstConfoundPredictor: 2\n"
+    "\n";
+
+const std::string kStandardHeaderText =
+    "fileVersion FileVersion 24 1\n"
+    "nrOfPredictors NrOfPredictors 24 2\n"
+    "nrOfDataPoints NrOfDataPoints 24 3\n"
+    "includesConstant IncludesConstant 24 1\n"
+    "firstConfoundPredictor FirstConfoundPredictor 24 2\n";
+
+DesignMatrix loadText(const TempDir& dir, const std::string& bytes) {
+  const std::string path = dir.file("in.sdm");
+  writeFile(path, bytes);
+  return DesignMatrix::load(path);
+}
+
+struct ReadCase {
+  const char* what;
+  std::string file;      // written as is (tests choose LF or CRLF)
+  std::string expected;  // describe() of the loaded matrix
+};
+
+class SdmReaderCases : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(SdmReaderCases, LoadsTheExpectedMatrix) {
+  TempDir dir;
+  EXPECT_EQ(sdm_test::describe(loadText(dir, GetParam().file)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SdmReader, SdmReaderCases,
+    ::testing::Values(
+        ReadCase{"ExampleWithLineFeedsOnly",
+                 kHeader + "255 0 0   255 255 255\n\"Motion\" \"Constant\"\n"
+                           "  0.250000   1.000000\n -0.500000   1.000000\n  1.000000   1.000000\n",
+                 kStandardHeaderText +
+                     "colours 255,0,0 255,255,255\nnames [Motion] [Constant]\n"
+                     "values 0.25 -0.5 1\nvalues 1 1 1\n"},
+        ReadCase{"HeaderInAnyOrderWithTabsAndLineBreaks",
+                 "NrOfDataPoints:\t1  IncludesConstant: 0\nNrOfPredictors:\t\t1\n"
+                 "FileVersion:\n  3 FirstConfoundPredictor:  2\n1 2 3\n\"x\"\n 1.500000\n",
+                 "fileVersion FileVersion 12 3\n"
+                 "nrOfPredictors NrOfPredictors 17 1\n"
+                 "nrOfDataPoints NrOfDataPoints 16 1\n"
+                 "includesConstant IncludesConstant 18 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 25 2\n"
+                 "colours 1,2,3\nnames [x]\nvalues 1.5\n"},
+        ReadCase{"SkipsUnknownHeaderKeysAndStrayWords",
+                 "Unknown: 7 words here NrOfPredictors: 1 Other: -3 NrOfDataPoints: 1 "
+                 "ResolutionX: 12 FirstConfoundPredictor: 2\n1 2 3\n\"x\"\n 2.000000\n",
+                 "fileVersion absent -1\n"
+                 "nrOfPredictors NrOfPredictors 16 1\n"
+                 "nrOfDataPoints NrOfDataPoints 16 1\n"
+                 "includesConstant absent 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 24 2\n"
+                 "colours 1,2,3\nnames [x]\nvalues 2\n"},
+        ReadCase{"ARepeatedKeyOverwritesTheEarlierOne",
+                 "NrOfPredictors: 5 NrOfDataPoints: 1 NrOfPredictors:  1 "
+                 "FirstConfoundPredictor: 2\n1 2 3\n\"x\"\n 2.000000\n",
+                 "fileVersion absent -1\n"
+                 "nrOfPredictors NrOfPredictors 17 1\n"
+                 "nrOfDataPoints NrOfDataPoints 16 1\n"
+                 "includesConstant absent 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 24 2\n"
+                 "colours 1,2,3\nnames [x]\nvalues 2\n"},
+        ReadCase{"KeysAreCaseSensitiveAndNeedTheirColon",
+                 "nrofpredictors: 9 NrOfPredictors 9 NrOfPredictors: 1 NrOfDataPoints: 0 "
+                 "FirstConfoundPredictor: 2\n\"x\"\n",
+                 "fileVersion absent -1\n"
+                 "nrOfPredictors NrOfPredictors 16 1\n"
+                 "nrOfDataPoints NrOfDataPoints 16 0\n"
+                 "includesConstant absent 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 24 2\n"
+                 "colours 0,0,0\nnames [x]\nvalues\n"},
+        ReadCase{"ColoursMaySpreadOverLinesAndExtraOnesAreIgnored",
+                 kHeader + "255\n0 0\n\n  255 255\t255 7 8\n\"a\" \"b\"\n" +
+                     " 1.000000  2.000000\n 3.000000  4.000000\n 5.000000  6.000000\n",
+                 kStandardHeaderText +
+                     "colours 255,0,0 255,255,255\nnames [a] [b]\nvalues 1 3 5\nvalues 2 4 6\n"},
+        ReadCase{"MissingColoursStayZero",
+                 kHeader + "1 2 3 4\n\"a\" \"b\"\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,0,0\nnames [a] [b]\nvalues 0 0 0\nvalues 0 0 0\n"},
+        ReadCase{"ColoursStopAtANonInteger",
+                 kHeader + "1 2 x 4 5 6\n\"a\" \"b\"\n",
+                 kStandardHeaderText +
+                     "colours 1,2,0 0,0,0\nnames [a] [b]\nvalues 0 0 0\nvalues 0 0 0\n"},
+        ReadCase{"MissingNamesAreNoNameAndExtraNamesAreIgnored",
+                 kHeader + "1 2 3 4 5 6\n\"a\"\n 1.000000  2.000000\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [NoName]\nvalues 1 0 0\nvalues 2 0 0\n"},
+        ReadCase{"NamesAreTheTextsBetweenPairsOfQuotes",
+                 kHeader + "1 2 3 4 5 6\nx\"a b\"junk\"\"\"c\" \"d\"\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a b] []\nvalues 0 0 0\nvalues 0 0 0\n"},
+        ReadCase{"ANamesLineWithoutQuotesMakesTheNextLineTheNamesLine",
+                 kHeader + "1 2 3 4 5 6 9\n\"a\" \"b\"\n 1.000000  2.000000\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 1 0 0\nvalues 2 0 0\n"},
+        ReadCase{"OnlyOneRetryForTheNamesLine",
+                 kHeader + "1 2 3 4 5 6\nMotion Constant\n 1.000000  2.000000\n"
+                           " 3.000000  4.000000\n 5.000000  6.000000\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [NoName] [NoName]\nvalues 3 5 0\nvalues 4 6 0\n"},
+        ReadCase{"DataLinesWithTheWrongCountOfPointsAreZero",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n 1.000000  2\n\n 3.5 4.5 5.5\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 0 0 0\nvalues 0 0 0\n"},
+        ReadCase{"AnEmptyLineUsesUpADataPoint",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n\r\n 1.000000  2.000000\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 0 1 0\nvalues 0 2 0\n"},
+        ReadCase{"ValuesCloseToTheirNeighbourAreCutTwoBeforeThePoint",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n  12.500000  -0.500000\n"
+                           "1.5-2.5\n7.2519.75\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 12.5 1.5 7.25\n"
+                     "values -0.5 -2.5 19.75\n"},
+        ReadCase{"WideValuesAreReadWhole",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n  -10.500000  123.250000\n"
+                           "  123456.000000 -99999.5\n\t1.5e3\t-2.5E-2\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues -10.5 123456 1500\n"
+                     "values 123.25 -99999.5 -0.025\n"},
+        ReadCase{"LinesAfterTheLastDataPointAreIgnored",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n 1.0 2.0\n 3.0 4.0\n 5.0 6.0\nx.y\n",
+                 kStandardHeaderText +
+                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 1 3 5\nvalues 2 4 6\n"},
+        ReadCase{"AFileEndingAfterItsHeaderLoadsEmpty",
+                 "NrOfPredictors: 1 NrOfDataPoints: 2 FirstConfoundPredictor: 2",
+                 "fileVersion absent -1\n"
+                 "nrOfPredictors NrOfPredictors 16 1\n"
+                 "nrOfDataPoints NrOfDataPoints 16 2\n"
+                 "includesConstant absent 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 24 2\n"
+                 "colours 0,0,0\nnames [NoName]\nvalues 0 0\n"},
+        ReadCase{"ZeroPredictors",
+                 "NrOfPredictors: 0 NrOfDataPoints: 2 FirstConfoundPredictor: 1\r\n\r\n\r\n\r\n"
+                 "\r\n\r\n",
+                 "fileVersion absent -1\n"
+                 "nrOfPredictors NrOfPredictors 16 0\n"
+                 "nrOfDataPoints NrOfDataPoints 16 2\n"
+                 "includesConstant absent 0\n"
+                 "firstConfoundPredictor FirstConfoundPredictor 24 1\n"
+                 "colours\nnames\n"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.what); });
+
+TEST(SdmReader, AValueOnTheLineAfterItsKeyCountsOnlyTheBlanksBeforeTheLineEnd) {
+  TempDir dir;
+  const DesignMatrix m = loadText(
+      dir, crlf("NrOfPredictors: \t\n 1\nNrOfDataPoints:\n0\nFirstConfoundPredictor:\n\n2\n\"x\"\n"));
+  EXPECT_EQ(m.nrOfPredictors.width, 17);
+  EXPECT_EQ(m.nrOfDataPoints.width, 15);
+  EXPECT_EQ(m.firstConfoundPredictor.width, 23);
+  EXPECT_EQ(m.firstConfoundPredictor.value, 2);
+  EXPECT_EQ(m.names, std::vector<std::string>{"x"});
+}
+
+TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
+  TempDir dir;
+  const DesignMatrix m = loadText(dir, std::string(200000, 'x') + " FileVersion:" +
+                                           std::string(10000, ' ') +
+                                           "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
+                                           "FirstConfoundPredictor: 1\n\n\n");
+  EXPECT_EQ(m.fileVersion.value, 4);
+  EXPECT_EQ(m.fileVersion.width, kMaxSdmHeaderWidth);
+}
+
+TEST(SdmReader, ZeroPredictorsWithTheMostDataPointsAllocateNothing) {
+  TempDir dir;
+  const DesignMatrix m =
+      loadText(dir, "NrOfPredictors: 0 NrOfDataPoints: 268435456 FirstConfoundPredictor: 1\n");
+  EXPECT_EQ(m.nrOfDataPoints.value, 268435456);
+  EXPECT_TRUE(m.values.empty());
+}
+
+TEST(SdmReader, MissingFileThrowsOpenFileErrorWithThePath) {
+  TempDir dir;
+  const std::string path = dir.file("missing.sdm");
+  try {
+    DesignMatrix::load(path);
+    FAIL() << "no exception";
+  } catch (const OpenFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + path);
+  }
+  try {
+    DesignMatrix::load(dir.path().string());
+    FAIL() << "no exception";
+  } catch (const OpenFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + dir.path().string());
+  }
+}
+
+struct FailCase {
+  const char* what;
+  std::string file;
+  std::string messagePrefix;  // the path follows
+};
+
+class SdmReaderFailures : public ::testing::TestWithParam<FailCase> {};
+
+TEST_P(SdmReaderFailures, ThrowsIOErrorNamingThePath) {
+  TempDir dir;
+  const std::string path = dir.file("bad.sdm");
+  writeFile(path, GetParam().file);
+  try {
+    DesignMatrix::load(path);
+    FAIL() << "no exception";
+  } catch (const IOError& e) {
+    EXPECT_EQ(std::string(e.what()), GetParam().messagePrefix + path);
+  }
+}
+
+const std::string kInvalid = "Invalid SDM header in ";
+const std::string kTooLong = "Line too long in ";
+
+INSTANTIATE_TEST_SUITE_P(
+    SdmReader, SdmReaderFailures,
+    ::testing::Values(
+        FailCase{"EmptyFile", "", kInvalid},
+        FailCase{"NoFirstConfoundPredictor", "NrOfPredictors: 1\nNrOfDataPoints: 1\n\n1 2 3\n",
+                 kInvalid},
+        FailCase{"FirstConfoundPredictorWithoutValue",
+                 "NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor:\n", kInvalid},
+        FailCase{"FirstConfoundPredictorNotANumber",
+                 "NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor: x\n\"a\"\n",
+                 kInvalid},
+        FailCase{"ValueNotANumber", "NrOfPredictors: two FirstConfoundPredictor: 1\n", kInvalid},
+        FailCase{"ValueBeyond32Bits",
+                 "NrOfPredictors: 4294967297 NrOfDataPoints: 1 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"IncludesConstantNotZeroOrOne",
+                 "NrOfPredictors: 1 NrOfDataPoints: 1 IncludesConstant: 2 "
+                 "FirstConfoundPredictor: 2\n",
+                 kInvalid},
+        FailCase{"MissingNrOfPredictors", "NrOfDataPoints: 1 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"MissingNrOfDataPoints", "NrOfPredictors: 1 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"NegativeNrOfPredictors",
+                 "NrOfPredictors: -1 NrOfDataPoints: 1 FirstConfoundPredictor: 1\n", kInvalid},
+        FailCase{"NegativeNrOfDataPoints",
+                 "NrOfPredictors: 1 NrOfDataPoints: -1 FirstConfoundPredictor: 1\n", kInvalid},
+        FailCase{"MoreThan2To28Values",
+                 "NrOfPredictors: 16385 NrOfDataPoints: 16384 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"HugeCountsBothWays",
+                 "NrOfPredictors: 2147483647 NrOfDataPoints: 2147483647 "
+                 "FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"TooManyDataPointsWithoutPredictors",
+                 "NrOfPredictors: 0 NrOfDataPoints: 268435457 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"TooManyPredictorsWithoutData",
+                 "NrOfPredictors: 1048577 NrOfDataPoints: 0 FirstConfoundPredictor: 1\n",
+                 kInvalid},
+        FailCase{"NamesLineBeyondItsBound",
+                 kHeader + "1 2 3 4 5 6\n\"" + std::string(sdmNamesLineBound(2), 'n') + "\"\n",
+                 kTooLong},
+        FailCase{"DataLineBeyondItsBound",
+                 kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n" + std::string(sdmDataLineBound(2), ' ') +
+                     "1.0 2.0\n",
+                 kTooLong}),
+    [](const auto& testInfo) { return std::string(testInfo.param.what); });
+
+TEST(SdmReader, LinesUpToTheirBoundsAreRead) {
+  TempDir dir;
+  const std::string longName(sdmNamesLineBound(2) - 6, 'n');
+  std::string dataLine = " 1.0 2.0";
+  dataLine.insert(0, sdmDataLineBound(2) - dataLine.size(), ' ');
+  const DesignMatrix m = loadText(dir, kHeader + "1 2 3 4 5 6\n\"" + longName + "\" \"b\"\r\n" +
+                                           dataLine + "\r\n");
+  EXPECT_EQ(m.names[0], longName);
+  EXPECT_EQ(m.values[0][0], 1.0f);
+  EXPECT_EQ(m.values[1][0], 2.0f);
+}
+
+struct NumberFailCase {
+  const char* what;
+  std::string line;
+  std::string message;
+};
+
+TEST(SdmReader, DataFieldsWithoutANumberThrowTheConversionErrors) {
+  const NumberFailCase cases[] = {
+      {"letters", " x.5  1.0", "invalid stof argument"},
+      {"bare point", " 1.0  .", "invalid stof argument"},
+      {"beyond double", " 1.0e999  1.0", "stof argument out of range"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    const std::string path = dir.file("numbers.sdm");
+    writeFile(path, kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n" + c.line + "\n");
+    try {
+      DesignMatrix::load(path);
+      ADD_FAILURE() << c.what << ": no exception";
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
+    } catch (const std::out_of_range& e) {
+      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
+    }
+  }
+}
+
+// A file of gigabytes (sparse: it costs no disk) with a valid header and then no line end
+// must fail at the line bound, not be read whole into memory.
+TEST(SdmReader, AHugeFileWithoutLineEndsFailsAtTheLineBound) {
+  TempDir dir;
+  const std::string cases[] = {
+      kHeader,                                      // the names line never ends
+      kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n 1.0",  // a data line never ends
+  };
+  for (const auto& start : cases) {
+    const std::string path = dir.file("huge.sdm");
+    writeFile(path, start);
+    std::filesystem::resize_file(path, std::uintmax_t{3} << 30);
+    try {
+      DesignMatrix::load(path);
+      ADD_FAILURE() << "no exception";
+    } catch (const IOError& e) {
+      EXPECT_EQ(std::string(e.what()), kTooLong + path);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "matrix_text.h"
+#include "sdm/design_matrix.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using sdm_test::makeMatrix;
+using testing_support::crlf;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+std::string savedText(DesignMatrix m) {
+  TempDir dir;
+  const std::string path = dir.file("out.sdm");
+  m.save(path);
+  EXPECT_EQ(m.fileName, path);
+  return readFile(path);
+}
+
+const std::string kHeaderText =
+    "FileVersion:            1\n"
+    "\n"
+    "NrOfPredictors:         2\n"
+    "NrOfDataPoints:         3\n"
+    "IncludesConstant:       0\n"
+    "FirstConfoundPredictor: 2\n"
+    "\n";
+
+DesignMatrix twoPredictors() {
+  return makeMatrix({"Motion", "Drift"}, {{0.25f, -0.5f, 1.0f}, {0.5f, 1.5f, 2.5f}}, 3, 2);
+}
+
+TEST(SdmWriter, WritesTheLayoutWithCrlfLineEnds) {
+  EXPECT_EQ(savedText(twoPredictors()),
+            crlf(kHeaderText + "0 1 2   1 2 3\n\"Motion\" \"Drift\"\n"
+                               "  0.250000   0.500000\n -0.500000   1.500000\n"
+                               "  1.000000   2.500000\n"));
+}
+
+TEST(SdmWriter, AddConstantShowsInHeaderColoursNamesAndData) {
+  DesignMatrix m = twoPredictors();
+  m.addConstant();
+  EXPECT_EQ(savedText(m),
+            crlf("FileVersion:            1\n\n"
+                 "NrOfPredictors:         3\n"
+                 "NrOfDataPoints:         3\n"
+                 "IncludesConstant:       1\n"
+                 "FirstConfoundPredictor: 2\n\n"
+                 "0 1 2   1 2 3   255 255 255\n\"Motion\" \"Drift\" \"Constant\"\n"
+                 "  0.250000   0.500000   1.000000\n -0.500000   1.500000   1.000000\n"
+                 "  1.000000   2.500000   1.000000\n"));
+}
+
+TEST(SdmWriter, WritesOnlyPresentEntriesPaddedToTheirWidth) {
+  DesignMatrix m = makeMatrix({"a"}, {{1.0f}}, 1, 2);
+  m.fileVersion.present = false;
+  m.includesConstant.present = false;
+  m.nrOfPredictors.width = 16;        // one tab in the loaded file
+  m.nrOfDataPoints.width = 15;        // the value stood on the next line
+  m.firstConfoundPredictor.width = 0;  // built by hand
+  m.nrOfPredictors.key = "NrOfPredictors";
+  EXPECT_EQ(savedText(m), crlf("NrOfPredictors: 1\n"
+                               "NrOfDataPoints: 1\n"
+                               "FirstConfoundPredictor: 2\n\n"
+                               "0 1 2\n\"a\"\n  1.000000\n"));
+}
+
+TEST(SdmWriter, ATabSeparatedHeaderIsWrittenWithOneSpacePerTab) {
+  TempDir dir;
+  const std::string in = dir.file("tabs.sdm");
+  writeFile(in, "FileVersion:\t3\nNrOfPredictors:\t\t1\nNrOfDataPoints:\t1\nIncludesConstant:\t0\n"
+                "FirstConfoundPredictor:\t2\n1 2 3\n\"a\"\n 1.000000\n");
+  DesignMatrix m = DesignMatrix::load(in);
+  EXPECT_EQ(savedText(m), crlf("FileVersion: 3\n\nNrOfPredictors:  1\nNrOfDataPoints: 1\n"
+                               "IncludesConstant: 0\nFirstConfoundPredictor: 2\n\n"
+                               "1 2 3\n\"a\"\n  1.000000\n"));
+}
+
+TEST(SdmWriter, FormatsValuesInTheirColumns) {
+  const struct {
+    float value;
+    std::string first;   // the whole line when the value is the only predictor
+    std::string second;  // the text after " 0.000000" when it is the second predictor
+  } cases[] = {
+      {-0.5f, " -0.500000", "  -0.500000"},
+      {0.5f, "  0.500000", "   0.500000"},
+      {1.23456789f, "  1.234568", "   1.234568"},
+      {-0.0f, "  -0.000000", "   -0.000000"},
+      {100.0f, "  100.000000", "   100.000000"},
+      {-10.0f, " -10.000000", "  -10.000000"},
+      {1e-7f, "  0.000000", "   0.000000"},
+      {NAN, " nan", "  nan"},
+      {INFINITY, "  inf", "   inf"},
+      {-INFINITY, " -inf", "  -inf"},
+  };
+  for (const auto& c : cases) {
+    DesignMatrix one = makeMatrix({"v"}, {{c.value}}, 1, 2);
+    DesignMatrix two = makeMatrix({"z", "v"}, {{0.0f}, {c.value}}, 1, 3);
+    const std::string oneText = savedText(one);
+    const std::string twoText = savedText(two);
+    EXPECT_EQ(oneText.substr(oneText.rfind("\"\r\n") + 3), c.first + "\r\n") << c.first;
+    EXPECT_EQ(twoText.substr(twoText.rfind("\"\r\n") + 3), "  0.000000" + c.second + "\r\n")
+        << c.second;
+  }
+}
+
+TEST(SdmWriter, ZeroPredictorsGiveEmptyColourNamesAndDataLines) {
+  EXPECT_EQ(savedText(makeMatrix({}, {}, 2, 1)),
+            crlf("FileVersion:            1\n\nNrOfPredictors:         0\n"
+                 "NrOfDataPoints:         2\nIncludesConstant:       0\n"
+                 "FirstConfoundPredictor: 1\n\n\n\n\n\n"));
+}
+
+TEST(SdmWriter, RefusesAMatrixWhoseArraysAreShorterThanItsHeaderSays) {
+  TempDir dir;
+  DesignMatrix m = twoPredictors();
+  m.values[1].pop_back();
+  EXPECT_THROW(m.save(dir.file("broken.sdm")), std::logic_error);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("broken.sdm")));
+}
+
+TEST(SdmWriter, APathThatCannotBeCreatedThrowsCannotCreateFile) {
+  TempDir dir;
+  const std::string paths[] = {dir.file("missing/out.sdm"), dir.path().string()};
+  for (const auto& path : paths) {
+    DesignMatrix m = twoPredictors();
+    try {
+      m.save(path);
+      ADD_FAILURE() << "no exception for " << path;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + path);
+    }
+    EXPECT_EQ(m.fileName, path);
+  }
+}
+
+// A child process with a small file-size limit saves a matrix far larger than the limit: the
+// save must fail with "Cannot write file: " and leave the old file and no temporary behind.
+TEST(SdmWriter, AFailedWriteThrowsAndKeepsTheOldFile) {
+  TempDir dir;
+  const std::string path = dir.file("target.sdm");
+  writeFile(path, "old content");
+  std::vector<std::vector<float>> columns(50, std::vector<float>(2000, 1.5f));
+  DesignMatrix m = makeMatrix(std::vector<std::string>(50, "p"), columns, 2000, 51);
+
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(channel[0]);
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 * 1024, 64 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    std::string message = "saved";
+    try {
+      m.save(path);
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    const auto written = ::write(channel[1], message.data(), message.size());
+    ::_exit(written == static_cast<ssize_t>(message.size()) ? 0 : 1);
+  }
+  ::close(channel[1]);
+  std::string message;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) {
+    message.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(channel[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  EXPECT_EQ(message, "Cannot write file: " + path);
+  EXPECT_EQ(readFile(path), "old content");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"target.sdm"});
+}
+
+}  // namespace
