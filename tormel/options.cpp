@@ -24,6 +24,8 @@ constexpr ParameterOption parameterOptions[] = {
     {"--ztrans", "ztans", "1"},
     {"--baseline", "baseline", "1"},
     {"--corr", "allcorr", "1"},
+    {"--plot", "corrplot", "1"},
+    {"--warn", "corrwarn", nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -238,6 +240,9 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --ztrans             ztans=1: z-transform the confound predictors of each result
   --baseline           baseline=1: give each result a constant predictor (0: remove it)
   --corr               allcorr=1: write the correlation report of each saved result
+  --plot               corrplot=1: write a heatmap (.svg) beside every correlation report
+  --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
+                       absolute correlation reaches THRESHOLD (such as 0.8), strongest first
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 

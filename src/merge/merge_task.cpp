@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "correlation/report_extras.h"
 #include "host/host_services.h"
 #include "merge/append.h"
 #include "merge/paths.h"
@@ -14,6 +15,7 @@ struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
+  ReportExtrasReader reportExtras;  // heatmap and flagged pairs, read with the first report
 };
 
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
@@ -23,7 +25,7 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
 // A cancelled dialog drops this result only.
-void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& log) {
+void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
   if (options.constant) result.addConstant();
   else result.removeConstant();
   if (options.zTransform) result.zTransformConfounds();
@@ -32,7 +34,9 @@ void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& lo
   if (!path) return;
   result.save(*path);
   host::logMessage(log, ">  Saved " + *path);
-  if (options.report) result.writeCorrelations();
+  if (!options.report) return;
+  result.writeCorrelations();
+  writeReportExtras(result, options.reportExtras.get(), log);
 }
 
 }  // namespace

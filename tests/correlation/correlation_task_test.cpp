@@ -71,6 +71,8 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const Calls calls = runTask(dir.file("run1.sdm"));
   EXPECT_EQ(calls, (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
                           "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
+                          // The optional heatmap and flagged pairs are asked for last.
+                          "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
                           "tmStopBusyCursor()"}));
   EXPECT_EQ(readFile(dir.file("run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("run1.sdm")), sdm);

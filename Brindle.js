@@ -1,0 +1,207 @@
+// Brindle.js: the dialog of the Brindle plug-in.
+//
+// The host loads this file beside the plug-in library, evaluates it, and then calls
+// buildBrindleDialog(host) once when the user opens the plug-in. The script keeps the user's
+// choices in its widgets; an action button hands them to the plug-in as named dialog parameters
+// and then runs the plug-in, which answers in the host's log pane and message boxes.
+//
+// The script is plain ECMAScript 5 (no arrow functions, let/const or template strings), so any
+// scripting engine the host embeds can run it.
+//
+// ---------------------------------------------------------------------------------------------
+// The host scripting interface: the one object `host` passed to buildBrindleDialog.
+//
+// Dialog parameters (named values that the plug-in reads and writes; names are case-sensitive):
+//   host.getStringParameter(name)        -> the text, "" when the parameter was never set
+//   host.setStringParameter(name, text)  stores a text
+//   host.getIntParameter(name)           -> the integer, 0 when the parameter was never set
+//   host.setIntParameter(name, value)    stores an integer
+//
+// The plug-in:
+//   host.execute()                       runs the plug-in's execute() with the parameters as they
+//                                        stand now and returns its boolean result when it is done
+//                                        (its message boxes and file dialogs are modal)
+//
+// Host dialogs (modal; they return when the user has answered):
+//   host.openFilesDialog(title, initialPath, filter) -> array of chosen paths, [] when cancelled
+//   host.messageBox(text)                shows a message box
+//
+// Widgets: host.dialog is the dialog's top container. Every container offers
+//   c.group(title)              -> a new container drawn as a titled frame
+//   c.row()                     -> a new container whose widgets sit side by side
+//   c.label(text)               a line of text
+//   c.textField(text, hint)     -> { getText(), setText(text) }; hint is shown while it is empty
+//   c.checkBox(label, checked)  -> { isChecked(), setChecked(bool) }
+//   c.listBox(items)            -> { getItems(), setItems(array), getSelectedIndices() }
+//                                  (several rows can be selected)
+//   c.button(label, onClick)    a push button; onClick() runs when it is pressed
+// ---------------------------------------------------------------------------------------------
+//
+// What the plug-in reads, per action (every action sets "task" first):
+//   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
+//                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
+//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "corrwarn"
+//   Merge primary with each secondary
+//                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
+//                    "corrplot", "corrwarn"
+//   Merge all secondaries
+//                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "corrplot",
+//                    "corrwarn"
+// "sdms2" is the list of secondary SDMs joined with "\n"; the four options are integers, 1 for on
+// and 0 for off; "corrwarn" is the warning threshold as text, "" for none.
+
+var BRINDLE_SDM_FILTER = 'Design Matrix (*.sdm)';
+
+// The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn }.
+// Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
+function brindleTaskParameters(task, state) {
+  var strings = [['task', task]];
+  var ints = [];
+  var flag = function (on) { return on ? 1 : 0; };
+  if (task === 'mergeall' || task === 'mergesec') {
+    ints.push(['ztans', flag(state.ztans)]);
+    ints.push(['baseline', flag(state.baseline)]);
+    ints.push(['allcorr', flag(state.allcorr)]);
+    strings.push(['sdms2', state.secondaries.join('\n')]);
+  }
+  if (task === 'mergeall' || task === 'sdm1corr') strings.push(['sdm1', state.primary]);
+  if (task !== 'open_sdm') {
+    ints.push(['corrplot', flag(state.corrplot)]);
+    strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
+  }
+  return { strings: strings, ints: ints };
+}
+
+function brindleTrim(text) {
+  return String(text).replace(/^[ \t\r\n]+|[ \t\r\n]+$/g, '');
+}
+
+// Why the warning threshold `text` cannot be used, or null when it can: empty (no warnings) or a
+// plain decimal number above 0 and at most 1, with a point as decimal separator ("0.8", ".75").
+// The plug-in applies the same rule and ignores a threshold that breaks it.
+function brindleThresholdProblem(text) {
+  var t = brindleTrim(text);
+  if (t === '') return null;
+  if (/^(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(t)) {
+    var value = Number(t);
+    if (value > 0 && value <= 1) return null;
+  }
+  return 'The warning threshold "' + t + '" is not a number above 0 and at most 1. ' +
+         'Write it with a point, such as 0.8, or leave the field empty.';
+}
+
+// The secondary list stored in "sdms2" as an array: one path per line, empty lines dropped.
+function brindleSplitList(text) {
+  var out = [];
+  var lines = String(text).split('\n');
+  for (var i = 0; i < lines.length; i++) if (lines[i] !== '') out.push(lines[i]);
+  return out;
+}
+
+// Builds the dialog with host's widgets and wires its buttons. Returns the controller object,
+// whose methods are what the buttons call.
+function buildBrindleDialog(host) {
+  var ui = host.dialog;
+
+  var primaryBox = ui.group('Primary SDM');
+  var primaryRow = primaryBox.row();
+  var primaryField = primaryRow.textField(host.getStringParameter('sdm1'), 'the SDM to check, or to merge with each secondary');
+
+  var secondaryBox = ui.group('Secondary SDMs');
+  var secondaryList = secondaryBox.listBox(brindleSplitList(host.getStringParameter('sdms2')));
+  var listButtons = secondaryBox.row();
+
+  var optionBox = ui.group('Options');
+  var ztansBox = optionBox.checkBox('Z-transform confounds', host.getIntParameter('ztans') !== 0);
+  var baselineBox = optionBox.checkBox('Add constant', host.getIntParameter('baseline') !== 0);
+  var allcorrBox = optionBox.checkBox('Correlation reports', host.getIntParameter('allcorr') !== 0);
+  var corrplotBox = optionBox.checkBox('Draw heatmap', host.getIntParameter('corrplot') !== 0);
+  var warnRow = optionBox.row();
+  warnRow.label('Warn at |r| \u2265');
+  var corrwarnField = warnRow.textField(host.getStringParameter('corrwarn'), 'e.g. 0.8; empty: no warnings');
+
+  var dialog = {
+    state: function () {
+      return {
+        primary: primaryField.getText(),
+        secondaries: secondaryList.getItems().slice(),
+        ztans: ztansBox.isChecked(),
+        baseline: baselineBox.isChecked(),
+        allcorr: allcorrBox.isChecked(),
+        corrplot: corrplotBox.isChecked(),
+        corrwarn: corrwarnField.getText()
+      };
+    },
+
+    // Asks the plug-in for an SDM: it shows the open dialog and answers in "sdmfile".
+    browsePrimary: function () {
+      host.setStringParameter('task', 'open_sdm');
+      host.execute();
+      var chosen = host.getStringParameter('sdmfile');
+      if (chosen !== '') primaryField.setText(chosen);
+    },
+
+    addSecondaries: function () {
+      var items = secondaryList.getItems();
+      var start = items.length > 0 ? items[items.length - 1] : primaryField.getText();
+      var chosen = host.openFilesDialog('Add secondary SDMs:', start, BRINDLE_SDM_FILTER);
+      var added = items.slice();
+      for (var i = 0; i < chosen.length; i++) {
+        // A line feed would split one path into two list entries.
+        if (chosen[i] !== '' && chosen[i].indexOf('\n') < 0) added.push(chosen[i]);
+      }
+      secondaryList.setItems(added);
+    },
+
+    removeSelected: function () {
+      var selected = secondaryList.getSelectedIndices();
+      var drop = {};
+      for (var i = 0; i < selected.length; i++) drop[selected[i]] = true;
+      var kept = [];
+      var items = secondaryList.getItems();
+      for (var j = 0; j < items.length; j++) if (!drop[j]) kept.push(items[j]);
+      secondaryList.setItems(kept);
+    },
+
+    clearSecondaries: function () {
+      secondaryList.setItems([]);
+    },
+
+    // Hands the dialog's state to the plug-in and runs `task`. Returns the plug-in's result, or
+    // false without running it when the warning threshold cannot be used.
+    run: function (task) {
+      var state = dialog.state();
+      var problem = brindleThresholdProblem(state.corrwarn);
+      if (problem !== null) {
+        host.messageBox(problem);
+        return false;
+      }
+      var params = brindleTaskParameters(task, state);
+      for (var i = 0; i < params.strings.length; i++) host.setStringParameter(params.strings[i][0], params.strings[i][1]);
+      for (var j = 0; j < params.ints.length; j++) host.setIntParameter(params.ints[j][0], params.ints[j][1]);
+      return host.execute();
+    }
+  };
+
+  primaryRow.button('Browse...', dialog.browsePrimary);
+  listButtons.button('Add...', dialog.addSecondaries);
+  listButtons.button('Remove', dialog.removeSelected);
+  listButtons.button('Clear', dialog.clearSecondaries);
+
+  var actions = ui.group('Actions');
+  actions.button('Check correlations', function () { dialog.run('sdm1corr'); });
+  actions.button('Merge primary with each secondary', function () { dialog.run('mergeall'); });
+  actions.button('Merge all secondaries', function () { dialog.run('mergesec'); });
+
+  return dialog;
+}
+
+if (typeof module !== 'undefined' && module.exports) {
+  module.exports = {
+    buildBrindleDialog: buildBrindleDialog,
+    brindleTaskParameters: brindleTaskParameters,
+    brindleThresholdProblem: brindleThresholdProblem,
+    brindleSplitList: brindleSplitList
+  };
+}

@@ -1,0 +1,312 @@
+#include "correlation/plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "correlation/colour_scale.h"
+#include "correlation/correlation.h"
+#include "correlation/correlation_matrix.h"
+#include "correlation/covered_predictors.h"
+#include "correlation/plot_layout.h"
+#include "correlation/plot_legend.h"
+#include "correlation/svg_line.h"
+#include "correlation/xml_text.h"
+#include "merge/paths.h"
+#include "sdm/design_matrix.h"
+#include "sdm/output_file.h"
+
+namespace {
+
+using svgtext::appendInt;
+using svgtext::crlf;
+using svgtext::Line;
+
+constexpr std::size_t maxNameCharacters = 28;
+constexpr int nanBin = 1000;  // after every hundredths bin
+
+enum class Kind { regular, constant, flat };
+
+// One axis entry: the name as XML text, ready to draw.
+struct AxisName {
+  std::string text;       // shown name, cut after maxNameCharacters, with its suffix
+  std::string fullName;   // the whole name, when `text` was cut (shown on hover)
+  std::size_t characters = 0;
+  Kind kind = Kind::regular;
+};
+
+// "Constant (constant)" would say it twice.
+bool saysConstant(std::string_view name) {
+  constexpr std::string_view word = "constant";
+  for (std::size_t i = 0; i + word.size() <= name.size(); ++i) {
+    std::size_t k = 0;
+    while (k < word.size() && (name[i + k] | 0x20) == word[k]) ++k;
+    if (k == word.size()) return true;
+  }
+  return false;
+}
+
+std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::size_t count) {
+  std::vector<AxisName> names(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    AxisName& name = names[i];
+    const std::vector<float>& values = matrix.values[i];
+    if (isConstantPredictor(values)) name.kind = Kind::constant;
+    else if (predictorStats(values).stdDev < minStdDev) name.kind = Kind::flat;
+    const XmlTextLength shown = appendXmlText(name.text, matrix.names[i], maxNameCharacters);
+    name.characters = shown.characters;
+    if (shown.cut) appendXmlText(name.fullName, matrix.names[i]);
+    const std::string_view suffix = name.kind == Kind::flat                                   ? " (flat)"
+                                     : name.kind == Kind::constant && !saysConstant(matrix.names[i]) ? " (constant)"
+                                                                                                     : "";
+    name.text += suffix;
+    name.characters += suffix.size();
+  }
+  return names;
+}
+
+void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title, const DesignMatrix& matrix) {
+  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+  Line(svg).raw("<svg xmlns=\"http://www.w3.org/2000/svg\"").num("width", l.width).num("height", l.height)
+      .raw(" viewBox=\"0 0 ");
+  appendInt(svg, l.width);
+  svg += ' ';
+  appendInt(svg, l.height);
+  svg += "\">\r\n<title>";
+  svg += title;
+  svg += "</title>\r\n";
+  svg +=
+      "<defs>\r\n"
+      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\">"
+      "<rect width=\"6\" height=\"6\" fill=\"#e2e4e8\"/>"
+      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" stroke-width=\"2\"/></pattern>\r\n"
+      "<linearGradient id=\"scale\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n";
+  // Top of the bar is +1: the stops run from the last anchor to the first.
+  for (auto stop = std::rbegin(colourStops); stop != std::rend(colourStops); ++stop) {
+    svg += "<stop offset=\"";
+    appendHundredths(svg, (100 - stop->hundredths) / 2);
+    svg += "\" stop-color=\"";
+    appendHexColour(svg, stop->colour);
+    svg += "\"/>\r\n";
+  }
+  svg += "</linearGradient>\r\n</defs>\r\n<style>\r\n"
+         // Fonts are set on the root and on groups and inherited: a rule for "text" itself
+         // would win over every group's font.
+         "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
+         "text{fill:#1d2530}\r\n"
+         ".title{font-size:18px;font-weight:bold}\r\n"
+         ".sub{fill:#5b6675}\r\n"
+         ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
+  appendInt(svg, l.labelFont);
+  svg += "px}\r\n"
+         ".flat{font-style:italic;fill:#6b7280}\r\n"
+         ".value{font-family:\"DejaVu Sans Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}\r\n"
+         ".dark{fill:#ffffff}\r\n"
+         "</style>\r\n";
+  Line(svg).raw("<rect").num("width", l.width).num("height", l.height).raw(" fill=\"#ffffff\"/>").raw(crlf);
+  Line(svg).raw("<text class=\"title\"").num("x", PlotLayout::pad).num("y", PlotLayout::titleBaseline).raw(">");
+  svg += title;
+  svg += "</text>\r\n";
+  Line(svg).raw("<text class=\"sub\"").num("x", PlotLayout::pad).num("y", PlotLayout::subtitleBaseline).raw(">");
+  svg += "Pearson r between ";
+  appendInt(svg, l.count);
+  svg += l.count == 1 ? " predictor over " : " predictors over ";
+  appendInt(svg, matrix.values.empty() ? 0 : static_cast<long long>(matrix.values.front().size()));
+  svg += " data points</text>\r\n";
+}
+
+// The cells: one path per colour, each cell a square and each run of equal neighbours in a row
+// one rectangle, so that 300 predictors stay a file of a megabyte or two. Hatching covers the
+// rows and columns of constant and flat predictors, whose 0 is no correlation at all.
+void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names,
+                 std::span<const float> correlations) {
+  const std::size_t k = names.size();
+  const auto regular = [&](std::size_t i) { return names[i].kind == Kind::regular; };
+  const auto binOf = [&](float r) { return std::isnan(r) ? nanBin : correlationHundredths(r); };
+  std::map<int, std::string> paths;
+  for (std::size_t i = 0; i < k; ++i) {
+    if (!regular(i)) continue;
+    std::size_t j = 0;
+    while (j < k) {
+      if (!regular(j)) {
+        ++j;
+        continue;
+      }
+      const int bin = binOf(correlations[i * k + j]);
+      std::size_t end = j + 1;
+      while (end < k && regular(end) && binOf(correlations[i * k + end]) == bin) ++end;
+      std::string& d = paths[bin];
+      const long long w = static_cast<long long>(end - j) * l.cell;
+      d += 'M';
+      appendInt(d, l.gridX + static_cast<long long>(j) * l.cell);
+      d += ' ';
+      appendInt(d, l.gridY + static_cast<long long>(i) * l.cell);
+      d += 'h';
+      appendInt(d, w);
+      d += 'v';
+      appendInt(d, l.cell);
+      d += "h-";
+      appendInt(d, w);
+      d += 'z';
+      j = end;
+    }
+  }
+  svg += "<g shape-rendering=\"crispEdges\">\r\n";
+  for (const auto& [bin, d] : paths) {
+    svg += "<path fill=\"";
+    if (bin == nanBin) svg += nanCellColour;
+    else appendHexColour(svg, divergingColour(bin));
+    svg += "\" d=\"";
+    svg += d;
+    svg += "\"/>\r\n";
+  }
+  for (std::size_t i = 0; i < k; ++i) {
+    if (regular(i)) continue;
+    const long long at = static_cast<long long>(i) * l.cell;
+    Line(svg).raw("<rect").num("x", l.gridX).num("y", l.gridY + at).num("width", l.grid).num("height", l.cell)
+        .raw(" fill=\"url(#flat)\"/>").raw(crlf);
+    Line(svg).raw("<rect").num("x", l.gridX + at).num("y", l.gridY).num("width", l.cell).num("height", l.grid)
+        .raw(" fill=\"url(#flat)\"/>").raw(crlf);
+  }
+  svg += "</g>\r\n";
+  if (k > 0) {
+    Line(svg).raw("<rect").num("x", l.gridX).num("y", l.gridY).num("width", l.grid).num("height", l.grid)
+        .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>").raw(crlf);
+  }
+}
+
+void appendValues(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names,
+                  std::span<const float> correlations) {
+  const std::size_t k = names.size();
+  svg += "<g class=\"value\">\r\n";
+  for (std::size_t i = 0; i < k; ++i) {
+    if (names[i].kind != Kind::regular) continue;
+    for (std::size_t j = 0; j < k; ++j) {
+      if (names[j].kind != Kind::regular) continue;
+      const float r = correlations[i * k + j];
+      const int h = std::isnan(r) ? nanBin : correlationHundredths(r);
+      Line line(svg);
+      line.raw("<text");
+      if (h == nanBin || h >= 60 || h <= -60) line.raw(" class=\"dark\"");
+      line.num("x", l.gridX + static_cast<long long>(j) * l.cell + l.cell / 2)
+          .num("y", l.gridY + static_cast<long long>(i) * l.cell + l.cell / 2 + 3).raw(">");
+      if (h == nanBin) svg += "nan";
+      else appendHundredths(svg, h);
+      svg += "</text>\r\n";
+    }
+  }
+  svg += "</g>\r\n";
+}
+
+// The first confound's 0-based index, clamped into 0 ... count: 0 when every predictor is a
+// confound (or the header says less than 1), count when there is none.
+int confoundStart(const DesignMatrix& matrix, int count) {
+  return std::clamp(matrix.firstConfoundPredictor.value - 1, 0, count);
+}
+
+void appendConfoundLine(std::string& svg, const PlotLayout& l, int start) {
+  if (start <= 0 || start >= l.count) return;
+  const long long at = static_cast<long long>(start) * l.cell;
+  svg += "<g stroke=\"#000000\" stroke-width=\"2\">\r\n";
+  Line(svg).raw("<line").num("x1", l.gridX + at).num("y1", l.gridY - 4).num("x2", l.gridX + at)
+      .num("y2", l.gridY + l.grid + 4).raw("/>").raw(crlf);
+  Line(svg).raw("<line").num("x1", l.gridX - 4).num("y1", l.gridY + at).num("x2", l.gridX + l.grid + 4)
+      .num("y2", l.gridY + at).raw("/>").raw(crlf);
+  svg += "</g>\r\n";
+}
+
+void appendName(std::string& svg, const AxisName& name) {
+  svg += name.text;
+  if (!name.fullName.empty()) {
+    svg += "<title>";
+    svg += name.fullName;
+    svg += "</title>";
+  }
+  svg += "</text>\r\n";
+}
+
+void appendAxes(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names) {
+  const int baselineShift = l.labelFont * 35 / 100;
+  const int rowX = l.gridX - PlotLayout::tick - PlotLayout::labelGap;
+  const int columnY = l.gridY - PlotLayout::tick - PlotLayout::labelGap;
+  std::string ticks;
+  std::string rows;
+  std::string columns;
+  for (std::size_t i = 0; i < names.size(); i += static_cast<std::size_t>(l.labelStep)) {
+    const long long middle = static_cast<long long>(i) * l.cell + l.cell / 2;
+    ticks += "<path d=\"M";
+    appendInt(ticks, l.gridX - PlotLayout::tick);
+    ticks += ' ';
+    appendInt(ticks, l.gridY + middle);
+    ticks += 'h';
+    appendInt(ticks, PlotLayout::tick);
+    ticks += 'M';
+    appendInt(ticks, l.gridX + middle);
+    ticks += ' ';
+    appendInt(ticks, l.gridY - PlotLayout::tick);
+    ticks += 'v';
+    appendInt(ticks, PlotLayout::tick);
+    ticks += "\"/>\r\n";
+
+    const char* kindClass = names[i].kind == Kind::regular ? "" : " class=\"flat\"";
+    Line(rows).raw("<text").raw(kindClass).num("x", rowX).num("y", l.gridY + middle + baselineShift).raw(">");
+    appendName(rows, names[i]);
+    const long long x = l.gridX + middle + baselineShift;
+    Line(columns).raw("<text").raw(kindClass).num("x", x).num("y", columnY).raw(" transform=\"rotate(-90 ");
+    appendInt(columns, x);
+    columns += ' ';
+    appendInt(columns, columnY);
+    columns += ")\">";
+    appendName(columns, names[i]);
+  }
+  svg += "<g stroke=\"#5b6675\" stroke-width=\"1\">\r\n" + ticks + "</g>\r\n";
+  svg += "<g class=\"name\" text-anchor=\"end\">\r\n" + rows + "</g>\r\n";
+  svg += "<g class=\"name\">\r\n" + columns + "</g>\r\n";
+}
+
+}  // namespace
+
+std::string correlationPlotPath(const std::string& fileName) { return stripExtension(fileName) + ".svg"; }
+
+std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
+  const std::size_t k = coveredPredictorCount(matrix);
+  if (correlations.size() != k * k) throw std::invalid_argument("correlations do not fit the design matrix");
+  const std::vector<AxisName> names = axisNames(matrix, k);
+  std::size_t longest = 0;
+  for (const AxisName& name : names) longest = std::max(longest, name.characters);
+
+  std::string title;
+  const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
+  const PlotLayout layout = plotLayout(k, longest, titleLength.characters);
+  const int start = confoundStart(matrix, layout.count);
+
+  std::string svg;
+  appendHeader(svg, layout, title, matrix);
+  appendCells(svg, layout, names, correlations);
+  if (layout.showValues) appendValues(svg, layout, names, correlations);
+  appendConfoundLine(svg, layout, start);
+  appendAxes(svg, layout, names);
+  appendBand(svg, layout, start);
+  appendLegend(svg, layout);
+  svg += "</svg>\r\n";
+  return svg;
+}
+
+void writeCorrelationPlot(const DesignMatrix& matrix) {
+  const std::size_t k = coveredPredictorCount(matrix);
+  // The file comes first: a heatmap that cannot be created costs no computation.
+  OutputFile file(correlationPlotPath(matrix.fileName));
+  file.write(correlationPlotSvg(matrix, correlationMatrix(std::span(matrix.values).first(k))));
+  file.commit();
+}
+
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations) {
+  OutputFile file(correlationPlotPath(matrix.fileName));
+  file.write(correlationPlotSvg(matrix, correlations));
+  file.commit();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+class DesignMatrix;
+
+// The correlation heatmap: a self-contained SVG picture of the signed correlations between all
+// predictors of a design matrix, written beside its correlation report.
+
+// The heatmap's path for a design matrix whose file name is `fileName`: the text before its
+// last "." (anywhere in the path), or the whole text, followed by ".svg".
+std::string correlationPlotPath(const std::string& fileName);
+
+// The heatmap of `matrix` as SVG text (ASCII, CRLF line ends, no external reference): one cell
+// per ordered pair of the predictors the report covers, coloured by signed r on a diverging
+// scale (blue -1, white 0, red +1) at the report's two-decimal resolution; names on both axes
+// (thinned out when cells get small); a line between predictors of interest and confounds;
+// constant and flat (standard deviation below minStdDev) predictors hatched, their names in
+// grey italics followed by " (constant)" (unless the name says so) or " (flat)"; NaN cells dark
+// grey; a colour bar; the file name as title. `correlations` holds K x K cells row by row, as correlationMatrix gives
+// them for the K = coveredPredictorCount(matrix) predictors. Throws std::invalid_argument when
+// its size is not K x K.
+std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
+
+// Writes correlationPlotSvg to correlationPlotPath(matrix.fileName), through a temporary file
+// moved into place; the first form computes the correlations itself. Throws std::runtime_error
+// "Cannot Create file: " + svg path when it cannot be created and "Cannot write file: " + svg
+// path when a write fails; a heatmap that stood at the path before is then left as it was.
+void writeCorrelationPlot(const DesignMatrix& matrix);
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations);

@@ -1,0 +1,44 @@
+#include "correlation/plot_layout.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int targetGrid = 900;
+constexpr int minCell = 2;
+constexpr int maxCell = 36;
+constexpr int minLabelPitch = 11;
+constexpr int valueCell = 30;       // the smallest cell that holds "-0.83" in the 9 px value font
+constexpr int legendTextWidth = 210;
+constexpr int minBar = 160;
+constexpr int maxBar = 360;
+constexpr int legendItems = 3;
+
+}  // namespace
+
+int monospaceWidth(std::size_t characters, int fontSize) {
+  // A monospaced glyph is about 0.6 em wide; rounded up so that names never touch the grid.
+  return static_cast<int>((characters * static_cast<std::size_t>(fontSize) * 3 + 4) / 5);
+}
+
+PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters) {
+  PlotLayout l;
+  l.count = static_cast<int>(count);
+  l.cell = std::clamp(targetGrid / std::max(l.count, 1), minCell, maxCell);
+  l.labelStep = (minLabelPitch + l.cell - 1) / l.cell;
+  l.labelFont = std::min(12, l.cell * l.labelStep - 2);
+  l.showValues = l.cell >= valueCell;
+  l.grid = l.count * l.cell;
+
+  const int labelSpace = std::max(monospaceWidth(labelCharacters, l.labelFont), 8) + PlotLayout::tick + PlotLayout::labelGap;
+  l.gridX = PlotLayout::pad + labelSpace;
+  l.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace;
+  l.barX = l.gridX + l.grid + 28;
+  l.barHeight = std::clamp(l.grid, minBar, maxBar);
+
+  const int titleWidth = PlotLayout::pad * 2 + static_cast<int>(titleCharacters) * 11;
+  l.width = std::max(l.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
+  const int legendBottom = l.gridY + l.barHeight + 18 + legendItems * PlotLayout::legendItem;
+  l.height = std::max(l.gridY + l.grid + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
+  return l;
+}

@@ -1,0 +1,140 @@
+#include "correlation/flagged_pairs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+namespace {
+
+using Messages = std::vector<std::string>;
+constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+
+DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values) {
+  DesignMatrix m;
+  m.fileName = "D:/study/run1.sdm";
+  m.nrOfPredictors.value = static_cast<int32_t>(names.size());
+  m.nrOfDataPoints.value = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
+  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
+  m.names = std::move(names);
+  m.values = std::move(values);
+  return m;
+}
+
+// Four varying predictors (which ones vary does not matter when the correlations are given).
+DesignMatrix fourPredictors() {
+  return matrixOf({"A", "B", "C", "D"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {0, 1, 0}});
+}
+
+TEST(FlaggedPairs, ListsPairsAtOrAboveTheThresholdStrongestFirstWithSignedR) {
+  // Row by row; symmetric as correlationMatrix gives it.
+  const std::vector<float> r = {
+      1.0f,   0.5f,   -0.93f, 0.79f,  //
+      0.5f,   1.0f,   0.1f,   0.8f,   //
+      -0.93f, 0.1f,   1.0f,   -0.8f,  //
+      0.79f,  0.8f,   -0.8f,  1.0f,
+  };
+  EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.8f),
+            (Messages{">  High correlation 0.93: A ~ C (r = -0.93)",
+                      ">  High correlation 0.80: B ~ D (r = 0.80)",
+                      ">  High correlation 0.80: C ~ D (r = -0.80)"}));
+}
+
+TEST(FlaggedPairs, OrdersEqualStrengthsByRowThenColumnWhateverTheSign) {
+  const std::vector<float> r = {
+      1.0f,  0.6f,  -0.6f, 0.6f,  //
+      0.6f,  1.0f,  0.6f,  -0.6f, //
+      -0.6f, 0.6f,  1.0f,  0.9f,  //
+      0.6f,  -0.6f, 0.9f,  1.0f,
+  };
+  EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.6f),
+            (Messages{">  High correlation 0.90: C ~ D (r = 0.90)",
+                      ">  High correlation 0.60: A ~ B (r = 0.60)",
+                      ">  High correlation 0.60: A ~ C (r = -0.60)",
+                      ">  High correlation 0.60: A ~ D (r = 0.60)",
+                      ">  High correlation 0.60: B ~ C (r = 0.60)",
+                      ">  High correlation 0.60: B ~ D (r = -0.60)"}));
+}
+
+TEST(FlaggedPairs, NeverListsTheDiagonalNaNOrAConstantPredictor) {
+  // D is constant: its cells are made high here to show that it is skipped by kind, not value.
+  DesignMatrix m = matrixOf({"A", "B", "C", "Constant"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {1, 1, 1}});
+  const std::vector<float> r = {
+      1.0f, nan,  0.2f, 0.95f,  //
+      nan,  1.0f, 0.2f, 0.95f,  //
+      0.2f, 0.2f, 1.0f, 0.95f,  //
+      0.95f, 0.95f, 0.95f, 1.0f,
+  };
+  EXPECT_EQ(flaggedPairMessages(m, r, 0.5f), Messages{});
+}
+
+TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
+  // 8 predictors, every off-diagonal cell 0.5 + (i + j) / 100: 28 pairs, all above 0.5.
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;
+  for (int i = 0; i < 8; ++i) {
+    names.push_back("P" + std::to_string(i));
+    values.push_back({static_cast<float>(i), 1.0f, 0.0f});
+  }
+  std::vector<float> r(64);
+  for (int i = 0; i < 8; ++i) {
+    for (int j = 0; j < 8; ++j) r[static_cast<std::size_t>(i * 8 + j)] = i == j ? 1.0f : 0.5f + static_cast<float>(i + j) / 100.0f;
+  }
+  const Messages messages = flaggedPairMessages(matrixOf(names, values), r, 0.5f);
+  ASSERT_EQ(messages.size(), maxFlaggedPairs + 1);
+  EXPECT_EQ(messages.front(), ">  High correlation 0.63: P6 ~ P7 (r = 0.63)");
+  EXPECT_EQ(messages[1], ">  High correlation 0.62: P5 ~ P7 (r = 0.62)");
+  EXPECT_EQ(messages.back(), ">  ... and 8 more");
+}
+
+TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {
+  // r(a, b) = 0.9972, r(b, c) = -0.9767, r(a, c) = -0.9734; d correlates 0.28 at most.
+  const DesignMatrix m = matrixOf({"a", "b", "c", "d"},
+                                  {{1, 2, 3, 4, 6}, {5, 7, 9, 11, 14}, {-1, -2, -4, -4, -6}, {0, 3, -1, 2, 0}});
+  EXPECT_EQ(flaggedPairMessages(m, 0.9f), (Messages{">  High correlation 1.00: a ~ b (r = 1.00)",
+                                                    ">  High correlation 0.98: b ~ c (r = -0.98)",
+                                                    ">  High correlation 0.97: a ~ c (r = -0.97)"}));
+}
+
+TEST(FlaggedPairs, RejectsCorrelationsOfTheWrongSize) {
+  EXPECT_THROW(flaggedPairMessages(fourPredictors(), std::vector<float>(15), 0.5f), std::invalid_argument);
+}
+
+struct ThresholdCase {
+  const char* text;
+  CorrelationThreshold::State state;
+  float value;
+};
+
+TEST(CorrelationThreshold, ReadsOnlyPlainNumbersAboveZeroAndAtMostOne) {
+  using S = CorrelationThreshold::State;
+  const ThresholdCase cases[] = {
+      {"", S::off, 0}, {" \t\r\n", S::off, 0},
+      {"0.8", S::on, 0.8f}, {" 0.4\t", S::on, 0.4f}, {".75", S::on, 0.75f}, {"1", S::on, 1.0f},
+      {"8e-1", S::on, 0.8f}, {"0.001", S::on, 0.001f},
+      {"0", S::invalid, 0}, {"-0.5", S::invalid, 0}, {"1.01", S::invalid, 0}, {"0,8", S::invalid, 0},
+      {"abc", S::invalid, 0}, {"0.8x", S::invalid, 0}, {"nan", S::invalid, 0}, {"inf", S::invalid, 0},
+      {"+0.5", S::invalid, 0}, {"0x1", S::invalid, 0}, {"0.8 0.9", S::invalid, 0}, {"1e-50", S::invalid, 0},
+  };
+  for (const ThresholdCase& c : cases) {
+    const CorrelationThreshold t = parseCorrelationThreshold(c.text);
+    EXPECT_EQ(t.state, c.state) << '"' << c.text << '"';
+    if (c.state == S::on) {
+      EXPECT_EQ(t.value, c.value) << '"' << c.text << '"';
+    }
+  }
+}
+
+TEST(CorrelationWarnings, SaysNothingForABlankThresholdAndOneNoticeForAnInvalidOne) {
+  const DesignMatrix m = matrixOf({"a", "b"}, {{1, 2, 3}, {2, 4, 6}});
+  EXPECT_EQ(correlationWarnings(m, "  "), Messages{});
+  EXPECT_EQ(correlationWarnings(m, " 0,8 "),
+            Messages{">  Correlation threshold \"0,8\" ignored: give a number above 0 and at most 1, such as 0.8"});
+  EXPECT_EQ(correlationWarnings(m, "0.9"), Messages{">  High correlation 1.00: a ~ b (r = 1.00)"});
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// The heatmap and the flagged pairs that may follow a correlation report, end to end: off by
+// default and byte-identical to a plain run when their parameters are absent or empty.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::readFile;
+using testing_support::runTormel;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// A and B move together (r = 1), C against them (r = -0.83 with both), K is the constant.
+const std::string sdm = crlf(
+    "FileVersion:            1\n"
+    "\n"
+    "NrOfPredictors:         4\n"
+    "NrOfDataPoints:         4\n"
+    "IncludesConstant:       1\n"
+    "FirstConfoundPredictor: 3\n"
+    "\n"
+    "1 1 1   2 2 2   3 3 3   255 255 255\n"
+    "\"A\" \"B\" \"C\" \"Constant\"\n"
+    "  0.000000   1.000000   0.500000   1.000000\n"
+    "  1.000000   3.000000   0.000000   1.000000\n"
+    "  2.000000   5.000000   0.250000   1.000000\n"
+    "  3.000000   7.000000  -0.500000   1.000000\n");
+
+class ReportExtrasEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { writeFile(dir.file("run.sdm"), sdm); }
+  TempDir dir;
+};
+
+TEST_F(ReportExtrasEndToEnd, AbsentOrEmptyOptionsChangeNothing) {
+  const auto plain = runTormel({"sdm1corr", dir.file("run.sdm")});
+  const std::string report = readFile(dir.file("run.csv"));
+  const auto explicitOff = runTormel({"sdm1corr", dir.file("run.sdm"), "--set", "corrplot=0", "--set", "corrwarn="});
+  EXPECT_EQ(plain.exitCode, 0);
+  EXPECT_EQ(explicitOff.exitCode, 0);
+  EXPECT_EQ(explicitOff.out, plain.out);
+  EXPECT_EQ(explicitOff.err, plain.err);
+  EXPECT_EQ(readFile(dir.file("run.csv")), report);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("run.svg")));
+}
+
+TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) {
+  const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--warn", "0.8"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "\nBrindle>  Running...\nBrindle>  Saved Correlatios to " + dir.file("run.csv") +
+                            "\nBrindle>  High correlation 1.00: A ~ B (r = 1.00)"
+                            "\nBrindle>  High correlation 0.83: A ~ C (r = -0.83)"
+                            "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
+                            "\nBrindle>  Plugin finished!\n\n");
+}
+
+TEST_F(ReportExtrasEndToEnd, InvalidThresholdIsReportedNotFatal) {
+  const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--warn", "0,8"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_NE(result.out.find("\nBrindle>  Correlation threshold \"0,8\" ignored"), std::string::npos) << result.out;
+}
+
+TEST_F(ReportExtrasEndToEnd, MergeWritesAHeatmapBesideEveryReport) {
+  writeFile(dir.file("run_2.sdm"), sdm);
+  const auto result = runTormel({"mergesec", dir.file("run.sdm"), dir.file("run_2.sdm"), "--baseline", "--corr",
+                                 "--plot", "--save", dir.file("merged.sdm")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::string svg = readFile(dir.file("merged.svg"));
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u) << svg.substr(0, 80);
+  EXPECT_NE(svg.find("merged.sdm"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("merged.csv")));
+}
+
+TEST_F(ReportExtrasEndToEnd, HeatmapThatCannotBeWrittenStopsWithItsPath) {
+  std::filesystem::create_directory(dir.file("run.svg"));
+  const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--plot"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file("run.svg") + "\n");
+}
+
+}  // namespace
