@@ -1,6 +1,6 @@
 // The host functions the plug-in calls, exported from the executable under their plain names so
-// that the plug-in finds them with dlsym in the main program. Each forwards to the installed
-// HostState.
+// that the plug-in finds them in the main program (dlsym; GetProcAddress on Tormel.exe on
+// Windows). Each forwards to the installed HostState.
 
 #include "host_functions.h"
 
@@ -20,7 +20,11 @@ void installHost(HostState* state) { installed = state; }
 
 using tormel::installed;
 
+#if defined(_WIN32)
+#define TORMEL_EXPORT extern "C" __declspec(dllexport)
+#else
 #define TORMEL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 TORMEL_EXPORT void tmGetVersionOfTormel(int* major, int* minor, int* third) {
   if (installed != nullptr) installed->getVersion(major, minor, third);

@@ -12,6 +12,7 @@
 #include "host_state.h"
 #include "options.h"
 #include "plugin_loader.h"
+#include "system.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
 }  // namespace
 
 int main(int argc, char** argv) {
+  tormel::os::useBinaryStandardStreams();
   tormel::Options options;
   try {
     options = tormel::parseOptions(std::vector<std::string>(argv + 1, argv + argc));

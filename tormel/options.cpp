@@ -259,7 +259,8 @@ File dialogs:
                        (a cancelled dialog writes nothing into the plug-in's buffer)
 
 Host and output:
-  --plugin PATH        the plug-in library (default: libbrindle.so beside this program)
+  --plugin PATH        the plug-in library (default: libbrindle.so beside this program;
+                       brindle.dll on Windows)
   --host-version X.Y.Z the version the host reports (default 3.0.0; signed numbers, e.g. 2.8.-1)
   --info               print the plug-in's six metadata texts and exit; creates no plug-in object
   --print-param NAME   after execute, print "[param] NAME=VALUE" on standard error

@@ -1,17 +1,13 @@
 #include "plugin_loader.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
-
 #include "host/plugin_interface.h"
+#include "system.h"
 
 namespace tormel {
 
 namespace {
 
-// dlsym hands back an object pointer; the exports are functions.
+// The loader hands back object pointers; the exports are functions.
 template <typename Function>
 Function functionAt(void* address) {
   return reinterpret_cast<Function>(address);
@@ -22,25 +18,19 @@ std::string textOf(const char* text) { return text == nullptr ? std::string("(nu
 }  // namespace
 
 std::string defaultPluginPath() {
-  char path[PATH_MAX + 1] = {};
-  const ssize_t length = ::readlink("/proc/self/exe", path, PATH_MAX);
-  std::string program = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
-  const auto slash = program.rfind('/');
+  const std::string program = os::programPath();
+  const auto slash = program.find_last_of(os::folderSeparators);
   const std::string folder = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
-  return folder + "/libbrindle.so";
+  return folder + os::folderSeparator + os::pluginFileName;
 }
 
 PluginLibrary::PluginLibrary(const std::string& path) {
-  // RTLD_NOW: a library with unresolved symbols fails here, not in the middle of a task.
-  handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle_ == nullptr) {
-    const char* reason = ::dlerror();
-    throw PluginLoadError("cannot load the plug-in " + path + ": " +
-                          (reason != nullptr ? reason : "unknown reason"));
-  }
+  std::string reason;
+  handle_ = os::loadLibrary(path, reason);
+  if (handle_ == nullptr) throw PluginLoadError("cannot load the plug-in " + path + ": " + reason);
   std::string missing;
   const auto lookUp = [&](const char* name) {
-    void* address = ::dlsym(handle_, name);
+    void* address = os::findFunction(handle_, name);
     if (address == nullptr) missing += missing.empty() ? name : std::string(", ") + name;
     return address;
   };
@@ -52,14 +42,14 @@ PluginLibrary::PluginLibrary(const std::string& path) {
   helpFile_ = functionAt<TextFunction>(lookUp("getHelpFile"));
   guiScript_ = functionAt<TextFunction>(lookUp("getGUIScript"));
   if (!missing.empty()) {
-    ::dlclose(handle_);
+    os::unloadLibrary(handle_);
     handle_ = nullptr;
     throw PluginLoadError("the plug-in " + path + " does not export: " + missing);
   }
 }
 
 PluginLibrary::~PluginLibrary() {
-  if (handle_ != nullptr) ::dlclose(handle_);
+  if (handle_ != nullptr) os::unloadLibrary(handle_);
 }
 
 PluginMetadata PluginLibrary::metadata() const {

@@ -20,7 +20,8 @@ struct PluginMetadata {
   std::string name, description, version, author, helpFile, guiScript;
 };
 
-// libbrindle.so in the folder of the running program (found through /proc/self/exe).
+// The plug-in library in the running program's folder: libbrindle.so, or brindle.dll on
+// Windows.
 std::string defaultPluginPath();
 
 // A loaded plug-in library. Unloads it when destroyed, so every plug-in object it created must
