@@ -1,15 +1,33 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <vector>
 
 // The correlations of every ordered pair of predictors, as the correlation report needs them.
+// Cell (i, j) is correlation(predictors[i], predictors[j]) bit for bit (a NaN cell is a NaN,
+// whatever its payload). Each predictor's statistics are computed once; many pairs run side by
+// side, each pair with its own sum in data-point order (see block_kernel.h).
 
-// Cell i * K + j holds correlation(predictors[i], predictors[j]) for K = predictors.size(),
-// bit for bit (a NaN cell is a NaN, whatever its payload). Computes each predictor's
-// statistics once and each unordered pair once, several pairs side by side, each pair with
-// its own sum in data-point order. Allocates about 4 bytes per value plus 8 per cell.
+// Cells held at a time by the streaming form below: 2^24 floats, 64 MiB.
+inline constexpr std::size_t correlationCellLimit = std::size_t{1} << 24;
+
+// Receives the cells `cells` of row `row`, columns firstColumn ... firstColumn + size - 1.
+using CorrelationPieceVisitor =
+    std::function<void(std::size_t row, std::size_t firstColumn, std::span<const float> cells)>;
+
+// Calls `visit` for consecutive pieces of the K x K matrix in row-major order: every row is
+// delivered whole (in one or more pieces, columns in order) before the next begins. Holds about
+// twice `cellLimit` cells (the cells and their dot products) plus a copy of the values at a time,
+// whatever K is. When K * K fits the limit each unordered pair is computed once; otherwise rows
+// are computed in bands (and, when one row exceeds the limit, in column pieces) and each ordered
+// pair is computed on its own, with the same bits. Exceptions from `visit` pass through.
+void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, const CorrelationPieceVisitor& visit,
+                             std::size_t cellLimit = correlationCellLimit);
+
+// The whole matrix: cell i * K + j holds the correlation of predictors i and j. Allocates
+// K * K floats.
 std::vector<float> correlationMatrix(std::span<const std::vector<float>> predictors);
 
 // The same matrix the literal way: `correlation` called for every ordered pair. The

@@ -1,13 +1,12 @@
 #include "correlation/report.h"
 
 #include <algorithm>
-#include <cmath>
 #include <span>
 
 #include "correlation/correlation_matrix.h"
+#include "correlation/report_cell.h"
 #include "merge/paths.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
 #include "sdm/output_file.h"
 
 std::string correlationReportPath(const std::string& fileName) { return stripExtension(fileName) + ".csv"; }
@@ -29,15 +28,17 @@ void DesignMatrix::writeCorrelations() const {
   // out of bounds.
   const std::size_t k = std::min({static_cast<std::size_t>(std::max(nrOfPredictors.value, 0)),
                                   names.size(), values.size()});
-  const std::vector<float> cells = correlationMatrix(std::span(values).first(k));
-  for (std::size_t i = 0; i < k; ++i) {
-    line = names[i];
-    for (std::size_t j = 0; j < k; ++j) {
-      line += " ; ";
-      appendFixed(line, static_cast<double>(std::fabs(cells[i * k + j])), 2);
-    }
-    line += "\r\n";
-    file.write(line);
-  }
+  // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
+  forEachCorrelationPiece(std::span(values).first(k),
+                          [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
+                            line.clear();
+                            if (firstColumn == 0) line = names[row];
+                            for (const float cell : cells) {
+                              line += " ; ";
+                              appendReportCell(line, cell);
+                            }
+                            if (firstColumn + cells.size() == k) line += "\r\n";
+                            file.write(line);
+                          });
   file.commit();
 }

@@ -1,18 +1,80 @@
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
 #include "correlation/correlation.h"
 #include "sdm/design_matrix.h"
 
+namespace {
+
+// Predictors whose statistics are computed side by side. A sum is a chain of dependent adds,
+// each waiting for the one before; eight independent chains keep the adder busy, and every
+// chain still adds its own predictor's values in index order, as predictorStats does.
+constexpr std::size_t batchSize = 8;
+
+// The statistics of the predictors `batch[0 ... count - 1]`, all of length n, into `stats`:
+// the bits predictorStats gives for each. Unused slots repeat the last predictor.
+void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n, PredictorStats (&stats)[batchSize]) {
+  float sums[batchSize] = {};
+  for (std::size_t t = 0; t < n; ++t) {
+    for (std::size_t j = 0; j < batchSize; ++j) sums[j] = sums[j] + batch[j][t];
+  }
+  float means[batchSize];
+  for (std::size_t j = 0; j < batchSize; ++j) means[j] = sums[j] / static_cast<float>(n);
+  float squares[batchSize] = {};
+  for (std::size_t t = 0; t < n; ++t) {
+    for (std::size_t j = 0; j < batchSize; ++j) {
+      const float d = batch[j][t] - means[j];
+      squares[j] = squares[j] + d * d;
+    }
+  }
+  const auto degrees = static_cast<float>(static_cast<uint64_t>(n) - 1u);
+  for (std::size_t j = 0; j < batchSize; ++j) stats[j] = {means[j], std::sqrt(squares[j] / degrees)};
+}
+
+void transform(std::vector<float>& predictor, const PredictorStats& stats) {
+  const float divisor = stats.stdDev < minStdDev ? 1.0f : stats.stdDev;
+  for (float& v : predictor) v = (v - stats.mean) / divisor;
+}
+
+// Predictors of one length waiting for their statistics; no allocation.
+class Batch {
+ public:
+  explicit Batch(std::vector<std::vector<float>>& values) : values_(values) {}
+
+  void add(std::size_t k) {
+    if (count_ > 0 && values_[k].size() != values_[members_[0]].size()) flush();
+    members_[count_++] = k;
+    if (count_ == batchSize) flush();
+  }
+
+  void flush() {
+    if (count_ == 0) return;
+    const float* data[batchSize];
+    for (std::size_t j = 0; j < batchSize; ++j) data[j] = values_[members_[j < count_ ? j : count_ - 1]].data();
+    PredictorStats stats[batchSize];
+    statsSideBySide(data, values_[members_[0]].size(), stats);
+    // Every statistic is taken before any predictor changes; each predictor's own values only
+    // feed its own statistics, so the order of the transforms does not matter.
+    for (std::size_t j = 0; j < count_; ++j) transform(values_[members_[j]], stats[j]);
+    count_ = 0;
+  }
+
+ private:
+  std::vector<std::vector<float>>& values_;
+  std::size_t members_[batchSize] = {};
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
 void DesignMatrix::zTransform(int32_t firstIndex) {
+  Batch batch(values);
   // The index is compared as an unsigned quantity: a negative one lies past every predictor.
   for (auto k = static_cast<std::size_t>(firstIndex); k < values.size(); ++k) {
-    std::vector<float>& predictor = values[k];
-    if (isConstantPredictor(predictor)) continue;
-    const PredictorStats stats = predictorStats(predictor);
-    const float divisor = stats.stdDev < minStdDev ? 1.0f : stats.stdDev;
-    for (float& v : predictor) v = (v - stats.mean) / divisor;
+    if (!isConstantPredictor(values[k])) batch.add(k);
   }
+  batch.flush();
 }
 
 void DesignMatrix::zTransformConfounds() {

@@ -1,104 +1,120 @@
 #include "correlation/correlation_matrix.h"
 
+#include <algorithm>
 #include <bit>
 #include <chrono>
-#include <cstdio>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <random>
+#include <span>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "correlation/block_kernel.h"
+#include "correlation/correlation.h"
+#include "random_predictors.h"
+
 namespace {
 
-using Values = std::vector<float>;
+using random_predictors::expectSameBits;
+using random_predictors::randomMatrix;
+using random_predictors::Values;
 
-// A predictor of one of the kinds that take a different road through the correlation.
-Values randomPredictor(std::mt19937& random, std::size_t n) {
-  std::uniform_real_distribution<float> uniform(-5.0f, 5.0f);
-  Values v(n);
-  for (auto& x : v) x = uniform(random);
-  switch (random() % 12) {
-    case 0:  // constant
-      for (auto& x : v) x = 1.0f;
-      break;
-    case 1:  // zeros
-      for (auto& x : v) x = 0.0f;
-      break;
-    case 2:  // tiny variance, below the floor
-      for (std::size_t t = 0; t < n; ++t) v[t] = 3.0f + (t % 2 ? 1e-5f : 0.0f);
-      break;
-    case 3:  // a NaN somewhere
-      if (n > 0) v[random() % n] = std::numeric_limits<float>::quiet_NaN();
-      break;
-    case 4:  // an infinity somewhere
-      if (n > 0) v[random() % n] = -std::numeric_limits<float>::infinity();
-      break;
-    case 5:  // denormals
-      for (auto& x : v) x *= 1e-39f;
-      break;
-    case 6:  // another length
-      v.resize(n + 1 + random() % 3, 0.5f);
-      break;
-    case 7:  // large values, where the order of the sums matters
-      for (auto& x : v) x *= 1e7f;
-      break;
-    case 8:  // a linear function of a neighbour is made below
-    default:
-      break;
-  }
-  return v;
-}
-
-std::vector<Values> randomMatrix(std::mt19937& random, std::size_t k, std::size_t n) {
-  std::vector<Values> predictors;
-  for (std::size_t i = 0; i < k; ++i) {
-    if (i > 0 && random() % 6 == 0 && predictors.back().size() == n) {
-      Values linear = predictors.back();
-      for (auto& x : linear) x = -2.0f * x + 3.0f;
-      predictors.push_back(linear);
-    } else {
-      predictors.push_back(randomPredictor(random, n));
-    }
-  }
-  return predictors;
-}
-
-// Bit equality, except that NaNs are equal whatever their sign and payload: the report
-// writes every NaN the same way.
-void expectSameCells(const std::vector<float>& fast, const std::vector<float>& reference) {
-  ASSERT_EQ(fast.size(), reference.size());
-  for (std::size_t c = 0; c < fast.size(); ++c) {
-    if (std::isnan(reference[c])) {
-      EXPECT_TRUE(std::isnan(fast[c])) << "cell " << c;
-    } else {
-      ASSERT_EQ(std::bit_cast<uint32_t>(fast[c]), std::bit_cast<uint32_t>(reference[c]))
-          << "cell " << c << ": " << fast[c] << " vs " << reference[c];
-    }
+// Runs `check` with the portable kernels and, where the processor has them, the AVX2 ones.
+void forEachKernel(const std::function<void()>& check) {
+  for (const bool portable : {true, false}) {
+    if (!portable && !avx2KernelsSupported()) continue;
+    forcePortableKernels(portable);
+    SCOPED_TRACE(std::string("kernels: ") + activeKernelName());
+    check();
+    forcePortableKernels(false);
+    if (::testing::Test::HasFatalFailure()) return;
   }
 }
+
+// The matrix as forEachCorrelationPiece delivers it, checking that the pieces come in
+// row-major order and that each stays within the limit (or one kernel panel).
+std::vector<float> streamed(const std::vector<Values>& predictors, std::size_t cellLimit) {
+  const std::size_t k = predictors.size();
+  std::vector<float> cells;
+  forEachCorrelationPiece(
+      predictors,
+      [&](std::size_t row, std::size_t firstColumn, std::span<const float> piece) {
+        EXPECT_EQ(row * k + firstColumn, cells.size()) << "row " << row << ", column " << firstColumn;
+        EXPECT_FALSE(piece.empty());
+        EXPECT_LE(piece.size(), std::max(cellLimit, panelLanes));
+        cells.insert(cells.end(), piece.begin(), piece.end());
+      },
+      cellLimit);
+  return cells;
+}
+
+struct StopStreaming {};
 
 }  // namespace
 
-TEST(CorrelationMatrix, MatchesTheLiteralComputationBitForBit) {
-  std::mt19937 random(4242);
-  // Sizes around the kernel's block widths and past one pass over the data points.
-  for (const std::size_t k : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 13u, 16u, 17u, 33u}) {
-    for (const std::size_t n : {0u, 1u, 2u, 3u, 7u, 100u, 256u, 257u, 700u}) {
-      const auto predictors = randomMatrix(random, k, n);
-      SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n));
-      expectSameCells(correlationMatrix(predictors), correlationMatrixReference(predictors));
-      if (HasFatalFailure()) return;
+TEST(CorrelationMatrix, MatchesTheLiteralComputationBitForBitWithEveryKernel) {
+  forEachKernel([] {
+    std::mt19937 random(4242);
+    // Sizes around the kernel's block and panel widths and past one pass over the data points.
+    for (const std::size_t k : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 15u, 16u, 17u, 33u, 50u}) {
+      for (const std::size_t n : {0u, 1u, 2u, 3u, 7u, 100u, 128u, 129u, 700u}) {
+        const auto predictors = randomMatrix(random, k, n);
+        SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n));
+        expectSameBits(correlationMatrix(predictors), correlationMatrixReference(predictors));
+        if (::testing::Test::HasFatalFailure()) return;
+      }
     }
-  }
+  });
 }
 
 TEST(CorrelationMatrix, MatchesTheLiteralComputationOnAWideMatrix) {
   std::mt19937 random(99);
   const auto predictors = randomMatrix(random, 150, 1000);
-  expectSameCells(correlationMatrix(predictors), correlationMatrixReference(predictors));
+  const std::vector<float> reference = correlationMatrixReference(predictors);
+  forEachKernel([&] { expectSameBits(correlationMatrix(predictors), reference); });
+}
+
+TEST(CorrelationMatrix, StreamsInBandsAndPiecesWithTheSameBits) {
+  std::mt19937 random(7);
+  const auto predictors = randomMatrix(random, 150, 300);
+  const std::vector<float> reference = correlationMatrixReference(predictors);
+  forEachKernel([&] {
+    // The whole matrix at once; bands of 149, 6 and 1 rows; rows in pieces of 32 and 16 columns.
+    for (const std::size_t limit : {22500u, 22499u, 1000u, 160u, 149u, 100u, 1u}) {
+      SCOPED_TRACE("cell limit " + std::to_string(limit));
+      expectSameBits(streamed(predictors, limit), reference);
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+  });
+}
+
+TEST(CorrelationMatrix, StreamsAMillionPredictorsWithoutHoldingTheMatrix) {
+  // A million predictors of two data points each: the whole matrix would take 4 TB. The first
+  // row arrives in bounded memory, and the stream stops when the visitor throws.
+  constexpr std::size_t k = 1'000'000;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+  std::vector<Values> predictors(k);
+  for (auto& p : predictors) p = {uniform(random), uniform(random)};
+  predictors[5] = {1.0f, 1.0f};
+  std::vector<float> firstRow;
+  EXPECT_THROW(forEachCorrelationPiece(predictors,
+                                       [&](std::size_t row, std::size_t, std::span<const float> piece) {
+                                         if (row > 0) throw StopStreaming{};
+                                         firstRow.insert(firstRow.end(), piece.begin(), piece.end());
+                                       }),
+               StopStreaming);
+  ASSERT_EQ(firstRow.size(), k);
+  for (const std::size_t j : {0u, 1u, 5u, 16u, 999'999u}) {
+    EXPECT_EQ(std::bit_cast<uint32_t>(firstRow[j]), std::bit_cast<uint32_t>(correlation(predictors[0], predictors[j])))
+        << j;
+  }
 }
 
 TEST(CorrelationMatrix, IsSymmetricWithOneOnTheDiagonal) {
@@ -108,6 +124,15 @@ TEST(CorrelationMatrix, IsSymmetricWithOneOnTheDiagonal) {
   EXPECT_EQ(cells[1], cells[3]);
   EXPECT_NEAR(cells[1], -0.4f, 1e-6f);
   for (const std::size_t c : {2u, 5u, 6u, 7u, 8u}) EXPECT_EQ(cells[c], 0.0f) << c;
+}
+
+TEST(BlockKernel, CanBeForcedToThePortableKernels) {
+  forcePortableKernels(true);
+  EXPECT_STREQ(activeKernelName(), "portable");
+  forcePortableKernels(false);
+  if (avx2KernelsSupported() && std::getenv("BRINDLE_PORTABLE_KERNELS") == nullptr) {
+    EXPECT_STREQ(activeKernelName(), "avx2");
+  }
 }
 
 // A timing, not a check: run with --gtest_also_run_disabled_tests.
@@ -121,6 +146,6 @@ TEST(CorrelationMatrix, DISABLED_TimesAThousandPredictorsByFiveThousandDataPoint
   const auto start = std::chrono::steady_clock::now();
   const std::vector<float> cells = correlationMatrix(predictors);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  std::printf("correlationMatrix, 1000 x 5000: %.3f s\n", elapsed.count());
+  std::printf("correlationMatrix, 1000 x 5000 (%s): %.3f s\n", activeKernelName(), elapsed.count());
   EXPECT_EQ(cells.size(), 1000000u);
 }

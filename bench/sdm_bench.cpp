@@ -1,0 +1,95 @@
+// Microbenchmarks of the SDM and report operations at the three sizes of bench_files.h:
+// argument 0 typical (20 x 300), 1 large (200 x 2,000), 2 very large (1,000 x 5,000).
+// Built with everything else, run by hand or by bench/compare:
+//   build-perf/brindle_bench --benchmark_filter=Load
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+
+#include "bench_files.h"
+#include "correlation/block_kernel.h"
+#include "correlation/correlation_matrix.h"
+#include "merge/append.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+void setValueCounters(benchmark::State& state, const DesignMatrix& m) {
+  const auto values = static_cast<int64_t>(m.values.size() * m.values.front().size());
+  state.SetItemsProcessed(state.iterations() * values);
+  state.counters["predictors"] = static_cast<double>(m.values.size());
+  state.counters["points"] = static_cast<double>(m.values.front().size());
+}
+
+void BM_Load(benchmark::State& state) {
+  const int size = static_cast<int>(state.range(0));
+  DesignMatrix m = benchMatrix(size);
+  const std::string path = benchPath("load" + std::to_string(size) + ".sdm");
+  m.save(path);
+  for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
+  setValueCounters(state, m);
+}
+
+void BM_Save(benchmark::State& state) {
+  DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
+  const std::string path = benchPath("save" + std::to_string(state.range(0)) + ".sdm");
+  for (auto _ : state) m.save(path);
+  setValueCounters(state, m);
+}
+
+void BM_WriteCorrelations(benchmark::State& state) {
+  DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
+  m.fileName = benchPath("report" + std::to_string(state.range(0)) + ".sdm");
+  for (auto _ : state) m.writeCorrelations();
+  setValueCounters(state, m);
+}
+
+// The report's numbers alone, without the text and the file, with the kernels of this
+// processor (range 1 = 0) or the portable ones (range 1 = 1).
+void BM_CorrelationMatrix(benchmark::State& state) {
+  const DesignMatrix& m = benchMatrix(static_cast<int>(state.range(0)));
+  forcePortableKernels(state.range(1) != 0);
+  for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
+  forcePortableKernels(false);
+  setValueCounters(state, m);
+  state.SetLabel(state.range(1) != 0 ? "portable" : activeKernelName());
+}
+
+// In place, again and again: after the first pass the confounds are standardised already, but
+// every pass still computes the statistics and rewrites every value.
+void BM_ZTransformConfounds(benchmark::State& state) {
+  DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    m.zTransformConfounds();
+    benchmark::ClobberMemory();
+  }
+  setValueCounters(state, m);
+}
+
+// What a merge does for each secondary: a copy of the primary with a motion SDM of 24
+// confounds appended.
+void BM_Append(benchmark::State& state) {
+  const int size = static_cast<int>(state.range(0));
+  const DesignMatrix& primary = benchMatrix(size);
+  DesignShape motion = benchShape(size);
+  motion.interest = 0;
+  motion.confounds = 24;
+  motion.constant = false;
+  motion.seed = 2;
+  const DesignMatrix secondary = generateDesignMatrix(motion);
+  for (auto _ : state) benchmark::DoNotOptimize(concatenate(primary, secondary));
+  setValueCounters(state, primary);
+}
+
+BENCHMARK(BM_Load)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteCorrelations)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorrelationMatrix)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ZTransformConfounds)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Append)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

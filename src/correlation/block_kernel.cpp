@@ -1,0 +1,181 @@
+#include "correlation/block_kernel.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define BRINDLE_HAVE_AVX2_KERNELS 1
+#include <immintrin.h>
+#else
+#define BRINDLE_HAVE_AVX2_KERNELS 0
+#endif
+
+namespace {
+
+static_assert(panelLanes % blockRows == 0, "a block's rows lie within one panel");
+static_assert(panelLanes == 16, "the AVX2 kernels hold a panel row in two 8-float registers");
+
+// The counts as predictorStats converts them: n from the element count, n - 1 on the unsigned
+// 64-bit count (for n = 0 that wraps, and the quotient becomes 0).
+float countOf(std::size_t n) { return static_cast<float>(n); }
+float degreesOf(std::size_t n) { return static_cast<float>(static_cast<uint64_t>(n) - 1u); }
+
+// Two halves of eight lanes each, so that the 4 x 8 sums of a half fit the sixteen 128-bit
+// registers every x86-64 processor has; other processors get the same loop in their own width.
+void portableBlockKernel(const float* rows, const float* partners, std::size_t count, float* acc,
+                         std::size_t accStride) {
+  constexpr std::size_t half = panelLanes / 2;
+  for (std::size_t first = 0; first < panelLanes; first += half) {
+    float sums[blockRows][half];
+    for (std::size_t r = 0; r < blockRows; ++r) {
+      for (std::size_t l = 0; l < half; ++l) sums[r][l] = acc[r * accStride + first + l];
+    }
+    for (std::size_t t = 0; t < count; ++t) {
+      const float* rowValues = rows + t * panelLanes;
+      const float* partnerValues = partners + t * panelLanes + first;
+      for (std::size_t r = 0; r < blockRows; ++r) {
+        for (std::size_t l = 0; l < half; ++l) sums[r][l] = sums[r][l] + rowValues[r] * partnerValues[l];
+      }
+    }
+    for (std::size_t r = 0; r < blockRows; ++r) {
+      for (std::size_t l = 0; l < half; ++l) acc[r * accStride + first + l] = sums[r][l];
+    }
+  }
+}
+
+void portablePanelStats(const float* panel, std::size_t n, PredictorStats* stats) {
+  float sums[panelLanes] = {};
+  for (std::size_t t = 0; t < n; ++t) {
+    for (std::size_t l = 0; l < panelLanes; ++l) sums[l] = sums[l] + panel[t * panelLanes + l];
+  }
+  float means[panelLanes];
+  for (std::size_t l = 0; l < panelLanes; ++l) means[l] = sums[l] / countOf(n);
+  float squares[panelLanes] = {};
+  for (std::size_t t = 0; t < n; ++t) {
+    for (std::size_t l = 0; l < panelLanes; ++l) {
+      const float d = panel[t * panelLanes + l] - means[l];
+      squares[l] = squares[l] + d * d;
+    }
+  }
+  for (std::size_t l = 0; l < panelLanes; ++l) stats[l] = {means[l], std::sqrt(squares[l] / degreesOf(n))};
+}
+
+#if BRINDLE_HAVE_AVX2_KERNELS
+
+// 4 rows x 16 lanes: eight 8-float sums, two partner registers and one broadcast row value. A
+// step of t issues 8 multiplies and 8 adds; with two multiply and two add pipes that is four
+// cycles, longer than an add's latency, so the sums never wait on each other. Multiply and add
+// stay separate instructions: the target enables AVX2 only, not FMA.
+__attribute__((target("avx2"))) void avx2BlockKernel(const float* rows, const float* partners,
+                                                     std::size_t count, float* acc, std::size_t accStride) {
+  float* acc0 = acc;
+  float* acc1 = acc + accStride;
+  float* acc2 = acc + 2 * accStride;
+  float* acc3 = acc + 3 * accStride;
+  __m256 s00 = _mm256_loadu_ps(acc0), s01 = _mm256_loadu_ps(acc0 + 8);
+  __m256 s10 = _mm256_loadu_ps(acc1), s11 = _mm256_loadu_ps(acc1 + 8);
+  __m256 s20 = _mm256_loadu_ps(acc2), s21 = _mm256_loadu_ps(acc2 + 8);
+  __m256 s30 = _mm256_loadu_ps(acc3), s31 = _mm256_loadu_ps(acc3 + 8);
+  for (std::size_t t = 0; t < count; ++t) {
+    const float* rowValues = rows + t * panelLanes;
+    const __m256 b0 = _mm256_loadu_ps(partners + t * panelLanes);
+    const __m256 b1 = _mm256_loadu_ps(partners + t * panelLanes + 8);
+    __m256 a = _mm256_broadcast_ss(rowValues);
+    s00 = _mm256_add_ps(s00, _mm256_mul_ps(a, b0));
+    s01 = _mm256_add_ps(s01, _mm256_mul_ps(a, b1));
+    a = _mm256_broadcast_ss(rowValues + 1);
+    s10 = _mm256_add_ps(s10, _mm256_mul_ps(a, b0));
+    s11 = _mm256_add_ps(s11, _mm256_mul_ps(a, b1));
+    a = _mm256_broadcast_ss(rowValues + 2);
+    s20 = _mm256_add_ps(s20, _mm256_mul_ps(a, b0));
+    s21 = _mm256_add_ps(s21, _mm256_mul_ps(a, b1));
+    a = _mm256_broadcast_ss(rowValues + 3);
+    s30 = _mm256_add_ps(s30, _mm256_mul_ps(a, b0));
+    s31 = _mm256_add_ps(s31, _mm256_mul_ps(a, b1));
+  }
+  _mm256_storeu_ps(acc0, s00);
+  _mm256_storeu_ps(acc0 + 8, s01);
+  _mm256_storeu_ps(acc1, s10);
+  _mm256_storeu_ps(acc1 + 8, s11);
+  _mm256_storeu_ps(acc2, s20);
+  _mm256_storeu_ps(acc2 + 8, s21);
+  _mm256_storeu_ps(acc3, s30);
+  _mm256_storeu_ps(acc3 + 8, s31);
+}
+
+// Sixteen predictors' sums side by side, one per lane, each in data-point order.
+__attribute__((target("avx2"))) void avx2PanelStats(const float* panel, std::size_t n, PredictorStats* stats) {
+  __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
+  for (std::size_t t = 0; t < n; ++t) {
+    sum0 = _mm256_add_ps(sum0, _mm256_loadu_ps(panel + t * panelLanes));
+    sum1 = _mm256_add_ps(sum1, _mm256_loadu_ps(panel + t * panelLanes + 8));
+  }
+  const __m256 count = _mm256_set1_ps(countOf(n));
+  const __m256 mean0 = _mm256_div_ps(sum0, count), mean1 = _mm256_div_ps(sum1, count);
+  __m256 squares0 = _mm256_setzero_ps(), squares1 = _mm256_setzero_ps();
+  for (std::size_t t = 0; t < n; ++t) {
+    const __m256 d0 = _mm256_sub_ps(_mm256_loadu_ps(panel + t * panelLanes), mean0);
+    const __m256 d1 = _mm256_sub_ps(_mm256_loadu_ps(panel + t * panelLanes + 8), mean1);
+    squares0 = _mm256_add_ps(squares0, _mm256_mul_ps(d0, d0));
+    squares1 = _mm256_add_ps(squares1, _mm256_mul_ps(d1, d1));
+  }
+  // The square root of the AVX unit is correctly rounded, as std::sqrt is.
+  const __m256 degrees = _mm256_set1_ps(degreesOf(n));
+  float means[panelLanes], deviations[panelLanes];
+  _mm256_storeu_ps(means, mean0);
+  _mm256_storeu_ps(means + 8, mean1);
+  _mm256_storeu_ps(deviations, _mm256_sqrt_ps(_mm256_div_ps(squares0, degrees)));
+  _mm256_storeu_ps(deviations + 8, _mm256_sqrt_ps(_mm256_div_ps(squares1, degrees)));
+  for (std::size_t l = 0; l < panelLanes; ++l) stats[l] = {means[l], deviations[l]};
+}
+
+bool processorHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}
+
+#endif
+
+bool portableForced = false;
+
+bool environmentForcesPortable() {
+  const char* value = std::getenv("BRINDLE_PORTABLE_KERNELS");
+  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+bool useAvx2() {
+  static const bool forcedByEnvironment = environmentForcesPortable();
+  return !portableForced && !forcedByEnvironment && avx2KernelsSupported();
+}
+
+}  // namespace
+
+bool avx2KernelsSupported() {
+#if BRINDLE_HAVE_AVX2_KERNELS
+  static const bool supported = processorHasAvx2();
+  return supported;
+#else
+  return false;
+#endif
+}
+
+// The one place that picks the kernels for the running processor.
+BlockKernel blockKernel() {
+#if BRINDLE_HAVE_AVX2_KERNELS
+  if (useAvx2()) return avx2BlockKernel;
+#endif
+  return portableBlockKernel;
+}
+
+PanelStatsKernel panelStatsKernel() {
+#if BRINDLE_HAVE_AVX2_KERNELS
+  if (useAvx2()) return avx2PanelStats;
+#endif
+  return portablePanelStats;
+}
+
+const char* activeKernelName() { return useAvx2() ? "avx2" : "portable"; }
+
+void forcePortableKernels(bool portable) { portableForced = portable; }

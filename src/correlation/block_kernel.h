@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+
+#include "correlation/correlation.h"
+
+// The inner loops of the correlation report, on predictors laid out data point by data point in
+// panels of `panelLanes` predictors: panel value t * panelLanes + l is data point t of the
+// panel's predictor l. Every lane keeps its own sums in data-point order and every product is
+// rounded to float before it is added (no fused multiply-add), so each lane gets the bits of the
+// plain one-predictor loops. An AVX2 version is chosen at run time when the processor has it.
+
+// Predictors per panel, and rows of one block: a block pairs blockRows predictors of one panel
+// with all panelLanes predictors of another.
+inline constexpr std::size_t panelLanes = 16;
+inline constexpr std::size_t blockRows = 4;
+
+// Adds rows[t * panelLanes + r] * partners[t * panelLanes + l] to acc[r * accStride + l] for
+// t = 0 ... count - 1 in that order, for r < blockRows and l < panelLanes.
+using BlockKernel = void (*)(const float* rows, const float* partners, std::size_t count, float* acc,
+                             std::size_t accStride);
+
+// The statistics of the panelLanes predictors of one panel of n data points, into
+// stats[0 ... panelLanes - 1]: the bits predictorStats gives for each of them.
+using PanelStatsKernel = void (*)(const float* panel, std::size_t n, PredictorStats* stats);
+
+// The kernels in use: AVX2 when the processor has it and nothing forced the portable ones
+// (forcePortableKernels, or the environment variable BRINDLE_PORTABLE_KERNELS set to a non-empty
+// value other than "0" when first asked).
+BlockKernel blockKernel();
+PanelStatsKernel panelStatsKernel();
+
+// "avx2" or "portable": the kernels blockKernel() and panelStatsKernel() now return.
+const char* activeKernelName();
+
+// True when the processor can run the AVX2 kernels (whatever is forced).
+bool avx2KernelsSupported();
+
+// Test and benchmark hook: true makes every later call use the portable kernels, false returns
+// to the automatic choice. Not thread-safe; call it while no report is being computed.
+void forcePortableKernels(bool portable);

@@ -1,0 +1,97 @@
+#include "design_generator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace {
+
+// A small, fully specified generator (splitmix64), so files are identical on every platform.
+class Random {
+ public:
+  explicit Random(uint64_t seed) : state_(seed) {}
+  uint64_t next() {
+    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // Uniform in [0, 1).
+  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
+ private:
+  uint64_t state_;
+};
+
+double twoGamma(double t) {
+  if (t <= 0) return 0;
+  const double peak = std::pow(t, 5) * std::exp(-t) / 120.0;        // gamma, shape 6
+  const double undershoot = std::pow(t, 15) * std::exp(-t) / 1.307674368e12;  // gamma, shape 16
+  return peak - undershoot / 6.0;
+}
+
+std::vector<float> taskPredictor(int points, int condition, int conditions, Random& random) {
+  std::vector<double> boxcar(static_cast<std::size_t>(points), 0.0);
+  const int block = 10 + static_cast<int>(random.uniform() * 6);
+  for (int start = block * (1 + condition); start < points; start += block * (conditions + 1)) {
+    for (int t = start; t < start + block && t < points; ++t) boxcar[static_cast<std::size_t>(t)] = 1.0;
+  }
+  // The response is sampled once; it is zero from 32 samples on.
+  double response[32];
+  for (std::size_t s = 0; s < 32; ++s) response[s] = twoGamma(static_cast<double>(s));
+  std::vector<double> convolved(boxcar.size(), 0.0);
+  double peak = 0;
+  for (std::size_t t = 0; t < boxcar.size(); ++t) {
+    for (std::size_t s = 0; s <= t && s < 32; ++s) convolved[t] += boxcar[t - s] * response[s];
+    peak = std::max(peak, convolved[t]);
+  }
+  std::vector<float> values;
+  values.reserve(convolved.size());
+  for (double v : convolved) values.push_back(static_cast<float>(peak > 0 ? v / peak : 0));
+  return values;
+}
+
+std::vector<float> driftPredictor(int points, Random& random) {
+  std::vector<float> values;
+  values.reserve(static_cast<std::size_t>(points));
+  double level = (random.uniform() - 0.5) * 0.5;
+  const double step = 0.02 + random.uniform() * 0.08;
+  for (int t = 0; t < points; ++t) {
+    level += (random.uniform() - 0.5) * step;
+    level = std::max(-3.0, std::min(3.0, level));
+    values.push_back(static_cast<float>(level));
+  }
+  return values;
+}
+
+}  // namespace
+
+DesignMatrix generateDesignMatrix(const DesignShape& shape) {
+  DesignMatrix m;
+  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return m;
+  static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
+                                            "Translation Z [mm]", "Rotation X [deg]",
+                                            "Rotation Y [deg]", "Rotation Z [deg]"};
+  Random random(shape.seed);
+  m.fileVersion = {"FileVersion", 1, 24, true};
+  m.nrOfPredictors = {"NrOfPredictors", 0, 24, true};
+  m.nrOfDataPoints = {"NrOfDataPoints", shape.points, 24, true};
+  m.includesConstant = {"IncludesConstant", false, 24, true};
+  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, 24, true};
+  for (int k = 0; k < shape.interest; ++k) {
+    const auto index = static_cast<std::size_t>(k);
+    const std::string name =
+        index < shape.interestNames.size() ? shape.interestNames[index] : "Condition " + std::to_string(k + 1);
+    m.addPredictor(taskPredictor(shape.points, k, shape.interest, random), name,
+                   static_cast<int>(random.next() % 256), static_cast<int>(random.next() % 256),
+                   static_cast<int>(random.next() % 256), false);
+  }
+  for (int k = 0; k < shape.confounds; ++k) {
+    const std::string name = shape.motion && k < 6 ? std::string(motionNames[k])
+                                                   : shape.confoundPrefix + " " + std::to_string(k + 1);
+    m.addPredictor(driftPredictor(shape.points, random), name, 128, 128, 128, true);
+  }
+  if (shape.constant) m.addConstant();
+  return m;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+// Realistic single-study design matrices for examples, tests and benchmarks, the same for the
+// same options on every platform.
+
+struct DesignShape {
+  int interest = 3;         // predictors of interest: block designs convolved with a response
+  int confounds = 6;        // confounds: slowly drifting random walks within about +-3
+  int points = 120;         // data points
+  bool constant = false;    // a trailing "Constant" predictor (all 1.0)
+  bool motion = false;      // the first six confounds named as rigid-body motion parameters
+  uint64_t seed = 1;        // the same seed gives the same matrix
+  std::string confoundPrefix = "Confound";  // confound names: prefix, a space and a number
+  std::vector<std::string> interestNames;   // names of the first predictors of interest; the
+                                            // others are "Condition " and a number
+};
+
+// A matrix of that shape with every header entry present (widths 24, as the host writes them)
+// and `fileName` empty. Returns an empty matrix when a count is negative.
+DesignMatrix generateDesignMatrix(const DesignShape& shape);
