@@ -1,11 +1,12 @@
 #include "correlation/report.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 
 #include "correlation/correlation_matrix.h"
-#include "correlation/report_cell.h"
 #include "merge/paths.h"
+#include "sdm/number_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/output_file.h"
 
@@ -35,7 +36,7 @@ void DesignMatrix::writeCorrelations() const {
                             if (firstColumn == 0) line = names[row];
                             for (const float cell : cells) {
                               line += " ; ";
-                              appendReportCell(line, cell);
+                              appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
                             }
                             if (firstColumn + cells.size() == k) line += "\r\n";
                             file.write(line);

@@ -64,6 +64,67 @@ bool hexIsExactSubnormal(const char* first, const char* last) {
   return lowestBit + exponent >= -1074;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The common case of the writer's own output: a value that is exactly a float, below 10^9,
+// with at most six decimals. A float has 24 significant bits and 10^6 needs 20 (5^6 needs 14
+// and 2^6 only shifts), so value * 10^decimals is exact in double: its integer part and its
+// fraction are the exact decimal expansion scaled, and rounding it to an integer (an exact tie
+// to the even digit) rounds the text exactly as the general conversion does. False when the
+// value does not qualify.
+bool appendFixedShort(std::string& out, double value, int decimals) {
+  const double magnitude = std::fabs(value);
+  if (decimals > 6 || !(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value) return false;
+  const double scaled = magnitude * exactPowersOfTen[decimals];
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  auto units = static_cast<uint64_t>(whole);
+  if (fraction > 0.5 || (fraction == 0.5 && units % 2 == 1)) ++units;
+
+  const auto scale = static_cast<uint64_t>(exactPowersOfTen[decimals]);
+  char text[32];
+  char* end = text;
+  if (std::signbit(value)) *end++ = '-';  // negative zero and tiny negatives keep their sign
+  end = std::to_chars(end, text + sizeof text, units / scale).ptr;
+  if (decimals > 0) {
+    *end++ = '.';
+    uint64_t rest = units % scale;
+    for (int i = decimals - 1; i >= 0; --i) {
+      end[i] = static_cast<char>('0' + rest % 10);
+      rest /= 10;
+    }
+    end += decimals;
+  }
+  out.append(text, end);
+  return true;
+}
+
+// The common case of the reader: optional digits, a point, digits, at most 15 digits in all,
+// not followed by an exponent (nor by the "x" of a hexadecimal number). The digits as an integer are exact in double, and so is the
+// power of ten, so their quotient is the correctly rounded value of the text, as the general
+// conversion gives it. False when the text is of another form.
+bool parseShortDecimal(const char* p, const char* last, double& value) {
+  uint64_t digits = 0;
+  int count = 0, decimals = 0;
+  bool point = false;
+  for (; p != last; ++p) {
+    if (isDigit(*p)) {
+      if (++count > 15) return false;
+      digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+      if (point) ++decimals;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (count == 0 || (p != last && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X'))) return false;
+  value = static_cast<double>(digits) / exactPowersOfTen[decimals];
+  return true;
+}
+
 [[noreturn]] void throwInvalid() { throw std::invalid_argument("invalid stof argument"); }
 [[noreturn]] void throwOutOfRange() { throw std::out_of_range("stof argument out of range"); }
 
@@ -75,6 +136,7 @@ void appendFixed(std::string& out, double value, int decimals) {
     return;
   }
   if (decimals < 0) decimals = 0;
+  if (appendFixedShort(out, value, decimals)) return;
   // The longest fixed text: sign, 309 integer digits, point and the decimals.
   const std::size_t start = out.size();
   out.resize(start + 312 + static_cast<std::size_t>(decimals));
@@ -94,6 +156,7 @@ float parseFloatField(std::string_view text) {
   if (p == last || *p == '+' || *p == '-') throwInvalid();
 
   double value = 0.0;
+  if (parseShortDecimal(p, last, value)) return static_cast<float>(negative ? -value : value);
   bool hexSubnormalExact = false;
   std::from_chars_result result{};
   const bool hexPrefix = last - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&

@@ -177,3 +177,21 @@ TEST(AppendFixed, WritesOneTextPerSpecialValueAndAppends) {
   appendFixed(out, static_cast<double>(0.835f), 2);
   EXPECT_EQ(out, "x=nan nan inf -inf 0.12 0.83");  // 0.835f is 0.83499997...
 }
+
+TEST(ParseFloatField, ShortDecimalsAgreeWithStrtodToTheBit) {
+  // The writer's layout and its neighbours: up to 15 digits around a point, with and without
+  // sign, blanks, trailing text and exponents that send the text down the general road.
+  std::mt19937_64 random(5);
+  char text[64];
+  for (int i = 0; i < 50000; ++i) {
+    const double value = std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, static_cast<int>(random() % 12) - 3);
+    const int decimals = static_cast<int>(random() % 16);
+    std::snprintf(text, sizeof text, "%s%.*f%s", random() % 2 ? " -" : "  ", decimals, value,
+                  random() % 4 == 0 ? "e-2" : random() % 4 == 0 ? "  7" : "");
+    expectAgreesWithStrtod(text);
+  }
+  for (const char* t : {"12.", ".5", "-.5", "0.000000", "-0.000000", "9.999999", "999999999999999",
+                        "1234567890.12345", "0x1p3", "0x.8", "1.5x", "0.1e", "0.1E+", "00000000000000001.5"}) {
+    expectAgreesWithStrtod(t);
+  }
+}
