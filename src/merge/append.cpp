@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "merge/paths.h"
 
@@ -12,6 +13,11 @@ void DesignMatrix::append(const DesignMatrix& other) {
     append(copy);
     return;
   }
+  // A merge result always names its first confound within 1..N+1, whatever the file said:
+  // 0 or less counts as 1 (every predictor a confound) and N+2 or more as N+1 (none is), as
+  // the other matrix's index is read below; the z-transform then touches the confounds only.
+  firstConfoundPredictor.value = static_cast<int32_t>(std::clamp<int64_t>(
+      firstConfoundPredictor.value, 1, static_cast<int64_t>(values.size()) + 1));
   if (nrOfDataPoints.value == other.nrOfDataPoints.value) {
     // The other's header count bounds the loop as everywhere, but never past its arrays.
     const std::size_t count = std::min({static_cast<std::size_t>(std::max(other.nrOfPredictors.value, 0)),

@@ -6,8 +6,11 @@
 #include <vector>
 
 // Reads the values of one SDM data line into `row`, one value per predictor
-// (row.size() predictors). The line is taken only when it holds exactly row.size() points
-// ("."), one per value, and row is not empty; otherwise returns false and leaves `row` alone.
+// (row.size() predictors). The line is taken when it holds exactly row.size() points ("."),
+// one per value, or when it splits at blanks into exactly row.size() tokens each of which is
+// a fixed-point number with one point or one of "nan", "-nan", "inf", "-inf" (as the writer
+// prints NaN and the infinities); row must not be empty. Otherwise returns false, and `row`
+// holds nothing of use.
 //
 // A value whose blank-delimited token holds no other point is read from that whole token.
 // Values that touch a neighbour with no blank between are cut at fixed distances from the

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 
 namespace {
 
@@ -46,15 +45,20 @@ void DesignMatrix::addPredictor(const std::vector<float>& predictorValues, const
   const bool isConstant = isConstantColumn(predictorValues);
   if (isConstant && hadConstant) return;
 
-  // k predictors stay behind the new one. A loaded file may name a first confound outside
-  // 1..N+1; clamping k keeps the insertion inside the arrays (a first confound of 0 or less
-  // puts a predictor of interest at the front, one beyond N+1 puts it at the end).
+  // A loaded file may name a first confound outside 1..N+1. Before the block is extended it is
+  // brought into that range: 0 or less means every predictor is a confound, N+2 or more that
+  // none is, as append reads the other matrix's index. Incrementing a raw 0 would instead make
+  // the new predictor of interest the first confound, and a raw N+7 would leave a new confound
+  // outside the block, so the z-transform would touch the wrong predictors.
   const int64_t count = static_cast<int64_t>(values.size());
+  const int64_t firstConfound = std::clamp<int64_t>(firstConfoundPredictor.value, 1, count + 1);
+  firstConfoundPredictor.value = static_cast<int32_t>(firstConfound);
+  // k predictors stay behind the new one.
   int64_t k = 0;
   if (isConfound) {
     k = hadConstant ? 1 : 0;
   } else {
-    k = static_cast<int64_t>(nrOfPredictors.value) - firstConfoundPredictor.value + 1;
+    k = count - firstConfound + 1;
   }
   k = std::clamp<int64_t>(k, 0, count);
   const auto index = static_cast<std::size_t>(count - k);
@@ -65,9 +69,7 @@ void DesignMatrix::addPredictor(const std::vector<float>& predictorValues, const
   insertAt(green, index, greenValue);
   insertAt(blue, index, blueValue);
   nrOfPredictors.value = countOf(values);
-  if (!isConfound && firstConfoundPredictor.value < std::numeric_limits<int32_t>::max()) {
-    ++firstConfoundPredictor.value;
-  }
+  if (!isConfound) ++firstConfoundPredictor.value;
   if (isConstant) includesConstant.value = true;
 }
 

@@ -31,10 +31,12 @@ class DesignMatrix {
 
   // Reads the SDM file at `path`. Throws OpenFileError "Failed opening for reading: " + path
   // when it cannot be opened, IOError "Invalid SDM header in " + path for a header that
-  // never ends or impossible counts (limits in sdm/sdm_limits.h), IOError "Line too long in "
-  // + path for a names or data line beyond its bound, IOError "Failed reading from: " + path
-  // for a read error, and std::invalid_argument "invalid stof argument" /
-  // std::out_of_range "stof argument out of range" for a data field that is no number.
+  // never ends (or runs past its bound) or impossible counts (limits in sdm/sdm_limits.h),
+  // IOError "Invalid SDM colours in " + path for colours that run past their bound, IOError
+  // "Line too long in " + path for a names or data line beyond its bound, IOError
+  // "Failed reading from: " + path for a read error, and std::invalid_argument
+  // "invalid stof argument" / std::out_of_range "stof argument out of range" for a data
+  // field that is no number.
   static DesignMatrix load(const std::string& path);
 
   // Sets `fileName` to `path` (first, also when the save fails) and writes the matrix as an
@@ -51,9 +53,9 @@ class DesignMatrix {
   // Inserts one predictor: at the end of the confound block (before a trailing constant)
   // when `isConfound`, else right before the first confound. Silently refuses a predictor
   // whose length differs from `nrOfDataPoints.value` and a second constant predictor.
-  // A `firstConfoundPredictor.value` outside 1..N+1 (a loaded file may hold one) cannot
-  // move the insertion outside the arrays: the count of predictors kept behind the new one
-  // is clamped to 0..N, so 0 or less inserts at the front and N+2 or more at the end.
+  // An inserted predictor first brings a `firstConfoundPredictor.value` outside 1..N+1 (a
+  // loaded file may hold one) into that range: 0 or less becomes 1 (all are confounds), N+2 or
+  // more becomes N+1 (none is), so the insertion stays inside the arrays and the block is right.
   void addPredictor(const std::vector<float>& predictorValues, const std::string& name,
                     int32_t redValue, int32_t greenValue, int32_t blueValue, bool isConfound);
 
@@ -67,7 +69,8 @@ class DesignMatrix {
 
   // Appends every predictor of `other` (placed as addPredictor places it, confounds by
   // `other`'s confound block) when the numbers of data points agree, and in every case
-  // extends `fileName` with the merge suffix built from both file names.
+  // extends `fileName` with the merge suffix built from both file names and brings
+  // `firstConfoundPredictor.value` into 1..N+1 as addPredictor does.
   void append(const DesignMatrix& other);
 
   // Standardises in place every non-constant predictor from the 0-based `firstIndex` to the

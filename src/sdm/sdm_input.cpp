@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "sdm/io_error.h"
 
@@ -18,7 +19,8 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-SdmInput::SdmInput(const std::string& path) : path_(path), buffer_(kBufferSize) {
+SdmInput::SdmInput(const std::string& path)
+    : path_(path), buffer_(kBufferSize), limitEnd_(std::numeric_limits<std::size_t>::max()) {
   // Binary mode: the reader itself drops the carriage return before a line feed, the same
   // on every platform.
   file_.reset(std::fopen(path.c_str(), "rb"));
@@ -34,16 +36,46 @@ SdmInput::SdmInput(const std::string& path) : path_(path), buffer_(kBufferSize) 
 
 SdmInput::~SdmInput() = default;
 
+void SdmInput::limit(std::size_t bytes, std::string message) {
+  const std::size_t consumed = bufferStart_ + pos_;
+  limitEnd_ = bytes > std::numeric_limits<std::size_t>::max() - consumed
+                  ? std::numeric_limits<std::size_t>::max()
+                  : consumed + bytes;
+  limitMessage_ = std::move(message);
+  setEnd();
+}
+
+void SdmInput::unlimit() {
+  limitEnd_ = std::numeric_limits<std::size_t>::max();
+  setEnd();
+}
+
+void SdmInput::setEnd() {
+  const std::size_t room = limitEnd_ - bufferStart_;  // the limit never lies behind the buffer
+  end_ = filled_ < room ? filled_ : room;
+}
+
+bool SdmInput::more() {
+  // The limit is checked once a buffer, not once a byte: it only shortens the usable part.
+  if (end_ < filled_) throw IOError(limitMessage_);
+  if (!refill()) return false;
+  if (end_ == 0) throw IOError(limitMessage_);
+  return true;
+}
+
 bool SdmInput::refill() {
+  bufferStart_ += filled_;
   pos_ = 0;
   end_ = 0;
+  filled_ = 0;
   if (exhausted_) return false;
-  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
-  if (end_ == 0) {
+  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+  if (filled_ == 0) {
     if (std::ferror(file_.get())) throw IOError("Failed reading from: " + path_);
     exhausted_ = true;
     return false;
   }
+  setEnd();
   return true;
 }
 
@@ -109,7 +141,7 @@ bool SdmInput::readLine(std::string& line, std::size_t maxLength) {
   const std::size_t holdLimit =
       maxLength < std::numeric_limits<std::size_t>::max() ? maxLength + 1 : maxLength;
   for (;;) {
-    if (pos_ == end_ && !refill()) break;
+    if (pos_ == end_ && !more()) break;
     const char* begin = buffer_.data() + pos_;
     const std::size_t available = end_ - pos_;
     const auto* feed = static_cast<const char*>(std::memchr(begin, '\n', available));

@@ -25,11 +25,19 @@ class SdmInput {
   SdmInput& operator=(const SdmInput&) = delete;
 
   // The next byte (0..255) without consuming it, or -1 at the end of the file. Throws
-  // IOError "Failed reading from: " + path when the file cannot be read any further.
+  // IOError "Failed reading from: " + path when the file cannot be read any further, and
+  // IOError with the message given to limit() when the next byte lies beyond the limit.
   int peek() {
-    if (pos_ == end_ && !refill()) return -1;
+    if (pos_ == end_ && !more()) return -1;
     return static_cast<unsigned char>(buffer_[pos_]);
   }
+
+  // From here on at most `bytes` more bytes may be consumed: reaching for one beyond them
+  // throws IOError(message) instead, so that a section of a file cannot run on for ever.
+  // Replaces any earlier limit.
+  void limit(std::size_t bytes, std::string message);
+  // Lifts the limit.
+  void unlimit();
   // Consumes the byte that peek() returned; call only after peek() returned a byte.
   void advance() { ++pos_; }
 
@@ -54,13 +62,22 @@ class SdmInput {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
 
+  // Makes the next byte available once the buffer is used up: false at the end of the file;
+  // throws at the limit.
+  bool more();
   // Loads the next block of the file into the buffer; false at the end of the file.
   bool refill();
+  // The end of the usable bytes in the buffer: what was read, cut at the limit.
+  void setEnd();
 
   std::string path_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::vector<char> buffer_;
-  std::size_t pos_ = 0;
-  std::size_t end_ = 0;
+  std::size_t pos_ = 0;        // next byte to consume in buffer_
+  std::size_t end_ = 0;        // end of the usable bytes in buffer_
+  std::size_t filled_ = 0;     // bytes read into buffer_
+  std::size_t bufferStart_ = 0;  // offset in the file of buffer_[0]
+  std::size_t limitEnd_;       // offset in the file where the limit falls
+  std::string limitMessage_;
   bool exhausted_ = false;
 };

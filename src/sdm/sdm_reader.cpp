@@ -54,6 +54,8 @@ void readEntry(SdmInput& in, const std::string& token, HeaderEntry<T>& entry,
 // The header is a sequence of white-space-separated tokens that ends with the value of
 // "FirstConfoundPredictor:"; any token that is not a key is skipped.
 void readHeader(SdmInput& in, DesignMatrix& matrix, const std::string& path) {
+  // A header that runs on for gigabytes would otherwise be scanned to its end.
+  in.limit(kMaxSdmHeaderBytes, "Invalid SDM header in " + path);
   std::string token;
   token.reserve(kLongestKey);
   while (token != kFirstConfoundPredictor) {
@@ -152,7 +154,9 @@ DesignMatrix DesignMatrix::load(const std::string& path) {
   checkCounts(matrix, path);
   const auto count = static_cast<std::size_t>(matrix.nrOfPredictors.value);
   const auto dataPoints = static_cast<std::size_t>(matrix.nrOfDataPoints.value);
+  in.limit(sdmColoursBound(matrix.nrOfPredictors.value), "Invalid SDM colours in " + path);
   readColours(in, matrix, count);
+  in.unlimit();  // the names and data lines have bounds of their own
   readNames(in, matrix, count);
   readData(in, matrix, count, dataPoints);
   return matrix;

@@ -83,10 +83,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "a new K", 2},
         PlacementCase{"NaN column is not constant", {"a", "K"}, 2, {1.0f, NAN, 1.0f}, true,
                       "a new K", 2},
-        // A loaded file may name a first confound outside 1..N+1: the index is clamped.
-        PlacementCase{"first confound 0", {"a", "b"}, 0, kRamp, false, "new a b", 1},
-        PlacementCase{"first confound -5", {"a", "b"}, -5, kRamp, false, "new a b", -4},
-        PlacementCase{"first confound N+7", {"a", "b"}, 9, kRamp, false, "a b new", 10}),
+        // A loaded file may name a first confound outside 1..N+1: it is brought into range
+        // first (0 or less: all are confounds; N+2 or more: none is).
+        PlacementCase{"first confound 0", {"a", "b"}, 0, kRamp, false, "new a b", 2},
+        PlacementCase{"first confound -5", {"a", "b"}, -5, kRamp, false, "new a b", 2},
+        PlacementCase{"first confound N+7", {"a", "b"}, 9, kRamp, false, "a b new", 4},
+        PlacementCase{"confound with first confound 0", {"a", "b"}, 0, kRamp, true, "a b new", 1},
+        PlacementCase{"confound with first confound N+7", {"a", "b"}, 9, kRamp, true, "a b new",
+                      3}),
     [](const auto& testInfo) {
       std::string name = testInfo.param.what;
       for (char& ch : name) {
@@ -95,11 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(DesignMatrix, FirstConfoundAtTheLargestIntegerStaysThere) {
-  DesignMatrix m = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
-  m.addPredictor(kRamp, "new", 0, 0, 0, false);
-  EXPECT_EQ(joinedNames(m), "a new");
-  EXPECT_EQ(m.firstConfoundPredictor.value, std::numeric_limits<int32_t>::max());
+TEST(DesignMatrix, FirstConfoundAtTheExtremeIntegersIsBroughtIntoRange) {
+  DesignMatrix high = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
+  high.addPredictor(kRamp, "new", 0, 0, 0, false);
+  EXPECT_EQ(joinedNames(high), "a new");
+  EXPECT_EQ(high.firstConfoundPredictor.value, 3);
+  DesignMatrix low = matrixOf({"a"}, std::numeric_limits<int32_t>::min());
+  low.addPredictor(kRamp, "new", 0, 0, 0, false);
+  EXPECT_EQ(joinedNames(low), "new a");
+  EXPECT_EQ(low.firstConfoundPredictor.value, 2);
 }
 
 TEST(DesignMatrix, RefusesAPredictorOfTheWrongLength) {

@@ -76,8 +76,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   ::close(errPipe[0]);
 
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
+  result.peakRssKb = usage.ru_maxrss;
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   else if (WIFSIGNALED(status)) result.exitCode = 128 + WTERMSIG(status);
   return result;

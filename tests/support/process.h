@@ -9,6 +9,7 @@ struct ProcessResult {
   int exitCode = -1;     // the exit status, or 128 + signal number when killed by a signal
   std::string out;       // everything written to standard output
   std::string err;       // everything written to standard error
+  long peakRssKb = -1;   // the child's peak resident memory in KiB (its own, from wait4)
 };
 
 struct ProcessOptions {
