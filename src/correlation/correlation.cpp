@@ -33,10 +33,3 @@ float correlation(std::span<const float> a, std::span<const float> b) {
   return numerator / denominator;
 }
 
-bool isConstantPredictor(std::span<const float> values) {
-  if (values.empty() || values[0] == 0.0f) return false;
-  for (const float v : values) {
-    if (!(v == values[0])) return false;
-  }
-  return true;
-}

@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "sdm/design_matrix.h"  // isConstantPredictor, the test shared with the model
+
 // Statistics and correlation of predictors in exact IEEE single precision: every sum runs in
 // index order into one accumulator, every product is rounded before it is added. The results
 // are bit-for-bit what that order of operations gives.
@@ -23,5 +25,3 @@ PredictorStats predictorStats(std::span<const float> values);
 // differ or either standard deviation is below minStdDev (a NaN one passes). Not clamped.
 float correlation(std::span<const float> a, std::span<const float> b);
 
-// True when `values` is non-empty, its first value is not 0.0 and every value equals it.
-bool isConstantPredictor(std::span<const float> values);

@@ -6,14 +6,6 @@
 
 namespace {
 
-// A column is constant when it is non-empty, its first value is not 0.0 and every value
-// compares equal to the first; a NaN compares equal to nothing, so it never is.
-bool isConstantColumn(const std::vector<float>& column) {
-  if (column.empty() || column[0] == 0.0f) return false;
-  const float first = column[0];
-  return std::all_of(column.begin(), column.end(), [first](float v) { return v == first; });
-}
-
 // Inserts at `index`, or at the end when a broken invariant left `array` shorter than that:
 // a matrix built by hand must not make us write outside an array.
 template <typename T>
@@ -33,8 +25,15 @@ int32_t countOf(const std::vector<std::vector<float>>& values) {
 
 }  // namespace
 
+bool isConstantPredictor(std::span<const float> values) {
+  if (values.empty() || values[0] == 0.0f) return false;
+  // A NaN compares equal to nothing, so a predictor holding one is never constant.
+  const float first = values[0];
+  return std::all_of(values.begin(), values.end(), [first](float v) { return v == first; });
+}
+
 bool DesignMatrix::hasConstant() const {
-  return !values.empty() && isConstantColumn(values.back());
+  return !values.empty() && isConstantPredictor(values.back());
 }
 
 void DesignMatrix::addPredictor(const std::vector<float>& predictorValues, const std::string& name,
@@ -42,7 +41,7 @@ void DesignMatrix::addPredictor(const std::vector<float>& predictorValues, const
                                 bool isConfound) {
   if (static_cast<int64_t>(predictorValues.size()) != nrOfDataPoints.value) return;
   const bool hadConstant = hasConstant();
-  const bool isConstant = isConstantColumn(predictorValues);
+  const bool isConstant = isConstantPredictor(predictorValues);
   if (isConstant && hadConstant) return;
 
   // A loaded file may name a first confound outside 1..N+1. Before the block is extended it is

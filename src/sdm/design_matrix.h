@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -99,3 +100,7 @@ class DesignMatrix {
   std::vector<std::string> names;
   std::vector<std::vector<float>> values;  // predictor-major: values[p][t]
 };
+
+// True when `values` is a constant predictor: non-empty, its first value not 0.0 (nor -0.0),
+// and every value equal to the first (a NaN equals nothing, so it never is).
+bool isConstantPredictor(std::span<const float> values);
