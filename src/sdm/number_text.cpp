@@ -78,26 +78,26 @@ bool appendFixedShort(std::string& out, double value, int decimals) {
   const double magnitude = std::fabs(value);
   if (decimals > 6 || !(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value) return false;
   const double scaled = magnitude * exactPowersOfTen[decimals];
-  const double whole = std::floor(scaled);
-  const double fraction = scaled - whole;
-  auto units = static_cast<uint64_t>(whole);
+  // Truncation is the floor of a non-negative number, and the fraction it leaves is exact.
+  auto units = static_cast<uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(units);
   if (fraction > 0.5 || (fraction == 0.5 && units % 2 == 1)) ++units;
 
-  const auto scale = static_cast<uint64_t>(exactPowersOfTen[decimals]);
+  // Digits from the last decimal backwards; the integer part always has at least one.
   char text[32];
-  char* end = text;
-  if (std::signbit(value)) *end++ = '-';  // negative zero and tiny negatives keep their sign
-  end = std::to_chars(end, text + sizeof text, units / scale).ptr;
-  if (decimals > 0) {
-    *end++ = '.';
-    uint64_t rest = units % scale;
-    for (int i = decimals - 1; i >= 0; --i) {
-      end[i] = static_cast<char>('0' + rest % 10);
-      rest /= 10;
-    }
-    end += decimals;
+  char* const end = text + sizeof text;
+  char* first = end;
+  for (int i = 0; i < decimals; ++i) {
+    *--first = static_cast<char>('0' + units % 10);
+    units /= 10;
   }
-  out.append(text, end);
+  if (decimals > 0) *--first = '.';
+  do {
+    *--first = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units != 0);
+  if (std::signbit(value)) *--first = '-';  // negative zero and tiny negatives keep their sign
+  out.append(first, end);
   return true;
 }
 
