@@ -1,5 +1,10 @@
 #include "correlation/report_extras.h"
 
+#include <span>
+#include <vector>
+
+#include "correlation/correlation_matrix.h"
+#include "correlation/covered_predictors.h"
 #include "correlation/flagged_pairs.h"
 #include "correlation/plot.h"
 #include "host/host_services.h"
@@ -12,6 +17,17 @@ const ReportExtras& ReportExtrasReader::get() {
 }
 
 void writeReportExtras(const DesignMatrix& matrix, const ReportExtras& extras, TRMLLog& log) {
-  if (extras.plot) writeCorrelationPlot(matrix);
-  for (const auto& message : correlationWarnings(matrix, extras.warnThreshold)) host::logMessage(log, message);
+  const CorrelationThreshold threshold = parseCorrelationThreshold(extras.warnThreshold);
+  const bool flagging = threshold.state == CorrelationThreshold::State::on;
+  std::vector<std::string> messages;
+  if (extras.plot || flagging) {
+    // The heatmap and the flagged pairs share one computation of the correlations.
+    const std::vector<float> cells =
+        correlationMatrix(std::span(matrix.values).first(coveredPredictorCount(matrix)));
+    if (extras.plot) writeCorrelationPlot(matrix, cells);
+    if (flagging) messages = flaggedPairMessages(matrix, cells, threshold.value);
+  }
+  // Off gives nothing and an invalid threshold its one notice, neither needing correlations.
+  if (!flagging) messages = correlationWarnings(matrix, extras.warnThreshold);
+  for (const auto& message : messages) host::logMessage(log, message);
 }
