@@ -52,7 +52,8 @@ bool sameCells(const std::vector<float>& a, const std::vector<float>& b) {
 // cache: its rate without the statistics, the copies and the divisions around it.
 double isolatedKernelRate(double budget) {
   constexpr std::size_t count = 128;
-  std::vector<float> rows(count * panelLanes), partners(count * panelLanes), acc(blockRows * panelLanes, 0.0f);
+  std::vector<float> rows(count * panelLanes), partners(count * panelLanes),
+      acc(blockRows * panelLanes, 0.0f);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     rows[i] = 0.5f + static_cast<float>(i % 7) * 0.125f;
     partners[i] = 1.0f - static_cast<float>(i % 5) * 0.0625f;
@@ -63,7 +64,8 @@ double isolatedKernelRate(double budget) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(budget);
   do {
     const double s = seconds([&] {
-      for (int c = 0; c < calls; ++c) kernel(rows.data(), partners.data(), count, acc.data(), panelLanes);
+      for (int c = 0; c < calls; ++c)
+        kernel(rows.data(), partners.data(), count, acc.data(), panelLanes);
     });
     best = std::max(best, static_cast<double>(calls) * count * blockRows * panelLanes * 2.0 / s);
   } while (std::chrono::steady_clock::now() < end);
@@ -78,11 +80,16 @@ int main(int argc, char** argv) {
   double peakSeconds = 1.0;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
-    if (arg == "--predictors") predictors = std::atoi(argv[i + 1]);
-    else if (arg == "--points") points = std::atoi(argv[i + 1]);
-    else if (arg == "--repeats") repeats = std::atoi(argv[i + 1]);
-    else if (arg == "--reference-repeats") referenceRepeats = std::atoi(argv[i + 1]);
-    else if (arg == "--peak-seconds") peakSeconds = std::atof(argv[i + 1]);
+    if (arg == "--predictors")
+      predictors = std::atoi(argv[i + 1]);
+    else if (arg == "--points")
+      points = std::atoi(argv[i + 1]);
+    else if (arg == "--repeats")
+      repeats = std::atoi(argv[i + 1]);
+    else if (arg == "--reference-repeats")
+      referenceRepeats = std::atoi(argv[i + 1]);
+    else if (arg == "--peak-seconds")
+      peakSeconds = std::atof(argv[i + 1]);
     else {
       std::fprintf(stderr, "brindle_report_bench: unknown option %s\n", argv[i]);
       return 64;
@@ -113,12 +120,14 @@ int main(int argc, char** argv) {
       peakRates.push_back(peakMultiplyAddRate(peakSeconds / repeats));
       fastTimes.push_back(seconds([&] { fast = correlationMatrix(values); }));
     }
-    if (r < referenceRepeats) referenceTimes.push_back(seconds([&] { reference = correlationMatrixReference(values); }));
+    if (r < referenceRepeats)
+      referenceTimes.push_back(seconds([&] { reference = correlationMatrixReference(values); }));
   }
   const double peak = median(peakRates);
   forcePortableKernels(true);
   std::vector<float> portable;
-  for (int r = 0; r < repeats; ++r) portableTimes.push_back(seconds([&] { portable = correlationMatrix(values); }));
+  for (int r = 0; r < repeats; ++r)
+    portableTimes.push_back(seconds([&] { portable = correlationMatrix(values); }));
   forcePortableKernels(false);
 
   const double fastMedian = median(fastTimes);
@@ -126,7 +135,8 @@ int main(int argc, char** argv) {
   std::printf("size %d x %d\n", predictors, points);
   std::printf("peak_unit %s\n", peakRateUnit());
   std::printf("peak_gflops %.2f\n", peak / 1e9);
-  std::printf("peak_best_gflops %.2f\n", *std::max_element(peakRates.begin(), peakRates.end()) / 1e9);
+  std::printf("peak_best_gflops %.2f\n",
+              *std::max_element(peakRates.begin(), peakRates.end()) / 1e9);
   std::printf("isolated_kernel_gflops %.2f\n", isolated / 1e9);
   std::printf("isolated_kernel_share %.3f\n", isolated / peak);
   std::printf("fast_seconds %.6f\n", fastMedian);
@@ -134,7 +144,8 @@ int main(int argc, char** argv) {
   std::printf("fast_share %.3f\n", pairFlops / fastMedian / peak);
   const double fastBest = *std::min_element(fastTimes.begin(), fastTimes.end());
   std::printf("fast_best_seconds %.6f\n", fastBest);
-  std::printf("fast_best_share %.3f\n", pairFlops / fastBest / (*std::max_element(peakRates.begin(), peakRates.end())));
+  std::printf("fast_best_share %.3f\n",
+              pairFlops / fastBest / (*std::max_element(peakRates.begin(), peakRates.end())));
   std::printf("portable_seconds %.6f\n", median(portableTimes));
   std::printf("portable_identical %s\n", sameCells(fast, portable) ? "yes" : "no");
   if (referenceRepeats > 0) {

@@ -14,8 +14,8 @@ class Folder {
  public:
   Folder() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/brindle-fuzz-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/brindle-fuzz-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (::mkdtemp(name.data()) == nullptr) {

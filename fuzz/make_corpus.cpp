@@ -82,10 +82,18 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
   m.includesConstant = {"IncludesConstant", variant % 2 == 1, width, shape.width > 0};
   m.firstConfoundPredictor = {"FirstConfoundPredictor",
                               shape.firstConfound == 0 ? n + 1 : shape.firstConfound, width, true};
-  const float unusual[] = {0.25f, -0.5f, 123.25f, -10.5f, -0.0f, -0.0000001f, 1e30f, -3.4e38f,
-                            std::numeric_limits<float>::quiet_NaN(),
-                            std::numeric_limits<float>::infinity(),
-                            -std::numeric_limits<float>::infinity(), 1.0f};
+  const float unusual[] = {0.25f,
+                           -0.5f,
+                           123.25f,
+                           -10.5f,
+                           -0.0f,
+                           -0.0000001f,
+                           1e30f,
+                           -3.4e38f,
+                           std::numeric_limits<float>::quiet_NaN(),
+                           std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity(),
+                           1.0f};
   const char* names[] = {"Motion", "", "a b;c", "Constant", "NoName", "x\ty"};
   for (int32_t p = 0; p < n; ++p) {
     m.red.push_back(p * 40 + variant);
@@ -96,8 +104,9 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
     for (int32_t t = 0; t < shape.dataPoints; ++t) {
       const bool constant = p == n - 1 && variant % 2 == 1;
       const int pick = (p * 7 + t * 3 + variant) % 12;
-      column.push_back(constant ? 1.0f : variant == 0 ? 0.1f * static_cast<float>(t - p)
-                                                      : unusual[pick]);
+      column.push_back(constant       ? 1.0f
+                       : variant == 0 ? 0.1f * static_cast<float>(t - p)
+                                      : unusual[pick]);
     }
     m.values.push_back(column);
   }
@@ -106,7 +115,7 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
 
 void writerSeeds(const std::string& folder) {
   const Shape shapes[] = {
-      {2, 3, 2, 24}, {1, 1, 0, 24}, {0, 3, 0, 24}, {3, 0, 2, 24}, {5, 4, 3, 16},
+      {2, 3, 2, 24}, {1, 1, 0, 24}, {0, 3, 0, 24}, {3, 0, 2, 24},  {5, 4, 3, 16},
       {2, 2, 0, 0},  {3, 2, 0, 5},  {2, 2, 1, 24}, {3, 3, -5, 24}, {2, 3, 9, 24},
   };
   const std::string scratch = folder + "/.scratch.sdm";
@@ -127,11 +136,13 @@ void writerSeeds(const std::string& folder) {
 }
 
 void handWrittenSeeds(const std::string& folder) {
-  const std::string body = "255 0 0   255 255 255\n\"Motion\" \"Constant\"\n  0.250000   1.000000\n"
-                           " -0.500000   1.000000\n  1.000000   1.000000\n";
+  const std::string body =
+      "255 0 0   255 255 255\n\"Motion\" \"Constant\"\n  0.250000   1.000000\n"
+      " -0.500000   1.000000\n  1.000000   1.000000\n";
   const char* headers[] = {
       "NrOfDataPoints:\t3\nFirstConfoundPredictor:\t2\n",  // no predictor count
-      "FileVersion: 1\tNrOfPredictors: 2 NrOfDataPoints: 3\nIncludesConstant: 1 FirstConfoundPredictor: 2\n\n",
+      "FileVersion: 1\tNrOfPredictors: 2 NrOfDataPoints: 3\nIncludesConstant: 1 "
+      "FirstConfoundPredictor: 2\n\n",
       "FirstConfoundPredictor: 2 NrOfPredictors: 2 NrOfDataPoints: 3\n",  // ends too early
       "NrOfPredictors: 2\nNrOfDataPoints: 3\nFirstConfoundPredictor:\n2\n\n",
       "Comment: x NrOfPredictors: 2 NrOfDataPoints: 3 Unknown: 7 FirstConfoundPredictor: 2\n",
@@ -146,12 +157,18 @@ void handWrittenSeeds(const std::string& folder) {
   // Data the fixed cut must read: touching values, wide values, exponents, words.
   const char* data[] = {" 1.5-2.5\n12.5-123.25\n  -10.500000  123.250000\n",
                         " nan  1.000000\n  inf  -inf\n 1e3.5 2\n",
-                        " 1.0e999  1.0\n", " x.5  1.0\n", ".. \n", " 0x1.8p3  .5\n"};
+                        " 1.0e999  1.0\n",
+                        " x.5  1.0\n",
+                        ".. \n",
+                        " 0x1.8p3  .5\n"};
   for (const char* rows : data) {
     writeSeed(folder, std::string("NrOfPredictors: 2 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n"
-                                  "1 2 3 4 5 6\n\"a\" \"b\"\n") + rows);
+                                  "1 2 3 4 5 6\n\"a\" \"b\"\n") +
+                          rows);
   }
-  writeSeed(folder, "NrOfPredictors: 2 NrOfDataPoints: 1 FirstConfoundPredictor: 3\n1 2 3\nno quotes\n\"a\"\n 1.0 2.0\n");
+  writeSeed(folder,
+            "NrOfPredictors: 2 NrOfDataPoints: 1 FirstConfoundPredictor: 3\n1 2 3\nno "
+            "quotes\n\"a\"\n 1.0 2.0\n");
 }
 
 void nameSeeds(const std::string& folder) {

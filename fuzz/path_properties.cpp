@@ -80,7 +80,8 @@ std::string splitProblem(const std::string& text, char delimiter) {
   const std::vector<std::string> entries = split(text, delimiter);
   std::string joined;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].find(delimiter) != std::string::npos) return "split left a delimiter in an entry";
+    if (entries[i].find(delimiter) != std::string::npos)
+      return "split left a delimiter in an entry";
     if (i > 0) joined += delimiter;
     joined += entries[i];
   }
@@ -100,7 +101,8 @@ std::string splitProblem(const std::string& text, char delimiter) {
 std::string checkPathFunctions(std::string_view bytes) {
   const auto nul = bytes.find('\0');
   const std::string thisPath(bytes.substr(0, nul));
-  const std::string otherPath(nul == std::string_view::npos ? std::string_view() : bytes.substr(nul + 1));
+  const std::string otherPath(nul == std::string_view::npos ? std::string_view()
+                                                            : bytes.substr(nul + 1));
   const std::string whole(bytes);
   for (const std::string& problem :
        {baseNameProblem(thisPath), baseNameProblem(otherPath), stripExtensionProblem(thisPath),

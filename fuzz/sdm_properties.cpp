@@ -82,7 +82,8 @@ std::string shapeProblem(const DesignMatrix& m, const char* what) {
 // A reloaded entry keeps presence, key and value; its width is the saved one, except that a
 // key whose value stood on a later line is written with one blank before its value.
 template <typename T>
-std::string entryProblem(const char* name, const HeaderEntry<T>& before, const HeaderEntry<T>& after) {
+std::string entryProblem(const char* name, const HeaderEntry<T>& before,
+                         const HeaderEntry<T>& after) {
   if (before.present != after.present) return std::string(name) + ": presence changed";
   if (!before.present) return "";
   if (before.key != after.key) return std::string(name) + ": key changed";
@@ -118,7 +119,8 @@ float savedValue(float value) {
 }
 
 bool sameFloat(float a, float b) {
-  return (std::isnan(a) && std::isnan(b)) || std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
+  return (std::isnan(a) && std::isnan(b)) ||
+         std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
 }
 
 bool sameColumns(const DesignMatrix& a, const DesignMatrix& b, std::size_t from, std::size_t to) {
@@ -183,16 +185,20 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
            text(count + 1);
   }
   if (count == ownCount + otherCount) {
-    const int64_t expected = std::clamp<int64_t>(loaded.firstConfoundPredictor.value, 1, ownCount + 1) +
-                             std::clamp<int64_t>(int64_t{other.firstConfoundPredictor.value} - 1, 0, otherCount);
+    const int64_t expected =
+        std::clamp<int64_t>(loaded.firstConfoundPredictor.value, 1, ownCount + 1) +
+        std::clamp<int64_t>(int64_t{other.firstConfoundPredictor.value} - 1, 0, otherCount);
     if (merged.firstConfoundPredictor.value != expected) {
-      return "merged: first confound " + text(merged.firstConfoundPredictor.value) + " instead of " +
-             text(expected);
+      return "merged: first confound " + text(merged.firstConfoundPredictor.value) +
+             " instead of " + text(expected);
     }
   }
-  if (withConstant) merged.addConstant();
-  else merged.removeConstant();
-  if (std::string problem = shapeProblem(merged, "constant option"); !problem.empty()) return problem;
+  if (withConstant)
+    merged.addConstant();
+  else
+    merged.removeConstant();
+  if (std::string problem = shapeProblem(merged, "constant option"); !problem.empty())
+    return problem;
   if (merged.includesConstant.value != withConstant) return "includesConstant not set";
   if (withConstant && merged.nrOfDataPoints.value > 0 && !merged.hasConstant()) {
     return "no constant after addConstant";
@@ -204,17 +210,20 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
   const auto interest = static_cast<std::size_t>(
       std::clamp<int64_t>(first >= 1 ? first - 1 : static_cast<int64_t>(merged.values.size()), 0,
                           static_cast<int64_t>(merged.values.size())));
-  if (!sameColumns(before, merged, 0, interest)) return "z-transform touched a predictor of interest";
+  if (!sameColumns(before, merged, 0, interest))
+    return "z-transform touched a predictor of interest";
   if (before.names != merged.names || before.red != merged.red) return "z-transform changed names";
 
   merged.fileName = folder + "/merged.sdm";
   merged.writeCorrelations();
   const std::string report = readBytes(folder + "/merged.csv");
   std::size_t lines = 0;
-  for (std::size_t at = report.find("\r\n"); at != std::string::npos; at = report.find("\r\n", at + 2)) {
+  for (std::size_t at = report.find("\r\n"); at != std::string::npos;
+       at = report.find("\r\n", at + 2)) {
     ++lines;
   }
-  if (lines != merged.values.size() + 1) return "report has " + text(static_cast<long long>(lines)) + " lines";
+  if (lines != merged.values.size() + 1)
+    return "report has " + text(static_cast<long long>(lines)) + " lines";
   return "";
 }
 
@@ -238,10 +247,12 @@ std::string checkSdmFile(std::string_view bytes, const std::string& folder, bool
 
   const int64_t predictors = m.nrOfPredictors.value;
   const int64_t dataPoints = m.nrOfDataPoints.value;
-  if (predictors * dataPoints > kMaxRoundTripValues || dataPoints > kMaxRoundTripDataPoints) return "";
+  if (predictors * dataPoints > kMaxRoundTripValues || dataPoints > kMaxRoundTripDataPoints)
+    return "";
   try {
     std::optional<DesignMatrix> reloaded;
-    if (std::string problem = roundTripProblem(m, folder, reloaded); !problem.empty()) return problem;
+    if (std::string problem = roundTripProblem(m, folder, reloaded); !problem.empty())
+      return problem;
     if (4 * predictors * predictors * std::max<int64_t>(dataPoints, 1) > kMaxReportWork) return "";
     return mergeProblem(m, *reloaded, folder, withConstant);
   } catch (const std::exception& error) {

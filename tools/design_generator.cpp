@@ -26,7 +26,7 @@ class Random {
 
 double twoGamma(double t) {
   if (t <= 0) return 0;
-  const double peak = std::pow(t, 5) * std::exp(-t) / 120.0;        // gamma, shape 6
+  const double peak = std::pow(t, 5) * std::exp(-t) / 120.0;                  // gamma, shape 6
   const double undershoot = std::pow(t, 15) * std::exp(-t) / 1.307674368e12;  // gamma, shape 16
   return peak - undershoot / 6.0;
 }
@@ -35,7 +35,8 @@ std::vector<float> taskPredictor(int points, int condition, int conditions, Rand
   std::vector<double> boxcar(static_cast<std::size_t>(points), 0.0);
   const int block = 10 + static_cast<int>(random.uniform() * 6);
   for (int start = block * (1 + condition); start < points; start += block * (conditions + 1)) {
-    for (int t = start; t < start + block && t < points; ++t) boxcar[static_cast<std::size_t>(t)] = 1.0;
+    for (int t = start; t < start + block && t < points; ++t)
+      boxcar[static_cast<std::size_t>(t)] = 1.0;
   }
   // The response is sampled once; it is zero from 32 samples on.
   double response[32];
@@ -72,7 +73,7 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return m;
   static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
                                             "Translation Z [mm]", "Rotation X [deg]",
-                                            "Rotation Y [deg]", "Rotation Z [deg]"};
+                                            "Rotation Y [deg]",   "Rotation Z [deg]"};
   Random random(shape.seed);
   m.fileVersion = {"FileVersion", 1, 24, true};
   m.nrOfPredictors = {"NrOfPredictors", 0, 24, true};
@@ -81,15 +82,17 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, 24, true};
   for (int k = 0; k < shape.interest; ++k) {
     const auto index = static_cast<std::size_t>(k);
-    const std::string name =
-        index < shape.interestNames.size() ? shape.interestNames[index] : "Condition " + std::to_string(k + 1);
+    const std::string name = index < shape.interestNames.size()
+                                 ? shape.interestNames[index]
+                                 : "Condition " + std::to_string(k + 1);
     m.addPredictor(taskPredictor(shape.points, k, shape.interest, random), name,
                    static_cast<int>(random.next() % 256), static_cast<int>(random.next() % 256),
                    static_cast<int>(random.next() % 256), false);
   }
   for (int k = 0; k < shape.confounds; ++k) {
-    const std::string name = shape.motion && k < 6 ? std::string(motionNames[k])
-                                                   : shape.confoundPrefix + " " + std::to_string(k + 1);
+    const std::string name = shape.motion && k < 6
+                                 ? std::string(motionNames[k])
+                                 : shape.confoundPrefix + " " + std::to_string(k + 1);
     m.addPredictor(driftPredictor(shape.points, random), name, 128, 128, 128, true);
   }
   if (shape.constant) m.addConstant();

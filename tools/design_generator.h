@@ -10,12 +10,12 @@
 // same options on every platform.
 
 struct DesignShape {
-  int interest = 3;         // predictors of interest: block designs convolved with a response
-  int confounds = 6;        // confounds: slowly drifting random walks within about +-3
-  int points = 120;         // data points
-  bool constant = false;    // a trailing "Constant" predictor (all 1.0)
-  bool motion = false;      // the first six confounds named as rigid-body motion parameters
-  uint64_t seed = 1;        // the same seed gives the same matrix
+  int interest = 3;       // predictors of interest: block designs convolved with a response
+  int confounds = 6;      // confounds: slowly drifting random walks within about +-3
+  int points = 120;       // data points
+  bool constant = false;  // a trailing "Constant" predictor (all 1.0)
+  bool motion = false;    // the first six confounds named as rigid-body motion parameters
+  uint64_t seed = 1;      // the same seed gives the same matrix
   std::string confoundPrefix = "Confound";  // confound names: prefix, a space and a number
   std::vector<std::string> interestNames;   // names of the first predictors of interest; the
                                             // others are "Condition " and a number

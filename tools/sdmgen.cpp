@@ -21,8 +21,10 @@
 namespace {
 
 int usage() {
-  std::fputs("usage: sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]\n"
-             "              [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]\n", stderr);
+  std::fputs(
+      "usage: sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]\n"
+      "              [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]\n",
+      stderr);
   return 64;
 }
 
@@ -35,11 +37,16 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "--interest" && hasValue) shape.interest = std::atoi(argv[++i]);
-    else if (arg == "--confounds" && hasValue) shape.confounds = std::atoi(argv[++i]);
-    else if (arg == "--points" && hasValue) shape.points = std::atoi(argv[++i]);
-    else if (arg == "--seed" && hasValue) shape.seed = std::strtoull(argv[++i], nullptr, 10);
-    else if (arg == "--confound-prefix" && hasValue) shape.confoundPrefix = argv[++i];
+    if (arg == "--interest" && hasValue)
+      shape.interest = std::atoi(argv[++i]);
+    else if (arg == "--confounds" && hasValue)
+      shape.confounds = std::atoi(argv[++i]);
+    else if (arg == "--points" && hasValue)
+      shape.points = std::atoi(argv[++i]);
+    else if (arg == "--seed" && hasValue)
+      shape.seed = std::strtoull(argv[++i], nullptr, 10);
+    else if (arg == "--confound-prefix" && hasValue)
+      shape.confoundPrefix = argv[++i];
     else if (arg == "--interest-names" && hasValue) {
       const std::string list = argv[++i];
       for (std::size_t start = 0; start <= list.size();) {
@@ -47,9 +54,12 @@ int main(int argc, char** argv) {
         shape.interestNames.push_back(list.substr(start, comma - start));
         start = comma + 1;
       }
-    } else if (arg == "--constant") shape.constant = true;
-    else if (arg == "--motion") shape.motion = true;
-    else return usage();
+    } else if (arg == "--constant")
+      shape.constant = true;
+    else if (arg == "--motion")
+      shape.motion = true;
+    else
+      return usage();
   }
   if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return usage();
 

@@ -16,9 +16,12 @@ std::string escaped(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
   }
   return out;
 }
@@ -36,7 +39,9 @@ std::string callText(std::string_view function, std::initializer_list<std::strin
   return text;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 }  // namespace
 
@@ -53,8 +58,10 @@ int parseIntParameter(std::string_view text) {
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
   const auto cut = offeredPath.find_last_of("/\\");
-  const std::string_view name = cut == std::string_view::npos ? offeredPath : offeredPath.substr(cut + 1);
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.remove_suffix(1);
+  const std::string_view name =
+      cut == std::string_view::npos ? offeredPath : offeredPath.substr(cut + 1);
+  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\'))
+    folder.remove_suffix(1);
   std::string path(folder);
   if (path != "/") path += '/';
   path += name;
@@ -194,9 +201,12 @@ DialogAnswer HostState::nextSaveAnswer(std::string_view offeredPath) {
     return answer;
   }
   switch (setup_.savePolicy) {
-    case SavePolicy::acceptOffered: return std::string(offeredPath);
-    case SavePolicy::intoFolder: return pathInFolder(setup_.saveFolder, offeredPath);
-    case SavePolicy::cancel: return std::nullopt;
+    case SavePolicy::acceptOffered:
+      return std::string(offeredPath);
+    case SavePolicy::intoFolder:
+      return pathInFolder(setup_.saveFolder, offeredPath);
+    case SavePolicy::cancel:
+      return std::nullopt;
   }
   return std::nullopt;
 }

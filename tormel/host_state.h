@@ -36,9 +36,9 @@ struct HostSetup {
   std::map<std::string, std::string> parameters;  // dialog parameters, all kept as text
   std::deque<DialogAnswer> saveAnswers;           // answered in order
   SavePolicy savePolicy = SavePolicy::acceptOffered;
-  std::string saveFolder;                         // for SavePolicy::intoFolder
-  std::deque<DialogAnswer> openAnswers;           // answered in order; none left: cancel
-  bool trace = false;                             // every host call as a line on diagnostics
+  std::string saveFolder;                // for SavePolicy::intoFolder
+  std::deque<DialogAnswer> openAnswers;  // answered in order; none left: cancel
+  bool trace = false;                    // every host call as a line on diagnostics
 };
 
 // The integer value of a parameter text: blanks around a decimal number (optional sign) are

@@ -17,8 +17,8 @@
 namespace {
 
 constexpr int exitDone = 0;
-constexpr int exitTaskFailed = 1;   // execute returned false, or a message box was shown
-constexpr int exitNotRunning = 2;   // not loaded, or initPlugin returned false
+constexpr int exitTaskFailed = 1;  // execute returned false, or a message box was shown
+constexpr int exitNotRunning = 2;  // not loaded, or initPlugin returned false
 constexpr int exitUsage = 64;
 
 void printLine(std::FILE* stream, const std::string& text) {
@@ -93,8 +93,8 @@ int main(int argc, char** argv) {
   }
 
   try {
-    const tormel::PluginLibrary library(
-        options.pluginPath.empty() ? tormel::defaultPluginPath() : options.pluginPath);
+    const tormel::PluginLibrary library(options.pluginPath.empty() ? tormel::defaultPluginPath()
+                                                                   : options.pluginPath);
     // The host asks for the metadata before it creates the plug-in object.
     const tormel::PluginMetadata metadata = library.metadata();
     if (options.info) {

@@ -20,12 +20,8 @@ struct ParameterOption {
 };
 
 constexpr ParameterOption parameterOptions[] = {
-    {"--task", "task", nullptr},
-    {"--ztrans", "ztans", "1"},
-    {"--baseline", "baseline", "1"},
-    {"--corr", "allcorr", "1"},
-    {"--plot", "corrplot", "1"},
-    {"--warn", "corrwarn", nullptr},
+    {"--task", "task", nullptr}, {"--ztrans", "ztans", "1"},  {"--baseline", "baseline", "1"},
+    {"--corr", "allcorr", "1"},  {"--plot", "corrplot", "1"}, {"--warn", "corrwarn", nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -47,8 +43,10 @@ std::array<int, 3> parseVersion(const std::string& text) {
   for (std::size_t i = 0; i < numbers.size() && ok; ++i) {
     const bool last = i + 1 == numbers.size();
     const auto dot = rest.find('.');
-    if (last != (dot == std::string_view::npos)) ok = false;
-    else ok = parseWholeInt(rest.substr(0, dot), numbers[i]);
+    if (last != (dot == std::string_view::npos))
+      ok = false;
+    else
+      ok = parseWholeInt(rest.substr(0, dot), numbers[i]);
     if (ok && !last) rest.remove_prefix(dot + 1);
   }
   if (!ok) {
@@ -82,22 +80,27 @@ std::string joinLines(std::vector<std::string>::const_iterator first,
 }
 
 // The parameters of a task word and its files.
-void applyTaskWord(const std::vector<std::string>& words, std::map<std::string, std::string>& parameters) {
+void applyTaskWord(const std::vector<std::string>& words,
+                   std::map<std::string, std::string>& parameters) {
   const std::string& task = words.front();
   const auto files = words.size() - 1;
   const auto filesBegin = words.begin() + 1;
   if (task == "open_sdm") {
-    if (files != 0) throw UsageError("open_sdm takes no files (answer its dialog with --open PATH)");
+    if (files != 0)
+      throw UsageError("open_sdm takes no files (answer its dialog with --open PATH)");
   } else if (task == "sdm1corr") {
     if (files != 1) throw UsageError("sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm");
     parameters["sdm1"] = words[1];
   } else if (task == "mergeall") {
-    if (files == 0) throw UsageError("mergeall wants a primary SDM: Tormel mergeall PRIMARY.sdm SECONDARY.sdm...");
+    if (files == 0)
+      throw UsageError(
+          "mergeall wants a primary SDM: Tormel mergeall PRIMARY.sdm SECONDARY.sdm...");
     parameters["sdm1"] = words[1];
     // Without secondaries "sdms2" stays unset, which the plug-in reads as an empty list.
     if (files > 1) parameters[listParameter] = joinLines(filesBegin + 1, words.end());
   } else if (task == "mergesec") {
-    if (files == 0) throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
+    if (files == 0)
+      throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
     parameters[listParameter] = joinLines(filesBegin, words.end());
   } else {
     throw UsageError("unknown task \"" + task +
@@ -205,11 +208,14 @@ Options parseOptions(const std::vector<std::string>& args) {
   auto& parameters = options.host.parameters;
   if (!words.empty()) applyTaskWord(words, parameters);
   for (const auto& edit : edits) {
-    if (edit.append) appendLine(parameters, edit.name, edit.text);
-    else parameters[edit.name] = edit.text;
+    if (edit.append)
+      appendLine(parameters, edit.name, edit.text);
+    else
+      parameters[edit.name] = edit.text;
   }
   if (!options.info && parameters.find("task") == parameters.end()) {
-    throw UsageError("no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME");
+    throw UsageError(
+        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME");
   }
   return options;
 }

@@ -16,11 +16,11 @@ class UsageError : public std::runtime_error {
 };
 
 struct Options {
-  bool help = false;                    // --help: print helpText() and exit
-  bool info = false;                    // --info: print the metadata, create no plug-in object
-  std::string pluginPath;               // --plugin; empty: the library beside the program
+  bool help = false;                         // --help: print helpText() and exit
+  bool info = false;                         // --info: print the metadata, create no plug-in object
+  std::string pluginPath;                    // --plugin; empty: the library beside the program
   std::vector<std::string> printParameters;  // --print-param, in order
-  HostSetup host;                       // parameters, dialog answers, version, trace
+  HostSetup host;                            // parameters, dialog answers, version, trace
 };
 
 // Reads argv[1...]. The task word (open_sdm, sdm1corr, mergeall, mergesec) and its files set

@@ -13,14 +13,17 @@ Function functionAt(void* address) {
   return reinterpret_cast<Function>(address);
 }
 
-std::string textOf(const char* text) { return text == nullptr ? std::string("(null)") : std::string(text); }
+std::string textOf(const char* text) {
+  return text == nullptr ? std::string("(null)") : std::string(text);
+}
 
 }  // namespace
 
 std::string defaultPluginPath() {
   const std::string program = os::programPath();
   const auto slash = program.find_last_of(os::folderSeparators);
-  const std::string folder = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : program.substr(0, slash);
   return folder + os::folderSeparator + os::pluginFileName;
 }
 

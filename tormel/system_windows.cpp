@@ -22,9 +22,10 @@ namespace {
 // break, and the code, which stays meaningful where the text is missing.
 std::string errorText(DWORD code) {
   char text[512] = {};
-  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                  code, 0, text, sizeof text, nullptr);
-  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, text, sizeof text, nullptr);
+  while (length > 0 &&
+         (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
     --length;
   }
   std::string reason(text, length);
@@ -59,7 +60,8 @@ std::string programPath() {
   // GetModuleFileNameA cuts the path to the buffer's size: grow it until the whole path fits.
   std::vector<char> path(MAX_PATH);
   for (;;) {
-    const DWORD length = ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length =
+        ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return std::string();
     if (length < path.size()) return std::string(path.data(), length);
     if (path.size() >= 32768) return std::string();

@@ -36,7 +36,8 @@ void portableBlockKernel(const float* rows, const float* partners, std::size_t c
       const float* rowValues = rows + t * panelLanes;
       const float* partnerValues = partners + t * panelLanes + first;
       for (std::size_t r = 0; r < blockRows; ++r) {
-        for (std::size_t l = 0; l < half; ++l) sums[r][l] = sums[r][l] + rowValues[r] * partnerValues[l];
+        for (std::size_t l = 0; l < half; ++l)
+          sums[r][l] = sums[r][l] + rowValues[r] * partnerValues[l];
       }
     }
     for (std::size_t r = 0; r < blockRows; ++r) {
@@ -59,7 +60,8 @@ void portablePanelStats(const float* panel, std::size_t n, PredictorStats* stats
       squares[l] = squares[l] + d * d;
     }
   }
-  for (std::size_t l = 0; l < panelLanes; ++l) stats[l] = {means[l], std::sqrt(squares[l] / degreesOf(n))};
+  for (std::size_t l = 0; l < panelLanes; ++l)
+    stats[l] = {means[l], std::sqrt(squares[l] / degreesOf(n))};
 }
 
 #if BRINDLE_HAVE_AVX2_KERNELS
@@ -69,7 +71,8 @@ void portablePanelStats(const float* panel, std::size_t n, PredictorStats* stats
 // cycles, longer than an add's latency, so the sums never wait on each other. Multiply and add
 // stay separate instructions: the target enables AVX2 only, not FMA.
 __attribute__((target("avx2"))) void avx2BlockKernel(const float* rows, const float* partners,
-                                                     std::size_t count, float* acc, std::size_t accStride) {
+                                                     std::size_t count, float* acc,
+                                                     std::size_t accStride) {
   float* acc0 = acc;
   float* acc1 = acc + accStride;
   float* acc2 = acc + 2 * accStride;
@@ -106,7 +109,8 @@ __attribute__((target("avx2"))) void avx2BlockKernel(const float* rows, const fl
 }
 
 // Sixteen predictors' sums side by side, one per lane, each in data-point order.
-__attribute__((target("avx2"))) void avx2PanelStats(const float* panel, std::size_t n, PredictorStats* stats) {
+__attribute__((target("avx2"))) void avx2PanelStats(const float* panel, std::size_t n,
+                                                    PredictorStats* stats) {
   __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
   for (std::size_t t = 0; t < n; ++t) {
     sum0 = _mm256_add_ps(sum0, _mm256_loadu_ps(panel + t * panelLanes));

@@ -17,8 +17,8 @@ inline constexpr std::size_t blockRows = 4;
 
 // Adds rows[t * panelLanes + r] * partners[t * panelLanes + l] to acc[r * accStride + l] for
 // t = 0 ... count - 1 in that order, for r < blockRows and l < panelLanes.
-using BlockKernel = void (*)(const float* rows, const float* partners, std::size_t count, float* acc,
-                             std::size_t accStride);
+using BlockKernel = void (*)(const float* rows, const float* partners, std::size_t count,
+                             float* acc, std::size_t accStride);
 
 // The statistics of the panelLanes predictors of one panel of n data points, into
 // stats[0 ... panelLanes - 1]: the bits predictorStats gives for each of them.

@@ -25,7 +25,8 @@ Rgb divergingColour(int hundredths) {
   const auto mix = [&](uint8_t from, uint8_t to) {
     return static_cast<uint8_t>((from * (span - along) + to * along + span / 2) / span);
   };
-  return {mix(a.colour.red, b.colour.red), mix(a.colour.green, b.colour.green), mix(a.colour.blue, b.colour.blue)};
+  return {mix(a.colour.red, b.colour.red), mix(a.colour.green, b.colour.green),
+          mix(a.colour.blue, b.colour.blue)};
 }
 
 void appendHexColour(std::string& out, Rgb colour) {
@@ -41,7 +42,8 @@ void appendHundredths(std::string& out, int hundredths) {
   if (hundredths < 0) out += '-';
   const int magnitude = std::abs(hundredths);
   std::array<char, 12> digits{};
-  out.append(digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / 100).ptr);
+  out.append(digits.data(),
+             std::to_chars(digits.data(), digits.data() + digits.size(), magnitude / 100).ptr);
   out += '.';
   out += static_cast<char>('0' + magnitude % 100 / 10);
   out += static_cast<char>('0' + magnitude % 10);

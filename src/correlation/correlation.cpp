@@ -32,4 +32,3 @@ float correlation(std::span<const float> a, std::span<const float> b) {
   const float denominator = (sb.stdDev * sa.stdDev) * static_cast<float>(n - 1);
   return numerator / denominator;
 }
-

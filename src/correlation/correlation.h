@@ -24,4 +24,3 @@ PredictorStats predictorStats(std::span<const float> values);
 // Pearson's correlation of `a` and `b` by the cross-product formula: 0 when the lengths
 // differ or either standard deviation is below minStdDev (a NaN one passes). Not clamped.
 float correlation(std::span<const float> a, std::span<const float> b);
-

@@ -19,7 +19,9 @@ constexpr std::size_t chunk = 128;
 // the first-level cache while the panel's predictors are copied into it one by one.
 constexpr std::size_t copyStep = 64;
 
-std::size_t roundUp(std::size_t value, std::size_t multiple) { return (value + multiple - 1) / multiple * multiple; }
+std::size_t roundUp(std::size_t value, std::size_t multiple) {
+  return (value + multiple - 1) / multiple * multiple;
+}
 
 // The predictors of one length. With two or more members and at least one data point they are
 // copied into panels (see block_kernel.h); the last panel is padded with zero lanes.
@@ -80,7 +82,8 @@ Prepared prepare(std::span<const std::vector<float>> predictors) {
     } else {
       for (const std::size_t i : group.members) prepared.stats[i] = predictorStats(predictors[i]);
     }
-    for (const std::size_t i : group.members) group.anyPassing = group.anyPassing || passesFloor(prepared.stats[i]);
+    for (const std::size_t i : group.members)
+      group.anyPassing = group.anyPassing || passesFloor(prepared.stats[i]);
     prepared.groups.push_back(std::move(group));
   }
   return prepared;
@@ -90,8 +93,9 @@ Prepared prepare(std::span<const std::vector<float>> predictors) {
 // members of panels panelBegin ... panelEnd - 1: tile cell (a - rowBegin) * stride + (b -
 // panelBegin * panelLanes) for members a and b. With `upperOnly` the blocks that lie wholly
 // below the diagonal (a > b) are skipped.
-void groupDots(const LengthGroup& group, std::size_t rowBegin, std::size_t rowEnd, std::size_t panelBegin,
-               std::size_t panelEnd, bool upperOnly, std::vector<float>& tile) {
+void groupDots(const LengthGroup& group, std::size_t rowBegin, std::size_t rowEnd,
+               std::size_t panelBegin, std::size_t panelEnd, bool upperOnly,
+               std::vector<float>& tile) {
   const std::size_t stride = (panelEnd - panelBegin) * panelLanes;
   tile.assign((rowEnd - rowBegin) * stride, 0.0f);
   const BlockKernel kernel = blockKernel();
@@ -99,10 +103,12 @@ void groupDots(const LengthGroup& group, std::size_t rowBegin, std::size_t rowEn
     const std::size_t count = std::min(chunk, group.n - t0);
     for (std::size_t partnerPanel = panelBegin; partnerPanel < panelEnd; ++partnerPanel) {
       const float* partners = group.panel(partnerPanel) + t0 * panelLanes;
-      const std::size_t rowLimit = upperOnly ? std::min(rowEnd, (partnerPanel + 1) * panelLanes) : rowEnd;
+      const std::size_t rowLimit =
+          upperOnly ? std::min(rowEnd, (partnerPanel + 1) * panelLanes) : rowEnd;
       for (std::size_t row = rowBegin; row < rowLimit; row += blockRows) {
         const float* rows = group.panel(row / panelLanes) + t0 * panelLanes + row % panelLanes;
-        kernel(rows, partners, count, tile.data() + (row - rowBegin) * stride + (partnerPanel - panelBegin) * panelLanes,
+        kernel(rows, partners, count,
+               tile.data() + (row - rowBegin) * stride + (partnerPanel - panelBegin) * panelLanes,
                stride);
       }
     }
@@ -118,12 +124,13 @@ struct Rectangle {
   float& at(std::size_t i, std::size_t j) const { return cells[(i - r0) * (c1 - c0) + (j - c0)]; }
 };
 
-void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared, const LengthGroup& group,
-               const Rectangle& rect, std::vector<float>& tile) {
+void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared,
+               const LengthGroup& group, const Rectangle& rect, std::vector<float>& tile) {
   if (!group.anyPassing || group.n == 0) return;  // every cell 0
   const auto& members = group.members;
   const auto firstAtOrAfter = [&](std::size_t index) {
-    return static_cast<std::size_t>(std::lower_bound(members.begin(), members.end(), index) - members.begin());
+    return static_cast<std::size_t>(std::lower_bound(members.begin(), members.end(), index) -
+                                    members.begin());
   };
   const std::size_t ma = firstAtOrAfter(rect.r0), mb = firstAtOrAfter(rect.r1);
   const std::size_t ca = firstAtOrAfter(rect.c0), cb = firstAtOrAfter(rect.c1);
@@ -165,8 +172,8 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
 
 }  // namespace
 
-void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, const CorrelationPieceVisitor& visit,
-                             std::size_t cellLimit) {
+void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
+                             const CorrelationPieceVisitor& visit, std::size_t cellLimit) {
   const std::size_t k = predictors.size();
   if (k == 0) return;
   const Prepared prepared = prepare(predictors);
@@ -176,7 +183,9 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, con
   // whose kernel tile of blockRows rows stays within the limit too.
   const std::size_t bandRows = whole ? k : std::max<std::size_t>(1, cellLimit / k);
   const std::size_t pieceColumns =
-      bandRows == 1 && k > cellLimit ? std::max(panelLanes, roundUp(cellLimit / blockRows, panelLanes)) : k;
+      bandRows == 1 && k > cellLimit
+          ? std::max(panelLanes, roundUp(cellLimit / blockRows, panelLanes))
+          : k;
 
   std::vector<float> cells;
   std::vector<float> tile;
@@ -186,7 +195,8 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, con
       const std::size_t c1 = std::min(k, c0 + pieceColumns);
       cells.assign((r1 - r0) * (c1 - c0), 0.0f);
       const Rectangle rect{r0, r1, c0, c1, whole, cells};
-      for (const LengthGroup& group : prepared.groups) fillGroup(predictors, prepared, group, rect, tile);
+      for (const LengthGroup& group : prepared.groups)
+        fillGroup(predictors, prepared, group, rect, tile);
       for (std::size_t i = r0; i < r1; ++i) {
         visit(i, c0, std::span<const float>(cells).subspan((i - r0) * (c1 - c0), c1 - c0));
       }
@@ -197,9 +207,11 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, con
 std::vector<float> correlationMatrix(std::span<const std::vector<float>> predictors) {
   const std::size_t k = predictors.size();
   std::vector<float> result(k * k);
-  forEachCorrelationPiece(predictors, [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
-    std::copy(cells.begin(), cells.end(), result.begin() + static_cast<std::ptrdiff_t>(row * k + firstColumn));
-  });
+  forEachCorrelationPiece(
+      predictors, [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
+        std::copy(cells.begin(), cells.end(),
+                  result.begin() + static_cast<std::ptrdiff_t>(row * k + firstColumn));
+      });
   return result;
 }
 
@@ -207,7 +219,8 @@ std::vector<float> correlationMatrixReference(std::span<const std::vector<float>
   const std::size_t k = predictors.size();
   std::vector<float> result(k * k);
   for (std::size_t i = 0; i < k; ++i) {
-    for (std::size_t j = 0; j < k; ++j) result[i * k + j] = correlation(predictors[i], predictors[j]);
+    for (std::size_t j = 0; j < k; ++j)
+      result[i * k + j] = correlation(predictors[i], predictors[j]);
   }
   return result;
 }

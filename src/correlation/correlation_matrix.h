@@ -23,7 +23,8 @@ using CorrelationPieceVisitor =
 // whatever K is. When K * K fits the limit each unordered pair is computed once; otherwise rows
 // are computed in bands (and, when one row exceeds the limit, in column pieces) and each ordered
 // pair is computed on its own, with the same bits. Exceptions from `visit` pass through.
-void forEachCorrelationPiece(std::span<const std::vector<float>> predictors, const CorrelationPieceVisitor& visit,
+void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
+                             const CorrelationPieceVisitor& visit,
                              std::size_t cellLimit = correlationCellLimit);
 
 // The whole matrix: cell i * K + j holds the correlation of predictors i and j. Allocates

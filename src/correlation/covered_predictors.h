@@ -9,6 +9,6 @@
 // cover: nrOfPredictors.value (none when negative), cut to the names and values that exist.
 // The model keeps all three equal; the cut only guards against reading out of bounds.
 inline std::size_t coveredPredictorCount(const DesignMatrix& matrix) {
-  return std::min({static_cast<std::size_t>(std::max(matrix.nrOfPredictors.value, 0)), matrix.names.size(),
-                   matrix.values.size()});
+  return std::min({static_cast<std::size_t>(std::max(matrix.nrOfPredictors.value, 0)),
+                   matrix.names.size(), matrix.values.size()});
 }

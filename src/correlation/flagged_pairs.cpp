@@ -41,17 +41,19 @@ CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
   if (t.empty()) return {};
   float value = 0.0f;
   // from_chars reads the classic form only ("." as the point), whatever the global locale says.
-  const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+  const auto [end, error] =
+      std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
   if (error != std::errc() || end != t.data() + t.size() || !(value > 0.0f && value <= 1.0f)) {
     return {CorrelationThreshold::State::invalid, 0.0f};
   }
   return {CorrelationThreshold::State::on, value};
 }
 
-std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, std::span<const float> correlations,
-                                             float threshold) {
+std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
+                                             std::span<const float> correlations, float threshold) {
   const std::size_t k = coveredPredictorCount(matrix);
-  if (correlations.size() != k * k) throw std::invalid_argument("correlations do not fit the design matrix");
+  if (correlations.size() != k * k)
+    throw std::invalid_argument("correlations do not fit the design matrix");
   std::vector<bool> constant(k);
   for (std::size_t i = 0; i < k; ++i) constant[i] = isConstantPredictor(matrix.values[i]);
 
@@ -66,7 +68,8 @@ std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, std::sp
     }
   }
   const std::size_t listed = std::min(pairs.size(), maxFlaggedPairs);
-  std::partial_sort(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(listed), pairs.end(), listedBefore);
+  std::partial_sort(pairs.begin(), pairs.begin() + static_cast<std::ptrdiff_t>(listed), pairs.end(),
+                    listedBefore);
 
   std::vector<std::string> messages;
   for (std::size_t p = 0; p < listed; ++p) {
@@ -84,7 +87,8 @@ std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, std::sp
   }
   if (pairs.size() > listed) {
     std::array<char, 24> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), pairs.size() - listed).ptr;
+    const auto end =
+        std::to_chars(digits.data(), digits.data() + digits.size(), pairs.size() - listed).ptr;
     messages.push_back(">  ... and " + std::string(digits.data(), end) + " more");
   }
   return messages;
@@ -92,10 +96,12 @@ std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, std::sp
 
 std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, float threshold) {
   const std::size_t k = coveredPredictorCount(matrix);
-  return flaggedPairMessages(matrix, correlationMatrix(std::span(matrix.values).first(k)), threshold);
+  return flaggedPairMessages(matrix, correlationMatrix(std::span(matrix.values).first(k)),
+                             threshold);
 }
 
-std::vector<std::string> correlationWarnings(const DesignMatrix& matrix, std::string_view thresholdText) {
+std::vector<std::string> correlationWarnings(const DesignMatrix& matrix,
+                                             std::string_view thresholdText) {
   const CorrelationThreshold threshold = parseCorrelationThreshold(thresholdText);
   switch (threshold.state) {
     case CorrelationThreshold::State::off:

@@ -32,12 +32,13 @@ CorrelationThreshold parseCorrelationThreshold(std::string_view text);
 // maxFlaggedPairs texts, one more says ">  ... and N more". The second form computes the
 // correlations; `correlations` holds K x K cells as correlationMatrix gives them (throws
 // std::invalid_argument when its size is not K x K).
-std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, std::span<const float> correlations,
-                                             float threshold);
+std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
+                                             std::span<const float> correlations, float threshold);
 std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, float threshold);
 
 // Everything the "corrwarn" text asks the log for after a report of `matrix`: nothing when it
 // is off, the flagged pairs when it is on, and when it is invalid the one text
 // ">  Correlation threshold \"TEXT\" ignored: give a number above 0 and at most 1, such as 0.8"
 // (TEXT without the blanks around it). Computes the correlations only when it is on.
-std::vector<std::string> correlationWarnings(const DesignMatrix& matrix, std::string_view thresholdText);
+std::vector<std::string> correlationWarnings(const DesignMatrix& matrix,
+                                             std::string_view thresholdText);

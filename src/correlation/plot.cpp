@@ -34,8 +34,8 @@ enum class Kind { regular, constant, flat };
 
 // One axis entry: the name as XML text, ready to draw.
 struct AxisName {
-  std::string text;       // shown name, cut after maxNameCharacters, with its suffix
-  std::string fullName;   // the whole name, when `text` was cut (shown on hover)
+  std::string text;      // shown name, cut after maxNameCharacters, with its suffix
+  std::string fullName;  // the whole name, when `text` was cut (shown on hover)
   std::size_t characters = 0;
   Kind kind = Kind::regular;
 };
@@ -56,23 +56,30 @@ std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     AxisName& name = names[i];
     const std::vector<float>& values = matrix.values[i];
-    if (isConstantPredictor(values)) name.kind = Kind::constant;
-    else if (predictorStats(values).stdDev < minStdDev) name.kind = Kind::flat;
+    if (isConstantPredictor(values))
+      name.kind = Kind::constant;
+    else if (predictorStats(values).stdDev < minStdDev)
+      name.kind = Kind::flat;
     const XmlTextLength shown = appendXmlText(name.text, matrix.names[i], maxNameCharacters);
     name.characters = shown.characters;
     if (shown.cut) appendXmlText(name.fullName, matrix.names[i]);
-    const std::string_view suffix = name.kind == Kind::flat                                   ? " (flat)"
-                                     : name.kind == Kind::constant && !saysConstant(matrix.names[i]) ? " (constant)"
-                                                                                                     : "";
+    const std::string_view suffix = name.kind == Kind::flat ? " (flat)"
+                                    : name.kind == Kind::constant && !saysConstant(matrix.names[i])
+                                        ? " (constant)"
+                                        : "";
     name.text += suffix;
     name.characters += suffix.size();
   }
   return names;
 }
 
-void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title, const DesignMatrix& matrix) {
+void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title,
+                  const DesignMatrix& matrix) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-  Line(svg).raw("<svg xmlns=\"http://www.w3.org/2000/svg\"").num("width", l.width).num("height", l.height)
+  Line(svg)
+      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
+      .num("width", l.width)
+      .num("height", l.height)
       .raw(" viewBox=\"0 0 ");
   appendInt(svg, l.width);
   svg += ' ';
@@ -82,9 +89,11 @@ void appendHeader(std::string& svg, const PlotLayout& l, const std::string& titl
   svg += "</title>\r\n";
   svg +=
       "<defs>\r\n"
-      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\">"
+      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+      "patternTransform=\"rotate(45)\">"
       "<rect width=\"6\" height=\"6\" fill=\"#e2e4e8\"/>"
-      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" stroke-width=\"2\"/></pattern>\r\n"
+      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" "
+      "stroke-width=\"2\"/></pattern>\r\n"
       "<linearGradient id=\"scale\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n";
   // Top of the bar is +1: the stops run from the last anchor to the first.
   for (auto stop = std::rbegin(colourStops); stop != std::rend(colourStops); ++stop) {
@@ -94,25 +103,41 @@ void appendHeader(std::string& svg, const PlotLayout& l, const std::string& titl
     appendHexColour(svg, stop->colour);
     svg += "\"/>\r\n";
   }
-  svg += "</linearGradient>\r\n</defs>\r\n<style>\r\n"
-         // Fonts are set on the root and on groups and inherited: a rule for "text" itself
-         // would win over every group's font.
-         "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
-         "text{fill:#1d2530}\r\n"
-         ".title{font-size:18px;font-weight:bold}\r\n"
-         ".sub{fill:#5b6675}\r\n"
-         ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
+  svg +=
+      "</linearGradient>\r\n</defs>\r\n<style>\r\n"
+      // Fonts are set on the root and on groups and inherited: a rule for "text" itself
+      // would win over every group's font.
+      "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
+      "text{fill:#1d2530}\r\n"
+      ".title{font-size:18px;font-weight:bold}\r\n"
+      ".sub{fill:#5b6675}\r\n"
+      ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
   appendInt(svg, l.labelFont);
-  svg += "px}\r\n"
-         ".flat{font-style:italic;fill:#6b7280}\r\n"
-         ".value{font-family:\"DejaVu Sans Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}\r\n"
-         ".dark{fill:#ffffff}\r\n"
-         "</style>\r\n";
-  Line(svg).raw("<rect").num("width", l.width).num("height", l.height).raw(" fill=\"#ffffff\"/>").raw(crlf);
-  Line(svg).raw("<text class=\"title\"").num("x", PlotLayout::pad).num("y", PlotLayout::titleBaseline).raw(">");
+  svg +=
+      "px}\r\n"
+      ".flat{font-style:italic;fill:#6b7280}\r\n"
+      ".value{font-family:\"DejaVu Sans "
+      "Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}\r\n"
+      ".dark{fill:#ffffff}\r\n"
+      "</style>\r\n";
+  Line(svg)
+      .raw("<rect")
+      .num("width", l.width)
+      .num("height", l.height)
+      .raw(" fill=\"#ffffff\"/>")
+      .raw(crlf);
+  Line(svg)
+      .raw("<text class=\"title\"")
+      .num("x", PlotLayout::pad)
+      .num("y", PlotLayout::titleBaseline)
+      .raw(">");
   svg += title;
   svg += "</text>\r\n";
-  Line(svg).raw("<text class=\"sub\"").num("x", PlotLayout::pad).num("y", PlotLayout::subtitleBaseline).raw(">");
+  Line(svg)
+      .raw("<text class=\"sub\"")
+      .num("x", PlotLayout::pad)
+      .num("y", PlotLayout::subtitleBaseline)
+      .raw(">");
   svg += "Pearson r between ";
   appendInt(svg, l.count);
   svg += l.count == 1 ? " predictor over " : " predictors over ";
@@ -159,8 +184,10 @@ void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisNa
   svg += "<g shape-rendering=\"crispEdges\">\r\n";
   for (const auto& [bin, d] : paths) {
     svg += "<path fill=\"";
-    if (bin == nanBin) svg += nanCellColour;
-    else appendHexColour(svg, divergingColour(bin));
+    if (bin == nanBin)
+      svg += nanCellColour;
+    else
+      appendHexColour(svg, divergingColour(bin));
     svg += "\" d=\"";
     svg += d;
     svg += "\"/>\r\n";
@@ -168,15 +195,33 @@ void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisNa
   for (std::size_t i = 0; i < k; ++i) {
     if (regular(i)) continue;
     const long long at = static_cast<long long>(i) * l.cell;
-    Line(svg).raw("<rect").num("x", l.gridX).num("y", l.gridY + at).num("width", l.grid).num("height", l.cell)
-        .raw(" fill=\"url(#flat)\"/>").raw(crlf);
-    Line(svg).raw("<rect").num("x", l.gridX + at).num("y", l.gridY).num("width", l.cell).num("height", l.grid)
-        .raw(" fill=\"url(#flat)\"/>").raw(crlf);
+    Line(svg)
+        .raw("<rect")
+        .num("x", l.gridX)
+        .num("y", l.gridY + at)
+        .num("width", l.grid)
+        .num("height", l.cell)
+        .raw(" fill=\"url(#flat)\"/>")
+        .raw(crlf);
+    Line(svg)
+        .raw("<rect")
+        .num("x", l.gridX + at)
+        .num("y", l.gridY)
+        .num("width", l.cell)
+        .num("height", l.grid)
+        .raw(" fill=\"url(#flat)\"/>")
+        .raw(crlf);
   }
   svg += "</g>\r\n";
   if (k > 0) {
-    Line(svg).raw("<rect").num("x", l.gridX).num("y", l.gridY).num("width", l.grid).num("height", l.grid)
-        .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>").raw(crlf);
+    Line(svg)
+        .raw("<rect")
+        .num("x", l.gridX)
+        .num("y", l.gridY)
+        .num("width", l.grid)
+        .num("height", l.grid)
+        .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
+        .raw(crlf);
   }
 }
 
@@ -194,9 +239,12 @@ void appendValues(std::string& svg, const PlotLayout& l, const std::vector<AxisN
       line.raw("<text");
       if (h == nanBin || h >= 60 || h <= -60) line.raw(" class=\"dark\"");
       line.num("x", l.gridX + static_cast<long long>(j) * l.cell + l.cell / 2)
-          .num("y", l.gridY + static_cast<long long>(i) * l.cell + l.cell / 2 + 3).raw(">");
-      if (h == nanBin) svg += "nan";
-      else appendHundredths(svg, h);
+          .num("y", l.gridY + static_cast<long long>(i) * l.cell + l.cell / 2 + 3)
+          .raw(">");
+      if (h == nanBin)
+        svg += "nan";
+      else
+        appendHundredths(svg, h);
       svg += "</text>\r\n";
     }
   }
@@ -213,10 +261,22 @@ void appendConfoundLine(std::string& svg, const PlotLayout& l, int start) {
   if (start <= 0 || start >= l.count) return;
   const long long at = static_cast<long long>(start) * l.cell;
   svg += "<g stroke=\"#000000\" stroke-width=\"2\">\r\n";
-  Line(svg).raw("<line").num("x1", l.gridX + at).num("y1", l.gridY - 4).num("x2", l.gridX + at)
-      .num("y2", l.gridY + l.grid + 4).raw("/>").raw(crlf);
-  Line(svg).raw("<line").num("x1", l.gridX - 4).num("y1", l.gridY + at).num("x2", l.gridX + l.grid + 4)
-      .num("y2", l.gridY + at).raw("/>").raw(crlf);
+  Line(svg)
+      .raw("<line")
+      .num("x1", l.gridX + at)
+      .num("y1", l.gridY - 4)
+      .num("x2", l.gridX + at)
+      .num("y2", l.gridY + l.grid + 4)
+      .raw("/>")
+      .raw(crlf);
+  Line(svg)
+      .raw("<line")
+      .num("x1", l.gridX - 4)
+      .num("y1", l.gridY + at)
+      .num("x2", l.gridX + l.grid + 4)
+      .num("y2", l.gridY + at)
+      .raw("/>")
+      .raw(crlf);
   svg += "</g>\r\n";
 }
 
@@ -254,10 +314,20 @@ void appendAxes(std::string& svg, const PlotLayout& l, const std::vector<AxisNam
     ticks += "\"/>\r\n";
 
     const char* kindClass = names[i].kind == Kind::regular ? "" : " class=\"flat\"";
-    Line(rows).raw("<text").raw(kindClass).num("x", rowX).num("y", l.gridY + middle + baselineShift).raw(">");
+    Line(rows)
+        .raw("<text")
+        .raw(kindClass)
+        .num("x", rowX)
+        .num("y", l.gridY + middle + baselineShift)
+        .raw(">");
     appendName(rows, names[i]);
     const long long x = l.gridX + middle + baselineShift;
-    Line(columns).raw("<text").raw(kindClass).num("x", x).num("y", columnY).raw(" transform=\"rotate(-90 ");
+    Line(columns)
+        .raw("<text")
+        .raw(kindClass)
+        .num("x", x)
+        .num("y", columnY)
+        .raw(" transform=\"rotate(-90 ");
     appendInt(columns, x);
     columns += ' ';
     appendInt(columns, columnY);
@@ -271,11 +341,14 @@ void appendAxes(std::string& svg, const PlotLayout& l, const std::vector<AxisNam
 
 }  // namespace
 
-std::string correlationPlotPath(const std::string& fileName) { return stripExtension(fileName) + ".svg"; }
+std::string correlationPlotPath(const std::string& fileName) {
+  return stripExtension(fileName) + ".svg";
+}
 
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
   const std::size_t k = coveredPredictorCount(matrix);
-  if (correlations.size() != k * k) throw std::invalid_argument("correlations do not fit the design matrix");
+  if (correlations.size() != k * k)
+    throw std::invalid_argument("correlations do not fit the design matrix");
   const std::vector<AxisName> names = axisNames(matrix, k);
   std::size_t longest = 0;
   for (const AxisName& name : names) longest = std::max(longest, name.characters);

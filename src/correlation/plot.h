@@ -18,9 +18,9 @@ std::string correlationPlotPath(const std::string& fileName);
 // (thinned out when cells get small); a line between predictors of interest and confounds;
 // constant and flat (standard deviation below minStdDev) predictors hatched, their names in
 // grey italics followed by " (constant)" (unless the name says so) or " (flat)"; NaN cells dark
-// grey; a colour bar; the file name as title. `correlations` holds K x K cells row by row, as correlationMatrix gives
-// them for the K = coveredPredictorCount(matrix) predictors. Throws std::invalid_argument when
-// its size is not K x K.
+// grey; a colour bar; the file name as title. `correlations` holds K x K cells row by row, as
+// correlationMatrix gives them for the K = coveredPredictorCount(matrix) predictors. Throws
+// std::invalid_argument when its size is not K x K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
 
 // Writes correlationPlotSvg to correlationPlotPath(matrix.fileName), through a temporary file

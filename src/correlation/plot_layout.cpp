@@ -8,7 +8,7 @@ constexpr int targetGrid = 900;
 constexpr int minCell = 2;
 constexpr int maxCell = 36;
 constexpr int minLabelPitch = 11;
-constexpr int valueCell = 30;       // the smallest cell that holds "-0.83" in the 9 px value font
+constexpr int valueCell = 30;  // the smallest cell that holds "-0.83" in the 9 px value font
 constexpr int legendTextWidth = 210;
 constexpr int minBar = 160;
 constexpr int maxBar = 360;
@@ -30,14 +30,16 @@ PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_
   l.showValues = l.cell >= valueCell;
   l.grid = l.count * l.cell;
 
-  const int labelSpace = std::max(monospaceWidth(labelCharacters, l.labelFont), 8) + PlotLayout::tick + PlotLayout::labelGap;
+  const int labelSpace = std::max(monospaceWidth(labelCharacters, l.labelFont), 8) +
+                         PlotLayout::tick + PlotLayout::labelGap;
   l.gridX = PlotLayout::pad + labelSpace;
   l.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace;
   l.barX = l.gridX + l.grid + 28;
   l.barHeight = std::clamp(l.grid, minBar, maxBar);
 
   const int titleWidth = PlotLayout::pad * 2 + static_cast<int>(titleCharacters) * 11;
-  l.width = std::max(l.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
+  l.width =
+      std::max(l.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
   const int legendBottom = l.gridY + l.barHeight + 18 + legendItems * PlotLayout::legendItem;
   l.height = std::max(l.gridY + l.grid + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
   return l;

@@ -19,16 +19,32 @@ constexpr const char* confoundColour = "#d9822b";
 void appendBand(std::string& svg, const PlotLayout& l, int start) {
   if (l.count == 0) return;
   const int barY = l.gridY + l.grid + 8;
-  const auto segment = [&](int from, int to, const char* colour, const std::string& label, const char* shortLabel) {
+  const auto segment = [&](int from, int to, const char* colour, const std::string& label,
+                           const char* shortLabel) {
     if (to <= from) return;
     const long long x = l.gridX + static_cast<long long>(from) * l.cell;
     const long long w = static_cast<long long>(to - from) * l.cell;
-    Line(svg).raw("<rect").num("x", x).num("y", barY).num("width", w).num("height", 5).str("fill", colour).raw("/>").raw(crlf);
+    Line(svg)
+        .raw("<rect")
+        .num("x", x)
+        .num("y", barY)
+        .num("width", w)
+        .num("height", 5)
+        .str("fill", colour)
+        .raw("/>")
+        .raw(crlf);
     // The text goes only where it fits under its own segment (about 7 pixels a character).
     std::string_view text = label;
     if (static_cast<long long>(text.size()) * 7 > w) text = shortLabel;
     if (static_cast<long long>(text.size()) * 7 > w) return;
-    Line(svg).raw("<text class=\"sub\"").num("x", x).num("y", barY + 19).raw(">").raw(text).raw("</text>").raw(crlf);
+    Line(svg)
+        .raw("<text class=\"sub\"")
+        .num("x", x)
+        .num("y", barY + 19)
+        .raw(">")
+        .raw(text)
+        .raw("</text>")
+        .raw(crlf);
   };
   std::string interest = "predictors of interest (";
   appendInt(interest, start);
@@ -44,8 +60,14 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
   const int x = l.barX;
   const int textX = x + PlotLayout::barWidth + 8;
   Line(svg).raw("<text").num("x", x).num("y", l.gridY - 8).raw(">r</text>").raw(crlf);
-  Line(svg).raw("<rect").num("x", x).num("y", l.gridY).num("width", PlotLayout::barWidth).num("height", l.barHeight)
-      .raw(" fill=\"url(#scale)\" stroke=\"#8a929c\" stroke-width=\"1\"/>").raw(crlf);
+  Line(svg)
+      .raw("<rect")
+      .num("x", x)
+      .num("y", l.gridY)
+      .num("width", PlotLayout::barWidth)
+      .num("height", l.barHeight)
+      .raw(" fill=\"url(#scale)\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
+      .raw(crlf);
   static constexpr std::pair<int, const char*> ticks[] = {
       {100, "+1"}, {50, "+0.5"}, {0, "0"}, {-50, "&#x2212;0.5"}, {-100, "&#x2212;1"}};
   for (const auto& [hundredths, text] : ticks) {
@@ -55,14 +77,40 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
     svg += ' ';
     appendInt(svg, y);
     svg += "h4\"/>\r\n";
-    Line(svg).raw("<text").num("x", textX).num("y", y + 4).raw(">").raw(text).raw("</text>").raw(crlf);
+    Line(svg)
+        .raw("<text")
+        .num("x", textX)
+        .num("y", y + 4)
+        .raw(">")
+        .raw(text)
+        .raw("</text>")
+        .raw(crlf);
   }
   int y = l.gridY + l.barHeight + 18;
-  Line(svg).raw("<rect").num("x", x).num("y", y).num("width", 14).num("height", 14)
-      .raw(" fill=\"url(#flat)\" stroke=\"#9aa1ab\"/>").raw(crlf);
-  Line(svg).raw("<text").num("x", textX).num("y", y + 11).raw(">constant or flat predictor</text>").raw(crlf);
+  Line(svg)
+      .raw("<rect")
+      .num("x", x)
+      .num("y", y)
+      .num("width", 14)
+      .num("height", 14)
+      .raw(" fill=\"url(#flat)\" stroke=\"#9aa1ab\"/>")
+      .raw(crlf);
+  Line(svg)
+      .raw("<text")
+      .num("x", textX)
+      .num("y", y + 11)
+      .raw(">constant or flat predictor</text>")
+      .raw(crlf);
   y += PlotLayout::legendItem;
-  Line(svg).raw("<rect").num("x", x).num("y", y).num("width", 14).num("height", 14).str("fill", nanCellColour).raw("/>").raw(crlf);
+  Line(svg)
+      .raw("<rect")
+      .num("x", x)
+      .num("y", y)
+      .num("width", 14)
+      .num("height", 14)
+      .str("fill", nanCellColour)
+      .raw("/>")
+      .raw(crlf);
   Line(svg).raw("<text").num("x", textX).num("y", y + 11).raw(">not a number</text>").raw(crlf);
   y += PlotLayout::legendItem;
   svg += "<path stroke=\"#000000\" stroke-width=\"2\" d=\"M";
@@ -70,5 +118,10 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
   svg += ' ';
   appendInt(svg, y);
   svg += "v14\"/>\r\n";
-  Line(svg).raw("<text").num("x", textX).num("y", y + 11).raw(">interest | confounds</text>").raw(crlf);
+  Line(svg)
+      .raw("<text")
+      .num("x", textX)
+      .num("y", y + 11)
+      .raw(">interest | confounds</text>")
+      .raw(crlf);
 }

@@ -6,11 +6,13 @@
 
 #include "correlation/correlation_matrix.h"
 #include "merge/paths.h"
-#include "sdm/number_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/number_text.h"
 #include "sdm/output_file.h"
 
-std::string correlationReportPath(const std::string& fileName) { return stripExtension(fileName) + ".csv"; }
+std::string correlationReportPath(const std::string& fileName) {
+  return stripExtension(fileName) + ".csv";
+}
 
 void DesignMatrix::writeCorrelations() const {
   // The file comes first: a report that cannot be created costs no computation.
@@ -27,19 +29,19 @@ void DesignMatrix::writeCorrelations() const {
   // Rows and columns run to the predictor count, which the model keeps equal to the sizes of
   // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
   // out of bounds.
-  const std::size_t k = std::min({static_cast<std::size_t>(std::max(nrOfPredictors.value, 0)),
-                                  names.size(), values.size()});
+  const std::size_t k = std::min(
+      {static_cast<std::size_t>(std::max(nrOfPredictors.value, 0)), names.size(), values.size()});
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
-  forEachCorrelationPiece(std::span(values).first(k),
-                          [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
-                            line.clear();
-                            if (firstColumn == 0) line = names[row];
-                            for (const float cell : cells) {
-                              line += " ; ";
-                              appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
-                            }
-                            if (firstColumn + cells.size() == k) line += "\r\n";
-                            file.write(line);
-                          });
+  forEachCorrelationPiece(std::span(values).first(k), [&](std::size_t row, std::size_t firstColumn,
+                                                          std::span<const float> cells) {
+    line.clear();
+    if (firstColumn == 0) line = names[row];
+    for (const float cell : cells) {
+      line += " ; ";
+      appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
+    }
+    if (firstColumn + cells.size() == k) line += "\r\n";
+    file.write(line);
+  });
   file.commit();
 }

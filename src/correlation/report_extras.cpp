@@ -12,7 +12,8 @@
 #include "sdm/design_matrix.h"
 
 const ReportExtras& ReportExtrasReader::get() {
-  if (!extras_) extras_ = ReportExtras{host::flagParameter("corrplot"), host::stringParameter("corrwarn")};
+  if (!extras_)
+    extras_ = ReportExtras{host::flagParameter("corrplot"), host::stringParameter("corrwarn")};
   return *extras_;
 }
 

@@ -46,19 +46,31 @@ bool allowedInXml(char32_t c) {
 
 void appendCharacter(std::string& out, char32_t c) {
   switch (c) {
-    case '&': out += "&amp;"; return;
-    case '<': out += "&lt;"; return;
-    case '>': out += "&gt;"; return;
-    case '"': out += "&quot;"; return;
-    case '\'': out += "&apos;"; return;
-    default: break;
+    case '&':
+      out += "&amp;";
+      return;
+    case '<':
+      out += "&lt;";
+      return;
+    case '>':
+      out += "&gt;";
+      return;
+    case '"':
+      out += "&quot;";
+      return;
+    case '\'':
+      out += "&apos;";
+      return;
+    default:
+      break;
   }
   if (c < 0x80) {
     out += static_cast<char>(c);
     return;
   }
   std::array<char, 8> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<uint32_t>(c), 16).ptr;
+  const auto end =
+      std::to_chars(digits.data(), digits.data() + digits.size(), static_cast<uint32_t>(c), 16).ptr;
   out += "&#x";
   out.append(digits.data(), end);
   out += ';';

@@ -14,7 +14,8 @@ constexpr std::size_t batchSize = 8;
 
 // The statistics of the predictors `batch[0 ... count - 1]`, all of length n, into `stats`:
 // the bits predictorStats gives for each. Unused slots repeat the last predictor.
-void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n, PredictorStats (&stats)[batchSize]) {
+void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n,
+                     PredictorStats (&stats)[batchSize]) {
   float sums[batchSize] = {};
   for (std::size_t t = 0; t < n; ++t) {
     for (std::size_t j = 0; j < batchSize; ++j) sums[j] = sums[j] + batch[j][t];
@@ -29,7 +30,8 @@ void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n, Pred
     }
   }
   const auto degrees = static_cast<float>(static_cast<uint64_t>(n) - 1u);
-  for (std::size_t j = 0; j < batchSize; ++j) stats[j] = {means[j], std::sqrt(squares[j] / degrees)};
+  for (std::size_t j = 0; j < batchSize; ++j)
+    stats[j] = {means[j], std::sqrt(squares[j] / degrees)};
 }
 
 void transform(std::vector<float>& predictor, const PredictorStats& stats) {
@@ -51,7 +53,8 @@ class Batch {
   void flush() {
     if (count_ == 0) return;
     const float* data[batchSize];
-    for (std::size_t j = 0; j < batchSize; ++j) data[j] = values_[members_[j < count_ ? j : count_ - 1]].data();
+    for (std::size_t j = 0; j < batchSize; ++j)
+      data[j] = values_[members_[j < count_ ? j : count_ - 1]].data();
     PredictorStats stats[batchSize];
     statsSideBySide(data, values_[members_[0]].size(), stats);
     // Every statistic is taken before any predictor changes; each predictor's own values only

@@ -19,11 +19,11 @@ using GetIntParameterFunction = int (*)(const char* name);
 // Stores `text` as the named dialog parameter.
 using SetStringParameterFunction = void (*)(const char* name, const char* text);
 // Shows the open-file dialog; writes the chosen path into `buffer`.
-using OpenFileNameFunction = int (*)(const char* title, const char* initialPath,
-                                     const char* filter, char* buffer);
+using OpenFileNameFunction = int (*)(const char* title, const char* initialPath, const char* filter,
+                                     char* buffer);
 // Shows the save-file dialog; returns non-zero when the user chose a path, written into `buffer`.
-using SaveFileNameFunction = int (*)(const char* title, const char* initialPath,
-                                     const char* filter, char* buffer);
+using SaveFileNameFunction = int (*)(const char* title, const char* initialPath, const char* filter,
+                                     char* buffer);
 // The entries the plug-in resolves but never calls.
 using UnusedFunction = void (*)();
 }  // namespace hostfn

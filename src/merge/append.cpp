@@ -20,9 +20,9 @@ void DesignMatrix::append(const DesignMatrix& other) {
       firstConfoundPredictor.value, 1, static_cast<int64_t>(values.size()) + 1));
   if (nrOfDataPoints.value == other.nrOfDataPoints.value) {
     // The other's header count bounds the loop as everywhere, but never past its arrays.
-    const std::size_t count = std::min({static_cast<std::size_t>(std::max(other.nrOfPredictors.value, 0)),
-                                        other.values.size(), other.names.size(), other.red.size(),
-                                        other.green.size(), other.blue.size()});
+    const std::size_t count = std::min(
+        {static_cast<std::size_t>(std::max(other.nrOfPredictors.value, 0)), other.values.size(),
+         other.names.size(), other.red.size(), other.green.size(), other.blue.size()});
     for (std::size_t i = 0; i < count; ++i) {
       // A predictor is a confound when its 1-based position lies in the other's confound block.
       const bool isConfound = static_cast<long long>(i) + 1 >= other.firstConfoundPredictor.value;

@@ -26,11 +26,14 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
 // A cancelled dialog drops this result only.
 void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
-  if (options.constant) result.addConstant();
-  else result.removeConstant();
+  if (options.constant)
+    result.addConstant();
+  else
+    result.removeConstant();
   if (options.zTransform) result.zTransformConfounds();
 
-  const auto path = host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
+  const auto path =
+      host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
   if (!path) return;
   result.save(*path);
   host::logMessage(log, ">  Saved " + *path);
@@ -42,16 +45,19 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
 }  // namespace
 
 bool brindle::mergeTask(bool withPrimary) {
-  host::logMessage(*logStream, std::string(">  Start merging process of ") +
-                                   (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+  host::logMessage(*logStream,
+                   std::string(">  Start merging process of ") +
+                       (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
   MergeOptions options;
   options.zTransform = host::flagParameter("ztans");
   options.constant = host::flagParameter("baseline");
   options.report = host::flagParameter("allcorr");
 
-  const std::vector<std::string> paths = split(host::stringParameter("sdms2", host::listBufferSize), '\n');
+  const std::vector<std::string> paths =
+      split(host::stringParameter("sdms2", host::listBufferSize), '\n');
   if (paths.empty()) throw std::runtime_error("No secondary SDMs available");
-  if (!withPrimary && paths.size() == 1) throw std::runtime_error("Not enough secondary SDMs available");
+  if (!withPrimary && paths.size() == 1)
+    throw std::runtime_error("Not enough secondary SDMs available");
 
   std::vector<DesignMatrix> secondaries;
   secondaries.reserve(paths.size());

@@ -78,7 +78,8 @@ bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::
   if (count == 0) return false;
   points.clear();
   for (std::size_t from = 0; from < line.size();) {
-    const auto* hit = static_cast<const char*>(std::memchr(line.data() + from, '.', line.size() - from));
+    const auto* hit =
+        static_cast<const char*>(std::memchr(line.data() + from, '.', line.size() - from));
     if (!hit) break;
     // More points than values: no split at blanks can give N tokens of one point at most.
     if (points.size() == count) return false;
@@ -95,8 +96,8 @@ bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::
     while (begin > 0 && !isBlank(line[begin - 1]) && line[begin - 1] != '.') --begin;
     std::size_t end = point + 1;
     while (end < line.size() && !isBlank(line[end]) && line[end] != '.') ++end;
-    const bool alone = (begin == 0 || line[begin - 1] != '.') &&
-                       (end == line.size() || line[end] != '.');
+    const bool alone =
+        (begin == 0 || line[begin - 1] != '.') && (end == line.size() || line[end] != '.');
     if (!alone) {
       // The value touches a neighbour: fall back to the fixed cut, which is what separates
       // two values written with no blank between them.

@@ -10,10 +10,11 @@
 // the five entries and bool for "IncludesConstant".
 template <typename T>
 struct HeaderEntry {
-  std::string key;     // the key as read, without its colon ("FileVersion"); empty until read
-  T value{};           // the header value
-  int32_t width = 0;   // characters from the start of the key to its value in the file
-  bool present = false;  // the key was found when the file was loaded; only present entries are saved
+  std::string key;    // the key as read, without its colon ("FileVersion"); empty until read
+  T value{};          // the header value
+  int32_t width = 0;  // characters from the start of the key to its value in the file
+  bool present =
+      false;  // the key was found when the file was loaded; only present entries are saved
 };
 
 // The in-memory form of one SDM file: predictors (columns of 32-bit floats, one value per

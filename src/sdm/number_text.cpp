@@ -65,8 +65,9 @@ bool hexIsExactSubnormal(const char* first, const char* last) {
 }
 
 // Powers of ten that a double holds exactly.
-constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The common case of the writer's own output: a value that is exactly a float, below 10^9,
 // with at most six decimals. A float has 24 significant bits and 10^6 needs 20 (5^6 needs 14
@@ -76,7 +77,8 @@ constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 
 // value does not qualify.
 bool appendFixedShort(std::string& out, double value, int decimals) {
   const double magnitude = std::fabs(value);
-  if (decimals > 6 || !(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value) return false;
+  if (decimals > 6 || !(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value)
+    return false;
   const double scaled = magnitude * exactPowersOfTen[decimals];
   // Truncation is the floor of a non-negative number, and the fraction it leaves is exact.
   auto units = static_cast<uint64_t>(scaled);
@@ -102,9 +104,9 @@ bool appendFixedShort(std::string& out, double value, int decimals) {
 }
 
 // The common case of the reader: optional digits, a point, digits, at most 15 digits in all,
-// not followed by an exponent (nor by the "x" of a hexadecimal number). The digits as an integer are exact in double, and so is the
-// power of ten, so their quotient is the correctly rounded value of the text, as the general
-// conversion gives it. False when the text is of another form.
+// not followed by an exponent (nor by the "x" of a hexadecimal number). The digits as an integer
+// are exact in double, and so is the power of ten, so their quotient is the correctly rounded value
+// of the text, as the general conversion gives it. False when the text is of another form.
 bool parseShortDecimal(const char* p, const char* last, double& value) {
   uint64_t digits = 0;
   int count = 0, decimals = 0;
@@ -159,9 +161,9 @@ float parseFloatField(std::string_view text) {
   if (parseShortDecimal(p, last, value)) return static_cast<float>(negative ? -value : value);
   bool hexSubnormalExact = false;
   std::from_chars_result result{};
-  const bool hexPrefix = last - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
-                         (hexDigitValue(p[2]) >= 0 ||
-                          (p[2] == '.' && last - p >= 4 && hexDigitValue(p[3]) >= 0));
+  const bool hexPrefix =
+      last - p >= 3 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') &&
+      (hexDigitValue(p[2]) >= 0 || (p[2] == '.' && last - p >= 4 && hexDigitValue(p[3]) >= 0));
   if (hexPrefix) {
     // from_chars reads hexadecimal digits without their "0x"; a "0x" that no digit follows
     // is the number 0 followed by text, which the decimal branch reads.

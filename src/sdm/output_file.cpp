@@ -43,7 +43,8 @@ std::string temporaryPrefix(const std::string& path) {
 }
 
 std::string randomSuffix(std::mt19937_64& random) {
-  static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static constexpr char letters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::string suffix;
   for (int i = 0; i < 8; ++i) suffix += letters[random() % (sizeof letters - 1)];
   return suffix;
@@ -51,7 +52,8 @@ std::string randomSuffix(std::mt19937_64& random) {
 
 std::mt19937_64 seededRandom() {
   std::random_device device;
-  const auto now = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto now =
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   return std::mt19937_64(now ^ (static_cast<uint64_t>(device()) << 32) ^ device());
 }
 
@@ -72,8 +74,8 @@ bool targetWritable(const std::string& path) {
 Handle createNew(const std::string& name, bool& exists) {
   const Handle handle = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-  exists = handle == noHandle && (GetLastError() == ERROR_FILE_EXISTS ||
-                                  GetLastError() == ERROR_ALREADY_EXISTS);
+  exists = handle == noHandle &&
+           (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS);
   return handle;
 }
 
@@ -97,7 +99,8 @@ bool syncAndClose(Handle handle) {
 void closeQuietly(Handle handle) { CloseHandle(handle); }
 
 bool replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void removeQuietly(const std::string& name) { DeleteFileA(name.c_str()); }
@@ -193,7 +196,8 @@ struct OutputFile::Impl {
 OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::make_unique<Impl>()) {
   const auto cut = path_.find_last_of(separators);
   const bool namesFile = cut == std::string::npos ? !path_.empty() : cut + 1 < path_.size();
-  if (!namesFile || !targetWritable(path_)) throw std::runtime_error("Cannot Create file: " + path_);
+  if (!namesFile || !targetWritable(path_))
+    throw std::runtime_error("Cannot Create file: " + path_);
 
   const std::string prefix = temporaryPrefix(path_);
   auto random = seededRandom();
@@ -201,8 +205,10 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::ma
     const std::string candidate = prefix + randomSuffix(random);
     bool exists = false;
     impl_->handle = createNew(candidate, exists);
-    if (impl_->handle != noHandle) impl_->temporaryPath = candidate;
-    else if (!exists) break;  // a missing or closed folder: another name will not help
+    if (impl_->handle != noHandle)
+      impl_->temporaryPath = candidate;
+    else if (!exists)
+      break;  // a missing or closed folder: another name will not help
   }
   if (impl_->handle == noHandle) throw std::runtime_error("Cannot Create file: " + path_);
   impl_->buffer.reserve(bufferSize);

@@ -73,11 +73,11 @@ class SdmInput {
   std::string path_;
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::vector<char> buffer_;
-  std::size_t pos_ = 0;        // next byte to consume in buffer_
-  std::size_t end_ = 0;        // end of the usable bytes in buffer_
-  std::size_t filled_ = 0;     // bytes read into buffer_
+  std::size_t pos_ = 0;          // next byte to consume in buffer_
+  std::size_t end_ = 0;          // end of the usable bytes in buffer_
+  std::size_t filled_ = 0;       // bytes read into buffer_
   std::size_t bufferStart_ = 0;  // offset in the file of buffer_[0]
-  std::size_t limitEnd_;       // offset in the file where the limit falls
+  std::size_t limitEnd_;         // offset in the file where the limit falls
   std::string limitMessage_;
   bool exhausted_ = false;
 };

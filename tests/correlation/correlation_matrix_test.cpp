@@ -45,7 +45,8 @@ std::vector<float> streamed(const std::vector<Values>& predictors, std::size_t c
   forEachCorrelationPiece(
       predictors,
       [&](std::size_t row, std::size_t firstColumn, std::span<const float> piece) {
-        EXPECT_EQ(row * k + firstColumn, cells.size()) << "row " << row << ", column " << firstColumn;
+        EXPECT_EQ(row * k + firstColumn, cells.size())
+            << "row " << row << ", column " << firstColumn;
         EXPECT_FALSE(piece.empty());
         EXPECT_LE(piece.size(), std::max(cellLimit, panelLanes));
         cells.insert(cells.end(), piece.begin(), piece.end());
@@ -104,15 +105,17 @@ TEST(CorrelationMatrix, StreamsAMillionPredictorsWithoutHoldingTheMatrix) {
   for (auto& p : predictors) p = {uniform(random), uniform(random)};
   predictors[5] = {1.0f, 1.0f};
   std::vector<float> firstRow;
-  EXPECT_THROW(forEachCorrelationPiece(predictors,
-                                       [&](std::size_t row, std::size_t, std::span<const float> piece) {
-                                         if (row > 0) throw StopStreaming{};
-                                         firstRow.insert(firstRow.end(), piece.begin(), piece.end());
-                                       }),
-               StopStreaming);
+  EXPECT_THROW(
+      forEachCorrelationPiece(predictors,
+                              [&](std::size_t row, std::size_t, std::span<const float> piece) {
+                                if (row > 0) throw StopStreaming{};
+                                firstRow.insert(firstRow.end(), piece.begin(), piece.end());
+                              }),
+      StopStreaming);
   ASSERT_EQ(firstRow.size(), k);
   for (const std::size_t j : {0u, 1u, 5u, 16u, 999'999u}) {
-    EXPECT_EQ(std::bit_cast<uint32_t>(firstRow[j]), std::bit_cast<uint32_t>(correlation(predictors[0], predictors[j])))
+    EXPECT_EQ(std::bit_cast<uint32_t>(firstRow[j]),
+              std::bit_cast<uint32_t>(correlation(predictors[0], predictors[j])))
         << j;
   }
 }

@@ -69,19 +69,21 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   TempDir dir;
   writeFile(dir.file("run1.sdm"), sdm);
   const Calls calls = runTask(dir.file("run1.sdm"));
-  EXPECT_EQ(calls, (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-                          "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
-                          // The optional heatmap and flagged pairs are asked for last.
-                          "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
-                          "tmStopBusyCursor()"}));
+  EXPECT_EQ(calls,
+            (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+                   "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
+                   // The optional heatmap and flagged pairs are asked for last.
+                   "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
+                   "tmStopBusyCursor()"}));
   EXPECT_EQ(readFile(dir.file("run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("run1.sdm")), sdm);
 }
 
 TEST_F(CorrelationTaskTest, ReportsAMissingSdmWithoutWritingOrLogging) {
   TempDir dir;
-  EXPECT_EQ(runTask(dir.file("absent.sdm")),
-            taskCalls("tmMessageBox(Error: Failed opening for reading: " + dir.file("absent.sdm") + ")"));
+  EXPECT_EQ(
+      runTask(dir.file("absent.sdm")),
+      taskCalls("tmMessageBox(Error: Failed opening for reading: " + dir.file("absent.sdm") + ")"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 

@@ -1,7 +1,7 @@
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
@@ -42,14 +42,32 @@ TEST(FixedText, ReportCellsShowTheAbsoluteValueWithTwoDecimals) {
     float value;
     const char* text;
   } cases[] = {
-      {0.0f, "0.00"},         {-0.0f, "0.00"},          {-0.8349f, "0.83"},    {0.835f, "0.83"},
-      {0.8351f, "0.84"},      {1.0000001f, "1.00"},     {0.995f, "1.00"},      {0.994999f, "0.99"},
-      {0.0051f, "0.01"},      {0.005f, "0.00"} /* the float lies just below 0.005 */,      {1e-40f, "0.00"},      {12.345f, "12.35"},
-      {999999.94f, "999999.94"}, {1e6f, "1000000.00"}, {-1e7f, "10000000.00"},
-      {inf, "inf"},           {-inf, "inf"},            {std::nanf(""), "nan"}, {-std::nanf(""), "nan"},
+      {0.0f, "0.00"},
+      {-0.0f, "0.00"},
+      {-0.8349f, "0.83"},
+      {0.835f, "0.83"},
+      {0.8351f, "0.84"},
+      {1.0000001f, "1.00"},
+      {0.995f, "1.00"},
+      {0.994999f, "0.99"},
+      {0.0051f, "0.01"},
+      {0.005f, "0.00"} /* the float lies just below 0.005 */,
+      {1e-40f, "0.00"},
+      {12.345f, "12.35"},
+      {999999.94f, "999999.94"},
+      {1e6f, "1000000.00"},
+      {-1e7f, "10000000.00"},
+      {inf, "inf"},
+      {-inf, "inf"},
+      {std::nanf(""), "nan"},
+      {-std::nanf(""), "nan"},
       // Exact ties, odd multiples of 1/8: to the even last digit, as the exact conversion does.
-      {0.125f, "0.12"},       {0.375f, "0.38"},         {0.625f, "0.62"},      {0.875f, "0.88"},
-      {-1.125f, "1.12"},      {2.375f, "2.38"},
+      {0.125f, "0.12"},
+      {0.375f, "0.38"},
+      {0.625f, "0.62"},
+      {0.875f, "0.88"},
+      {-1.125f, "1.12"},
+      {2.375f, "2.38"},
   };
   for (const auto& c : cases) EXPECT_EQ(cell(c.value), c.text) << c.value;
 }
@@ -88,7 +106,8 @@ TEST(FixedText, SixDecimalsAgreeWithTheExactConversionForEveryKindOfFloat) {
       ASSERT_EQ(fixed(static_cast<double>(at), 6), printed(static_cast<double>(at), 6)) << at;
     }
   }
-  for (const double value : {0.0, -0.0, -1e-9, 0.5, 1.5, 2.5, -2.5, 0.0000005, 999999999.0, 1e9, 3e38, -3e38}) {
+  for (const double value :
+       {0.0, -0.0, -1e-9, 0.5, 1.5, 2.5, -2.5, 0.0000005, 999999999.0, 1e9, 3e38, -3e38}) {
     EXPECT_EQ(fixed(value, 6), printed(value, 6)) << value;
     EXPECT_EQ(fixed(value, 0), printed(value, 0)) << value;
   }

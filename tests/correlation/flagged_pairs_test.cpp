@@ -33,10 +33,10 @@ DesignMatrix fourPredictors() {
 TEST(FlaggedPairs, ListsPairsAtOrAboveTheThresholdStrongestFirstWithSignedR) {
   // Row by row; symmetric as correlationMatrix gives it.
   const std::vector<float> r = {
-      1.0f,   0.5f,   -0.93f, 0.79f,  //
-      0.5f,   1.0f,   0.1f,   0.8f,   //
-      -0.93f, 0.1f,   1.0f,   -0.8f,  //
-      0.79f,  0.8f,   -0.8f,  1.0f,
+      1.0f,   0.5f, -0.93f, 0.79f,  //
+      0.5f,   1.0f, 0.1f,   0.8f,   //
+      -0.93f, 0.1f, 1.0f,   -0.8f,  //
+      0.79f,  0.8f, -0.8f,  1.0f,
   };
   EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.8f),
             (Messages{">  High correlation 0.93: A ~ C (r = -0.93)",
@@ -46,9 +46,9 @@ TEST(FlaggedPairs, ListsPairsAtOrAboveTheThresholdStrongestFirstWithSignedR) {
 
 TEST(FlaggedPairs, OrdersEqualStrengthsByRowThenColumnWhateverTheSign) {
   const std::vector<float> r = {
-      1.0f,  0.6f,  -0.6f, 0.6f,  //
-      0.6f,  1.0f,  0.6f,  -0.6f, //
-      -0.6f, 0.6f,  1.0f,  0.9f,  //
+      1.0f,  0.6f,  -0.6f, 0.6f,   //
+      0.6f,  1.0f,  0.6f,  -0.6f,  //
+      -0.6f, 0.6f,  1.0f,  0.9f,   //
       0.6f,  -0.6f, 0.9f,  1.0f,
   };
   EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.6f),
@@ -62,11 +62,12 @@ TEST(FlaggedPairs, OrdersEqualStrengthsByRowThenColumnWhateverTheSign) {
 
 TEST(FlaggedPairs, NeverListsTheDiagonalNaNOrAConstantPredictor) {
   // D is constant: its cells are made high here to show that it is skipped by kind, not value.
-  DesignMatrix m = matrixOf({"A", "B", "C", "Constant"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {1, 1, 1}});
+  DesignMatrix m =
+      matrixOf({"A", "B", "C", "Constant"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {1, 1, 1}});
   const std::vector<float> r = {
-      1.0f, nan,  0.2f, 0.95f,  //
-      nan,  1.0f, 0.2f, 0.95f,  //
-      0.2f, 0.2f, 1.0f, 0.95f,  //
+      1.0f,  nan,   0.2f,  0.95f,  //
+      nan,   1.0f,  0.2f,  0.95f,  //
+      0.2f,  0.2f,  1.0f,  0.95f,  //
       0.95f, 0.95f, 0.95f, 1.0f,
   };
   EXPECT_EQ(flaggedPairMessages(m, r, 0.5f), Messages{});
@@ -82,7 +83,9 @@ TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
   }
   std::vector<float> r(64);
   for (int i = 0; i < 8; ++i) {
-    for (int j = 0; j < 8; ++j) r[static_cast<std::size_t>(i * 8 + j)] = i == j ? 1.0f : 0.5f + static_cast<float>(i + j) / 100.0f;
+    for (int j = 0; j < 8; ++j)
+      r[static_cast<std::size_t>(i * 8 + j)] =
+          i == j ? 1.0f : 0.5f + static_cast<float>(i + j) / 100.0f;
   }
   const Messages messages = flaggedPairMessages(matrixOf(names, values), r, 0.5f);
   ASSERT_EQ(messages.size(), maxFlaggedPairs + 1);
@@ -93,15 +96,18 @@ TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
 
 TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {
   // r(a, b) = 0.9972, r(b, c) = -0.9767, r(a, c) = -0.9734; d correlates 0.28 at most.
-  const DesignMatrix m = matrixOf({"a", "b", "c", "d"},
-                                  {{1, 2, 3, 4, 6}, {5, 7, 9, 11, 14}, {-1, -2, -4, -4, -6}, {0, 3, -1, 2, 0}});
-  EXPECT_EQ(flaggedPairMessages(m, 0.9f), (Messages{">  High correlation 1.00: a ~ b (r = 1.00)",
-                                                    ">  High correlation 0.98: b ~ c (r = -0.98)",
-                                                    ">  High correlation 0.97: a ~ c (r = -0.97)"}));
+  const DesignMatrix m =
+      matrixOf({"a", "b", "c", "d"},
+               {{1, 2, 3, 4, 6}, {5, 7, 9, 11, 14}, {-1, -2, -4, -4, -6}, {0, 3, -1, 2, 0}});
+  EXPECT_EQ(flaggedPairMessages(m, 0.9f),
+            (Messages{">  High correlation 1.00: a ~ b (r = 1.00)",
+                      ">  High correlation 0.98: b ~ c (r = -0.98)",
+                      ">  High correlation 0.97: a ~ c (r = -0.97)"}));
 }
 
 TEST(FlaggedPairs, RejectsCorrelationsOfTheWrongSize) {
-  EXPECT_THROW(flaggedPairMessages(fourPredictors(), std::vector<float>(15), 0.5f), std::invalid_argument);
+  EXPECT_THROW(flaggedPairMessages(fourPredictors(), std::vector<float>(15), 0.5f),
+               std::invalid_argument);
 }
 
 struct ThresholdCase {
@@ -113,12 +119,26 @@ struct ThresholdCase {
 TEST(CorrelationThreshold, ReadsOnlyPlainNumbersAboveZeroAndAtMostOne) {
   using S = CorrelationThreshold::State;
   const ThresholdCase cases[] = {
-      {"", S::off, 0}, {" \t\r\n", S::off, 0},
-      {"0.8", S::on, 0.8f}, {" 0.4\t", S::on, 0.4f}, {".75", S::on, 0.75f}, {"1", S::on, 1.0f},
-      {"8e-1", S::on, 0.8f}, {"0.001", S::on, 0.001f},
-      {"0", S::invalid, 0}, {"-0.5", S::invalid, 0}, {"1.01", S::invalid, 0}, {"0,8", S::invalid, 0},
-      {"abc", S::invalid, 0}, {"0.8x", S::invalid, 0}, {"nan", S::invalid, 0}, {"inf", S::invalid, 0},
-      {"+0.5", S::invalid, 0}, {"0x1", S::invalid, 0}, {"0.8 0.9", S::invalid, 0}, {"1e-50", S::invalid, 0},
+      {"", S::off, 0},
+      {" \t\r\n", S::off, 0},
+      {"0.8", S::on, 0.8f},
+      {" 0.4\t", S::on, 0.4f},
+      {".75", S::on, 0.75f},
+      {"1", S::on, 1.0f},
+      {"8e-1", S::on, 0.8f},
+      {"0.001", S::on, 0.001f},
+      {"0", S::invalid, 0},
+      {"-0.5", S::invalid, 0},
+      {"1.01", S::invalid, 0},
+      {"0,8", S::invalid, 0},
+      {"abc", S::invalid, 0},
+      {"0.8x", S::invalid, 0},
+      {"nan", S::invalid, 0},
+      {"inf", S::invalid, 0},
+      {"+0.5", S::invalid, 0},
+      {"0x1", S::invalid, 0},
+      {"0.8 0.9", S::invalid, 0},
+      {"1e-50", S::invalid, 0},
   };
   for (const ThresholdCase& c : cases) {
     const CorrelationThreshold t = parseCorrelationThreshold(c.text);
@@ -133,7 +153,8 @@ TEST(CorrelationWarnings, SaysNothingForABlankThresholdAndOneNoticeForAnInvalidO
   const DesignMatrix m = matrixOf({"a", "b"}, {{1, 2, 3}, {2, 4, 6}});
   EXPECT_EQ(correlationWarnings(m, "  "), Messages{});
   EXPECT_EQ(correlationWarnings(m, " 0,8 "),
-            Messages{">  Correlation threshold \"0,8\" ignored: give a number above 0 and at most 1, such as 0.8"});
+            Messages{">  Correlation threshold \"0,8\" ignored: give a number above 0 and at most "
+                     "1, such as 0.8"});
   EXPECT_EQ(correlationWarnings(m, "0.9"), Messages{">  High correlation 1.00: a ~ b (r = 1.00)"});
 }
 

@@ -51,7 +51,8 @@ void expectAgreesWithStrtod(const std::string& text) {
   SCOPED_TRACE("text: \"" + text + "\"");
   ASSERT_EQ(got.ok, want.ok) << got.error;
   if (!want.ok) {
-    const std::string kind = want.error == "invalid stof argument" ? "invalid_argument: " : "out_of_range: ";
+    const std::string kind =
+        want.error == "invalid stof argument" ? "invalid_argument: " : "out_of_range: ";
     EXPECT_EQ(got.error, kind + want.error);
   } else if (std::isnan(want.value)) {
     EXPECT_TRUE(std::isnan(got.value));
@@ -71,23 +72,121 @@ std::string fixedByPrintf(double value, int decimals) {
 
 TEST(ParseFloatField, AgreesWithStrtodOnHandPickedTexts) {
   const std::vector<std::string> texts = {
-      "0", "1", "-1", "+1", "1.5", "-0", "+0.0", ".5", "5.", "-.5", "007", "1e3", "1E-3", "1e+03",
-      "1e", "1e+", "1e-", "1ex", "2.5e", " \t\n\v\f\r42", "  -3.25 trailing", "4;5", "1,5",
-      "3.14159265358979323846264338327950288", "1234567890123456789012345678901234567890",
-      "0.000000000000000000000000000000000000000000001", "1e38", "3.4028235e38", "3.5e38",
-      "1e39", "-1e39", "1e308", "1.7976931348623157e308", "1.7976931348623159e308", "1e309",
-      "-1e309", "1e99999999999999999999", "1e-45", "1e-46", "1e-307", "2.2250738585072014e-308",
-      "2.2250738585072011e-308", "1e-310", "4.9406564584124654e-324", "2e-324", "1e-400",
-      "0e-99999", "0.0e999999", "-1e-400", "1e-99999999999999999999",
-      "inf", "INF", "-Inf", "+iNfInItY", "infinit", "infx", "in", "nan", "NaN", "-nan",
-      "nan()", "nan(123)", "nan(abc_DEF9)", "nan(", "nan(x y)", "na", "n",
-      "0x10", "0X1p4", "0x1.8p1", "-0x.8", "0x.8p-1", "0x", "0xg", "0x.", "0x.p1", "0x1p",
-      "0x1p+", "0x1P-2", "0x1.fffffep127", "0x1.ffffffp127", "0x1.fffffffffffff8p1023",
-      "0x1p1024", "0x1p-1022", "0x1p-1074", "0x0.0000000000001p-1022", "0x3p-1075", "0x1p-1075",
-      "0x1.8p-1074", "0x10p-1078", "0x100p-1082", "0x1p-99999999999999999", "0x1p99999999999999",
-      "0x0p-99999", "-0x1p-1074", "0x1.0000000000000000000000000001p0",
-      "", " ", "\t", "-", "+", ".", "-.", "+-1", "-+1", "--1", "e5", "x", "abc", "\x01" "1", "1 ",
-      "1.2.3", "..1", "1..2",
+      "0",
+      "1",
+      "-1",
+      "+1",
+      "1.5",
+      "-0",
+      "+0.0",
+      ".5",
+      "5.",
+      "-.5",
+      "007",
+      "1e3",
+      "1E-3",
+      "1e+03",
+      "1e",
+      "1e+",
+      "1e-",
+      "1ex",
+      "2.5e",
+      " \t\n\v\f\r42",
+      "  -3.25 trailing",
+      "4;5",
+      "1,5",
+      "3.14159265358979323846264338327950288",
+      "1234567890123456789012345678901234567890",
+      "0.000000000000000000000000000000000000000000001",
+      "1e38",
+      "3.4028235e38",
+      "3.5e38",
+      "1e39",
+      "-1e39",
+      "1e308",
+      "1.7976931348623157e308",
+      "1.7976931348623159e308",
+      "1e309",
+      "-1e309",
+      "1e99999999999999999999",
+      "1e-45",
+      "1e-46",
+      "1e-307",
+      "2.2250738585072014e-308",
+      "2.2250738585072011e-308",
+      "1e-310",
+      "4.9406564584124654e-324",
+      "2e-324",
+      "1e-400",
+      "0e-99999",
+      "0.0e999999",
+      "-1e-400",
+      "1e-99999999999999999999",
+      "inf",
+      "INF",
+      "-Inf",
+      "+iNfInItY",
+      "infinit",
+      "infx",
+      "in",
+      "nan",
+      "NaN",
+      "-nan",
+      "nan()",
+      "nan(123)",
+      "nan(abc_DEF9)",
+      "nan(",
+      "nan(x y)",
+      "na",
+      "n",
+      "0x10",
+      "0X1p4",
+      "0x1.8p1",
+      "-0x.8",
+      "0x.8p-1",
+      "0x",
+      "0xg",
+      "0x.",
+      "0x.p1",
+      "0x1p",
+      "0x1p+",
+      "0x1P-2",
+      "0x1.fffffep127",
+      "0x1.ffffffp127",
+      "0x1.fffffffffffff8p1023",
+      "0x1p1024",
+      "0x1p-1022",
+      "0x1p-1074",
+      "0x0.0000000000001p-1022",
+      "0x3p-1075",
+      "0x1p-1075",
+      "0x1.8p-1074",
+      "0x10p-1078",
+      "0x100p-1082",
+      "0x1p-99999999999999999",
+      "0x1p99999999999999",
+      "0x0p-99999",
+      "-0x1p-1074",
+      "0x1.0000000000000000000000000001p0",
+      "",
+      " ",
+      "\t",
+      "-",
+      "+",
+      ".",
+      "-.",
+      "+-1",
+      "-+1",
+      "--1",
+      "e5",
+      "x",
+      "abc",
+      "\x01"
+      "1",
+      "1 ",
+      "1.2.3",
+      "..1",
+      "1..2",
   };
   for (const auto& text : texts) expectAgreesWithStrtod(text);
 }
@@ -104,11 +203,13 @@ TEST(ParseFloatField, AgreesWithStrtodOnRandomTexts) {
     const bool hex = pick(5) == 0;
     if (hex) text += pick(2) ? "0x" : "0X";
     const int integerDigits = pick(25);
-    for (int d = 0; d < integerDigits; ++d) text += hex ? hexDigits[pick(22)] : static_cast<char>('0' + pick(10));
+    for (int d = 0; d < integerDigits; ++d)
+      text += hex ? hexDigits[pick(22)] : static_cast<char>('0' + pick(10));
     if (pick(3) != 0) {
       text += '.';
       const int fractionDigits = pick(25);
-      for (int d = 0; d < fractionDigits; ++d) text += hex ? hexDigits[pick(22)] : static_cast<char>('0' + pick(10));
+      for (int d = 0; d < fractionDigits; ++d)
+        text += hex ? hexDigits[pick(22)] : static_cast<char>('0' + pick(10));
     }
     if (pick(2) != 0) {
       text += hex ? (pick(2) ? "p" : "P") : (pick(2) ? "e" : "E");
@@ -184,14 +285,18 @@ TEST(ParseFloatField, ShortDecimalsAgreeWithStrtodToTheBit) {
   std::mt19937_64 random(5);
   char text[64];
   for (int i = 0; i < 50000; ++i) {
-    const double value = std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, static_cast<int>(random() % 12) - 3);
+    const double value = std::ldexp(static_cast<double>(random() >> 11), -53) *
+                         std::pow(10.0, static_cast<int>(random() % 12) - 3);
     const int decimals = static_cast<int>(random() % 16);
     std::snprintf(text, sizeof text, "%s%.*f%s", random() % 2 ? " -" : "  ", decimals, value,
-                  random() % 4 == 0 ? "e-2" : random() % 4 == 0 ? "  7" : "");
+                  random() % 4 == 0   ? "e-2"
+                  : random() % 4 == 0 ? "  7"
+                                      : "");
     expectAgreesWithStrtod(text);
   }
-  for (const char* t : {"12.", ".5", "-.5", "0.000000", "-0.000000", "9.999999", "999999999999999",
-                        "1234567890.12345", "0x1p3", "0x.8", "1.5x", "0.1e", "0.1E+", "00000000000000001.5"}) {
+  for (const char* t :
+       {"12.", ".5", "-.5", "0.000000", "-0.000000", "9.999999", "999999999999999",
+        "1234567890.12345", "0x1p3", "0x.8", "1.5x", "0.1e", "0.1E+", "00000000000000001.5"}) {
     expectAgreesWithStrtod(t);
   }
 }

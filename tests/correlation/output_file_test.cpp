@@ -44,7 +44,8 @@ std::string messageOf(const std::function<void()>& action) {
 // Runs `action` in a child process whose files may grow to `limit` bytes only, so that the
 // system refuses writes past it with a real EFBIG. The child's exit code says what happened:
 // 0 the expected message, 1 no error, 2 another message.
-int runWithFileSizeLimit(long limit, const std::function<void()>& action, const std::string& expected) {
+int runWithFileSizeLimit(long limit, const std::function<void()>& action,
+                         const std::string& expected) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::signal(SIGXFSZ, SIG_IGN);

@@ -27,8 +27,8 @@ namespace {
 using testing_support::readFile;
 using testing_support::TempDir;
 
-DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values, int firstConfound,
-                      std::string fileName = "D:/study/sub01_run1.sdm") {
+DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values,
+                      int firstConfound, std::string fileName = "D:/study/sub01_run1.sdm") {
   DesignMatrix m;
   m.fileName = std::move(fileName);
   m.nrOfPredictors.value = static_cast<int32_t>(names.size());
@@ -39,7 +39,9 @@ DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<fl
   return m;
 }
 
-std::string svgOf(const DesignMatrix& m) { return correlationPlotSvg(m, correlationMatrix(m.values)); }
+std::string svgOf(const DesignMatrix& m) {
+  return correlationPlotSvg(m, correlationMatrix(m.values));
+}
 
 // K predictors of noise over n points, the last one the constant; names Pi. The noise is the
 // same with every standard library (the standard distributions are not).
@@ -65,13 +67,15 @@ DesignMatrix noiseMatrix(int k, int n, int firstConfound) {
 ::testing::AssertionResult wellFormed(const std::string& xml) {
   std::vector<std::string> open;
   std::size_t i = xml.find("?>");
-  if (xml.rfind("<?xml ", 0) != 0 || i == std::string::npos) return ::testing::AssertionFailure() << "no XML declaration";
+  if (xml.rfind("<?xml ", 0) != 0 || i == std::string::npos)
+    return ::testing::AssertionFailure() << "no XML declaration";
   for (i += 2; i < xml.size(); ++i) {
     if (xml[i] == '&') {
       const std::size_t end = xml.find(';', i);
       const std::string entity = xml.substr(i, end - i + 1);
-      if (end == std::string::npos || (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
-                                       entity != "&apos;" && entity.rfind("&#x", 0) != 0)) {
+      if (end == std::string::npos ||
+          (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
+           entity != "&apos;" && entity.rfind("&#x", 0) != 0)) {
         return ::testing::AssertionFailure() << "bare & at " << i;
       }
     } else if (xml[i] == '>') {
@@ -80,12 +84,15 @@ DesignMatrix noiseMatrix(int k, int n, int firstConfound) {
       const std::size_t end = xml.find('>', i);
       if (end == std::string::npos) return ::testing::AssertionFailure() << "unclosed tag at " << i;
       std::string tag = xml.substr(i + 1, end - i - 1);
-      if (tag.find('<') != std::string::npos) return ::testing::AssertionFailure() << "< inside tag at " << i;
+      if (tag.find('<') != std::string::npos)
+        return ::testing::AssertionFailure() << "< inside tag at " << i;
       std::size_t quotes = 0;
       for (char c : tag) quotes += c == '"';
-      if (quotes % 2 != 0) return ::testing::AssertionFailure() << "unbalanced quotes in <" << tag << ">";
+      if (quotes % 2 != 0)
+        return ::testing::AssertionFailure() << "unbalanced quotes in <" << tag << ">";
       if (tag.front() == '/') {
-        if (open.empty() || open.back() != tag.substr(1)) return ::testing::AssertionFailure() << "bad close </" << tag.substr(1) << ">";
+        if (open.empty() || open.back() != tag.substr(1))
+          return ::testing::AssertionFailure() << "bad close </" << tag.substr(1) << ">";
         open.pop_back();
       } else if (tag.back() != '/') {
         open.push_back(tag.substr(0, tag.find_first_of(" \r\n")));
@@ -99,7 +106,8 @@ DesignMatrix noiseMatrix(int k, int n, int firstConfound) {
 
 // The cells that the coloured cell paths cover ("M x y h w v c h -w z" runs, w a multiple of
 // `cell`), as (row, column) for a grid whose top left corner is (gridX, gridY).
-std::multiset<std::pair<long, long>> colouredCells(const std::string& svg, long cell, long gridX, long gridY) {
+std::multiset<std::pair<long, long>> colouredCells(const std::string& svg, long cell, long gridX,
+                                                   long gridY) {
   std::multiset<std::pair<long, long>> cells;
   std::size_t at = 0;
   while ((at = svg.find("<path fill=\"", at)) != std::string::npos) {
@@ -122,7 +130,8 @@ std::multiset<std::pair<long, long>> colouredCells(const std::string& svg, long 
       ++p;
       EXPECT_EQ(h, cell);
       EXPECT_EQ(w, back);
-      for (long cx = x; cx < x + w; cx += cell) cells.insert({(y - gridY) / cell, (cx - gridX) / cell});
+      for (long cx = x; cx < x + w; cx += cell)
+        cells.insert({(y - gridY) / cell, (cx - gridX) / cell});
     }
     at = static_cast<std::size_t>(end - svg.data());
   }
@@ -137,7 +146,7 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 
 TEST(ColourScale, RunsFromBlueThroughWhiteToRed) {
   const std::pair<int, const char*> cases[] = {{-100, "#2166ac"}, {-50, "#92c5de"}, {0, "#ffffff"},
-                                               {50, "#f4a582"},  {100, "#b2182b"}, {25, "#fad2c1"},
+                                               {50, "#f4a582"},   {100, "#b2182b"}, {25, "#fad2c1"},
                                                {-150, "#2166ac"}, {150, "#b2182b"}};
   for (const auto& [hundredths, hex] : cases) {
     std::string out;
@@ -168,11 +177,17 @@ TEST(ColourScale, RoundsCorrelationsExactlyAsTheReportPrintsThem) {
 TEST(XmlText, EscapesMarkupAndWritesEveryOtherCharacterAsAnAsciiReference) {
   const std::pair<std::string, std::string> cases[] = {
       {"a<b & \"c\" 'd'>", "a&lt;b &amp; &quot;c&quot; &apos;d&apos;&gt;"},
-      {"\xce\x94 amplitude", "&#x394; amplitude"},           // UTF-8
-      {"Fl\xe4" "che", "Fl&#xe4;che"},                        // Latin-1 byte, not UTF-8
-      {"\xc0\xaf", "&#xc0;&#xaf;"},                           // overlong UTF-8: two Latin-1 bytes
-      {"\xed\xa0\x80", "&#xed;&#xa0;&#xfffd;"},               // a surrogate is no character
-      {std::string("a\x01" "b\x7f" "c\x85", 6), "a&#xfffd;b&#xfffd;c&#xfffd;"},
+      {"\xce\x94 amplitude", "&#x394; amplitude"},  // UTF-8
+      {"Fl\xe4"
+       "che",
+       "Fl&#xe4;che"},                           // Latin-1 byte, not UTF-8
+      {"\xc0\xaf", "&#xc0;&#xaf;"},              // overlong UTF-8: two Latin-1 bytes
+      {"\xed\xa0\x80", "&#xed;&#xa0;&#xfffd;"},  // a surrogate is no character
+      {std::string("a\x01"
+                   "b\x7f"
+                   "c\x85",
+                   6),
+       "a&#xfffd;b&#xfffd;c&#xfffd;"},
       {"tab\there", "tab\there"},
       {"\xf0\x9f\x99\x82", "&#x1f642;"},
   };
@@ -214,25 +229,29 @@ TEST(CorrelationPlot, DrawsOneCellPerOrderedPairAndHatchesTheConstant) {
   for (long i = 0; i < 11; ++i) {
     for (long j = 0; j < 11; ++j) expected.insert({i, j});
   }
-  EXPECT_EQ(cells, expected);  // every pair of the 11 varying predictors once; the constant's row and column are hatched
+  EXPECT_EQ(cells, expected);  // every pair of the 11 varying predictors once; the constant's row
+                               // and column are hatched
   EXPECT_EQ(occurrences(svg, "fill=\"url(#flat)\"/>"), 2u);
   EXPECT_NE(svg.find(">P11 (constant)</text>"), std::string::npos);
-  EXPECT_EQ(occurrences(svg, "<text class=\"dark\""), 11u);  // values shown; the diagonal's 1.00 in white
+  EXPECT_EQ(occurrences(svg, "<text class=\"dark\""),
+            11u);  // values shown; the diagonal's 1.00 in white
   EXPECT_NE(svg.find("<title>sub01_run1.sdm</title>"), std::string::npos);
 }
 
 TEST(CorrelationPlot, DrawsTheConfoundLineOnlyBetweenTwoNonEmptyBlocks) {
-  const std::pair<int, bool> cases[] = {{5, true}, {2, true}, {12, true}, {1, false}, {0, false},
-                                        {-3, false}, {13, false}, {99, false}};
+  const std::pair<int, bool> cases[] = {{5, true},  {2, true},   {12, true},  {1, false},
+                                        {0, false}, {-3, false}, {13, false}, {99, false}};
   for (const auto& [firstConfound, line] : cases) {
     const std::string svg = svgOf(noiseMatrix(12, 20, firstConfound));
-    EXPECT_EQ(svg.find("<g stroke=\"#000000\" stroke-width=\"2\">") != std::string::npos, line) << firstConfound;
+    EXPECT_EQ(svg.find("<g stroke=\"#000000\" stroke-width=\"2\">") != std::string::npos, line)
+        << firstConfound;
   }
 }
 
 TEST(CorrelationPlot, MarksNaNCellsAndFlatPredictors) {
   // A NaN value makes every correlation of its predictor NaN, its own included.
-  const DesignMatrix gap = matrixOf({"A", "B"}, {{1, std::numeric_limits<float>::quiet_NaN(), 3}, {2, 1, 0}}, 3);
+  const DesignMatrix gap =
+      matrixOf({"A", "B"}, {{1, std::numeric_limits<float>::quiet_NaN(), 3}, {2, 1, 0}}, 3);
   const std::string svg = svgOf(gap);
   EXPECT_NE(svg.find("<path fill=\"#4d4d4d\""), std::string::npos);
   EXPECT_EQ(occurrences(svg, ">nan</text>"), 3u);
@@ -242,8 +261,12 @@ TEST(CorrelationPlot, MarksNaNCellsAndFlatPredictors) {
 }
 
 TEST(CorrelationPlot, EscapesNamesAndTitleAndStaysWellFormed) {
-  const DesignMatrix m = matrixOf({"a<b & \"c\"", "Fl\xe4" "che", "</svg>"}, {{1, 2, 4}, {2, 1, 3}, {0, 1, 0}}, 2,
-                                  "C:/x/awkward & <names>.sdm");
+  const DesignMatrix m =
+      matrixOf({"a<b & \"c\"",
+                "Fl\xe4"
+                "che",
+                "</svg>"},
+               {{1, 2, 4}, {2, 1, 3}, {0, 1, 0}}, 2, "C:/x/awkward & <names>.sdm");
   const std::string svg = svgOf(m);
   EXPECT_TRUE(wellFormed(svg));
   EXPECT_NE(svg.find(">a&lt;b &amp; &quot;c&quot;</text>"), std::string::npos);
@@ -257,13 +280,16 @@ TEST(CorrelationPlot, StaysReadableAtThreeHundredPredictors) {
   const std::string svg = svgOf(m);
   ASSERT_TRUE(wellFormed(svg));
   long width = 0, height = 0;
-  ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "), "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
-                        &width, &height), 2);
+  ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
+                        &width, &height),
+            2);
   EXPECT_LE(width, 1400);
   EXPECT_LE(height, 1400);
   EXPECT_LT(svg.size(), 3'000'000u);
   // 3 pixel cells, a name every 4th predictor in a 10 pixel font: 75 names on each axis.
-  EXPECT_NE(svg.find(".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:10px}"),
+  EXPECT_NE(svg.find(".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier "
+                     "New\",monospace;font-size:10px}"),
             std::string::npos);
   EXPECT_EQ(occurrences(svg, ">P0</text>"), 2u);
   EXPECT_EQ(occurrences(svg, ">P1</text>"), 0u);
@@ -283,7 +309,8 @@ TEST(CorrelationPlot, IsTheSameWhateverTheGlobalLocale) {
   const DesignMatrix m = noiseMatrix(40, 10, 3);
   const std::string classic = svgOf(m);
   // The locale owns the facet (reference counted): the standard way to make one.
-  const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));
+  const std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new CommaNumbers));
   const std::string other = svgOf(m);
   std::locale::global(previous);
   EXPECT_EQ(other, classic);
@@ -307,7 +334,8 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
 }
 
 TEST(CorrelationPlot, RejectsCorrelationsOfTheWrongSize) {
-  EXPECT_THROW(correlationPlotSvg(noiseMatrix(3, 5, 2), std::vector<float>(8)), std::invalid_argument);
+  EXPECT_THROW(correlationPlotSvg(noiseMatrix(3, 5, 2), std::vector<float>(8)),
+               std::invalid_argument);
 }
 
 }  // namespace

@@ -51,8 +51,9 @@ std::string errorOf(const DesignMatrix& m) {
 
 TEST(CorrelationReport, WritesEveryOrderedPairAsAbsoluteValues) {
   TempDir dir;
-  const DesignMatrix m = matrixOf(dir.file("run1.sdm"), {"up", "down; reversed", "my curve", "Constant"},
-                                  {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
+  const DesignMatrix m =
+      matrixOf(dir.file("run1.sdm"), {"up", "down; reversed", "my curve", "Constant"},
+               {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
   m.writeCorrelations();
   // up with my curve is 0.98198, down with my curve -0.98198; the constant correlates 0.
   EXPECT_EQ(readFile(dir.file("run1.csv")), crlf(" ; up ; down; reversed ; my curve ; Constant\n"
@@ -98,7 +99,7 @@ TEST(CorrelationReport, NamesTheFileAfterTheTextBeforeTheLastPoint) {
     std::string sdm, report;
   } cases[] = {
       {"run1.sdm", "run1.csv"},
-      {"run1", "run1.csv"},        // no point at all
+      {"run1", "run1.csv"},  // no point at all
       {"a.b.sdm", "a.b.csv"},
       {"my.data/run1", "my.csv"},  // the only point lies in a folder name
   };
@@ -125,7 +126,8 @@ TEST(CorrelationReport, OverwritesAnEarlierReport) {
 TEST(CorrelationReport, ThrowsWhenTheFileCannotBeCreated) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "m.csv");
-  EXPECT_EQ(errorOf(matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}})), "Cannot Create file: " + dir.file("m.csv"));
+  EXPECT_EQ(errorOf(matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}})),
+            "Cannot Create file: " + dir.file("m.csv"));
   EXPECT_EQ(errorOf(matrixOf(dir.file("missing/m.sdm"), {"A"}, {{1, 2}})),
             "Cannot Create file: " + dir.file("missing/m.csv"));
 }
@@ -139,7 +141,8 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
     for (auto& v : predictors[p]) v = normal(random);
     if (p % 5 == 1) predictors[p] = predictors[p - 1];
     if (p % 7 == 3) {
-      for (std::size_t t = 0; t < 300; ++t) predictors[p][t] = predictors[p - 1][t] * 0.1f + predictors[p - 2][t];
+      for (std::size_t t = 0; t < 300; ++t)
+        predictors[p][t] = predictors[p - 1][t] * 0.1f + predictors[p - 2][t];
     }
     names.push_back(std::string(1, 'p') += std::to_string(p));
   }

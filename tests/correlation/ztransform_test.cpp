@@ -125,7 +125,8 @@ TEST(ZTransformConfounds, MatchesThePlainPredictorByPredictorLoopBitForBit) {
           const float divisor = stats.stdDev < minStdDev ? 1.0f : stats.stdDev;
           for (float& v : expected) v = (v - stats.mean) / divisor;
         }
-        SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n) + ", predictor " + std::to_string(p));
+        SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n) + ", predictor " +
+                     std::to_string(p));
         random_predictors::expectSameBits(m.values[p], expected);
         if (HasFatalFailure()) return;
       }

@@ -57,7 +57,8 @@ TEST(CorrelationE2E, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const ProcessResult result = runCorrelation(dir.file("sub01 run1.sdm"));
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, running + "\nBrindle>  Saved Correlatios to " + dir.file("sub01 run1.csv") + finished);
+  EXPECT_EQ(result.out,
+            running + "\nBrindle>  Saved Correlatios to " + dir.file("sub01 run1.csv") + finished);
   EXPECT_EQ(readFile(dir.file("sub01 run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("sub01 run1.sdm")), sdm);
 }
@@ -70,7 +71,8 @@ TEST(CorrelationE2E, ShorthandRunsTheSameTaskAndOverwritesTheReport) {
   const ProcessResult result = runTormel({"sdm1corr", dir.file("study.v2/run1")});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, running + "\nBrindle>  Saved Correlatios to " + dir.file("study.csv") + finished);
+  EXPECT_EQ(result.out,
+            running + "\nBrindle>  Saved Correlatios to " + dir.file("study.csv") + finished);
   EXPECT_EQ(readFile(dir.file("study.csv")), report);
 }
 
@@ -78,7 +80,8 @@ TEST(CorrelationE2E, MissingSdmShowsTheReadErrorAndWritesNothing) {
   TempDir dir;
   const ProcessResult result = runCorrelation(dir.file("absent.sdm"));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") + "\n");
+  EXPECT_EQ(result.err,
+            "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") + "\n");
   EXPECT_EQ(result.out, running + finished);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

@@ -30,7 +30,8 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kStart = "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
+const std::string kStart =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
 const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 const std::string kOld = "the file that stood here\r\n";
 
@@ -38,9 +39,11 @@ const std::string kOld = "the file that stood here\r\n";
 // 0.01 * (t + 1) + p / 10 and their negatives, all within the two-digit columns.
 std::string sdmFile(const std::vector<std::string>& names, int firstConfound, int points) {
   const std::string n = std::to_string(names.size());
-  std::string text = "NrOfPredictors:         " + n + "\nNrOfDataPoints:         " + std::to_string(points) +
+  std::string text = "NrOfPredictors:         " + n +
+                     "\nNrOfDataPoints:         " + std::to_string(points) +
                      "\nFirstConfoundPredictor: " + std::to_string(firstConfound) + "\n\n";
-  for (std::size_t p = 0; p < names.size(); ++p) text += (p ? "   " : "") + std::to_string(p) + " 9 9";
+  for (std::size_t p = 0; p < names.size(); ++p)
+    text += (p ? "   " : "") + std::to_string(p) + " 9 9";
   text += "\n";
   for (std::size_t p = 0; p < names.size(); ++p) text += (p ? " \"" : "\"") + names[p] + "\"";
   text += "\n";
@@ -49,7 +52,8 @@ std::string sdmFile(const std::vector<std::string>& names, int firstConfound, in
       const int hundredths = (t % 97 + 1) + static_cast<int>(p) * 10;
       const bool negative = (t + static_cast<int>(p)) % 3 == 0;
       char value[32];
-      std::snprintf(value, sizeof value, "%s%d.%02d0000", negative ? "-" : "", hundredths / 100, hundredths % 100);
+      std::snprintf(value, sizeof value, "%s%d.%02d0000", negative ? "-" : "", hundredths / 100,
+                    hundredths % 100);
       text += (p ? "  " : " ") + std::string(negative ? "" : " ") + value;
     }
     text += "\n";
@@ -76,14 +80,15 @@ std::vector<std::string> listing(const fs::path& root) {
 }
 
 std::string substitute(std::string text, const std::string& folder) {
-  for (auto at = text.find("{D}"); at != std::string::npos; at = text.find("{D}", at + folder.size())) {
+  for (auto at = text.find("{D}"); at != std::string::npos;
+       at = text.find("{D}", at + folder.size())) {
     text.replace(at, 3, folder);
   }
   return text;
 }
 
-const std::vector<std::string> kInputs{"in/", "in/run1.sdm", "in/run2.sdm", "in/task.sdm", "in/wide.sdm",
-                                       "in/wide_b.sdm", "out/"};
+const std::vector<std::string> kInputs{"in/",         "in/run1.sdm",   "in/run2.sdm", "in/task.sdm",
+                                       "in/wide.sdm", "in/wide_b.sdm", "out/"};
 
 struct FaultCase {
   std::string name;
@@ -91,11 +96,11 @@ struct FaultCase {
   std::vector<std::string> args;                 // {D} stands for the test's folder
   long fileSizeLimit;                            // RLIMIT_FSIZE for Tormel; -1: none
   int exitCode;
-  std::string log;                               // standard output between start and end
-  std::string message;                           // the whole of standard error
-  std::vector<std::string> extraFiles;           // beyond kInputs, as listing() shows them
-  std::map<std::string, std::string> kept;       // files that must keep these bytes
-  std::string sameAsClean;                       // a saved file that must equal a clean run's
+  std::string log;                          // standard output between start and end
+  std::string message;                      // the whole of standard error
+  std::vector<std::string> extraFiles;      // beyond kInputs, as listing() shows them
+  std::map<std::string, std::string> kept;  // files that must keep these bytes
+  std::string sameAsClean;                  // a saved file that must equal a clean run's
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
@@ -153,7 +158,8 @@ void makeReadOnly(const fs::path& path) {
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
-const std::vector<std::string> kMergeAll{"mergeall", "{D}/in/task.sdm", "{D}/in/run1.sdm", "{D}/in/run2.sdm"};
+const std::vector<std::string> kMergeAll{"mergeall", "{D}/in/task.sdm", "{D}/in/run1.sdm",
+                                         "{D}/in/run2.sdm"};
 
 std::vector<std::string> mergeAll(std::vector<std::string> extra) {
   std::vector<std::string> args = kMergeAll;
@@ -167,49 +173,140 @@ INSTANTIATE_TEST_SUITE_P(
         // A save that reaches the file size limit part way: the old file stays, no temporary one.
         FaultCase{"SaveRunsOutOfSpace",
                   [](const fs::path& d) { writeFile(d / "out/m1.sdm", kOld); },
-                  mergeAll({"--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}), 4096, 1, "",
-                  "[message] Error: Cannot write file: {D}/out/m1.sdm\n", {"out/m1.sdm"},
-                  {{"out/m1.sdm", kOld}}, ""},
+                  mergeAll({"--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}),
+                  4096,
+                  1,
+                  "",
+                  "[message] Error: Cannot write file: {D}/out/m1.sdm\n",
+                  {"out/m1.sdm"},
+                  {{"out/m1.sdm", kOld}},
+                  ""},
         // The SDM fits, its report does not: the SDM is saved and logged, the report not left.
-        FaultCase{"ReportRunsOutOfSpaceAfterTheSave", nullptr,
-                  {"mergeall", "{D}/in/wide.sdm", "{D}/in/wide_b.sdm", "--corr", "--save", "{D}/out/w.sdm"},
-                  16384, 1, "\nBrindle>  Saved {D}/out/w.sdm",
-                  "[message] Error: Cannot write file: {D}/out/w.csv\n", {"out/w.sdm"}, {}, "out/w.sdm"},
-        FaultCase{"InputNamesAFolder", [](const fs::path& d) { makeFolder(d / "in/run3.sdm"); },
-                  mergeAll({"{D}/in/run3.sdm", "--save", "{D}/out/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Failed opening for reading: {D}/in/run3.sdm\n", {"in/run3.sdm/"}, {}, ""},
-        FaultCase{"InputBehindAFile", nullptr, mergeAll({"{D}/in/run1.sdm/x.sdm", "--save", "{D}/out/m1.sdm"}),
-                  -1, 1, "", "[message] Error: Failed opening for reading: {D}/in/run1.sdm/x.sdm\n", {}, {}, ""},
+        FaultCase{"ReportRunsOutOfSpaceAfterTheSave",
+                  nullptr,
+                  {"mergeall", "{D}/in/wide.sdm", "{D}/in/wide_b.sdm", "--corr", "--save",
+                   "{D}/out/w.sdm"},
+                  16384,
+                  1,
+                  "\nBrindle>  Saved {D}/out/w.sdm",
+                  "[message] Error: Cannot write file: {D}/out/w.csv\n",
+                  {"out/w.sdm"},
+                  {},
+                  "out/w.sdm"},
+        FaultCase{"InputNamesAFolder",
+                  [](const fs::path& d) { makeFolder(d / "in/run3.sdm"); },
+                  mergeAll({"{D}/in/run3.sdm", "--save", "{D}/out/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Failed opening for reading: {D}/in/run3.sdm\n",
+                  {"in/run3.sdm/"},
+                  {},
+                  ""},
+        FaultCase{"InputBehindAFile",
+                  nullptr,
+                  mergeAll({"{D}/in/run1.sdm/x.sdm", "--save", "{D}/out/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Failed opening for reading: {D}/in/run1.sdm/x.sdm\n",
+                  {},
+                  {},
+                  ""},
         FaultCase{"InputIsASymlinkLoop",
                   [](const fs::path& d) { fs::create_symlink("loop.sdm", d / "in/loop.sdm"); },
-                  mergeAll({"{D}/in/loop.sdm", "--save", "{D}/out/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Failed opening for reading: {D}/in/loop.sdm\n", {"in/loop.sdm"}, {}, ""},
-        FaultCase{"InputNameTooLongForTheFileSystem", nullptr,
-                  mergeAll({"{D}/in/" + std::string(300, 'n') + ".sdm", "--save", "{D}/out/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Failed opening for reading: {D}/in/" + std::string(300, 'n') + ".sdm\n",
-                  {}, {}, ""},
-        FaultCase{"SavePathNamesAFolder", nullptr, mergeAll({"--save", "{D}/out"}), -1, 1, "",
-                  "[message] Error: Cannot Create file: {D}/out\n", {}, {}, ""},
-        FaultCase{"SavePathEndsInASeparator", nullptr, mergeAll({"--save", "{D}/out/"}), -1, 1, "",
-                  "[message] Error: Cannot Create file: {D}/out/\n", {}, {}, ""},
-        FaultCase{"SaveIntoAMissingFolder", nullptr, mergeAll({"--save", "{D}/missing/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Cannot Create file: {D}/missing/m1.sdm\n", {}, {}, ""},
-        FaultCase{"SaveBehindAFile", nullptr, mergeAll({"--save", "{D}/in/task.sdm/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Cannot Create file: {D}/in/task.sdm/m1.sdm\n", {}, {}, ""},
-        FaultCase{"ReadOnlyTarget", [](const fs::path& d) { makeReadOnly(d / "out/m1.sdm"); },
-                  mergeAll({"--save", "{D}/out/m1.sdm"}), -1, 1, "",
-                  "[message] Error: Cannot Create file: {D}/out/m1.sdm\n", {"out/m1.sdm"},
-                  {{"out/m1.sdm", kOld}}, ""},
+                  mergeAll({"{D}/in/loop.sdm", "--save", "{D}/out/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Failed opening for reading: {D}/in/loop.sdm\n",
+                  {"in/loop.sdm"},
+                  {},
+                  ""},
+        FaultCase{
+            "InputNameTooLongForTheFileSystem",
+            nullptr,
+            mergeAll({"{D}/in/" + std::string(300, 'n') + ".sdm", "--save", "{D}/out/m1.sdm"}),
+            -1,
+            1,
+            "",
+            "[message] Error: Failed opening for reading: {D}/in/" + std::string(300, 'n') +
+                ".sdm\n",
+            {},
+            {},
+            ""},
+        FaultCase{"SavePathNamesAFolder",
+                  nullptr,
+                  mergeAll({"--save", "{D}/out"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Cannot Create file: {D}/out\n",
+                  {},
+                  {},
+                  ""},
+        FaultCase{"SavePathEndsInASeparator",
+                  nullptr,
+                  mergeAll({"--save", "{D}/out/"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Cannot Create file: {D}/out/\n",
+                  {},
+                  {},
+                  ""},
+        FaultCase{"SaveIntoAMissingFolder",
+                  nullptr,
+                  mergeAll({"--save", "{D}/missing/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Cannot Create file: {D}/missing/m1.sdm\n",
+                  {},
+                  {},
+                  ""},
+        FaultCase{"SaveBehindAFile",
+                  nullptr,
+                  mergeAll({"--save", "{D}/in/task.sdm/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Cannot Create file: {D}/in/task.sdm/m1.sdm\n",
+                  {},
+                  {},
+                  ""},
+        FaultCase{"ReadOnlyTarget",
+                  [](const fs::path& d) { makeReadOnly(d / "out/m1.sdm"); },
+                  mergeAll({"--save", "{D}/out/m1.sdm"}),
+                  -1,
+                  1,
+                  "",
+                  "[message] Error: Cannot Create file: {D}/out/m1.sdm\n",
+                  {"out/m1.sdm"},
+                  {{"out/m1.sdm", kOld}},
+                  ""},
         // The first result is saved and logged; its report fails, and the second result is
         // never offered.
-        FaultCase{"ReportPathNamesAFolder", [](const fs::path& d) { makeFolder(d / "out/m1.csv"); },
-                  mergeAll({"--corr", "--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}), -1, 1,
-                  "\nBrindle>  Saved {D}/out/m1.sdm", "[message] Error: Cannot Create file: {D}/out/m1.csv\n",
-                  {"out/m1.csv/", "out/m1.sdm"}, {}, "out/m1.sdm"},
-        FaultCase{"ReadOnlyReport", [](const fs::path& d) { makeReadOnly(d / "out/m1.csv"); },
-                  mergeAll({"--corr", "--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}), -1, 1,
-                  "\nBrindle>  Saved {D}/out/m1.sdm", "[message] Error: Cannot Create file: {D}/out/m1.csv\n",
-                  {"out/m1.csv", "out/m1.sdm"}, {{"out/m1.csv", kOld}}, "out/m1.sdm"}),
+        FaultCase{"ReportPathNamesAFolder",
+                  [](const fs::path& d) { makeFolder(d / "out/m1.csv"); },
+                  mergeAll({"--corr", "--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}),
+                  -1,
+                  1,
+                  "\nBrindle>  Saved {D}/out/m1.sdm",
+                  "[message] Error: Cannot Create file: {D}/out/m1.csv\n",
+                  {"out/m1.csv/", "out/m1.sdm"},
+                  {},
+                  "out/m1.sdm"},
+        FaultCase{"ReadOnlyReport",
+                  [](const fs::path& d) { makeReadOnly(d / "out/m1.csv"); },
+                  mergeAll({"--corr", "--save", "{D}/out/m1.sdm", "--save", "{D}/out/m2.sdm"}),
+                  -1,
+                  1,
+                  "\nBrindle>  Saved {D}/out/m1.sdm",
+                  "[message] Error: Cannot Create file: {D}/out/m1.csv\n",
+                  {"out/m1.csv", "out/m1.sdm"},
+                  {{"out/m1.csv", kOld}},
+                  "out/m1.sdm"}),
     [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
 
 // The read-only target keeps its mode as well as its bytes.
@@ -219,8 +316,8 @@ TEST(FaultsReadOnly, ARefusedTargetKeepsItsMode) {
   writeFile(dir.file("in/a_1.sdm"), sdmFile({"A"}, 2, 3));
   writeFile(dir.file("in/a_2.sdm"), sdmFile({"B"}, 2, 3));
   makeReadOnly(dir.path() / "target.sdm");
-  const auto result = runTormel({"mergesec", dir.file("in/a_1.sdm"), dir.file("in/a_2.sdm"), "--save",
-                                 dir.file("target.sdm")});
+  const auto result = runTormel({"mergesec", dir.file("in/a_1.sdm"), dir.file("in/a_2.sdm"),
+                                 "--save", dir.file("target.sdm")});
   EXPECT_EQ(result.exitCode, 1);
   struct stat status {};
   ASSERT_EQ(::stat(dir.file("target.sdm").c_str(), &status), 0);

@@ -22,7 +22,8 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kStartSec = "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
+const std::string kStartSec =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
 const std::string kStartAll =
     "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
 const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
@@ -31,15 +32,18 @@ const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 // confound C = (6, 4, 2). Standardised: P1 -> (-1, 0, 1), P2 -> (-0.832050, -0.277350,
 // 1.109400), C -> (1, 0, -1); R would become (-1, 0, 1).
 std::string primary(int firstConfound) {
-  return crlf("NrOfPredictors:         2\n"
-              "NrOfDataPoints:         3\n"
-              "FirstConfoundPredictor: " + std::to_string(firstConfound) + "\n"
-              "\n"
-              "1 1 1   2 2 2\n"
-              "\"P1\" \"P2\"\n"
-              "  0.000000   1.000000\n"
-              "  2.000000   3.000000\n"
-              "  4.000000   8.000000\n");
+  return crlf(
+      "NrOfPredictors:         2\n"
+      "NrOfDataPoints:         3\n"
+      "FirstConfoundPredictor: " +
+      std::to_string(firstConfound) +
+      "\n"
+      "\n"
+      "1 1 1   2 2 2\n"
+      "\"P1\" \"P2\"\n"
+      "  0.000000   1.000000\n"
+      "  2.000000   3.000000\n"
+      "  4.000000   8.000000\n");
 }
 
 const std::string kSecondary = crlf(
@@ -53,21 +57,25 @@ const std::string kSecondary = crlf(
     "  4.000000   4.000000\n"
     "  6.000000   2.000000\n");
 
-std::string mergedFile(const std::string& firstConfound, const std::string& colours, const std::string& names,
-                       const std::string& rows) {
-  return crlf("NrOfPredictors:         4\n"
-              "NrOfDataPoints:         3\n"
-              "FirstConfoundPredictor: " + firstConfound + "\n"
-              "\n" + colours + "\n" + names + "\n" + rows);
+std::string mergedFile(const std::string& firstConfound, const std::string& colours,
+                       const std::string& names, const std::string& rows) {
+  return crlf(
+      "NrOfPredictors:         4\n"
+      "NrOfDataPoints:         3\n"
+      "FirstConfoundPredictor: " +
+      firstConfound +
+      "\n"
+      "\n" +
+      colours + "\n" + names + "\n" + rows);
 }
 
 // The primary's predictors all count as confounds: R goes first, everything after it is
 // standardised.
-const std::string kAllConfounds = mergedFile(
-    "2", "3 3 3   1 1 1   2 2 2   4 4 4", "\"R\" \"P1\" \"P2\" \"C\"",
-    "  2.000000  -1.000000  -0.832050   1.000000\n"
-    "  4.000000   0.000000  -0.277350   0.000000\n"
-    "  6.000000   1.000000   1.109400  -1.000000\n");
+const std::string kAllConfounds =
+    mergedFile("2", "3 3 3   1 1 1   2 2 2   4 4 4", "\"R\" \"P1\" \"P2\" \"C\"",
+               "  2.000000  -1.000000  -0.832050   1.000000\n"
+               "  4.000000   0.000000  -0.277350   0.000000\n"
+               "  6.000000   1.000000   1.109400  -1.000000\n");
 const std::string kAllConfoundsReport = crlf(
     " ; R ; P1 ; P2 ; C\n"
     "R ; 1.00 ; 1.00 ; 0.97 ; 1.00\n"
@@ -76,11 +84,11 @@ const std::string kAllConfoundsReport = crlf(
     "C ; 1.00 ; 1.00 ; 0.97 ; 1.00\n");
 
 // None of the primary's predictors is a confound: only C is standardised.
-const std::string kNoConfounds = mergedFile(
-    "4", "1 1 1   2 2 2   3 3 3   4 4 4", "\"P1\" \"P2\" \"R\" \"C\"",
-    "  0.000000   1.000000   2.000000   1.000000\n"
-    "  2.000000   3.000000   4.000000   0.000000\n"
-    "  4.000000   8.000000   6.000000  -1.000000\n");
+const std::string kNoConfounds =
+    mergedFile("4", "1 1 1   2 2 2   3 3 3   4 4 4", "\"P1\" \"P2\" \"R\" \"C\"",
+               "  0.000000   1.000000   2.000000   1.000000\n"
+               "  2.000000   3.000000   4.000000   0.000000\n"
+               "  4.000000   8.000000   6.000000  -1.000000\n");
 const std::string kNoConfoundsReport = crlf(
     " ; P1 ; P2 ; R ; C\n"
     "P1 ; 1.00 ; 0.97 ; 1.00 ; 1.00\n"
@@ -91,9 +99,9 @@ const std::string kNoConfoundsReport = crlf(
 struct ConfoundCase {
   std::string name;
   std::string task;
-  int firstConfound;        // the primary's (for mergesec: the file named first below)
-  bool primaryFirst;        // mergesec: the primary's file first, or the secondary's
-  std::string expected;     // the saved merge
+  int firstConfound;     // the primary's (for mergesec: the file named first below)
+  bool primaryFirst;     // mergesec: the primary's file first, or the secondary's
+  std::string expected;  // the saved merge
   std::string report;
 };
 
@@ -115,8 +123,8 @@ TEST_P(FirstConfoundOutOfRange, MergesAsAllOrNoneConfoundsWithZTransformAndRepor
   args.insert(args.end(), {"--ztrans", "--corr", "--save", dir.file("m.sdm")});
   const ProcessResult result = runTormel(args);
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, (c.task == "mergeall" ? kStartAll : kStartSec) + "\nBrindle>  Saved " + dir.file("m.sdm") +
-                            kFinished);
+  EXPECT_EQ(result.out, (c.task == "mergeall" ? kStartAll : kStartSec) + "\nBrindle>  Saved " +
+                            dir.file("m.sdm") + kFinished);
   EXPECT_EQ(readFile(dir.file("m.sdm")), c.expected);
   EXPECT_EQ(readFile(dir.file("m.csv")), c.report);
 }
@@ -125,10 +133,12 @@ INSTANTIATE_TEST_SUITE_P(
     Merges, FirstConfoundOutOfRange,
     ::testing::Values(
         ConfoundCase{"ZeroInMergeAll", "mergeall", 0, true, kAllConfounds, kAllConfoundsReport},
-        ConfoundCase{"MinusFiveInMergeAll", "mergeall", -5, true, kAllConfounds, kAllConfoundsReport},
+        ConfoundCase{"MinusFiveInMergeAll", "mergeall", -5, true, kAllConfounds,
+                     kAllConfoundsReport},
         ConfoundCase{"NPlusSevenInMergeAll", "mergeall", 9, true, kNoConfounds, kNoConfoundsReport},
         ConfoundCase{"ZeroInMergeSec", "mergesec", 0, true, kAllConfounds, kAllConfoundsReport},
-        ConfoundCase{"MinusFiveInMergeSec", "mergesec", -5, true, kAllConfounds, kAllConfoundsReport},
+        ConfoundCase{"MinusFiveInMergeSec", "mergesec", -5, true, kAllConfounds,
+                     kAllConfoundsReport},
         ConfoundCase{"NPlusSevenInMergeSec", "mergesec", 9, true, kNoConfounds, kNoConfoundsReport},
         // Appended, the same file's predictors are all confounds, or none is.
         ConfoundCase{"ZeroAppended", "mergesec", 0, false,

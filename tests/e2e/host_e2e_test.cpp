@@ -30,7 +30,8 @@ using testing_support::TempDir;
 const std::string runLog = "\nBrindle>  Running...\nBrindle>  Plugin finished!\n\n";
 const std::string refusedLog = "\nBrindle>  Plugin finished!\n\n";
 const std::string refusal = "Can not execute this plugin - Tormel version 2.8 or higher required.";
-const std::string notRunning = "Tormel: initPlugin returned false: the plug-in does not run in this host\n";
+const std::string notRunning =
+    "Tormel: initPlugin returned false: the plug-in does not run in this host\n";
 
 // The trace of initPlugin in a host that passes the version check.
 const std::string initTrace =
@@ -81,8 +82,9 @@ TEST(TormelHostE2E, OpenSdmStoresTheOpenDialogsAnswerAsSdmfileWithoutBusyCursor)
     EXPECT_EQ(result.exitCode, 0) << describe(args);
     EXPECT_EQ(result.out, runLog) << describe(args);
     EXPECT_EQ(result.err,
-              initTrace + "[host] tmGetStringParameter(task)\n"
-                          "[host] tmGetOpenFileName(Select an SDM: |  | Design Matrix (*.sdm)) -> " +
+              initTrace +
+                  "[host] tmGetStringParameter(task)\n"
+                  "[host] tmGetOpenFileName(Select an SDM: |  | Design Matrix (*.sdm)) -> " +
                   answerText + "\n[host] tmSetStringParameter(sdmfile | " + c.sdmfile + ")\n" +
                   "[plugin] execute() -> true\n[param] sdmfile=" + c.sdmfile + "\n" + deleteTrace)
         << describe(args);
@@ -91,8 +93,8 @@ TEST(TormelHostE2E, OpenSdmStoresTheOpenDialogsAnswerAsSdmfileWithoutBusyCursor)
 
 TEST(TormelHostE2E, OtherTaskNamesRunNothingBetweenOneBusyCursorShowAndStop) {
   const std::vector<std::vector<std::string>> taskArgs = {
-      {"--task", "nosuch"}, {"--task", ""}, {"--set", "task="}, {"--task", "Open_sdm"},
-      {"--task", "open_sdm "}, {"--task", "MERGEALL"},
+      {"--task", "nosuch"},   {"--task", ""},          {"--set", "task="},
+      {"--task", "Open_sdm"}, {"--task", "open_sdm "}, {"--task", "MERGEALL"},
   };
   for (auto args : taskArgs) {
     args.push_back("--trace");
@@ -114,8 +116,8 @@ TEST(TormelHostE2E, HostVersionBelow2_8_0IsRefusedButStillLogsTheClosingLine) {
     const char* version;
     bool runs;
   } cases[] = {
-      {"2.8.0", true},    {"2.8.7", true},  {"2.9.0", true},   {"3.0.0", true},
-      {"10.0.-5", true},  {"2.7.9", false}, {"2.7.100", false}, {"2.8.-1", false},
+      {"2.8.0", true},    {"2.8.7", true},   {"2.9.0", true},    {"3.0.0", true},
+      {"10.0.-5", true},  {"2.7.9", false},  {"2.7.100", false}, {"2.8.-1", false},
       {"1.99.99", false}, {"-3.9.0", false},
   };
   for (const auto& c : cases) {
@@ -138,9 +140,14 @@ TEST(TormelHostE2E, RefusedHostShowsNoLogTabAndNeverExecutes) {
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.err,
             "[host] tmGetVersionOfTormel()\n"
-            "[host] tmMessageBox(" + refusal + ")\n"
-            "[message] " + refusal + "\n"
-            "[plugin] initPlugin() -> false\n" + notRunning + deleteTrace);
+            "[host] tmMessageBox(" +
+                refusal +
+                ")\n"
+                "[message] " +
+                refusal +
+                "\n"
+                "[plugin] initPlugin() -> false\n" +
+                notRunning + deleteTrace);
 }
 
 // A copy of the host program under another file name, with the plug-in beside it.
@@ -152,16 +159,20 @@ TEST(TormelHostE2E, OnlyAHostProgramNamedTormelIsFoundByThePlugin) {
     std::string err;
   } cases[] = {
       {"Host", 2, "\n", "[plugin] initPlugin() -> false\n" + notRunning + "[plugin] deleted\n"},
-      {"Tormel.bin", 2, "\n", "[plugin] initPlugin() -> false\n" + notRunning + "[plugin] deleted\n"},
+      {"Tormel.bin", 2, "\n",
+       "[plugin] initPlugin() -> false\n" + notRunning + "[plugin] deleted\n"},
       {"Tormel", 0, runLog,
-       initTrace + "[host] tmGetStringParameter(task)\n[host] tmShowBusyCursor()\n"
-                   "[host] tmStopBusyCursor()\n[plugin] execute() -> true\n" + deleteTrace},
+       initTrace +
+           "[host] tmGetStringParameter(task)\n[host] tmShowBusyCursor()\n"
+           "[host] tmStopBusyCursor()\n[plugin] execute() -> true\n" +
+           deleteTrace},
   };
   for (const auto& c : cases) {
     TempDir dir;
     const fs::path program = dir.path() / c.programName;
     fs::copy_file(testing_support::tormelPath(), program);
-    fs::copy_file(fs::path(testing_support::buildDir()) / "libbrindle.so", dir.path() / "libbrindle.so");
+    fs::copy_file(fs::path(testing_support::buildDir()) / "libbrindle.so",
+                  dir.path() / "libbrindle.so");
     // Without --plugin the copy loads the library beside itself.
     const ProcessResult result = runProcess(program.string(), {"--task", "nosuch", "--trace"});
     EXPECT_EQ(result.exitCode, c.exitCode) << c.programName;
@@ -176,14 +187,16 @@ TEST(TormelHostE2E, MissingPluginLibraryExitsWith2AndNamesThePath) {
   const ProcessResult result = runTormel({"--plugin", missing, "open_sdm"});
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err.rfind("Tormel: cannot load the plug-in " + missing + ": ", 0), 0u) << result.err;
+  EXPECT_EQ(result.err.rfind("Tormel: cannot load the plug-in " + missing + ": ", 0), 0u)
+      << result.err;
 
   // A copy of the host with no library beside it looks for one there.
   const fs::path program = dir.path() / "Tormel";
   fs::copy_file(testing_support::tormelPath(), program);
   const ProcessResult alone = runProcess(program.string(), {"--info"});
   EXPECT_EQ(alone.exitCode, 2);
-  EXPECT_EQ(alone.err.rfind("Tormel: cannot load the plug-in " + dir.file("libbrindle.so") + ": ", 0), 0u)
+  EXPECT_EQ(
+      alone.err.rfind("Tormel: cannot load the plug-in " + dir.file("libbrindle.so") + ": ", 0), 0u)
       << alone.err;
 }
 
@@ -225,8 +238,9 @@ TEST(TormelHostE2E, HelpShowsAnExampleForEveryTaskAndExitsWith0) {
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out.rfind("Usage: Tormel ", 0), 0u);
-  for (const char* example : {"\n  Tormel --info\n", "\n  Tormel open_sdm --open ", "\n  Tormel sdm1corr ",
-                              "\n  Tormel mergeall ", "\n  Tormel mergesec ", "\n  Tormel --task "}) {
+  for (const char* example :
+       {"\n  Tormel --info\n", "\n  Tormel open_sdm --open ", "\n  Tormel sdm1corr ",
+        "\n  Tormel mergeall ", "\n  Tormel mergesec ", "\n  Tormel --task "}) {
     EXPECT_NE(result.out.find(example), std::string::npos) << example;
   }
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -25,7 +24,8 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kStartSec = "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
+const std::string kStartSec =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
 const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 // The good first file of every merge: one predictor "A", no confound.
@@ -57,20 +57,26 @@ const std::string kSecond = crlf(
 
 // The merge of kFirst with what the reader took from the second file.
 std::string merged(const std::string& colours, const std::string& names, const std::string& rows) {
-  return crlf("NrOfPredictors:         3\n"
-              "NrOfDataPoints:         3\n"
-              "FirstConfoundPredictor: 4\n"
-              "\n"
-              "7 7 7   " + colours + "\n"
-              "\"A\" " + names + "\n" + rows);
+  return crlf(
+      "NrOfPredictors:         3\n"
+      "NrOfDataPoints:         3\n"
+      "FirstConfoundPredictor: 4\n"
+      "\n"
+      "7 7 7   " +
+      colours +
+      "\n"
+      "\"A\" " +
+      names + "\n" + rows);
 }
 
-const std::string kZeroRows = "  0.100000   0.000000   0.000000\n"
-                              "  0.200000   0.000000   0.000000\n"
-                              "  0.300000   0.000000   0.000000\n";
-const std::string kFullRows = "  0.100000   0.500000  -0.250000\n"
-                              "  0.200000   1.500000   2.000000\n"
-                              "  0.300000  -1.000000   0.750000\n";
+const std::string kZeroRows =
+    "  0.100000   0.000000   0.000000\n"
+    "  0.200000   0.000000   0.000000\n"
+    "  0.300000   0.000000   0.000000\n";
+const std::string kFullRows =
+    "  0.100000   0.500000  -0.250000\n"
+    "  0.200000   1.500000   2.000000\n"
+    "  0.300000  -1.000000   0.750000\n";
 
 struct CutCase {
   std::string name;
@@ -104,7 +110,8 @@ long tinyMergeKb() {
   static const long peak = [] {
     TempDir dir;
     writeFile(dir.file("first.sdm"), kFirst);
-    return runTormel({"mergesec", dir.file("first.sdm"), dir.file("first.sdm"), "--cancel-all"}).peakRssKb;
+    return runTormel({"mergesec", dir.file("first.sdm"), dir.file("first.sdm"), "--cancel-all"})
+        .peakRssKb;
   }();
   return peak;
 }
@@ -117,12 +124,14 @@ void expectMerge(const TempDir& dir, const std::string& expected) {
       runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("out.sdm")});
   if (expected.rfind("Error: ", 0) == 0) {
     std::string message = expected;
-    if (const auto at = message.find("{S}"); at != std::string::npos) message.replace(at, 3, second);
+    if (const auto at = message.find("{S}"); at != std::string::npos)
+      message.replace(at, 3, second);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "[message] " + message + "\n");
     EXPECT_EQ(result.out, kStartSec + kFinished);
     EXPECT_FALSE(fs::exists(dir.file("out.sdm")));
-    EXPECT_LT(result.peakRssKb, tinyMergeKb() + 16 * 1024) << "tiny merge " << tinyMergeKb() << " KiB";
+    EXPECT_LT(result.peakRssKb, tinyMergeKb() + 16 * 1024)
+        << "tiny merge " << tinyMergeKb() << " KiB";
   } else {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
@@ -143,65 +152,81 @@ const std::string kHeader2x3 = "NrOfPredictors: 2 NrOfDataPoints: 3 FirstConfoun
 
 INSTANTIATE_TEST_SUITE_P(
     TruncatedAtEverySection, HostileFiles,
-    ::testing::Values(
-        CutCase{"Complete", kSecond, merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-        CutCase{"InsideTheHeader", upTo("FirstConfoundPredictor:"), kInvalidHeader},
-        CutCase{"BeforeTheLastHeaderValue", upTo("3\r\n\r\n10"), kInvalidHeader},
-        CutCase{"AfterTheHeader", upTo("\r\n\r\n10"), merged("0 0 0   0 0 0", "\"NoName\" \"NoName\"", kZeroRows)},
-        CutCase{"InsideTheColours", upTo(" 60"), merged("10 20 30   40 50 0", "\"NoName\" \"NoName\"", kZeroRows)},
-        CutCase{"AfterTheColours", upTo("\"B\""), merged("10 20 30   40 50 60", "\"NoName\" \"NoName\"", kZeroRows)},
-        CutCase{"InsideTheNames", upTo(" \"C\""), merged("10 20 30   40 50 60", "\"B\" \"NoName\"", kZeroRows)},
-        CutCase{"AfterTheNames", upTo("  0.5"), merged("10 20 30   40 50 60", "\"B\" \"C\"", kZeroRows)},
-        // A value cut inside its decimals reads as the digits that are there.
-        CutCase{"InsideTheFirstDataLine", upTo("50000\r\n  1.5"),
-                merged("10 20 30   40 50 60", "\"B\" \"C\"",
-                       "  0.100000   0.500000  -0.200000\n"
-                       "  0.200000   0.000000   0.000000\n"
-                       "  0.300000   0.000000   0.000000\n")},
-        CutCase{"AfterTheFirstDataLine", upTo("  1.5"),
-                merged("10 20 30   40 50 60", "\"B\" \"C\"",
-                       "  0.100000   0.500000  -0.250000\n"
-                       "  0.200000   0.000000   0.000000\n"
-                       "  0.300000   0.000000   0.000000\n")},
-        CutCase{"WithoutTheLastLineEnd", kSecond.substr(0, kSecond.size() - 2),
-                merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-        CutCase{"WithLineFeedsOnly", withoutCarriageReturns(kSecond),
-                merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-        CutCase{"Empty", "", kInvalidHeader}),
+    ::testing::Values(CutCase{"Complete", kSecond,
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+                      CutCase{"InsideTheHeader", upTo("FirstConfoundPredictor:"), kInvalidHeader},
+                      CutCase{"BeforeTheLastHeaderValue", upTo("3\r\n\r\n10"), kInvalidHeader},
+                      CutCase{"AfterTheHeader", upTo("\r\n\r\n10"),
+                              merged("0 0 0   0 0 0", "\"NoName\" \"NoName\"", kZeroRows)},
+                      CutCase{"InsideTheColours", upTo(" 60"),
+                              merged("10 20 30   40 50 0", "\"NoName\" \"NoName\"", kZeroRows)},
+                      CutCase{"AfterTheColours", upTo("\"B\""),
+                              merged("10 20 30   40 50 60", "\"NoName\" \"NoName\"", kZeroRows)},
+                      CutCase{"InsideTheNames", upTo(" \"C\""),
+                              merged("10 20 30   40 50 60", "\"B\" \"NoName\"", kZeroRows)},
+                      CutCase{"AfterTheNames", upTo("  0.5"),
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kZeroRows)},
+                      // A value cut inside its decimals reads as the digits that are there.
+                      CutCase{"InsideTheFirstDataLine", upTo("50000\r\n  1.5"),
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"",
+                                     "  0.100000   0.500000  -0.200000\n"
+                                     "  0.200000   0.000000   0.000000\n"
+                                     "  0.300000   0.000000   0.000000\n")},
+                      CutCase{"AfterTheFirstDataLine", upTo("  1.5"),
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"",
+                                     "  0.100000   0.500000  -0.250000\n"
+                                     "  0.200000   0.000000   0.000000\n"
+                                     "  0.300000   0.000000   0.000000\n")},
+                      CutCase{"WithoutTheLastLineEnd", kSecond.substr(0, kSecond.size() - 2),
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+                      CutCase{"WithLineFeedsOnly", withoutCarriageReturns(kSecond),
+                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+                      CutCase{"Empty", "", kInvalidHeader}),
     [](const ::testing::TestParamInfo<CutCase>& param) { return param.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     CorruptHeaders, HostileFiles,
     ::testing::Values(
         CutCase{"WithoutFirstConfoundPredictor",
-                "NrOfPredictors: 2\r\nNrOfDataPoints: 3\r\nIncludesConstant: 0\r\n\r\n10 20 30   40 50 60\r\n"
+                "NrOfPredictors: 2\r\nNrOfDataPoints: 3\r\nIncludesConstant: 0\r\n\r\n10 20 30   "
+                "40 50 60\r\n"
                 "\"B\" \"C\"\r\n  0.500000  -0.250000\r\n",
                 kInvalidHeader},
-        CutCase{"WithoutNrOfPredictors", "NrOfDataPoints: 3 FirstConfoundPredictor: 3\n", kInvalidHeader},
-        CutCase{"NegativePredictors", "NrOfPredictors: -1 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n",
+        CutCase{"WithoutNrOfPredictors", "NrOfDataPoints: 3 FirstConfoundPredictor: 3\n",
                 kInvalidHeader},
-        CutCase{"NegativeDataPoints", "NrOfPredictors: 2 NrOfDataPoints: -3 FirstConfoundPredictor: 3\n",
-                kInvalidHeader},
+        CutCase{"NegativePredictors",
+                "NrOfPredictors: -1 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n", kInvalidHeader},
+        CutCase{"NegativeDataPoints",
+                "NrOfPredictors: 2 NrOfDataPoints: -3 FirstConfoundPredictor: 3\n", kInvalidHeader},
         CutCase{"LargestIntegerOfPredictors",
-                "NrOfPredictors: 2147483647 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n", kInvalidHeader},
+                "NrOfPredictors: 2147483647 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n",
+                kInvalidHeader},
         CutCase{"LargestIntegerOfDataPoints",
-                "NrOfPredictors: 2 NrOfDataPoints: 2147483647 FirstConfoundPredictor: 3\n", kInvalidHeader},
+                "NrOfPredictors: 2 NrOfDataPoints: 2147483647 FirstConfoundPredictor: 3\n",
+                kInvalidHeader},
         CutCase{"MatrixOfFourGigaValues",
-                "NrOfPredictors: 65536 NrOfDataPoints: 65536 FirstConfoundPredictor: 3\n", kInvalidHeader},
+                "NrOfPredictors: 65536 NrOfDataPoints: 65536 FirstConfoundPredictor: 3\n",
+                kInvalidHeader},
         CutCase{"CountBeyondThirtyTwoBits",
-                "NrOfPredictors: 99999999999 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n", kInvalidHeader},
-        CutCase{"ConstantFlagOfTwo",
-                "NrOfPredictors: 2 NrOfDataPoints: 3 IncludesConstant: 2 FirstConfoundPredictor: 3\n",
+                "NrOfPredictors: 99999999999 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n",
                 kInvalidHeader},
-        CutCase{"HeaderLongerThanItsBound", "NrOfPredictors: 2 NrOfDataPoints: 3" + std::string(1 << 20, ' ') +
-                                                "FirstConfoundPredictor: 3\n",
+        CutCase{
+            "ConstantFlagOfTwo",
+            "NrOfPredictors: 2 NrOfDataPoints: 3 IncludesConstant: 2 FirstConfoundPredictor: 3\n",
+            kInvalidHeader},
+        CutCase{"HeaderLongerThanItsBound",
+                "NrOfPredictors: 2 NrOfDataPoints: 3" + std::string(1 << 20, ' ') +
+                    "FirstConfoundPredictor: 3\n",
                 kInvalidHeader},
-        CutCase{"ColoursLongerThanTheirBound", kHeader2x3 + "10" + std::string(2 << 20, ' ') + "20 30\n",
+        CutCase{"ColoursLongerThanTheirBound",
+                kHeader2x3 + "10" + std::string(2 << 20, ' ') + "20 30\n",
                 "Error: Invalid SDM colours in {S}"},
-        CutCase{"DataFieldWithoutANumber", kHeader2x3 + "1 2 3 4 5 6\n\"B\" \"C\"\n  x.500000   1.000000\n",
+        CutCase{"DataFieldWithoutANumber",
+                kHeader2x3 + "1 2 3 4 5 6\n\"B\" \"C\"\n  x.500000   1.000000\n",
                 "Error: invalid stof argument"},
         CutCase{"DataNumberBeyondTheDoubleRange",
-                kHeader2x3 + "1 2 3 4 5 6\n\"B\" \"C\"\n  1.0e999   1.000000\n", "Error: stof argument out of range"}),
+                kHeader2x3 + "1 2 3 4 5 6\n\"B\" \"C\"\n  1.0e999   1.000000\n",
+                "Error: stof argument out of range"}),
     [](const ::testing::TestParamInfo<CutCase>& param) { return param.param.name; });
 
 // Bytes from a fixed generator (splitmix64), the same on every run.
@@ -236,8 +261,10 @@ TEST(HostileGarbage, BinaryBytesBehindAValidHeaderNeverCrash) {
     // Line feeds and points now and then, so that data lines with values turn up.
     for (std::size_t i = 0; i < bytes.size(); i += 37) bytes[i] = i % 3 == 0 ? '\n' : '.';
     writeFile(second, kHeader2x3 + bytes);
-    const ProcessResult result = runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("out.sdm")});
-    ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 1) << "seed " << seed << ": " << result.err;
+    const ProcessResult result =
+        runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("out.sdm")});
+    ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 1)
+        << "seed " << seed << ": " << result.err;
     if (result.exitCode == 1) {
       EXPECT_TRUE(result.err == "[message] Error: invalid stof argument\n" ||
                   result.err == "[message] Error: stof argument out of range\n" ||
@@ -269,8 +296,8 @@ TEST_P(GigabyteFiles, LoadOrFailWithinTheMemoryOfATinyMerge) {
   TempDir dir;
   writeFile(dir.file("first.sdm"), kFirst);
   writeFile(dir.file("second.sdm"), kSecond);
-  const ProcessResult tiny =
-      runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--save", dir.file("tiny.sdm")});
+  const ProcessResult tiny = runTormel(
+      {"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--save", dir.file("tiny.sdm")});
   ASSERT_EQ(tiny.exitCode, 0) << tiny.err;
   fs::remove(dir.file("tiny.sdm"));
 
@@ -281,7 +308,8 @@ TEST_P(GigabyteFiles, LoadOrFailWithinTheMemoryOfATinyMerge) {
       runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("out.sdm")});
   if (c.expected.rfind("Error: ", 0) == 0) {
     std::string message = c.expected;
-    if (const auto at = message.find("{S}"); at != std::string::npos) message.replace(at, 3, second);
+    if (const auto at = message.find("{S}"); at != std::string::npos)
+      message.replace(at, 3, second);
     EXPECT_EQ(result.err, "[message] " + message + "\n");
     EXPECT_EQ(result.exitCode, 1);
   } else {
@@ -295,7 +323,8 @@ TEST_P(GigabyteFiles, LoadOrFailWithinTheMemoryOfATinyMerge) {
 INSTANTIATE_TEST_SUITE_P(
     Sparse, GigabyteFiles,
     ::testing::Values(
-        SparseCase{"HeaderThatNeverEnds", "NrOfPredictors: 2\r\nNrOfDataPoints: 3\r\n", kInvalidHeader},
+        SparseCase{"HeaderThatNeverEnds", "NrOfPredictors: 2\r\nNrOfDataPoints: 3\r\n",
+                   kInvalidHeader},
         SparseCase{"NamesLineThatNeverEnds", upTo("\"B\""), "Error: Line too long in {S}"},
         SparseCase{"DataLineThatNeverEnds", upTo("  1.5"), "Error: Line too long in {S}"},
         SparseCase{"GigabytesAfterTheLastDataLine", kSecond,

@@ -32,19 +32,23 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kStartSec = "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
+const std::string kStartSec =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
 const std::string kStartCorr = "\nBrindle>  Running...";
 const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 std::string sdm(const std::string& a, const std::string& b) {
-  return crlf("NrOfPredictors:         2\n"
-              "NrOfDataPoints:         2\n"
-              "FirstConfoundPredictor: 3\n"
-              "\n"
-              "1 2 3   4 5 6\n"
-              "\"" + a + "\" \"" + b + "\"\n"
-              "  0.500000   1.000000\n"
-              "  1.500000  -1.000000\n");
+  return crlf(
+      "NrOfPredictors:         2\n"
+      "NrOfDataPoints:         2\n"
+      "FirstConfoundPredictor: 3\n"
+      "\n"
+      "1 2 3   4 5 6\n"
+      "\"" +
+      a + "\" \"" + b +
+      "\"\n"
+      "  0.500000   1.000000\n"
+      "  1.500000  -1.000000\n");
 }
 
 // Folders nested `levels` deep under `base`, each named by `component`, made and removed one
@@ -77,7 +81,8 @@ class DeepFolder {
   const std::string& path() const { return path_; }
 
   void write(const std::string& name, const std::string& bytes) const {
-    const int fd = ::openat(fds_.back(), name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd =
+        ::openat(fds_.back(), name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     ::close(fd);
@@ -120,18 +125,19 @@ TEST(LongNames, TenThousandCharacterNamesTravelIntoTheMergeAndItsReport) {
   mixed += std::string(10000 - mixed.size(), 'x');
   writeFile(dir.file("first.sdm"), sdm("A", "B"));
   writeFile(dir.file("second.sdm"), sdm(plain, mixed));
-  const ProcessResult result = runTormel(
-      {"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr", "--save", dir.file("m.sdm")});
+  const ProcessResult result = runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"),
+                                          "--corr", "--save", dir.file("m.sdm")});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(readFile(dir.file("m.sdm")),
-            crlf("NrOfPredictors:         4\n"
-                 "NrOfDataPoints:         2\n"
-                 "FirstConfoundPredictor: 5\n"
-                 "\n"
-                 "1 2 3   4 5 6   1 2 3   4 5 6\n"
-                 "\"A\" \"B\" \"" + plain + "\" \"" + mixed + "\"\n"
-                 "  0.500000   1.000000   0.500000   1.000000\n"
-                 "  1.500000  -1.000000   1.500000  -1.000000\n"));
+  EXPECT_EQ(readFile(dir.file("m.sdm")), crlf("NrOfPredictors:         4\n"
+                                              "NrOfDataPoints:         2\n"
+                                              "FirstConfoundPredictor: 5\n"
+                                              "\n"
+                                              "1 2 3   4 5 6   1 2 3   4 5 6\n"
+                                              "\"A\" \"B\" \"" +
+                                              plain + "\" \"" + mixed +
+                                              "\"\n"
+                                              "  0.500000   1.000000   0.500000   1.000000\n"
+                                              "  1.500000  -1.000000   1.500000  -1.000000\n"));
   const std::string report = readFile(dir.file("m.csv"));
   EXPECT_EQ(report.substr(0, report.find("\r\n")), " ; A ; B ; " + plain + " ; " + mixed);
   EXPECT_NE(report.find("\r\n" + mixed + " ; 1.00 ; 1.00 ; 1.00 ; 1.00\r\n"), std::string::npos);
@@ -144,10 +150,11 @@ TEST(LongPaths, APathBeyondTheHostsLimitReadsAsEmpty) {
   const ProcessResult result = runTormel({"sdm1corr", path});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, kStartCorr + kFinished);
-  EXPECT_EQ(result.err,
-            "Tormel: parameter \"sdm1\" holds 10000 bytes, more than the plug-in's buffer takes (4095); "
-            "it reads as empty\n"
-            "[message] Error: Failed opening for reading: \n");
+  EXPECT_EQ(
+      result.err,
+      "Tormel: parameter \"sdm1\" holds 10000 bytes, more than the plug-in's buffer takes (4095); "
+      "it reads as empty\n"
+      "[message] Error: Failed opening for reading: \n");
 }
 
 TEST(LongPaths, AFileAtTheEndOfATenThousandCharacterPathCannotBeOpened) {
@@ -172,12 +179,13 @@ TEST(LongPaths, ASaveAnswerBeyondTheHostsLimitIsACancel) {
   writeFile(dir.file("second.sdm"), sdm("C", "D"));
   const DeepFolder deep(dir.path(), 40, std::string(250, 'd'));
   const std::string target = deep.path() + "/m.sdm";
-  const ProcessResult result =
-      runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr", "--save", target});
+  const ProcessResult result = runTormel(
+      {"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr", "--save", target});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, kStartSec + kFinished);
-  EXPECT_EQ(result.err, "Tormel: tmGetSaveFileName: the answer holds " + std::to_string(target.size()) +
-                            " bytes, more than the plug-in's buffer takes (4095); the dialog is cancelled\n");
+  EXPECT_EQ(result.err,
+            "Tormel: tmGetSaveFileName: the answer holds " + std::to_string(target.size()) +
+                " bytes, more than the plug-in's buffer takes (4095); the dialog is cancelled\n");
   EXPECT_TRUE(deep.entries().empty());
 }
 
@@ -190,8 +198,8 @@ TEST(LongPaths, APathJustUnderTheLimitsLoadsSavesAndReports) {
   deep.write("a_2.sdm", sdm("C", "D"));
   const std::string target = deep.path() + "/a_1_2.sdm";
   ASSERT_LT(target.size() + 20, 4096u);
-  const ProcessResult result =
-      runTormel({"mergesec", deep.path() + "/a_1.sdm", deep.path() + "/a_2.sdm", "--corr", "--save", target});
+  const ProcessResult result = runTormel(
+      {"mergesec", deep.path() + "/a_1.sdm", deep.path() + "/a_2.sdm", "--corr", "--save", target});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, kStartSec + "\nBrindle>  Saved " + target + kFinished);
   std::vector<std::string> entries = deep.entries();

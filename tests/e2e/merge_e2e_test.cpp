@@ -18,8 +18,10 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string startAll = "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
-const std::string startSec = "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
+const std::string startAll =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
+const std::string startSec =
+    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
 const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 // A primary with two predictors of interest and a constant (the confound block).
@@ -46,7 +48,9 @@ std::string motionSdm(const std::string& a, const std::string& b) {
       "FirstConfoundPredictor: 1\n"
       "\n"
       "128 128 128   100 100 100\n"
-      "\"" + a + "\" \"" + b + "\"\n"
+      "\"" +
+      a + "\" \"" + b +
+      "\"\n"
       " -0.100000   0.200000\n"
       "  0.300000  -0.400000\n"
       "  0.000000   0.100000\n");
@@ -72,7 +76,9 @@ std::string mergedWithMotion(const std::string& a, const std::string& b) {
       "FirstConfoundPredictor: 3\n"
       "\n"
       "255 0 0   0 255 0   128 128 128   100 100 100   255 255 255\n"
-      "\"Faces\" \"Houses\" \"" + a + "\" \"" + b + "\" \"Constant\"\n"
+      "\"Faces\" \"Houses\" \"" +
+      a + "\" \"" + b +
+      "\" \"Constant\"\n"
       "  0.250000   1.000000  -0.100000   0.200000   1.000000\n"
       "  0.500000   0.000000   0.300000  -0.400000   1.000000\n"
       "  1.000000   0.500000   0.000000   0.100000   1.000000\n");
@@ -96,8 +102,9 @@ class MergeEndToEnd : public ::testing::Test {
 
 TEST_F(MergeEndToEnd, MergeAllSavesOneResultPerSecondaryUnderTheMergedName) {
   std::filesystem::create_directory(dir.path() / "out");
-  const auto result = runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"),
-                                 in("sub01_run2_motion.sdm"), "--baseline", "--save-into", dir.file("out")});
+  const auto result =
+      runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"),
+                 in("sub01_run2_motion.sdm"), "--baseline", "--save-into", dir.file("out")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.out, startAll + "\nBrindle>  Saved " + out("sub01_task_run1_motion.sdm") +
@@ -113,18 +120,21 @@ TEST_F(MergeEndToEnd, MergeAllOffersEachMergedNameBesideThePrimary) {
                                  in("sub01_run3_motion.sdm"), "--cancel-all", "--trace"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, startAll + finished);
-  const std::string offer = "[host] tmGetSaveFileName(Choose a name for saving the resulting SDM | ";
+  const std::string offer =
+      "[host] tmGetSaveFileName(Choose a name for saving the resulting SDM | ";
   EXPECT_NE(result.err.find(offer + in("sub01_task_run1_motion.sdm") + " | Design Matrix (*.sdm))"),
-            std::string::npos) << result.err;
+            std::string::npos)
+      << result.err;
   EXPECT_NE(result.err.find(offer + in("sub01_task_run3_motion.sdm") + " | Design Matrix (*.sdm))"),
-            std::string::npos) << result.err;
+            std::string::npos)
+      << result.err;
   EXPECT_FALSE(exists(in("sub01_task_run1_motion.sdm")));
 }
 
 TEST_F(MergeEndToEnd, CancellingOneSaveDropsOnlyThatResult) {
   const auto result = runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"),
-                                 in("sub01_run2_motion.sdm"), "--save", "cancel", "--save", in("chosen.sdm"),
-                                 "--corr", "--baseline"});
+                                 in("sub01_run2_motion.sdm"), "--save", "cancel", "--save",
+                                 in("chosen.sdm"), "--corr", "--baseline"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, startAll + "\nBrindle>  Saved " + in("chosen.sdm") + finished);
   EXPECT_EQ(readFile(in("chosen.sdm")), mergedWithMotion("TX2", "RY2"));
@@ -135,40 +145,39 @@ TEST_F(MergeEndToEnd, CancellingOneSaveDropsOnlyThatResult) {
 }
 
 TEST_F(MergeEndToEnd, MergeAllWritesTheReportOfEverySavedResult) {
-  const auto result = runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"), "--corr",
-                                 "--save", in("m.sdm")});
+  const auto result = runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"),
+                                 "--corr", "--save", in("m.sdm")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, startAll + "\nBrindle>  Saved " + in("m.sdm") + finished);
-  EXPECT_EQ(readFile(in("m.csv")),
-            crlf(" ; Faces ; Houses ; TX ; RY\n"
-                 "Faces ; 1.00 ; 0.33 ; 0.05 ; 0.03\n"
-                 "Houses ; 0.33 ; 1.00 ; 0.96 ; 0.93\n"
-                 "TX ; 0.05 ; 0.96 ; 1.00 ; 1.00\n"
-                 "RY ; 0.03 ; 0.93 ; 1.00 ; 1.00\n"));
+  EXPECT_EQ(readFile(in("m.csv")), crlf(" ; Faces ; Houses ; TX ; RY\n"
+                                        "Faces ; 1.00 ; 0.33 ; 0.05 ; 0.03\n"
+                                        "Houses ; 0.33 ; 1.00 ; 0.96 ; 0.93\n"
+                                        "TX ; 0.05 ; 0.96 ; 1.00 ; 1.00\n"
+                                        "RY ; 0.03 ; 0.93 ; 1.00 ; 1.00\n"));
 }
 
 TEST_F(MergeEndToEnd, BaselineOffRemovesTheTrailingConstant) {
-  const auto result = runTormel({"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"), "--save",
-                                 in("m.sdm")});
+  const auto result = runTormel(
+      {"mergeall", in("sub01_task.sdm"), in("sub01_run1_motion.sdm"), "--save", in("m.sdm")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(readFile(in("m.sdm")),
-            crlf("FileVersion:            1\n"
-                 "\n"
-                 "NrOfPredictors:         4\n"
-                 "NrOfDataPoints:         3\n"
-                 "IncludesConstant:       0\n"
-                 "FirstConfoundPredictor: 3\n"
-                 "\n"
-                 "255 0 0   0 255 0   128 128 128   100 100 100\n"
-                 "\"Faces\" \"Houses\" \"TX\" \"RY\"\n"
-                 "  0.250000   1.000000  -0.100000   0.200000\n"
-                 "  0.500000   0.000000   0.300000  -0.400000\n"
-                 "  1.000000   0.500000   0.000000   0.100000\n"));
+  EXPECT_EQ(readFile(in("m.sdm")), crlf("FileVersion:            1\n"
+                                        "\n"
+                                        "NrOfPredictors:         4\n"
+                                        "NrOfDataPoints:         3\n"
+                                        "IncludesConstant:       0\n"
+                                        "FirstConfoundPredictor: 3\n"
+                                        "\n"
+                                        "255 0 0   0 255 0   128 128 128   100 100 100\n"
+                                        "\"Faces\" \"Houses\" \"TX\" \"RY\"\n"
+                                        "  0.250000   1.000000  -0.100000   0.200000\n"
+                                        "  0.500000   0.000000   0.300000  -0.400000\n"
+                                        "  1.000000   0.500000   0.000000   0.100000\n"));
 }
 
 TEST_F(MergeEndToEnd, MergeSecJoinsAllSecondariesIntoOneWithAConstantAndZTransform) {
-  const auto result = runTormel({"mergesec", in("sub01_run1_motion.sdm"), in("sub01_run2_motion.sdm"),
-                                 in("sub01_run3_motion.sdm"), "--baseline", "--ztrans", "--trace"});
+  const auto result =
+      runTormel({"mergesec", in("sub01_run1_motion.sdm"), in("sub01_run2_motion.sdm"),
+                 in("sub01_run3_motion.sdm"), "--baseline", "--ztrans", "--trace"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   const std::string merged = in("sub01_run1_motion_run2_motion_run3_motion.sdm");
   EXPECT_EQ(result.out, startSec + "\nBrindle>  Saved " + merged + finished);
@@ -181,22 +190,23 @@ TEST_F(MergeEndToEnd, MergeSecJoinsAllSecondariesIntoOneWithAConstantAndZTransfo
     const std::string y = t == 0 ? d : t == 1 ? e : f;
     data += " " + x + "  " + y + "  " + x + "  " + y + "  " + x + "  " + y + "   1.000000\n";
   }
-  EXPECT_EQ(readFile(merged),
-            crlf("NrOfPredictors:         7\n"
-                 "NrOfDataPoints:         3\n"
-                 "IncludesConstant:       1\n"
-                 "FirstConfoundPredictor: 1\n"
-                 "\n"
-                 "128 128 128   100 100 100   128 128 128   100 100 100   128 128 128   100 100 100   255 255 255\n"
-                 "\"TX\" \"RY\" \"TX2\" \"RY2\" \"TX3\" \"RY3\" \"Constant\"\n" +
-                 data));
+  EXPECT_EQ(readFile(merged), crlf("NrOfPredictors:         7\n"
+                                   "NrOfDataPoints:         3\n"
+                                   "IncludesConstant:       1\n"
+                                   "FirstConfoundPredictor: 1\n"
+                                   "\n"
+                                   "128 128 128   100 100 100   128 128 128   100 100 100   128 "
+                                   "128 128   100 100 100   255 255 255\n"
+                                   "\"TX\" \"RY\" \"TX2\" \"RY2\" \"TX3\" \"RY3\" \"Constant\"\n" +
+                                   data));
   EXPECT_EQ(result.err.find("tmGetStringParameter(sdm1)"), std::string::npos);
 }
 
 TEST_F(MergeEndToEnd, ListFromTheGenericFormMayEndInALineFeed) {
-  const auto result = runTormel({"--set", "task=mergesec", "--set",
-                                 "sdms2=" + in("sub01_run1_motion.sdm") + "\n" + in("sub01_run2_motion.sdm") + "\n",
-                                 "--save", in("two.sdm")});
+  const auto result =
+      runTormel({"--set", "task=mergesec", "--set",
+                 "sdms2=" + in("sub01_run1_motion.sdm") + "\n" + in("sub01_run2_motion.sdm") + "\n",
+                 "--save", in("two.sdm")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.out, startSec + "\nBrindle>  Saved " + in("two.sdm") + finished);
 }
@@ -227,11 +237,14 @@ TEST_P(MergeFailures, ShowTheirMessageAndWriteNothing) {
   for (const auto& a : c.args) args.push_back(substitute(a, dir.path().string()));
   const auto result = runTormel(args);
   EXPECT_EQ(result.exitCode, 1);
-  const std::string start = c.args[1] == "task=mergeall" || c.args[0] == "mergeall" ? startAll : startSec;
+  const std::string start =
+      c.args[1] == "task=mergeall" || c.args[0] == "mergeall" ? startAll : startSec;
   EXPECT_EQ(result.out, start + finished);
-  EXPECT_NE(result.err.find("[message] " + substitute(c.message, dir.path().string()) + "\n"), std::string::npos)
+  EXPECT_NE(result.err.find("[message] " + substitute(c.message, dir.path().string()) + "\n"),
+            std::string::npos)
       << result.err;
-  EXPECT_EQ(result.err.find("tmGetStringParameter(sdm1)") != std::string::npos, c.readsPrimary) << result.err;
+  EXPECT_EQ(result.err.find("tmGetStringParameter(sdm1)") != std::string::npos, c.readsPrimary)
+      << result.err;
   EXPECT_EQ(result.err.find("tmGetSaveFileName"), std::string::npos);
   EXPECT_FALSE(exists(dir.file("never.sdm")));
 }
@@ -239,24 +252,42 @@ TEST_P(MergeFailures, ShowTheirMessageAndWriteNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, MergeFailures,
     ::testing::Values(
-        FailureCase{"EmptyListAll", {"--set", "task=mergeall", "--set", "sdm1={IN}/sub01_task.sdm"},
-                    "Error: No secondary SDMs available", false},
-        FailureCase{"EmptyListSec", {"--set", "task=mergesec"}, "Error: No secondary SDMs available", false},
-        FailureCase{"OneSecondary", {"mergesec", "{IN}/sub01_run1_motion.sdm"},
-                    "Error: Not enough secondary SDMs available", false},
-        FailureCase{"MissingSecondary", {"mergesec", "{IN}/sub01_run1_motion.sdm", "{IN}/nope.sdm"},
-                    "Error: Failed opening for reading: {IN}/nope.sdm", false},
+        FailureCase{"EmptyListAll",
+                    {"--set", "task=mergeall", "--set", "sdm1={IN}/sub01_task.sdm"},
+                    "Error: No secondary SDMs available",
+                    false},
+        FailureCase{"EmptyListSec",
+                    {"--set", "task=mergesec"},
+                    "Error: No secondary SDMs available",
+                    false},
+        FailureCase{"OneSecondary",
+                    {"mergesec", "{IN}/sub01_run1_motion.sdm"},
+                    "Error: Not enough secondary SDMs available",
+                    false},
+        FailureCase{"MissingSecondary",
+                    {"mergesec", "{IN}/sub01_run1_motion.sdm", "{IN}/nope.sdm"},
+                    "Error: Failed opening for reading: {IN}/nope.sdm",
+                    false},
         FailureCase{"BlankLineInList",
-                    {"--set", "task=mergesec", "--set", "sdms2={IN}/sub01_run1_motion.sdm\n\n{IN}/sub01_run2_motion.sdm"},
-                    "Error: Failed opening for reading: ", false},
-        FailureCase{"SecondariesDiffer",
-                    {"mergeall", "{IN}/sub01_task.sdm", "{IN}/sub01_run1_motion.sdm", "{IN}/long_run.sdm",
-                     "{IN}/sub01_run2_motion.sdm"},
-                    "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm", false},
-        FailureCase{"PrimaryDiffers", {"mergeall", "{IN}/long_run.sdm", "{IN}/sub01_run1_motion.sdm"},
-                    "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm", true},
-        FailureCase{"MissingPrimary", {"mergeall", "{IN}/nope.sdm", "{IN}/sub01_run1_motion.sdm"},
-                    "Error: Failed opening for reading: {IN}/nope.sdm", true}),
+                    {"--set", "task=mergesec", "--set",
+                     "sdms2={IN}/sub01_run1_motion.sdm\n\n{IN}/sub01_run2_motion.sdm"},
+                    "Error: Failed opening for reading: ",
+                    false},
+        FailureCase{
+            "SecondariesDiffer",
+            {"mergeall", "{IN}/sub01_task.sdm", "{IN}/sub01_run1_motion.sdm", "{IN}/long_run.sdm",
+             "{IN}/sub01_run2_motion.sdm"},
+            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm",
+            false},
+        FailureCase{
+            "PrimaryDiffers",
+            {"mergeall", "{IN}/long_run.sdm", "{IN}/sub01_run1_motion.sdm"},
+            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm",
+            true},
+        FailureCase{"MissingPrimary",
+                    {"mergeall", "{IN}/nope.sdm", "{IN}/sub01_run1_motion.sdm"},
+                    "Error: Failed opening for reading: {IN}/nope.sdm",
+                    true}),
     [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 TEST_F(MergeEndToEnd, SaveIntoAMissingFolderStopsWithTheWritersMessage) {
@@ -280,7 +311,8 @@ TEST_F(MergeEndToEnd, FortyLongPathsFitTheListBuffer) {
   args.insert(args.end(), {"--save", dir.file("forty.sdm")});
   const auto result = runTormel(args);
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(readFile(dir.file("forty.sdm")).find("NrOfPredictors:         80\r\n"), std::string::npos);
+  EXPECT_NE(readFile(dir.file("forty.sdm")).find("NrOfPredictors:         80\r\n"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ class ReportExtrasEndToEnd : public ::testing::Test {
 TEST_F(ReportExtrasEndToEnd, AbsentOrEmptyOptionsChangeNothing) {
   const auto plain = runTormel({"sdm1corr", dir.file("run.sdm")});
   const std::string report = readFile(dir.file("run.csv"));
-  const auto explicitOff = runTormel({"sdm1corr", dir.file("run.sdm"), "--set", "corrplot=0", "--set", "corrwarn="});
+  const auto explicitOff =
+      runTormel({"sdm1corr", dir.file("run.sdm"), "--set", "corrplot=0", "--set", "corrwarn="});
   EXPECT_EQ(plain.exitCode, 0);
   EXPECT_EQ(explicitOff.exitCode, 0);
   EXPECT_EQ(explicitOff.out, plain.out);
@@ -55,7 +56,8 @@ TEST_F(ReportExtrasEndToEnd, AbsentOrEmptyOptionsChangeNothing) {
 TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) {
   const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--warn", "0.8"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "\nBrindle>  Running...\nBrindle>  Saved Correlatios to " + dir.file("run.csv") +
+  EXPECT_EQ(result.out, "\nBrindle>  Running...\nBrindle>  Saved Correlatios to " +
+                            dir.file("run.csv") +
                             "\nBrindle>  High correlation 1.00: A ~ B (r = 1.00)"
                             "\nBrindle>  High correlation 0.83: A ~ C (r = -0.83)"
                             "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
@@ -65,13 +67,15 @@ TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) 
 TEST_F(ReportExtrasEndToEnd, InvalidThresholdIsReportedNotFatal) {
   const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--warn", "0,8"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.out.find("\nBrindle>  Correlation threshold \"0,8\" ignored"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("\nBrindle>  Correlation threshold \"0,8\" ignored"), std::string::npos)
+      << result.out;
 }
 
 TEST_F(ReportExtrasEndToEnd, MergeWritesAHeatmapBesideEveryReport) {
   writeFile(dir.file("run_2.sdm"), sdm);
-  const auto result = runTormel({"mergesec", dir.file("run.sdm"), dir.file("run_2.sdm"), "--baseline", "--corr",
-                                 "--plot", "--save", dir.file("merged.sdm")});
+  const auto result =
+      runTormel({"mergesec", dir.file("run.sdm"), dir.file("run_2.sdm"), "--baseline", "--corr",
+                 "--plot", "--save", dir.file("merged.sdm")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   const std::string svg = readFile(dir.file("merged.svg"));
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u) << svg.substr(0, 80);

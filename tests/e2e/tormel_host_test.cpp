@@ -63,11 +63,24 @@ TEST(TormelIntParameter, ReadsWholeNumbersWithBlanksAroundAndZeroForEverythingEl
     const char* text;
     int value;
   } cases[] = {
-      {"1", 1},          {" 12 ", 12},      {"\t-7\r\n", -7},   {"+3", 3},
-      {"0", 0},          {"", 0},           {"   ", 0},         {"abc", 0},
-      {"12abc", 0},      {"1 2", 0},        {"1.5", 0},         {"+", 0},
-      {"-", 0},          {"+-4", 0},        {"2147483647", 2147483647},
-      {"2147483648", 0}, {"-2147483648", -2147483647 - 1},   {"0x10", 0},
+      {"1", 1},
+      {" 12 ", 12},
+      {"\t-7\r\n", -7},
+      {"+3", 3},
+      {"0", 0},
+      {"", 0},
+      {"   ", 0},
+      {"abc", 0},
+      {"12abc", 0},
+      {"1 2", 0},
+      {"1.5", 0},
+      {"+", 0},
+      {"-", 0},
+      {"+-4", 0},
+      {"2147483647", 2147483647},
+      {"2147483648", 0},
+      {"-2147483648", -2147483647 - 1},
+      {"0x10", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseIntParameter(c.text), c.value) << '"' << c.text << '"';
@@ -108,15 +121,20 @@ TEST(TormelHost, AnswersSaveDialogsFromTheQueueThenByThePolicy) {
     SavePolicy policy;
     std::vector<DialogAnswer> expected;  // for the offers /a/b_c.sdm, /a/d.sdm, C:\x\e.sdm
   } cases[] = {
-      {"accept offered", {}, SavePolicy::acceptOffered,
-       {"/a/b_c.sdm", "/a/d.sdm", "C:\\x\\e.sdm"}},
+      {"accept offered", {}, SavePolicy::acceptOffered, {"/a/b_c.sdm", "/a/d.sdm", "C:\\x\\e.sdm"}},
       {"into folder", {}, SavePolicy::intoFolder, {"out/b_c.sdm", "out/d.sdm", "out/e.sdm"}},
       {"cancel all", {}, SavePolicy::cancel, {std::nullopt, std::nullopt, std::nullopt}},
-      {"queue first", {"/q/one.sdm", std::nullopt}, SavePolicy::acceptOffered,
+      {"queue first",
+       {"/q/one.sdm", std::nullopt},
+       SavePolicy::acceptOffered,
        {"/q/one.sdm", std::nullopt, "C:\\x\\e.sdm"}},
-      {"queue then folder", {std::nullopt}, SavePolicy::intoFolder,
+      {"queue then folder",
+       {std::nullopt},
+       SavePolicy::intoFolder,
        {std::nullopt, "out/d.sdm", "out/e.sdm"}},
-      {"queue then cancel", {"/q/one.sdm", "/q/two.sdm"}, SavePolicy::cancel,
+      {"queue then cancel",
+       {"/q/one.sdm", "/q/two.sdm"},
+       SavePolicy::cancel,
        {"/q/one.sdm", "/q/two.sdm", std::nullopt}},
   };
   const char* offers[] = {"/a/b_c.sdm", "/a/d.sdm", "C:\\x\\e.sdm"};
@@ -142,10 +160,14 @@ TEST(TormelHost, PutsTheOfferedFileNameIntoTheFolder) {
     const char* offered;
     const char* path;
   } cases[] = {
-      {"out", "/a/b_c.sdm", "out/b_c.sdm"},     {"out/", "/a/b_c.sdm", "out/b_c.sdm"},
-      {"out//", "b.sdm", "out/b.sdm"},          {"/", "/a/b.sdm", "/b.sdm"},
-      {"out", "C:\\data\\x y.sdm", "out/x y.sdm"}, {"out", "a\\b/c.sdm", "out/c.sdm"},
-      {"out", "/a/folder/", "out/"},            {"out", "", "out/"},
+      {"out", "/a/b_c.sdm", "out/b_c.sdm"},
+      {"out/", "/a/b_c.sdm", "out/b_c.sdm"},
+      {"out//", "b.sdm", "out/b.sdm"},
+      {"/", "/a/b.sdm", "/b.sdm"},
+      {"out", "C:\\data\\x y.sdm", "out/x y.sdm"},
+      {"out", "a\\b/c.sdm", "out/c.sdm"},
+      {"out", "/a/folder/", "out/"},
+      {"out", "", "out/"},
       {"C:\\res\\", "/a/b.sdm", "C:\\res/b.sdm"},
   };
   for (const auto& c : cases) {
@@ -170,8 +192,10 @@ TEST(TormelHost, RefusesTextsLongerThanThePluginsBuffers) {
   const std::string longestPath(tormel::maxPathLength, 'p');
   const std::string longestList(tormel::maxListLength, 'l');
   HostSetup setup;
-  setup.parameters = {{"sdm1", longestPath},        {"task", longestPath + "x"},
-                      {"sdms2", longestList},       {"other", longestList}};
+  setup.parameters = {{"sdm1", longestPath},
+                      {"task", longestPath + "x"},
+                      {"sdms2", longestList},
+                      {"other", longestList}};
   setup.saveAnswers = {longestPath, longestPath + "x"};
   setup.openAnswers = {longestPath + "x"};
   Host host(setup);
@@ -275,8 +299,12 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
       {{"open_sdm"}, {{"task", "open_sdm"}}},
       {{"sdm1corr", "a.sdm"}, {{"task", "sdm1corr"}, {"sdm1", "a.sdm"}}},
       {{"mergeall", "p.sdm", "s1.sdm", "s2.sdm", "--ztrans", "--baseline", "--corr"},
-       {{"task", "mergeall"}, {"sdm1", "p.sdm"}, {"sdms2", "s1.sdm\ns2.sdm"}, {"ztans", "1"},
-        {"baseline", "1"}, {"allcorr", "1"}}},
+       {{"task", "mergeall"},
+        {"sdm1", "p.sdm"},
+        {"sdms2", "s1.sdm\ns2.sdm"},
+        {"ztans", "1"},
+        {"baseline", "1"},
+        {"allcorr", "1"}}},
       {{"mergeall", "p.sdm"}, {{"task", "mergeall"}, {"sdm1", "p.sdm"}}},
       {{"--baseline", "mergesec", "s1.sdm", "--", "-s2.sdm"},
        {{"task", "mergesec"}, {"sdms2", "s1.sdm\n-s2.sdm"}, {"baseline", "1"}}},
@@ -301,9 +329,10 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
 
 TEST(TormelOptions, ReadsDialogAnswersVersionAndOutputChoices) {
   const auto options = tormel::parseOptions(
-      {"open_sdm", "--save", "/o/a.sdm", "--save", "cancel", "--save=./cancel", "--save-into",
-       "out", "--open", "cancel", "--open", "/d/x.sdm", "--host-version", "2.8.-1", "--plugin",
-       "/lib/p.so", "--print-param", "sdmfile", "--print-param=task", "--trace"});
+      {"open_sdm",           "--save", "/o/a.sdm", "--save",    "cancel",        "--save=./cancel",
+       "--save-into",        "out",    "--open",   "cancel",    "--open",        "/d/x.sdm",
+       "--host-version",     "2.8.-1", "--plugin", "/lib/p.so", "--print-param", "sdmfile",
+       "--print-param=task", "--trace"});
   EXPECT_EQ(options.host.saveAnswers,
             (std::deque<DialogAnswer>{"/o/a.sdm", std::nullopt, "./cancel"}));
   EXPECT_EQ(options.host.savePolicy, SavePolicy::intoFolder);
@@ -329,9 +358,11 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
     const char* message;
   } cases[] = {
       {{}, "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME"},
-      {{"--trace"}, "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME"},
-      {{"nosuch"}, "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall and "
-                   "mergesec (--task NAME sends any other name)"},
+      {{"--trace"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME"},
+      {{"nosuch"},
+       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall and "
+       "mergesec (--task NAME sends any other name)"},
       {{"open_sdm", "a.sdm"}, "open_sdm takes no files (answer its dialog with --open PATH)"},
       {{"sdm1corr"}, "sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm"},
       {{"sdm1corr", "a", "b"}, "sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm"},
@@ -351,7 +382,8 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
        "--host-version wants three whole numbers like 3.0.0 or 2.8.-1, not \"2.8.0.1\""},
       {{"open_sdm", "--host-version", "2.x.0"},
        "--host-version wants three whole numbers like 3.0.0 or 2.8.-1, not \"2.x.0\""},
-      {{"open_sdm", "--save-into", "out", "--cancel-all"}, "--save-into and --cancel-all exclude each other"},
+      {{"open_sdm", "--save-into", "out", "--cancel-all"},
+       "--save-into and --cancel-all exclude each other"},
       {{"open_sdm", "--plugin="}, "--plugin needs a path"},
   };
   for (const auto& c : cases) {

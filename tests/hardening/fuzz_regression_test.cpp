@@ -21,8 +21,10 @@ using testing_support::TempDir;
 
 std::vector<std::filesystem::path> casesOf(const char* target) {
   std::vector<std::filesystem::path> cases;
-  const auto folder = std::filesystem::path(testing_support::sourceDir()) / "tests/hardening/cases" / target;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) cases.push_back(entry.path());
+  const auto folder =
+      std::filesystem::path(testing_support::sourceDir()) / "tests/hardening/cases" / target;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    cases.push_back(entry.path());
   std::sort(cases.begin(), cases.end());
   return cases;
 }
@@ -43,16 +45,19 @@ TEST(FuzzRegressions, SdmInputsKeepTheFileProperties) {
 TEST(FuzzRegressions, PathPairsKeepTheNameProperties) {
   const auto cases = casesOf("names");
   ASSERT_FALSE(cases.empty());
-  for (const auto& input : cases) EXPECT_EQ(checkPathFunctions(readFile(input)), "") << input.filename();
+  for (const auto& input : cases)
+    EXPECT_EQ(checkPathFunctions(readFile(input)), "") << input.filename();
 }
 
 // Documented refusals pass; a check that cannot even write its input says so rather than pass.
 TEST(FuzzRegressions, TheChecksPassDocumentedRefusalsAndReportAnUnusableFolder) {
   TempDir dir;
   EXPECT_EQ(checkSdmFile("NrOfPredictors: 1 NrOfDataPoints: 1", dir.path().string(), false), "");
-  EXPECT_EQ(checkSdmFile("NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor: 2\n1 2 3\n\"a\"\n x.5\n",
-                         dir.path().string(), false),
-            "");
+  EXPECT_EQ(
+      checkSdmFile(
+          "NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor: 2\n1 2 3\n\"a\"\n x.5\n",
+          dir.path().string(), false),
+      "");
   // A folder that cannot take the input file is reported, not taken for a pass.
   EXPECT_NE(checkSdmFile("x", dir.file("missing"), false), "");
 }

@@ -34,9 +34,12 @@ std::string readText(const std::string& line, std::size_t count) {
   std::string out;
   for (float v : row) {
     out += ' ';
-    if (std::isnan(v)) out += std::signbit(v) ? "-nan" : "nan";
-    else if (std::isinf(v)) out += v > 0 ? "inf" : "-inf";
-    else appendFixed(out, static_cast<double>(v), 6);
+    if (std::isnan(v))
+      out += std::signbit(v) ? "-nan" : "nan";
+    else if (std::isinf(v))
+      out += v > 0 ? "inf" : "-inf";
+    else
+      appendFixed(out, static_cast<double>(v), 6);
   }
   return out;
 }
@@ -68,7 +71,8 @@ TEST(NonFiniteValues, DataLinesOfNumbersAndWordsAreTaken) {
       // A number the conversion refuses leaves the line as untaken as it was.
       {"  nan  " + std::string(400, '9') + ".0", 2, "not taken"},
   };
-  for (const auto& c : cases) EXPECT_EQ(readText(c.line, c.count), c.expected) << '"' << c.line << '"';
+  for (const auto& c : cases)
+    EXPECT_EQ(readText(c.line, c.count), c.expected) << '"' << c.line << '"';
 }
 
 const std::string kFile = crlf(
@@ -124,8 +128,10 @@ TEST(NonFiniteValues, SaveLoadSaveKeepsBytesAndValues) {
     for (std::size_t t = 0; t < 3; ++t) {
       const float written = m.values[p][t];
       const float read = loaded.values[p][t];
-      if (std::isnan(written)) EXPECT_TRUE(std::isnan(read)) << p << ' ' << t;
-      else EXPECT_EQ(bits(read), bits(written)) << p << ' ' << t;
+      if (std::isnan(written))
+        EXPECT_TRUE(std::isnan(read)) << p << ' ' << t;
+      else
+        EXPECT_EQ(bits(read), bits(written)) << p << ' ' << t;
     }
   }
 }

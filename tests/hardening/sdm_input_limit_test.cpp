@@ -41,7 +41,8 @@ TEST(SdmInputLimit, StopsAtExactlyTheLimitWhereverItFalls) {
   const std::size_t size = 2 * kBuffer + 100;
   writeFile(dir.file("bytes"), std::string(size, 'x'));
   const std::size_t offsets[] = {0, 1, 10};
-  const std::size_t limits[] = {0, 1, kBuffer - 11, kBuffer - 10, kBuffer - 9, kBuffer, 2 * kBuffer + 90, size, size + 1};
+  const std::size_t limits[] = {
+      0, 1, kBuffer - 11, kBuffer - 10, kBuffer - 9, kBuffer, 2 * kBuffer + 90, size, size + 1};
   for (const std::size_t offset : offsets) {
     for (const std::size_t limit : limits) {
       SdmInput in(dir.file("bytes"));

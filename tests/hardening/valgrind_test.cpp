@@ -43,9 +43,12 @@ class Valgrind : public ::testing::Test {
     valgrind_ = findInPath("valgrind");
     if (valgrind_.empty()) GTEST_SKIP() << "valgrind is not installed";
     const std::string sdmgen = testing_support::buildDir() + "/sdmgen";
-    generate(sdmgen, {in("task.sdm"), "--interest", "4", "--constant", "--points", "150", "--seed", "1"});
-    generate(sdmgen, {in("run1.sdm"), "--confounds", "6", "--motion", "--points", "150", "--seed", "2"});
-    generate(sdmgen, {in("run2.sdm"), "--confounds", "6", "--motion", "--points", "150", "--seed", "3"});
+    generate(sdmgen,
+             {in("task.sdm"), "--interest", "4", "--constant", "--points", "150", "--seed", "1"});
+    generate(sdmgen,
+             {in("run1.sdm"), "--confounds", "6", "--motion", "--points", "150", "--seed", "2"});
+    generate(sdmgen,
+             {in("run2.sdm"), "--confounds", "6", "--motion", "--points", "150", "--seed", "3"});
     std::filesystem::create_directory(dir_.path() / "out");
   }
 
@@ -58,13 +61,15 @@ class Valgrind : public ::testing::Test {
 
   // Tormel with `args` under memcheck; fails the test on any memcheck error or leak.
   ProcessResult memcheck(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"--error-exitcode=" + std::to_string(kMemcheckFailed), "--leak-check=full",
-                                 "--errors-for-leak-kinds=definite,indirect",
-                                 "--show-leak-kinds=definite,indirect", testing_support::tormelPath()};
+    std::vector<std::string> all{"--error-exitcode=" + std::to_string(kMemcheckFailed),
+                                 "--leak-check=full", "--errors-for-leak-kinds=definite,indirect",
+                                 "--show-leak-kinds=definite,indirect",
+                                 testing_support::tormelPath()};
     all.insert(all.end(), args.begin(), args.end());
     ProcessResult result = runProcess(valgrind_, all);
     EXPECT_NE(result.exitCode, kMemcheckFailed) << result.err;
-    EXPECT_NE(result.err.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("ERROR SUMMARY: 0 errors from 0 contexts"), std::string::npos)
+        << result.err;
     return result;
   }
 
@@ -73,8 +78,9 @@ class Valgrind : public ::testing::Test {
 };
 
 TEST_F(Valgrind, MergeAllWithEveryOptionAndReportsIsClean) {
-  const ProcessResult result = memcheck({"mergeall", in("task.sdm"), in("run1.sdm"), in("run2.sdm"), "--baseline",
-                                         "--ztrans", "--corr", "--save-into", in("out")});
+  const ProcessResult result =
+      memcheck({"mergeall", in("task.sdm"), in("run1.sdm"), in("run2.sdm"), "--baseline",
+                "--ztrans", "--corr", "--save-into", in("out")});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   for (const char* name : {"task_run1.sdm", "task_run1.csv", "task_run2.sdm", "task_run2.csv"}) {
     EXPECT_TRUE(std::filesystem::is_regular_file(in("out/") + name)) << name;
@@ -83,8 +89,8 @@ TEST_F(Valgrind, MergeAllWithEveryOptionAndReportsIsClean) {
 
 TEST_F(Valgrind, AReportThatCannotBeWrittenAfterItsSaveIsClean) {
   std::filesystem::create_directory(in("out/runs.csv"));
-  const ProcessResult result = memcheck({"mergesec", in("run1.sdm"), in("run2.sdm"), "--corr", "--save",
-                                         in("out/runs.sdm")});
+  const ProcessResult result = memcheck(
+      {"mergesec", in("run1.sdm"), in("run2.sdm"), "--corr", "--save", in("out/runs.sdm")});
   EXPECT_EQ(result.exitCode, 1) << result.err;
   EXPECT_NE(result.err.find("[message] Error: Cannot Create file: " + in("out/runs.csv") + "\n"),
             std::string::npos)
@@ -93,11 +99,14 @@ TEST_F(Valgrind, AReportThatCannotBeWrittenAfterItsSaveIsClean) {
 }
 
 TEST_F(Valgrind, FilesThatFailToLoadAreClean) {
-  testing_support::writeFile(in("endless.sdm"), "NrOfPredictors: 2 NrOfDataPoints: 3 IncludesConstant: 1\n");
-  testing_support::writeFile(in("letters.sdm"),
-                             "NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor: 2\n1 2 3\n\"a\"\n x.5\n");
+  testing_support::writeFile(in("endless.sdm"),
+                             "NrOfPredictors: 2 NrOfDataPoints: 3 IncludesConstant: 1\n");
+  testing_support::writeFile(
+      in("letters.sdm"),
+      "NrOfPredictors: 1 NrOfDataPoints: 1 FirstConfoundPredictor: 2\n1 2 3\n\"a\"\n x.5\n");
   for (const char* name : {"endless.sdm", "letters.sdm"}) {
-    const ProcessResult result = memcheck({"mergeall", in("task.sdm"), in("run1.sdm"), in(name), "--corr"});
+    const ProcessResult result =
+        memcheck({"mergeall", in("task.sdm"), in("run1.sdm"), in(name), "--corr"});
     EXPECT_EQ(result.exitCode, 1) << result.err;
     EXPECT_NE(result.err.find("[message] Error: "), std::string::npos) << result.err;
   }

@@ -79,8 +79,10 @@ TEST_F(HostApiTest, AnyOtherMissingNameLeavesJustThatEntryEmpty) {
   FakeHost::get().missingNames = {"tmLaunchICADialog"};
   ASSERT_TRUE(resolveHostApi());
   for (const auto& [name, address] : entries()) {
-    if (name == "tmLaunchICADialog") EXPECT_EQ(address, nullptr);
-    else EXPECT_NE(address, nullptr) << name;
+    if (name == "tmLaunchICADialog")
+      EXPECT_EQ(address, nullptr);
+    else
+      EXPECT_NE(address, nullptr) << name;
   }
 }
 

@@ -18,10 +18,12 @@ class TrmlLogTest : public ::testing::Test {
 
 TEST_F(TrmlLogTest, EachFlushHandsThePendingTextOverInOneCall) {
   TRMLLog log(recordLog);
-  log << "\nBrindle" << ">  Saved " << 42 << ' ' << 0.5;
+  log << "\nBrindle"
+      << ">  Saved " << 42 << ' ' << 0.5;
   log.flush();
   log << "\nBrindle>  second\nline" << std::endl;
-  EXPECT_EQ(received, (std::vector<std::string>{"\nBrindle>  Saved 42 0.5", "\nBrindle>  second\nline\n"}));
+  EXPECT_EQ(received,
+            (std::vector<std::string>{"\nBrindle>  Saved 42 0.5", "\nBrindle>  second\nline\n"}));
 }
 
 TEST_F(TrmlLogTest, FlushingNothingSendsTheEmptyText) {
@@ -60,7 +62,8 @@ TEST_F(TrmlLogTest, StreamStaysGoodAndFormatsNumbersInTheClassicLocale) {
     char do_decimal_point() const override { return ','; }
     std::string do_grouping() const override { return "\3"; }
   };
-  const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+  const std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
   {
     TRMLLog log(recordLog);
     log << 1234567 << ' ' << 0.25 << std::flush;

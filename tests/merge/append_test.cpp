@@ -9,8 +9,8 @@ namespace {
 
 // A matrix of 3 data points whose predictors are named and valued by the test. A name starting
 // with "K" is a constant (all equal and non-zero); others get distinct values.
-DesignMatrix matrix(const std::string& path, const std::vector<std::string>& names, int firstConfound,
-                    int dataPoints = 3) {
+DesignMatrix matrix(const std::string& path, const std::vector<std::string>& names,
+                    int firstConfound, int dataPoints = 3) {
   DesignMatrix m;
   m.fileName = path;
   m.nrOfPredictors.value = static_cast<int>(names.size());
@@ -19,7 +19,8 @@ DesignMatrix matrix(const std::string& path, const std::vector<std::string>& nam
   float seed = 1.0f;
   for (const auto& name : names) {
     std::vector<float> v;
-    for (int t = 0; t < dataPoints; ++t) v.push_back(name[0] == 'K' ? 1.0f : seed + static_cast<float>(t * t));
+    for (int t = 0; t < dataPoints; ++t)
+      v.push_back(name[0] == 'K' ? 1.0f : seed + static_cast<float>(t * t));
     seed += 1.0f;
     m.values.push_back(v);
     m.names.push_back(name);

@@ -44,7 +44,8 @@ struct MergeNameCase {
 // The merged name after appending each path in turn, as the merge task builds it.
 std::string mergedName(const std::vector<std::string>& paths) {
   std::string name = paths.front();
-  for (std::size_t i = 1; i < paths.size(); ++i) name = insertSuffix(name, mergeSuffix(name, paths[i]));
+  for (std::size_t i = 1; i < paths.size(); ++i)
+    name = insertSuffix(name, mergeSuffix(name, paths[i]));
   return name;
 }
 
@@ -55,7 +56,8 @@ TEST(MergeName, KeepsTheCommonPrefixBeforeAnUnderscoreOrSpace) {
        "D:/study/sub01_run1_run2_run3.sdm"},
       {{"a/left.sdm", "b/right.sdm"}, "a/left_right.sdm"},
       {{"a/sub01_run1.sdm", "a/sub02_run1.sdm"}, "a/sub01_run1_sub02_run1.sdm"},
-      {{"x/sub01 run1 motion.sdm", "x/sub01 run2 motion.sdm"}, "x/sub01 run1 motion run2 motion.sdm"},
+      {{"x/sub01 run1 motion.sdm", "x/sub01 run2 motion.sdm"},
+       "x/sub01 run1 motion run2 motion.sdm"},
       {{"runA", "runB"}, "runA_runB"},
       {{"D:/my.data/run1", "D:/my.data/run2"}, "D:/my_run2.data/run1"},
       {{"C:\\s\\sub01_run1.sdm", "C:\\t\\sub01_run9.sdm"}, "C:\\s\\sub01_run1_run9.sdm"},

@@ -38,7 +38,8 @@ class PluginTest : public ::testing::Test {
 TEST_F(PluginTest, MetadataTextsAreTheDocumentedConstants) {
   EXPECT_STREQ(getPluginName(), "Brindle");
   EXPECT_STREQ(getPluginDescription(),
-               "Offers 2 ways to efficiently merge SDMs and also check the correlations between the predictors.");
+               "Offers 2 ways to efficiently merge SDMs and also check the correlations between "
+               "the predictors.");
   EXPECT_STREQ(getPluginVersion(), "1.0");
   EXPECT_STREQ(getAuthor(), "<i>BR</i>");
   EXPECT_STREQ(getHelpFile(), "HelpFolder/index.html");
@@ -58,7 +59,8 @@ TEST_F(PluginTest, InitialisationChecksTheVersionThenLogsTheStartLine) {
     brindle plugin;
     ASSERT_TRUE(plugin.initPlugin());
   }
-  EXPECT_EQ(calls(), (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, finished, "tmLogText()"}));
+  EXPECT_EQ(calls(),
+            (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, finished, "tmLogText()"}));
 }
 
 struct VersionCase {
@@ -78,19 +80,21 @@ TEST_P(VersionCheckTest, AcceptsTormel280AndLater) {
     EXPECT_EQ(plugin.initPlugin(), version.accepted);
   }
   if (version.accepted) {
-    EXPECT_EQ(calls(), (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, finished, "tmLogText()"}));
+    EXPECT_EQ(calls(), (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, finished,
+                              "tmLogText()"}));
   } else {
     // A refused plug-in keeps its log stream, so it still says goodbye.
     EXPECT_EQ(calls(), (Calls{"tmGetVersionOfTormel()", refusal, finished, "tmLogText()"}));
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, VersionCheckTest,
-                         ::testing::Values(VersionCase{2, 8, 0, true}, VersionCase{2, 8, 7, true},
-                                           VersionCase{2, 9, 0, true}, VersionCase{3, 0, 0, true},
-                                           VersionCase{3, -5, -5, true}, VersionCase{2, 7, 0, false},
-                                           VersionCase{2, 7, 99, false}, VersionCase{2, 8, -1, false},
-                                           VersionCase{1, 99, 99, false}, VersionCase{-3, 9, 9, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Versions, VersionCheckTest,
+    ::testing::Values(VersionCase{2, 8, 0, true}, VersionCase{2, 8, 7, true},
+                      VersionCase{2, 9, 0, true}, VersionCase{3, 0, 0, true},
+                      VersionCase{3, -5, -5, true}, VersionCase{2, 7, 0, false},
+                      VersionCase{2, 7, 99, false}, VersionCase{2, 8, -1, false},
+                      VersionCase{1, 99, 99, false}, VersionCase{-3, 9, 9, false}));
 
 TEST_F(PluginTest, UnresolvedHostMeansNothingIsShownOrLogged) {
   FakeHost::get().moduleLoaded = false;
@@ -128,8 +132,9 @@ TEST_F(PluginTest, SecondInitialisationReplacesTheLogStreamAfterForwardingItsTex
   ASSERT_TRUE(plugin.initPlugin());
   *plugin.logStream << "pending";
   ASSERT_TRUE(plugin.initPlugin());
-  EXPECT_EQ(calls(), (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, "tmLogText(pending)",
-                            "tmGetVersionOfTormel()", "tmShowLogTab()", running}));
+  EXPECT_EQ(calls(),
+            (Calls{"tmGetVersionOfTormel()", "tmShowLogTab()", running, "tmLogText(pending)",
+                   "tmGetVersionOfTormel()", "tmShowLogTab()", running}));
   EXPECT_EQ(FakeHost::get().lookedUp.size(), 380u);
 }
 
@@ -153,7 +158,8 @@ TEST_P(DispatchTest, UnknownTaskNamesRunNothingUnderOneBusyCursor) {
 
 const Calls busyOnly{"tmShowBusyCursor()", "tmStopBusyCursor()"};
 INSTANTIATE_TEST_SUITE_P(TaskNames, DispatchTest,
-                         ::testing::Values(DispatchCase{"", busyOnly}, DispatchCase{"Open_sdm", busyOnly},
+                         ::testing::Values(DispatchCase{"", busyOnly},
+                                           DispatchCase{"Open_sdm", busyOnly},
                                            DispatchCase{"open_sdm ", busyOnly},
                                            DispatchCase{"SDM1CORR", busyOnly},
                                            DispatchCase{"mergeall\n", busyOnly}));
@@ -176,7 +182,8 @@ TEST_F(PluginTest, OpenSdmStoresTheEmptyTextWhenCancelled) {
   FakeHost::get().stringParameters["task"] = "open_sdm";
   FakeHost::get().stringParameters["sdmfile"] = "/old/choice.sdm";
   EXPECT_TRUE(plugin.execute());
-  EXPECT_EQ(FakeHost::get().callsOf("tmSetStringParameter"), Calls{"tmSetStringParameter(sdmfile|)"});
+  EXPECT_EQ(FakeHost::get().callsOf("tmSetStringParameter"),
+            Calls{"tmSetStringParameter(sdmfile|)"});
 }
 
 TEST_F(PluginTest, FailedTaskStopsTheBusyCursorBeforeShowingTheError) {
@@ -185,11 +192,12 @@ TEST_F(PluginTest, FailedTaskStopsTheBusyCursorBeforeShowingTheError) {
   calls().clear();
   FakeHost::get().stringParameters["task"] = "mergesec";
   EXPECT_TRUE(plugin.execute());
-  EXPECT_EQ(calls(), (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()",
-                            "tmLogText(\nBrindle>  Start merging process of all secondary sdms)",
-                            "tmGetIntParameter(ztans)", "tmGetIntParameter(baseline)",
-                            "tmGetIntParameter(allcorr)", "tmGetStringParameter(sdms2)",
-                            "tmStopBusyCursor()", "tmMessageBox(Error: No secondary SDMs available)"}));
+  EXPECT_EQ(calls(),
+            (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()",
+                   "tmLogText(\nBrindle>  Start merging process of all secondary sdms)",
+                   "tmGetIntParameter(ztans)", "tmGetIntParameter(baseline)",
+                   "tmGetIntParameter(allcorr)", "tmGetStringParameter(sdms2)",
+                   "tmStopBusyCursor()", "tmMessageBox(Error: No secondary SDMs available)"}));
 }
 
 TEST_F(PluginTest, LongTaskNameAndPathsFitTheBuffers) {

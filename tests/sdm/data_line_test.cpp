@@ -70,7 +70,7 @@ TEST(DataLine, CutsAsTheTableSays) {
   } cases[] = {
       {"  12.500000  -0.500000", 2, " 12.5 -0.5"},
       {"  -10.500000  123.250000", 2, " -10.5 123.25"},  // read whole, not cut
-      {" 1.5-2.5-3.5", 3, " 1.5 -2.5 -3.5"},            // touching: cut two before the point
+      {" 1.5-2.5-3.5", 3, " 1.5 -2.5 -3.5"},             // touching: cut two before the point
       {"12.5-123.25", 2, " 12.5 23.25"},                 // touching and wide: the cut wins
       {"1.5  -22.5-3.5", 3, " 1.5 22.5 -3.5"},
       {".5 .25", 2, " 0.5 0.25"},

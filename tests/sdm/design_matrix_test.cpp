@@ -56,8 +56,8 @@ TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
   EXPECT_EQ(m.firstConfoundPredictor.value, c.expectedFirstConfound);
   EXPECT_EQ(m.nrOfPredictors.value, static_cast<int32_t>(c.names.size()) + 1);
   expectParallel(m);
-  const auto at = static_cast<std::size_t>(std::find(m.names.begin(), m.names.end(), "new") -
-                                           m.names.begin());
+  const auto at =
+      static_cast<std::size_t>(std::find(m.names.begin(), m.names.end(), "new") - m.names.begin());
   EXPECT_EQ(sdm_test::describe(makeMatrix({"x"}, {m.values[at]}, 3, 1)),
             sdm_test::describe(makeMatrix({"x"}, {c.added}, 3, 1)));  // NaN-safe
   EXPECT_EQ(m.red[at], 7);
@@ -68,29 +68,44 @@ TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
 INSTANTIATE_TEST_SUITE_P(
     DesignMatrix, AddPredictorPlacement,
     ::testing::Values(
-        PlacementCase{"interest before constant", {"a", "b", "c", "d", "K"}, 5, kRamp, false,
-                      "a b c d new K", 6},
-        PlacementCase{"confound before constant", {"a", "b", "c", "d", "K"}, 5, kRamp, true,
-                      "a b c d new K", 5},
-        PlacementCase{"interest before confounds", {"a", "c1", "c2", "K"}, 2, kRamp, false,
-                      "a new c1 c2 K", 3},
-        PlacementCase{"confound at end of block", {"a", "c1", "c2", "K"}, 2, kRamp, true,
-                      "a c1 c2 new K", 2},
+        PlacementCase{"interest before constant",
+                      {"a", "b", "c", "d", "K"},
+                      5,
+                      kRamp,
+                      false,
+                      "a b c d new K",
+                      6},
+        PlacementCase{"confound before constant",
+                      {"a", "b", "c", "d", "K"},
+                      5,
+                      kRamp,
+                      true,
+                      "a b c d new K",
+                      5},
+        PlacementCase{"interest before confounds",
+                      {"a", "c1", "c2", "K"},
+                      2,
+                      kRamp,
+                      false,
+                      "a new c1 c2 K",
+                      3},
+        PlacementCase{
+            "confound at end of block", {"a", "c1", "c2", "K"}, 2, kRamp, true, "a c1 c2 new K", 2},
         PlacementCase{"interest without confounds", {"a", "b"}, 3, kRamp, false, "a b new", 4},
         PlacementCase{"confound without constant", {"a", "c1"}, 2, kRamp, true, "a c1 new", 2},
         PlacementCase{"into empty matrix", {}, 1, kRamp, false, "new", 2},
-        PlacementCase{"zeros are not constant", {"a", "K"}, 2, {0.0f, 0.0f, 0.0f}, true,
-                      "a new K", 2},
-        PlacementCase{"NaN column is not constant", {"a", "K"}, 2, {1.0f, NAN, 1.0f}, true,
-                      "a new K", 2},
+        PlacementCase{
+            "zeros are not constant", {"a", "K"}, 2, {0.0f, 0.0f, 0.0f}, true, "a new K", 2},
+        PlacementCase{
+            "NaN column is not constant", {"a", "K"}, 2, {1.0f, NAN, 1.0f}, true, "a new K", 2},
         // A loaded file may name a first confound outside 1..N+1: it is brought into range
         // first (0 or less: all are confounds; N+2 or more: none is).
         PlacementCase{"first confound 0", {"a", "b"}, 0, kRamp, false, "new a b", 2},
         PlacementCase{"first confound -5", {"a", "b"}, -5, kRamp, false, "new a b", 2},
         PlacementCase{"first confound N+7", {"a", "b"}, 9, kRamp, false, "a b new", 4},
         PlacementCase{"confound with first confound 0", {"a", "b"}, 0, kRamp, true, "a b new", 1},
-        PlacementCase{"confound with first confound N+7", {"a", "b"}, 9, kRamp, true, "a b new",
-                      3}),
+        PlacementCase{
+            "confound with first confound N+7", {"a", "b"}, 9, kRamp, true, "a b new", 3}),
     [](const auto& testInfo) {
       std::string name = testInfo.param.what;
       for (char& ch : name) {

@@ -59,9 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ExampleWithLineFeedsOnly",
                  kHeader + "255 0 0   255 255 255\n\"Motion\" \"Constant\"\n"
                            "  0.250000   1.000000\n -0.500000   1.000000\n  1.000000   1.000000\n",
-                 kStandardHeaderText +
-                     "colours 255,0,0 255,255,255\nnames [Motion] [Constant]\n"
-                     "values 0.25 -0.5 1\nvalues 1 1 1\n"},
+                 kStandardHeaderText + "colours 255,0,0 255,255,255\nnames [Motion] [Constant]\n"
+                                       "values 0.25 -0.5 1\nvalues 1 1 1\n"},
         ReadCase{"HeaderInAnyOrderWithTabsAndLineBreaks",
                  "NrOfDataPoints:\t1  IncludesConstant: 0\nNrOfPredictors:\t\t1\n"
                  "FileVersion:\n  3 FirstConfoundPredictor:  2\n1 2 3\n\"x\"\n 1.500000\n",
@@ -103,12 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
                      " 1.000000  2.000000\n 3.000000  4.000000\n 5.000000  6.000000\n",
                  kStandardHeaderText +
                      "colours 255,0,0 255,255,255\nnames [a] [b]\nvalues 1 3 5\nvalues 2 4 6\n"},
-        ReadCase{"MissingColoursStayZero",
-                 kHeader + "1 2 3 4\n\"a\" \"b\"\n",
+        ReadCase{"MissingColoursStayZero", kHeader + "1 2 3 4\n\"a\" \"b\"\n",
                  kStandardHeaderText +
                      "colours 1,2,3 4,0,0\nnames [a] [b]\nvalues 0 0 0\nvalues 0 0 0\n"},
-        ReadCase{"ColoursStopAtANonInteger",
-                 kHeader + "1 2 x 4 5 6\n\"a\" \"b\"\n",
+        ReadCase{"ColoursStopAtANonInteger", kHeader + "1 2 x 4 5 6\n\"a\" \"b\"\n",
                  kStandardHeaderText +
                      "colours 1,2,0 0,0,0\nnames [a] [b]\nvalues 0 0 0\nvalues 0 0 0\n"},
         ReadCase{"MissingNamesAreNoNameAndExtraNamesAreIgnored",
@@ -139,9 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"ValuesCloseToTheirNeighbourAreCutTwoBeforeThePoint",
                  kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n  12.500000  -0.500000\n"
                            "1.5-2.5\n7.2519.75\n",
-                 kStandardHeaderText +
-                     "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 12.5 1.5 7.25\n"
-                     "values -0.5 -2.5 19.75\n"},
+                 kStandardHeaderText + "colours 1,2,3 4,5,6\nnames [a] [b]\nvalues 12.5 1.5 7.25\n"
+                                       "values -0.5 -2.5 19.75\n"},
         ReadCase{"WideValuesAreReadWhole",
                  kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n  -10.500000  123.250000\n"
                            "  123456.000000 -99999.5\n\t1.5e3\t-2.5E-2\n",
@@ -174,7 +170,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SdmReader, AValueOnTheLineAfterItsKeyCountsOnlyTheBlanksBeforeTheLineEnd) {
   TempDir dir;
   const DesignMatrix m = loadText(
-      dir, crlf("NrOfPredictors: \t\n 1\nNrOfDataPoints:\n0\nFirstConfoundPredictor:\n\n2\n\"x\"\n"));
+      dir,
+      crlf("NrOfPredictors: \t\n 1\nNrOfDataPoints:\n0\nFirstConfoundPredictor:\n\n2\n\"x\"\n"));
   EXPECT_EQ(m.nrOfPredictors.width, 17);
   EXPECT_EQ(m.nrOfDataPoints.width, 15);
   EXPECT_EQ(m.firstConfoundPredictor.width, 23);
@@ -184,10 +181,10 @@ TEST(SdmReader, AValueOnTheLineAfterItsKeyCountsOnlyTheBlanksBeforeTheLineEnd) {
 
 TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
   TempDir dir;
-  const DesignMatrix m = loadText(dir, std::string(200000, 'x') + " FileVersion:" +
-                                           std::string(10000, ' ') +
-                                           "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
-                                           "FirstConfoundPredictor: 1\n\n\n");
+  const DesignMatrix m =
+      loadText(dir, std::string(200000, 'x') + " FileVersion:" + std::string(10000, ' ') +
+                        "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
+                        "FirstConfoundPredictor: 1\n\n\n");
   EXPECT_EQ(m.fileVersion.value, 4);
   EXPECT_EQ(m.fileVersion.width, kMaxSdmHeaderWidth);
 }
@@ -278,8 +275,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "NrOfPredictors: 0 NrOfDataPoints: 268435457 FirstConfoundPredictor: 1\n",
                  kInvalid},
         FailCase{"TooManyPredictorsWithoutData",
-                 "NrOfPredictors: 1048577 NrOfDataPoints: 0 FirstConfoundPredictor: 1\n",
-                 kInvalid},
+                 "NrOfPredictors: 1048577 NrOfDataPoints: 0 FirstConfoundPredictor: 1\n", kInvalid},
         FailCase{"NamesLineBeyondItsBound",
                  kHeader + "1 2 3 4 5 6\n\"" + std::string(sdmNamesLineBound(2), 'n') + "\"\n",
                  kTooLong},
@@ -294,8 +290,8 @@ TEST(SdmReader, LinesUpToTheirBoundsAreRead) {
   const std::string longName(sdmNamesLineBound(2) - 6, 'n');
   std::string dataLine = " 1.0 2.0";
   dataLine.insert(0, sdmDataLineBound(2) - dataLine.size(), ' ');
-  const DesignMatrix m = loadText(dir, kHeader + "1 2 3 4 5 6\n\"" + longName + "\" \"b\"\r\n" +
-                                           dataLine + "\r\n");
+  const DesignMatrix m =
+      loadText(dir, kHeader + "1 2 3 4 5 6\n\"" + longName + "\" \"b\"\r\n" + dataLine + "\r\n");
   EXPECT_EQ(m.names[0], longName);
   EXPECT_EQ(m.values[0][0], 1.0f);
   EXPECT_EQ(m.values[1][0], 2.0f);
@@ -333,7 +329,7 @@ TEST(SdmReader, DataFieldsWithoutANumberThrowTheConversionErrors) {
 TEST(SdmReader, AHugeFileWithoutLineEndsFailsAtTheLineBound) {
   TempDir dir;
   const std::string cases[] = {
-      kHeader,                                      // the names line never ends
+      kHeader,                                     // the names line never ends
       kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n 1.0",  // a data line never ends
   };
   for (const auto& start : cases) {

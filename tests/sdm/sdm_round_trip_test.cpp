@@ -56,9 +56,7 @@ std::string exampleSavedAgain() {
   return readFile(dir.file("copy.sdm"));
 }
 
-TEST(SdmRoundTrip, TheExampleFileSavesBackByteForByte) {
-  EXPECT_EQ(exampleSavedAgain(), kExample);
-}
+TEST(SdmRoundTrip, TheExampleFileSavesBackByteForByte) { EXPECT_EQ(exampleSavedAgain(), kExample); }
 
 // Bit patterns, so that -0.0 and 0.0 differ and NaN would compare.
 std::vector<uint32_t> bitsOf(const DesignMatrix& m) {
@@ -117,8 +115,8 @@ TEST(SdmRoundTrip, RandomMatricesSaveLoadAndSaveToTheSameBytesAndValues) {
   for (int round = 0; round < 200; ++round) {
     // One large matrix makes the writer hand over several chunks.
     const bool large = round == 0;
-    DesignMatrix m = randomMatrix(random, large ? 120 : predictors(random),
-                                  large ? 1200 : dataPoints(random));
+    DesignMatrix m =
+        randomMatrix(random, large ? 120 : predictors(random), large ? 1200 : dataPoints(random));
     m.save(dir.file("first.sdm"));
     const DesignMatrix loaded = DesignMatrix::load(dir.file("first.sdm"));
     DesignMatrix again = loaded;
@@ -162,8 +160,8 @@ class GlobalLocale {
   GlobalLocale() : previous_(std::locale()), previousC_(std::setlocale(LC_ALL, nullptr)) {
     // The locale takes ownership of the facet: this is how facets are installed.
     std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8",
-                             "fr_FR"}) {
+    for (const char* name :
+         {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "fr_FR"}) {
       if (std::setlocale(LC_ALL, name)) {
         cName_ = name;
         break;
@@ -220,8 +218,8 @@ TEST(SdmRoundTrip, DISABLED_MeasuresALargeMatrix) {
   for (auto& column : columns) {
     for (float& v : column) v = narrow(random);
   }
-  DesignMatrix m = sdm_test::makeMatrix(std::vector<std::string>(predictors, "Predictor"),
-                                        columns, dataPoints, predictors + 1);
+  DesignMatrix m = sdm_test::makeMatrix(std::vector<std::string>(predictors, "Predictor"), columns,
+                                        dataPoints, predictors + 1);
   TempDir dir;
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();

@@ -69,8 +69,8 @@ TEST(SdmWriter, WritesOnlyPresentEntriesPaddedToTheirWidth) {
   DesignMatrix m = makeMatrix({"a"}, {{1.0f}}, 1, 2);
   m.fileVersion.present = false;
   m.includesConstant.present = false;
-  m.nrOfPredictors.width = 16;        // one tab in the loaded file
-  m.nrOfDataPoints.width = 15;        // the value stood on the next line
+  m.nrOfPredictors.width = 16;         // one tab in the loaded file
+  m.nrOfDataPoints.width = 15;         // the value stood on the next line
   m.firstConfoundPredictor.width = 0;  // built by hand
   m.nrOfPredictors.key = "NrOfPredictors";
   EXPECT_EQ(savedText(m), crlf("NrOfPredictors: 1\n"
@@ -82,8 +82,9 @@ TEST(SdmWriter, WritesOnlyPresentEntriesPaddedToTheirWidth) {
 TEST(SdmWriter, ATabSeparatedHeaderIsWrittenWithOneSpacePerTab) {
   TempDir dir;
   const std::string in = dir.file("tabs.sdm");
-  writeFile(in, "FileVersion:\t3\nNrOfPredictors:\t\t1\nNrOfDataPoints:\t1\nIncludesConstant:\t0\n"
-                "FirstConfoundPredictor:\t2\n1 2 3\n\"a\"\n 1.000000\n");
+  writeFile(in,
+            "FileVersion:\t3\nNrOfPredictors:\t\t1\nNrOfDataPoints:\t1\nIncludesConstant:\t0\n"
+            "FirstConfoundPredictor:\t2\n1 2 3\n\"a\"\n 1.000000\n");
   DesignMatrix m = DesignMatrix::load(in);
   EXPECT_EQ(savedText(m), crlf("FileVersion: 3\n\nNrOfPredictors:  1\nNrOfDataPoints: 1\n"
                                "IncludesConstant: 0\nFirstConfoundPredictor: 2\n\n"

@@ -49,7 +49,8 @@ void stopBusyCursor() { record("tmStopBusyCursor()"); }
 void getStringParameter(const char* name, char* buffer) {
   record(std::string("tmGetStringParameter(") + name + ")");
   const auto it = host().stringParameters.find(name);
-  if (it != host().stringParameters.end()) std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
+  if (it != host().stringParameters.end())
+    std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
 }
 int getIntParameter(const char* name) {
   record(std::string("tmGetIntParameter(") + name + ")");

@@ -25,8 +25,8 @@ struct FakeHost {
   std::string openAnswer;  // written into the open dialog's buffer ("" writes nothing)
   std::deque<std::optional<std::string>> saveAnswers;  // nullopt: cancel; empty queue: cancel
 
-  std::vector<std::string> calls;      // every host call in order
-  std::vector<std::string> lookedUp;   // every name looked up, in order
+  std::vector<std::string> calls;          // every host call in order
+  std::vector<std::string> lookedUp;       // every name looked up, in order
   std::vector<std::string> moduleQueries;  // every module file name asked for
 
   // The texts passed to tmLogText, joined.

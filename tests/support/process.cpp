@@ -48,10 +48,12 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     ::dup2(errPipe[1], 2);
     ::close(outPipe[0]);
     ::close(errPipe[0]);
-    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0) _exit(126);
+    if (!options.workingDirectory.empty() && ::chdir(options.workingDirectory.c_str()) != 0)
+      _exit(126);
     if (options.fileSizeLimit >= 0) {
       ::signal(SIGXFSZ, SIG_IGN);
-      rlimit limit{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+      rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
+                   static_cast<rlim_t>(options.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
     for (const auto& entry : options.environment) ::putenv(const_cast<char*>(entry.c_str()));
@@ -64,13 +66,16 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   ProcessResult result;
   bool outOpen = true, errOpen = true;
   while (outOpen || errOpen) {
-    pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
+    pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
+                     {errOpen ? errPipe[0] : -1, POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) readInto(outPipe[0], result.out, outOpen);
-    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) readInto(errPipe[0], result.err, errOpen);
+    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+      readInto(outPipe[0], result.out, outOpen);
+    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+      readInto(errPipe[0], result.err, errOpen);
   }
   ::close(outPipe[0]);
   ::close(errPipe[0]);
@@ -80,8 +85,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   result.peakRssKb = usage.ru_maxrss;
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status)) result.exitCode = 128 + WTERMSIG(status);
+  if (WIFEXITED(status))
+    result.exitCode = WEXITSTATUS(status);
+  else if (WIFSIGNALED(status))
+    result.exitCode = 128 + WTERMSIG(status);
   return result;
 }
 

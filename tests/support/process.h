@@ -6,15 +6,15 @@
 namespace testing_support {
 
 struct ProcessResult {
-  int exitCode = -1;     // the exit status, or 128 + signal number when killed by a signal
-  std::string out;       // everything written to standard output
-  std::string err;       // everything written to standard error
-  long peakRssKb = -1;   // the child's peak resident memory in KiB (its own, from wait4)
+  int exitCode = -1;    // the exit status, or 128 + signal number when killed by a signal
+  std::string out;      // everything written to standard output
+  std::string err;      // everything written to standard error
+  long peakRssKb = -1;  // the child's peak resident memory in KiB (its own, from wait4)
 };
 
 struct ProcessOptions {
-  std::string workingDirectory;   // empty: the test's own
-  long fileSizeLimit = -1;        // RLIMIT_FSIZE in bytes for the child; -1 keeps it (SIGXFSZ is ignored)
+  std::string workingDirectory;  // empty: the test's own
+  long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes for the child; -1 keeps it (SIGXFSZ is ignored)
   std::vector<std::string> environment;  // extra NAME=VALUE entries
 };
 

@@ -50,10 +50,12 @@ struct Builder {
 // A block design convolved roughly with a slow response: on for `length` points every `period`.
 std::vector<float> blocks(int n, int period, int offset, int length) {
   std::vector<float> raw(static_cast<std::size_t>(n));
-  for (int t = 0; t < n; ++t) raw[static_cast<std::size_t>(t)] = ((t + offset) % period) < length ? 1.0f : 0.0f;
+  for (int t = 0; t < n; ++t)
+    raw[static_cast<std::size_t>(t)] = ((t + offset) % period) < length ? 1.0f : 0.0f;
   std::vector<float> out(raw.size(), 0.0f);
   for (std::size_t t = 0; t < raw.size(); ++t) {
-    for (std::size_t lag = 0; lag < 6 && lag <= t; ++lag) out[t] += raw[t - lag] * static_cast<float>(6 - lag) / 21.0f;
+    for (std::size_t lag = 0; lag < 6 && lag <= t; ++lag)
+      out[t] += raw[t - lag] * static_cast<float>(6 - lag) / 21.0f;
   }
   return out;
 }
@@ -65,7 +67,8 @@ std::vector<float> randomWalk(Noise& noise, int n, float step) {
   return out;
 }
 
-std::vector<float> mix(const std::vector<float>& a, float wa, const std::vector<float>& b, float wb) {
+std::vector<float> mix(const std::vector<float>& a, float wa, const std::vector<float>& b,
+                       float wb) {
   std::vector<float> out(a.size());
   for (std::size_t t = 0; t < a.size(); ++t) out[t] = wa * a[t] + wb * b[t];
   return out;
@@ -107,7 +110,8 @@ int main(int argc, char** argv) {
       const int n = 400;
       Builder b(folder + "sub01_all_nuisance.sdm", n);
       for (int c = 0; c < 12; ++c) {
-        b.add("Condition" + std::to_string(c + 1), mix(blocks(n, 36 + 2 * c, 3 * c, 8), 1.0f, blocks(n, 50, c, 6), 0.3f));
+        b.add("Condition" + std::to_string(c + 1),
+              mix(blocks(n, 36 + 2 * c, 3 * c, 8), 1.0f, blocks(n, 50, c, 6), 0.3f));
       }
       const char* axes[] = {"TransX", "TransY", "TransZ", "RotX", "RotY", "RotZ"};
       const auto head = randomWalk(noise, n, 0.2f);
@@ -118,21 +122,29 @@ int main(int argc, char** argv) {
       }
       for (int a = 0; a < 6; ++a) {
         std::vector<float> d(motion[static_cast<std::size_t>(a)].size(), 0.0f);
-        for (std::size_t t = 1; t < d.size(); ++t) d[t] = motion[static_cast<std::size_t>(a)][t] - motion[static_cast<std::size_t>(a)][t - 1];
+        for (std::size_t t = 1; t < d.size(); ++t)
+          d[t] =
+              motion[static_cast<std::size_t>(a)][t] - motion[static_cast<std::size_t>(a)][t - 1];
         b.add(std::string("d") + axes[a], d);
       }
       for (int a = 0; a < 12; ++a) {
         std::vector<float> sq = motion[static_cast<std::size_t>(a % 6)];
         if (a >= 6) {
-          for (std::size_t t = 1; t < sq.size(); ++t) sq[t] = sq[t] - motion[static_cast<std::size_t>(a % 6)][t - 1];
+          for (std::size_t t = 1; t < sq.size(); ++t)
+            sq[t] = sq[t] - motion[static_cast<std::size_t>(a % 6)][t - 1];
         }
         for (auto& v : sq) v = v * v;
         b.add(std::string(a < 6 ? "sq_" : "sq_d") + axes[a % 6], sq);
       }
       for (int p = 0; p < 12; ++p) {
         std::vector<float> wave(static_cast<std::size_t>(n));
-        for (int t = 0; t < n; ++t) wave[static_cast<std::size_t>(t)] = std::sin(0.35f * static_cast<float>((p / 2 + 1) * t) + (p % 2 ? 1.5708f : 0.0f)) + 0.3f * noise.next();
-        b.add("physio_RETROICOR_cardiac_phase_order" + std::to_string(p / 2 + 1) + (p % 2 ? "_cos" : "_sin"), wave);
+        for (int t = 0; t < n; ++t)
+          wave[static_cast<std::size_t>(t)] =
+              std::sin(0.35f * static_cast<float>((p / 2 + 1) * t) + (p % 2 ? 1.5708f : 0.0f)) +
+              0.3f * noise.next();
+        b.add("physio_RETROICOR_cardiac_phase_order" + std::to_string(p / 2 + 1) +
+                  (p % 2 ? "_cos" : "_sin"),
+              wave);
       }
       for (int s = 0; b.matrix.names.size() < 299; ++s) {
         std::vector<float> spike(static_cast<std::size_t>(n), 0.0f);
@@ -147,7 +159,10 @@ int main(int argc, char** argv) {
       const int n = 50;
       Builder b(folder + "awkward & <names>.sdm", n);
       b.add("a<b & \"c\" 'd'", randomWalk(noise, n, 1.0f));
-      b.add("Fl\xe4" "che (Latin-1)", randomWalk(noise, n, 1.0f));
+      b.add(
+          "Fl\xe4"
+          "che (Latin-1)",
+          randomWalk(noise, n, 1.0f));
       b.add("\xce\x94 amplitude", randomWalk(noise, n, 1.0f));
       b.add("an extraordinarily long predictor name that must be cut", randomWalk(noise, n, 1.0f));
       b.add("zeros", std::vector<float>(n, 0.0f));
