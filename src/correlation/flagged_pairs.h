@@ -25,7 +25,7 @@ struct CorrelationThreshold {
 };
 CorrelationThreshold parseCorrelationThreshold(std::string_view text);
 
-// The log texts (each beginning ">  ", as host::logMessage wants them) for every pair i < j of
+// The log texts (each beginning ">  ", as logMessage wants them) for every pair i < j of
 // the covered predictors with |r| >= threshold, strongest first, equal |r| by i then j:
 // ">  High correlation 0.93: A ~ B (r = -0.93)", both numbers rounded to two decimals as the
 // report rounds them. Constant predictors and NaN correlations are never listed. After

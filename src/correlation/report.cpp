@@ -5,10 +5,10 @@
 #include <span>
 
 #include "correlation/correlation_matrix.h"
-#include "merge/paths.h"
 #include "sdm/design_matrix.h"
 #include "sdm/number_text.h"
 #include "sdm/output_file.h"
+#include "sdm/paths.h"
 
 std::string correlationReportPath(const std::string& fileName) {
   return stripExtension(fileName) + ".csv";

@@ -3,8 +3,6 @@
 #include <vector>
 
 #include "host/host_api.h"
-#include "host/trml_log.h"
-#include "plugin/metadata.h"
 
 namespace host {
 
@@ -43,11 +41,6 @@ std::optional<std::string> saveFileName(const char* title, const std::string& in
     return std::nullopt;
   }
   return textOf(buffer);
-}
-
-void logMessage(TRMLLog& log, std::string_view text) {
-  log << '\n' << pluginName << text;
-  log.flush();
 }
 
 }  // namespace host

@@ -3,9 +3,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
-
-class TRMLLog;
 
 // The host calls of the task drivers, through HostApi, with buffers the plug-in owns. The host
 // writes into a buffer without being told its size, so every buffer is far larger than any
@@ -31,9 +28,5 @@ void messageBox(const std::string& text);
 std::string openFileName(const char* title, const std::string& initialPath);
 // The save-file dialog's answer, or nothing when the user cancelled.
 std::optional<std::string> saveFileName(const char* title, const std::string& initialPath);
-
-// Writes one progress message: "\n", the display name, `text` (which begins with ">  "), then
-// flushes, so the host's log receives it in one piece.
-void logMessage(TRMLLog& log, std::string_view text);
 
 }  // namespace host

@@ -3,16 +3,9 @@
 #include <string>
 #include <vector>
 
-// Path functions on plain text; both "/" and "\" separate folders.
+#include "sdm/paths.h"
 
-// The text after the last "/" or "\"; the whole path when it has neither.
-std::string baseName(const std::string& path);
-
-// The text before the last "." anywhere in `text`; the whole text when it has none.
-std::string stripExtension(const std::string& text);
-
-// `path` with `suffix` inserted right before its last "."; appended when it has none.
-std::string insertSuffix(const std::string& path, const std::string& suffix);
+// The names of merged files and the list of secondary SDMs.
 
 // The suffix that names `otherPath` in a merge with `thisPath`: the part of the other's stem
 // from the last underscore or space at which both stems share the text before it, or "_" and

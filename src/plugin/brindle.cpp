@@ -5,6 +5,7 @@
 
 #include "host/host_api.h"
 #include "host/host_services.h"
+#include "plugin/log_message.h"
 #include "plugin/metadata.h"
 
 namespace {
@@ -29,7 +30,7 @@ bool versionAtLeast(int major, int minor, int third, int wantMajor, int wantMino
 brindle::brindle() = default;
 
 brindle::~brindle() {
-  if (logStream) host::logMessage(*logStream, ">  Plugin finished!\n");
+  if (logStream) logMessage(*logStream, ">  Plugin finished!\n");
 }
 
 bool brindle::initPlugin() {
@@ -45,7 +46,7 @@ bool brindle::initPlugin() {
     return false;
   }
   HostApi::tmShowLogTab();
-  host::logMessage(*logStream, ">  Running...");
+  logMessage(*logStream, ">  Running...");
   running_ = true;
   return true;
 }

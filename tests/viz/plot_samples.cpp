@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "correlation/plot.h"
+#include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "correlation/plot_layout.h"
+#include "heatmap/plot_layout.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
 #include "correlation/report.h"
-#include "correlation/report_extras.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
+#include "plugin/log_message.h"
+#include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
 
 void brindle::correlationTask() {
@@ -9,7 +10,7 @@ void brindle::correlationTask() {
   const DesignMatrix matrix = DesignMatrix::load(host::stringParameter("sdm1"));
   matrix.writeCorrelations();
   if (!logStream) return;
-  host::logMessage(*logStream, ">  Saved Correlatios to " + correlationReportPath(matrix.fileName));
+  logMessage(*logStream, ">  Saved Correlatios to " + correlationReportPath(matrix.fileName));
   ReportExtrasReader extras;
   writeReportExtras(matrix, extras.get(), *logStream);
 }

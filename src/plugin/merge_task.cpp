@@ -2,11 +2,12 @@
 #include <string>
 #include <vector>
 
-#include "correlation/report_extras.h"
 #include "host/host_services.h"
 #include "merge/append.h"
 #include "merge/paths.h"
 #include "plugin/brindle.h"
+#include "plugin/log_message.h"
+#include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -36,7 +37,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
       host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
   if (!path) return;
   result.save(*path);
-  host::logMessage(log, ">  Saved " + *path);
+  logMessage(log, ">  Saved " + *path);
   if (!options.report) return;
   result.writeCorrelations();
   writeReportExtras(result, options.reportExtras.get(), log);
@@ -45,9 +46,9 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
 }  // namespace
 
 bool brindle::mergeTask(bool withPrimary) {
-  host::logMessage(*logStream,
-                   std::string(">  Start merging process of ") +
-                       (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+  logMessage(*logStream,
+             std::string(">  Start merging process of ") +
+                 (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
   MergeOptions options;
   options.zTransform = host::flagParameter("ztans");
   options.constant = host::flagParameter("baseline");

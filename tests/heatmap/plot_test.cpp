@@ -1,4 +1,4 @@
-#include "correlation/plot.h"
+#include "heatmap/plot.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "correlation/colour_scale.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/xml_text.h"
+#include "heatmap/colour_scale.h"
+#include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/number_text.h"
 #include "support/temp_dir.h"

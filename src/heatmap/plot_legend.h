@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "correlation/plot_layout.h"
+#include "heatmap/plot_layout.h"
 
 // The parts of the heatmap around its grid that explain it.
 

@@ -1,4 +1,4 @@
-#include "correlation/report_extras.h"
+#include "plugin/report_extras.h"
 
 #include <span>
 #include <vector>
@@ -6,9 +6,10 @@
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/flagged_pairs.h"
-#include "correlation/plot.h"
+#include "heatmap/plot.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
+#include "plugin/log_message.h"
 #include "sdm/design_matrix.h"
 
 const ReportExtras& ReportExtrasReader::get() {
@@ -30,5 +31,5 @@ void writeReportExtras(const DesignMatrix& matrix, const ReportExtras& extras, T
   }
   // Off gives nothing and an invalid threshold its one notice, neither needing correlations.
   if (!flagging) messages = correlationWarnings(matrix, extras.warnThreshold);
-  for (const auto& message : messages) host::logMessage(log, message);
+  for (const auto& message : messages) logMessage(log, message);
 }

@@ -1,4 +1,4 @@
-#include "correlation/colour_scale.h"
+#include "heatmap/colour_scale.h"
 
 #include <algorithm>
 #include <array>

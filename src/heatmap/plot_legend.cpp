@@ -1,9 +1,9 @@
-#include "correlation/plot_legend.h"
+#include "heatmap/plot_legend.h"
 
 #include <string_view>
 #include <utility>
 
-#include "correlation/svg_line.h"
+#include "heatmap/svg_line.h"
 
 using svgtext::appendInt;
 using svgtext::crlf;

@@ -1,4 +1,4 @@
-#include "correlation/plot.h"
+#include "heatmap/plot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,17 +9,17 @@
 #include <utility>
 #include <vector>
 
-#include "correlation/colour_scale.h"
 #include "correlation/correlation.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
-#include "correlation/plot_layout.h"
-#include "correlation/plot_legend.h"
-#include "correlation/svg_line.h"
-#include "correlation/xml_text.h"
-#include "merge/paths.h"
+#include "heatmap/colour_scale.h"
+#include "heatmap/plot_layout.h"
+#include "heatmap/plot_legend.h"
+#include "heatmap/svg_line.h"
+#include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/output_file.h"
+#include "sdm/paths.h"
 
 namespace {
 

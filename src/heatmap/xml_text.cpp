@@ -1,4 +1,4 @@
-#include "correlation/xml_text.h"
+#include "heatmap/xml_text.h"
 
 #include <array>
 #include <charconv>

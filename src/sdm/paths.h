@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+// Path functions on plain text; both "/" and "\" separate folders.
+
+// The text after the last "/" or "\"; the whole path when it has neither.
+std::string baseName(const std::string& path);
+
+// The text before the last "." anywhere in `text`; the whole text when it has none.
+std::string stripExtension(const std::string& text);
+
+// `path` with `suffix` inserted right before its last "."; appended when it has none.
+std::string insertSuffix(const std::string& path, const std::string& suffix);
