@@ -5,7 +5,13 @@
 
 TRMLLog::TRMLBuf::TRMLBuf(hostfn::TextFunction logFunction) : logFunction_(logFunction) {}
 
-TRMLLog::TRMLBuf::~TRMLBuf() { TRMLBuf::sync(); }
+TRMLLog::TRMLBuf::~TRMLBuf() {
+  // A destructor must not throw; a log function that does loses this last piece.
+  try {
+    TRMLBuf::sync();
+  } catch (...) {
+  }
+}
 
 int TRMLLog::TRMLBuf::sync() {
   const std::string text = str();

@@ -1,6 +1,7 @@
 #include "plugin/brindle.h"
 
 #include <exception>
+#include <new>
 #include <string>
 
 #include "host/host_api.h"
@@ -25,33 +26,64 @@ bool versionAtLeast(int major, int minor, int third, int wantMajor, int wantMino
   return third >= wantThird;
 }
 
+// Shows "Error: " + what went wrong, for the exception being handled. Called inside a catch
+// block. Texts that need no allocation go straight to the host, so that running out of memory
+// can still be reported; a failure while reporting is swallowed: nothing may reach the host.
+void showCurrentError() noexcept {
+  try {
+    try {
+      throw;
+    } catch (const std::bad_alloc&) {
+      HostApi::tmMessageBox("Error: Not enough memory");
+    } catch (const std::exception& error) {
+      host::messageBox(std::string("Error: ") + error.what());
+    } catch (...) {
+      HostApi::tmMessageBox("Error: unknown error");
+    }
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 brindle::brindle() = default;
 
 brindle::~brindle() {
-  if (logStream) logMessage(*logStream, ">  Plugin finished!\n");
+  try {
+    if (logStream) logMessage(*logStream, ">  Plugin finished!\n");
+  } catch (...) {
+    // The host is deleting us: a goodbye that cannot be written is dropped.
+  }
 }
 
-bool brindle::initPlugin() {
+bool brindle::initPlugin() noexcept {
   running_ = false;
-  if (!resolveHostApi()) return false;
-  logStream.reset();  // the old stream forwards its pending text before the new one exists
-  logStream = std::make_unique<TRMLLog>(HostApi::tmLogText);
+  bool resolved = false;
+  try {
+    if (!resolveHostApi()) return false;
+    resolved = true;
+    logStream.reset();  // the old stream forwards its pending text before the new one exists
+    logStream = std::make_unique<TRMLLog>(HostApi::tmLogText);
 
-  int major = 0, minor = 0, third = 0;
-  HostApi::tmGetVersionOfTormel(&major, &minor, &third);
-  if (!versionAtLeast(major, minor, third, 2, 8, 0)) {
-    host::messageBox("Can not execute this plugin - Tormel version 2.8 or higher required.");
+    int major = 0, minor = 0, third = 0;
+    HostApi::tmGetVersionOfTormel(&major, &minor, &third);
+    if (!versionAtLeast(major, minor, third, 2, 8, 0)) {
+      host::messageBox("Can not execute this plugin - Tormel version 2.8 or higher required.");
+      return false;
+    }
+    HostApi::tmShowLogTab();
+    logMessage(*logStream, ">  Running...");
+    running_ = true;
+    return true;
+  } catch (...) {
+    // Once the host functions are known, the host can still show why the plug-in stays off.
+    if (resolved) showCurrentError();
+    running_ = false;
     return false;
   }
-  HostApi::tmShowLogTab();
-  logMessage(*logStream, ">  Running...");
-  running_ = true;
-  return true;
 }
 
-bool brindle::execute() {
+bool brindle::execute() noexcept {
   // Without a resolved host there is nothing safe to call.
   if (!running_) return false;
   try {
@@ -68,8 +100,8 @@ bool brindle::execute() {
     if (task == "mergeall") return mergeTask(true);
     if (task == "mergesec") return mergeTask(false);
     return true;
-  } catch (const std::exception& error) {
-    host::messageBox(std::string("Error: ") + error.what());
+  } catch (...) {
+    showCurrentError();
     return true;
   }
 }

@@ -12,18 +12,22 @@ class BRINDLE_EXPORT brindle : public TRMLPluginInterface {
  public:
   // An object with no log stream. Calls no host function.
   brindle();
-  // Logs "\nBrindle>  Plugin finished!\n" when a log stream exists, then destroys it.
+  // Logs "\nBrindle>  Plugin finished!\n" when a log stream exists, then destroys it. Never
+  // throws: a goodbye that cannot be written is dropped.
   ~brindle() override;
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
-  // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task.
-  // Returns true, except for the merge tasks' own false and for a call before initPlugin has
-  // succeeded, which calls no host function and returns false.
-  bool execute() override;
+  // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task
+  // ("Error: Not enough memory" when memory ran out, "Error: unknown error" for anything that
+  // is no standard exception). Returns true, except for the merge tasks' own false and for a
+  // call before initPlugin has succeeded, which calls no host function and returns false.
+  // Never throws.
+  bool execute() noexcept override;
 
   // Resolves the host functions, creates a new log stream (destroying the old one) and checks
-  // that the host is version 2.8.0 or later. True when the plug-in can run.
-  bool initPlugin() override;
+  // that the host is version 2.8.0 or later. True when the plug-in can run. Never throws: any
+  // failure returns false, after an "Error: " message box once the host functions are known.
+  bool initPlugin() noexcept override;
 
   // "open_sdm": the open-file dialog; its answer goes back to the dialog as "sdmfile".
   void openSdmTask();

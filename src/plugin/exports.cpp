@@ -1,6 +1,8 @@
 // The functions the host looks up in the library by their plain names. Each may be called at
-// any time, any number of times, on the host's thread. Texts are static constants that stay
-// valid while the library is loaded; the host never frees them.
+// any time, any number of times, on the host's thread, and never throws. Texts are static
+// constants that stay valid while the library is loaded; the host never frees them.
+
+#include <new>
 
 #include "host/export.h"
 #include "plugin/brindle.h"
@@ -8,25 +10,26 @@
 
 extern "C" {
 
-// A new plug-in object with no log stream; the host owns it and deletes it through the
-// virtual destructor.
-BRINDLE_EXPORT TRMLPluginInterface* createPlugin() { return new brindle(); }
+// A new plug-in object with no log stream, or null when memory runs out; the host owns it and
+// deletes it through the virtual destructor. Never throws.
+BRINDLE_EXPORT TRMLPluginInterface* createPlugin() noexcept { return new (std::nothrow) brindle(); }
 
-// The display name, which also heads every log line.
-BRINDLE_EXPORT const char* getPluginName() { return pluginName; }
+// The display name, which also heads every log line. Never throws.
+BRINDLE_EXPORT const char* getPluginName() noexcept { return pluginName; }
 
-// One sentence for the host's plug-in list.
-BRINDLE_EXPORT const char* getPluginDescription() { return pluginDescription; }
+// One sentence for the host's plug-in list. Never throws.
+BRINDLE_EXPORT const char* getPluginDescription() noexcept { return pluginDescription; }
 
-BRINDLE_EXPORT const char* getPluginVersion() { return pluginVersion; }
+// The version text. Never throws.
+BRINDLE_EXPORT const char* getPluginVersion() noexcept { return pluginVersion; }
 
-// The author line, a short HTML fragment.
-BRINDLE_EXPORT const char* getAuthor() { return pluginAuthor; }
+// The author line, a short HTML fragment. Never throws.
+BRINDLE_EXPORT const char* getAuthor() noexcept { return pluginAuthor; }
 
-// The help page, relative to the plug-in's folder.
-BRINDLE_EXPORT const char* getHelpFile() { return pluginHelpFile; }
+// The help page, relative to the plug-in's folder. Never throws.
+BRINDLE_EXPORT const char* getHelpFile() noexcept { return pluginHelpFile; }
 
-// The dialog script the host runs for the plug-in.
-BRINDLE_EXPORT const char* getGUIScript() { return pluginGuiScript; }
+// The dialog script the host runs for the plug-in. Never throws.
+BRINDLE_EXPORT const char* getGUIScript() noexcept { return pluginGuiScript; }
 
 }  // extern "C"

@@ -1,9 +1,11 @@
 #include "support/fake_host.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "host/host_api.h"
 #include "host/platform.h"
+#include "support/failing_allocation.h"
 
 namespace testing_support {
 
@@ -33,35 +35,62 @@ std::vector<std::string> FakeHost::callsOf(const std::string& function) const {
 namespace {
 
 FakeHost& host() { return FakeHost::get(); }
-void record(const std::string& call) { host().calls.push_back(call); }
+// Records a call; throws when the test asked this host function to fail.
+void record(const std::string& call) {
+  host().calls.push_back(call);
+  const auto& failing = host().throwIn;
+  if (failing.empty() || call.rfind(failing + "(", 0) != 0) return;
+  if (host().throwNonStandard) throw 42;
+  throw std::runtime_error("the host call failed");
+}
 
 void getVersion(int* major, int* minor, int* third) {
+  const AllocationPause pause;
   record("tmGetVersionOfTormel()");
   *major = host().major;
   *minor = host().minor;
   *third = host().third;
 }
-void showLogTab() { record("tmShowLogTab()"); }
-void logText(const char* text) { record(std::string("tmLogText(") + text + ")"); }
-void messageBox(const char* text) { record(std::string("tmMessageBox(") + text + ")"); }
-void showBusyCursor() { record("tmShowBusyCursor()"); }
-void stopBusyCursor() { record("tmStopBusyCursor()"); }
+void showLogTab() {
+  const AllocationPause pause;
+  record("tmShowLogTab()");
+}
+void logText(const char* text) {
+  const AllocationPause pause;
+  record(std::string("tmLogText(") + text + ")");
+}
+void messageBox(const char* text) {
+  const AllocationPause pause;
+  record(std::string("tmMessageBox(") + text + ")");
+}
+void showBusyCursor() {
+  const AllocationPause pause;
+  record("tmShowBusyCursor()");
+}
+void stopBusyCursor() {
+  const AllocationPause pause;
+  record("tmStopBusyCursor()");
+}
 void getStringParameter(const char* name, char* buffer) {
+  const AllocationPause pause;
   record(std::string("tmGetStringParameter(") + name + ")");
   const auto it = host().stringParameters.find(name);
   if (it != host().stringParameters.end())
     std::memcpy(buffer, it->second.c_str(), it->second.size() + 1);
 }
 int getIntParameter(const char* name) {
+  const AllocationPause pause;
   record(std::string("tmGetIntParameter(") + name + ")");
   const auto it = host().intParameters.find(name);
   return it == host().intParameters.end() ? 0 : it->second;
 }
 void setStringParameter(const char* name, const char* text) {
+  const AllocationPause pause;
   record(std::string("tmSetStringParameter(") + name + "|" + text + ")");
   host().stringParameters[name] = text;
 }
 int getOpenFileName(const char* title, const char* initial, const char* filter, char* buffer) {
+  const AllocationPause pause;
   record(std::string("tmGetOpenFileName(") + title + "|" + initial + "|" + filter + ")");
   const auto& answer = host().openAnswer;
   if (answer.empty()) return 0;
@@ -69,6 +98,7 @@ int getOpenFileName(const char* title, const char* initial, const char* filter, 
   return 1;
 }
 int getSaveFileName(const char* title, const char* initial, const char* filter, char* buffer) {
+  const AllocationPause pause;
   record(std::string("tmGetSaveFileName(") + title + "|" + initial + "|" + filter + ")");
   auto& answers = host().saveAnswers;
   if (answers.empty()) return 0;
@@ -110,6 +140,7 @@ void* fakeExport(const std::string& name) {
 namespace platform {
 
 Module findLoadedModule(const char* fileName) {
+  const testing_support::AllocationPause pause;
   auto& host = testing_support::FakeHost::get();
   host.moduleQueries.push_back(fileName);
   if (!host.moduleLoaded || std::string(fileName) != hostModuleName) return nullptr;
@@ -117,6 +148,7 @@ Module findLoadedModule(const char* fileName) {
 }
 
 void* findExportedFunction(Module module, const char* name) {
+  const testing_support::AllocationPause pause;
   auto& host = testing_support::FakeHost::get();
   if (module != &host) return nullptr;
   host.lookedUp.push_back(name);

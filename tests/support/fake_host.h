@@ -25,6 +25,9 @@ struct FakeHost {
   std::string openAnswer;  // written into the open dialog's buffer ("" writes nothing)
   std::deque<std::optional<std::string>> saveAnswers;  // nullopt: cancel; empty queue: cancel
 
+  std::string throwIn;            // every call of this host function throws
+  bool throwNonStandard = false;  // ... an int rather than a std::runtime_error
+
   std::vector<std::string> calls;          // every host call in order
   std::vector<std::string> lookedUp;       // every name looked up, in order
   std::vector<std::string> moduleQueries;  // every module file name asked for
