@@ -5,6 +5,7 @@
 #include <span>
 
 #include "correlation/correlation_matrix.h"
+#include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
 #include "sdm/number_text.h"
 #include "sdm/output_file.h"
@@ -29,8 +30,7 @@ void DesignMatrix::writeCorrelations() const {
   // Rows and columns run to the predictor count, which the model keeps equal to the sizes of
   // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
   // out of bounds.
-  const std::size_t k = std::min(
-      {static_cast<std::size_t>(std::max(nrOfPredictors.value, 0)), names.size(), values.size()});
+  const std::size_t k = coveredPredictorCount(*this);
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
   forEachCorrelationPiece(std::span(values).first(k), [&](std::size_t row, std::size_t firstColumn,
                                                           std::span<const float> cells) {

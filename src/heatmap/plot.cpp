@@ -370,14 +370,6 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   return svg;
 }
 
-void writeCorrelationPlot(const DesignMatrix& matrix) {
-  const std::size_t k = coveredPredictorCount(matrix);
-  // The file comes first: a heatmap that cannot be created costs no computation.
-  OutputFile file(correlationPlotPath(matrix.fileName));
-  file.write(correlationPlotSvg(matrix, correlationMatrix(std::span(matrix.values).first(k))));
-  file.commit();
-}
-
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations) {
   OutputFile file(correlationPlotPath(matrix.fileName));
   file.write(correlationPlotSvg(matrix, correlations));

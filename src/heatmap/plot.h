@@ -24,8 +24,7 @@ std::string correlationPlotPath(const std::string& fileName);
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
 
 // Writes correlationPlotSvg to correlationPlotPath(matrix.fileName), through a temporary file
-// moved into place; the first form computes the correlations itself. Throws std::runtime_error
+// moved into place. Throws std::runtime_error
 // "Cannot Create file: " + svg path when it cannot be created and "Cannot write file: " + svg
 // path when a write fails; a heatmap that stood at the path before is then left as it was.
-void writeCorrelationPlot(const DesignMatrix& matrix);
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations);

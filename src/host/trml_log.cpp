@@ -20,8 +20,10 @@ int TRMLLog::TRMLBuf::sync() {
   return 0;
 }
 
-TRMLLog::TRMLLog(hostfn::TextFunction logFunction) : std::ostream(new TRMLBuf(logFunction)) {
+// The base is built before the member buffer exists, so the buffer is installed afterwards.
+TRMLLog::TRMLLog(hostfn::TextFunction logFunction) : std::ostream(nullptr), buffer_(logFunction) {
+  rdbuf(&buffer_);
   imbue(std::locale::classic());
 }
 
-TRMLLog::~TRMLLog() { delete rdbuf(); }
+TRMLLog::~TRMLLog() = default;

@@ -27,12 +27,15 @@ class TRMLLog : public std::ostream {
     hostfn::TextFunction logFunction_;
   };
 
-  // Creates the buffer on the heap, bound to `logFunction`, and installs it. Numbers are
-  // formatted in the classic locale whatever the host set as the global one.
+  // Binds the stream's own buffer to `logFunction`. Numbers are formatted in the classic
+  // locale whatever the host set as the global one.
   explicit TRMLLog(hostfn::TextFunction logFunction);
-  // Deletes the buffer without flushing the stream; the buffer forwards what is pending.
+  // Destroys the buffer without flushing the stream; the buffer forwards what is pending.
   ~TRMLLog() override;
 
   TRMLLog(const TRMLLog&) = delete;
   TRMLLog& operator=(const TRMLLog&) = delete;
+
+ private:
+  TRMLBuf buffer_;
 };

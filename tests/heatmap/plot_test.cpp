@@ -11,6 +11,7 @@
 #include <locale>
 #include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -321,12 +322,12 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
   const DesignMatrix m = noiseMatrix(4, 10, 3);
   DesignMatrix there = m;
   there.fileName = dir.file("run1.sdm");
-  writeCorrelationPlot(there);
+  writeCorrelationPlot(there, correlationMatrix(std::span(there.values)));
   EXPECT_EQ(readFile(dir.file("run1.svg")), svgOf(there));
 
   there.fileName = dir.file("missing/run1.sdm");
   try {
-    writeCorrelationPlot(there);
+    writeCorrelationPlot(there, correlationMatrix(std::span(there.values)));
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + dir.file("missing/run1.svg"));

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "correlation/correlation_matrix.h"
+#include "correlation/covered_predictors.h"
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
@@ -77,7 +80,8 @@ std::vector<float> mix(const std::vector<float>& a, float wa, const std::vector<
 void write(const DesignMatrix& matrix, int firstConfound) {
   DesignMatrix m = matrix;
   m.firstConfoundPredictor.value = firstConfound;
-  writeCorrelationPlot(m);
+  const std::size_t k = coveredPredictorCount(m);
+  writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)));
   std::printf("%s\n", m.fileName.c_str());
 }
 
