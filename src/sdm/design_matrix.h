@@ -20,6 +20,17 @@ struct HeaderEntry {
 // The in-memory form of one SDM file: predictors (columns of 32-bit floats, one value per
 // data point) with a name and a display colour each, plus the header of the file.
 //
+// Where each member is defined (the class spans the folders that use it, each folder adding
+// what it knows; only src/sdm may be included from here):
+//   load                         src/sdm/sdm_reader.cpp
+//   save                         src/sdm/sdm_writer.cpp
+//   hasConstant, addPredictor,
+//   addConstant, removeConstant  src/sdm/design_matrix.cpp
+//   append                       src/merge/append.cpp
+//   zTransform,
+//   zTransformConfounds          src/correlation/ztransform.cpp
+//   writeCorrelations            src/correlation/report.cpp
+//
 // A plain value type: members are public, copies are deep and independent. `red`, `green`,
 // `blue`, `names` and `values` are parallel arrays indexed by predictor; every operation
 // keeps `nrOfPredictors.value` equal to their size. Predictors of interest come first, then
