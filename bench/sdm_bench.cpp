@@ -9,10 +9,13 @@
 #include <string>
 
 #include "bench_files.h"
+#include "confound_generator.h"
+#include "confounds/confound_reader.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
 #include "merge/append.h"
 #include "sdm/design_matrix.h"
+#include "sdm/output_file.h"
 
 namespace {
 
@@ -83,12 +86,30 @@ void BM_Append(benchmark::State& state) {
   setValueCounters(state, primary);
 }
 
+// A fMRIPrep-like confounds table of 1,000 columns and 5,000 rows (about 100 MB of text, mostly
+// numbers of 17 digits): read, converted and checked.
+void BM_ReadConfoundTsv(benchmark::State& state) {
+  ConfoundShape shape;
+  shape.points = 5000;
+  shape.aCompCor = 0;
+  shape.aCompCor = 1000 - confoundColumnCount(shape);
+  const std::string path = benchPath("sub-01_desc-confounds_timeseries.tsv");
+  {
+    OutputFile file(path);
+    file.write(generateConfoundText(shape, ConfoundTextFormat::tsv));
+    file.commit();
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(readConfoundFile(path));
+  setValueCounters(state, readConfoundFile(path).matrix);
+}
+
 BENCHMARK(BM_Load)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteCorrelations)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CorrelationMatrix)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZTransformConfounds)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Append)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadConfoundTsv)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

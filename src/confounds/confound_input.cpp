@@ -1,0 +1,12 @@
+#include "confounds/confound_input.h"
+
+#include "confounds/confound_messages.h"
+#include "confounds/confound_reader.h"
+#include "confounds/confound_selection.h"
+
+ConfoundInput loadConfounds(const std::string& path, std::string_view spec) {
+  const ConfoundFile file = readConfoundFile(path);
+  ConfoundInput input{selectConfounds(file.matrix, spec), unreadableWarning(path, file.unreadable)};
+  input.log += confoundsTakenMessage(input.matrix);
+  return input;
+}

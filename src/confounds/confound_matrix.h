@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+// The display colour of the confound at 0-based position `position` of a matrix made from a
+// confound file: one fixed palette of twelve colours, repeated.
+struct ConfoundColour {
+  int32_t red;
+  int32_t green;
+  int32_t blue;
+};
+ConfoundColour confoundColour(std::size_t position);
+
+// A design matrix of confounds as Brindle writes a new file: every predictor a confound
+// (FirstConfoundPredictor 1), no constant, FileVersion 1, every header entry present with width
+// 24, colours from confoundColour by position and `fileName` set to `path`. `names` and
+// `columns` are parallel; every column must hold as many values as the first (the number of
+// data points; none without columns). Columns are kept as given, also constant ones.
+DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,
+                            std::vector<std::vector<float>> columns);

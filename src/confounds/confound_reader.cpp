@@ -1,0 +1,373 @@
+// readConfoundFile: one pass over the lines of a confound file, each line split into fields
+// and every field converted on the spot, so that no more than one line of text is held.
+
+#include "confounds/confound_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <span>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "sdm/paths.h"
+#include "confounds/confound_matrix.h"
+#include "sdm/io_error.h"
+#include "sdm/sdm_input.h"
+#include "sdm/sdm_limits.h"
+
+namespace {
+
+constexpr std::string_view kNotAvailable = "n/a";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t kListedDataPoints = 5;
+constexpr std::size_t kMotionColumns = 6;
+const std::vector<std::string> kFslMotionNames = {"rot_x",   "rot_y",   "rot_z",
+                                                  "trans_x", "trans_y", "trans_z"};
+const std::vector<std::string> kSpmMotionNames = {"trans_x", "trans_y", "trans_z",
+                                                  "rot_x",   "rot_y",   "rot_z"};
+
+// Doubles from half a float unit beyond the largest float on round to infinity (the tie goes to
+// the even neighbour, 2^128).
+constexpr double kFloatRoundingLimit = 0x1.ffffffp127;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trimBlanks(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A field without the blanks and the one pair of double quotes around it.
+std::string_view fieldText(std::string_view field) {
+  field = trimBlanks(field);
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"') {
+    field = trimBlanks(field.substr(1, field.size() - 2));
+  }
+  return field;
+}
+
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+enum class Cell { number, notAvailable, unreadable };
+
+// Reads one field. Only a whole field that is a finite number counts: "12abc", "nan" and
+// "1e39" (infinite as a float) are unreadable. from_chars reads the classic notation whatever
+// the global locale says, and the double is rounded to float as the SDM reader rounds.
+Cell readCell(std::string_view field, float& value) {
+  const std::string_view text = fieldText(field);
+  if (text == kNotAvailable) return Cell::notAvailable;
+  const char* first = text.data();
+  const char* const last = first + text.size();
+  // from_chars takes no "+"; a second sign after it is no number.
+  if (first != last && *first == '+' && ++first != last && *first == '-') return Cell::unreadable;
+  double number = 0.0;
+  const auto result = std::from_chars(first, last, number, std::chars_format::general);
+  if (result.ec != std::errc{} || result.ptr != last || !(std::fabs(number) < kFloatRoundingLimit))
+    return Cell::unreadable;
+  value = static_cast<float>(number);
+  return Cell::number;
+}
+
+std::string columnName(std::size_t index) { return "Column " + std::to_string(index + 1); }
+
+std::string columnCount(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " column" : " columns");
+}
+
+IOError tooManyColumns(const std::string& path, int64_t line) {
+  return IOError("Too many columns in " + path + " (line " + std::to_string(line) + ")");
+}
+
+// Lines of the file, numbered from 1, without their line ends and without a byte order mark.
+class LineSource {
+ public:
+  explicit LineSource(const std::string& path) : in_(path) {}
+
+  bool next(std::string& line, std::size_t bound) {
+    if (!in_.readLine(line, bound)) return false;
+    if (++number_ == 1 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+    return true;
+  }
+  int64_t number() const { return number_; }
+
+ private:
+  SdmInput in_;
+  int64_t number_ = 0;
+};
+
+// Splits `line` at every `delimiter` into `fields` (views into `line`).
+void splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
+                    const std::string& path, int64_t lineNumber) {
+  fields.clear();
+  for (std::size_t start = 0;;) {
+    if (fields.size() == static_cast<std::size_t>(kMaxConfoundColumns))
+      throw tooManyColumns(path, lineNumber);
+    const std::size_t end = line.find(delimiter, start);
+    fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) return;
+    start = end + 1;
+  }
+}
+
+// Splits the part of `line` before any "#" at runs of blanks into `fields`; `comment` gets the
+// text after the "#" (empty without one).
+void splitBlanks(std::string_view line, std::vector<std::string_view>& fields,
+                 std::string_view& comment, const std::string& path, int64_t lineNumber) {
+  fields.clear();
+  const std::size_t hash = line.find('#');
+  comment = hash == std::string_view::npos ? std::string_view() : line.substr(hash + 1);
+  const std::string_view data = line.substr(0, hash);
+  std::size_t p = 0;
+  for (;;) {
+    while (p < data.size() && isBlank(data[p])) ++p;
+    if (p == data.size()) return;
+    if (fields.size() == static_cast<std::size_t>(kMaxConfoundColumns))
+      throw tooManyColumns(path, lineNumber);
+    const std::size_t start = p;
+    while (p < data.size() && !isBlank(data[p])) ++p;
+    fields.push_back(data.substr(start, p - start));
+  }
+}
+
+// The labels of a comment `ColumnLabels = "a ; b ; c"` (the text after its "#"); false, with
+// `labels` untouched, for any other comment.
+bool readColumnLabels(std::string_view comment, std::vector<std::string>& labels) {
+  constexpr std::string_view kKey = "ColumnLabels";
+  comment = trimBlanks(comment);
+  if (!comment.starts_with(kKey)) return false;
+  comment = trimBlanks(comment.substr(kKey.size()));
+  if (!comment.starts_with('=')) return false;
+  comment = trimBlanks(comment.substr(1));
+  if (!comment.starts_with('"')) return false;
+  comment.remove_prefix(1);
+  comment = comment.substr(0, comment.find('"'));
+  labels.clear();
+  for (std::size_t start = 0; start <= comment.size();) {
+    const std::size_t end = std::min(comment.find(';', start), comment.size());
+    labels.emplace_back(trimBlanks(comment.substr(start, end - start)));
+    start = end + 1;
+  }
+  return true;
+}
+
+// True when every field is a number or "n/a": such a first line is data, not names.
+bool allNumbers(std::span<const std::string_view> fields) {
+  float ignored = 0.0f;
+  return std::all_of(fields.begin(), fields.end(),
+                     [&](std::string_view f) { return readCell(f, ignored) != Cell::unreadable; });
+}
+
+bool noNumber(std::span<const std::string_view> fields) {
+  float ignored = 0.0f;
+  return std::none_of(fields.begin(), fields.end(),
+                      [&](std::string_view f) { return readCell(f, ignored) != Cell::unreadable; });
+}
+
+// Column names from the fields of a header row; empty ones are "Column k".
+std::vector<std::string> namesFrom(std::span<const std::string_view> fields) {
+  std::vector<std::string> names;
+  names.reserve(fields.size());
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    const std::string_view text = fieldText(fields[k]);
+    names.push_back(text.empty() ? columnName(k) : std::string(text));
+  }
+  return names;
+}
+
+// `labels` fitted to `width` columns: missing or empty ones are "Column k".
+std::vector<std::string> namesFromLabels(const std::vector<std::string>& labels,
+                                         std::size_t width) {
+  std::vector<std::string> names;
+  names.reserve(width);
+  for (std::size_t k = 0; k < width; ++k) {
+    names.push_back(k < labels.size() && !labels[k].empty() ? labels[k] : columnName(k));
+  }
+  return names;
+}
+
+// The columns of the file as its rows come in, with the count of unreadable cells.
+class TableBuilder {
+ public:
+  explicit TableBuilder(const std::string& path) : path_(path) {}
+
+  bool started() const { return width_ > 0; }
+
+  // The first row (names or data) has `width` fields on line `line`; every row must match it.
+  void start(std::size_t width, int64_t line) {
+    width_ = width;
+    firstLine_ = line;
+    columns_.assign(width, {});
+  }
+
+  void addRow(std::span<const std::string_view> fields, int64_t line) {
+    if (fields.size() != width_) throw ragged(line, "has " + columnCount(fields.size()));
+    if ((rows_ + 1) * static_cast<int64_t>(width_) > kMaxSdmValues) {
+      throw IOError("Too many values in " + path_ + " (line " + std::to_string(line) + ")");
+    }
+    int64_t unreadable = 0;
+    for (std::size_t p = 0; p < width_; ++p) {
+      float value = 0.0f;
+      const Cell cell = readCell(fields[p], value);
+      if (cell != Cell::number) {
+        value = 0.0f;
+        // Derivatives and the like have no value at the first data point: no need to say so.
+        if (cell == Cell::unreadable || rows_ > 0) ++unreadable;
+      }
+      columns_[p].push_back(value);
+    }
+    ++rows_;
+    if (unreadable > 0) {
+      cells_.values += unreadable;
+      ++cells_.dataPoints;
+      if (cells_.firstDataPoints.size() < kListedDataPoints)
+        cells_.firstDataPoints.push_back(rows_);
+    }
+  }
+
+  // A blank line between rows: a row with one empty cell, which only a one-column file has.
+  void addBlankRow(int64_t line) {
+    if (width_ != 1) throw ragged(line, "is blank");
+    const std::string_view empty;
+    addRow(std::span<const std::string_view>(&empty, 1), line);
+  }
+
+  ConfoundFile finish(std::vector<std::string> names) {
+    if (rows_ == 0) throw IOError("No confound data in " + path_);
+    return {confoundMatrix(path_, std::move(names), std::move(columns_)), std::move(cells_)};
+  }
+
+ private:
+  // `what` says what the line holds: "has 5 columns", "is blank".
+  IOError ragged(int64_t line, const std::string& what) const {
+    return IOError("Rows of different lengths in " + path_ + " (line " + std::to_string(line) +
+                   " " + what + ", line " + std::to_string(firstLine_) + " has " +
+                   columnCount(width_) + ")");
+  }
+
+  const std::string& path_;
+  std::size_t width_ = 0;
+  int64_t firstLine_ = 0;
+  int64_t rows_ = 0;
+  std::vector<std::vector<float>> columns_;
+  UnreadableCells cells_;
+};
+
+ConfoundFile readDelimited(const std::string& path, char delimiter) {
+  LineSource lines(path);
+  TableBuilder table(path);
+  std::vector<std::string> names;
+  std::vector<std::string_view> fields;
+  std::string line;
+  std::size_t bound = kMaxConfoundHeaderBytes;
+  // Blank lines are held back until a row follows them: at the end of the file they are dropped.
+  int64_t blankLines = 0;
+  int64_t firstBlankLine = 0;
+  while (lines.next(line, bound)) {
+    // A line of delimiters is a row of empty cells; only a line of blanks is blank.
+    if (line.find(delimiter) == std::string::npos && trimBlanks(line).empty()) {
+      if (table.started() && blankLines++ == 0) firstBlankLine = lines.number();
+      continue;
+    }
+    splitDelimited(line, delimiter, fields, path, lines.number());
+    if (!table.started()) {
+      table.start(fields.size(), lines.number());
+      bound = confoundLineBound(fields.size());
+      if (!allNumbers(fields)) {
+        names = namesFrom(fields);
+        continue;
+      }
+      for (std::size_t k = 0; k < fields.size(); ++k) names.push_back(columnName(k));
+    }
+    for (int64_t b = 0; b < blankLines; ++b) table.addBlankRow(firstBlankLine + b);
+    blankLines = 0;
+    table.addRow(fields, lines.number());
+  }
+  return table.finish(std::move(names));
+}
+
+ConfoundFile readColumns(const std::string& path, ConfoundFormat format) {
+  const std::vector<std::string>* const fixedNames =
+      format == ConfoundFormat::fslMotion   ? &kFslMotionNames
+      : format == ConfoundFormat::spmMotion ? &kSpmMotionNames
+                                            : nullptr;
+  LineSource lines(path);
+  TableBuilder table(path);
+  std::vector<std::string> labels;
+  bool labelled = false;
+  std::vector<std::string> names;
+  std::vector<std::string_view> fields;
+  std::string_view comment;
+  std::string line;
+  std::size_t bound = kMaxConfoundHeaderBytes;
+  while (lines.next(line, bound)) {
+    splitBlanks(line, fields, comment, path, lines.number());
+    if (!table.started() && !fixedNames && !comment.empty()) {
+      labelled = readColumnLabels(comment, labels) || labelled;
+    }
+    if (fields.empty()) continue;
+    if (!table.started()) {
+      if (fixedNames && fields.size() != kMotionColumns) {
+        throw IOError("Expected 6 motion columns in " + path + " (line " +
+                      std::to_string(lines.number()) + " has " + std::to_string(fields.size()) +
+                      ")");
+      }
+      table.start(fields.size(), lines.number());
+      bound = confoundLineBound(fields.size());
+      if (fixedNames) {
+        names = *fixedNames;
+      } else if (labelled) {
+        names = namesFromLabels(labels, fields.size());
+      } else if (noNumber(fields)) {
+        names = namesFrom(fields);
+        continue;
+      } else {
+        names = namesFromLabels({}, fields.size());
+      }
+    }
+    table.addRow(fields, lines.number());
+  }
+  return table.finish(std::move(names));
+}
+
+}  // namespace
+
+ConfoundFormat confoundFormatOf(const std::string& path) {
+  const std::string name = lowerCase(baseName(path));
+  if (name.ends_with(".tsv")) return ConfoundFormat::tsv;
+  if (name.ends_with(".csv")) return ConfoundFormat::csv;
+  if (name.ends_with(".par")) return ConfoundFormat::fslMotion;
+  if (name.ends_with(".txt"))
+    return name.starts_with("rp_") ? ConfoundFormat::spmMotion : ConfoundFormat::columns;
+  if (name.ends_with(".1d")) return ConfoundFormat::columns;
+  return ConfoundFormat::sdm;
+}
+
+bool isConfoundFile(const std::string& path) {
+  return confoundFormatOf(path) != ConfoundFormat::sdm;
+}
+
+ConfoundFile readConfoundFile(const std::string& path) {
+  switch (confoundFormatOf(path)) {
+    case ConfoundFormat::tsv:
+      return readDelimited(path, '\t');
+    case ConfoundFormat::csv:
+      return readDelimited(path, ',');
+    case ConfoundFormat::fslMotion:
+      return readColumns(path, ConfoundFormat::fslMotion);
+    case ConfoundFormat::spmMotion:
+      return readColumns(path, ConfoundFormat::spmMotion);
+    case ConfoundFormat::sdm:
+    case ConfoundFormat::columns:
+      break;
+  }
+  return readColumns(path, ConfoundFormat::columns);
+}

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "confounds/confound_input.h"
+#include "confounds/confound_matrix.h"
+#include "confounds/confound_messages.h"
+#include "sdm/matrix_text.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(ConfoundMessages, UnreadableWarningListsTheFirstFiveDataPoints) {
+  const std::pair<UnreadableCells, std::string> cases[] = {
+      {{0, 0, {}}, ""},
+      {{1, 1, {7}}, "1 value(s) unreadable (data points 7), read as 0"},
+      {{9, 5, {1, 2, 3, 4, 5}}, "9 value(s) unreadable (data points 1, 2, 3, 4, 5), read as 0"},
+      {{9, 6, {1, 2, 3, 4, 5}},
+       "9 value(s) unreadable (data points 1, 2, 3, 4, 5, ...), read as 0"},
+  };
+  for (const auto& [cells, text] : cases) {
+    EXPECT_EQ(unreadableWarning("C:\\runs\\conf.tsv", cells),
+              text.empty() ? "" : "\nBrindle>  Warning: conf.tsv: " + text);
+  }
+}
+
+TEST(ConfoundMessages, TakenMessageNamesTheFileAndTheColumns) {
+  EXPECT_EQ(
+      confoundsTakenMessage(confoundMatrix("in/sub-01/conf.tsv", {"csf", "trans_x"}, {{1}, {2}})),
+      "\nBrindle>  Confounds from conf.tsv: csf, trans_x");
+}
+
+TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {
+  testing_support::TempDir dir;
+  const std::string path = dir.file("run1.csv");
+  testing_support::writeFile(path, "a,b,c\nn/a,x,1\n2,3,4\n");
+  const ConfoundInput input = loadConfounds(path, "c,a");
+  EXPECT_EQ(sdm_test::joinedNames(input.matrix), "c a");
+  EXPECT_EQ(input.log,
+            "\nBrindle>  Warning: run1.csv: 1 value(s) unreadable (data points 1), read as 0"
+            "\nBrindle>  Confounds from run1.csv: c, a");
+}
+
+}  // namespace

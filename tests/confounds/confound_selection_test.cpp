@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "confounds/confound_matrix.h"
+#include "confounds/confound_selection.h"
+#include "sdm/matrix_text.h"
+
+namespace {
+
+using sdm_test::joinedNames;
+
+// A table of four data points as a fMRIPrep file has it, with one derivative already there
+// (its values differ from the computed ones, so the tests see which was taken).
+DesignMatrix fmriprepTable() {
+  const std::vector<std::string> names = {"trans_x",
+                                          "trans_y",
+                                          "trans_z",
+                                          "rot_x",
+                                          "rot_y",
+                                          "rot_z",
+                                          "trans_x_derivative1",
+                                          "white_matter",
+                                          "csf",
+                                          "global_signal",
+                                          "a_comp_cor_00",
+                                          "a_comp_cor_01",
+                                          "a_comp_cor_02",
+                                          "a_comp_cor_03",
+                                          "a_comp_cor_04",
+                                          "a_comp_cor_05",
+                                          "cosine00",
+                                          "cosine01",
+                                          "motion_outlier00",
+                                          "non_steady_state_outlier00"};
+  std::vector<std::vector<float>> columns(names.size(), std::vector<float>{1, 2, 3, 4});
+  columns[1] = {4097, 0.5f, -1.25f, 3};
+  columns[6] = {9, 9, 9, 9};
+  return confoundMatrix("run.tsv", names, columns);
+}
+
+DesignMatrix smallTable() {
+  return confoundMatrix("data/small.tsv", {"a", "b", "trans_x"}, {{1}, {2}, {3}});
+}
+
+const std::string kMotion6 = "trans_x trans_y trans_z rot_x rot_y rot_z";
+const std::string kDerivatives =
+    "trans_x_derivative1 trans_y_derivative1 trans_z_derivative1 rot_x_derivative1 "
+    "rot_y_derivative1 rot_z_derivative1";
+const std::string kPowers =
+    "trans_x_power2 trans_y_power2 trans_z_power2 rot_x_power2 rot_y_power2 rot_z_power2";
+const std::string kDerivativePowers =
+    "trans_x_derivative1_power2 trans_y_derivative1_power2 trans_z_derivative1_power2 "
+    "rot_x_derivative1_power2 rot_y_derivative1_power2 rot_z_derivative1_power2";
+
+struct SelectCase {
+  const char* what;
+  std::string spec;
+  std::string expected;  // the names taken, joined by spaces
+};
+
+class ConfoundSelectionCases : public ::testing::TestWithParam<SelectCase> {};
+
+TEST_P(ConfoundSelectionCases, TakesTheExpectedColumns) {
+  EXPECT_EQ(joinedNames(selectConfounds(fmriprepTable(), GetParam().spec)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ConfoundSelection, ConfoundSelectionCases,
+    ::testing::Values(
+        SelectCase{"AbsentMeansMotion6WhenTheFileHasIt", "", kMotion6},
+        SelectCase{"BlankAndEmptyTermsAreIgnored", " ,\t, ", kMotion6},
+        SelectCase{"Motion6", "motion6", kMotion6},
+        SelectCase{"Motion12", "motion12", kMotion6 + " " + kDerivatives},
+        SelectCase{"Motion24", "motion24",
+                   kMotion6 + " " + kDerivatives + " " + kPowers + " " + kDerivativePowers},
+        SelectCase{"WmCsf", "wm_csf", "white_matter csf"},
+        SelectCase{"Global", "global", "global_signal"},
+        SelectCase{"Compcor5", "compcor5",
+                   "a_comp_cor_00 a_comp_cor_01 a_comp_cor_02 a_comp_cor_03 a_comp_cor_04"},
+        SelectCase{"Cosine", "cosine", "cosine00 cosine01"},
+        SelectCase{"Outliers", "outliers", "motion_outlier00 non_steady_state_outlier00"},
+        SelectCase{"PresetsInAnyCase", "Global , WM_CSF", "global_signal white_matter csf"},
+        SelectCase{"WildcardsTakeColumnsInFileOrder", "*_x,trans_*,a_comp_cor_0?",
+                   "trans_x rot_x trans_y trans_z trans_x_derivative1 a_comp_cor_00 "
+                   "a_comp_cor_01 a_comp_cor_02 a_comp_cor_03 a_comp_cor_04 a_comp_cor_05"},
+        SelectCase{"NamesAreTakenInTheOrderOfTheTerms", "csf,rot_z,white_matter,trans_x",
+                   "csf rot_z white_matter trans_x"},
+        SelectCase{"EachColumnOnce", "trans_x,trans_*,motion6,trans_x_power2,motion24,csf,csf",
+                   "trans_x trans_y trans_z trans_x_derivative1 rot_x rot_y rot_z trans_x_power2 "
+                   "trans_y_derivative1 trans_z_derivative1 rot_x_derivative1 rot_y_derivative1 "
+                   "rot_z_derivative1 trans_y_power2 trans_z_power2 rot_x_power2 rot_y_power2 "
+                   "rot_z_power2 " +
+                       kDerivativePowers + " csf"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.what); });
+
+TEST(ConfoundSelection, AbsentMeansEveryColumnWithoutTheSixMotionColumns) {
+  EXPECT_EQ(joinedNames(selectConfounds(smallTable(), "")), "a b trans_x");
+  EXPECT_EQ(joinedNames(selectConfounds(smallTable(), "outliers")), "");
+}
+
+// Single precision throughout: 4097 squared is 16785409 in double but 16785408 in float.
+TEST(ConfoundSelection, ComputesMissingDerivativesAndPowersInSinglePrecision) {
+  const DesignMatrix m = selectConfounds(
+      fmriprepTable(),
+      "trans_y_derivative1,trans_y_power2,trans_y_derivative1_power2,trans_x_derivative1_power2,"
+      "trans_x_derivative1,trans_y_derivative1_derivative1");
+  EXPECT_EQ(sdm_test::describe(m),
+            "fileVersion FileVersion 24 1\nnrOfPredictors NrOfPredictors 24 6\n"
+            "nrOfDataPoints NrOfDataPoints 24 4\nincludesConstant IncludesConstant 24 0\n"
+            "firstConfoundPredictor FirstConfoundPredictor 24 1\n"
+            "colours 204,68,68 62,130,201 74,168,94 222,150,46 142,94,190 46,170,168\n"
+            "names [trans_y_derivative1] [trans_y_power2] [trans_y_derivative1_power2] "
+            "[trans_x_derivative1_power2] [trans_x_derivative1] "
+            "[trans_y_derivative1_derivative1]\n"
+            "values 0 -4096.5 -1.75 4.25\n"
+            "values 16785408 0.25 1.5625 9\n"
+            "values 0 16781312 3.0625 18.0625\n"
+            "values 81 81 81 81\n"
+            "values 9 9 9 9\n"
+            "values 0 -4096.5 4094.75 6\n");
+  EXPECT_EQ(m.fileName, "run.tsv");
+}
+
+TEST(ConfoundSelection, ATermThatMatchesNothingNamesItAndTheFirstTenColumns) {
+  const std::string fmriprepColumns =
+      " in run.tsv (columns: trans_x, trans_y, trans_z, rot_x, rot_y, rot_z, "
+      "trans_x_derivative1, white_matter, csf, global_signal, ...)";
+  const std::pair<DesignMatrix, std::pair<const char*, std::string>> cases[] = {
+      {fmriprepTable(), {"motion6,trans_q", "\"trans_q\"" + fmriprepColumns}},
+      {fmriprepTable(), {"cosine?", "\"cosine?\"" + fmriprepColumns}},
+      {fmriprepTable(), {"Trans_X", "\"Trans_X\"" + fmriprepColumns}},
+      {fmriprepTable(), {"csf_wm_derivative1", "\"csf_wm_derivative1\"" + fmriprepColumns}},
+      {smallTable(), {"wm_csf", "\"white_matter\" in data/small.tsv (columns: a, b, trans_x)"}},
+      {smallTable(), {"cosine", "\"cosine*\" in data/small.tsv (columns: a, b, trans_x)"}},
+      {smallTable(), {"motion12", "\"trans_y\" in data/small.tsv (columns: a, b, trans_x)"}},
+  };
+  for (const auto& [table, spec] : cases) {
+    try {
+      selectConfounds(table, spec.first);
+      ADD_FAILURE() << "no exception for " << spec.first;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "No confound column matches " + spec.second);
+    }
+  }
+}
+
+TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
+  for (const std::size_t count : {10u, 11u}) {
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k < count; ++k) names.push_back("c" + std::to_string(k));
+    const DesignMatrix table =
+        confoundMatrix("t.csv", names, std::vector<std::vector<float>>(count, {0}));
+    try {
+      selectConfounds(table, "x");
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                std::string("No confound column matches \"x\" in t.csv (columns: c0, c1, c2, c3, "
+                            "c4, c5, c6, c7, c8, c9") +
+                    (count > 10 ? ", ...)" : ")"));
+    }
+  }
+}
+
+}  // namespace
