@@ -8,8 +8,8 @@
 
 extern "C" {
 
-// A new plug-in object with no log stream; the host owns it and deletes it through the
-// virtual destructor.
+// A new plug-in object with no log stream; the host owns it and deletes it through slot 0 of
+// its virtual table.
 BRINDLE_EXPORT TRMLPluginInterface* createPlugin() { return new brindle(); }
 
 // The display name, which also heads every log line.
