@@ -1,8 +1,9 @@
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix):
 #   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 #         -DBRINDLE_TESTS=OFF -DBRINDLE_BENCH=OFF
-# gives build-win/brindle.dll and build-win/Tormel.exe, which run under Wine. A build for
-# testing the Windows code paths only: the real host is built with MSVC, whose C++ ABI differs.
+# gives build-win/brindle.dll and build-win/Tormel.exe, which run under Wine. The DLL also works
+# in the real host, which is built with MSVC: GCC builds for Windows declare the plug-in base so
+# that its virtual table is the one the host calls (src/host/plugin_interface.h).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/plugin_interface.h"
+#include "host/plugin_deleter.h"
 #include "host_functions.h"
 #include "host_state.h"
 #include "options.h"
@@ -43,7 +43,7 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
   tormel::HostState host(options.host, stdout, stderr);
   tormel::installHost(&host);
 
-  std::unique_ptr<TRMLPluginInterface> plugin = library.createPlugin();
+  PluginPointer plugin = library.createPlugin();
   if (!plugin) {
     host.complain("createPlugin returned no plug-in object");
     tormel::installHost(nullptr);

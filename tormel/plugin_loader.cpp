@@ -1,6 +1,6 @@
 #include "plugin_loader.h"
 
-#include "host/plugin_interface.h"
+#include "host/plugin_deleter.h"
 #include "system.h"
 
 namespace tormel {
@@ -66,8 +66,6 @@ PluginMetadata PluginLibrary::metadata() const {
   return data;
 }
 
-std::unique_ptr<TRMLPluginInterface> PluginLibrary::createPlugin() const {
-  return std::unique_ptr<TRMLPluginInterface>(create_());
-}
+PluginPointer PluginLibrary::createPlugin() const { return PluginPointer(create_()); }
 
 }  // namespace tormel

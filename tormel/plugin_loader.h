@@ -1,10 +1,9 @@
 #pragma once
 
-#include <memory>
 #include <stdexcept>
 #include <string>
 
-class TRMLPluginInterface;
+#include "host/plugin_deleter.h"
 
 // Loading the plug-in library and reaching its seven exports.
 namespace tormel {
@@ -39,7 +38,7 @@ class PluginLibrary {
   // Calls the six metadata functions, in the order of PluginMetadata.
   PluginMetadata metadata() const;
   // Calls createPlugin; the caller owns the object (null when the plug-in returned none).
-  std::unique_ptr<TRMLPluginInterface> createPlugin() const;
+  PluginPointer createPlugin() const;
 
  private:
   using TextFunction = const char* (*)();

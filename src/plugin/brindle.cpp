@@ -56,6 +56,18 @@ brindle::~brindle() {
   }
 }
 
+#if BRINDLE_SCALAR_DELETING_DESTRUCTOR
+void* brindle::scalarDeletingDestructor(unsigned int flags) noexcept {
+  void* const self = this;
+  // Bit 1 would ask for an array's delete; the host only ever creates single objects.
+  if ((flags & 1u) != 0)
+    delete this;
+  else
+    this->~brindle();
+  return self;
+}
+#endif
+
 bool brindle::initPlugin() noexcept {
   running_ = false;
   bool resolved = false;

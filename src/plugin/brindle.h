@@ -8,13 +8,19 @@
 
 // The plug-in. The host creates it with createPlugin, calls initPlugin, then execute once per
 // dialog action, and deletes it; all on the host's thread, one call at a time.
-class BRINDLE_EXPORT brindle : public TRMLPluginInterface {
+class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
  public:
   // An object with no log stream. Calls no host function.
   brindle();
   // Logs "\nBrindle>  Plugin finished!\n" when a log stream exists, then destroys it. Never
   // throws: a goodbye that cannot be written is dropped.
+#if BRINDLE_SCALAR_DELETING_DESTRUCTOR
+  ~brindle();
+  // Slot 0: the destructor, then `delete` when bit 0 of `flags` is set. Returns this.
+  void* scalarDeletingDestructor(unsigned int flags) noexcept override;
+#else
   ~brindle() override;
+#endif
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
   // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task

@@ -11,7 +11,7 @@
 extern "C" {
 
 // A new plug-in object with no log stream, or null when memory runs out; the host owns it and
-// deletes it through the virtual destructor. Never throws.
+// deletes it through slot 0 of its virtual table. Never throws.
 BRINDLE_EXPORT TRMLPluginInterface* createPlugin() noexcept { return new (std::nothrow) brindle(); }
 
 // The display name, which also heads every log line. Never throws.

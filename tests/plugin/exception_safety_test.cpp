@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/plugin_deleter.h"
 #include "plugin/brindle.h"
 #include "support/failing_allocation.h"
 #include "support/fake_host.h"
@@ -36,7 +37,7 @@ TEST_F(ExceptionSafety, CreatePluginReturnsNullWhenMemoryRunsOut) {
   TRMLPluginInterface* plugin = createPlugin();
   failAllocations(false);
   EXPECT_EQ(plugin, nullptr);
-  delete plugin;
+  PluginPointer owned(plugin);
 }
 
 struct InitCase {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/plugin_deleter.h"
 #include "support/fake_host.h"
 
 extern "C" {
@@ -48,7 +49,7 @@ TEST_F(PluginTest, MetadataTextsAreTheDocumentedConstants) {
 }
 
 TEST_F(PluginTest, CreatedPluginCallsNoHostFunctionUntilInitialised) {
-  std::unique_ptr<TRMLPluginInterface> plugin(createPlugin());
+  PluginPointer plugin(createPlugin());
   EXPECT_EQ(static_cast<brindle*>(plugin.get())->logStream, nullptr);
   plugin.reset();
   EXPECT_TRUE(calls().empty());
