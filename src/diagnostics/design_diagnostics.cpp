@@ -1,0 +1,62 @@
+#include "diagnostics/design_diagnostics.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <span>
+
+#include "correlation/covered_predictors.h"
+#include "diagnostics/condition_number.h"
+#include "diagnostics/cross_products.h"
+#include "diagnostics/variance_inflation.h"
+#include "sdm/design_matrix.h"
+
+std::string_view roleName(PredictorRole role) {
+  switch (role) {
+    case PredictorRole::interest:
+      return "interest";
+    case PredictorRole::confound:
+      return "confound";
+    case PredictorRole::constant:
+      return "constant";
+    case PredictorRole::flat:
+      break;
+  }
+  return "flat";
+}
+
+DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
+  const std::size_t k = coveredPredictorCount(matrix);
+  const std::span<const std::vector<float>> predictors = std::span(matrix.values).first(k);
+  DesignDiagnostics result;
+  result.conditionNumber = std::numeric_limits<double>::quiet_NaN();
+  result.varianceInflation.assign(k, std::numeric_limits<double>::quiet_NaN());
+
+  // The same confound start as the heatmap's band: 0 when all are confounds, K when none is.
+  const auto firstConfound = static_cast<std::size_t>(std::clamp<int64_t>(
+      int64_t{matrix.firstConfoundPredictor.value} - 1, 0, static_cast<int64_t>(k)));
+  std::vector<bool> included(k);
+  for (std::size_t i = 0; i < k; ++i) {
+    result.stats.push_back(predictorStats(predictors[i]));
+    if (isConstantPredictor(predictors[i]))
+      result.roles.push_back(PredictorRole::constant);
+    else if (result.stats[i].stdDev < minStdDev)
+      result.roles.push_back(PredictorRole::flat);
+    else
+      result.roles.push_back(i < firstConfound ? PredictorRole::interest : PredictorRole::confound);
+    const PredictorRole role = result.roles[i];
+    included[i] = role == PredictorRole::interest || role == PredictorRole::confound;
+  }
+
+  const bool sameLength = std::all_of(predictors.begin(), predictors.end(), [&](const auto& p) {
+    return p.size() == predictors.front().size();
+  });
+  if (k == 0 || k > maxDiagnosedPredictors || !sameLength) return result;
+  const CrossProducts products = centredCrossProducts(predictors);
+  VarianceInflation inflation = varianceInflation(products.centred, included);
+  result.varianceInflation = std::move(inflation.factors);
+  result.dependencies = std::move(inflation.dependencies);
+  result.conditionNumber = conditionNumber(products);
+  result.computed = true;
+  return result;
+}

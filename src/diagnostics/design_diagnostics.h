@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "correlation/correlation.h"
+
+class DesignMatrix;
+
+// Collinearity of a whole design beyond pairs: each predictor's role and statistics, its
+// variance inflation factor, the linear dependencies found, and the condition number.
+
+// What a predictor is in the correlation report: constant (isConstantPredictor), flat (its
+// standard deviation below minStdDev), else a predictor of interest or a confound by its place
+// before or from the first confound (FirstConfoundPredictor, brought into 1 ... K + 1).
+enum class PredictorRole { interest, confound, constant, flat };
+
+// "interest", "confound", "constant" or "flat".
+std::string_view roleName(PredictorRole role);
+
+// The most predictors diagnosed: the work grows with the cube of their number (about 0.3 s for
+// a thousand), the memory with the square (at most three K x K tables of doubles, 96 MiB here).
+inline constexpr std::size_t maxDiagnosedPredictors = 2048;
+
+struct DesignDiagnostics {
+  // Per covered predictor (coveredPredictorCount), in order.
+  std::vector<PredictorRole> roles;
+  std::vector<PredictorStats> stats;  // predictorStats, as the report computes them
+  // Variance inflation factors (see VarianceInflation) of the predictors of interest and the
+  // confounds, from their correlations computed in double precision; NaN for constant and flat
+  // predictors, for predictors with a value that is not finite, and for all when not computed.
+  std::vector<double> varianceInflation;
+  // Linear dependencies, as predictor indices (see VarianceInflation::dependencies).
+  std::vector<std::vector<std::size_t>> dependencies;
+  // The condition number of all covered predictors, the constant included (see
+  // conditionNumber); NaN when not computed.
+  double conditionNumber = 0.0;
+  // False when the predictors are more than maxDiagnosedPredictors or differ in length: then
+  // only the roles and statistics are filled in.
+  bool computed = false;
+};
+
+// Everything above for `matrix`, in one pass over its values in double precision plus about
+// K^3 / 3 (factors) and 4/3 K^3 (condition number) multiplies and adds.
+DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix);

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "diagnostics/diagnostic_messages.h"
+#include "diagnostics/display_names.h"
+#include "diagnostics/json_text.h"
+#include "diagnostics/summary_json.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(DisplayNames, NumbersEveryOccurrenceOfARepeatedNameOnly) {
+  EXPECT_EQ(displayNames(Texts{"Tx", "Face", "Tx", "Ty", "Tx", "Ty", "tx"}),
+            (Texts{"Tx #1", "Face", "Tx #2", "Ty #1", "Tx #3", "Ty #2", "tx"}));
+  EXPECT_EQ(displayNames(Texts{}), Texts{});
+}
+
+TEST(HighInflationMessages, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
+  EXPECT_EQ(highInflationMessages(Texts{"A", "B", "C", "D", "E", "F"},
+                                  std::vector<double>{9.99, 12.34, nan, inf, 10.0, 12.34}),
+            (Texts{">  High VIF inf: D", ">  High VIF 12.3: B", ">  High VIF 12.3: F",
+                   ">  High VIF 10.0: E"}));
+  Texts names, expected;
+  std::vector<double> factors;
+  for (int i = 0; i < 23; ++i) {
+    names.push_back("P" + std::to_string(i));
+    factors.push_back(100.0 + i);
+  }
+  for (int i = 22; i > 2; --i)
+    expected.push_back(">  High VIF " + std::to_string(100 + i) + ".0: P" + std::to_string(i));
+  expected.push_back(">  ... and 3 more");
+  EXPECT_EQ(highInflationMessages(names, factors), expected);
+  EXPECT_THROW(highInflationMessages(Texts{"A"}, std::vector<double>{}), std::invalid_argument);
+}
+
+TEST(ConditionNumberMessage, RoundsToOneDecimalAndFlagsThirtyOrMore) {
+  EXPECT_EQ(conditionNumberMessage(1.0), ">  Design condition number 1.0");
+  EXPECT_EQ(conditionNumberMessage(29.96), ">  Design condition number 30.0");
+  EXPECT_EQ(conditionNumberMessage(30.0), ">  Design condition number 30.0 (ill-conditioned)");
+  EXPECT_EQ(conditionNumberMessage(12345.67),
+            ">  Design condition number 12345.7 (ill-conditioned)");
+  EXPECT_EQ(conditionNumberMessage(inf), ">  Design condition number inf (ill-conditioned)");
+  EXPECT_EQ(conditionNumberMessage(nan), ">  Design condition number nan");
+}
+
+TEST(JsonText, EscapesStringsIntoAsciiAndWritesShortestNumbersOrNull) {
+  const struct {
+    std::string bytes, json;
+  } strings[] = {
+      {"plain", "\"plain\""},
+      {"a\"b\\c/d", "\"a\\\"b\\\\c/d\""},
+      {std::string("\b\f\n\r\t\x01\x1f\x7f", 8), "\"\\b\\f\\n\\r\\t\\u0001\\u001f\\u007f\""},
+      {std::string("nul\0x", 5), "\"nul\\u0000x\""},
+      {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\\u00e9\\u20ac\\ud83d\\ude00\""},  // é € 😀
+      {"\xe9t\xe9", "\"\\u00e9t\\u00e9\""},                                          // Latin-1
+      {"\xc0\xaf\xed\xa0\x80\xc3",
+       "\"\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00c3\""},  // overlong, surrogate, cut
+  };
+  for (const auto& c : strings) {
+    std::string out;
+    appendJsonString(out, c.bytes);
+    EXPECT_EQ(out, c.json);
+  }
+  std::string out;
+  for (const double v : {0.1, -2.5e-7, 1e20, -0.0, nan, inf, -inf}) {
+    appendJsonNumber(out, v);
+    out += ' ';
+  }
+  appendJsonNumber(out, 0.1f);
+  out += ' ';
+  appendJsonNumber(out, std::numeric_limits<float>::infinity());
+  out += ' ';
+  appendJsonNumber(out, int64_t{-42});
+  EXPECT_EQ(out, "0.1 -2.5e-07 1e+20 -0 null null null 0.1 null -42");
+}
+
+TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
+  DesignMatrix m;
+  m.fileName = "D:/study/run \"1\".sdm";
+  m.nrOfPredictors.value = 3;
+  m.nrOfDataPoints.value = 4;
+  m.firstConfoundPredictor.value = 2;
+  m.names = {"Face", "Tx", "Constant"};
+  m.values = {{0, 1, 0, 1}, {1, 2, 4, 3}, {1, 1, 1, 1}};
+  DesignDiagnostics d;
+  d.roles = {PredictorRole::interest, PredictorRole::confound, PredictorRole::constant};
+  d.stats = {{0.5f, 0.57735026f}, {2.5f, 1.2909944f}, {1.0f, 0.0f}};
+  d.varianceInflation = {inf, 1.25, nan};
+  d.dependencies = {{1, 0}};
+  d.conditionNumber = 31.5;
+  const std::vector<float> r = {1.0f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+  EXPECT_EQ(summaryJson(summaryOf(m, d, r, 0.8f, {"Repaired \\ line 7"})),
+            "{\r\n"
+            "  \"version\": 1,\r\n"
+            "  \"file\": \"D:/study/run \\\"1\\\".sdm\",\r\n"
+            "  \"nrOfPredictors\": 3,\r\n"
+            "  \"nrOfDataPoints\": 4,\r\n"
+            "  \"firstConfoundPredictor\": 2,\r\n"
+            "  \"predictors\": [\r\n"
+            "    {\"name\": \"Face\", \"role\": \"interest\", \"mean\": 0.5, \"sd\": 0.57735026, "
+            "\"vif\": null},\r\n"
+            "    {\"name\": \"Tx\", \"role\": \"confound\", \"mean\": 2.5, \"sd\": 1.2909944, "
+            "\"vif\": 1.25},\r\n"
+            "    {\"name\": \"Constant\", \"role\": \"constant\", \"mean\": 1, \"sd\": 0, "
+            "\"vif\": null}\r\n"
+            "  ],\r\n"
+            "  \"correlations\": [\r\n"
+            "    [1, -0.8944272, 0],\r\n"
+            "    [-0.8944272, 1, 0],\r\n"
+            "    [0, 0, 0]\r\n"
+            "  ],\r\n"
+            "  \"threshold\": 0.8,\r\n"
+            "  \"pairs\": [\r\n"
+            "    {\"first\": 0, \"second\": 1, \"r\": -0.8944272}\r\n"
+            "  ],\r\n"
+            "  \"conditionNumber\": 31.5,\r\n"
+            "  \"dependencies\": [\r\n"
+            "    [1, 0]\r\n"
+            "  ],\r\n"
+            "  \"warnings\": [\r\n"
+            "    \"Repaired \\\\ line 7\"\r\n"
+            "  ]\r\n"
+            "}\r\n");
+
+  d.conditionNumber = nan;
+  d.dependencies.clear();
+  const std::string empty =
+      summaryJson(summaryOf(m, d, r, std::numeric_limits<float>::quiet_NaN(), {}));
+  EXPECT_NE(
+      empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
+                 "  \"dependencies\": [],\r\n  \"warnings\": []\r\n}\r\n"),
+      std::string::npos);
+}
+
+TEST(PairsAtOrAbove, ListsEveryPairStrongestFirstSkippingConstantAndFlatOnes) {
+  using R = PredictorRole;
+  const std::vector<R> roles = {R::interest, R::confound, R::flat, R::interest, R::constant};
+  const float q = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> r = {
+      1.0f,  0.6f, 0.9f, -0.6f, 0.9f,  //
+      0.6f,  1.0f, 0.9f, q,     0.9f,  //
+      0.9f,  0.9f, 1.0f, 0.9f,  0.9f,  //
+      -0.6f, q,    0.9f, 1.0f,  0.9f,  //
+      0.9f,  0.9f, 0.9f, 0.9f,  1.0f,
+  };
+  const auto pairs = pairsAtOrAbove(roles, r, 0.6f);
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[0].first, 0u);
+  EXPECT_EQ(pairs[0].second, 1u);
+  EXPECT_EQ(pairs[1].second, 3u);
+  EXPECT_EQ(pairs[1].r, -0.6f);
+}
+
+}  // namespace
