@@ -40,20 +40,21 @@
 // What the plug-in reads, per action (every action sets "task" first):
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
-//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "corrwarn"
+//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "corrwarn", "corrdir"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "corrplot", "corrwarn"
+//                    "corrplot", "corrwarn", "corrdir"
 //   Merge all secondaries
 //                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "corrplot",
-//                    "corrwarn"
+//                    "corrwarn", "corrdir"
 // "sdms2" is the list of secondary SDMs joined with "\n"; the four options are integers, 1 for on
-// and 0 for off; "corrwarn" is the warning threshold as text, "" for none.
+// and 0 for off; "corrwarn" is the warning threshold as text, "" for none; "corrdir" is the
+// folder that every report and heatmap goes into, "" for beside its SDM.
 
 var BRINDLE_SDM_FILTER = 'Design Matrix (*.sdm)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
-// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn }.
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn, corrdir }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -69,6 +70,7 @@ function brindleTaskParameters(task, state) {
   if (task !== 'open_sdm') {
     ints.push(['corrplot', flag(state.corrplot)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
+    strings.push(['corrdir', String(state.corrdir || '')]);
   }
   return { strings: strings, ints: ints };
 }
@@ -120,6 +122,9 @@ function buildBrindleDialog(host) {
   var warnRow = optionBox.row();
   warnRow.label('Warn at |r| \u2265');
   var corrwarnField = warnRow.textField(host.getStringParameter('corrwarn'), 'e.g. 0.8; empty: no warnings');
+  var folderRow = optionBox.row();
+  folderRow.label('Reports into');
+  var corrdirField = folderRow.textField(host.getStringParameter('corrdir'), 'a folder; empty: beside each SDM');
 
   var dialog = {
     state: function () {
@@ -130,7 +135,8 @@ function buildBrindleDialog(host) {
         baseline: baselineBox.isChecked(),
         allcorr: allcorrBox.isChecked(),
         corrplot: corrplotBox.isChecked(),
-        corrwarn: corrwarnField.getText()
+        corrwarn: corrwarnField.getText(),
+        corrdir: corrdirField.getText()
       };
     },
 

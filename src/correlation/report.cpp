@@ -11,13 +11,15 @@
 #include "sdm/output_file.h"
 #include "sdm/paths.h"
 
-std::string correlationReportPath(const std::string& fileName) {
-  return stripExtension(fileName) + ".csv";
+std::string correlationReportPath(const std::string& fileName, const std::string& folder) {
+  return reportPath(fileName, ".csv", folder);
 }
 
-void DesignMatrix::writeCorrelations() const {
+void DesignMatrix::writeCorrelations(const std::string& folder) const {
   // The file comes first: a report that cannot be created costs no computation.
-  OutputFile file(correlationReportPath(fileName));
+  const std::string path = correlationReportPath(fileName, folder);
+  refuseToReplaceTheSdm(path, fileName);
+  OutputFile file(path);
 
   std::string line;
   for (const auto& name : names) {

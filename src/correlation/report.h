@@ -2,6 +2,7 @@
 
 #include <string>
 
-// The correlation report's file name for a design matrix whose file name is `fileName`: the
-// text before its last "." (anywhere in the path), or the whole text, followed by ".csv".
-std::string correlationReportPath(const std::string& fileName);
+// The correlation report's path for a design matrix whose file name is `fileName`: the file
+// name's extension replaced by ".csv" (see reportPath in sdm/paths.h), in `folder` when that
+// is not empty.
+std::string correlationReportPath(const std::string& fileName, const std::string& folder = {});

@@ -341,8 +341,8 @@ void appendAxes(std::string& svg, const PlotLayout& l, const std::vector<AxisNam
 
 }  // namespace
 
-std::string correlationPlotPath(const std::string& fileName) {
-  return stripExtension(fileName) + ".svg";
+std::string correlationPlotPath(const std::string& fileName, const std::string& folder) {
+  return reportPath(fileName, ".svg", folder);
 }
 
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
@@ -370,8 +370,11 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   return svg;
 }
 
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations) {
-  OutputFile file(correlationPlotPath(matrix.fileName));
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+                          const std::string& folder) {
+  const std::string path = correlationPlotPath(matrix.fileName, folder);
+  refuseToReplaceTheSdm(path, matrix.fileName);
+  OutputFile file(path);
   file.write(correlationPlotSvg(matrix, correlations));
   file.commit();
 }

@@ -8,9 +8,10 @@ class DesignMatrix;
 // The correlation heatmap: a self-contained SVG picture of the signed correlations between all
 // predictors of a design matrix, written beside its correlation report.
 
-// The heatmap's path for a design matrix whose file name is `fileName`: the text before its
-// last "." (anywhere in the path), or the whole text, followed by ".svg".
-std::string correlationPlotPath(const std::string& fileName);
+// The heatmap's path for a design matrix whose file name is `fileName`: the file name's
+// extension replaced by ".svg" (see reportPath in sdm/paths.h), in `folder` when that is not
+// empty.
+std::string correlationPlotPath(const std::string& fileName, const std::string& folder = {});
 
 // The heatmap of `matrix` as SVG text (ASCII, CRLF line ends, no external reference): one cell
 // per ordered pair of the predictors the report covers, coloured by signed r on a diverging
@@ -23,8 +24,10 @@ std::string correlationPlotPath(const std::string& fileName);
 // std::invalid_argument when its size is not K x K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
 
-// Writes correlationPlotSvg to correlationPlotPath(matrix.fileName), through a temporary file
-// moved into place. Throws std::runtime_error
-// "Cannot Create file: " + svg path when it cannot be created and "Cannot write file: " + svg
-// path when a write fails; a heatmap that stood at the path before is then left as it was.
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations);
+// Writes correlationPlotSvg to correlationPlotPath(matrix.fileName, folder), through a
+// temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path
+// + " (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would
+// replace the SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write
+// fails; a heatmap that stood at the path before is then left as it was.
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+                          const std::string& folder = {});

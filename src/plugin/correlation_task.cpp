@@ -8,9 +8,10 @@
 void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
   const DesignMatrix matrix = DesignMatrix::load(host::stringParameter("sdm1"));
-  matrix.writeCorrelations();
-  if (!logStream) return;
-  logMessage(*logStream, ">  Saved Correlatios to " + correlationReportPath(matrix.fileName));
   ReportExtrasReader extras;
+  matrix.writeCorrelations(extras.folder());
+  if (!logStream) return;
+  logMessage(*logStream,
+             ">  Saved Correlatios to " + correlationReportPath(matrix.fileName, extras.folder()));
   writeReportExtras(matrix, extras.get(), *logStream);
 }

@@ -16,7 +16,7 @@ struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
-  ReportExtrasReader reportExtras;  // heatmap and flagged pairs, read with the first report
+  ReportExtrasReader reportExtras;  // report folder, heatmap, flagged pairs
 };
 
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
@@ -39,7 +39,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
   result.save(*path);
   logMessage(log, ">  Saved " + *path);
   if (!options.report) return;
-  result.writeCorrelations();
+  result.writeCorrelations(options.reportExtras.folder());
   writeReportExtras(result, options.reportExtras.get(), log);
 }
 

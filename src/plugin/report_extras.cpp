@@ -12,9 +12,17 @@
 #include "plugin/log_message.h"
 #include "sdm/design_matrix.h"
 
+const std::string& ReportExtrasReader::folder() {
+  if (!folder_) folder_ = host::stringParameter("corrdir");
+  return *folder_;
+}
+
 const ReportExtras& ReportExtrasReader::get() {
-  if (!extras_)
-    extras_ = ReportExtras{host::flagParameter("corrplot"), host::stringParameter("corrwarn")};
+  if (!extras_) {
+    const std::string& reportFolder = folder();
+    extras_ = ReportExtras{reportFolder, host::flagParameter("corrplot"),
+                           host::stringParameter("corrwarn")};
+  }
   return *extras_;
 }
 
@@ -26,7 +34,7 @@ void writeReportExtras(const DesignMatrix& matrix, const ReportExtras& extras, T
     // The heatmap and the flagged pairs share one computation of the correlations.
     const std::vector<float> cells =
         correlationMatrix(std::span(matrix.values).first(coveredPredictorCount(matrix)));
-    if (extras.plot) writeCorrelationPlot(matrix, cells);
+    if (extras.plot) writeCorrelationPlot(matrix, cells, extras.folder);
     if (flagging) messages = flaggedPairMessages(matrix, cells, threshold.value);
   }
   // Off gives nothing and an invalid threshold its one notice, neither needing correlations.

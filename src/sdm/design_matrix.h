@@ -54,8 +54,10 @@ class DesignMatrix {
 
   // Sets `fileName` to `path` (first, also when the save fails) and writes the matrix as an
   // SDM file with CRLF line ends, through a temporary file moved into place. Throws
-  // std::runtime_error "Cannot Create file: " + path when the file cannot be created and
-  // "Cannot write file: " + path when a write fails; the file that stood at `path` stays.
+  // std::runtime_error "Cannot Create file: " + path + " (" + reason + ")" when the file
+  // cannot be created and "Cannot write file: " + path + " (" + reason + ")" when a write
+  // fails; the file that stood at `path` stays. How links, devices and the replaced file's
+  // permissions are treated: sdm/output_file.h.
   // Throws std::logic_error, creating nothing, when the arrays are shorter than the counts.
   void save(const std::string& path);
 
@@ -95,10 +97,12 @@ class DesignMatrix {
   void zTransformConfounds();
 
   // Writes the CSV report of the absolute correlations between all predictors to
-  // stripExtension(fileName) + ".csv". Throws std::runtime_error "Cannot Create file: " +
-  // report path when it cannot be created and "Cannot write file: " + report path when a
-  // write fails.
-  void writeCorrelations() const;
+  // reportPath(fileName, ".csv", folder) (sdm/paths.h): beside the SDM, or in `folder` when
+  // that is not empty. Throws std::runtime_error "Cannot Create file: " + report path +
+  // " (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when the report
+  // would replace the SDM file) and "Cannot write file: " + report path + " (" + reason + ")"
+  // when a write fails.
+  void writeCorrelations(const std::string& folder = {}) const;
 
   std::string fileName;
   HeaderEntry<int32_t> fileVersion{{}, -1, 0, false};

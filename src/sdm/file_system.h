@@ -3,33 +3,62 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The operating system's side of a save, behind one small interface: the handful of calls that
 // OutputFile makes to write a file as a whole or not at all. The system's own implementation
 // lives in file_system_posix.cpp or file_system_windows.cpp; tests install a fake (one that
 // fails a chosen call, say) with ScopedFileSystem.
 //
-// Every call returns 0 on success and the system's error code (errno, or GetLastError on
-// Windows) on failure. Calls never throw.
+// Every call that returns an int returns 0 on success and the system's error code (errno, or
+// GetLastError on Windows) on failure. Calls never throw.
 namespace filesys {
 
 using Handle = std::intptr_t;  // an open file of the system's kind (a descriptor, a HANDLE)
 inline constexpr Handle noHandle = -1;
 
+// What stands at a path.
+enum class TargetKind {
+  none,         // nothing: a save creates the file
+  regularFile,  // an ordinary file: a save replaces it
+  other,        // a device, a named pipe, a socket: a save writes into it
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // 0 when a new file may take the place of `path`: nothing is there, or an ordinary file that
-  // may be written. Otherwise the reason it may not (a folder there, a read-only file, a
-  // missing folder).
-  virtual int checkTarget(const std::string& path) = 0;
+  // Follows symbolic links from `path` to the file they finally name, which is `target` (the
+  // path itself when it is no link; for a link to nothing, the path it names). A link's text
+  // counts from the link's folder. Fails with ELOOP after 40 links (Windows follows the chain
+  // itself and fails with ERROR_CANT_RESOLVE_FILENAME after its own limit).
+  virtual int resolveLinks(const std::string& path, std::string& target) = 0;
+  // 0 when `path` may be written, with `kind` telling what is there. Otherwise the reason it
+  // may not: EISDIR (ERROR_DIRECTORY) for a folder, EROFS (ERROR_FILE_READ_ONLY) for a file
+  // without any write permission (refused even for root, who would otherwise pass every
+  // permission test), or what the system says (a missing folder, say).
+  virtual int checkTarget(const std::string& path, TargetKind& kind) = 0;
+  // Names in `folder` ("" for the working folder) that begin with `start`, without the folder.
+  virtual int listNames(const std::string& folder, const std::string& start,
+                        std::vector<std::string>& names) = 0;
+  // False only when no process with this id runs any more; true also when that cannot be told.
+  virtual bool processRunning(long processId) = 0;
   // Creates a new, empty file at `path` for writing, failing when the name is taken (`exists`
-  // is then set). On success `handle` is the open file.
-  virtual int createNew(const std::string& path, Handle& handle, bool& exists) = 0;
+  // is then set). `ownerOnly`: only the owner may read it (for a file that takes over another
+  // file's permissions before anything is written); otherwise the usual permissions. On
+  // success `handle` is the open file.
+  virtual int createNew(const std::string& path, bool ownerOnly, Handle& handle, bool& exists) = 0;
+  // Gives the open file the permission bits of the file at `model`, and its owner and group
+  // where the process may set them (Windows: its hidden, system and archive attributes). A
+  // model that has gone meanwhile gives nothing and counts as success.
+  virtual int copyMetadata(const std::string& model, Handle handle) = 0;
+  // Opens the existing file at `path` (a device, a pipe) to write into it as it is: nothing is
+  // created, truncated or replaced. A pipe that nobody reads fails rather than waiting.
+  virtual int openExisting(const std::string& path, Handle& handle) = 0;
   // Writes all `size` bytes, carrying on after partial writes.
   virtual int write(Handle handle, const char* data, std::size_t size) = 0;
-  // Makes what was written durable. A file system that cannot sync at all counts as success.
+  // Makes what was written durable. A file that cannot sync at all (a pipe, a file system
+  // without sync) counts as success.
   virtual int sync(Handle handle) = 0;
   // Closes the file; the handle is released whatever the result.
   virtual int close(Handle handle) = 0;
@@ -38,6 +67,14 @@ class FileSystem {
   // Removes the file at `path`; what happens is not reported.
   virtual void remove(const std::string& path) = 0;
 };
+
+// Why a call failed with `error`, in words that do not depend on the system's language:
+// "folder missing", "permission denied", "read-only file", "a folder is in the way",
+// "name too long", "disk full", "file too large", or "error " + the number.
+std::string failureReason(int error);
+
+// The id of this process.
+long currentProcessId();
 
 // The operating system's file system.
 FileSystem& systemFileSystem();

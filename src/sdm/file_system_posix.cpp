@@ -1,6 +1,13 @@
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <ctime>
+#include <string>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -13,23 +20,84 @@ namespace {
 
 int fd(Handle handle) { return static_cast<int>(handle); }
 
+constexpr int maxLinks = 40;
+
+int writeAll(int file, const char* data, std::size_t size) {
+  // ::write may take fewer bytes than offered (a signal, a file size limit reached part way):
+  // carry on with the rest until all is written or a call fails outright.
+  while (size > 0) {
+    const ssize_t written = ::write(file, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return ENOSPC;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
-  // A file without any write bit counts as read-only even for root, who would otherwise pass
-  // every permission test.
-  int checkTarget(const std::string& path) override {
+  int resolveLinks(const std::string& path, std::string& target) override {
+    std::string current = path;
+    for (int links = 0;; ++links) {
+      struct stat status {};
+      // Whatever is not a link (nothing at all included) is for checkTarget to judge.
+      if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
+        target = current;
+        return 0;
+      }
+      if (links == maxLinks) return ELOOP;
+      std::vector<char> text(PATH_MAX + 1);
+      const ssize_t length = ::readlink(current.c_str(), text.data(), text.size());
+      if (length < 0) return errno;
+      if (static_cast<std::size_t>(length) >= text.size()) return ENAMETOOLONG;
+      const std::string next(text.data(), static_cast<std::size_t>(length));
+      if (next.empty()) return ENOENT;
+      const auto slash = current.rfind('/');
+      current = next.front() == '/' || slash == std::string::npos
+                    ? next
+                    : current.substr(0, slash + 1) + next;
+    }
+  }
+
+  int checkTarget(const std::string& path, TargetKind& kind) override {
+    kind = TargetKind::none;
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;
     if (S_ISDIR(status.st_mode)) return EISDIR;
-    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
-    return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EROFS;
+    if (::access(path.c_str(), W_OK) != 0) return errno;
+    kind = S_ISREG(status.st_mode) ? TargetKind::regularFile : TargetKind::other;
+    return 0;
   }
 
-  // The usual permissions (0666 less the umask), like any newly written file.
-  int createNew(const std::string& path, Handle& handle, bool& exists) override {
+  int listNames(const std::string& folder, const std::string& start,
+                std::vector<std::string>& names) override {
+    DIR* entries = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (entries == nullptr) return errno;
+    while (const dirent* entry = ::readdir(entries)) {
+      const std::string name = entry->d_name;
+      if (name.compare(0, start.size(), start) == 0) names.push_back(name);
+    }
+    ::closedir(entries);
+    return 0;
+  }
+
+  // Ids 0 and below would ask about whole process groups.
+  bool processRunning(long processId) override {
+    if (processId <= 0 || processId > INT_MAX) return true;
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH;
+  }
+
+  // The usual permissions are 0666 less the umask, like any newly written file's.
+  int createNew(const std::string& path, bool ownerOnly, Handle& handle, bool& exists) override {
     int opened;
     do {
-      opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      opened =
+          ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     } while (opened < 0 && errno == EINTR);
     exists = opened < 0 && errno == EEXIST;
     if (opened < 0) return errno;
@@ -37,20 +105,60 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
-  // ::write may take fewer bytes than offered (a signal, a file size limit reached part way):
-  // carry on with the rest until all is written or a call fails outright.
-  int write(Handle handle, const char* data, std::size_t size) override {
-    while (size > 0) {
-      const ssize_t written = ::write(fd(handle), data, size);
-      if (written < 0) {
-        if (errno == EINTR) continue;
+  // Only root may give a file away; an owner who belongs to the group may still set that.
+  int copyMetadata(const std::string& model, Handle handle) override {
+    struct stat status {};
+    if (::stat(model.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;
+    // The owner first: a change of owner may clear mode bits.
+    if (::fchown(fd(handle), status.st_uid, status.st_gid) != 0) {
+      if (errno != EPERM && errno != EINVAL) return errno;
+      if (::fchown(fd(handle), static_cast<uid_t>(-1), status.st_gid) != 0 && errno != EPERM &&
+          errno != EINVAL)
         return errno;
-      }
-      if (written == 0) return ENOSPC;
-      data += written;
-      size -= static_cast<std::size_t>(written);
     }
+    return ::fchmod(fd(handle), status.st_mode & 0777) == 0 ? 0 : errno;
+  }
+
+  int openExisting(const std::string& path, Handle& handle) override {
+    int opened;
+    do {
+      opened = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (opened < 0 && errno == EINTR);
+    if (opened < 0) return errno;  // ENXIO: a pipe without a reader
+    // An ordinary file that took the name meanwhile would be overwritten in place.
+    struct stat status {};
+    int error = ::fstat(opened, &status) != 0 ? errno : S_ISREG(status.st_mode) ? EEXIST : 0;
+    // From here on a write waits for a slow reader, as any stream's would.
+    const int flags = error == 0 ? ::fcntl(opened, F_GETFL) : 0;
+    if (error == 0 && (flags < 0 || ::fcntl(opened, F_SETFL, flags & ~O_NONBLOCK) != 0))
+      error = errno;
+    if (error != 0) {
+      ::close(opened);
+      return error;
+    }
+    handle = opened;
     return 0;
+  }
+
+  // A pipe whose reader has gone raises SIGPIPE, which would end the whole program. The signal
+  // is held back while writing and one that the write raised is taken away again: the write
+  // fails with EPIPE instead.
+  int write(Handle handle, const char* data, std::size_t size) override {
+    sigset_t pipeSignal, previous, pending;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigemptyset(&pending);
+    sigpending(&pending);
+    const bool pendingBefore = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+    const int error = writeAll(fd(handle), data, size);
+    if (error == EPIPE && !pendingBefore) {
+      const timespec noWait{};
+      while (sigtimedwait(&pipeSignal, nullptr, &noWait) < 0 && errno == EINTR) {
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error;
   }
 
   int sync(Handle handle) override {
@@ -58,7 +166,7 @@ class PosixFileSystem final : public FileSystem {
     do {
       synced = ::fsync(fd(handle));
     } while (synced != 0 && errno == EINTR);
-    // A file system that cannot sync at all still holds the data written.
+    // A pipe, a device or a file system that cannot sync at all still holds the data written.
     if (synced == 0 || errno == EINVAL || errno == ENOTSUP) return 0;
     return errno;
   }
@@ -78,6 +186,32 @@ class PosixFileSystem final : public FileSystem {
 };
 
 }  // namespace
+
+std::string failureReason(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:  // a file where a folder of the path should be
+      return "folder missing";
+    case EACCES:
+    case EPERM:
+      return "permission denied";
+    case EROFS:
+      return "read-only file";
+    case EISDIR:
+      return "a folder is in the way";
+    case ENAMETOOLONG:
+      return "name too long";
+    case ENOSPC:
+    case EDQUOT:
+      return "disk full";
+    case EFBIG:
+      return "file too large";
+    default:
+      return "error " + std::to_string(error);
+  }
+}
+
+long currentProcessId() { return static_cast<long>(::getpid()); }
 
 FileSystem& systemFileSystem() {
   static PosixFileSystem system;

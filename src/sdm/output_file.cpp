@@ -1,9 +1,12 @@
 #include "sdm/output_file.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -20,20 +23,27 @@ constexpr const char* separators = "/\\:";
 constexpr const char* separators = "/";
 #endif
 
-// "dir/.name.tmp-" for "dir/name": the temporary file lives in the target's folder, so the
-// final move never crosses a file system. The name is shortened so that the random suffix
-// cannot push it past the file system's limit on name lengths.
-std::string temporaryPrefix(const std::string& path) {
+constexpr std::size_t randomLength = 8;
+
+// The position right after the folder part of `path` (0 when it has none).
+std::size_t nameStart(const std::string& path) {
   const auto cut = path.find_last_of(separators);
-  const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-  return path.substr(0, nameStart) + "." + path.substr(nameStart, 200) + ".tmp-";
+  return cut == std::string::npos ? 0 : cut + 1;
+}
+
+// "dir/.name.tmp-" for "dir/name": the temporary file lives in the target's folder, so the
+// final move never crosses a file system. The name is shortened so that the process id and
+// the random suffix cannot push it past the file system's limit on name lengths.
+std::string temporaryPrefix(const std::string& path) {
+  const std::size_t start = nameStart(path);
+  return path.substr(0, start) + "." + path.substr(start, 200) + ".tmp-";
 }
 
 std::string randomSuffix(std::mt19937_64& random) {
   static constexpr char letters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   std::string suffix;
-  for (int i = 0; i < 8; ++i) suffix += letters[random() % (sizeof letters - 1)];
+  for (std::size_t i = 0; i < randomLength; ++i) suffix += letters[random() % (sizeof letters - 1)];
   return suffix;
 }
 
@@ -44,15 +54,53 @@ std::mt19937_64 seededRandom() {
   return std::mt19937_64(now ^ (static_cast<uint64_t>(device()) << 32) ^ device());
 }
 
+// The process id in the rest "PID-XXXXXXXX" of a temporary file's name; 0 for any other text.
+long processIdOf(std::string_view rest) {
+  const auto dash = rest.find('-');
+  if (dash == std::string_view::npos || dash == 0 || rest.size() != dash + 1 + randomLength)
+    return 0;
+  for (const char c : rest.substr(dash + 1)) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letter) return 0;
+  }
+  long id = 0;
+  const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, id);
+  return error == std::errc() && end == rest.data() + dash ? id : 0;
+}
+
+// Removes the temporary files of `prefix` that a process left when it ended before finishing
+// its save (killed, or the system went down). Those of running processes are in use.
+void removeStaleTemporaries(const std::string& prefix) {
+  const std::string folder = prefix.substr(0, nameStart(prefix));
+  const std::string start = prefix.substr(folder.size());
+  std::vector<std::string> names;
+  if (filesys::fileSystem().listNames(folder, start, names) != 0) return;
+  for (const auto& name : names) {
+    const long id = processIdOf(std::string_view(name).substr(start.size()));
+    if (id != 0 && !filesys::fileSystem().processRunning(id))
+      filesys::fileSystem().remove(folder + name);
+  }
+}
+
+[[noreturn]] void fail(const char* what, const std::string& path, const std::string& reason) {
+  throw std::runtime_error(what + path + " (" + reason + ")");
+}
+
+constexpr const char* cannotCreate = "Cannot Create file: ";
+constexpr const char* cannotWrite = "Cannot write file: ";
+
 }  // namespace
 
 using filesys::fileSystem;
 using filesys::Handle;
 using filesys::noHandle;
+using filesys::TargetKind;
 
 struct OutputFile::Impl {
-  std::string temporaryPath;
+  std::string target;         // the file written: the path with its links followed
+  std::string temporaryPath;  // empty when writing straight into the target
   Handle handle = noHandle;
+  int error = 0;  // the failure that closed the file, repeated by later calls
   std::vector<char> buffer;
 
   // Gives up: closes and removes the temporary file. Safe to call more than once.
@@ -63,34 +111,61 @@ struct OutputFile::Impl {
     temporaryPath.clear();
   }
 
-  bool flush() {
-    const bool ok = fileSystem().write(handle, buffer.data(), buffer.size()) == 0;
+  int flush() {
+    const int result = fileSystem().write(handle, buffer.data(), buffer.size());
     buffer.clear();
-    return ok;
+    return result;
+  }
+
+  // Creates the temporary file beside the target; the target's permissions when it replaces
+  // an ordinary file.
+  int createTemporary(bool replacing) {
+    const std::string prefix =
+        temporaryPrefix(target) + std::to_string(filesys::currentProcessId()) + "-";
+    auto random = seededRandom();
+    int result = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string candidate = prefix + randomSuffix(random);
+      bool exists = false;
+      result = fileSystem().createNew(candidate, replacing, handle, exists);
+      if (result == 0) {
+        temporaryPath = candidate;
+        break;
+      }
+      handle = noHandle;
+      if (!exists) return result;  // a missing or closed folder: another name will not help
+    }
+    if (result != 0 || !replacing) return result;
+    result = fileSystem().copyMetadata(target, handle);
+    if (result != 0) discard();
+    return result;
   }
 };
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::make_unique<Impl>()) {
-  const auto cut = path_.find_last_of(separators);
-  const bool namesFile = cut == std::string::npos ? !path_.empty() : cut + 1 < path_.size();
-  if (!namesFile || fileSystem().checkTarget(path_) != 0)
-    throw std::runtime_error("Cannot Create file: " + path_);
-
-  const std::string prefix = temporaryPrefix(path_);
-  auto random = seededRandom();
-  for (int attempt = 0; attempt < 100 && impl_->handle == noHandle; ++attempt) {
-    const std::string candidate = prefix + randomSuffix(random);
-    bool exists = false;
-    Handle handle = noHandle;
-    if (fileSystem().createNew(candidate, handle, exists) == 0) {
-      impl_->handle = handle;
-      impl_->temporaryPath = candidate;
-    } else if (!exists) {
-      break;  // a missing or closed folder: another name will not help
-    }
+  Impl& file = *impl_;
+  TargetKind kind = TargetKind::none;
+  const std::size_t start = nameStart(path_);
+  if (start == path_.size()) {
+    // "" or a path that ends in a separator names no file, only a folder: the system tells
+    // what is there.
+    const int error = fileSystem().checkTarget(path_, kind);
+    fail(cannotCreate, path_,
+         error != 0                 ? filesys::failureReason(error)
+         : kind == TargetKind::none ? "folder missing"
+                                    : "a folder is in the way");
   }
-  if (impl_->handle == noHandle) throw std::runtime_error("Cannot Create file: " + path_);
-  impl_->buffer.reserve(bufferSize);
+  int error = fileSystem().resolveLinks(path_, file.target);
+  if (error == 0) error = fileSystem().checkTarget(file.target, kind);
+  if (error == 0 && kind == TargetKind::other) {
+    error = fileSystem().openExisting(file.target, file.handle);
+    if (error != 0) file.handle = noHandle;
+  } else if (error == 0) {
+    removeStaleTemporaries(temporaryPrefix(file.target));
+    error = file.createTemporary(kind == TargetKind::regularFile);
+  }
+  if (error != 0) fail(cannotCreate, path_, filesys::failureReason(error));
+  file.buffer.reserve(bufferSize);
 }
 
 OutputFile::~OutputFile() {
@@ -99,17 +174,18 @@ OutputFile::~OutputFile() {
 
 void OutputFile::write(std::string_view bytes) {
   Impl& file = *impl_;
-  if (file.handle == noHandle) throw std::runtime_error("Cannot write file: " + path_);
+  if (file.handle == noHandle) fail(cannotWrite, path_, filesys::failureReason(file.error));
   if (file.buffer.size() + bytes.size() > bufferSize) {
-    bool ok = file.flush();
+    int error = file.flush();
     // What does not fit the buffer at all goes straight to the file.
-    if (ok && bytes.size() >= bufferSize) {
-      ok = fileSystem().write(file.handle, bytes.data(), bytes.size()) == 0;
+    if (error == 0 && bytes.size() >= bufferSize) {
+      error = fileSystem().write(file.handle, bytes.data(), bytes.size());
       bytes = {};
     }
-    if (!ok) {
+    if (error != 0) {
+      file.error = error;
       file.discard();
-      throw std::runtime_error("Cannot write file: " + path_);
+      fail(cannotWrite, path_, filesys::failureReason(error));
     }
   }
   file.buffer.insert(file.buffer.end(), bytes.begin(), bytes.end());
@@ -117,15 +193,24 @@ void OutputFile::write(std::string_view bytes) {
 
 void OutputFile::commit() {
   Impl& file = *impl_;
-  if (file.handle == noHandle) throw std::runtime_error("Cannot write file: " + path_);
-  const bool written = file.flush();
-  bool ok = written && fileSystem().sync(file.handle) == 0;
+  if (file.handle == noHandle) fail(cannotWrite, path_, filesys::failureReason(file.error));
+  int error = file.flush();
+  if (error == 0) error = fileSystem().sync(file.handle);
   // The handle is released by close whatever it answers.
-  ok = fileSystem().close(std::exchange(file.handle, noHandle)) == 0 && ok;
-  ok = ok && fileSystem().replace(file.temporaryPath, path_) == 0;
-  if (!ok) {
+  const int closed = fileSystem().close(std::exchange(file.handle, noHandle));
+  if (error == 0) error = closed;
+  if (error == 0 && !file.temporaryPath.empty())
+    error = fileSystem().replace(file.temporaryPath, file.target);
+  if (error != 0) {
+    file.error = error;
     file.discard();
-    throw std::runtime_error("Cannot write file: " + path_);
+    fail(cannotWrite, path_, filesys::failureReason(error));
   }
   file.temporaryPath.clear();  // it is the target now
+}
+
+void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
+  std::error_code ignored;
+  if (path == sdmPath || std::filesystem::equivalent(path, sdmPath, ignored))
+    fail(cannotCreate, path, "it is the SDM itself");
 }

@@ -94,14 +94,15 @@ TEST(CorrelationReport, TakesTheHeaderFromNamesAndTheRowsFromTheCount) {
   EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A ; B ; C\nA ; 1.00 ; 0.50\nB ; 0.50 ; 1.00\n"));
 }
 
-TEST(CorrelationReport, NamesTheFileAfterTheTextBeforeTheLastPoint) {
+TEST(CorrelationReport, NamesTheFileAfterTheSdmWithItsExtensionReplaced) {
   const struct {
     std::string sdm, report;
   } cases[] = {
       {"run1.sdm", "run1.csv"},
       {"run1", "run1.csv"},  // no point at all
       {"a.b.sdm", "a.b.csv"},
-      {"my.data/run1", "my.csv"},  // the only point lies in a folder name
+      {"my.data/run1", "my.data/run1.csv"},  // the only point lies in a folder name
+      {"./run1", "./run1.csv"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -127,9 +128,9 @@ TEST(CorrelationReport, ThrowsWhenTheFileCannotBeCreated) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "m.csv");
   EXPECT_EQ(errorOf(matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}})),
-            "Cannot Create file: " + dir.file("m.csv"));
+            "Cannot Create file: " + dir.file("m.csv") + " (a folder is in the way)");
   EXPECT_EQ(errorOf(matrixOf(dir.file("missing/m.sdm"), {"A"}, {{1, 2}})),
-            "Cannot Create file: " + dir.file("missing/m.csv"));
+            "Cannot Create file: " + dir.file("missing/m.csv") + " (folder missing)");
 }
 
 TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {

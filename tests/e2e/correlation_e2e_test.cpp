@@ -67,13 +67,16 @@ TEST(CorrelationE2E, ShorthandRunsTheSameTaskAndOverwritesTheReport) {
   TempDir dir;
   std::filesystem::create_directory(dir.path() / "study.v2");
   writeFile(dir.file("study.v2/run1"), sdm);  // the only "." is in the folder's name
-  writeFile(dir.file("study.csv"), "an older report that is longer than the new one\r\n" + report);
+  writeFile(dir.file("study.v2/run1.csv"),
+            "an older report that is longer than the new one\r\n" + report);
+  writeFile(dir.file("study.csv"), "an unrelated file\r\n");
   const ProcessResult result = runTormel({"sdm1corr", dir.file("study.v2/run1")});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out,
-            running + "\nBrindle>  Saved Correlatios to " + dir.file("study.csv") + finished);
-  EXPECT_EQ(readFile(dir.file("study.csv")), report);
+  EXPECT_EQ(result.out, running + "\nBrindle>  Saved Correlatios to " +
+                            dir.file("study.v2/run1.csv") + finished);
+  EXPECT_EQ(readFile(dir.file("study.v2/run1.csv")), report);
+  EXPECT_EQ(readFile(dir.file("study.csv")), "an unrelated file\r\n");
 }
 
 TEST(CorrelationE2E, MissingSdmShowsTheReadErrorAndWritesNothing) {
@@ -95,10 +98,13 @@ TEST(CorrelationE2E, ReportThatCannotBeCreatedShowsTheCreateError) {
   std::filesystem::create_directory(dir.path() / "run1.csv");
   writeFile(dir.file("run2.csv"), "keep");
   std::filesystem::permissions(dir.path() / "run2.csv", std::filesystem::perms::owner_read);
-  for (const std::string stem : {"run1", "run2"}) {
+  for (const auto& [stem, reason] :
+       {std::pair<std::string, std::string>{"run1", "a folder is in the way"},
+        {"run2", "read-only file"}}) {
     const ProcessResult result = runCorrelation(dir.file(stem + ".sdm"));
     EXPECT_EQ(result.exitCode, 1) << stem;
-    EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(stem + ".csv") + "\n");
+    EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(stem + ".csv") + " (" +
+                              reason + ")\n");
     EXPECT_EQ(result.out, running + finished);
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));

@@ -296,7 +296,7 @@ TEST_F(MergeEndToEnd, SaveIntoAMissingFolderStopsWithTheWritersMessage) {
                                  in("sub01_run2_motion.sdm"), "--save", target});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, startAll + finished);
-  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + target + "\n");
+  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + target + " (folder missing)\n");
 }
 
 TEST_F(MergeEndToEnd, FortyLongPathsFitTheListBuffer) {

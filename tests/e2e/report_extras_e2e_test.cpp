@@ -87,7 +87,8 @@ TEST_F(ReportExtrasEndToEnd, HeatmapThatCannotBeWrittenStopsWithItsPath) {
   std::filesystem::create_directory(dir.file("run.svg"));
   const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--plot"});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file("run.svg") + "\n");
+  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file("run.svg") +
+                            " (a folder is in the way)\n");
 }
 
 }  // namespace

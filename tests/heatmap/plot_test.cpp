@@ -214,7 +214,10 @@ TEST(XmlText, CutsAfterTheGivenNumberOfCharactersWithAnEllipsis) {
 TEST(CorrelationPlot, IsNamedLikeTheReportWithSvg) {
   EXPECT_EQ(correlationPlotPath("D:/study/sub01_run1.sdm"), "D:/study/sub01_run1.svg");
   EXPECT_EQ(correlationPlotPath("D:/study/run1"), "D:/study/run1.svg");
-  EXPECT_EQ(correlationPlotPath("D:/my.data/run1"), "D:/my.svg");
+  EXPECT_EQ(correlationPlotPath("D:/my.data/run1"), "D:/my.data/run1.svg");
+  EXPECT_EQ(correlationPlotPath("D:/study/run1.sdm", "E:/plots"), "E:/plots/run1.svg");
+  EXPECT_EQ(correlationPlotPath("D:\\study\\run1.sdm", "E:\\plots"), "E:\\plots\\run1.svg");
+  EXPECT_EQ(correlationPlotPath("run1.sdm", "plots/"), "plots/run1.svg");
 }
 
 TEST(CorrelationPlot, DrawsOneCellPerOrderedPairAndHatchesTheConstant) {
@@ -330,7 +333,8 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
     writeCorrelationPlot(there, correlationMatrix(std::span(there.values)));
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + dir.file("missing/run1.svg"));
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot Create file: " + dir.file("missing/run1.svg") + " (folder missing)");
   }
 }
 

@@ -83,7 +83,7 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn] = host.textFields;
+  const [primary, corrwarn, corrdir] = host.textFields;
   const [secondaries] = host.lists;
   const check = (fragment) => {
     for (const [label, box] of host.checkBoxes) if (label.includes(fragment)) return box;
@@ -95,7 +95,7 @@ function openDialog(options) {
     host.buttons.get(hits[0])();
   };
   const reset = () => { host.calls.length = 0; host.executed.length = 0; };
-  return { host, controller, primary, corrwarn, secondaries, check, press, reset };
+  return { host, controller, primary, corrwarn, corrdir, secondaries, check, press, reset };
 }
 
 function fillIn(d) {
@@ -106,6 +106,7 @@ function fillIn(d) {
   d.check('report').setChecked(true);
   d.check('heatmap').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
+  d.corrdir.setText('F:/reports');
 }
 
 const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion.sdm';
@@ -113,18 +114,22 @@ const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion
 const actionCases = [
   {
     button: 'Check correlations',
-    expected: { task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, corrwarn: '0.8' },
+    expected: {
+      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+    },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      corrplot: 1, corrwarn: '0.8',
+      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
   {
     button: 'Merge all secondaries',
-    expected: { task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, corrwarn: '0.8' },
+    expected: {
+      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+    },
   },
 ];
 
@@ -149,6 +154,7 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
     task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', corrplot: 0, corrwarn: '',
+    corrdir: '',
   });
 });
 
@@ -217,13 +223,17 @@ test('Remove drops the selected entries only, and Clear empties the list', () =>
 
 test('The dialog opens with the choices the host kept in its parameters', () => {
   const d = openDialog({
-    params: { sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4' },
+    params: {
+      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4',
+      corrdir: 'R:/out',
+    },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
   assert.deepEqual(d.secondaries.getItems(), ['a.sdm', 'b.sdm']);
   assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap'].map((f) => d.check(f).isChecked()),
     [true, false, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
+  assert.equal(d.corrdir.getText(), 'R:/out');
 });
 
 const thresholdCases = [

@@ -71,6 +71,8 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const Calls calls = runTask(dir.file("run1.sdm"));
   EXPECT_EQ(calls,
             (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+                   // The report's folder is asked for right before the report is written.
+                   "tmGetStringParameter(corrdir)",
                    "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
                    // The optional heatmap and flagged pairs are asked for last.
                    "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
@@ -96,6 +98,9 @@ TEST_F(CorrelationTaskTest, ReportsAReportThatCannotBeCreated) {
   writeFile(dir.file("run1.sdm"), sdm);
   std::filesystem::create_directory(dir.path() / "run1.csv");
   EXPECT_EQ(runTask(dir.file("run1.sdm")),
-            taskCalls("tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") + ")"));
+            (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+                   "tmGetStringParameter(corrdir)", "tmStopBusyCursor()",
+                   "tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") +
+                       " (a folder is in the way))"}));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));
 }

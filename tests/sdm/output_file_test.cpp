@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -131,16 +132,18 @@ TEST(OutputFile, RefusesTargetsThatCannotBeCreated) {
   std::filesystem::permissions(dir.path() / "readonly.csv", std::filesystem::perms::owner_read |
                                                                 std::filesystem::perms::group_read);
   writeFile(dir.path() / "plain", "a file, not a folder");
-  const std::vector<std::string> paths = {
-      dir.file("missing/report.csv"),  // no such folder
-      dir.file("folder"),              // the path names a folder
-      dir.file("folder/"),             // the path ends in a separator
-      dir.file("readonly.csv"),        // no write permission at all, refused even for root
-      dir.file("plain/report.csv"),    // a file where the folder should be
-      "",
+  const std::vector<std::pair<std::string, std::string>> paths = {
+      {dir.file("missing/report.csv"), "folder missing"},  // no such folder
+      {dir.file("folder"), "a folder is in the way"},      // the path names a folder
+      {dir.file("folder/"), "a folder is in the way"},     // the path ends in a separator
+      {dir.file("readonly.csv"), "read-only file"},        // no write bit, even for root
+      {dir.file("plain/report.csv"), "folder missing"},    // a file where the folder should be
+      {dir.file(std::string(256, 'n') + ".csv"), "name too long"},
+      {"", "folder missing"},
   };
-  for (const auto& path : paths) {
-    EXPECT_EQ(messageOf([&] { OutputFile file(path); }), "Cannot Create file: " + path);
+  for (const auto& [path, reason] : paths) {
+    EXPECT_EQ(messageOf([&] { OutputFile file(path); }),
+              "Cannot Create file: " + path + " (" + reason + ")");
   }
   EXPECT_EQ(readFile(dir.path() / "readonly.csv"), "keep");
   EXPECT_EQ(entriesOf(dir.path()), (std::vector<std::string>{"folder", "plain", "readonly.csv"}));
@@ -154,8 +157,10 @@ TEST(OutputFile, FailedMoveIntoPlaceReportsAWriteErrorAndCleansUp) {
   file.write("data");
   // Something puts a non-empty folder at the target before the commit: the move must fail.
   std::filesystem::create_directories(dir.path() / "a.csv" / "inside");
-  EXPECT_EQ(messageOf([&] { file.commit(); }), "Cannot write file: " + path);
-  EXPECT_EQ(messageOf([&] { file.write("more"); }), "Cannot write file: " + path);
+  EXPECT_EQ(messageOf([&] { file.commit(); }),
+            "Cannot write file: " + path + " (a folder is in the way)");
+  EXPECT_EQ(messageOf([&] { file.write("more"); }),
+            "Cannot write file: " + path + " (a folder is in the way)");
   EXPECT_EQ(entriesOf(dir.path()), std::vector<std::string>{"a.csv"});
   EXPECT_TRUE(std::filesystem::is_directory(path));
 }
@@ -164,7 +169,7 @@ TEST(OutputFile, WriteBeyondTheFileSizeLimitFailsAndKeepsTheOldTarget) {
   TempDir dir;
   const std::string path = dir.file("big.sdm");
   writeFile(path, "old");
-  const std::string expected = "Cannot write file: " + path;
+  const std::string expected = "Cannot write file: " + path + " (file too large)";
   // Fails in commit: everything fits the buffer.
   EXPECT_EQ(runWithFileSizeLimit(
                 4096,

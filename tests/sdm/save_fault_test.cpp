@@ -1,16 +1,23 @@
-// Every call of a save, failed in turn on the file-system seam: the save reports the target,
-// leaves no temporary file and keeps the file that stood there.
+// Every call of a save, failed in turn on the file-system seam: the save reports the target
+// with the reason, leaves no temporary file and keeps the file that stood there. The calls
+// whose failure a save can do without (the search for stale temporary files) let it succeed.
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "sdm/design_matrix.h"
 #include "support/expect_throw.h"
 #include "support/faulty_file_system.h"
+#include "support/process.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
 
@@ -21,14 +28,30 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
+// What stands at the target before the save.
+enum class Target {
+  oldFile,          // an ordinary file: replaced through a temporary file
+  oldFileAndStale,  // the same, and a temporary file left by a process that has ended
+  pipe,             // a named pipe with a reader: written into directly
+};
+
 struct FaultCase {
   const char* name;
+  Target target;
   int failAt;           // which call of the save fails, from 1
-  const char* message;  // before ": " + path
+  const char* message;  // before path + " (disk full)"; null: the save succeeds all the same
   const char* trace;    // every call the save made
+  bool staleKept = false;
 };
 
 class SaveFault : public ::testing::TestWithParam<FaultCase> {};
+
+std::set<std::string> entriesOf(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
 
 TEST_P(SaveFault, ReportsTheTargetAndKeepsTheOldFile) {
   const FaultCase& c = GetParam();
@@ -36,31 +59,97 @@ TEST_P(SaveFault, ReportsTheTargetAndKeepsTheOldFile) {
   const SdmText sdm{{"Faces", "Motion"}, {"  0.500000 -1.250000", "  1.000000  2.000000"}, 2};
   writeFile(dir.file("in.sdm"), sdm.text());
   DesignMatrix matrix = DesignMatrix::load(dir.file("in.sdm"));
+  std::string saved;
+  {
+    TempDir clean;
+    DesignMatrix copy = matrix;
+    copy.save(clean.file("out.sdm"));
+    saved = readFile(clean.file("out.sdm"));
+  }
   const std::string target = dir.file("out.sdm");
-  writeFile(target, "the old file");
+  std::set<std::string> expected{"in.sdm", "out.sdm"};
+  int reader = -1;
+  if (c.target == Target::pipe) {
+    ASSERT_EQ(::mkfifo(target.c_str(), 0644), 0);
+    reader = ::open(target.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+  } else {
+    writeFile(target, "the old file");
+  }
+  if (c.target == Target::oldFileAndStale) {
+    const std::string stale =
+        ".out.sdm.tmp-" + std::to_string(testing_support::endedProcessId()) + "-abcdEF12";
+    writeFile(dir.file(stale), "left by a save that never ended");
+    if (c.staleKept) expected.insert(stale);
+  }
 
-  FaultyFileSystem files(c.failAt, ENOSPC);
-  EXPECT_THROW_MSG(matrix.save(target), std::runtime_error, std::string(c.message) + target);
-  EXPECT_EQ(files.trace, c.trace);
-  EXPECT_EQ(readFile(target), "the old file");
-  std::size_t entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
-    ++entries;
-  EXPECT_EQ(entries, 2u);  // in.sdm and out.sdm, no temporary file
+  {
+    FaultyFileSystem files(c.failAt, ENOSPC);
+    if (c.message != nullptr) {
+      EXPECT_THROW_MSG(matrix.save(target), std::runtime_error,
+                       std::string(c.message) + target + " (disk full)");
+    } else {
+      EXPECT_NO_THROW(matrix.save(target));
+    }
+    EXPECT_EQ(files.trace, c.trace);
+  }
+  if (c.target == Target::pipe) {
+    struct stat status {};
+    ASSERT_EQ(::lstat(target.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    std::string received(saved.size() + 1, '\0');
+    const ssize_t got = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    received.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    if (c.message == nullptr) {
+      EXPECT_EQ(received, saved);
+    }
+  } else {
+    EXPECT_EQ(readFile(target), c.message != nullptr ? "the old file" : saved);
+  }
+  EXPECT_EQ(entriesOf(dir.path()), expected);  // no temporary file of this save
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryCall, SaveFault,
     ::testing::Values(
-        FaultCase{"CheckTarget", 1, "Cannot Create file: ", "checkTarget"},
-        FaultCase{"CreateNew", 2, "Cannot Create file: ", "checkTarget createNew"},
-        FaultCase{"Write", 3, "Cannot write file: ", "checkTarget createNew write close remove"},
-        FaultCase{"Sync", 4,
-                  "Cannot write file: ", "checkTarget createNew write sync close remove"},
-        FaultCase{"Close", 5,
-                  "Cannot write file: ", "checkTarget createNew write sync close remove"},
-        FaultCase{"Replace", 6,
-                  "Cannot write file: ", "checkTarget createNew write sync close replace remove"}),
+        FaultCase{"ResolveLinks", Target::oldFile, 1, "Cannot Create file: ", "resolveLinks"},
+        FaultCase{"CheckTarget", Target::oldFile, 2,
+                  "Cannot Create file: ", "resolveLinks checkTarget"},
+        FaultCase{
+            "ListNames", Target::oldFile, 3, nullptr,
+            "resolveLinks checkTarget listNames createNew copyMetadata write sync close replace"},
+        FaultCase{"CreateNew", Target::oldFile, 4,
+                  "Cannot Create file: ", "resolveLinks checkTarget listNames createNew"},
+        FaultCase{"CopyMetadata", Target::oldFile, 5, "Cannot Create file: ",
+                  "resolveLinks checkTarget listNames createNew copyMetadata close remove"},
+        FaultCase{"Write", Target::oldFile, 6, "Cannot write file: ",
+                  "resolveLinks checkTarget listNames createNew copyMetadata write close remove"},
+        FaultCase{
+            "Sync", Target::oldFile, 7, "Cannot write file: ",
+            "resolveLinks checkTarget listNames createNew copyMetadata write sync close remove"},
+        FaultCase{
+            "Close", Target::oldFile, 8, "Cannot write file: ",
+            "resolveLinks checkTarget listNames createNew copyMetadata write sync close remove"},
+        FaultCase{"Replace", Target::oldFile, 9, "Cannot write file: ",
+                  "resolveLinks checkTarget listNames createNew copyMetadata write sync close "
+                  "replace remove"},
+        // A process whose state cannot be told counts as running: its file stays.
+        FaultCase{"ProcessRunning", Target::oldFileAndStale, 4, nullptr,
+                  "resolveLinks checkTarget listNames processRunning createNew copyMetadata write "
+                  "sync close replace",
+                  true},
+        FaultCase{"RemoveStale", Target::oldFileAndStale, 5, nullptr,
+                  "resolveLinks checkTarget listNames processRunning remove createNew copyMetadata "
+                  "write sync close replace"},
+        FaultCase{"OpenExisting", Target::pipe, 3,
+                  "Cannot Create file: ", "resolveLinks checkTarget openExisting"},
+        FaultCase{"PipeWrite", Target::pipe, 4,
+                  "Cannot write file: ", "resolveLinks checkTarget openExisting write close"},
+        FaultCase{"PipeSync", Target::pipe, 5,
+                  "Cannot write file: ", "resolveLinks checkTarget openExisting write sync close"},
+        FaultCase{"PipeClose", Target::pipe, 6,
+                  "Cannot write file: ", "resolveLinks checkTarget openExisting write sync close"}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(SaveFault, UnfailedSaveMakesExactlyTheseCalls) {
@@ -68,7 +157,7 @@ TEST(SaveFault, UnfailedSaveMakesExactlyTheseCalls) {
   DesignMatrix matrix;
   FaultyFileSystem files(0, ENOSPC);
   matrix.save(dir.file("empty.sdm"));
-  EXPECT_EQ(files.trace, "checkTarget createNew write sync close replace");
+  EXPECT_EQ(files.trace, "resolveLinks checkTarget listNames createNew write sync close replace");
 }
 
 }  // namespace

@@ -136,14 +136,17 @@ TEST(SdmWriter, RefusesAMatrixWhoseArraysAreShorterThanItsHeaderSays) {
 
 TEST(SdmWriter, APathThatCannotBeCreatedThrowsCannotCreateFile) {
   TempDir dir;
-  const std::string paths[] = {dir.file("missing/out.sdm"), dir.path().string()};
-  for (const auto& path : paths) {
+  const struct {
+    std::string path, reason;
+  } cases[] = {{dir.file("missing/out.sdm"), "folder missing"},
+               {dir.path().string(), "a folder is in the way"}};
+  for (const auto& [path, reason] : cases) {
     DesignMatrix m = twoPredictors();
     try {
       m.save(path);
       ADD_FAILURE() << "no exception for " << path;
     } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + path);
+      EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + path + " (" + reason + ")");
     }
     EXPECT_EQ(m.fileName, path);
   }
@@ -188,7 +191,7 @@ TEST(SdmWriter, AFailedWriteThrowsAndKeepsTheOldFile) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 
-  EXPECT_EQ(message, "Cannot write file: " + path);
+  EXPECT_EQ(message, "Cannot write file: " + path + " (file too large)");
   EXPECT_EQ(readFile(path), "old content");
   std::vector<std::string> left;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {

@@ -11,14 +11,36 @@ bool FaultyFileSystem::fails(const char* name) {
   return ++calls_ == failAt_;
 }
 
-int FaultyFileSystem::checkTarget(const std::string& path) {
-  return fails("checkTarget") ? error_ : system_.checkTarget(path);
+int FaultyFileSystem::resolveLinks(const std::string& path, std::string& target) {
+  return fails("resolveLinks") ? error_ : system_.resolveLinks(path, target);
 }
 
-int FaultyFileSystem::createNew(const std::string& path, filesys::Handle& handle, bool& exists) {
-  if (!fails("createNew")) return system_.createNew(path, handle, exists);
+int FaultyFileSystem::checkTarget(const std::string& path, filesys::TargetKind& kind) {
+  return fails("checkTarget") ? error_ : system_.checkTarget(path, kind);
+}
+
+int FaultyFileSystem::listNames(const std::string& folder, const std::string& start,
+                                std::vector<std::string>& names) {
+  return fails("listNames") ? error_ : system_.listNames(folder, start, names);
+}
+
+bool FaultyFileSystem::processRunning(long processId) {
+  return fails("processRunning") || system_.processRunning(processId);
+}
+
+int FaultyFileSystem::createNew(const std::string& path, bool ownerOnly, filesys::Handle& handle,
+                                bool& exists) {
+  if (!fails("createNew")) return system_.createNew(path, ownerOnly, handle, exists);
   exists = false;
   return error_;
+}
+
+int FaultyFileSystem::copyMetadata(const std::string& model, filesys::Handle handle) {
+  return fails("copyMetadata") ? error_ : system_.copyMetadata(model, handle);
+}
+
+int FaultyFileSystem::openExisting(const std::string& path, filesys::Handle& handle) {
+  return fails("openExisting") ? error_ : system_.openExisting(path, handle);
 }
 
 int FaultyFileSystem::write(filesys::Handle handle, const char* data, std::size_t size) {

@@ -1,20 +1,29 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sdm/file_system.h"
 
 namespace testing_support {
 
 // The system's file system with one call made to fail: the `failAt`-th call (counting from 1,
-// every kind of call counted) returns `error` without doing anything. `trace` lists the calls
-// made, by name, separated by spaces. Installs itself for its lifetime.
+// every kind of call counted) returns `error` without doing anything (processRunning answers
+// "running", remove removes all the same). `trace` lists the calls made, by name, separated by
+// spaces. Installs itself for its lifetime.
 class FaultyFileSystem final : public filesys::FileSystem {
  public:
   FaultyFileSystem(int failAt, int error);
 
-  int checkTarget(const std::string& path) override;
-  int createNew(const std::string& path, filesys::Handle& handle, bool& exists) override;
+  int resolveLinks(const std::string& path, std::string& target) override;
+  int checkTarget(const std::string& path, filesys::TargetKind& kind) override;
+  int listNames(const std::string& folder, const std::string& start,
+                std::vector<std::string>& names) override;
+  bool processRunning(long processId) override;
+  int createNew(const std::string& path, bool ownerOnly, filesys::Handle& handle,
+                bool& exists) override;
+  int copyMetadata(const std::string& model, filesys::Handle handle) override;
+  int openExisting(const std::string& path, filesys::Handle& handle) override;
   int write(filesys::Handle handle, const char* data, std::size_t size) override;
   int sync(filesys::Handle handle) override;
   int close(filesys::Handle handle) override;

@@ -100,4 +100,14 @@ ProcessResult runTormel(const std::vector<std::string>& args, const ProcessOptio
   return runProcess(tormelPath(), args, options);
 }
 
+long endedProcessId() {
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) ::_exit(0);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return static_cast<long>(pid);
+}
+
 }  // namespace testing_support

@@ -29,6 +29,9 @@ std::string tormelPath();
 // The source folder of the project.
 std::string sourceDir();
 
+// The id of a process that has ended: a child that exited at once and was waited for.
+long endedProcessId();
+
 // Runs build/Tormel with `args`.
 ProcessResult runTormel(const std::vector<std::string>& args, const ProcessOptions& options = {});
 

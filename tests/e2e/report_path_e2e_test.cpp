@@ -1,0 +1,209 @@
+// Where reports go, end to end through build/Tormel: beside the SDM under its file name with the
+// extension replaced, never over the SDM itself, or into the folder that --report-into names.
+// Also the reasons of failed saves that need more than a folder to arrange: a folder the user
+// may not write to, and a full disk.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::crlf;
+using testing_support::ProcessOptions;
+using testing_support::ProcessResult;
+using testing_support::readFile;
+using testing_support::runProcess;
+using testing_support::runTormel;
+using testing_support::TempDir;
+using testing_support::tormelPath;
+using testing_support::writeFile;
+
+const std::string running = "\nBrindle>  Running...";
+const std::string finished = "\nBrindle>  Plugin finished!\n\n";
+const std::string mergeSec = "\nBrindle>  Start merging process of all secondary sdms";
+
+// An SDM of `points` data points, two predictors.
+std::string sdmFile(int points) {
+  std::string text =
+      "FileVersion:            1\n\nNrOfPredictors:         2\nNrOfDataPoints:         " +
+      std::to_string(points) +
+      "\nIncludesConstant:       0\nFirstConfoundPredictor: 2\n\n255 0 0   0 255 0\n\"Up\" "
+      "\"Wave\"\n";
+  for (int t = 0; t < points; ++t)
+    text += "  " + std::to_string(t % 7) + ".000000  " + std::to_string(t % 3) + ".500000\n";
+  return crlf(text);
+}
+
+const std::string sdm = sdmFile(4);
+
+// Every entry under `root`, relative, sorted; folders end in "/".
+std::vector<std::string> listing(const fs::path& root) {
+  std::vector<std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::string name = entry.path().lexically_relative(root).string();
+    if (entry.is_directory()) name += "/";
+    entries.push_back(name);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+struct PathCase {
+  std::string name;
+  std::vector<std::string> inputs;  // SDM files (and folders, ending in "/") made first
+  std::vector<std::string> args;    // run in the case's folder
+  int exitCode;
+  std::string log;  // standard output between the start and the end
+  std::string err;
+  std::vector<std::string> entries;  // the whole folder afterwards
+};
+
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
+
+class ReportPath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ReportPath, WritesWhereTheRuleSaysAndKeepsTheInputs) {
+  const PathCase& c = GetParam();
+  TempDir dir;
+  for (const auto& input : c.inputs) {
+    fs::create_directories((dir.path() / input).parent_path());
+    if (input.back() != '/') writeFile(dir.path() / input, sdm);
+  }
+  ProcessOptions options;
+  options.workingDirectory = dir.path().string();
+  const ProcessResult result = runTormel(c.args, options);
+  EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
+  EXPECT_EQ(result.out, running + c.log + finished);
+  EXPECT_EQ(result.err, c.err);
+  EXPECT_EQ(listing(dir.path()), c.entries);
+  for (const auto& input : c.inputs) {
+    if (input.back() != '/') {
+      EXPECT_EQ(readFile(dir.path() / input), sdm) << input;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tormel, ReportPath,
+    ::testing::Values(
+        PathCase{"PointInAFolderName",
+                 {"proj.v2/run1"},
+                 {"sdm1corr", "proj.v2/run1"},
+                 0,
+                 "\nBrindle>  Saved Correlatios to proj.v2/run1.csv",
+                 "",
+                 {"proj.v2/", "proj.v2/run1", "proj.v2/run1.csv"}},
+        PathCase{"DotSlashAndNoExtension",
+                 {"run1"},
+                 {"sdm1corr", "./run1", "--plot"},
+                 0,
+                 "\nBrindle>  Saved Correlatios to ./run1.csv",
+                 "",
+                 {"run1", "run1.csv", "run1.svg"}},
+        PathCase{"SdmNamedLikeItsReport",
+                 {"x.csv"},
+                 {"sdm1corr", "x.csv"},
+                 1,
+                 "",
+                 "[message] Error: Cannot Create file: x.csv (it is the SDM itself)\n",
+                 {"x.csv"}},
+        // The report is written; the heatmap would replace the SDM.
+        PathCase{"SdmNamedLikeItsHeatmap",
+                 {"x.svg"},
+                 {"sdm1corr", "x.svg", "--plot"},
+                 1,
+                 "\nBrindle>  Saved Correlatios to x.csv",
+                 "[message] Error: Cannot Create file: x.svg (it is the SDM itself)\n",
+                 {"x.csv", "x.svg"}},
+        PathCase{"ReportIntoTheSdmsFolderSpelledOtherwise",
+                 {"data/x.csv"},
+                 {"sdm1corr", "data/x.csv", "--report-into", "./data"},
+                 1,
+                 "",
+                 "[message] Error: Cannot Create file: ./data/x.csv (it is the SDM itself)\n",
+                 {"data/", "data/x.csv"}},
+        PathCase{"ReportInto",
+                 {"data/run1.sdm", "reports/"},
+                 {"sdm1corr", "data/run1.sdm", "--plot", "--report-into", "reports"},
+                 0,
+                 "\nBrindle>  Saved Correlatios to reports/run1.csv",
+                 "",
+                 {"data/", "data/run1.sdm", "reports/", "reports/run1.csv", "reports/run1.svg"}},
+        PathCase{"ReportIntoForAMerge",
+                 {"a.sdm", "b.sdm", "out/", "reports/"},
+                 {"mergesec", "a.sdm", "b.sdm", "--corr", "--plot", "--report-into", "reports/",
+                  "--save", "out/ab.sdm"},
+                 0,
+                 mergeSec + "\nBrindle>  Saved out/ab.sdm",
+                 "",
+                 {"a.sdm", "b.sdm", "out/", "out/ab.sdm", "reports/", "reports/ab.csv",
+                  "reports/ab.svg"}},
+        PathCase{"ReportIntoAMissingFolder",
+                 {"run1.sdm"},
+                 {"sdm1corr", "run1.sdm", "--report-into", "nowhere"},
+                 1,
+                 "",
+                 "[message] Error: Cannot Create file: nowhere/run1.csv (folder missing)\n",
+                 {"run1.sdm"}}),
+    [](const ::testing::TestParamInfo<PathCase>& param) { return param.param.name; });
+
+// Root may write anywhere: the save then runs as the unprivileged user "nobody".
+TEST(SaveReason, AFolderThatMayNotBeWrittenIsPermissionDenied) {
+  TempDir dir;
+  writeFile(dir.file("a.sdm"), sdm);
+  writeFile(dir.file("b.sdm"), sdm);
+  fs::create_directory(dir.path() / "locked");
+  fs::permissions(dir.path() / "locked", static_cast<fs::perms>(0555));
+  std::vector<std::string> args{"mergesec", dir.file("a.sdm"), dir.file("b.sdm"), "--save",
+                                dir.file("locked/ab.sdm")};
+  std::string program = tormelPath();
+  if (::geteuid() == 0) {
+    if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no setpriv to drop root";
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    program = "/usr/bin/setpriv";
+  }
+  const ProcessResult result = runProcess(program, args);
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(result.out, running + mergeSec + finished);
+  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file("locked/ab.sdm") +
+                            " (permission denied)\n");
+  EXPECT_TRUE(fs::is_empty(dir.path() / "locked"));
+}
+
+// A file system of 64 KiB, mounted in a mount namespace of its own for Tormel alone; skipped
+// where the system allows no such namespace. What is left on it is listed after Tormel ends.
+TEST(SaveReason, AFullDiskIsDiskFull) {
+  TempDir dir;
+  const std::string big = sdmFile(6000);  // about 130 KB
+  writeFile(dir.file("a.sdm"), big);
+  writeFile(dir.file("b.sdm"), big);
+  fs::create_directory(dir.path() / "small");
+  const std::string unshare = "/usr/bin/unshare";
+  const std::string mount = "mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 99; ";
+  if (::access(unshare.c_str(), X_OK) != 0 ||
+      runProcess(unshare, {"-rm", "sh", "-c", mount, dir.file("small")}).exitCode != 0)
+    GTEST_SKIP() << "no mount namespace for a small file system";
+  const ProcessResult result =
+      runProcess(unshare, {"-rm", "sh", "-c",
+                           mount + "\"$@\"; status=$?; echo \"[left]\" $(ls -A \"$0\"); "
+                                   "exit $status",
+                           dir.file("small"), tormelPath(), "mergesec", dir.file("a.sdm"),
+                           dir.file("b.sdm"), "--save", dir.file("small/ab.sdm")});
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(result.out, running + mergeSec + finished + "[left]\n");
+  EXPECT_EQ(result.err,
+            "[message] Error: Cannot write file: " + dir.file("small/ab.sdm") + " (disk full)\n");
+}
+
+}  // namespace
