@@ -51,7 +51,7 @@ TEST(TsvWriter, FailuresLeaveTheOldFile) {
     saveTsv(makeMatrix({"x"}, {{1}}, 1, 1), missing);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + missing);
+    EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + missing + " (folder missing)");
   }
   const std::string path = dir.file("old.tsv");
   writeFile(path, "old content");
