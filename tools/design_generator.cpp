@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "random.h"
@@ -59,27 +61,42 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
                                             "Translation Z [mm]", "Rotation X [deg]",
                                             "Rotation Y [deg]",   "Rotation Z [deg]"};
+  // Predictors are placed in order here rather than through addPredictor, which takes any
+  // predictor whose values are all equal and not 0 for a constant: over one data point every
+  // drift is such a predictor, and a second one would be refused.
+  const auto add = [&m](std::vector<float> values, std::string name, int red, int green, int blue) {
+    m.values.push_back(std::move(values));
+    m.names.push_back(std::move(name));
+    m.red.push_back(red);
+    m.green.push_back(green);
+    m.blue.push_back(blue);
+  };
   Random random(shape.seed);
-  m.fileVersion = {"FileVersion", 1, 24, true};
-  m.nrOfPredictors = {"NrOfPredictors", 0, 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", shape.points, 24, true};
-  m.includesConstant = {"IncludesConstant", false, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, 24, true};
   for (int k = 0; k < shape.interest; ++k) {
     const auto index = static_cast<std::size_t>(k);
-    const std::string name = index < shape.interestNames.size()
-                                 ? shape.interestNames[index]
-                                 : "Condition " + std::to_string(k + 1);
-    m.addPredictor(taskPredictor(shape.points, k, shape.interest, random), name,
-                   static_cast<int>(random.next() % 256), static_cast<int>(random.next() % 256),
-                   static_cast<int>(random.next() % 256), false);
+    std::string name = index < shape.interestNames.size() ? shape.interestNames[index]
+                                                          : "Condition " + std::to_string(k + 1);
+    // Blue, green and red first, then the values: the order every existing file was made in.
+    const auto blue = static_cast<int>(random.next() % 256);
+    const auto green = static_cast<int>(random.next() % 256);
+    const auto red = static_cast<int>(random.next() % 256);
+    std::vector<float> values = taskPredictor(shape.points, k, shape.interest, random);
+    add(std::move(values), std::move(name), red, green, blue);
   }
   for (int k = 0; k < shape.confounds; ++k) {
-    const std::string name = shape.motion && k < 6
-                                 ? std::string(motionNames[k])
-                                 : shape.confoundPrefix + " " + std::to_string(k + 1);
-    m.addPredictor(driftPredictor(shape.points, random), name, 128, 128, 128, true);
+    std::string name = shape.motion && k < 6 ? std::string(motionNames[k])
+                                             : shape.confoundPrefix + " " + std::to_string(k + 1);
+    add(driftPredictor(shape.points, random), std::move(name), 128, 128, 128);
   }
-  if (shape.constant) m.addConstant();
+  if (shape.constant)
+    add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
+        255);
+
+  const auto count = static_cast<int32_t>(m.values.size());
+  m.fileVersion = {"FileVersion", 1, 24, true};
+  m.nrOfPredictors = {"NrOfPredictors", count, 24, true};
+  m.nrOfDataPoints = {"NrOfDataPoints", shape.points, 24, true};
+  m.includesConstant = {"IncludesConstant", shape.constant, 24, true};
+  m.firstConfoundPredictor = {"FirstConfoundPredictor", shape.interest + 1, 24, true};
   return m;
 }

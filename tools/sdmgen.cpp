@@ -21,99 +21,253 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <iterator>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <vector>
 
 #include "confound_generator.h"
 #include "design_generator.h"
+#include "plugin/metadata.h"
 #include "sdm/output_file.h"
+#include "sdm/sdm_limits.h"
 
 namespace {
 
-int usage() {
-  std::fputs(
-      "usage: sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]\n"
-      "              [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]\n"
-      "       sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS]\n"
-      "              [--compcor K]\n",
-      stderr);
-  return 64;
+constexpr int exitWritten = 0;
+constexpr int exitNotWritten = 1;
+constexpr int exitUsage = 64;
+
+constexpr const char* helpText =
+    "Usage: sdmgen OUT.sdm [OPTION...]\n"
+    "Writes a realistic single-study design matrix to OUT.sdm: predictors of interest, then\n"
+    "confounds, then an optional constant. The same options give the same file everywhere.\n"
+    "\n"
+    "Options:\n"
+    "  --interest K              predictors of interest (default 3): block designs convolved\n"
+    "                            with a haemodynamic response, scaled to [0, 1]\n"
+    "  --confounds K             confounds (default 6): slowly drifting random walks within\n"
+    "                            about +-3, like head-motion estimates\n"
+    "  --constant                a last predictor \"Constant\" (all 1.0)\n"
+    "  --points N                data points (default 120)\n"
+    "  --seed S                  the seed of the random numbers (default 1)\n"
+    "  --motion                  name the first six confounds as the rigid-body motion\n"
+    "                            parameters (Translation X [mm] ... Rotation Z [deg])\n"
+    "  --confound-prefix TEXT    confound names: TEXT, a space and a number (default Confound)\n"
+    "  --interest-names A,B,...  names of the first predictors of interest (the others are\n"
+    "                            \"Condition \" and a number)\n"
+    "  --format F                write a confound file of a preprocessing pipeline instead:\n"
+    "                            tsv (fMRIPrep-like table), par (FSL MCFLIRT), rp (SPM\n"
+    "                            realign rp_*.txt), 1d (AFNI columns with labels); sdm is\n"
+    "                            the default\n"
+    "  --tr SECONDS              repetition time of a tsv file's cosine drifts (default 2)\n"
+    "  --compcor K               a tsv file's a_comp_cor components\n"
+    "  --help, -h                print this text and exit\n"
+    "  --version                 print the version and exit\n"
+    "  --                        the next word is OUT.sdm, even when it starts with \"-\"\n"
+    "Counts and the seed are whole numbers of 0 or more; a name may not hold a double quote or\n"
+    "a line break. Options take their value as the next word or after \"=\" (--points=200).\n"
+    "\n"
+    "Exit status:\n"
+    "  0   the file was written\n"
+    "  1   the file could not be written (the message says why)\n"
+    "  64  wrong command line; nothing was written\n"
+    "\n"
+    "Example:\n"
+    "  sdmgen task.sdm --interest 2 --confounds 0 --constant --interest-names Faces,Houses\n";
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A whole number from 0 to `max`: decimal digits only, no sign, blank or other text.
+template <typename Number>
+Number wholeNumber(std::string_view option, const std::string& text, Number max) {
+  Number value{};
+  const char* first = text.data();
+  const char* last = first + text.size();
+  const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                       [](char c) { return c >= '0' && c <= '9'; });
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (!digitsOnly || error != std::errc() || end != last || value > max) {
+    throw UsageError(std::string(option) + " wants a whole number from 0 to " +
+                     std::to_string(max) + ", not \"" + text + "\"");
+  }
+  return value;
+}
+
+int count(std::string_view option, const std::string& text, int64_t max) {
+  return static_cast<int>(wholeNumber<int64_t>(option, text, max));
+}
+
+// SDM names sit between double quotes on one line.
+const std::string& predictorName(std::string_view option, const std::string& name) {
+  if (name.find_first_of("\"\r\n") != std::string::npos) {
+    throw UsageError(std::string(option) + ": the name \"" + name +
+                     "\" holds a double quote or a line break, which an SDM name cannot hold");
+  }
+  return name;
+}
+
+struct Command {
+  bool help = false;
+  bool version = false;
+  std::string out;
+  DesignShape shape;
+  std::optional<ConfoundTextFormat> confoundFormat;  // none: an SDM
+  ConfoundShape confounds;
+};
+
+ConfoundTextFormat confoundFormat(const std::string& text) {
+  if (text == "tsv") return ConfoundTextFormat::tsv;
+  if (text == "par") return ConfoundTextFormat::par;
+  if (text == "rp") return ConfoundTextFormat::rp;
+  if (text == "1d") return ConfoundTextFormat::afni;
+  throw UsageError("--format wants sdm, tsv, par, rp or 1d, not \"" + text + "\"");
+}
+
+// A repetition time in seconds: a plain positive decimal ("2", "0.8"), read whatever the locale.
+double seconds(std::string_view option, const std::string& text) {
+  double value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  if (error != std::errc() || end != last || !(value > 0 && value < 1e6))
+    throw UsageError(std::string(option) + " wants a number of seconds above 0, not \"" + text +
+                     "\"");
+  return value;
+}
+
+Command parseCommand(const std::vector<std::string>& args) {
+  Command command;
+  std::vector<std::string> words;
+  bool endOfOptions = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (endOfOptions || arg.size() < 2 || arg[0] != '-') {
+      words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      endOfOptions = true;
+      continue;
+    }
+    const auto equals = arg.find('=');
+    const std::string option = arg.substr(0, equals);
+    std::optional<std::string> inlineValue;
+    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
+    const auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
+      return args[++i];
+    };
+    const auto noValue = [&] {
+      if (inlineValue) throw UsageError(option + " takes no value");
+    };
+
+    DesignShape& shape = command.shape;
+    if (option == "--help" || option == "-h") {
+      noValue();
+      command.help = true;
+    } else if (option == "--version") {
+      noValue();
+      command.version = true;
+    } else if (option == "--interest") {
+      shape.interest = count(option, value(), kMaxSdmPredictors);
+    } else if (option == "--confounds") {
+      shape.confounds = count(option, value(), kMaxSdmPredictors);
+    } else if (option == "--points") {
+      shape.points = count(option, value(), kMaxSdmValues);
+    } else if (option == "--seed") {
+      shape.seed = wholeNumber<uint64_t>(option, value(), UINT64_MAX);
+    } else if (option == "--confound-prefix") {
+      shape.confoundPrefix = predictorName(option, value());
+    } else if (option == "--interest-names") {
+      const std::string list = value();
+      shape.interestNames.clear();
+      for (std::size_t start = 0; start <= list.size();) {
+        const auto comma = std::min(list.find(',', start), list.size());
+        shape.interestNames.push_back(predictorName(option, list.substr(start, comma - start)));
+        start = comma + 1;
+      }
+    } else if (option == "--format") {
+      const std::string format = value();
+      if (format == "sdm")
+        command.confoundFormat.reset();
+      else
+        command.confoundFormat = confoundFormat(format);
+    } else if (option == "--tr") {
+      command.confounds.repetitionTime = seconds(option, value());
+    } else if (option == "--compcor") {
+      command.confounds.aCompCor = count(option, value(), 1000);
+    } else if (option == "--constant") {
+      noValue();
+      shape.constant = true;
+    } else if (option == "--motion") {
+      noValue();
+      shape.motion = true;
+    } else {
+      throw UsageError("unknown option \"" + option + "\"");
+    }
+  }
+  if (command.help || command.version) return command;
+
+  if (words.empty()) throw UsageError("no output file given: sdmgen OUT.sdm [OPTION...]");
+  if (words.size() > 1)
+    throw UsageError("one output file only, not \"" + words[0] + "\" and \"" + words[1] + "\"");
+  command.out = words.front();
+
+  // The file must stay one that the reader takes back.
+  const DesignShape& shape = command.shape;
+  const int64_t predictors =
+      int64_t{shape.interest} + int64_t{shape.confounds} + (shape.constant ? 1 : 0);
+  if (predictors > kMaxSdmPredictors || predictors * shape.points > kMaxSdmValues) {
+    throw UsageError(std::to_string(predictors) + " predictors over " +
+                     std::to_string(shape.points) + " data points are more than an SDM holds (" +
+                     std::to_string(kMaxSdmPredictors) + " predictors, " +
+                     std::to_string(kMaxSdmValues) + " values)");
+  }
+  return command;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  const std::string out = argv[1];
-  DesignShape shape;
-  ConfoundShape confounds;
-  std::string format = "sdm";
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--interest" && hasValue)
-      shape.interest = std::atoi(argv[++i]);
-    else if (arg == "--confounds" && hasValue)
-      shape.confounds = std::atoi(argv[++i]);
-    else if (arg == "--points" && hasValue)
-      shape.points = std::atoi(argv[++i]);
-    else if (arg == "--seed" && hasValue)
-      shape.seed = std::strtoull(argv[++i], nullptr, 10);
-    else if (arg == "--format" && hasValue)
-      format = argv[++i];
-    else if (arg == "--tr" && hasValue) {
-      // from_chars reads "2.5" whatever the locale says; what it cannot read fails below.
-      const std::string_view text = argv[++i];
-      if (std::from_chars(text.data(), text.data() + text.size(), confounds.repetitionTime).ptr !=
-          text.data() + text.size())
-        confounds.repetitionTime = 0;
-    } else if (arg == "--compcor" && hasValue)
-      confounds.aCompCor = std::atoi(argv[++i]);
-    else if (arg == "--confound-prefix" && hasValue)
-      shape.confoundPrefix = argv[++i];
-    else if (arg == "--interest-names" && hasValue) {
-      const std::string list = argv[++i];
-      for (std::size_t start = 0; start <= list.size();) {
-        const auto comma = std::min(list.find(',', start), list.size());
-        shape.interestNames.push_back(list.substr(start, comma - start));
-        start = comma + 1;
-      }
-    } else if (arg == "--constant")
-      shape.constant = true;
-    else if (arg == "--motion")
-      shape.motion = true;
-    else
-      return usage();
+  Command command;
+  try {
+    command = parseCommand(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "sdmgen: %s\nTry 'sdmgen --help'.\n", error.what());
+    return exitUsage;
   }
-  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return usage();
-  const std::pair<const char*, ConfoundTextFormat> formats[] = {{"tsv", ConfoundTextFormat::tsv},
-                                                                {"par", ConfoundTextFormat::par},
-                                                                {"rp", ConfoundTextFormat::rp},
-                                                                {"1d", ConfoundTextFormat::afni}};
-  const auto* const chosen = std::find_if(std::begin(formats), std::end(formats),
-                                          [&](const auto& f) { return format == f.first; });
-  if (format != "sdm" && chosen == std::end(formats)) return usage();
-  if (confounds.aCompCor < 0 || !(confounds.repetitionTime > 0 && confounds.repetitionTime < 1e6))
-    return usage();
-  confounds.points = shape.points;
-  confounds.seed = shape.seed;
+  if (command.help) {
+    std::fputs(helpText, stdout);
+    return exitWritten;
+  }
+  if (command.version) {
+    std::printf("sdmgen (Brindle) %s\nPlug-in: %s %s\n", BRINDLE_VERSION, pluginName,
+                pluginVersion);
+    return exitWritten;
+  }
 
   try {
-    if (format == "sdm") {
-      DesignMatrix m = generateDesignMatrix(shape);
-      m.save(out);
+    if (!command.confoundFormat) {
+      DesignMatrix m = generateDesignMatrix(command.shape);
+      m.save(command.out);
     } else {
-      OutputFile file(out);
-      file.write(generateConfoundText(confounds, chosen->second));
+      ConfoundShape confounds = command.confounds;
+      confounds.points = command.shape.points;
+      confounds.seed = command.shape.seed;
+      OutputFile file(command.out);
+      file.write(generateConfoundText(confounds, *command.confoundFormat));
       file.commit();
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "sdmgen: %s\n", error.what());
-    return 1;
+    return exitNotWritten;
   }
-  return 0;
+  return exitWritten;
 }

@@ -1,5 +1,6 @@
 #include "host_state.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
@@ -194,27 +195,54 @@ int HostState::getOpenFileName(const char* title, const char* initialPath, const
   return answerDialog("tmGetOpenFileName", title, initialPath, filter, buffer, answer);
 }
 
-DialogAnswer HostState::nextSaveAnswer(std::string_view offeredPath) {
+std::pair<DialogAnswer, bool> HostState::nextSaveAnswer(std::string_view offeredPath) {
   if (!setup_.saveAnswers.empty()) {
     DialogAnswer answer = std::move(setup_.saveAnswers.front());
     setup_.saveAnswers.pop_front();
-    return answer;
+    return {std::move(answer), false};
   }
   switch (setup_.savePolicy) {
     case SavePolicy::acceptOffered:
-      return std::string(offeredPath);
+      return {std::string(offeredPath), true};
     case SavePolicy::intoFolder:
-      return pathInFolder(setup_.saveFolder, offeredPath);
+      return {pathInFolder(setup_.saveFolder, offeredPath), true};
     case SavePolicy::cancel:
-      return std::nullopt;
+      return {std::nullopt, true};
   }
-  return std::nullopt;
+  return {std::nullopt, true};
+}
+
+std::vector<std::string> HostState::taskInputs() const {
+  const std::string task = parameter("task").value_or(std::string());
+  std::vector<std::string> inputs;
+  if (task != "mergesec") inputs.push_back(parameter("sdm1").value_or(std::string()));
+  if (task != "sdm1corr") {
+    // One path per line, as the plug-in splits the list.
+    const std::string list = parameter(listParameter).value_or(std::string());
+    for (std::size_t start = 0; start < list.size();) {
+      const auto end = std::min(list.find('\n', start), list.size());
+      inputs.push_back(list.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  return inputs;
 }
 
 int HostState::getSaveFileName(const char* title, const char* initialPath, const char* filter,
                                char* buffer) {
-  return answerDialog("tmGetSaveFileName", title, initialPath, filter, buffer,
-                      nextSaveAnswer(textOf(initialPath)));
+  auto [answer, chosenByHost] = nextSaveAnswer(textOf(initialPath));
+  if (!saveGuard_.hasInputs()) saveGuard_.setInputs(taskInputs());
+  if (answer && chosenByHost) {
+    if (const char* reason = saveGuard_.refusal(*answer)) {
+      complain("not saving " + *answer + ": " + reason);
+      ++savesRefused_;
+      answer.reset();
+    }
+  }
+  const int accepted =
+      answerDialog("tmGetSaveFileName", title, initialPath, filter, buffer, answer);
+  if (accepted != 0) saveGuard_.saved(*answer);
+  return accepted;
 }
 
 void HostState::showBusyCursor() {

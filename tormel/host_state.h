@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "save_guard.h"
 
 // The stand-in host's side of the eleven host calls the plug-in makes: dialog parameters kept as
 // text, scripted answers for the file dialogs, and the log pane and message boxes as output.
@@ -74,7 +78,10 @@ class HostState {
   // Takes the next --open answer; none left or "cancel": returns 0 and writes nothing.
   int getOpenFileName(const char* title, const char* initialPath, const char* filter, char* buffer);
   // Takes the next --save answer, or follows the SavePolicy when none is left. Returns 1 and
-  // writes the path, or returns 0 and writes nothing for a cancel.
+  // writes the path, or returns 0 and writes nothing for a cancel. A path the host chose
+  // itself (the offered one, or one in the --save-into folder) that is an input of the task
+  // or a path saved to earlier in this run is refused: the dialog is cancelled with the
+  // complaint "not saving PATH: " and the reason. An explicit --save answer is always taken.
   int getSaveFileName(const char* title, const char* initialPath, const char* filter, char* buffer);
   void showBusyCursor();
   void stopBusyCursor();
@@ -87,6 +94,8 @@ class HostState {
   void endLog();
 
   bool messageShown() const { return messagesShown_ > 0; }
+  // Save dialogs cancelled to keep an input or an earlier result of the run from being replaced.
+  int savesRefused() const { return savesRefused_; }
   int busyCursorsShown() const { return busyShown_; }
   int busyCursorsStopped() const { return busyStopped_; }
   // The parameter's current text, or nothing when it was never set.
@@ -99,7 +108,11 @@ class HostState {
   // Writes the answer into the buffer (1) or leaves it alone (0: cancelled or refused).
   int answerDialog(const char* function, const char* title, const char* initialPath,
                    const char* filter, char* buffer, const DialogAnswer& answer);
-  DialogAnswer nextSaveAnswer(std::string_view offeredPath);
+  // The next answer, and whether the host chose it itself (true) or the command line named it.
+  std::pair<DialogAnswer, bool> nextSaveAnswer(std::string_view offeredPath);
+  // The files the current task reads: "sdm1" (not for mergesec) and the lines of "sdms2"
+  // (not for sdm1corr).
+  std::vector<std::string> taskInputs() const;
 
   HostSetup setup_;
   std::FILE* log_;
@@ -107,6 +120,8 @@ class HostState {
   int messagesShown_ = 0;
   int busyShown_ = 0;
   int busyStopped_ = 0;
+  int savesRefused_ = 0;
+  SaveGuard saveGuard_;
 };
 
 }  // namespace tormel

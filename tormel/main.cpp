@@ -20,6 +20,7 @@ constexpr int exitDone = 0;
 constexpr int exitTaskFailed = 1;  // execute returned false, or a message box was shown
 constexpr int exitNotRunning = 2;  // not loaded, or initPlugin returned false
 constexpr int exitUsage = 64;
+constexpr int exitNotSaved = 73;  // a save was refused to protect an input or an earlier result
 
 void printLine(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
@@ -72,7 +73,8 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
   tormel::installHost(nullptr);
 
   if (!initialised) return exitNotRunning;
-  return executed && !host.messageShown() ? exitDone : exitTaskFailed;
+  if (!executed || host.messageShown()) return exitTaskFailed;
+  return host.savesRefused() > 0 ? exitNotSaved : exitDone;
 }
 
 }  // namespace
@@ -91,12 +93,18 @@ int main(int argc, char** argv) {
     std::fputs(tormel::helpText(), stdout);
     return exitDone;
   }
+  // GNU style: the program, then the plug-in as its metadata tells (after loading it).
+  if (options.version) printLine(stdout, std::string("Tormel (Brindle) ") + BRINDLE_VERSION);
 
   try {
     const tormel::PluginLibrary library(options.pluginPath.empty() ? tormel::defaultPluginPath()
                                                                    : options.pluginPath);
     // The host asks for the metadata before it creates the plug-in object.
     const tormel::PluginMetadata metadata = library.metadata();
+    if (options.version) {
+      printLine(stdout, "Plug-in: " + metadata.name + " " + metadata.version);
+      return exitDone;
+    }
     if (options.info) {
       printMetadata(metadata);
       return exitDone;

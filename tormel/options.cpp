@@ -33,6 +33,34 @@ struct Edit {
   std::string text;
 };
 
+// The correlation threshold of --warn: a number above 0 and at most 1, in the classic form.
+void checkThreshold(const std::string& text) {
+  float value = 0.0f;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value, std::chars_format::general);
+  if (text.empty() || error != std::errc() || end != last || !(value > 0.0f && value <= 1.0f)) {
+    throw UsageError("--warn wants a correlation above 0 and at most 1, such as 0.8, not \"" +
+                     text + "\"");
+  }
+}
+
+// A merge draws the heatmap and lists the pairs only beside each result's correlation report.
+void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn) {
+  const auto task = parameters.find("task");
+  if (task == parameters.end() || (task->second != "mergeall" && task->second != "mergesec"))
+    return;
+  const auto corr = parameters.find("allcorr");
+  if (corr != parameters.end() && parseIntParameter(corr->second) != 0) return;
+  if (plot)
+    throw UsageError(
+        "--plot needs --corr in a merge: the heatmap is drawn beside each "
+        "result's correlation report");
+  if (warn)
+    throw UsageError(
+        "--warn needs --corr in a merge: the pairs are listed with each "
+        "result's correlation report");
+}
+
 bool parseWholeInt(std::string_view text, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return !text.empty() && error == std::errc() && end == text.data() + text.size();
@@ -118,7 +146,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   std::vector<std::string> words;  // the task word and its files
   std::vector<Edit> edits;
-  bool saveInto = false, cancelAll = false, endOfOptions = false;
+  bool saveInto = false, cancelAll = false, endOfOptions = false, plot = false, warn = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -148,6 +176,9 @@ Options parseOptions(const std::vector<std::string>& args) {
     if (option == "--help" || option == "-h") {
       noValue();
       options.help = true;
+    } else if (option == "--version") {
+      noValue();
+      options.version = true;
     } else if (option == "--info") {
       noValue();
       options.info = true;
@@ -199,13 +230,18 @@ Options parseOptions(const std::vector<std::string>& args) {
         } else {
           edits.push_back({false, entry.parameter, value()});
         }
+        if (option == "--plot") plot = true;
+        if (option == "--warn") {
+          checkThreshold(edits.back().text);
+          warn = true;
+        }
       }
     }
     if (!known) throw UsageError("unknown option \"" + option + "\"");
   }
 
   if (saveInto && cancelAll) throw UsageError("--save-into and --cancel-all exclude each other");
-  if (options.help) return options;
+  if (options.help || options.version) return options;
 
   auto& parameters = options.host.parameters;
   if (!words.empty()) applyTaskWord(words, parameters);
@@ -219,13 +255,14 @@ Options parseOptions(const std::vector<std::string>& args) {
     throw UsageError(
         "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME");
   }
+  checkMergeExtras(parameters, plot, warn);
   return options;
 }
 
 const char* helpText() {
   return R"HELP(Usage: Tormel TASK [FILE...] [OPTION...]
-       Tormel --task NAME [OPTION...]
-       Tormel --info | --help
+  or:  Tormel --task NAME [OPTION...]
+  or:  Tormel --info | --help | --version
 
 A headless stand-in for the Tormel host. It loads the plug-in library, answers the plug-in's
 host calls from the command line, and runs the plug-in once: the metadata calls, createPlugin,
@@ -250,9 +287,11 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --corr               allcorr=1: write the correlation report of each saved result
   --plot               corrplot=1: write a heatmap (.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
-                       absolute correlation reaches THRESHOLD (such as 0.8), strongest first
+                       absolute correlation reaches THRESHOLD (above 0, at most 1, such as 0.8),
+                       strongest first
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
+  In a merge --plot and --warn need --corr (set allcorr with --set to send them without it).
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
@@ -268,8 +307,16 @@ File dialogs:
   --open cancel        cancel the open dialog; with no --open answer left it is cancelled too
                        (a cancelled dialog writes nothing into the plug-in's buffer)
 
+A path that Tormel chooses itself (the offered one, or one in the --save-into folder) is never
+one of the task's input files, nor a file that an earlier result of the same run was saved to
+(the same file under any name: links are seen through). That dialog is cancelled with
+"Tormel: not saving PATH: it is an input of this task" (or "...: an earlier result of this run
+was saved there") on standard error, the other results are saved, and the exit status is 73.
+A --save PATH answer is always taken as given.
+
 Host and output:
-  --plugin PATH        the plug-in library (default: libbrindle.so beside this program;
+  --plugin PATH        the plug-in library (default: libbrindle.so beside this program, else
+                       ../lib/brindle/libbrindle.so from this program's folder, as installed;
                        brindle.dll on Windows)
   --host-version X.Y.Z the version the host reports (default 3.0.0; signed numbers, e.g. 2.8.-1)
   --info               print the plug-in's six metadata texts and exit; creates no plug-in object
@@ -279,6 +326,7 @@ Host and output:
                        the file dialogs with their answer: "... -> PATH" or "... -> cancel";
                        line breaks in arguments show as \n; lifecycle steps as "[plugin] ..."
   --help               print this text and exit
+  --version            print the version of Tormel and of the plug-in it loads, and exit
   --                   every later word is a file, even when it starts with "-"
 
 Standard output gets the plug-in's log text exactly as the plug-in sent it (each message starts
@@ -293,6 +341,8 @@ Exit status:
   1   execute returned false, or a message box was shown
   2   the plug-in could not be loaded (or lacks an export), or initPlugin returned false
   64  wrong command line
+  73  the task ran, but a result was not saved to protect an input or an earlier result
+      (only when the status would otherwise be 0)
 
 Examples:
   Tormel --info

@@ -17,6 +17,7 @@ class UsageError : public std::runtime_error {
 
 struct Options {
   bool help = false;                         // --help: print helpText() and exit
+  bool version = false;                      // --version: print the versions and exit
   bool info = false;                         // --info: print the metadata, create no plug-in object
   std::string pluginPath;                    // --plugin; empty: the library beside the program
   std::vector<std::string> printParameters;  // --print-param, in order
@@ -25,8 +26,8 @@ struct Options {
 
 // Reads argv[1...]. The task word (open_sdm, sdm1corr, mergeall, mergesec) and its files set
 // their parameters first; the parameter options then apply in the order given. Throws
-// UsageError for anything it does not understand, or when no task is given (unless --info or
-// --help is).
+// UsageError for anything it does not understand, or when no task is given (unless --info,
+// --help or --version is).
 Options parseOptions(const std::vector<std::string>& args);
 
 // The text --help prints: every option, the exit codes and an example for each task.

@@ -24,7 +24,13 @@ std::string defaultPluginPath() {
   const auto slash = program.find_last_of(os::folderSeparators);
   const std::string folder =
       slash == std::string::npos ? std::string(".") : program.substr(0, slash);
-  return folder + os::folderSeparator + os::pluginFileName;
+  const std::string beside = folder + os::folderSeparator + os::pluginFileName;
+  // An installed program lives in PREFIX/bin and its plug-in in PREFIX/lib/brindle.
+  const std::string installed = folder + os::folderSeparator + ".." + os::folderSeparator + "lib" +
+                                os::folderSeparator + "brindle" + os::folderSeparator +
+                                os::pluginFileName;
+  if (!os::isFile(beside) && os::isFile(installed)) return installed;
+  return beside;
 }
 
 PluginLibrary::PluginLibrary(const std::string& path) {

@@ -19,8 +19,9 @@ struct PluginMetadata {
   std::string name, description, version, author, helpFile, guiScript;
 };
 
-// The plug-in library in the running program's folder: libbrindle.so, or brindle.dll on
-// Windows.
+// The plug-in library of the running program: libbrindle.so (brindle.dll on Windows) in the
+// program's folder, or else in ../lib/brindle/ from there (the installed layout) when it is
+// there; the first of the two when neither is, so that the loader's complaint names it.
 std::string defaultPluginPath();
 
 // A loaded plug-in library. Unloads it when destroyed, so every plug-in object it created must

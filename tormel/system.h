@@ -30,6 +30,9 @@ void* findFunction(void* library, const char* name);
 // Releases a handle from loadLibrary.
 void unloadLibrary(void* library);
 
+// True when `path` names an existing file that is not a folder (links followed).
+bool isFile(const std::string& path);
+
 // The full path of the running program; empty when the system does not tell.
 std::string programPath();
 

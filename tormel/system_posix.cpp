@@ -1,6 +1,7 @@
 #include "system.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -21,6 +22,11 @@ void* loadLibrary(const std::string& path, std::string& reason) {
 void* findFunction(void* library, const char* name) { return ::dlsym(library, name); }
 
 void unloadLibrary(void* library) { ::dlclose(library); }
+
+bool isFile(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
 
 std::string programPath() {
   char path[PATH_MAX + 1] = {};

@@ -56,6 +56,11 @@ void* findFunction(void* library, const char* name) {
 
 void unloadLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library)); }
 
+bool isFile(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::string programPath() {
   // GetModuleFileNameA cuts the path to the buffer's size: grow it until the whole path fits.
   std::vector<char> path(MAX_PATH);

@@ -73,8 +73,20 @@ std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::size_t count) {
   return names;
 }
 
+// "Pearson r between 3 predictors over 120 data points"; a file without predictors has nothing
+// to correlate and says so.
+std::string subtitleOf(const DesignMatrix& matrix, std::size_t count) {
+  if (count == 0) return "No predictors: nothing to correlate";
+  std::string text = "Pearson r between ";
+  appendInt(text, static_cast<long long>(count));
+  text += count == 1 ? " predictor over " : " predictors over ";
+  appendInt(text, static_cast<long long>(matrix.values.front().size()));
+  text += " data points";
+  return text;
+}
+
 void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title,
-                  const DesignMatrix& matrix) {
+                  const std::string& subtitle) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
   Line(svg)
       .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
@@ -138,11 +150,8 @@ void appendHeader(std::string& svg, const PlotLayout& l, const std::string& titl
       .num("x", PlotLayout::pad)
       .num("y", PlotLayout::subtitleBaseline)
       .raw(">");
-  svg += "Pearson r between ";
-  appendInt(svg, l.count);
-  svg += l.count == 1 ? " predictor over " : " predictors over ";
-  appendInt(svg, matrix.values.empty() ? 0 : static_cast<long long>(matrix.values.front().size()));
-  svg += " data points</text>\r\n";
+  svg += subtitle;
+  svg += "</text>\r\n";
 }
 
 // The cells: one path per colour, each cell a square and each run of equal neighbours in a row
@@ -355,11 +364,12 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
 
   std::string title;
   const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
-  const PlotLayout layout = plotLayout(k, longest, titleLength.characters);
+  const std::string subtitle = subtitleOf(matrix, k);
+  const PlotLayout layout = plotLayout(k, longest, titleLength.characters, subtitle.size());
   const int start = confoundStart(matrix, layout.count);
 
   std::string svg;
-  appendHeader(svg, layout, title, matrix);
+  appendHeader(svg, layout, title, subtitle);
   appendCells(svg, layout, names, correlations);
   if (layout.showValues) appendValues(svg, layout, names, correlations);
   appendConfoundLine(svg, layout, start);

@@ -29,9 +29,11 @@ struct PlotLayout {
   static constexpr int bandHeight = 34;  // the interest/confound band under the grid
 };
 
-// The layout for `count` predictors whose longest drawn name has `labelCharacters` characters
-// and whose title has `titleCharacters` characters.
-PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters);
+// The layout for `count` predictors whose longest drawn name has `labelCharacters` characters,
+// whose title has `titleCharacters` characters and whose subtitle `subtitleCharacters`: the
+// picture is wide enough for both.
+PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters,
+                      std::size_t subtitleCharacters);
 
 // The estimated width of `characters` characters of the monospaced name font at `fontSize`.
 int monospaceWidth(std::size_t characters, int fontSize);

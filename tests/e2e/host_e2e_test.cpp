@@ -223,6 +223,9 @@ TEST(TormelHostE2E, WrongCommandLinesExitWith64BeforeLoadingAnything) {
       {"open_sdm", "--host-version", "3"},
       {"open_sdm", "--save"},
       {"--plugin", "/nonexistent/lib.so", "open_sdm", "--set", "task"},
+      {"mergeall", "nosuch.sdm", "none.sdm", "--plot", "--save-into", "/nonexistent"},
+      {"mergesec", "nosuch.sdm", "none.sdm", "--warn", "0.8"},
+      {"sdm1corr", "nosuch.sdm", "--warn", "abc"},
   };
   for (const auto& args : cases) {
     const ProcessResult result = runTormel(args);

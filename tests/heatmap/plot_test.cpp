@@ -264,6 +264,30 @@ TEST(CorrelationPlot, MarksNaNCellsAndFlatPredictors) {
   EXPECT_NE(svgOf(zeros).find(">zeros (flat)</text>"), std::string::npos);
 }
 
+TEST(CorrelationPlot, SubtitleSaysWhatIsCorrelatedAndFitsThePicture) {
+  const struct {
+    DesignMatrix matrix;
+    std::string subtitle;
+  } cases[] = {
+      {matrixOf({}, {}, 1, "x.sdm"), "No predictors: nothing to correlate"},
+      {matrixOf({"A"}, {std::vector<float>(123456, 1.0f)}, 1, "x.sdm"),
+       "Pearson r between 1 predictor over 123456 data points"},
+      {noiseMatrix(2, 5, 1), "Pearson r between 2 predictors over 5 data points"},
+  };
+  for (const auto& c : cases) {
+    const std::string svg = svgOf(c.matrix);
+    ASSERT_TRUE(wellFormed(svg));
+    const std::string opening = "<text class=\"sub\" x=\"16\" y=\"56\">";
+    EXPECT_NE(svg.find(opening + c.subtitle + "</text>"), std::string::npos) << c.subtitle;
+    long width = 0;
+    ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\"", &width),
+              1);
+    // About 7 pixels a character of the 12 px subtitle, from x = 16, and a margin as wide.
+    EXPECT_GE(width, 32 + 7 * static_cast<long>(c.subtitle.size())) << c.subtitle;
+  }
+}
+
 TEST(CorrelationPlot, EscapesNamesAndTitleAndStaysWellFormed) {
   const DesignMatrix m =
       matrixOf({"a<b & \"c\"",

@@ -321,6 +321,12 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
       {{"sdm1corr", "a.sdm", "--set", "sdm1=b.sdm", "--task", "open_sdm"},
        {{"task", "open_sdm"}, {"sdm1", "b.sdm"}}},
       {{"--info"}, {}},
+      {{"mergesec", "a", "b", "--plot", "--warn", "1", "--set", "allcorr=1"},
+       {{"task", "mergesec"},
+        {"sdms2", "a\nb"},
+        {"corrplot", "1"},
+        {"corrwarn", "1"},
+        {"allcorr", "1"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseOptions(c.args).host.parameters, c.parameters) << c.args.front();
@@ -385,6 +391,23 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
       {{"open_sdm", "--save-into", "out", "--cancel-all"},
        "--save-into and --cancel-all exclude each other"},
       {{"open_sdm", "--plugin="}, "--plugin needs a path"},
+      {{"mergesec", "a", "b", "--plot"},
+       "--plot needs --corr in a merge: the heatmap is drawn beside each result's correlation "
+       "report"},
+      {{"mergeall", "p", "s", "--warn", "0.8", "--int", "allcorr=0"},
+       "--warn needs --corr in a merge: the pairs are listed with each result's correlation "
+       "report"},
+      {{"--task", "mergeall", "--warn=0.5"},
+       "--warn needs --corr in a merge: the pairs are listed with each result's correlation "
+       "report"},
+      {{"sdm1corr", "a", "--warn", "0,8"},
+       "--warn wants a correlation above 0 and at most 1, such as 0.8, not \"0,8\""},
+      {{"sdm1corr", "a", "--warn", "0.8x"},
+       "--warn wants a correlation above 0 and at most 1, such as 0.8, not \"0.8x\""},
+      {{"sdm1corr", "a", "--warn", "-0.5"},
+       "--warn wants a correlation above 0 and at most 1, such as 0.8, not \"-0.5\""},
+      {{"sdm1corr", "a", "--warn", "1e40"},
+       "--warn wants a correlation above 0 and at most 1, such as 0.8, not \"1e40\""},
   };
   for (const auto& c : cases) {
     try {
