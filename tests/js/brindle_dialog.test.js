@@ -83,7 +83,7 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn] = host.textFields;
+  const [primary, corrwarn, confounds] = host.textFields;
   const [secondaries] = host.lists;
   const check = (fragment) => {
     for (const [label, box] of host.checkBoxes) if (label.includes(fragment)) return box;
@@ -95,7 +95,7 @@ function openDialog(options) {
     host.buttons.get(hits[0])();
   };
   const reset = () => { host.calls.length = 0; host.executed.length = 0; };
-  return { host, controller, primary, corrwarn, secondaries, check, press, reset };
+  return { host, controller, primary, corrwarn, confounds, secondaries, check, press, reset };
 }
 
 function fillIn(d) {
@@ -106,6 +106,7 @@ function fillIn(d) {
   d.check('report').setChecked(true);
   d.check('heatmap').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
+  d.confounds.setText(' motion24, wm_csf ');
 }
 
 const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion.sdm';
@@ -113,18 +114,27 @@ const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion
 const actionCases = [
   {
     button: 'Check correlations',
-    expected: { task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, corrwarn: '0.8' },
+    expected: {
+      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8',
+    },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      corrplot: 1, corrwarn: '0.8',
+      confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8',
     },
   },
   {
     button: 'Merge all secondaries',
-    expected: { task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, corrwarn: '0.8' },
+    expected: {
+      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1,
+      corrwarn: '0.8',
+    },
+  },
+  {
+    button: 'Convert',
+    expected: { task: 'convert', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf' },
   },
 ];
 
@@ -148,7 +158,8 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.secondaries.setItems(['b.sdm']);
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
-    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', corrplot: 0, corrwarn: '',
+    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0,
+    corrwarn: '',
   });
 });
 
@@ -191,7 +202,8 @@ test('Add appends the chosen files in order; a cancelled dialog changes nothing'
   d.press('Add');
   assert.deepEqual(d.secondaries.getItems(), ['C:/data/run1.sdm', 'C:/data/run2.sdm', 'C:/data/run3.sdm']);
   const dialogs = d.host.calls.filter((c) => c[0] === 'openFiles');
-  assert.deepEqual(dialogs[0], ['openFiles', 'Add secondary SDMs:', 'C:/data/main.sdm', 'Design Matrix (*.sdm)']);
+  assert.deepEqual(dialogs[0], ['openFiles', 'Add secondary SDMs:', 'C:/data/main.sdm',
+    'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)']);
   assert.equal(dialogs[1][2], 'C:/data/run2.sdm', 'the dialog starts at the last file added');
 });
 
@@ -217,13 +229,26 @@ test('Remove drops the selected entries only, and Clear empties the list', () =>
 
 test('The dialog opens with the choices the host kept in its parameters', () => {
   const d = openDialog({
-    params: { sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4' },
+    params: {
+      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4',
+      confounds: 'motion12',
+    },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
   assert.deepEqual(d.secondaries.getItems(), ['a.sdm', 'b.sdm']);
   assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap'].map((f) => d.check(f).isChecked()),
     [true, false, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
+  assert.equal(d.confounds.getText(), 'motion12');
+});
+
+test('Convert runs whatever the warning threshold says, since it writes no report', () => {
+  const d = openDialog();
+  d.primary.setText('conf.tsv');
+  d.corrwarn.setText('0,8');
+  d.press('Convert');
+  assert.deepEqual(d.host.messages, []);
+  assert.deepEqual(d.host.setParameters(), { task: 'convert', sdm1: 'conf.tsv', confounds: '' });
 });
 
 const thresholdCases = [
