@@ -119,13 +119,21 @@ TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
   EXPECT_EQ(cells(table, "rot_z\n"), sdmCells);
 }
 
-TEST(ConfoundsEndToEnd, MergedConfoundFilesAreOfferedUnderAnSdmName) {
-  const auto result = runTormel({"mergesec", example("rp_sub01_run1.txt"),
-                                 example("sub01_run1_mcf.par"), "--cancel-all", "--trace"});
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_NE(result.err.find(" | " + example("rp_sub01_run1_sub01_run1_mcf.sdm") + " | "),
+TEST(ConfoundsEndToEnd, ResultsOfConfoundFilesAreOfferedUnderAnSdmNameAndACancelWritesNothing) {
+  const auto merge = runTormel({"mergesec", example("rp_sub01_run1.txt"),
+                                example("sub01_run1_mcf.par"), "--cancel-all", "--trace"});
+  EXPECT_EQ(merge.exitCode, 0) << merge.err;
+  EXPECT_NE(merge.err.find(" | " + example("rp_sub01_run1_sub01_run1_mcf.sdm") + " | "),
             std::string::npos)
-      << result.err;
+      << merge.err;
+
+  const auto convert = runTormel({"convert", example("rp_sub01_run1.txt"), "--save", "cancel"});
+  EXPECT_EQ(convert.exitCode, 0) << convert.err;
+  EXPECT_EQ(convert.out, running +
+                             "\nBrindle>  Confounds from rp_sub01_run1.txt: trans_x, trans_y, "
+                             "trans_z, rot_x, rot_y, rot_z" +
+                             finished);
+  EXPECT_FALSE(std::filesystem::exists(example("rp_sub01_run1.sdm")));
 }
 
 TEST(ConfoundsEndToEnd, TermThatMatchesNoColumnStopsTheTaskNamingTheColumns) {
