@@ -40,21 +40,28 @@
 // What the plug-in reads, per action (every action sets "task" first):
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
-//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "corrwarn", "corrdir"
+//   Check correlations   "task" = "sdm1corr", "sdm1", "confounds", "corrplot", "corrwarn",
+//                    "corrdir"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "corrplot", "corrwarn", "corrdir"
+//                    "confounds", "corrplot", "corrwarn", "corrdir"
 //   Merge all secondaries
-//                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "corrplot",
-//                    "corrwarn", "corrdir"
+//                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "confounds",
+//                    "corrplot", "corrwarn", "corrdir"
+//   Convert          "task" = "convert", "sdm1", "confounds"; the plug-in offers the primary's
+//                    name with ".sdm" in its save dialog, and a name ending in ".tsv" saves a
+//                    tab-separated table instead
 // "sdms2" is the list of secondary SDMs joined with "\n"; the four options are integers, 1 for on
 // and 0 for off; "corrwarn" is the warning threshold as text, "" for none; "corrdir" is the
-// folder that every report and heatmap goes into, "" for beside its SDM.
+// folder that every report and heatmap goes into, "" for beside its SDM; "confounds" is the
+// selection of columns taken from every file that is not an SDM (fMRIPrep .tsv, .csv, FSL .par,
+// SPM rp_*.txt, AFNI .1D), "" for the plug-in's default.
 
-var BRINDLE_SDM_FILTER = 'Design Matrix (*.sdm)';
+// The files the secondary list takes: SDMs and the confound files of preprocessing pipelines.
+var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
-// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn, corrdir }.
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn, corrdir, confounds }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -66,13 +73,19 @@ function brindleTaskParameters(task, state) {
     ints.push(['allcorr', flag(state.allcorr)]);
     strings.push(['sdms2', state.secondaries.join('\n')]);
   }
-  if (task === 'mergeall' || task === 'sdm1corr') strings.push(['sdm1', state.primary]);
-  if (task !== 'open_sdm') {
+  if (task === 'mergeall' || task === 'sdm1corr' || task === 'convert') strings.push(['sdm1', state.primary]);
+  if (task !== 'open_sdm') strings.push(['confounds', brindleTrim(state.confounds)]);
+  if (brindleReadsThreshold(task)) {
     ints.push(['corrplot', flag(state.corrplot)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
     strings.push(['corrdir', String(state.corrdir || '')]);
   }
   return { strings: strings, ints: ints };
+}
+
+// True for the tasks that write correlation reports and so read "corrplot" and "corrwarn".
+function brindleReadsThreshold(task) {
+  return task === 'sdm1corr' || task === 'mergeall' || task === 'mergesec';
 }
 
 function brindleTrim(text) {
@@ -125,6 +138,10 @@ function buildBrindleDialog(host) {
   var folderRow = optionBox.row();
   folderRow.label('Reports into');
   var corrdirField = folderRow.textField(host.getStringParameter('corrdir'), 'a folder; empty: beside each SDM');
+  var confoundRow = optionBox.row();
+  confoundRow.label('Confounds');
+  var confoundsField = confoundRow.textField(host.getStringParameter('confounds'),
+    'columns of .tsv/.par/rp_*.txt files, e.g. motion24,wm_csf; empty: motion6');
 
   var dialog = {
     state: function () {
@@ -136,7 +153,8 @@ function buildBrindleDialog(host) {
         allcorr: allcorrBox.isChecked(),
         corrplot: corrplotBox.isChecked(),
         corrwarn: corrwarnField.getText(),
-        corrdir: corrdirField.getText()
+        corrdir: corrdirField.getText(),
+        confounds: confoundsField.getText()
       };
     },
 
@@ -151,7 +169,7 @@ function buildBrindleDialog(host) {
     addSecondaries: function () {
       var items = secondaryList.getItems();
       var start = items.length > 0 ? items[items.length - 1] : primaryField.getText();
-      var chosen = host.openFilesDialog('Add secondary SDMs:', start, BRINDLE_SDM_FILTER);
+      var chosen = host.openFilesDialog('Add secondary SDMs:', start, BRINDLE_INPUT_FILTER);
       var added = items.slice();
       for (var i = 0; i < chosen.length; i++) {
         // A line feed would split one path into two list entries.
@@ -175,10 +193,10 @@ function buildBrindleDialog(host) {
     },
 
     // Hands the dialog's state to the plug-in and runs `task`. Returns the plug-in's result, or
-    // false without running it when the warning threshold cannot be used.
+    // false without running it when the task reads a warning threshold that cannot be used.
     run: function (task) {
       var state = dialog.state();
-      var problem = brindleThresholdProblem(state.corrwarn);
+      var problem = brindleReadsThreshold(task) ? brindleThresholdProblem(state.corrwarn) : null;
       if (problem !== null) {
         host.messageBox(problem);
         return false;
@@ -199,6 +217,7 @@ function buildBrindleDialog(host) {
   actions.button('Check correlations', function () { dialog.run('sdm1corr'); });
   actions.button('Merge primary with each secondary', function () { dialog.run('mergeall'); });
   actions.button('Merge all secondaries', function () { dialog.run('mergesec'); });
+  actions.button('Convert', function () { dialog.run('convert'); });
 
   return dialog;
 }

@@ -23,7 +23,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--task", "task", nullptr},           {"--ztrans", "ztans", "1"},
     {"--baseline", "baseline", "1"},       {"--corr", "allcorr", "1"},
     {"--plot", "corrplot", "1"},           {"--warn", "corrwarn", nullptr},
-    {"--report-into", "corrdir", nullptr},
+    {"--report-into", "corrdir", nullptr}, {"--confounds", "confounds", nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -109,9 +109,9 @@ std::string joinLines(std::vector<std::string>::const_iterator first,
   return list;
 }
 
-// The parameters of a task word and its files.
-void applyTaskWord(const std::vector<std::string>& words,
-                   std::map<std::string, std::string>& parameters) {
+// The parameters of a task word and its files; convert's OUT answers the first save dialog.
+void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
+  auto& parameters = host.parameters;
   const std::string& task = words.front();
   const auto files = words.size() - 1;
   const auto filesBegin = words.begin() + 1;
@@ -132,9 +132,14 @@ void applyTaskWord(const std::vector<std::string>& words,
     if (files == 0)
       throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
     parameters[listParameter] = joinLines(filesBegin, words.end());
+  } else if (task == "convert") {
+    if (files != 1 && files != 2)
+      throw UsageError("convert takes one file and where to save it: Tormel convert IN [OUT]");
+    parameters["sdm1"] = words[1];
+    if (files == 2) host.saveAnswers.push_front(words[2]);
   } else {
     throw UsageError("unknown task \"" + task +
-                     "\"; the task words are open_sdm, sdm1corr, mergeall and mergesec "
+                     "\"; the task words are open_sdm, sdm1corr, mergeall, mergesec and convert "
                      "(--task NAME sends any other name)");
   }
   parameters["task"] = task;
@@ -244,7 +249,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (options.help || options.version) return options;
 
   auto& parameters = options.host.parameters;
-  if (!words.empty()) applyTaskWord(words, parameters);
+  if (!words.empty()) applyTaskWord(words, options.host);
   for (const auto& edit : edits) {
     if (edit.append)
       appendLine(parameters, edit.name, edit.text);
@@ -253,7 +258,8 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   if (!options.info && parameters.find("task") == parameters.end()) {
     throw UsageError(
-        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME");
+        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
+        "NAME");
   }
   checkMergeExtras(parameters, plot, warn);
   return options;
@@ -275,6 +281,10 @@ Tasks (the first word that is not an option; the words after it are its files):
                                    task=mergeall, sdm1=PRIMARY.sdm,
                                    sdms2=the secondaries, one per line
   mergesec SECONDARY.sdm...        task=mergesec, sdms2=the secondaries, one per line
+  convert IN [OUT]                 task=convert, sdm1=IN; OUT answers its save dialog first
+                                   (a name ending in .tsv saves a tab-separated table)
+  Every FILE may also be a confound file of a preprocessing pipeline, told by its name:
+  .tsv/.csv tables, FSL .par, SPM rp_*.txt, AFNI .1D and other .txt columns.
 
 Dialog parameters (kept as text; applied after the task word's, in the order given):
   --task NAME          task=NAME (any name, the empty one included)
@@ -292,6 +302,10 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
   In a merge --plot and --warn need --corr (set allcorr with --set to send them without it).
+  --confounds SPEC     confounds=SPEC: the columns taken from every confound file, such as
+                       "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
+                       compcor5, cosine, outliers; column names with * and ?); default motion6
+                       when a file has those columns, else every column
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
@@ -350,6 +364,8 @@ Examples:
   Tormel sdm1corr data/run1.sdm
   Tormel mergeall main.sdm motion_run1.sdm motion_run2.sdm --baseline --ztrans --corr --save-into out/
   Tormel mergesec run1.sdm run2.sdm run3.sdm --save out/runs.sdm
+  Tormel mergeall main.sdm run1_desc-confounds_timeseries.tsv --confounds motion24,wm_csf
+  Tormel convert run1_desc-confounds_timeseries.tsv out/run1.sdm --confounds "motion6,cosine"
   Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
 )HELP";
 }

@@ -6,14 +6,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <span>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
-#include "sdm/paths.h"
 #include "confounds/confound_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/paths.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
@@ -351,8 +352,30 @@ ConfoundFormat confoundFormatOf(const std::string& path) {
   return ConfoundFormat::sdm;
 }
 
+namespace {
+
+// True when the file begins as an SDM does, with one of the header's keys: an SDM saved under a
+// name such as "run1.csv" or "run1.txt" stays an SDM. A file that cannot be read says no; its
+// reader reports why.
+bool beginsLikeSdm(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  char head[64] = {};
+  file.read(head, sizeof head);
+  std::string_view text(head, static_cast<std::size_t>(file.gcount()));
+  const auto start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return false;
+  text.remove_prefix(start);
+  for (const std::string_view key : {"FileVersion:", "NrOfPredictors:", "NrOfDataPoints:",
+                                     "IncludesConstant:", "FirstConfoundPredictor:"}) {
+    if (text.starts_with(key)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool isConfoundFile(const std::string& path) {
-  return confoundFormatOf(path) != ConfoundFormat::sdm;
+  return confoundFormatOf(path) != ConfoundFormat::sdm && !beginsLikeSdm(path);
 }
 
 ConfoundFile readConfoundFile(const std::string& path) {

@@ -17,14 +17,16 @@
 //                    (mm and radians, as SPM's realignment writes them)
 //   ".1D", ".txt"    blank-separated columns; "#" starts a comment; a comment
 //                    `# ColumnLabels = "a ; b ; c"` names the columns, else "Column 1", ...
-// Every other name (".sdm" above all) is an SDM file.
+// Every other name (".sdm" above all) is an SDM file, and so is a file of any name whose text
+// begins with an SDM header key ("FileVersion:", "NrOfPredictors:", ...).
 
 enum class ConfoundFormat { sdm, tsv, csv, fslMotion, spmMotion, columns };
 
 // The kind of file `path` names, from its base name alone.
 ConfoundFormat confoundFormatOf(const std::string& path);
 
-// True when `path` names a confound file rather than an SDM.
+// True when `path` names a confound file rather than an SDM: by its name, unless the file begins
+// like an SDM.
 bool isConfoundFile(const std::string& path);
 
 // At most this many columns in a confound file; a wider line is refused before its values are

@@ -111,6 +111,10 @@ bool brindle::execute() noexcept {
     }
     if (task == "mergeall") return mergeTask(true);
     if (task == "mergesec") return mergeTask(false);
+    if (task == "convert") {
+      convertTask();
+      return true;
+    }
     return true;
   } catch (...) {
     showCurrentError();

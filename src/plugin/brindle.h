@@ -23,7 +23,8 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
 #endif
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
-  // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task
+  // "mergesec", "convert" (any other name runs nothing). Shows "Error: " + message for a failed
+  // task
   // ("Error: Not enough memory" when memory ran out, "Error: unknown error" for anything that
   // is no standard exception). Returns true, except for the merge tasks' own false and for a
   // call before initPlugin has succeeded, which calls no host function and returns false.
@@ -42,6 +43,10 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
   bool mergeTask(bool withPrimary);
   // "sdm1corr": writes the correlation report of the SDM named by "sdm1" beside it.
   void correlationTask();
+  // "convert": reads "sdm1" (an SDM or a confound file, with the selection "confounds") and
+  // saves it under the name chosen in the save dialog, which offers the input's name with
+  // ".sdm": as a tab-separated table when the name ends in ".tsv", else as an SDM.
+  void convertTask();
 
   // The log stream, created by initPlugin once the host functions are resolved.
   std::unique_ptr<TRMLLog> logStream;

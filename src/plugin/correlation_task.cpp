@@ -1,13 +1,15 @@
 #include "correlation/report.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
+#include "plugin/load_design.h"
 #include "plugin/log_message.h"
 #include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
 
 void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
-  const DesignMatrix matrix = DesignMatrix::load(host::stringParameter("sdm1"));
+  DesignLoader loader(logStream.get());
+  const DesignMatrix matrix = loader.load(host::stringParameter("sdm1"));
   ReportExtrasReader extras;
   matrix.writeCorrelations(extras.folder());
   if (!logStream) return;

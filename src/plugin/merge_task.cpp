@@ -6,6 +6,7 @@
 #include "merge/append.h"
 #include "merge/paths.h"
 #include "plugin/brindle.h"
+#include "plugin/load_design.h"
 #include "plugin/log_message.h"
 #include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
@@ -33,8 +34,8 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
     result.removeConstant();
   if (options.zTransform) result.zTransformConfounds();
 
-  const auto path =
-      host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
+  const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
+                                       offeredSdmName(result.fileName));
   if (!path) return;
   result.save(*path);
   logMessage(log, ">  Saved " + *path);
@@ -60,9 +61,10 @@ bool brindle::mergeTask(bool withPrimary) {
   if (!withPrimary && paths.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
 
+  DesignLoader loader(logStream.get(), paths);
   std::vector<DesignMatrix> secondaries;
   secondaries.reserve(paths.size());
-  for (const auto& path : paths) secondaries.push_back(DesignMatrix::load(path));
+  for (const auto& path : paths) secondaries.push_back(loader.load(path));
 
   const DesignMatrix& first = secondaries.front();
   for (const auto& secondary : secondaries) {
@@ -73,7 +75,7 @@ bool brindle::mergeTask(bool withPrimary) {
   }
 
   if (withPrimary) {
-    const DesignMatrix primary = DesignMatrix::load(host::stringParameter("sdm1"));
+    const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
     if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
       host::messageBox(dataPointMismatch(primary, first));
       return false;

@@ -19,4 +19,6 @@ exec "$here/check_in_chromium.sh" "$root/HelpFolder/index.html" "$artifacts/help
   --expect-text "stof argument out of range" \
   --expect-text "sub01_run1_run2" \
   --expect-text "left_right" \
-  --expect-text "sub01_run1_sub02_run1"
+  --expect-text "sub01_run1_sub02_run1" \
+  --expect-text "No confound column matches " \
+  --expect-text "Confounds from "

@@ -83,7 +83,7 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn, corrdir] = host.textFields;
+  const [primary, corrwarn, corrdir, confounds] = host.textFields;
   const [secondaries] = host.lists;
   const check = (fragment) => {
     for (const [label, box] of host.checkBoxes) if (label.includes(fragment)) return box;
@@ -95,7 +95,7 @@ function openDialog(options) {
     host.buttons.get(hits[0])();
   };
   const reset = () => { host.calls.length = 0; host.executed.length = 0; };
-  return { host, controller, primary, corrwarn, corrdir, secondaries, check, press, reset };
+  return { host, controller, primary, corrwarn, corrdir, confounds, secondaries, check, press, reset };
 }
 
 function fillIn(d) {
@@ -107,6 +107,7 @@ function fillIn(d) {
   d.check('heatmap').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
   d.corrdir.setText('F:/reports');
+  d.confounds.setText(' motion24, wm_csf ');
 }
 
 const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion.sdm';
@@ -115,21 +116,27 @@ const actionCases = [
   {
     button: 'Check correlations',
     expected: {
-      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8',
+      corrdir: 'F:/reports',
     },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
   {
     button: 'Merge all secondaries',
     expected: {
-      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1,
+      corrwarn: '0.8', corrdir: 'F:/reports',
     },
+  },
+  {
+    button: 'Convert',
+    expected: { task: 'convert', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf' },
   },
 ];
 
@@ -153,8 +160,8 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.secondaries.setItems(['b.sdm']);
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
-    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', corrplot: 0, corrwarn: '',
-    corrdir: '',
+    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0,
+    corrwarn: '', corrdir: '',
   });
 });
 
@@ -197,7 +204,8 @@ test('Add appends the chosen files in order; a cancelled dialog changes nothing'
   d.press('Add');
   assert.deepEqual(d.secondaries.getItems(), ['C:/data/run1.sdm', 'C:/data/run2.sdm', 'C:/data/run3.sdm']);
   const dialogs = d.host.calls.filter((c) => c[0] === 'openFiles');
-  assert.deepEqual(dialogs[0], ['openFiles', 'Add secondary SDMs:', 'C:/data/main.sdm', 'Design Matrix (*.sdm)']);
+  assert.deepEqual(dialogs[0], ['openFiles', 'Add secondary SDMs:', 'C:/data/main.sdm',
+    'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)']);
   assert.equal(dialogs[1][2], 'C:/data/run2.sdm', 'the dialog starts at the last file added');
 });
 
@@ -225,7 +233,7 @@ test('The dialog opens with the choices the host kept in its parameters', () => 
   const d = openDialog({
     params: {
       sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4',
-      corrdir: 'R:/out',
+      corrdir: 'R:/out', confounds: 'motion12',
     },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
@@ -234,6 +242,16 @@ test('The dialog opens with the choices the host kept in its parameters', () => 
     [true, false, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
   assert.equal(d.corrdir.getText(), 'R:/out');
+  assert.equal(d.confounds.getText(), 'motion12');
+});
+
+test('Convert runs whatever the warning threshold says, since it writes no report', () => {
+  const d = openDialog();
+  d.primary.setText('conf.tsv');
+  d.corrwarn.setText('0,8');
+  d.press('Convert');
+  assert.deepEqual(d.host.messages, []);
+  assert.deepEqual(d.host.setParameters(), { task: 'convert', sdm1: 'conf.tsv', confounds: '' });
 });
 
 const thresholdCases = [

@@ -327,6 +327,8 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
         {"corrplot", "1"},
         {"corrwarn", "1"},
         {"allcorr", "1"}}},
+      {{"convert", "in.tsv", "--confounds", "motion24, wm_csf"},
+       {{"task", "convert"}, {"sdm1", "in.tsv"}, {"confounds", "motion24, wm_csf"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseOptions(c.args).host.parameters, c.parameters) << c.args.front();
@@ -356,6 +358,11 @@ TEST(TormelOptions, ReadsDialogAnswersVersionAndOutputChoices) {
   EXPECT_TRUE(defaults.pluginPath.empty());
   EXPECT_EQ(tormel::parseOptions({"open_sdm", "--cancel-all"}).host.savePolicy, SavePolicy::cancel);
   EXPECT_TRUE(tormel::parseOptions({"--help"}).help);
+
+  // convert's OUT answers the first save dialog, ahead of every --save.
+  EXPECT_EQ(
+      tormel::parseOptions({"--save", "cancel", "convert", "a.sdm", "b.tsv"}).host.saveAnswers,
+      (std::deque<DialogAnswer>{"b.tsv", std::nullopt}));
 }
 
 TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
@@ -363,12 +370,18 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
     std::vector<std::string> args;
     const char* message;
   } cases[] = {
-      {{}, "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME"},
+      {{},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
+       "NAME"},
       {{"--trace"},
-       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec) or use --task NAME"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
+       "NAME"},
       {{"nosuch"},
-       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall and "
-       "mergesec (--task NAME sends any other name)"},
+       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall, mergesec and "
+       "convert (--task NAME sends any other name)"},
+      {{"convert"}, "convert takes one file and where to save it: Tormel convert IN [OUT]"},
+      {{"convert", "a", "b", "c"},
+       "convert takes one file and where to save it: Tormel convert IN [OUT]"},
       {{"open_sdm", "a.sdm"}, "open_sdm takes no files (answer its dialog with --open PATH)"},
       {{"sdm1corr"}, "sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm"},
       {{"sdm1corr", "a", "b"}, "sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm"},

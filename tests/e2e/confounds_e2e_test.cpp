@@ -1,0 +1,134 @@
+// Confound files of preprocessing pipelines in the tasks, end to end: the bundled examples merged
+// with the task SDM into SDMs compared byte for byte with files under tests/e2e/expected/ (made
+// once by this program and checked by eye: names, colours, header, the first confound against
+// the example's first row), "convert" both ways, and a term that matches nothing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::runTormel;
+using testing_support::sourceDir;
+using testing_support::TempDir;
+
+const std::string running = "\nBrindle>  Running...";
+const std::string finished = "\nBrindle>  Plugin finished!\n\n";
+
+std::string example(const std::string& name) { return sourceDir() + "/examples/" + name; }
+
+// The columns "motion24" takes, in order.
+std::string motion24() {
+  const char* motion[] = {"trans_x", "trans_y", "trans_z", "rot_x", "rot_y", "rot_z"};
+  std::string names;
+  for (const char* suffix : {"", "_derivative1", "_power2", "_derivative1_power2"}) {
+    for (const char* column : motion)
+      names += (names.empty() ? "" : ", ") + (column + std::string(suffix));
+  }
+  return names;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST(ConfoundsEndToEnd, MergeAllOfTheTaskWithEachPipelinesFileGivesTheExpectedSdms) {
+  TempDir dir;
+  const char* inputs[] = {"sub01_run1_desc-confounds_timeseries.tsv", "sub01_run1_mcf.par",
+                          "rp_sub01_run1.txt"};
+  const char* results[] = {"sub01_task_run1_desc-confounds_timeseries.sdm",
+                           "sub01_task_run1_mcf.sdm", "sub01_task_rp_sub01_run1.sdm"};
+  std::vector<std::string> args{"mergeall", example("sub01_task.sdm")};
+  for (const char* input : inputs) args.push_back(example(input));
+  for (const char* option : {"--confounds", "motion24", "--baseline", "--trace", "--save-into"})
+    args.push_back(option);
+  args.push_back(dir.path().string());
+
+  const auto result = runTormel(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  std::string log =
+      running + "\nBrindle>  Start merging process of primary with every secondary sdm";
+  for (const char* input : inputs)
+    log += "\nBrindle>  Confounds from " + std::string(input) + ": " + motion24();
+  for (const char* name : results) log += "\nBrindle>  Saved " + dir.file(name);
+  EXPECT_EQ(result.out, log + finished);
+  // The selection is asked for once, before the first file is read.
+  EXPECT_EQ(count(result.err, "tmGetStringParameter(confounds)"), 1u);
+  for (const char* name : results) {
+    EXPECT_EQ(readFile(dir.file(name)), readFile(sourceDir() + "/tests/e2e/expected/" + name))
+        << name;
+  }
+}
+
+TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
+  TempDir dir;
+  const std::string sdm = dir.file("a.sdm"), tsv = dir.file("b.tsv");
+  // A motion file to an SDM under the offered name; then SDM to table and back, twice.
+  const auto first = runTormel(
+      {"convert", example("sub01_run1_mcf.par"), "--trace", "--save-into", dir.path().string()});
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_NE(first.err.find("tmGetSaveFileName(Choose a name for saving the resulting SDM | " +
+                           example("sub01_run1_mcf.sdm") + " | Design Matrix (*.sdm))"),
+            std::string::npos)
+      << first.err;
+  EXPECT_EQ(first.out, running +
+                           "\nBrindle>  Confounds from sub01_run1_mcf.par: trans_x, trans_y, "
+                           "trans_z, rot_x, rot_y, rot_z\nBrindle>  Saved " +
+                           dir.file("sub01_run1_mcf.sdm") + finished);
+  std::filesystem::rename(dir.file("sub01_run1_mcf.sdm"), sdm);
+
+  const auto toTable = runTormel({"convert", sdm, tsv});
+  EXPECT_EQ(toTable.out, running + "\nBrindle>  Saved " + tsv + finished);
+  EXPECT_EQ(runTormel({"convert", tsv, dir.file("c.sdm")}).exitCode, 0);
+  EXPECT_EQ(runTormel({"convert", dir.file("c.sdm"), dir.file("d.tsv")}).exitCode, 0);
+  EXPECT_EQ(readFile(dir.file("c.sdm")), readFile(sdm));
+  EXPECT_EQ(readFile(dir.file("d.tsv")), readFile(tsv));
+
+  const std::string table = readFile(tsv);
+  EXPECT_EQ(table.substr(0, table.find('\n', table.find('\n') + 1) + 1),
+            "trans_x\ttrans_y\ttrans_z\trot_x\trot_y\trot_z\n"
+            "-0.077813\t-0.136826\t0.150056\t-0.001715\t-0.000781\t-0.002283\n");
+}
+
+TEST(ConfoundsEndToEnd, ResultsOfConfoundFilesAreOfferedUnderAnSdmNameAndACancelWritesNothing) {
+  const auto merge = runTormel({"mergesec", example("rp_sub01_run1.txt"),
+                                example("sub01_run1_mcf.par"), "--cancel-all", "--trace"});
+  EXPECT_EQ(merge.exitCode, 0) << merge.err;
+  EXPECT_NE(merge.err.find(" | " + example("rp_sub01_run1_sub01_run1_mcf.sdm") + " | "),
+            std::string::npos)
+      << merge.err;
+
+  const auto convert = runTormel({"convert", example("rp_sub01_run1.txt"), "--save", "cancel"});
+  EXPECT_EQ(convert.exitCode, 0) << convert.err;
+  EXPECT_EQ(convert.out, running +
+                             "\nBrindle>  Confounds from rp_sub01_run1.txt: trans_x, trans_y, "
+                             "trans_z, rot_x, rot_y, rot_z" +
+                             finished);
+  EXPECT_FALSE(std::filesystem::exists(example("rp_sub01_run1.sdm")));
+}
+
+TEST(ConfoundsEndToEnd, TermThatMatchesNoColumnStopsTheTaskNamingTheColumns) {
+  TempDir dir;
+  const std::string tsv = dir.file("run1_desc-confounds_timeseries.tsv");
+  std::filesystem::copy_file(example("sub01_run1_desc-confounds_timeseries.tsv"), tsv);
+  const auto result = runTormel({"sdm1corr", tsv, "--confounds", "motion6, trans_q*"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, running + finished);
+  EXPECT_EQ(result.err,
+            "[message] Error: No confound column matches \"trans_q*\" in " + tsv +
+                " (columns: global_signal, global_signal_derivative1, global_signal_power2, "
+                "global_signal_derivative1_power2, csf, csf_derivative1, csf_power2, "
+                "csf_derivative1_power2, white_matter, white_matter_derivative1, ...)\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("run1_desc-confounds_timeseries.csv")));
+}
+
+}  // namespace
