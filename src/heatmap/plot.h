@@ -22,9 +22,15 @@ std::string correlationPlotPath(const std::string& fileName);
 // correlationMatrix gives them for the K = coveredPredictorCount(matrix) predictors. Throws
 // std::invalid_argument when its size is not K x K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
+// The same with `shownNames` (K of them, such as displayNames gives) in place of the file's
+// names; throws std::invalid_argument when they are not K.
+std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
+                               std::span<const std::string> shownNames);
 
 // Writes correlationPlotSvg to correlationPlotPath(matrix.fileName), through a temporary file
 // moved into place. Throws std::runtime_error
 // "Cannot Create file: " + svg path when it cannot be created and "Cannot write file: " + svg
 // path when a write fails; a heatmap that stood at the path before is then left as it was.
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations);
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+                          std::span<const std::string> shownNames);
