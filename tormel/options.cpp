@@ -22,6 +22,7 @@ struct ParameterOption {
 constexpr ParameterOption parameterOptions[] = {
     {"--task", "task", nullptr}, {"--ztrans", "ztans", "1"},  {"--baseline", "baseline", "1"},
     {"--corr", "allcorr", "1"},  {"--plot", "corrplot", "1"}, {"--warn", "corrwarn", nullptr},
+    {"--json", "corrjson", "1"},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -246,9 +247,12 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --ztrans             ztans=1: z-transform the confound predictors of each result
   --baseline           baseline=1: give each result a constant predictor (0: remove it)
   --corr               allcorr=1: write the correlation report of each saved result
-  --plot               corrplot=1: write a heatmap (.svg) beside every correlation report
+  --plot               corrplot=1: write a heatmap (.svg) and a picture of the design matrix
+                       (_design.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
-                       absolute correlation reaches THRESHOLD (such as 0.8), strongest first
+                       absolute correlation reaches THRESHOLD (such as 0.8), strongest first,
+                       then the variance inflation factors of 10 or more and the condition number
+  --json               corrjson=1: write a summary (.json) beside every correlation report
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
