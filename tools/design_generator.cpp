@@ -80,6 +80,13 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
                                  : shape.confoundPrefix + " " + std::to_string(k + 1);
     m.addPredictor(driftPredictor(shape.points, random), name, 128, 128, 128, true);
   }
+  if (!shape.sumName.empty() && shape.confounds >= 3) {
+    const auto first = static_cast<std::size_t>(shape.interest);
+    std::vector<float> sum(static_cast<std::size_t>(shape.points));
+    for (std::size_t t = 0; t < sum.size(); ++t)
+      sum[t] = m.values[first][t] + m.values[first + 1][t] + m.values[first + 2][t];
+    m.addPredictor(sum, shape.sumName, 128, 128, 128, true);
+  }
   if (shape.constant) m.addConstant();
   return m;
 }

@@ -3,12 +3,14 @@
 //
 //   sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]
 //                  [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]
+//                  [--sum NAME]
 //   sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS] [--compcor K]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
 // scaled to [0, 1]; confounds are slowly drifting random walks like head-motion estimates (in mm
 // or degrees, within about +-3); --motion names the first six confounds as the six rigid-body
-// motion parameters. The same seed always gives the same file.
+// motion parameters. --sum adds one more confound, the sum of the first three: a dependency that
+// no pair of predictors shows. The same seed always gives the same file.
 //
 // --format tsv writes a fMRIPrep-like confounds table (signals with their derivatives and powers,
 // DVARS, framewise displacement, CompCor components, K of them a_comp_cor, cosine drifts for the
@@ -38,6 +40,7 @@ int usage() {
   std::fputs(
       "usage: sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]\n"
       "              [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]\n"
+      "              [--sum NAME]\n"
       "       sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS]\n"
       "              [--compcor K]\n",
       stderr);
@@ -73,6 +76,8 @@ int main(int argc, char** argv) {
         confounds.repetitionTime = 0;
     } else if (arg == "--compcor" && hasValue)
       confounds.aCompCor = std::atoi(argv[++i]);
+    else if (arg == "--sum" && hasValue)
+      shape.sumName = argv[++i];
     else if (arg == "--confound-prefix" && hasValue)
       shape.confoundPrefix = argv[++i];
     else if (arg == "--interest-names" && hasValue) {
@@ -90,6 +95,7 @@ int main(int argc, char** argv) {
       return usage();
   }
   if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return usage();
+  if (!shape.sumName.empty() && shape.confounds < 3) return usage();
   const std::pair<const char*, ConfoundTextFormat> formats[] = {{"tsv", ConfoundTextFormat::tsv},
                                                                 {"par", ConfoundTextFormat::par},
                                                                 {"rp", ConfoundTextFormat::rp},
