@@ -138,7 +138,7 @@ DesignMatrix allNuisance(const std::string& path, int n, Noise& noise) {
     spike[static_cast<std::size_t>(7 + s * 3 % (n - 8))] = 1.0f;
     b.add("spike" + std::to_string(s + 1), spike);
   }
-  b.add("Constant", std::vector<float>(n, 1.0f));
+  b.add("Constant", std::vector<float>(static_cast<std::size_t>(n), 1.0f));
   return b.matrix;
 }
 
