@@ -88,6 +88,13 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
                                              : shape.confoundPrefix + " " + std::to_string(k + 1);
     add(driftPredictor(shape.points, random), std::move(name), 128, 128, 128);
   }
+  if (!shape.sumName.empty() && shape.confounds >= 3) {
+    const auto first = static_cast<std::size_t>(shape.interest);
+    std::vector<float> sum(static_cast<std::size_t>(shape.points));
+    for (std::size_t t = 0; t < sum.size(); ++t)
+      sum[t] = m.values[first][t] + m.values[first + 1][t] + m.values[first + 2][t];
+    add(std::move(sum), shape.sumName, 128, 128, 128);
+  }
   if (shape.constant)
     add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
         255);

@@ -19,6 +19,9 @@ struct DesignShape {
   std::string confoundPrefix = "Confound";  // confound names: prefix, a space and a number
   std::vector<std::string> interestNames;   // names of the first predictors of interest; the
                                             // others are "Condition " and a number
+  // Not empty: one more confound of this name after the others, the sum of the first three (a
+  // linear dependency that no pair of predictors shows). Needs three confounds.
+  std::string sumName;
 };
 
 // A matrix of that shape with every header entry present (widths 24, as the host writes them)

@@ -3,12 +3,14 @@
 //
 //   sdmgen OUT.sdm [--interest K] [--confounds K] [--constant] [--points N] [--seed S]
 //                  [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]
+//                  [--sum NAME]
 //   sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS] [--compcor K]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
 // scaled to [0, 1]; confounds are slowly drifting random walks like head-motion estimates (in mm
 // or degrees, within about +-3); --motion names the first six confounds as the six rigid-body
-// motion parameters. The same seed always gives the same file.
+// motion parameters. --sum adds one more confound, the sum of the first three: a dependency that
+// no pair of predictors shows. The same seed always gives the same file.
 //
 // --format tsv writes a fMRIPrep-like confounds table (signals with their derivatives and powers,
 // DVARS, framewise displacement, CompCor components, K of them a_comp_cor, cosine drifts for the
@@ -59,6 +61,8 @@ constexpr const char* helpText =
     "  --confound-prefix TEXT    confound names: TEXT, a space and a number (default Confound)\n"
     "  --interest-names A,B,...  names of the first predictors of interest (the others are\n"
     "                            \"Condition \" and a number)\n"
+    "  --sum NAME                one more confound, NAME, the sum of the first three: a\n"
+    "                            dependency that no pair of predictors shows\n"
     "  --format F                write a confound file of a preprocessing pipeline instead:\n"
     "                            tsv (fMRIPrep-like table), par (FSL MCFLIRT), rp (SPM\n"
     "                            realign rp_*.txt), 1d (AFNI columns with labels); sdm is\n"
@@ -193,6 +197,8 @@ Command parseCommand(const std::vector<std::string>& args) {
         shape.interestNames.push_back(predictorName(option, list.substr(start, comma - start)));
         start = comma + 1;
       }
+    } else if (option == "--sum") {
+      shape.sumName = predictorName(option, value());
     } else if (option == "--format") {
       const std::string format = value();
       if (format == "sdm")
@@ -222,8 +228,10 @@ Command parseCommand(const std::vector<std::string>& args) {
 
   // The file must stay one that the reader takes back.
   const DesignShape& shape = command.shape;
-  const int64_t predictors =
-      int64_t{shape.interest} + int64_t{shape.confounds} + (shape.constant ? 1 : 0);
+  if (!shape.sumName.empty() && shape.confounds < 3)
+    throw UsageError("--sum needs at least three confounds to add up");
+  const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
+                             (shape.sumName.empty() ? 0 : 1) + (shape.constant ? 1 : 0);
   if (predictors > kMaxSdmPredictors || predictors * shape.points > kMaxSdmValues) {
     throw UsageError(std::to_string(predictors) + " predictors over " +
                      std::to_string(shape.points) + " data points are more than an SDM holds (" +

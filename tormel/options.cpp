@@ -24,6 +24,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--baseline", "baseline", "1"},       {"--corr", "allcorr", "1"},
     {"--plot", "corrplot", "1"},           {"--warn", "corrwarn", nullptr},
     {"--report-into", "corrdir", nullptr}, {"--confounds", "confounds", nullptr},
+    {"--json", "corrjson", "1"},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -45,7 +46,8 @@ void checkThreshold(const std::string& text) {
 }
 
 // A merge draws the heatmap and lists the pairs only beside each result's correlation report.
-void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn) {
+void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn,
+                      bool json) {
   const auto task = parameters.find("task");
   if (task == parameters.end() || (task->second != "mergeall" && task->second != "mergesec"))
     return;
@@ -58,6 +60,10 @@ void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool
   if (warn)
     throw UsageError(
         "--warn needs --corr in a merge: the pairs are listed with each "
+        "result's correlation report");
+  if (json)
+    throw UsageError(
+        "--json needs --corr in a merge: the summary is written beside each "
         "result's correlation report");
 }
 
@@ -151,7 +157,8 @@ Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   std::vector<std::string> words;  // the task word and its files
   std::vector<Edit> edits;
-  bool saveInto = false, cancelAll = false, endOfOptions = false, plot = false, warn = false;
+  bool saveInto = false, cancelAll = false, endOfOptions = false, plot = false, warn = false,
+       json = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -236,6 +243,7 @@ Options parseOptions(const std::vector<std::string>& args) {
           edits.push_back({false, entry.parameter, value()});
         }
         if (option == "--plot") plot = true;
+        if (option == "--json") json = true;
         if (option == "--warn") {
           checkThreshold(edits.back().text);
           warn = true;
@@ -261,7 +269,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
         "NAME");
   }
-  checkMergeExtras(parameters, plot, warn);
+  checkMergeExtras(parameters, plot, warn, json);
   return options;
 }
 
@@ -295,13 +303,17 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --ztrans             ztans=1: z-transform the confound predictors of each result
   --baseline           baseline=1: give each result a constant predictor (0: remove it)
   --corr               allcorr=1: write the correlation report of each saved result
-  --plot               corrplot=1: write a heatmap (.svg) beside every correlation report
+  --plot               corrplot=1: write a heatmap (.svg) and a picture of the design matrix
+                       (_design.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
                        absolute correlation reaches THRESHOLD (above 0, at most 1, such as 0.8),
-                       strongest first
+                       strongest first, then the variance inflation factors of 10 or more and the
+                       condition number
+  --json               corrjson=1: write a summary (.json) beside every correlation report
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
-  In a merge --plot and --warn need --corr (set allcorr with --set to send them without it).
+  In a merge --plot, --warn and --json need --corr (set allcorr with --set to send them without
+  it).
   --confounds SPEC     confounds=SPEC: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers; column names with * and ?); default motion6

@@ -51,9 +51,17 @@ CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
 
 std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
                                              std::span<const float> correlations, float threshold) {
+  return flaggedPairMessages(matrix, std::span(matrix.names).first(coveredPredictorCount(matrix)),
+                             correlations, threshold);
+}
+
+std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
+                                             std::span<const std::string> shownNames,
+                                             std::span<const float> correlations, float threshold) {
   const std::size_t k = coveredPredictorCount(matrix);
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
+  if (shownNames.size() != k) throw std::invalid_argument("names do not fit the design matrix");
   std::vector<bool> constant(k);
   for (std::size_t i = 0; i < k; ++i) constant[i] = isConstantPredictor(matrix.values[i]);
 
@@ -77,9 +85,9 @@ std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
     std::string text = ">  High correlation ";
     appendFixed(text, static_cast<double>(pair.strength), 2);
     text += ": ";
-    text += matrix.names[pair.first];
+    text += shownNames[pair.first];
     text += " ~ ";
-    text += matrix.names[pair.second];
+    text += shownNames[pair.second];
     text += " (r = ";
     appendFixed(text, static_cast<double>(correlations[pair.first * k + pair.second]), 2);
     text += ')';

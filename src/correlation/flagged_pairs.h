@@ -35,6 +35,11 @@ CorrelationThreshold parseCorrelationThreshold(std::string_view text);
 std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
                                              std::span<const float> correlations, float threshold);
 std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix, float threshold);
+// The first form with `shownNames` (K of them, such as displayNames gives) in place of the
+// file's names; throws std::invalid_argument when they are not K.
+std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
+                                             std::span<const std::string> shownNames,
+                                             std::span<const float> correlations, float threshold);
 
 // Everything the "corrwarn" text asks the log for after a report of `matrix`: nothing when it
 // is off, the flagged pairs when it is on, and when it is invalid the one text

@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include "correlation/covered_predictors.h"
+#include "correlation/report.h"
 #include "diagnostics/json_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/paths.h"
 
 namespace {
 
@@ -69,6 +71,10 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignDiagnostics& diagnosti
   summary.dependencies = diagnostics.dependencies;
   summary.warnings = std::move(warnings);
   return summary;
+}
+
+std::string summaryPath(const std::string& fileName, const std::string& folder) {
+  return stripExtension(correlationReportPath(fileName, folder)) + ".json";
 }
 
 std::string summaryJson(const Summary& s) {

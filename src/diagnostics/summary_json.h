@@ -58,6 +58,10 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignDiagnostics& diagnosti
                   std::span<const float> correlations, float threshold,
                   std::vector<std::string> warnings);
 
+// The summary file's path for a design matrix whose file name is `fileName`: the correlation
+// report's path (correlationReportPath) with ".json" in place of its ".csv".
+std::string summaryPath(const std::string& fileName, const std::string& folder = {});
+
 // The JSON text of `summary`: ASCII, CRLF line ends, numbers in their shortest exact form (floats
 // read back as the same float), null for numbers that are not finite.
 std::string summaryJson(const Summary& summary);

@@ -51,7 +51,8 @@ bool saysConstant(std::string_view name) {
   return false;
 }
 
-std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::size_t count) {
+std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::span<const std::string> shown) {
+  const std::size_t count = shown.size();
   std::vector<AxisName> names(count);
   for (std::size_t i = 0; i < count; ++i) {
     AxisName& name = names[i];
@@ -60,11 +61,11 @@ std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::size_t count) {
       name.kind = Kind::constant;
     else if (predictorStats(values).stdDev < minStdDev)
       name.kind = Kind::flat;
-    const XmlTextLength shown = appendXmlText(name.text, matrix.names[i], maxNameCharacters);
-    name.characters = shown.characters;
-    if (shown.cut) appendXmlText(name.fullName, matrix.names[i]);
+    const XmlTextLength length = appendXmlText(name.text, shown[i], maxNameCharacters);
+    name.characters = length.characters;
+    if (length.cut) appendXmlText(name.fullName, shown[i]);
     const std::string_view suffix = name.kind == Kind::flat ? " (flat)"
-                                    : name.kind == Kind::constant && !saysConstant(matrix.names[i])
+                                    : name.kind == Kind::constant && !saysConstant(shown[i])
                                         ? " (constant)"
                                         : "";
     name.text += suffix;
@@ -355,10 +356,17 @@ std::string correlationPlotPath(const std::string& fileName, const std::string& 
 }
 
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
+  return correlationPlotSvg(matrix, correlations,
+                            std::span(matrix.names).first(coveredPredictorCount(matrix)));
+}
+
+std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
+                               std::span<const std::string> shownNames) {
   const std::size_t k = coveredPredictorCount(matrix);
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
-  const std::vector<AxisName> names = axisNames(matrix, k);
+  if (shownNames.size() != k) throw std::invalid_argument("names do not fit the design matrix");
+  const std::vector<AxisName> names = axisNames(matrix, shownNames);
   std::size_t longest = 0;
   for (const AxisName& name : names) longest = std::max(longest, name.characters);
 
@@ -382,9 +390,15 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
 
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
                           const std::string& folder) {
+  writeCorrelationPlot(matrix, correlations,
+                       std::span(matrix.names).first(coveredPredictorCount(matrix)), folder);
+}
+
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+                          std::span<const std::string> shownNames, const std::string& folder) {
   const std::string path = correlationPlotPath(matrix.fileName, folder);
   refuseToReplaceTheSdm(path, matrix.fileName);
   OutputFile file(path);
-  file.write(correlationPlotSvg(matrix, correlations));
+  file.write(correlationPlotSvg(matrix, correlations, shownNames));
   file.commit();
 }

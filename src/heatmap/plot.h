@@ -23,11 +23,18 @@ std::string correlationPlotPath(const std::string& fileName, const std::string& 
 // correlationMatrix gives them for the K = coveredPredictorCount(matrix) predictors. Throws
 // std::invalid_argument when its size is not K x K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
+// The same with `shownNames` (K of them, such as displayNames gives) in place of the file's
+// names; throws std::invalid_argument when they are not K.
+std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
+                               std::span<const std::string> shownNames);
 
 // Writes correlationPlotSvg to correlationPlotPath(matrix.fileName, folder), through a
-// temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path
-// + " (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would
-// replace the SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write
-// fails; a heatmap that stood at the path before is then left as it was.
+// temporary file moved into place; the second form shows `shownNames` in place of the file's
+// names. Throws std::runtime_error "Cannot Create file: " + svg path + " (" + reason + ")" when
+// it cannot be created (" (it is the SDM itself)" when it would replace the SDM file) and
+// "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a heatmap that
+// stood at the path before is then left as it was.
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
                           const std::string& folder = {});
+void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+                          std::span<const std::string> shownNames, const std::string& folder = {});

@@ -61,6 +61,9 @@ TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) 
                             "\nBrindle>  High correlation 1.00: A ~ B (r = 1.00)"
                             "\nBrindle>  High correlation 0.83: A ~ C (r = -0.83)"
                             "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
+                            "\nBrindle>  High VIF inf: A"
+                            "\nBrindle>  High VIF inf: B"
+                            "\nBrindle>  Design condition number inf (ill-conditioned)"
                             "\nBrindle>  Plugin finished!\n\n");
 }
 

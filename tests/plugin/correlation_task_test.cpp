@@ -74,9 +74,9 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
                    // The report's folder is asked for right before the report is written.
                    "tmGetStringParameter(corrdir)",
                    "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
-                   // The optional heatmap and flagged pairs are asked for last.
+                   // The optional pictures, flagged pairs and summary are asked for last.
                    "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
-                   "tmStopBusyCursor()"}));
+                   "tmGetIntParameter(corrjson)", "tmStopBusyCursor()"}));
   EXPECT_EQ(readFile(dir.file("run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("run1.sdm")), sdm);
 }

@@ -1,8 +1,8 @@
-// Writes sample heatmaps, drawn by the real heatmap code, into a folder:
+// Writes sample heatmaps and design pictures, drawn by the real code, into a folder:
 //   brindle_plot_samples FOLDER
-// Each sample is a design matrix made here (no file is read) and written as FOLDER/NAME.svg
-// beside where its SDM would be. The browser test renders them; the help page's picture is the
-// first one.
+// Each sample is a design matrix made here (no file is read) and written as FOLDER/NAME.svg and
+// FOLDER/NAME_design.svg beside where its SDM would be. The browser test renders them; the help
+// page's heatmap is the first one.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +13,9 @@
 
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
+#include "diagnostics/design_diagnostics.h"
+#include "diagnostics/display_names.h"
+#include "heatmap/design_plot.h"
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
@@ -77,12 +80,66 @@ std::vector<float> mix(const std::vector<float>& a, float wa, const std::vector<
   return out;
 }
 
-void write(const DesignMatrix& matrix, int firstConfound) {
+// Both pictures, as the plug-in draws them: repeated names numbered, the design with its
+// variance inflation factors. Only the design picture when `heatmap` is false.
+void write(const DesignMatrix& matrix, int firstConfound, bool heatmap = true) {
   DesignMatrix m = matrix;
   m.firstConfoundPredictor.value = firstConfound;
   const std::size_t k = coveredPredictorCount(m);
-  writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)));
+  const std::vector<std::string> names = displayNames(std::span(m.names).first(k));
+  if (heatmap) writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)), names);
+  writeDesignPlot(m, names, diagnoseDesign(m).varianceInflation);
   std::printf("%s\n", m.fileName.c_str());
+}
+
+// 300 predictors over `n` points as a denoising design has them: 12 conditions, 24 motion
+// regressors (parameters, derivatives, squares), 12 physiological ones with long names, 251
+// spike regressors (one volume each) and the constant.
+DesignMatrix allNuisance(const std::string& path, int n, Noise& noise) {
+  Builder b(path, n);
+  for (int c = 0; c < 12; ++c) {
+    b.add("Condition" + std::to_string(c + 1),
+          mix(blocks(n, 36 + 2 * c, 3 * c, 8), 1.0f, blocks(n, 50, c, 6), 0.3f));
+  }
+  const char* axes[] = {"TransX", "TransY", "TransZ", "RotX", "RotY", "RotZ"};
+  const auto head = randomWalk(noise, n, 0.2f);
+  std::vector<std::vector<float>> motion;
+  for (int a = 0; a < 6; ++a) {
+    motion.push_back(mix(head, a < 3 ? 0.7f : -0.6f, randomWalk(noise, n, 0.2f), 0.5f));
+    b.add(axes[a], motion.back());
+  }
+  for (int a = 0; a < 6; ++a) {
+    std::vector<float> d(motion[static_cast<std::size_t>(a)].size(), 0.0f);
+    for (std::size_t t = 1; t < d.size(); ++t)
+      d[t] = motion[static_cast<std::size_t>(a)][t] - motion[static_cast<std::size_t>(a)][t - 1];
+    b.add(std::string("d") + axes[a], d);
+  }
+  for (int a = 0; a < 12; ++a) {
+    std::vector<float> sq = motion[static_cast<std::size_t>(a % 6)];
+    if (a >= 6) {
+      for (std::size_t t = 1; t < sq.size(); ++t)
+        sq[t] = sq[t] - motion[static_cast<std::size_t>(a % 6)][t - 1];
+    }
+    for (auto& v : sq) v = v * v;
+    b.add(std::string(a < 6 ? "sq_" : "sq_d") + axes[a % 6], sq);
+  }
+  for (int p = 0; p < 12; ++p) {
+    std::vector<float> wave(static_cast<std::size_t>(n));
+    for (int t = 0; t < n; ++t)
+      wave[static_cast<std::size_t>(t)] =
+          std::sin(0.35f * static_cast<float>((p / 2 + 1) * t) + (p % 2 ? 1.5708f : 0.0f)) +
+          0.3f * noise.next();
+    b.add("physio_RETROICOR_cardiac_phase_order" + std::to_string(p / 2 + 1) +
+              (p % 2 ? "_cos" : "_sin"),
+          wave);
+  }
+  for (int s = 0; b.matrix.names.size() < 299; ++s) {
+    std::vector<float> spike(static_cast<std::size_t>(n), 0.0f);
+    spike[static_cast<std::size_t>(7 + s * 3 % (n - 8))] = 1.0f;
+    b.add("spike" + std::to_string(s + 1), spike);
+  }
+  b.add("Constant", std::vector<float>(static_cast<std::size_t>(n), 1.0f));
+  return b.matrix;
 }
 
 }  // namespace
@@ -107,57 +164,7 @@ int main(int argc, char** argv) {
       b.add("Constant", std::vector<float>(n, 1.0f));
       write(b.matrix, 3);
     }
-    {
-      // 300 predictors as a denoising design has them: 12 conditions, 24 motion regressors
-      // (parameters, derivatives, squares), 12 physiological ones with long names, 251 spike
-      // regressors (one volume each) and the constant.
-      const int n = 400;
-      Builder b(folder + "sub01_all_nuisance.sdm", n);
-      for (int c = 0; c < 12; ++c) {
-        b.add("Condition" + std::to_string(c + 1),
-              mix(blocks(n, 36 + 2 * c, 3 * c, 8), 1.0f, blocks(n, 50, c, 6), 0.3f));
-      }
-      const char* axes[] = {"TransX", "TransY", "TransZ", "RotX", "RotY", "RotZ"};
-      const auto head = randomWalk(noise, n, 0.2f);
-      std::vector<std::vector<float>> motion;
-      for (int a = 0; a < 6; ++a) {
-        motion.push_back(mix(head, a < 3 ? 0.7f : -0.6f, randomWalk(noise, n, 0.2f), 0.5f));
-        b.add(axes[a], motion.back());
-      }
-      for (int a = 0; a < 6; ++a) {
-        std::vector<float> d(motion[static_cast<std::size_t>(a)].size(), 0.0f);
-        for (std::size_t t = 1; t < d.size(); ++t)
-          d[t] =
-              motion[static_cast<std::size_t>(a)][t] - motion[static_cast<std::size_t>(a)][t - 1];
-        b.add(std::string("d") + axes[a], d);
-      }
-      for (int a = 0; a < 12; ++a) {
-        std::vector<float> sq = motion[static_cast<std::size_t>(a % 6)];
-        if (a >= 6) {
-          for (std::size_t t = 1; t < sq.size(); ++t)
-            sq[t] = sq[t] - motion[static_cast<std::size_t>(a % 6)][t - 1];
-        }
-        for (auto& v : sq) v = v * v;
-        b.add(std::string(a < 6 ? "sq_" : "sq_d") + axes[a % 6], sq);
-      }
-      for (int p = 0; p < 12; ++p) {
-        std::vector<float> wave(static_cast<std::size_t>(n));
-        for (int t = 0; t < n; ++t)
-          wave[static_cast<std::size_t>(t)] =
-              std::sin(0.35f * static_cast<float>((p / 2 + 1) * t) + (p % 2 ? 1.5708f : 0.0f)) +
-              0.3f * noise.next();
-        b.add("physio_RETROICOR_cardiac_phase_order" + std::to_string(p / 2 + 1) +
-                  (p % 2 ? "_cos" : "_sin"),
-              wave);
-      }
-      for (int s = 0; b.matrix.names.size() < 299; ++s) {
-        std::vector<float> spike(static_cast<std::size_t>(n), 0.0f);
-        spike[static_cast<std::size_t>(7 + s * 3 % (n - 8))] = 1.0f;
-        b.add("spike" + std::to_string(s + 1), spike);
-      }
-      b.add("Constant", std::vector<float>(n, 1.0f));
-      write(b.matrix, 13);
-    }
+    write(allNuisance(folder + "sub01_all_nuisance.sdm", 400, noise), 13);
     {
       // Names that need escaping or are no UTF-8, a flat predictor, and a confound index of 0.
       const int n = 50;
@@ -183,6 +190,8 @@ int main(int argc, char** argv) {
       b.add("gap", gap);
       write(b.matrix, 3);
     }
+    // The design picture at its largest readable size: 300 predictors over 2,000 points.
+    write(allNuisance(folder + "sub01_long_run.sdm", 2000, noise), 13, false);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "brindle_plot_samples: %s\n", e.what());
     return 1;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the sample heatmaps and renders each in headless Chromium, which must parse it as SVG
-# without an error; screenshots go beside them.
+# Draws the sample heatmaps and design pictures and renders each in headless Chromium, which must
+# parse it as SVG without an error; screenshots go beside them.
 #   render_samples.sh PLOT_SAMPLES_PROGRAM ARTIFACT_DIR
 # Exits 77 (skipped) when Chromium or Node.js cannot be had.
 set -euo pipefail

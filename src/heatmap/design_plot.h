@@ -1,0 +1,39 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+class DesignMatrix;
+
+// The design picture: the design matrix itself as a self-contained SVG, written beside the
+// heatmap. One column per predictor, time running down, each column on a grey scale from its
+// own minimum (black) to its own maximum (white), so that a researcher sees what the model
+// will fit before trusting it.
+
+// The design picture's path: the heatmap's path (correlationPlotPath) with "_design" before
+// its ".svg".
+std::string designPlotPath(const std::string& fileName, const std::string& folder = {});
+
+// The design picture of `matrix` as SVG text (ASCII, CRLF line ends, no external reference)
+// for the K = coveredPredictorCount(matrix) predictors the report covers: `names` are the
+// names to show (K of them, such as displayNames gives) and `varianceInflation` their factors
+// (K of them; NaN shows as a dash, infinite ones as "inf", 10 or more stand out). Names and
+// factors are drawn on top of their columns, every few columns when columns get narrow (each
+// column names itself and its factor on hover); the band under the columns marks predictors
+// of interest, confounds, constant and flat ones; constant and flat columns are hatched as on
+// the heatmap, values that are not finite drawn in one colour apart from the greys. Each
+// column's values are quantised to designGreyLevels greys and drawn as runs of equal grey, so
+// the file grows with the changes in the data rather than with its size. Throws
+// std::invalid_argument when `names` or `varianceInflation` do not hold K entries.
+std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
+                          std::span<const double> varianceInflation);
+
+// The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
+inline constexpr int designGreyLevels = 16;
+
+// Writes designPlotSvg to designPlotPath(matrix.fileName) through a temporary file moved into
+// place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
+// "Cannot write file: " + path when a write fails; a picture that stood at the path before is
+// then left as it was.
+void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,
+                     std::span<const double> varianceInflation, const std::string& folder = {});

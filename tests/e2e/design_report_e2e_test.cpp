@@ -1,0 +1,166 @@
+// The design diagnostics after a report, end to end: the variance inflation and condition number
+// in the log, the design picture, the summary file, numbered repeated names; nothing of it when
+// the options are off.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::crlf;
+using testing_support::readFile;
+using testing_support::runProcess;
+using testing_support::runTormel;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// A and B move together (B = 2A + 1), C against them, K the constant.
+const std::string sdm = crlf(
+    "FileVersion:            1\n"
+    "\n"
+    "NrOfPredictors:         4\n"
+    "NrOfDataPoints:         4\n"
+    "IncludesConstant:       1\n"
+    "FirstConfoundPredictor: 3\n"
+    "\n"
+    "1 1 1   2 2 2   3 3 3   255 255 255\n"
+    "\"A\" \"B\" \"C\" \"Constant\"\n"
+    "  0.000000   1.000000   0.500000   1.000000\n"
+    "  1.000000   3.000000   0.000000   1.000000\n"
+    "  2.000000   5.000000   0.250000   1.000000\n"
+    "  3.000000   7.000000  -0.500000   1.000000\n");
+
+// The example with a hidden dependency, made again by the generator into `dir`.
+std::string hiddenDependency(const TempDir& dir) {
+  const std::string path = dir.file("sub01_hidden_dependency.sdm");
+  const auto made = runProcess(
+      testing_support::buildDir() + "/sdmgen",
+      {path, "--interest", "3", "--interest-names", "Faces,Houses,Objects", "--confounds", "6",
+       "--motion", "--sum", "Displacement sum [mm]", "--constant", "--seed", "6"});
+  EXPECT_EQ(made.exitCode, 0) << made.err;
+  EXPECT_EQ(readFile(path),
+            readFile(testing_support::sourceDir() + "/examples/sub01_hidden_dependency.sdm"));
+  return path;
+}
+
+TEST(DesignReportEndToEnd, HiddenDependencyIsMissedByThePairsAndCaughtByTheInflation) {
+  TempDir dir;
+  const std::string path = hiddenDependency(dir);
+  const auto result = runTormel({"sdm1corr", path, "--warn", "0.8"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "\nBrindle>  Running...\nBrindle>  Saved Correlatios to " +
+                            dir.file("sub01_hidden_dependency.csv") +
+                            "\nBrindle>  High VIF inf: Translation X [mm]"
+                            "\nBrindle>  High VIF inf: Translation Y [mm]"
+                            "\nBrindle>  High VIF inf: Translation Z [mm]"
+                            "\nBrindle>  High VIF inf: Displacement sum [mm]"
+                            "\nBrindle>  Design condition number inf (ill-conditioned)"
+                            "\nBrindle>  Plugin finished!\n\n");
+}
+
+TEST(DesignReportEndToEnd, SummaryFileIsStrictJsonWithTheDiagnostics) {
+  TempDir dir;
+  const std::string path = hiddenDependency(dir);
+  const auto result = runTormel({"sdm1corr", path, "--json", "--warn", "0.7"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  // Python's reader, told to refuse NaN and Infinity, which JSON does not have.
+  const char* const check = R"PY(
+import json, sys
+def refuse(constant): sys.exit('not JSON: ' + constant)
+d = json.loads(open(sys.argv[1], 'rb').read().decode('ascii'), parse_constant=refuse)
+print(d['version'], d['file'] == sys.argv[2], d['nrOfPredictors'], d['nrOfDataPoints'],
+      d['firstConfoundPredictor'])
+print(' '.join(p['role'] + ('' if p['vif'] is None else '+vif') for p in d['predictors']))
+print(d['threshold'], d['conditionNumber'], d['dependencies'], d['warnings'])
+print([(p['first'], p['second'], round(p['r'], 2)) for p in d['pairs']])
+print(len(d['correlations']), {len(row) for row in d['correlations']})
+)PY";
+  const auto parsed = runProcess(
+      "/usr/bin/env", {"python3", "-c", check, dir.file("sub01_hidden_dependency.json"), path});
+  if (parsed.exitCode == 127) GTEST_SKIP() << "python3 is not installed";
+  ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
+  EXPECT_EQ(parsed.out,
+            "1 True 11 120 4\n"
+            "interest+vif interest+vif interest+vif confound confound confound confound+vif "
+            "confound+vif confound+vif confound constant\n"
+            "0.7 None [[9, 3, 4, 5]] []\n"
+            "[(4, 6, -0.76), (5, 6, -0.75), (7, 8, -0.74)]\n"
+            "11 {11}\n");
+}
+
+TEST(DesignReportEndToEnd, OptionsOffWriteNothingMoreAndTheSummaryAddsNoLogLine) {
+  TempDir dir;
+  writeFile(dir.file("run.sdm"), sdm);
+  const auto plain = runTormel({"sdm1corr", dir.file("run.sdm")});
+  const auto off = runTormel({"sdm1corr", dir.file("run.sdm"), "--set", "corrjson=0", "--set",
+                              "corrplot=0", "--set", "corrwarn="});
+  EXPECT_EQ(off.out, plain.out);
+  EXPECT_EQ(off.err, plain.err);
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    files.push_back(entry.path().filename().string());
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"run.csv", "run.sdm"}));
+
+  const auto summary = runTormel({"sdm1corr", dir.file("run.sdm"), "--json"});
+  EXPECT_EQ(summary.out, plain.out);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("run.json")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("run_design.svg")));
+}
+
+TEST(DesignReportEndToEnd, RepeatedNamesAreNumberedInTheLogAndBothPictures) {
+  TempDir dir;
+  writeFile(dir.file("run.sdm"), sdm);
+  writeFile(dir.file("run_2.sdm"), sdm);
+  const auto result =
+      runTormel({"mergesec", dir.file("run.sdm"), dir.file("run_2.sdm"), "--baseline", "--corr",
+                 "--plot", "--warn", "0.99", "--save", dir.file("merged.sdm")});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  // The merge holds A, B, A, B (interest), C, C (confounds), Constant.
+  EXPECT_EQ(result.out,
+            "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms"
+            "\nBrindle>  Saved " +
+                dir.file("merged.sdm") +
+                "\nBrindle>  High correlation 1.00: A #1 ~ B #1 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: A #1 ~ A #2 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: A #1 ~ B #2 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: B #1 ~ A #2 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: B #1 ~ B #2 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: A #2 ~ B #2 (r = 1.00)"
+                "\nBrindle>  High correlation 1.00: C #1 ~ C #2 (r = 1.00)"
+                "\nBrindle>  High VIF inf: A #1"
+                "\nBrindle>  High VIF inf: B #1"
+                "\nBrindle>  High VIF inf: A #2"
+                "\nBrindle>  High VIF inf: B #2"
+                "\nBrindle>  High VIF inf: C #1"
+                "\nBrindle>  High VIF inf: C #2"
+                "\nBrindle>  Design condition number inf (ill-conditioned)"
+                "\nBrindle>  Plugin finished!\n\n");
+  for (const char* picture : {"merged.svg", "merged_design.svg"}) {
+    const std::string svg = readFile(dir.file(picture));
+    EXPECT_NE(svg.find(">A #2</text>"), std::string::npos) << picture;
+    EXPECT_EQ(svg.find(">A</text>"), std::string::npos) << picture;
+  }
+}
+
+TEST(DesignReportEndToEnd, PictureOrSummaryThatCannotBeWrittenStopsWithItsPath) {
+  for (const auto& [option, name] :
+       {std::pair{"--plot", "run_design.svg"}, {"--json", "run.json"}}) {
+    TempDir dir;
+    writeFile(dir.file("run.sdm"), sdm);
+    std::filesystem::create_directory(dir.file(name));
+    const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), option});
+    EXPECT_EQ(result.exitCode, 1) << option;
+    EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(name) + " (a folder is in the way)\n");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,114 @@
+#include "heatmap/design_plot.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+namespace {
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values,
+                      int firstConfound) {
+  DesignMatrix m;
+  m.fileName = "D:/study/sub01_run1.sdm";
+  m.nrOfPredictors.value = static_cast<int32_t>(names.size());
+  m.nrOfDataPoints.value = static_cast<int32_t>(values.front().size());
+  m.firstConfoundPredictor.value = firstConfound;
+  m.names = std::move(names);
+  m.values = std::move(values);
+  return m;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+TEST(DesignPlot, IsTheHeatmapPathWithDesign) {
+  EXPECT_EQ(designPlotPath("D:/study/run1.sdm"), "D:/study/run1_design.svg");
+  EXPECT_EQ(designPlotPath("noextension"), "noextension_design.svg");
+}
+
+TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
+  const float gap = std::nanf("");
+  const DesignMatrix m =
+      matrixOf({"A", "B", "Constant"}, {{0, 0, 1, 1, 0}, {2, gap, 2, 4, 3}, {1, 1, 1, 1, 1}}, 2);
+  const std::string svg = designPlotSvg(m, m.names, std::vector<double>{1.0, 1.0, nan});
+  // Black is each column's minimum, white its maximum; 3 is half way (grey 8 of 0 ... 15); a
+  // grey's next run in the same column moves on from the end of its last one.
+  EXPECT_NE(svg.find(" viewBox=\"0 0 3 5\" preserveAspectRatio=\"none\" "
+                     "shape-rendering=\"crispEdges\" fill=\"none\" stroke-width=\"1\">\r\n"
+                     "<path stroke=\"#000000\" d=\"M0.5 0v2m0 2v1M1.5 0v1m0 1v1\"/>\r\n"
+                     "<path stroke=\"#888888\" d=\"M1.5 4v1\"/>\r\n"
+                     "<path stroke=\"#ffffff\" d=\"M0.5 2v2M1.5 3v1\"/>\r\n"
+                     "<path stroke=\"#c51b7d\" d=\"M1.5 1v1\"/>\r\n"
+                     "</svg>\r\n"),
+            std::string::npos)
+      << svg;
+  // The constant column is hatched and in the band's grey, not drawn as values.
+  EXPECT_EQ(occurrences(svg, " fill=\"url(#flat)\"/>"), 1u);
+  EXPECT_NE(svg.find("fill=\"#9aa1ab\"/>"), std::string::npos);
+}
+
+TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
+  const DesignMatrix m = matrixOf({"x", "x", "K"}, {{0, 1, 3, 2}, {1, 0, 0, 2}, {1, 1, 1, 1}}, 3);
+  const std::vector<std::string> shown = {"a<b", "x #2", "K"};
+  const std::string svg = designPlotSvg(m, shown, std::vector<double>{1.04, inf, nan});
+  EXPECT_NE(svg.find(">a&lt;b</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">x #2</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">1.0</text>"), std::string::npos);
+  EXPECT_NE(svg.find("<text class=\"high\""), std::string::npos);
+  EXPECT_NE(svg.find(">inf</text>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>a&lt;b, VIF 1.0</title>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>K, VIF &#x2013;</title>"), std::string::npos);
+  EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3)),
+               std::invalid_argument);
+  EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2)), std::invalid_argument);
+}
+
+TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoints) {
+  // Random walks, as motion estimates drift, and the constant.
+  uint32_t state = 7;
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;
+  for (int p = 0; p < 300; ++p) {
+    names.push_back("P" + std::to_string(p));
+    std::vector<float> v(2000, 1.0f);
+    float level = 0.0f;
+    for (auto& x : v) {
+      state = state * 1664525u + 1013904223u;
+      if (p < 299) x = level += static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
+    }
+    values.push_back(std::move(v));
+  }
+  const DesignMatrix m = matrixOf(names, values, 13);
+  const std::string svg = designPlotSvg(m, m.names, std::vector<double>(300, 2.0));
+  EXPECT_LT(svg.size(), 1'200'000u);
+  long width = 0, height = 0;
+  ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
+                        &width, &height),
+            2);
+  EXPECT_LE(width, 1400);
+  EXPECT_LE(height, 1000);
+  // 3 pixel columns, a name and a factor over every 4th; every column names itself on hover.
+  EXPECT_EQ(occurrences(svg, ">P0</text>"), 1u);
+  EXPECT_EQ(occurrences(svg, ">P1</text>"), 0u);
+  EXPECT_EQ(occurrences(svg, ">P296</text>"), 1u);
+  EXPECT_EQ(occurrences(svg, ">2.0</text>"), 75u);
+  EXPECT_EQ(occurrences(svg, ", VIF 2.0</title>"), 300u);
+}
+
+}  // namespace
