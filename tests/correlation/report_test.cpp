@@ -71,8 +71,8 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
   } cases[] = {
       {{}, {}, "\n"},
       {{"A"}, {{0.5f, -2.0f, 7.0f}}, " ; A\nA ; 1.00\n"},
-      // One data point: every standard deviation is NaN and so is every correlation.
-      {{"A", "B"}, {{1.0f}, {2.0f}}, " ; A ; B\nA ; nan ; nan\nB ; nan ; nan\n"},
+      // One data point: each predictor is flat (its one value equals itself) and correlates 0.
+      {{"A", "B"}, {{1.0f}, {2.0f}}, " ; A ; B\nA ; 0.00 ; 0.00\nB ; 0.00 ; 0.00\n"},
       // No data points: every standard deviation is 0.
       {{"A", "B"}, {{}, {}}, " ; A ; B\nA ; 0.00 ; 0.00\nB ; 0.00 ; 0.00\n"},
       // Different lengths correlate 0.
