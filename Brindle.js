@@ -40,20 +40,22 @@
 // What the plug-in reads, per action (every action sets "task" first):
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
-//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "corrwarn"
+//   Check correlations   "task" = "sdm1corr", "sdm1", "corrplot", "strict", "corrwarn"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "corrplot", "corrwarn"
+//                    "corrplot", "strict", "corrwarn"
 //   Merge all secondaries
 //                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "corrplot",
-//                    "corrwarn"
-// "sdms2" is the list of secondary SDMs joined with "\n"; the four options are integers, 1 for on
-// and 0 for off; "corrwarn" is the warning threshold as text, "" for none.
+//                    "strict", "corrwarn"
+// "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
+// and 0 for off; "corrwarn" is the warning threshold as text, "" for none. "strict" makes the
+// plug-in refuse any SDM it had to repair while reading (missing or unreadable data points,
+// missing names) instead of warning about it in the log.
 
 var BRINDLE_SDM_FILTER = 'Design Matrix (*.sdm)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
-// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn }.
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -68,6 +70,7 @@ function brindleTaskParameters(task, state) {
   if (task === 'mergeall' || task === 'sdm1corr') strings.push(['sdm1', state.primary]);
   if (task !== 'open_sdm') {
     ints.push(['corrplot', flag(state.corrplot)]);
+    ints.push(['strict', flag(state.strict)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
   }
   return { strings: strings, ints: ints };
@@ -117,6 +120,7 @@ function buildBrindleDialog(host) {
   var baselineBox = optionBox.checkBox('Add constant', host.getIntParameter('baseline') !== 0);
   var allcorrBox = optionBox.checkBox('Correlation reports', host.getIntParameter('allcorr') !== 0);
   var corrplotBox = optionBox.checkBox('Draw heatmap', host.getIntParameter('corrplot') !== 0);
+  var strictBox = optionBox.checkBox('Refuse SDMs that needed repair', host.getIntParameter('strict') !== 0);
   var warnRow = optionBox.row();
   warnRow.label('Warn at |r| \u2265');
   var corrwarnField = warnRow.textField(host.getStringParameter('corrwarn'), 'e.g. 0.8; empty: no warnings');
@@ -130,6 +134,7 @@ function buildBrindleDialog(host) {
         baseline: baselineBox.isChecked(),
         allcorr: allcorrBox.isChecked(),
         corrplot: corrplotBox.isChecked(),
+        strict: strictBox.isChecked(),
         corrwarn: corrwarnField.getText()
       };
     },

@@ -22,6 +22,7 @@ struct ParameterOption {
 constexpr ParameterOption parameterOptions[] = {
     {"--task", "task", nullptr}, {"--ztrans", "ztans", "1"},  {"--baseline", "baseline", "1"},
     {"--corr", "allcorr", "1"},  {"--plot", "corrplot", "1"}, {"--warn", "corrwarn", nullptr},
+    {"--strict", "strict", "1"},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -249,6 +250,8 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   --plot               corrplot=1: write a heatmap (.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
                        absolute correlation reaches THRESHOLD (such as 0.8), strongest first
+  --strict             strict=1: refuse any SDM that the reader had to repair (missing or
+                       unreadable data points, missing names) instead of warning about it
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 

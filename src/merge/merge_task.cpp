@@ -7,6 +7,7 @@
 #include "merge/append.h"
 #include "merge/paths.h"
 #include "plugin/brindle.h"
+#include "plugin/sdm_loading.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -32,6 +33,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
     result.removeConstant();
   if (options.zTransform) result.zTransformConfounds();
 
+  checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
   const auto path =
       host::saveFileName("Choose a name for saving the resulting SDM", result.fileName);
   if (!path) return;
@@ -59,9 +61,11 @@ bool brindle::mergeTask(bool withPrimary) {
   if (!withPrimary && paths.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
 
+  const bool strict = host::flagParameter("strict");
   std::vector<DesignMatrix> secondaries;
   secondaries.reserve(paths.size());
-  for (const auto& path : paths) secondaries.push_back(DesignMatrix::load(path));
+  for (const auto& path : paths)
+    secondaries.push_back(loadSdmForTask(path, strict, logStream.get()));
 
   const DesignMatrix& first = secondaries.front();
   for (const auto& secondary : secondaries) {
@@ -72,7 +76,8 @@ bool brindle::mergeTask(bool withPrimary) {
   }
 
   if (withPrimary) {
-    const DesignMatrix primary = DesignMatrix::load(host::stringParameter("sdm1"));
+    const DesignMatrix primary =
+        loadSdmForTask(host::stringParameter("sdm1"), strict, logStream.get());
     if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
       host::messageBox(dataPointMismatch(primary, first));
       return false;

@@ -1,6 +1,7 @@
 #include "plugin/brindle.h"
 
 #include <exception>
+#include <new>
 #include <string>
 
 #include "host/host_api.h"
@@ -66,6 +67,9 @@ bool brindle::execute() {
     }
     if (task == "mergeall") return mergeTask(true);
     if (task == "mergesec") return mergeTask(false);
+    return true;
+  } catch (const std::bad_alloc&) {
+    host::messageBox("Error: Not enough memory");
     return true;
   } catch (const std::exception& error) {
     host::messageBox(std::string("Error: ") + error.what());

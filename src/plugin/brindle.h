@@ -16,7 +16,8 @@ class BRINDLE_EXPORT brindle : public TRMLPluginInterface {
   ~brindle() override;
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
-  // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task.
+  // "mergesec" (any other name runs nothing). Shows "Error: " + message for a failed task
+  // ("Error: Not enough memory" when memory ran out).
   // Returns true, except for the merge tasks' own false and for a call before initPlugin has
   // succeeded, which calls no host function and returns false.
   bool execute() override;

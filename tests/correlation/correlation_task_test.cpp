@@ -60,7 +60,7 @@ class CorrelationTaskTest : public ::testing::Test {
 
 Calls taskCalls(const std::string& outcome) {
   return {"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-          "tmStopBusyCursor()", outcome};
+          "tmGetIntParameter(strict)",  "tmStopBusyCursor()", outcome};
 }
 
 }  // namespace
@@ -71,6 +71,8 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const Calls calls = runTask(dir.file("run1.sdm"));
   EXPECT_EQ(calls,
             (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+                   // Read once, before the file is loaded.
+                   "tmGetIntParameter(strict)",
                    "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
                    // The optional heatmap and flagged pairs are asked for last.
                    "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",

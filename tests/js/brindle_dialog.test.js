@@ -105,6 +105,7 @@ function fillIn(d) {
   d.check('constant').setChecked(false);
   d.check('report').setChecked(true);
   d.check('heatmap').setChecked(true);
+  d.check('repair').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
 }
 
@@ -113,18 +114,20 @@ const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion
 const actionCases = [
   {
     button: 'Check correlations',
-    expected: { task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, corrwarn: '0.8' },
+    expected: { task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', corrplot: 1, strict: 1, corrwarn: '0.8' },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      corrplot: 1, corrwarn: '0.8',
+      corrplot: 1, strict: 1, corrwarn: '0.8',
     },
   },
   {
     button: 'Merge all secondaries',
-    expected: { task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, corrwarn: '0.8' },
+    expected: {
+      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, corrplot: 1, strict: 1, corrwarn: '0.8',
+    },
   },
 ];
 
@@ -148,7 +151,8 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.secondaries.setItems(['b.sdm']);
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
-    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', corrplot: 0, corrwarn: '',
+    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', corrplot: 0, strict: 0,
+    corrwarn: '',
   });
 });
 
@@ -217,12 +221,15 @@ test('Remove drops the selected entries only, and Clear empties the list', () =>
 
 test('The dialog opens with the choices the host kept in its parameters', () => {
   const d = openDialog({
-    params: { sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4' },
+    params: {
+      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, strict: 3,
+      corrwarn: '0.4',
+    },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
   assert.deepEqual(d.secondaries.getItems(), ['a.sdm', 'b.sdm']);
-  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap'].map((f) => d.check(f).isChecked()),
-    [true, false, true, true]);
+  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap', 'repair'].map((f) => d.check(f).isChecked()),
+    [true, false, true, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
 });
 
