@@ -40,28 +40,30 @@
 // What the plug-in reads, per action (every action sets "task" first):
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
-//   Check correlations   "task" = "sdm1corr", "sdm1", "confounds", "corrplot", "corrwarn",
-//                    "corrdir"
+//   Check correlations   "task" = "sdm1corr", "sdm1", "confounds", "strict", "corrplot",
+//                    "corrwarn", "corrdir"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "confounds", "corrplot", "corrwarn", "corrdir"
+//                    "confounds", "strict", "corrplot", "corrwarn", "corrdir"
 //   Merge all secondaries
 //                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "confounds",
-//                    "corrplot", "corrwarn", "corrdir"
-//   Convert          "task" = "convert", "sdm1", "confounds"; the plug-in offers the primary's
-//                    name with ".sdm" in its save dialog, and a name ending in ".tsv" saves a
-//                    tab-separated table instead
-// "sdms2" is the list of secondary SDMs joined with "\n"; the four options are integers, 1 for on
-// and 0 for off; "corrwarn" is the warning threshold as text, "" for none; "corrdir" is the
-// folder that every report and heatmap goes into, "" for beside its SDM; "confounds" is the
-// selection of columns taken from every file that is not an SDM (fMRIPrep .tsv, .csv, FSL .par,
-// SPM rp_*.txt, AFNI .1D), "" for the plug-in's default.
+//                    "strict", "corrplot", "corrwarn", "corrdir"
+//   Convert          "task" = "convert", "sdm1", "confounds", "strict"; the plug-in offers the
+//                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
+//                    saves a tab-separated table instead
+// "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
+// and 0 for off ("strict": refuse SDMs that the reader had to repair); "corrwarn" is the warning
+// threshold as text, "" for none; "corrdir" is the folder that every report and heatmap goes
+// into, "" for beside its SDM; "confounds" is the selection of columns taken from every file that
+// is not an SDM (fMRIPrep .tsv, .csv, FSL .par, SPM rp_*.txt, AFNI .1D), "" for the plug-in's
+// default.
 
 // The files the secondary list takes: SDMs and the confound files of preprocessing pipelines.
 var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
-// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrwarn, corrdir, confounds }.
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn, corrdir,
+// confounds }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -74,7 +76,10 @@ function brindleTaskParameters(task, state) {
     strings.push(['sdms2', state.secondaries.join('\n')]);
   }
   if (task === 'mergeall' || task === 'sdm1corr' || task === 'convert') strings.push(['sdm1', state.primary]);
-  if (task !== 'open_sdm') strings.push(['confounds', brindleTrim(state.confounds)]);
+  if (task !== 'open_sdm') {
+    strings.push(['confounds', brindleTrim(state.confounds)]);
+    ints.push(['strict', flag(state.strict)]);
+  }
   if (brindleReadsThreshold(task)) {
     ints.push(['corrplot', flag(state.corrplot)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
@@ -132,6 +137,7 @@ function buildBrindleDialog(host) {
   var baselineBox = optionBox.checkBox('Add constant', host.getIntParameter('baseline') !== 0);
   var allcorrBox = optionBox.checkBox('Correlation reports', host.getIntParameter('allcorr') !== 0);
   var corrplotBox = optionBox.checkBox('Draw heatmap', host.getIntParameter('corrplot') !== 0);
+  var strictBox = optionBox.checkBox('Refuse SDMs that needed repair', host.getIntParameter('strict') !== 0);
   var warnRow = optionBox.row();
   warnRow.label('Warn at |r| \u2265');
   var corrwarnField = warnRow.textField(host.getStringParameter('corrwarn'), 'e.g. 0.8; empty: no warnings');
@@ -152,6 +158,7 @@ function buildBrindleDialog(host) {
         baseline: baselineBox.isChecked(),
         allcorr: allcorrBox.isChecked(),
         corrplot: corrplotBox.isChecked(),
+        strict: strictBox.isChecked(),
         corrwarn: corrwarnField.getText(),
         corrdir: corrdirField.getText(),
         confounds: confoundsField.getText()

@@ -17,6 +17,7 @@
 #include "merge/append.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_repairs.h"
 
 namespace {
 
@@ -142,7 +143,8 @@ std::string roundTripProblem(const DesignMatrix& loaded, const std::string& fold
   const std::string pathA = folder + "/a.sdm";
   const std::string pathB = folder + "/b.sdm";
   first.save(pathA);
-  reloaded = DesignMatrix::load(pathA);
+  // Strict: nothing the writer writes may need a repair to be read back.
+  reloaded = loadSdm(pathA, true).matrix;
   const DesignMatrix& again = *reloaded;
   if (std::string problem = shapeProblem(again, "reloaded"); !problem.empty()) return problem;
   if (std::string problem = headerProblem(loaded, again); !problem.empty()) return problem;

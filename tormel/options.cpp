@@ -24,7 +24,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--baseline", "baseline", "1"},       {"--corr", "allcorr", "1"},
     {"--plot", "corrplot", "1"},           {"--warn", "corrwarn", nullptr},
     {"--report-into", "corrdir", nullptr}, {"--confounds", "confounds", nullptr},
-    {"--json", "corrjson", "1"},
+    {"--json", "corrjson", "1"},           {"--strict", "strict", "1"},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -318,6 +318,8 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers; column names with * and ?); default motion6
                        when a file has those columns, else every column
+  --strict             strict=1: refuse any SDM that the reader had to repair (missing or
+                       unreadable data points, missing names) instead of warning about it
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 

@@ -1,7 +1,5 @@
 #include "correlation/block_kernel.h"
 
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,11 +14,6 @@ namespace {
 
 static_assert(panelLanes % blockRows == 0, "a block's rows lie within one panel");
 static_assert(panelLanes == 16, "the AVX2 kernels hold a panel row in two 8-float registers");
-
-// The counts as predictorStats converts them: n from the element count, n - 1 on the unsigned
-// 64-bit count (for n = 0 that wraps, and the quotient becomes 0).
-float countOf(std::size_t n) { return static_cast<float>(n); }
-float degreesOf(std::size_t n) { return static_cast<float>(static_cast<uint64_t>(n) - 1u); }
 
 // Two halves of eight lanes each, so that the 4 x 8 sums of a half fit the sixteen 128-bit
 // registers every x86-64 processor has; other processors get the same loop in their own width.
@@ -46,22 +39,19 @@ void portableBlockKernel(const float* rows, const float* partners, std::size_t c
   }
 }
 
-void portablePanelStats(const float* panel, std::size_t n, PredictorStats* stats) {
-  float sums[panelLanes] = {};
-  for (std::size_t t = 0; t < n; ++t) {
+void portablePanelSums(const float* panel, std::size_t count, float* sums) {
+  for (std::size_t t = 0; t < count; ++t) {
     for (std::size_t l = 0; l < panelLanes; ++l) sums[l] = sums[l] + panel[t * panelLanes + l];
   }
-  float means[panelLanes];
-  for (std::size_t l = 0; l < panelLanes; ++l) means[l] = sums[l] / countOf(n);
-  float squares[panelLanes] = {};
-  for (std::size_t t = 0; t < n; ++t) {
+}
+
+void portablePanelSquares(const float* panel, std::size_t count, float* squares) {
+  for (std::size_t t = 0; t < count; ++t) {
     for (std::size_t l = 0; l < panelLanes; ++l) {
-      const float d = panel[t * panelLanes + l] - means[l];
+      const float d = panel[t * panelLanes + l];
       squares[l] = squares[l] + d * d;
     }
   }
-  for (std::size_t l = 0; l < panelLanes; ++l)
-    stats[l] = {means[l], std::sqrt(squares[l] / degreesOf(n))};
 }
 
 #if BRINDLE_HAVE_AVX2_KERNELS
@@ -109,30 +99,28 @@ __attribute__((target("avx2"))) void avx2BlockKernel(const float* rows, const fl
 }
 
 // Sixteen predictors' sums side by side, one per lane, each in data-point order.
-__attribute__((target("avx2"))) void avx2PanelStats(const float* panel, std::size_t n,
-                                                    PredictorStats* stats) {
-  __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
-  for (std::size_t t = 0; t < n; ++t) {
+__attribute__((target("avx2"))) void avx2PanelSums(const float* panel, std::size_t count,
+                                                   float* sums) {
+  __m256 sum0 = _mm256_loadu_ps(sums), sum1 = _mm256_loadu_ps(sums + 8);
+  for (std::size_t t = 0; t < count; ++t) {
     sum0 = _mm256_add_ps(sum0, _mm256_loadu_ps(panel + t * panelLanes));
     sum1 = _mm256_add_ps(sum1, _mm256_loadu_ps(panel + t * panelLanes + 8));
   }
-  const __m256 count = _mm256_set1_ps(countOf(n));
-  const __m256 mean0 = _mm256_div_ps(sum0, count), mean1 = _mm256_div_ps(sum1, count);
-  __m256 squares0 = _mm256_setzero_ps(), squares1 = _mm256_setzero_ps();
-  for (std::size_t t = 0; t < n; ++t) {
-    const __m256 d0 = _mm256_sub_ps(_mm256_loadu_ps(panel + t * panelLanes), mean0);
-    const __m256 d1 = _mm256_sub_ps(_mm256_loadu_ps(panel + t * panelLanes + 8), mean1);
+  _mm256_storeu_ps(sums, sum0);
+  _mm256_storeu_ps(sums + 8, sum1);
+}
+
+__attribute__((target("avx2"))) void avx2PanelSquares(const float* panel, std::size_t count,
+                                                      float* squares) {
+  __m256 squares0 = _mm256_loadu_ps(squares), squares1 = _mm256_loadu_ps(squares + 8);
+  for (std::size_t t = 0; t < count; ++t) {
+    const __m256 d0 = _mm256_loadu_ps(panel + t * panelLanes);
+    const __m256 d1 = _mm256_loadu_ps(panel + t * panelLanes + 8);
     squares0 = _mm256_add_ps(squares0, _mm256_mul_ps(d0, d0));
     squares1 = _mm256_add_ps(squares1, _mm256_mul_ps(d1, d1));
   }
-  // The square root of the AVX unit is correctly rounded, as std::sqrt is.
-  const __m256 degrees = _mm256_set1_ps(degreesOf(n));
-  float means[panelLanes], deviations[panelLanes];
-  _mm256_storeu_ps(means, mean0);
-  _mm256_storeu_ps(means + 8, mean1);
-  _mm256_storeu_ps(deviations, _mm256_sqrt_ps(_mm256_div_ps(squares0, degrees)));
-  _mm256_storeu_ps(deviations + 8, _mm256_sqrt_ps(_mm256_div_ps(squares1, degrees)));
-  for (std::size_t l = 0; l < panelLanes; ++l) stats[l] = {means[l], deviations[l]};
+  _mm256_storeu_ps(squares, squares0);
+  _mm256_storeu_ps(squares + 8, squares1);
 }
 
 bool processorHasAvx2() {
@@ -173,11 +161,18 @@ BlockKernel blockKernel() {
   return portableBlockKernel;
 }
 
-PanelStatsKernel panelStatsKernel() {
+PanelSumsKernel panelSumsKernel() {
 #if BRINDLE_HAVE_AVX2_KERNELS
-  if (useAvx2()) return avx2PanelStats;
+  if (useAvx2()) return avx2PanelSums;
 #endif
-  return portablePanelStats;
+  return portablePanelSums;
+}
+
+PanelSquaresKernel panelSquaresKernel() {
+#if BRINDLE_HAVE_AVX2_KERNELS
+  if (useAvx2()) return avx2PanelSquares;
+#endif
+  return portablePanelSquares;
 }
 
 const char* activeKernelName() { return useAvx2() ? "avx2" : "portable"; }

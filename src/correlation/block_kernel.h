@@ -20,17 +20,22 @@ inline constexpr std::size_t blockRows = 4;
 using BlockKernel = void (*)(const float* rows, const float* partners, std::size_t count,
                              float* acc, std::size_t accStride);
 
-// The statistics of the panelLanes predictors of one panel of n data points, into
-// stats[0 ... panelLanes - 1]: the bits predictorStats gives for each of them.
-using PanelStatsKernel = void (*)(const float* panel, std::size_t n, PredictorStats* stats);
+// The sums of the statistics, one per lane, over a piece of `count` data points of one panel:
+// sums[l] += panel[t * panelLanes + l] for t = 0 ... count - 1 in that order. Fed a panel of the
+// values this gives the sums of the means; fed the values less their means, with `squares`, the
+// sums of squared deviations: the bits predictorStats gives when the pieces come in order.
+using PanelSumsKernel = void (*)(const float* panel, std::size_t count, float* sums);
+// squares[l] += panel[t * panelLanes + l] * panel[t * panelLanes + l], each product rounded.
+using PanelSquaresKernel = void (*)(const float* panel, std::size_t count, float* squares);
 
 // The kernels in use: AVX2 when the processor has it and nothing forced the portable ones
 // (forcePortableKernels, or the environment variable BRINDLE_PORTABLE_KERNELS set to a non-empty
 // value other than "0" when first asked).
 BlockKernel blockKernel();
-PanelStatsKernel panelStatsKernel();
+PanelSumsKernel panelSumsKernel();
+PanelSquaresKernel panelSquaresKernel();
 
-// "avx2" or "portable": the kernels blockKernel() and panelStatsKernel() now return.
+// "avx2" or "portable": the kernels these functions now return.
 const char* activeKernelName();
 
 // True when the processor can run the AVX2 kernels (whatever is forced).

@@ -18,17 +18,29 @@ PredictorStats predictorStats(std::span<const float> values) {
   return {mean, std::sqrt(squares / static_cast<float>(degrees))};
 }
 
+bool isFlatPredictor(std::span<const float> values) {
+  for (const float v : values) {
+    if (!(v == values.front())) return false;  // a NaN equals nothing, itself included
+  }
+  return true;
+}
+
 float correlation(std::span<const float> a, std::span<const float> b) {
+  if (isFlatPredictor(a) || isFlatPredictor(b)) return 0.0f;
   if (a.size() != b.size()) return 0.0f;
   const PredictorStats sa = predictorStats(a);
   const PredictorStats sb = predictorStats(b);
   // Strict tests: a NaN standard deviation is not below the floor and goes on.
   if (sa.stdDev < minStdDev || sb.stdDev < minStdDev) return 0.0f;
   float dot = 0.0f;
-  for (std::size_t i = 0; i < a.size(); ++i) dot = dot + a[i] * b[i];
+  float centred = 0.0f;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    dot = dot + a[i] * b[i];
+    centred = centred + (a[i] - sa.mean) * (b[i] - sb.mean);
+  }
   // Here the count is a 32-bit signed number, unlike in predictorStats.
   const auto n = static_cast<int32_t>(a.size());
   const float numerator = dot - (sb.mean * sa.mean) * static_cast<float>(n);
   const float denominator = (sb.stdDev * sa.stdDev) * static_cast<float>(n - 1);
-  return numerator / denominator;
+  return chooseCorrelation(numerator / denominator, centred / denominator);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <span>
 
 #include "sdm/design_matrix.h"  // isConstantPredictor, the test shared with the model
@@ -21,6 +22,25 @@ inline constexpr float minStdDev = 0.0001f;
 // count, so n = 0 gives stdDev 0 (mean NaN) and n = 1 gives stdDev NaN.
 PredictorStats predictorStats(std::span<const float> values);
 
-// Pearson's correlation of `a` and `b` by the cross-product formula: 0 when the lengths
-// differ or either standard deviation is below minStdDev (a NaN one passes). Not clamped.
+// True when every value compares equal to the first: no NaN, any value (zero too). No values
+// and a single value count as flat. A flat predictor correlates 0 with everything.
+bool isFlatPredictor(std::span<const float> values);
+
+// How far the cross-product result may lie from the centred one and still be taken.
+inline constexpr double maxCorrelationGap = 0x1p-10;
+
+// The correlation from its two forms over the same denominator: the cross-product result
+// `crossProduct`, (dot - mean x mean x n) / denominator, which cancels when the means are large
+// against the spread, and the centred result `centred`, sum of (a - mean a) x (b - mean b) /
+// denominator. The cross-product result when the two lie within maxCorrelationGap of each other,
+// else the centred one (also when the cross-product one is NaN). The gap is taken in double
+// precision, where the difference of two floats of similar scale is exact.
+inline float chooseCorrelation(float crossProduct, float centred) {
+  const double gap = static_cast<double>(crossProduct) - static_cast<double>(centred);
+  return std::fabs(gap) <= maxCorrelationGap ? crossProduct : centred;
+}
+
+// Pearson's correlation of `a` and `b`: 0 when either is flat, when the lengths differ or when
+// either standard deviation is below minStdDev (a NaN one passes); else chooseCorrelation of the
+// cross-product and the centred result. Not clamped.
 float correlation(std::span<const float> a, std::span<const float> b);

@@ -1,6 +1,7 @@
 #include "correlation/correlation_matrix.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -11,51 +12,102 @@
 namespace {
 
 // Data points per pass over the blocks. A pass reads chunk * panelLanes floats (8 KiB) of every
-// panel it touches: for a thousand predictors half a megabyte, which stays in the second-level
-// cache while every partner panel is paired with it.
+// panel it touches, twice (the values and the values less their means): for a thousand
+// predictors one megabyte, which stays in the second-level cache while every partner panel is
+// paired with it.
 constexpr std::size_t chunk = 128;
 
-// Data points per step when the panels are filled: the step's part of a panel (4 KiB) stays in
-// the first-level cache while the panel's predictors are copied into it one by one.
-constexpr std::size_t copyStep = 64;
+// The most floats one pack of panels holds (4 MiB): with more than 8,192 predictors a pass takes
+// fewer data points, down to one, so that the packs grow with K alone, never with K x n.
+constexpr std::size_t packLimit = std::size_t{1} << 20;
 
 std::size_t roundUp(std::size_t value, std::size_t multiple) {
   return (value + multiple - 1) / multiple * multiple;
 }
 
+// The counts as predictorStats converts them: n from the element count, n - 1 on the unsigned
+// 64-bit count (for n = 0 that wraps, and the quotient becomes 0).
+float countOf(std::size_t n) { return static_cast<float>(n); }
+float degreesOf(std::size_t n) { return static_cast<float>(static_cast<uint64_t>(n) - 1u); }
+
 // The predictors of one length. With two or more members and at least one data point they are
-// copied into panels (see block_kernel.h); the last panel is padded with zero lanes.
+// paired in panels (see block_kernel.h), which are packed a piece of data points at a time.
 struct LengthGroup {
   std::size_t n = 0;
   std::vector<std::size_t> members;  // predictor indices, increasing
-  std::vector<float> panels;         // empty for a lone predictor or no data points
-  bool anyPassing = false;           // a member's standard deviation passes the floor
+  bool paired = false;               // two or more members and data points: panels are used
+  bool anyPassing = false;           // a member that can correlate to anything but 0
 
   std::size_t panelCount() const { return (members.size() + panelLanes - 1) / panelLanes; }
-  const float* panel(std::size_t p) const { return panels.data() + p * n * panelLanes; }
 };
 
 struct Prepared {
   std::vector<PredictorStats> stats;  // by predictor index
+  std::vector<char> passing;          // by predictor index: not flat, deviation not below floor
   std::vector<LengthGroup> groups;
 };
 
-bool passesFloor(const PredictorStats& stats) { return !(stats.stdDev < minStdDev); }
+// Data points per piece when `panels` panels are packed at once.
+std::size_t pieceLength(std::size_t panels) {
+  return std::clamp<std::size_t>(packLimit / (panels * panelLanes), 1, chunk);
+}
 
-void fillPanels(std::span<const std::vector<float>> predictors, LengthGroup& group) {
-  const std::size_t n = group.n;
-  group.panels.assign(group.panelCount() * n * panelLanes, 0.0f);
-  for (std::size_t p = 0; p < group.panelCount(); ++p) {
-    float* panel = group.panels.data() + p * n * panelLanes;
+// Packs data points t0 ... t0 + count - 1 of the members in panels first ... last - 1 into
+// `raw`, panel after panel (value t of lane l at t * panelLanes + l), lanes past the last member
+// 0. With `means`, stores each value less its member's mean instead (rounded to float, as
+// predictorStats and the centred correlation take the difference).
+void pack(std::span<const std::vector<float>> predictors, const LengthGroup& group,
+          std::size_t first, std::size_t last, std::size_t t0, std::size_t count,
+          const std::vector<PredictorStats>* means, std::vector<float>& raw) {
+  raw.resize((last - first) * count * panelLanes);
+  for (std::size_t p = first; p < last; ++p) {
+    float* panel = raw.data() + (p - first) * count * panelLanes;
     const std::size_t lanes = std::min(panelLanes, group.members.size() - p * panelLanes);
-    for (std::size_t t0 = 0; t0 < n; t0 += copyStep) {
-      const std::size_t t1 = std::min(n, t0 + copyStep);
-      for (std::size_t l = 0; l < lanes; ++l) {
-        const float* source = predictors[group.members[p * panelLanes + l]].data();
-        for (std::size_t t = t0; t < t1; ++t) panel[t * panelLanes + l] = source[t];
+    for (std::size_t l = 0; l < lanes; ++l) {
+      const std::size_t member = group.members[p * panelLanes + l];
+      const float* source = predictors[member].data() + t0;
+      if (means) {
+        const float mean = (*means)[member].mean;
+        for (std::size_t t = 0; t < count; ++t) panel[t * panelLanes + l] = source[t] - mean;
+      } else {
+        for (std::size_t t = 0; t < count; ++t) panel[t * panelLanes + l] = source[t];
       }
     }
+    for (std::size_t t = 0; t < count; ++t) {
+      for (std::size_t l = lanes; l < panelLanes; ++l) panel[t * panelLanes + l] = 0.0f;
+    }
   }
+}
+
+// The statistics of a paired group's members, lane by lane in data-point order: the sums, the
+// means, then the squared deviations, each pass a piece of data points at a time.
+void groupStats(std::span<const std::vector<float>> predictors, const LengthGroup& group,
+                std::vector<PredictorStats>& stats) {
+  const std::size_t panels = group.panelCount();
+  const std::size_t step = pieceLength(panels);
+  std::vector<float> sums(panels * panelLanes, 0.0f);
+  std::vector<float> packed;
+  const PanelSumsKernel sumsKernel = panelSumsKernel();
+  for (std::size_t t0 = 0; t0 < group.n; t0 += step) {
+    const std::size_t count = std::min(step, group.n - t0);
+    pack(predictors, group, 0, panels, t0, count, nullptr, packed);
+    for (std::size_t p = 0; p < panels; ++p)
+      sumsKernel(packed.data() + p * count * panelLanes, count, sums.data() + p * panelLanes);
+  }
+  for (std::size_t m = 0; m < group.members.size(); ++m)
+    stats[group.members[m]].mean = sums[m] / countOf(group.n);
+
+  std::vector<float>& squares = sums;
+  std::fill(squares.begin(), squares.end(), 0.0f);
+  const PanelSquaresKernel squaresKernel = panelSquaresKernel();
+  for (std::size_t t0 = 0; t0 < group.n; t0 += step) {
+    const std::size_t count = std::min(step, group.n - t0);
+    pack(predictors, group, 0, panels, t0, count, &stats, packed);
+    for (std::size_t p = 0; p < panels; ++p)
+      squaresKernel(packed.data() + p * count * panelLanes, count, squares.data() + p * panelLanes);
+  }
+  for (std::size_t m = 0; m < group.members.size(); ++m)
+    stats[group.members[m]].stdDev = std::sqrt(squares[m] / degreesOf(group.n));
 }
 
 // Statistics of every predictor, once, and the groups of equal length: only predictors of
@@ -63,53 +115,86 @@ void fillPanels(std::span<const std::vector<float>> predictors, LengthGroup& gro
 Prepared prepare(std::span<const std::vector<float>> predictors) {
   Prepared prepared;
   prepared.stats.resize(predictors.size());
+  prepared.passing.resize(predictors.size());
   std::map<std::size_t, std::vector<std::size_t>> byLength;
   for (std::size_t i = 0; i < predictors.size(); ++i) byLength[predictors[i].size()].push_back(i);
-  const PanelStatsKernel statsKernel = panelStatsKernel();
   for (auto& [n, members] : byLength) {
     LengthGroup group;
     group.n = n;
     group.members = std::move(members);
-    if (n > 0 && group.members.size() > 1) {
-      fillPanels(predictors, group);
-      for (std::size_t p = 0; p < group.panelCount(); ++p) {
-        PredictorStats lanes[panelLanes];
-        statsKernel(group.panel(p), n, lanes);
-        for (std::size_t l = 0; l < panelLanes && p * panelLanes + l < group.members.size(); ++l) {
-          prepared.stats[group.members[p * panelLanes + l]] = lanes[l];
-        }
-      }
+    group.paired = n > 0 && group.members.size() > 1;
+    if (group.paired) {
+      groupStats(predictors, group, prepared.stats);
     } else {
       for (const std::size_t i : group.members) prepared.stats[i] = predictorStats(predictors[i]);
     }
-    for (const std::size_t i : group.members)
-      group.anyPassing = group.anyPassing || passesFloor(prepared.stats[i]);
+    for (const std::size_t i : group.members) {
+      const bool passing =
+          !(prepared.stats[i].stdDev < minStdDev) && !isFlatPredictor(predictors[i]);
+      prepared.passing[i] = passing;
+      group.anyPassing = group.anyPassing || passing;
+    }
     prepared.groups.push_back(std::move(group));
   }
   return prepared;
 }
 
+// The dot products of a rectangle of one group, both kinds: of the values (`raw`) and of the
+// values less their means (`centred`), tile cell (a - rowBegin) * stride + (b - panelBegin *
+// panelLanes) for members a and b.
+struct Tiles {
+  std::vector<float> raw, centred;
+};
+
+// The packs of one piece: the row panels' and the partner panels' values, plain and centred.
+struct Packs {
+  std::vector<float> rowRaw, rowCentred, partnerRaw, partnerCentred;
+};
+
 // Dot products of the group's members rowBegin ... rowEnd - 1 (multiples of blockRows) with the
-// members of panels panelBegin ... panelEnd - 1: tile cell (a - rowBegin) * stride + (b -
-// panelBegin * panelLanes) for members a and b. With `upperOnly` the blocks that lie wholly
+// members of panels panelBegin ... panelEnd - 1. With `upperOnly` the blocks that lie wholly
 // below the diagonal (a > b) are skipped.
-void groupDots(const LengthGroup& group, std::size_t rowBegin, std::size_t rowEnd,
-               std::size_t panelBegin, std::size_t panelEnd, bool upperOnly,
-               std::vector<float>& tile) {
+void groupDots(std::span<const std::vector<float>> predictors, const Prepared& prepared,
+               const LengthGroup& group, std::size_t rowBegin, std::size_t rowEnd,
+               std::size_t panelBegin, std::size_t panelEnd, bool upperOnly, Tiles& tiles,
+               Packs& packs) {
   const std::size_t stride = (panelEnd - panelBegin) * panelLanes;
-  tile.assign((rowEnd - rowBegin) * stride, 0.0f);
+  tiles.raw.assign((rowEnd - rowBegin) * stride, 0.0f);
+  tiles.centred.assign((rowEnd - rowBegin) * stride, 0.0f);
+  const std::size_t rowPanelBegin = rowBegin / panelLanes;
+  const std::size_t rowPanelEnd = (rowEnd + panelLanes - 1) / panelLanes;
+  // The whole matrix pairs the panels with themselves: one pack serves as rows and partners.
+  const bool samePanels = rowPanelBegin == panelBegin && rowPanelEnd == panelEnd;
+  const std::size_t step =
+      pieceLength(std::max(panelEnd - panelBegin, rowPanelEnd - rowPanelBegin));
   const BlockKernel kernel = blockKernel();
-  for (std::size_t t0 = 0; t0 < group.n; t0 += chunk) {
-    const std::size_t count = std::min(chunk, group.n - t0);
-    for (std::size_t partnerPanel = panelBegin; partnerPanel < panelEnd; ++partnerPanel) {
-      const float* partners = group.panel(partnerPanel) + t0 * panelLanes;
-      const std::size_t rowLimit =
-          upperOnly ? std::min(rowEnd, (partnerPanel + 1) * panelLanes) : rowEnd;
-      for (std::size_t row = rowBegin; row < rowLimit; row += blockRows) {
-        const float* rows = group.panel(row / panelLanes) + t0 * panelLanes + row % panelLanes;
-        kernel(rows, partners, count,
-               tile.data() + (row - rowBegin) * stride + (partnerPanel - panelBegin) * panelLanes,
-               stride);
+  for (std::size_t t0 = 0; t0 < group.n; t0 += step) {
+    const std::size_t count = std::min(step, group.n - t0);
+    pack(predictors, group, panelBegin, panelEnd, t0, count, nullptr, packs.partnerRaw);
+    pack(predictors, group, panelBegin, panelEnd, t0, count, &prepared.stats, packs.partnerCentred);
+    if (!samePanels) {
+      pack(predictors, group, rowPanelBegin, rowPanelEnd, t0, count, nullptr, packs.rowRaw);
+      pack(predictors, group, rowPanelBegin, rowPanelEnd, t0, count, &prepared.stats,
+           packs.rowCentred);
+    }
+    const std::vector<float>& rowRaw = samePanels ? packs.partnerRaw : packs.rowRaw;
+    const std::vector<float>& rowCentred = samePanels ? packs.partnerCentred : packs.rowCentred;
+    // One kind after the other, so that a pass holds only one pack in the cache.
+    for (const bool centred : {false, true}) {
+      const float* rowPack = (centred ? rowCentred : rowRaw).data();
+      const float* partnerPack = (centred ? packs.partnerCentred : packs.partnerRaw).data();
+      float* tile = (centred ? tiles.centred : tiles.raw).data();
+      for (std::size_t partnerPanel = panelBegin; partnerPanel < panelEnd; ++partnerPanel) {
+        const float* partners = partnerPack + (partnerPanel - panelBegin) * count * panelLanes;
+        const std::size_t rowLimit =
+            upperOnly ? std::min(rowEnd, (partnerPanel + 1) * panelLanes) : rowEnd;
+        for (std::size_t row = rowBegin; row < rowLimit; row += blockRows) {
+          const float* rows =
+              rowPack + (row / panelLanes - rowPanelBegin) * count * panelLanes + row % panelLanes;
+          kernel(rows, partners, count,
+                 tile + (row - rowBegin) * stride + (partnerPanel - panelBegin) * panelLanes,
+                 stride);
+        }
       }
     }
   }
@@ -125,7 +210,7 @@ struct Rectangle {
 };
 
 void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared,
-               const LengthGroup& group, const Rectangle& rect, std::vector<float>& tile) {
+               const LengthGroup& group, const Rectangle& rect, Tiles& tiles, Packs& packs) {
   if (!group.anyPassing || group.n == 0) return;  // every cell 0
   const auto& members = group.members;
   const auto firstAtOrAfter = [&](std::size_t index) {
@@ -135,7 +220,7 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
   const std::size_t ma = firstAtOrAfter(rect.r0), mb = firstAtOrAfter(rect.r1);
   const std::size_t ca = firstAtOrAfter(rect.c0), cb = firstAtOrAfter(rect.c1);
   if (ma == mb || ca == cb) return;
-  if (group.panels.empty()) {
+  if (!group.paired) {
     // A predictor alone in its length pairs with itself only; correlation() is exact here.
     const std::size_t i = members[ma];
     rect.at(i, i) = correlation(predictors[i], predictors[i]);
@@ -143,7 +228,8 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
   }
   const std::size_t rowBegin = ma / blockRows * blockRows, rowEnd = roundUp(mb, blockRows);
   const std::size_t panelBegin = ca / panelLanes, panelEnd = (cb + panelLanes - 1) / panelLanes;
-  groupDots(group, rowBegin, rowEnd, panelBegin, panelEnd, rect.whole, tile);
+  groupDots(predictors, prepared, group, rowBegin, rowEnd, panelBegin, panelEnd, rect.whole, tiles,
+            packs);
   const std::size_t stride = (panelEnd - panelBegin) * panelLanes;
 
   // The counts as correlation() converts them: from a 32-bit signed length.
@@ -152,18 +238,20 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
   const auto nMinus1 = static_cast<float>(count - 1);
   for (std::size_t a = ma; a < mb; ++a) {
     const std::size_t i = members[a];
+    if (!prepared.passing[i]) continue;
     const PredictorStats& sa = prepared.stats[i];
-    if (!passesFloor(sa)) continue;
-    const float* dots = tile.data() + (a - rowBegin) * stride;
+    const float* dots = tiles.raw.data() + (a - rowBegin) * stride;
+    const float* centredDots = tiles.centred.data() + (a - rowBegin) * stride;
     const std::size_t firstColumn = panelBegin * panelLanes;
     for (std::size_t b = rect.whole ? std::max(a, ca) : ca; b < cb; ++b) {
       const std::size_t j = members[b];
+      if (!prepared.passing[j]) continue;
       const PredictorStats& sb = prepared.stats[j];
-      if (!passesFloor(sb)) continue;
       // The same operations as correlation(); each is commutative, so (j, i) gets the same bits.
       const float numerator = dots[b - firstColumn] - (sb.mean * sa.mean) * nf;
       const float denominator = (sb.stdDev * sa.stdDev) * nMinus1;
-      const float r = numerator / denominator;
+      const float r =
+          chooseCorrelation(numerator / denominator, centredDots[b - firstColumn] / denominator);
       rect.at(i, j) = r;
       if (rect.whole) rect.at(j, i) = r;
     }
@@ -188,7 +276,8 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
           : k;
 
   std::vector<float> cells;
-  std::vector<float> tile;
+  Tiles tiles;
+  Packs packs;
   for (std::size_t r0 = 0; r0 < k; r0 += bandRows) {
     const std::size_t r1 = std::min(k, r0 + bandRows);
     for (std::size_t c0 = 0; c0 < k; c0 += pieceColumns) {
@@ -196,7 +285,7 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
       cells.assign((r1 - r0) * (c1 - c0), 0.0f);
       const Rectangle rect{r0, r1, c0, c1, whole, cells};
       for (const LengthGroup& group : prepared.groups)
-        fillGroup(predictors, prepared, group, rect, tile);
+        fillGroup(predictors, prepared, group, rect, tiles, packs);
       for (std::size_t i = r0; i < r1; ++i) {
         visit(i, c0, std::span<const float>(cells).subspan((i - r0) * (c1 - c0), c1 - c0));
       }

@@ -19,10 +19,13 @@ using CorrelationPieceVisitor =
 
 // Calls `visit` for consecutive pieces of the K x K matrix in row-major order: every row is
 // delivered whole (in one or more pieces, columns in order) before the next begins. Holds about
-// twice `cellLimit` cells (the cells and their dot products) plus a copy of the values at a time,
-// whatever K is. When K * K fits the limit each unordered pair is computed once; otherwise rows
-// are computed in bands (and, when one row exceeds the limit, in column pieces) and each ordered
-// pair is computed on its own, with the same bits. Exceptions from `visit` pass through.
+// three times `cellLimit` cells at a time (the cells and two kinds of dot products), plus the
+// statistics of the predictors and four packs of the values of at most max(2^20, K + 16) floats
+// each, whatever K and n are: nothing grows with K x n, so the extra memory is a small part of
+// the design matrix's own. When K * K fits the limit each unordered pair is computed once;
+// otherwise rows are computed in bands (and, when one row exceeds the limit, in column pieces)
+// and each ordered pair is computed on its own, with the same bits. Exceptions from `visit` pass
+// through.
 void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
                              const CorrelationPieceVisitor& visit,
                              std::size_t cellLimit = correlationCellLimit);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <stdexcept>
@@ -59,7 +60,7 @@ std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::span<const std:
     const std::vector<float>& values = matrix.values[i];
     if (isConstantPredictor(values))
       name.kind = Kind::constant;
-    else if (predictorStats(values).stdDev < minStdDev)
+    else if (isFlatPredictor(values) || predictorStats(values).stdDev < minStdDev)
       name.kind = Kind::flat;
     const XmlTextLength length = appendXmlText(name.text, shown[i], maxNameCharacters);
     name.characters = length.characters;
@@ -264,7 +265,10 @@ void appendValues(std::string& svg, const PlotLayout& l, const std::vector<AxisN
 // The first confound's 0-based index, clamped into 0 ... count: 0 when every predictor is a
 // confound (or the header says less than 1), count when there is none.
 int confoundStart(const DesignMatrix& matrix, int count) {
-  return std::clamp(matrix.firstConfoundPredictor.value - 1, 0, count);
+  // In 64 bits: the header's value may be the least 32-bit integer.
+  const int64_t start =
+      std::clamp<int64_t>(int64_t{matrix.firstConfoundPredictor.value} - 1, 0, count);
+  return static_cast<int>(start);
 }
 
 void appendConfoundLine(std::string& svg, const PlotLayout& l, int start) {

@@ -24,10 +24,9 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
   // "mergesec", "convert" (any other name runs nothing). Shows "Error: " + message for a failed
-  // task
-  // ("Error: Not enough memory" when memory ran out, "Error: unknown error" for anything that
-  // is no standard exception). Returns true, except for the merge tasks' own false and for a
-  // call before initPlugin has succeeded, which calls no host function and returns false.
+  // task ("Error: Not enough memory" when memory ran out, "Error: unknown error" for anything
+  // that is no standard exception). Returns true, except for the merge tasks' own false and for
+  // a call before initPlugin has succeeded, which calls no host function and returns false.
   // Never throws.
   bool execute() noexcept override;
 

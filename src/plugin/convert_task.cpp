@@ -10,7 +10,7 @@
 
 void brindle::convertTask() {
   const std::string input = host::stringParameter("sdm1");
-  DesignLoader loader(logStream.get());
+  DesignLoader loader(logStream.get(), host::flagParameter("strict"), {input});
   DesignMatrix matrix = loader.load(input);
 
   const auto path =

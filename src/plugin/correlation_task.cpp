@@ -1,3 +1,5 @@
+#include <string>
+
 #include "correlation/report.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
@@ -8,12 +10,13 @@
 
 void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
-  DesignLoader loader(logStream.get());
-  const DesignMatrix matrix = loader.load(host::stringParameter("sdm1"));
+  const std::string path = host::stringParameter("sdm1");
+  DesignLoader loader(logStream.get(), host::flagParameter("strict"), {path});
+  const DesignMatrix matrix = loader.load(path);
   ReportExtrasReader extras;
   matrix.writeCorrelations(extras.folder());
   if (!logStream) return;
   logMessage(*logStream,
              ">  Saved Correlatios to " + correlationReportPath(matrix.fileName, extras.folder()));
-  writeReportExtras(matrix, extras.get(), *logStream);
+  writeReportExtras(matrix, extras.get(), *logStream, loader.lastWarnings());
 }

@@ -8,30 +8,34 @@
 
 class TRMLLog;
 
-// Loads the file at `path` the way every task reads its inputs: an SDM with DesignMatrix::load,
-// a confound file (confounds/confound_reader.h tells them apart by name) with loadConfounds and
-// `confoundSpec` as its selection, after which the log gets what was taken (and the warning
-// about unreadable cells, if any) when `log` is not null. Throws what those loads throw.
-DesignMatrix loadDesign(const std::string& path, const std::string& confoundSpec, TRMLLog* log);
-
-// The loads of one task. The dialog parameter "confounds" (the selection of every confound
-// file) is read from the host at most once, and only when a file of the task is a confound
-// file, so a task on SDMs alone makes exactly the host calls it always made.
+// The loads of one task. An SDM is read with the reader's repair accounting: a damaged file
+// (and, when `strict`, any file the reader had to repair) is refused with its IOError, and the
+// log gets one warning per kind of repair right after the load. A confound file
+// (confounds/confound_reader.h tells them apart) is read with the task's selection, after
+// which the log gets the warning about unreadable cells, if any, and what was taken.
+//
+// The dialog parameter "confounds" (the selection) is read from the host at most once, and only
+// when a file of the task is a confound file, so a task on SDMs alone makes the host calls it
+// always made.
 class DesignLoader {
  public:
   // `log` may be null (nothing is logged). Reads "confounds" now, before any file is loaded,
   // when one of `paths` (the files the task knows of at its start) is a confound file.
-  explicit DesignLoader(TRMLLog* log, const std::vector<std::string>& paths = {});
+  DesignLoader(TRMLLog* log, bool strict, const std::vector<std::string>& paths = {});
 
-  // loadDesign with the task's selection, read first when this is the task's first confound
-  // file.
+  // Loads `path` as above. Throws what the readers throw.
   DesignMatrix load(const std::string& path);
+
+  // The warnings of the last file loaded, as logged without the leading "\nBrindle>  ".
+  const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
 
  private:
   const std::string& selection();
 
   TRMLLog* log_;
+  bool strict_;
   std::optional<std::string> selection_;
+  std::vector<std::string> lastWarnings_;
 };
 
 // `path` with the extension of its file name (from the last "." of the base name) replaced by

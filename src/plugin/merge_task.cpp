@@ -34,6 +34,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
     result.removeConstant();
   if (options.zTransform) result.zTransformConfounds();
 
+  checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
                                        offeredSdmName(result.fileName));
   if (!path) return;
@@ -61,7 +62,8 @@ bool brindle::mergeTask(bool withPrimary) {
   if (!withPrimary && paths.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
 
-  DesignLoader loader(logStream.get(), paths);
+  const bool strict = host::flagParameter("strict");
+  DesignLoader loader(logStream.get(), strict, paths);
   std::vector<DesignMatrix> secondaries;
   secondaries.reserve(paths.size());
   for (const auto& path : paths) secondaries.push_back(loader.load(path));

@@ -49,15 +49,17 @@ class DesignMatrix {
   // "Line too long in " + path for a names or data line beyond its bound, IOError
   // "Failed reading from: " + path for a read error, and std::invalid_argument
   // "invalid stof argument" / std::out_of_range "stof argument out of range" for a data
-  // field that is no number.
+  // field that is no number. Reads tolerantly as described in docs/sdm-format.md; loadSdm
+  // (sdm/sdm_repairs.h) reads the same way, counts what it repaired and refuses damaged files.
   static DesignMatrix load(const std::string& path);
 
   // Sets `fileName` to `path` (first, also when the save fails) and writes the matrix as an
   // SDM file with CRLF line ends, through a temporary file moved into place. Throws
-  // std::runtime_error "Cannot Create file: " + path + " (" + reason + ")" when the file
-  // cannot be created and "Cannot write file: " + path + " (" + reason + ")" when a write
-  // fails; the file that stood at `path` stays. How links, devices and the replaced file's
-  // permissions are treated: sdm/output_file.h.
+  // checkSdmLimits' error for a file the reader would refuse, std::runtime_error
+  // "Cannot Create file: " + path + " (" + reason + ")" when the file cannot be created and
+  // "Cannot write file: " + path + " (" + reason + ")" when a write fails; the file that stood
+  // at `path` stays. How links, devices and the replaced file's permissions are treated:
+  // sdm/output_file.h.
   // Throws std::logic_error, creating nothing, when the arrays are shorter than the counts.
   void save(const std::string& path);
 
@@ -116,6 +118,12 @@ class DesignMatrix {
   std::vector<std::string> names;
   std::vector<std::vector<float>> values;  // predictor-major: values[p][t]
 };
+
+// Throws std::runtime_error "Cannot save " + path + ": " + the reason, when the SDM file of
+// `matrix` would be more than the reader takes back (sdm/sdm_limits.h): more predictors, more
+// values or a longer names line. save() checks this before it creates anything; a merge checks
+// it before it offers its result for saving.
+void checkSdmLimits(const DesignMatrix& matrix, const std::string& path);
 
 // True when `values` is a constant predictor: non-empty, its first value not 0.0 (nor -0.0),
 // and every value equal to the first (a NaN equals nothing, so it never is).

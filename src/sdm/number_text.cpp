@@ -127,6 +127,20 @@ bool parseShortDecimal(const char* p, const char* last, double& value) {
   return true;
 }
 
+// A double rounded to the nearest float, as IEEE rounds it: a magnitude at or beyond the
+// midpoint between the largest float and 2^128 becomes an infinity, one below it the largest
+// float. (A plain conversion of a double beyond the float range is undefined in C++.)
+float roundToFloat(double value) {
+  constexpr double largest = std::numeric_limits<float>::max();
+  constexpr double overflow = 0x1.ffffffp+127;  // (2^128 + largest) / 2, exact in double
+  if (std::fabs(value) > largest) {
+    const float limit = std::fabs(value) >= overflow ? std::numeric_limits<float>::infinity()
+                                                     : std::numeric_limits<float>::max();
+    return std::signbit(value) ? -limit : limit;
+  }
+  return static_cast<float>(value);
+}
+
 [[noreturn]] void throwInvalid() { throw std::invalid_argument("invalid stof argument"); }
 [[noreturn]] void throwOutOfRange() { throw std::out_of_range("stof argument out of range"); }
 
@@ -186,5 +200,5 @@ float parseFloatField(std::string_view text) {
     throwOutOfRange();
   }
   if (negative) value = -value;
-  return static_cast<float>(value);
+  return roundToFloat(value);
 }

@@ -1,7 +1,9 @@
 #include "sdm/sdm_input.h"
 
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <utility>
 
 #include "sdm/io_error.h"
@@ -25,6 +27,9 @@ SdmInput::SdmInput(const std::string& path)
   // on every platform.
   file_.reset(std::fopen(path.c_str(), "rb"));
   if (!file_) throw OpenFileError("Failed opening for reading: " + path);
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), error);
+  if (!error) size_ = size;
   // Some systems open a folder as a file and fail only on the first read; that is still a
   // path that cannot be opened for reading.
   try {
@@ -48,6 +53,12 @@ void SdmInput::limit(std::size_t bytes, std::string message) {
 void SdmInput::unlimit() {
   limitEnd_ = std::numeric_limits<std::size_t>::max();
   setEnd();
+}
+
+std::optional<std::uintmax_t> SdmInput::remainingBytes() const {
+  if (!size_) return std::nullopt;
+  const std::uintmax_t consumed = bufferStart_ + pos_;
+  return *size_ > consumed ? *size_ - consumed : 0;
 }
 
 void SdmInput::setEnd() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,9 @@ class SdmInput {
   void limit(std::size_t bytes, std::string message);
   // Lifts the limit.
   void unlimit();
+  // The bytes of the file not consumed yet, as far as the file's size tells when it was opened;
+  // nothing when the size is unknown (a pipe, say).
+  std::optional<std::uintmax_t> remainingBytes() const;
   // Consumes the byte that peek() returned; call only after peek() returned a byte.
   void advance() { ++pos_; }
 
@@ -80,4 +84,5 @@ class SdmInput {
   std::size_t limitEnd_;         // offset in the file where the limit falls
   std::string limitMessage_;
   bool exhausted_ = false;
+  std::optional<std::uintmax_t> size_;  // the file's size when it was opened
 };

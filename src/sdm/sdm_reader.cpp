@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 #include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
+#include "sdm/sdm_repairs.h"
 
 namespace {
 
@@ -88,11 +90,14 @@ void checkCounts(const DesignMatrix& matrix, const std::string& path) {
 
 // Colours are integers in any spacing. One red component is always read ahead; at the names
 // line that read-ahead fails on the opening quote having skipped only white space, which
-// leaves the input at the start of the names. Components that were not read stay 0.
-void readColours(SdmInput& in, DesignMatrix& matrix, std::size_t count) {
-  matrix.red.assign(count, 0);
-  matrix.green.assign(count, 0);
-  matrix.blue.assign(count, 0);
+// leaves the input at the start of the names. Components that were not read stay 0. Without a
+// matrix the colours are only passed over.
+void readColours(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
+  if (matrix) {
+    matrix->red.assign(count, 0);
+    matrix->green.assign(count, 0);
+    matrix->blue.assign(count, 0);
+  }
   using Extract = SdmInput::Extract;
   int32_t pendingRed = 0;
   Extract status = in.readInteger(pendingRed);
@@ -101,9 +106,11 @@ void readColours(SdmInput& in, DesignMatrix& matrix, std::size_t count) {
     int32_t blue = 0;
     const Extract greenStatus = in.readInteger(green);
     const Extract blueStatus = greenStatus == Extract::ok ? in.readInteger(blue) : Extract::failed;
-    matrix.red[p] = pendingRed;
-    if (greenStatus != Extract::failed) matrix.green[p] = green;
-    if (blueStatus != Extract::failed) matrix.blue[p] = blue;
+    if (matrix) {
+      matrix->red[p] = pendingRed;
+      if (greenStatus != Extract::failed) matrix->green[p] = green;
+      if (blueStatus != Extract::failed) matrix->blue[p] = blue;
+    }
     if (blueStatus != Extract::ok) break;
     status = in.readInteger(pendingRed);
   }
@@ -111,53 +118,108 @@ void readColours(SdmInput& in, DesignMatrix& matrix, std::size_t count) {
 
 // The names line is the rest of the current line, or the next line when that holds no
 // quote. Names are the texts between successive pairs of quotes; missing ones are "NoName".
-void readNames(SdmInput& in, DesignMatrix& matrix, std::size_t count) {
+// Returns how many names the line held (at most `count`); without a matrix they are only
+// counted.
+std::size_t readNames(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
   const std::size_t bound = sdmNamesLineBound(static_cast<int64_t>(count));
   std::string line;
   in.readLine(line, bound);
   if (line.find('"') == std::string::npos) in.readLine(line, bound);
-  matrix.names.assign(count, "NoName");
+  if (matrix) matrix->names.assign(count, "NoName");
   std::size_t taken = 0;
   std::size_t open = line.find('"');
   while (open != std::string::npos && taken < count) {
     const std::size_t close = line.find('"', open + 1);
     if (close == std::string::npos) break;
-    matrix.names[taken++].assign(line, open + 1, close - open - 1);
+    if (matrix) matrix->names[taken].assign(line, open + 1, close - open - 1);
+    ++taken;
     open = line.find('"', close + 1);
   }
+  return taken;
 }
 
 // One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
-// predictor. An empty line uses up its data point like any other.
-void readData(SdmInput& in, DesignMatrix& matrix, std::size_t count, std::size_t dataPoints) {
-  if (count == 0) return;  // no column to fill, whatever M says
-  matrix.values.assign(count, std::vector<float>(dataPoints, 0.0f));
+// predictor and is counted in `repairs`. An empty line uses up its data point like any other.
+// Without a matrix the lines are read and counted only.
+void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
+              SdmRepairs& repairs) {
+  if (matrix) matrix->values.assign(count, std::vector<float>(dataPoints, 0.0f));
   const std::size_t bound = sdmDataLineBound(static_cast<int64_t>(count));
   std::string line;
   std::vector<std::size_t> points;
   points.reserve(count);
   std::vector<float> row(count);
   for (std::size_t t = 0; t < dataPoints; ++t) {
-    if (!in.readLine(line, bound)) break;  // the rest stays 0.0
-    if (!readDataLine(line, std::span<float>(row), points)) continue;
-    for (std::size_t p = 0; p < count; ++p) matrix.values[p][t] = row[p];
+    if (!in.readLine(line, bound)) {
+      repairs.missingFrom = t + 1;  // the rest stays 0.0
+      break;
+    }
+    if (!readDataLine(line, std::span<float>(row), points)) {
+      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
+      ++repairs.unreadable;
+      continue;
+    }
+    if (matrix) {
+      for (std::size_t p = 0; p < count; ++p) matrix->values[p][t] = row[p];
+    }
   }
 }
 
-}  // namespace
+// True when fewer bytes are left than half of the data points need as taken lines: each holds
+// at least one byte a value (its point, or a word of its own) and all but the last a line feed.
+// Such a file is damaged whatever those bytes are, so nothing the size of the matrix is made.
+bool tooShortForHalfTheData(const SdmInput& in, std::size_t count, std::size_t dataPoints) {
+  const std::optional<std::uintmax_t> remaining = in.remainingBytes();
+  if (!remaining || dataPoints == 0) return false;
+  const std::uintmax_t needed = dataPoints - dataPoints / 2;  // taken lines that pass
+  return *remaining < needed * (count + 1) - 1;
+}
 
-DesignMatrix DesignMatrix::load(const std::string& path) {
-  DesignMatrix matrix;
+std::string number(std::size_t value) { return std::to_string(value); }
+
+// Reads the file; `checkDamage` refuses a file with more than half of its data points missing
+// or unreadable, and `strict` one with any repair. `measure` lets the file's size decide that a
+// file is too short before the matrix is made.
+LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool measure) {
+  LoadedSdm loaded;
+  DesignMatrix& matrix = loaded.matrix;
+  SdmRepairs& repairs = loaded.repairs;
   matrix.fileName = path;
   SdmInput in(path);
   readHeader(in, matrix, path);
   checkCounts(matrix, path);
   const auto count = static_cast<std::size_t>(matrix.nrOfPredictors.value);
   const auto dataPoints = static_cast<std::size_t>(matrix.nrOfDataPoints.value);
+  repairs.predictors = count;
+  repairs.dataPoints = dataPoints;
+  // Without predictors nothing after the header belongs to the matrix: the writer puts an empty
+  // colours line, an empty names line and one empty line per data point there.
+  if (count == 0) return loaded;
+
+  const bool countOnly = checkDamage && measure && tooShortForHalfTheData(in, count, dataPoints);
+  DesignMatrix* target = countOnly ? nullptr : &matrix;
   in.limit(sdmColoursBound(matrix.nrOfPredictors.value), "Invalid SDM colours in " + path);
-  readColours(in, matrix, count);
+  readColours(in, target, count);
   in.unlimit();  // the names and data lines have bounds of their own
-  readNames(in, matrix, count);
-  readData(in, matrix, count, dataPoints);
-  return matrix;
+  repairs.namesMissing = count - readNames(in, target, count);
+  readData(in, target, count, dataPoints, repairs);
+
+  const std::size_t damaged = repairs.missing() + repairs.unreadable;
+  if (checkDamage && damaged > dataPoints - damaged) {
+    throw IOError("Damaged SDM file: " + path + " (" + number(damaged) + " of " +
+                  number(dataPoints) + " data points missing or unreadable)");
+  }
+  // Only a file that grew after it was measured gets here: read it again, keeping everything.
+  if (countOnly) return read(path, checkDamage, strict, false);
+  if (strict && repairs.any())
+    throw IOError("Damaged SDM file: " + path + " (" + repairTexts(repairs).front() + ")");
+  return loaded;
 }
+
+}  // namespace
+
+DesignMatrix DesignMatrix::load(const std::string& path) {
+  return read(path, false, false, false).matrix;
+}
+
+LoadedSdm loadSdm(const std::string& path, bool strict) { return read(path, true, strict, true); }

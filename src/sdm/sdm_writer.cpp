@@ -13,6 +13,7 @@
 #include "sdm/design_matrix.h"
 #include "sdm/number_text.h"
 #include "sdm/output_file.h"
+#include "sdm/sdm_limits.h"
 
 namespace {
 
@@ -57,12 +58,37 @@ void checkShape(const DesignMatrix& matrix, std::size_t count, std::size_t dataP
 
 }  // namespace
 
+void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
+  const int64_t count = matrix.nrOfPredictors.value;
+  const int64_t dataPoints = matrix.nrOfDataPoints.value;
+  std::string reason;
+  if (count > kMaxSdmPredictors) {
+    reason = std::to_string(count) + " predictors, more than an SDM file may hold (" +
+             std::to_string(kMaxSdmPredictors) + ")";
+  } else if (dataPoints > kMaxSdmValues || count * dataPoints > kMaxSdmValues) {
+    reason = std::to_string(count) + " x " + std::to_string(dataPoints) +
+             " values, more than an SDM file may hold (" + std::to_string(kMaxSdmValues) + ")";
+  } else if (count > 0) {
+    // The names line as written below: every name in quotes, one blank between them.
+    std::size_t length = static_cast<std::size_t>(count) * 3 - 1;
+    for (std::size_t p = 0; p < static_cast<std::size_t>(count) && p < matrix.names.size(); ++p)
+      length += matrix.names[p].size();
+    const std::size_t bound = sdmNamesLineBound(count);
+    if (length > bound) {
+      reason = "a names line of " + std::to_string(length) +
+               " bytes, longer than an SDM file may hold (" + std::to_string(bound) + ")";
+    }
+  }
+  if (!reason.empty()) throw std::runtime_error("Cannot save " + path + ": " + reason);
+}
+
 void DesignMatrix::save(const std::string& path) {
   fileName = path;
   const auto count = static_cast<std::size_t>(nrOfPredictors.value > 0 ? nrOfPredictors.value : 0);
   const auto dataPoints =
       static_cast<std::size_t>(nrOfDataPoints.value > 0 ? nrOfDataPoints.value : 0);
   checkShape(*this, count, dataPoints, path);
+  checkSdmLimits(*this, path);
 
   OutputFile file(path);
   std::string out;

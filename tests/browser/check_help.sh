@@ -17,6 +17,8 @@ exec "$here/check_in_chromium.sh" "$root/HelpFolder/index.html" "$artifacts/help
   --expect-text "Can not execute this plugin - Tormel version 2.8 or higher required." \
   --expect-text "invalid stof argument" \
   --expect-text "stof argument out of range" \
+  --expect-text "Damaged SDM file: " \
+  --expect-text "Not enough memory" \
   --expect-text "sub01_run1_run2" \
   --expect-text "left_right" \
   --expect-text "sub01_run1_sub02_run1" \

@@ -11,8 +11,9 @@
 #include <gtest/gtest.h>
 
 // Random predictors of every kind that takes its own road through the statistics: constant,
-// zeros, tiny variance, NaN, infinity, denormals, another length, large values, and exact
-// linear functions of a neighbour. Shared by the bit-equality tests of the fast paths.
+// zeros, tiny variance, NaN, infinity, denormals, another length, large values, large means
+// against a small spread, and exact linear functions of a neighbour. Shared by the bit-equality
+// tests of the fast paths.
 
 namespace random_predictors {
 
@@ -46,6 +47,12 @@ inline Values randomPredictor(std::mt19937& random, std::size_t n) {
       break;
     case 7:  // large values, where the order of the sums matters
       for (auto& x : v) x *= 1e7f;
+      break;
+    case 8:  // a large mean against a small spread, where the cross products cancel
+      for (auto& x : v) x = 50000.0f + 4.0f * x;
+      break;
+    case 9:  // constant at a value whose mean is inexact in single precision
+      for (auto& x : v) x = 1234.567017f;
       break;
     default:
       break;

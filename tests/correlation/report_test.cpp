@@ -71,8 +71,8 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
   } cases[] = {
       {{}, {}, "\n"},
       {{"A"}, {{0.5f, -2.0f, 7.0f}}, " ; A\nA ; 1.00\n"},
-      // One data point: every standard deviation is NaN and so is every correlation.
-      {{"A", "B"}, {{1.0f}, {2.0f}}, " ; A ; B\nA ; nan ; nan\nB ; nan ; nan\n"},
+      // One data point: each predictor is flat (its one value equals itself) and correlates 0.
+      {{"A", "B"}, {{1.0f}, {2.0f}}, " ; A ; B\nA ; 0.00 ; 0.00\nB ; 0.00 ; 0.00\n"},
       // No data points: every standard deviation is 0.
       {{"A", "B"}, {{}, {}}, " ; A ; B\nA ; 0.00 ; 0.00\nB ; 0.00 ; 0.00\n"},
       // Different lengths correlate 0.
@@ -166,4 +166,32 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
     expected += "\r\n";
   }
   EXPECT_EQ(readFile(dir.file("r.csv")), expected);
+}
+
+// Predictors whose single-precision cross products cancel: two around 50,000 with a spread of 10
+// (r = 0.508 in double precision; 0.016 and -0.034 with the ramp), a constant whose mean is
+// inexact in single precision, and an exact linear function of a ramp at 100,000. The
+// cross-product formula alone gave 12.77 for A ~ B, 22.86 for A with itself, -921510 for the
+// constant with itself and 421.75 for the linear pair.
+TEST(CorrelationReport, StaysRightForLargeMeansAndInexactConstants) {
+  std::mt19937 random(12);
+  std::normal_distribution<float> normal;
+  const std::size_t n = 1000;
+  Values a(n), b(n), constant(n, 1234.567017f), ramp(n), twiceRamp(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const float u = normal(random), v = normal(random);
+    a[i] = 50000.0f + 10.0f * u;
+    b[i] = 50000.0f + 10.0f * (0.5f * u + 0.8660254f * v);
+    ramp[i] = 1.0e5f + static_cast<float>(i % 97) * 0.25f;
+    twiceRamp[i] = 2.0f * ramp[i] + 3.0f;
+  }
+  TempDir dir;
+  matrixOf(dir.file("big.sdm"), {"A", "B", "C", "R", "2R"}, {a, b, constant, ramp, twiceRamp})
+      .writeCorrelations();
+  EXPECT_EQ(readFile(dir.file("big.csv")), crlf(" ; A ; B ; C ; R ; 2R\n"
+                                                "A ; 1.00 ; 0.51 ; 0.00 ; 0.02 ; 0.02\n"
+                                                "B ; 0.51 ; 1.00 ; 0.00 ; 0.03 ; 0.03\n"
+                                                "C ; 0.00 ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"
+                                                "R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"
+                                                "2R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"));
 }

@@ -80,8 +80,9 @@ const std::string kFullRows =
 
 struct CutCase {
   std::string name;
-  std::string bytes;     // the second file
-  std::string expected;  // the saved merge, or "Error: ..." ({S} for the second file's path)
+  std::string bytes;          // the second file
+  std::string expected;       // the saved merge, or "Error: ..." ({S} for the second file's path)
+  std::string warnings = "";  // logged right after the second file was loaded
 };
 
 void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
@@ -92,13 +93,15 @@ std::string upTo(const std::string& marker, bool keep = false) {
   return kSecond.substr(0, at + (keep ? marker.size() : 0));
 }
 
-std::string withoutCarriageReturns(const std::string& text) {
+std::string without(const std::string& text, char dropped) {
   std::string out;
   for (char c : text) {
-    if (c != '\r') out += c;
+    if (c != dropped) out += c;
   }
   return out;
 }
+std::string withoutCarriageReturns(const std::string& text) { return without(text, '\r'); }
+std::string withoutLineFeeds(const std::string& text) { return without(text, '\n'); }
 
 class HostileFiles : public ::testing::TestWithParam<CutCase> {
  protected:
@@ -118,7 +121,8 @@ long tinyMergeKb() {
 
 // mergesec first.sdm second.sdm --save out.sdm, then the outcome. A refused file costs no
 // more memory than a tiny merge and a few MiB: counts are checked before anything is made.
-void expectMerge(const TempDir& dir, const std::string& expected) {
+void expectMerge(const TempDir& dir, const std::string& expected,
+                 const std::string& warnings = "") {
   const std::string second = dir.file("second.sdm");
   const ProcessResult result =
       runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("out.sdm")});
@@ -135,7 +139,8 @@ void expectMerge(const TempDir& dir, const std::string& expected) {
   } else {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, kStartSec + "\nBrindle>  Saved " + dir.file("out.sdm") + kFinished);
+    EXPECT_EQ(result.out,
+              kStartSec + warnings + "\nBrindle>  Saved " + dir.file("out.sdm") + kFinished);
     EXPECT_EQ(readFile(dir.file("out.sdm")), expected);
   }
 }
@@ -144,44 +149,46 @@ TEST_P(HostileFiles, LoadAsTheTolerancesSayOrFailWithTheReadersMessage) {
   const CutCase& c = GetParam();
   writeFile(dir.file("first.sdm"), kFirst);
   writeFile(dir.file("second.sdm"), c.bytes);
-  expectMerge(dir, c.expected);
+  expectMerge(dir, c.expected, c.warnings);
 }
 
 const std::string kInvalidHeader = "Error: Invalid SDM header in {S}";
 const std::string kHeader2x3 = "NrOfPredictors: 2 NrOfDataPoints: 3 FirstConfoundPredictor: 3\n";
 
+// A file cut short loses data points; when more than half of them are gone it is refused.
+const std::string kDamaged =
+    "Error: Damaged SDM file: {S} (3 of 3 data points missing or unreadable)";
+
 INSTANTIATE_TEST_SUITE_P(
     TruncatedAtEverySection, HostileFiles,
-    ::testing::Values(CutCase{"Complete", kSecond,
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-                      CutCase{"InsideTheHeader", upTo("FirstConfoundPredictor:"), kInvalidHeader},
-                      CutCase{"BeforeTheLastHeaderValue", upTo("3\r\n\r\n10"), kInvalidHeader},
-                      CutCase{"AfterTheHeader", upTo("\r\n\r\n10"),
-                              merged("0 0 0   0 0 0", "\"NoName\" \"NoName\"", kZeroRows)},
-                      CutCase{"InsideTheColours", upTo(" 60"),
-                              merged("10 20 30   40 50 0", "\"NoName\" \"NoName\"", kZeroRows)},
-                      CutCase{"AfterTheColours", upTo("\"B\""),
-                              merged("10 20 30   40 50 60", "\"NoName\" \"NoName\"", kZeroRows)},
-                      CutCase{"InsideTheNames", upTo(" \"C\""),
-                              merged("10 20 30   40 50 60", "\"B\" \"NoName\"", kZeroRows)},
-                      CutCase{"AfterTheNames", upTo("  0.5"),
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kZeroRows)},
-                      // A value cut inside its decimals reads as the digits that are there.
-                      CutCase{"InsideTheFirstDataLine", upTo("50000\r\n  1.5"),
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"",
-                                     "  0.100000   0.500000  -0.200000\n"
-                                     "  0.200000   0.000000   0.000000\n"
-                                     "  0.300000   0.000000   0.000000\n")},
-                      CutCase{"AfterTheFirstDataLine", upTo("  1.5"),
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"",
-                                     "  0.100000   0.500000  -0.250000\n"
-                                     "  0.200000   0.000000   0.000000\n"
-                                     "  0.300000   0.000000   0.000000\n")},
-                      CutCase{"WithoutTheLastLineEnd", kSecond.substr(0, kSecond.size() - 2),
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-                      CutCase{"WithLineFeedsOnly", withoutCarriageReturns(kSecond),
-                              merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
-                      CutCase{"Empty", "", kInvalidHeader}),
+    ::testing::Values(
+        CutCase{"Complete", kSecond, merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+        CutCase{"InsideTheHeader", upTo("FirstConfoundPredictor:"), kInvalidHeader},
+        CutCase{"BeforeTheLastHeaderValue", upTo("3\r\n\r\n10"), kInvalidHeader},
+        CutCase{"AfterTheHeader", upTo("\r\n\r\n10"), kDamaged},
+        CutCase{"InsideTheColours", upTo(" 60"), kDamaged},
+        CutCase{"AfterTheColours", upTo("\"B\""), kDamaged},
+        CutCase{"InsideTheNames", upTo(" \"C\""), kDamaged},
+        CutCase{"AfterTheNames", upTo("  0.5"), kDamaged},
+        // A value cut inside its decimals reads as the digits that are there.
+        CutCase{"InsideTheFirstDataLine", upTo("50000\r\n  1.5"),
+                "Error: Damaged SDM file: {S} (2 of 3 data points missing or unreadable)"},
+        CutCase{"AfterTheFirstDataLine", upTo("  1.5"),
+                "Error: Damaged SDM file: {S} (2 of 3 data points missing or unreadable)"},
+        CutCase{"AfterTheSecondDataLine", upTo(" -1.0"),
+                merged("10 20 30   40 50 60", "\"B\" \"C\"",
+                       "  0.100000   0.500000  -0.250000\n"
+                       "  0.200000   1.500000   2.000000\n"
+                       "  0.300000   0.000000   0.000000\n"),
+                "\nBrindle>  Warning: second.sdm: data point 3 missing (the file ends early), read "
+                "as 0"},
+        CutCase{"WithoutTheLastLineEnd", kSecond.substr(0, kSecond.size() - 2),
+                merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+        CutCase{"WithLineFeedsOnly", withoutCarriageReturns(kSecond),
+                merged("10 20 30   40 50 60", "\"B\" \"C\"", kFullRows)},
+        // Carriage returns alone end no line: the names line runs to the end of the file.
+        CutCase{"WithCarriageReturnsOnly", withoutLineFeeds(kSecond), kDamaged},
+        CutCase{"Empty", "", kInvalidHeader}),
     [](const ::testing::TestParamInfo<CutCase>& param) { return param.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -266,7 +273,8 @@ TEST(HostileGarbage, BinaryBytesBehindAValidHeaderNeverCrash) {
     ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 1)
         << "seed " << seed << ": " << result.err;
     if (result.exitCode == 1) {
-      EXPECT_TRUE(result.err == "[message] Error: invalid stof argument\n" ||
+      EXPECT_TRUE(result.err.rfind("[message] Error: Damaged SDM file: " + second + " (", 0) == 0 ||
+                  result.err == "[message] Error: invalid stof argument\n" ||
                   result.err == "[message] Error: stof argument out of range\n" ||
                   result.err == "[message] Error: Line too long in " + second + "\n")
           << "seed " << seed << ": " << result.err;

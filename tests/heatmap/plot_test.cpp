@@ -243,8 +243,17 @@ TEST(CorrelationPlot, DrawsOneCellPerOrderedPairAndHatchesTheConstant) {
 }
 
 TEST(CorrelationPlot, DrawsTheConfoundLineOnlyBetweenTwoNonEmptyBlocks) {
-  const std::pair<int, bool> cases[] = {{5, true},  {2, true},   {12, true},  {1, false},
-                                        {0, false}, {-3, false}, {13, false}, {99, false}};
+  // The least and the largest 32-bit values too: the header may hold either.
+  const std::pair<int, bool> cases[] = {{5, true},
+                                        {2, true},
+                                        {12, true},
+                                        {1, false},
+                                        {0, false},
+                                        {-3, false},
+                                        {13, false},
+                                        {99, false},
+                                        {std::numeric_limits<int32_t>::min(), false},
+                                        {std::numeric_limits<int32_t>::max(), false}};
   for (const auto& [firstConfound, line] : cases) {
     const std::string svg = svgOf(noiseMatrix(12, 20, firstConfound));
     EXPECT_EQ(svg.find("<g stroke=\"#000000\" stroke-width=\"2\">") != std::string::npos, line)

@@ -105,6 +105,7 @@ function fillIn(d) {
   d.check('constant').setChecked(false);
   d.check('report').setChecked(true);
   d.check('heatmap').setChecked(true);
+  d.check('repair').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
   d.corrdir.setText('F:/reports');
   d.confounds.setText(' motion24, wm_csf ');
@@ -116,27 +117,27 @@ const actionCases = [
   {
     button: 'Check correlations',
     expected: {
-      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8',
-      corrdir: 'F:/reports',
+      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, strict: 1,
+      corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      confounds: 'motion24, wm_csf', corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      confounds: 'motion24, wm_csf', corrplot: 1, strict: 1, corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
   {
     button: 'Merge all secondaries',
     expected: {
       task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1,
-      corrwarn: '0.8', corrdir: 'F:/reports',
+      strict: 1, corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
   {
     button: 'Convert',
-    expected: { task: 'convert', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf' },
+    expected: { task: 'convert', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', strict: 1 },
   },
 ];
 
@@ -161,7 +162,7 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
     task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0,
-    corrwarn: '', corrdir: '',
+    strict: 0, corrwarn: '', corrdir: '',
   });
 });
 
@@ -232,14 +233,14 @@ test('Remove drops the selected entries only, and Clear empties the list', () =>
 test('The dialog opens with the choices the host kept in its parameters', () => {
   const d = openDialog({
     params: {
-      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrwarn: '0.4',
-      corrdir: 'R:/out', confounds: 'motion12',
+      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, strict: 3,
+      corrwarn: '0.4', corrdir: 'R:/out', confounds: 'motion12',
     },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
   assert.deepEqual(d.secondaries.getItems(), ['a.sdm', 'b.sdm']);
-  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap'].map((f) => d.check(f).isChecked()),
-    [true, false, true, true]);
+  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap', 'repair'].map((f) => d.check(f).isChecked()),
+    [true, false, true, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
   assert.equal(d.corrdir.getText(), 'R:/out');
   assert.equal(d.confounds.getText(), 'motion12');
@@ -251,7 +252,7 @@ test('Convert runs whatever the warning threshold says, since it writes no repor
   d.corrwarn.setText('0,8');
   d.press('Convert');
   assert.deepEqual(d.host.messages, []);
-  assert.deepEqual(d.host.setParameters(), { task: 'convert', sdm1: 'conf.tsv', confounds: '' });
+  assert.deepEqual(d.host.setParameters(), { task: 'convert', sdm1: 'conf.tsv', confounds: '', strict: 0 });
 });
 
 const thresholdCases = [

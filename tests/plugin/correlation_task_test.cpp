@@ -60,7 +60,7 @@ class CorrelationTaskTest : public ::testing::Test {
 
 Calls taskCalls(const std::string& outcome) {
   return {"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-          "tmStopBusyCursor()", outcome};
+          "tmGetIntParameter(strict)",  "tmStopBusyCursor()", outcome};
 }
 
 }  // namespace
@@ -71,6 +71,8 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const Calls calls = runTask(dir.file("run1.sdm"));
   EXPECT_EQ(calls,
             (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+                   // Read once, before the file is loaded.
+                   "tmGetIntParameter(strict)",
                    // The report's folder is asked for right before the report is written.
                    "tmGetStringParameter(corrdir)",
                    "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
@@ -97,10 +99,11 @@ TEST_F(CorrelationTaskTest, ReportsAReportThatCannotBeCreated) {
   TempDir dir;
   writeFile(dir.file("run1.sdm"), sdm);
   std::filesystem::create_directory(dir.path() / "run1.csv");
-  EXPECT_EQ(runTask(dir.file("run1.sdm")),
-            (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-                   "tmGetStringParameter(corrdir)", "tmStopBusyCursor()",
-                   "tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") +
-                       " (a folder is in the way))"}));
+  EXPECT_EQ(
+      runTask(dir.file("run1.sdm")),
+      (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
+             "tmGetIntParameter(strict)", "tmGetStringParameter(corrdir)", "tmStopBusyCursor()",
+             "tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") +
+                 " (a folder is in the way))"}));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));
 }

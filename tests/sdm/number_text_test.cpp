@@ -234,6 +234,13 @@ TEST(ParseFloatField, TurnsDoublesBeyondFloatRangeIntoInfinity) {
   EXPECT_EQ(parseFloatField("1e39"), std::numeric_limits<float>::infinity());
   EXPECT_EQ(parseFloatField("-1e300"), -std::numeric_limits<float>::infinity());
   EXPECT_EQ(parseFloatField("1e-50"), 0.0f);
+  // Between the largest float and 2^128 the IEEE rounding decides: below the midpoint the
+  // largest float, from the midpoint on (a tie goes to the even 2^128) infinity.
+  constexpr float largest = std::numeric_limits<float>::max();
+  EXPECT_EQ(parseFloatField("3.4028235e38"), largest);
+  EXPECT_EQ(parseFloatField("-0x1.fffffefffffffp127"), -largest);
+  EXPECT_EQ(parseFloatField("0x1.ffffffp127"), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(parseFloatField("-3.4028236e38"), -std::numeric_limits<float>::infinity());
 }
 
 TEST(ParseFloatField, ThrowsTheStandardMessages) {

@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
 #include "sdm/sdm_limits.h"
+#include "sdm/sdm_repairs.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -346,3 +348,86 @@ TEST(SdmReader, AHugeFileWithoutLineEndsFailsAtTheLineBound) {
 }
 
 }  // namespace
+
+namespace {
+
+struct LoadCase {
+  const char* what;
+  std::string file;
+  std::string outcome;  // the repairs as "missingFrom unreadable [first...] namesMissing", or
+                        // the refusal's message after the path
+};
+
+// The repairs of `loaded` in the form of LoadCase::outcome.
+std::string repairsOf(const SdmRepairs& r) {
+  std::string text = std::to_string(r.missingFrom) + " " + std::to_string(r.unreadable) + " [";
+  for (const std::size_t t : r.firstUnreadable) text += std::to_string(t) + ",";
+  return text + "] " + std::to_string(r.namesMissing);
+}
+
+// N = 1 and M data points, with the given lines after the names line "a".
+std::string oneColumn(int dataPoints, const std::string& lines) {
+  return "NrOfPredictors: 1 NrOfDataPoints: " + std::to_string(dataPoints) +
+         " FirstConfoundPredictor: 2\n1 2 3\n\"a\"\n" + lines;
+}
+
+std::string repeated(const std::string& line, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += line;
+  return text;
+}
+
+}  // namespace
+
+// A task's load counts every repair and refuses a file with more than half of its data points
+// missing or unreadable. A file too short to hold half of them is only counted, never made into
+// a matrix, and gets the same count and the same errors.
+TEST(SdmLoading, CountsRepairsAndRefusesDamagedFiles) {
+  const LoadCase cases[] = {
+      {"Clean", oneColumn(2, " 1.0\n 2.0\n"), "0 0 [] 0"},
+      {"HalfDamagedIsRead", oneColumn(4, " 1.0\n\n 2.0\n"), "4 1 [2,] 0"},
+      {"FiveUnreadableOfTen", oneColumn(10, repeated(" 1.0\nx\n", 5)), "0 5 [2,4,6,8,10,] 0"},
+      {"NamesMissing", kHeader + "1 2 3 4 5 6\n\"a\"\n 1.0 2.0\n 1.0 2.0\n 1.0 2.0\n", "0 0 [] 1"},
+      {"MoreThanHalf", oneColumn(5, " 1.0\n\n 2.0\n"),
+       "Damaged SDM file: {P} (3 of 5 data points missing or unreadable)"},
+      {"TooShortForHalf", oneColumn(100, repeated(" 1.0\n", 8) + "x\n" + " 2.0\n"),
+       "Damaged SDM file: {P} (91 of 100 data points missing or unreadable)"},
+      {"TooShortForHalfWithAFieldThatIsNoNumber", oneColumn(100, " 1.0\n x.5\n"),
+       "invalid stof argument"},
+  };
+  TempDir dir;
+  const std::string path = dir.file("in.sdm");
+  for (const auto& c : cases) {
+    writeFile(path, c.file);
+    std::string outcome;
+    try {
+      outcome = repairsOf(loadSdm(path, false).repairs);
+    } catch (const std::exception& e) {
+      outcome = e.what();
+    }
+    std::string expected = c.outcome;
+    if (const auto at = expected.find("{P}"); at != std::string::npos)
+      expected.replace(at, 3, path);
+    EXPECT_EQ(outcome, expected) << c.what;
+  }
+}
+
+TEST(SdmRepairTexts, ListTheFirstFiveUnreadableDataPoints) {
+  SdmRepairs r;
+  r.dataPoints = 20;
+  r.predictors = 3;
+  r.unreadable = 5;
+  r.firstUnreadable = {1, 2, 3, 4, 20};
+  EXPECT_EQ(repairTexts(r),
+            std::vector<std::string>{"5 data line(s) unreadable (data points 1, 2, 3, 4, 20), "
+                                     "read as 0"});
+  r.unreadable = 6;
+  r.missingFrom = 20;
+  r.namesMissing = 3;
+  EXPECT_EQ(repairWarnings("C:\\data/x\\run 1.sdm", r),
+            (std::vector<std::string>{
+                ">  Warning: run 1.sdm: data point 20 missing (the file ends early), read as 0",
+                ">  Warning: run 1.sdm: 6 data line(s) unreadable (data points 1, 2, 3, 4, 20, "
+                "...), read as 0",
+                ">  Warning: run 1.sdm: 3 of 3 predictor names missing"}));
+}

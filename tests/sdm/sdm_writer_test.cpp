@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_limits.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -132,6 +134,40 @@ TEST(SdmWriter, RefusesAMatrixWhoseArraysAreShorterThanItsHeaderSays) {
   m.values[1].pop_back();
   EXPECT_THROW(m.save(dir.file("broken.sdm")), std::logic_error);
   EXPECT_FALSE(std::filesystem::exists(dir.file("broken.sdm")));
+}
+
+// Nothing is written that the reader would refuse: too many predictors or values, or a names
+// line past its bound (the one check that a merge of readable files can fail).
+TEST(SdmWriter, RefusesAFileTheReaderWouldRefuse) {
+  const std::string longest(sdmNamesLineBound(1) - 2, 'n');  // with its quotes: the bound
+  const struct {
+    int32_t predictors, dataPoints;
+    std::string name;
+    std::string reason;  // "" when it may be saved
+  } cases[] = {
+      {1, 2, longest, ""},
+      {1, 2, longest + "n",
+       "a names line of 1064961 bytes, longer than an SDM file may hold (1064960)"},
+      {1048576, 256, "", ""},
+      {1048577, 0, "", "1048577 predictors, more than an SDM file may hold (1048576)"},
+      {16385, 16384, "", "16385 x 16384 values, more than an SDM file may hold (268435456)"},
+  };
+  for (const auto& c : cases) {
+    DesignMatrix m = makeMatrix({c.name}, {std::vector<float>(2, 0.5f)}, 2, 2);
+    m.nrOfPredictors.value = c.predictors;
+    m.nrOfDataPoints.value = c.dataPoints;
+    std::string reason;
+    try {
+      checkSdmLimits(m, "x.sdm");
+    } catch (const std::runtime_error& e) {
+      reason = e.what();
+    }
+    EXPECT_EQ(reason, c.reason.empty() ? "" : "Cannot save x.sdm: " + c.reason) << c.predictors;
+  }
+  TempDir dir;
+  DesignMatrix m = makeMatrix({longest + "n"}, {std::vector<float>(2, 0.5f)}, 2, 2);
+  EXPECT_THROW(m.save(dir.file("long.sdm")), std::runtime_error);
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(SdmWriter, APathThatCannotBeCreatedThrowsCannotCreateFile) {

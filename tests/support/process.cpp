@@ -56,6 +56,11 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                    static_cast<rlim_t>(options.fileSizeLimit)};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.addressSpaceLimit >= 0) {
+      rlimit limit{static_cast<rlim_t>(options.addressSpaceLimit),
+                   static_cast<rlim_t>(options.addressSpaceLimit)};
+      ::setrlimit(RLIMIT_AS, &limit);
+    }
     for (const auto& entry : options.environment) ::putenv(const_cast<char*>(entry.c_str()));
     ::execv(program.c_str(), argv.data());
     _exit(127);

@@ -15,6 +15,7 @@ struct ProcessResult {
 struct ProcessOptions {
   std::string workingDirectory;  // empty: the test's own
   long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes for the child; -1 keeps it (SIGXFSZ is ignored)
+  long addressSpaceLimit = -1;           // RLIMIT_AS in bytes for the child; -1 keeps it
   std::vector<std::string> environment;  // extra NAME=VALUE entries
 };
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+// What the tolerant reader had to make up for while loading one SDM file: data points it read
+// as 0 because the file ended early or their lines could not be read, and predictor names it
+// could not find. Lines as the writer writes them never count (a NaN or an infinity it wrote
+// reads back).
+struct SdmRepairs {
+  std::size_t dataPoints = 0;   // M, the data points the header declares
+  std::size_t predictors = 0;   // N, the predictors the header declares
+  std::size_t missingFrom = 0;  // the first data point (1-based) past the end of the file; 0: none
+  std::size_t unreadable = 0;   // data lines that were read but not taken (empty ones included)
+  std::vector<std::size_t> firstUnreadable;  // their data points (1-based), the first five
+  std::size_t namesMissing = 0;              // predictors left "NoName" for want of a name
+
+  // Data points missing at the end of the file.
+  std::size_t missing() const { return missingFrom == 0 ? 0 : dataPoints - missingFrom + 1; }
+  bool any() const { return missingFrom != 0 || unreadable != 0 || namesMissing != 0; }
+};
+
+// A matrix as a task loads it, with what the reader repaired.
+struct LoadedSdm {
+  DesignMatrix matrix;
+  SdmRepairs repairs;
+};
+
+// Loads `path` as DesignMatrix::load does (and with its exceptions), counting the repairs, and
+// refuses a damaged file with IOError: "Damaged SDM file: " + path + " (" + k + " of " + M +
+// " data points missing or unreadable)" when more than half of the declared data points are
+// missing or unreadable (counted before anything the size of the matrix is made when the file is
+// too short to hold half of them), and, when `strict`, "Damaged SDM file: " + path + " (" + the
+// first of repairTexts() + ")" for any repair at all.
+LoadedSdm loadSdm(const std::string& path, bool strict);
+
+// One text per kind of repair, in this order (each the part of its warning after the file's
+// name): "data points A to B missing (the file ends early), read as 0" ("data point A ..." for
+// one), "K data line(s) unreadable (data points 3, 9, ...), read as 0" (the first five, ", ..."
+// when there are more) and "K of N predictor names missing".
+std::vector<std::string> repairTexts(const SdmRepairs& repairs);
+
+// The log texts for the repairs of the file at `path`, one per kind: ">  Warning: " + the file's
+// base name + ": " + its repair text.
+std::vector<std::string> repairWarnings(const std::string& path, const SdmRepairs& repairs);
