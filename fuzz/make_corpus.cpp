@@ -141,8 +141,9 @@ void handWrittenSeeds(const std::string& folder) {
       " -0.500000   1.000000\n  1.000000   1.000000\n";
   const char* headers[] = {
       "NrOfDataPoints:\t3\nFirstConfoundPredictor:\t2\n",  // no predictor count
-      "FileVersion: 1\tNrOfPredictors: 2 NrOfDataPoints: 3\nIncludesConstant: 1 "
-      "FirstConfoundPredictor: 2\n\n",
+      // One literal in two pieces: the parentheses tell the compiler that no comma is missing.
+      ("FileVersion: 1\tNrOfPredictors: 2 NrOfDataPoints: 3\nIncludesConstant: 1 "
+       "FirstConfoundPredictor: 2\n\n"),
       "FirstConfoundPredictor: 2 NrOfPredictors: 2 NrOfDataPoints: 3\n",  // ends too early
       "NrOfPredictors: 2\nNrOfDataPoints: 3\nFirstConfoundPredictor:\n2\n\n",
       "Comment: x NrOfPredictors: 2 NrOfDataPoints: 3 Unknown: 7 FirstConfoundPredictor: 2\n",
