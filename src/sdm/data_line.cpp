@@ -257,6 +257,11 @@ const char* activeDataLinePass() {
   return pass == portableWritersLine ? "portable" : "avx2";
 }
 
+bool readWritersLayout(std::string_view line, std::span<float> row) {
+  const WritersLinePass pass = writersLinePass();
+  return pass != nullptr && pass(line, row);
+}
+
 bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points) {
   const std::size_t count = row.size();
   if (count == 0) return false;

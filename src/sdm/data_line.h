@@ -22,7 +22,7 @@
 // caller so that reading many lines allocates nothing.
 //
 // A line in the writer's own layout (values separated by spaces, each an optional "-", one to
-// eight digits, a point and six decimals, or one of the words above) is read by a fast pass
+// nine digits, a point and six decimals, or one of the words above) is read by a fast pass
 // that finds the points and converts the values together, with the very bits the rules above
 // give; every other line is read by those rules as they stand.
 bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points);
@@ -39,3 +39,7 @@ void forceDataLinePass(DataLinePass pass);
 
 // "avx2", "portable" or "general": the pass readDataLine now tries first.
 const char* activeDataLinePass();
+
+// That pass alone, for tests: true when it read the line (always false under `general`), and
+// then `row` holds what readDataLine gives.
+bool readWritersLayout(std::string_view line, std::span<float> row);
