@@ -103,7 +103,7 @@ bool readNonFiniteWord(const char* s, std::size_t n, std::size_t& i, float& valu
   return true;
 }
 
-// The portable pass, one byte at a time.
+// The portable pass, one byte at a time: the layout above, from blanks to blanks.
 bool portableWritersLine(std::string_view line, std::span<float> row) {
   const char* const s = line.data();
   const std::size_t n = line.size();
@@ -156,16 +156,48 @@ uint64_t load64(const char* p) {
 
 constexpr uint64_t kZeros = 0x3030303030303030u;
 
-// One bit per byte of a comparison's result.
-__attribute__((target("avx2"))) uint32_t mask(__m256i hits) {
-  return static_cast<uint32_t>(_mm256_movemask_epi8(hits));
+// One bit per byte of a comparison's result over 64 bytes, from its two halves.
+__attribute__((target("avx2"))) inline uint64_t mask(__m256i low, __m256i high) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(low))) |
+         static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32;
 }
 
-// The AVX2 pass: one 32-byte window per value, from the end of the value before. Four byte
-// masks (points, spaces, minus signs, digits) give the point, the blanks before the token, its
-// sign and its digits; the digits are then converted eight at a time. A value the window does
-// not hold whole, or of another form, and the few bytes at the end of the line go to the
-// portable pass, which reads on from there.
+// The sign in the top bit, the magnitude below: how the AVX2 pass keeps a value until it is
+// converted with three more of its line.
+constexpr uint64_t kSignBit = uint64_t{1} << 63;
+
+// sixDecimalsToFloat for `count` signed units, four at a time: the units (below 2^52) become
+// doubles exactly as 2^52 + units less 2^52, then as in the scalar rule the quotient by 10^6
+// correctly rounded, the sign put on the double, and the rounding to float (by the same
+// instruction family as the scalar cast, under the same rounding mode).
+__attribute__((target("avx2"))) void avx2UnitsToFloats(const uint64_t* units, std::size_t count,
+                                                       float* out) {
+  const __m256i magnitudeBits = _mm256_set1_epi64x(static_cast<int64_t>(~kSignBit));
+  const __m256i signBits = _mm256_set1_epi64x(static_cast<int64_t>(kSignBit));
+  const __m256i twoTo52Bits = _mm256_set1_epi64x(0x4330000000000000);
+  const __m256d twoTo52 = _mm256_set1_pd(4503599627370496.0);
+  const __m256d million = _mm256_set1_pd(1e6);
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const __m256i word = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i));
+    const __m256i magnitude = _mm256_and_si256(word, magnitudeBits);
+    const __m256d value =
+        _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(magnitude, twoTo52Bits)), twoTo52);
+    const __m256d quotient = _mm256_div_pd(value, million);
+    const __m256d signedQuotient =
+        _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_and_si256(word, signBits)));
+    _mm_storeu_ps(out + i, _mm256_cvtpd_ps(signedQuotient));
+  }
+  for (; i < count; ++i) out[i] = sixDecimalsToFloat(units[i] & ~kSignBit, units[i] >> 63 != 0);
+}
+
+// The AVX2 pass: 64-byte windows of the line, each taken apart once into four bit masks
+// (points, spaces, minus signs, digits). Every value whose point and the blank after its six
+// decimals lie in the window is read from the masks: the blanks before it, its sign, its digits
+// (converted eight at a time, in a 64-bit word); the next window starts where the last value
+// read ended. The values are converted to floats four at a time. A value of another form, one
+// the window does not hold, and the last bytes of the line go to the portable pass, which reads
+// on from there.
 __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std::span<float> row) {
   const char* const s = line.data();
   const std::size_t n = line.size();
@@ -174,35 +206,53 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
   const __m256i minus = _mm256_set1_epi8('-');
   const __m256i zero = _mm256_set1_epi8('0');
   const __m256i nine = _mm256_set1_epi8(9);
-  std::size_t q = 0;  // where the next token's blanks begin
+  constexpr std::size_t kBatch = 64;
+  uint64_t units[kBatch];
+  std::size_t batched = 0;  // values held in units, for row[k - batched] ... row[k - 1]
+  std::size_t q = 0;        // where the next value's blanks begin
   std::size_t k = 0;
-  for (; k < row.size() && n - q >= 32; ++k) {
-    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + q));
-    const uint32_t points = mask(_mm256_cmpeq_epi8(bytes, point));
-    const uint32_t spaces = mask(_mm256_cmpeq_epi8(bytes, space));
-    const uint32_t minuses = mask(_mm256_cmpeq_epi8(bytes, minus));
-    const __m256i digitValues = _mm256_sub_epi8(bytes, zero);
-    const uint32_t digits =
-        mask(_mm256_cmpeq_epi8(_mm256_min_epu8(digitValues, nine), digitValues));
-    if (points == 0) break;
-    const auto at = static_cast<unsigned>(__builtin_ctz(points));  // the point
-    if (at > 23) break;  // the six decimals and the blank after them must lie in the window
-    const auto start = static_cast<unsigned>(__builtin_ctz(~spaces));  // at or before the point
-    const unsigned negative = (minuses >> start) & 1u;
-    const unsigned first = start + negative;  // the first digit, if any
-    const unsigned count = at - first;        // digits before the point
-    if (count - 1u >= 8u) break;              // none, or more than eight
-    const uint32_t wholeDigits = ((1u << count) - 1u) << first;
-    if ((digits & wholeDigits) != wholeDigits || ((digits >> (at + 1)) & 0x3Fu) != 0x3Fu ||
-        ((spaces >> (at + 7)) & 1u) == 0) {
-      break;
+  while (k < row.size() && n - q >= 64) {
+    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + q));
+    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + q + 32));
+    const uint64_t points = mask(_mm256_cmpeq_epi8(low, point), _mm256_cmpeq_epi8(high, point));
+    const uint64_t spaces = mask(_mm256_cmpeq_epi8(low, space), _mm256_cmpeq_epi8(high, space));
+    const uint64_t minuses = mask(_mm256_cmpeq_epi8(low, minus), _mm256_cmpeq_epi8(high, minus));
+    const __m256i lowDigits = _mm256_sub_epi8(low, zero);
+    const __m256i highDigits = _mm256_sub_epi8(high, zero);
+    const uint64_t digits = mask(_mm256_cmpeq_epi8(_mm256_min_epu8(lowDigits, nine), lowDigits),
+                                 _mm256_cmpeq_epi8(_mm256_min_epu8(highDigits, nine), highDigits));
+    unsigned end = 0;  // the end of the last value read in this window
+    for (; k < row.size(); ++k) {
+      const uint64_t ahead = ~uint64_t{0} << end;
+      if ((points & ahead) == 0) break;
+      const auto at = static_cast<unsigned>(__builtin_ctzll(points & ahead));  // the point
+      // The decimals, the blank after them and the eight bytes read from the point on must
+      // lie in the window.
+      if (at > 55) break;
+      const auto start = static_cast<unsigned>(__builtin_ctzll(~spaces & ahead));  // <= at
+      const auto negative = static_cast<unsigned>(minuses >> start) & 1u;
+      const unsigned first = start + negative;  // the first digit, if any
+      const unsigned count = at - first;        // digits before the point
+      if (count - 1u >= 8u) break;              // none, or more than eight
+      const uint64_t wholeDigits = ((uint64_t{1} << count) - 1u) << first;
+      if ((digits & wholeDigits) != wholeDigits || ((digits >> (at + 1)) & 0x3Fu) != 0x3Fu ||
+          ((spaces >> (at + 7)) & 1u) == 0) {
+        break;
+      }
+      // The digits before the point, moved up to the top of the word; the six decimals alike.
+      const uint64_t whole = eightDigits((load64(s + q + first) - kZeros) << (8 * (8 - count)));
+      const uint64_t decimals = eightDigits((load64(s + q + at + 1) - kZeros) << 16);
+      units[batched++] = (whole * 1000000 + decimals) | static_cast<uint64_t>(negative) << 63;
+      end = at + 7;
+      if (batched == kBatch) {
+        avx2UnitsToFloats(units, batched, row.data() + k + 1 - batched);
+        batched = 0;
+      }
     }
-    // The digits before the point, moved up to the top of the word; the six decimals likewise.
-    const uint64_t whole = eightDigits((load64(s + q + first) - kZeros) << (8 * (8 - count)));
-    const uint64_t decimals = eightDigits((load64(s + q + at + 1) - kZeros) << 16);
-    row[k] = sixDecimalsToFloat(whole * 1000000 + decimals, negative != 0);
-    q += at + 7;
+    if (end == 0) break;  // nothing read in this window
+    q += end;
   }
+  avx2UnitsToFloats(units, batched, row.data() + k - batched);
   return portableWritersLine(line.substr(q), row.subspan(k));
 }
 
@@ -265,8 +315,7 @@ bool readWritersLayout(std::string_view line, std::span<float> row) {
 bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points) {
   const std::size_t count = row.size();
   if (count == 0) return false;
-  if (const WritersLinePass pass = writersLinePass(); pass != nullptr && pass(line, row))
-    return true;
+  if (readWritersLayout(line, row)) return true;
   points.clear();
   for (std::size_t from = 0; from < line.size();) {
     const auto* hit =
