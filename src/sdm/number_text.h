@@ -21,7 +21,8 @@ constexpr std::size_t fixedTextRoom(int decimals) {
 // characters, and returns the end of it: for writers that lay out a whole line in place.
 char* putFixed(char* out, double value, int decimals);
 
-// putFixed(out, value, 6) for a float: the writer's values, in a third of the time.
+// putFixed(out, value, 6) for a float, as the SDM writer writes its values: the same text,
+// with no check that the value is a float and no branch on its sign.
 char* putSixDecimals(char* out, float value);
 
 // The float of the decimal text "digits / 10^6" with its sign: the quotient, correctly rounded

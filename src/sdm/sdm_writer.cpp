@@ -112,12 +112,14 @@ void DesignMatrix::save(const std::string& path) {
   char* const bufferEnd = buffer.data() + kChunkSize + kValueRoom;
   char* w = buffer.data();
   // The values are kept by predictor and written by data point: a tile of data points is first
-  // gathered into rows, a cache line of each predictor at a time, so that the lines are then
+  // gathered into rows, a cache line of each predictor at a time (sixteen rows; fewer when the
+  // tile would pass 1 MiB, so that it stays a small part of the matrix), and the lines are then
   // laid out from contiguous rows.
-  constexpr std::size_t kTileRows = 16;
-  std::vector<float> tile(count * kTileRows);
-  for (std::size_t first = 0; first < dataPoints; first += kTileRows) {
-    const std::size_t rows = std::min(kTileRows, dataPoints - first);
+  const std::size_t tileRows =
+      std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
+  std::vector<float> tile(count * std::min(tileRows, dataPoints));
+  for (std::size_t first = 0; first < dataPoints; first += tileRows) {
+    const std::size_t rows = std::min(tileRows, dataPoints - first);
     for (std::size_t p = 0; p < count; ++p) {
       const float* column = values[p].data() + first;
       for (std::size_t r = 0; r < rows; ++r) tile[r * count + p] = column[r];
