@@ -207,7 +207,7 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
   const __m256i zero = _mm256_set1_epi8('0');
   const __m256i nine = _mm256_set1_epi8(9);
   constexpr std::size_t kBatch = 64;
-  uint64_t units[kBatch];
+  uint64_t units[kBatch] = {};
   std::size_t batched = 0;  // values held in units, for row[k - batched] ... row[k - 1]
   std::size_t q = 0;        // where the next value's blanks begin
   std::size_t k = 0;
@@ -256,12 +256,16 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
   return portableWritersLine(line.substr(q), row.subspan(k));
 }
 
+#endif
+
 bool processorHasAvx2() {
+#if BRINDLE_HAVE_AVX2_PASS
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") != 0;
-}
-
+#else
+  return false;
 #endif
+}
 
 using WritersLinePass = bool (*)(std::string_view line, std::span<float> row);
 
@@ -273,12 +277,8 @@ bool environmentForcesPortable() {
 }
 
 bool avx2PassUsable() {
-#if BRINDLE_HAVE_AVX2_PASS
   static const bool usable = !environmentForcesPortable() && processorHasAvx2();
   return usable;
-#else
-  return false;
-#endif
 }
 
 // The one place that picks the fast pass; nullptr when none is used.
@@ -293,6 +293,8 @@ WritersLinePass writersLinePass() {
   }
 #if BRINDLE_HAVE_AVX2_PASS
   if (avx2PassUsable()) return avx2WritersLine;
+#else
+  (void)avx2PassUsable;
 #endif
   return portableWritersLine;
 }
