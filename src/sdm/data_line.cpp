@@ -138,14 +138,16 @@ bool portableWritersLine(std::string_view line, std::span<float> row) {
 
 #if BRINDLE_HAVE_AVX2_PASS
 
-// Eight digits, already less '0', the first in the lowest byte, as one number: pairs, then
-// quadruples, then the whole, each step a multiply-add of neighbours.
-uint64_t eightDigits(uint64_t digits) {
-  digits = digits * 10 + (digits >> 8);  // bytes 0, 2, 4, 6 hold two-digit numbers
-  const uint64_t pairs02 = digits & 0x000000FF000000FFu;
-  const uint64_t pairs13 = (digits >> 16) & 0x000000FF000000FFu;
-  return (pairs02 * (100 + (uint64_t{1000000} << 32)) + pairs13 * (1 + (uint64_t{10000} << 32))) >>
-         32;
+// Two numbers of eight digits each, already less '0', the first digit in the lowest byte of
+// each word: pairs of digits, then of pairs, then of quadruples, each step a multiply-add of
+// neighbours. Returns the first number in the low half and the second in the high half.
+__attribute__((target("avx2"))) inline uint64_t twoEightDigits(uint64_t first, uint64_t second) {
+  const __m128i digits = _mm_set_epi64x(static_cast<int64_t>(second), static_cast<int64_t>(first));
+  const __m128i pairs = _mm_maddubs_epi16(digits, _mm_set1_epi16(0x010A));  // 10, 1
+  const __m128i quads = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00010064));  // 100, 1
+  const __m128i halves = _mm_packus_epi32(quads, quads);
+  const __m128i numbers = _mm_madd_epi16(halves, _mm_set1_epi32(0x00012710));  // 10000, 1
+  return static_cast<uint64_t>(_mm_cvtsi128_si64(numbers));
 }
 
 uint64_t load64(const char* p) {
@@ -162,40 +164,49 @@ __attribute__((target("avx2"))) inline uint64_t mask(__m256i low, __m256i high) 
          static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32;
 }
 
-// The sign in the top bit, the magnitude below: how the AVX2 pass keeps a value until it is
-// converted with three more of its line.
-constexpr uint64_t kSignBit = uint64_t{1} << 63;
+// How the AVX2 pass keeps a value until it is converted with three more of its line: the
+// digits before the point (below 10^8) in bits 0 to 30, the sign in bit 31, the six decimals
+// in the high half.
+constexpr uint64_t kWholeBits = 0x7FFFFFFFu;
+constexpr uint64_t kSignBit = 0x80000000u;
 
-// sixDecimalsToFloat for `count` signed units, four at a time: the units (below 2^52) become
-// doubles exactly as 2^52 + units less 2^52, then as in the scalar rule the quotient by 10^6
-// correctly rounded, the sign put on the double, and the rounding to float (by the same
-// instruction family as the scalar cast, under the same rounding mode).
-__attribute__((target("avx2"))) void avx2UnitsToFloats(const uint64_t* units, std::size_t count,
-                                                       float* out) {
-  const __m256i magnitudeBits = _mm256_set1_epi64x(static_cast<int64_t>(~kSignBit));
+// sixDecimalsToFloat for `count` kept values, four at a time: the two parts (below 2^52)
+// become doubles exactly as 2^52 + part less 2^52, whole * 10^6 + decimals is exact (below
+// 2^53), then as in the scalar rule the quotient by 10^6 correctly rounded, the sign put on the
+// double, and the rounding to float (by the same instruction family as the scalar cast, under
+// the same rounding mode).
+__attribute__((target("avx2"))) void avx2KeptToFloats(const uint64_t* kept, std::size_t count,
+                                                      float* out) {
+  const __m256i wholeBits = _mm256_set1_epi64x(static_cast<int64_t>(kWholeBits));
   const __m256i signBits = _mm256_set1_epi64x(static_cast<int64_t>(kSignBit));
   const __m256i twoTo52Bits = _mm256_set1_epi64x(0x4330000000000000);
   const __m256d twoTo52 = _mm256_set1_pd(4503599627370496.0);
   const __m256d million = _mm256_set1_pd(1e6);
   std::size_t i = 0;
   for (; i + 4 <= count; i += 4) {
-    const __m256i word = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(units + i));
-    const __m256i magnitude = _mm256_and_si256(word, magnitudeBits);
-    const __m256d value =
-        _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(magnitude, twoTo52Bits)), twoTo52);
+    const __m256i word = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kept + i));
+    const __m256d whole = _mm256_sub_pd(
+        _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(word, wholeBits), twoTo52Bits)),
+        twoTo52);
+    const __m256d decimals = _mm256_sub_pd(
+        _mm256_castsi256_pd(_mm256_or_si256(_mm256_srli_epi64(word, 32), twoTo52Bits)), twoTo52);
+    const __m256d value = _mm256_add_pd(_mm256_mul_pd(whole, million), decimals);
     const __m256d quotient = _mm256_div_pd(value, million);
-    const __m256d signedQuotient =
-        _mm256_or_pd(quotient, _mm256_castsi256_pd(_mm256_and_si256(word, signBits)));
+    const __m256i sign = _mm256_slli_epi64(_mm256_and_si256(word, signBits), 32);
+    const __m256d signedQuotient = _mm256_or_pd(quotient, _mm256_castsi256_pd(sign));
     _mm_storeu_ps(out + i, _mm256_cvtpd_ps(signedQuotient));
   }
-  for (; i < count; ++i) out[i] = sixDecimalsToFloat(units[i] & ~kSignBit, units[i] >> 63 != 0);
+  for (; i < count; ++i) {
+    const uint64_t units = (kept[i] & kWholeBits) * 1000000 + (kept[i] >> 32);
+    out[i] = sixDecimalsToFloat(units, (kept[i] & kSignBit) != 0);
+  }
 }
 
 // The AVX2 pass: 64-byte windows of the line, each taken apart once into four bit masks
 // (points, spaces, minus signs, digits). Every value whose point and the blank after its six
 // decimals lie in the window is read from the masks: the blanks before it, its sign, its digits
-// (converted eight at a time, in a 64-bit word); the next window starts where the last value
-// read ended. The values are converted to floats four at a time. A value of another form, one
+// (the whole part and the decimals converted together); the next window starts where the last
+// value read ended. The values are converted to floats four at a time. A value of another form, one
 // the window does not hold, and the last bytes of the line go to the portable pass, which reads
 // on from there.
 __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std::span<float> row) {
@@ -207,8 +218,8 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
   const __m256i zero = _mm256_set1_epi8('0');
   const __m256i nine = _mm256_set1_epi8(9);
   constexpr std::size_t kBatch = 64;
-  uint64_t units[kBatch] = {};
-  std::size_t batched = 0;  // values held in units, for row[k - batched] ... row[k - 1]
+  uint64_t kept[kBatch] = {};
+  std::size_t batched = 0;  // values held in kept, for row[k - batched] ... row[k - 1]
   std::size_t q = 0;        // where the next value's blanks begin
   std::size_t k = 0;
   while (k < row.size() && n - q >= 64) {
@@ -240,19 +251,19 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
         break;
       }
       // The digits before the point, moved up to the top of the word; the six decimals alike.
-      const uint64_t whole = eightDigits((load64(s + q + first) - kZeros) << (8 * (8 - count)));
-      const uint64_t decimals = eightDigits((load64(s + q + at + 1) - kZeros) << 16);
-      units[batched++] = (whole * 1000000 + decimals) | static_cast<uint64_t>(negative) << 63;
+      kept[batched++] = twoEightDigits((load64(s + q + first) - kZeros) << (8 * (8 - count)),
+                                       (load64(s + q + at + 1) - kZeros) << 16) |
+                        static_cast<uint64_t>(negative) << 31;
       end = at + 7;
       if (batched == kBatch) {
-        avx2UnitsToFloats(units, batched, row.data() + k + 1 - batched);
+        avx2KeptToFloats(kept, batched, row.data() + k + 1 - batched);
         batched = 0;
       }
     }
     if (end == 0) break;  // nothing read in this window
     q += end;
   }
-  avx2UnitsToFloats(units, batched, row.data() + k - batched);
+  avx2KeptToFloats(kept, batched, row.data() + k - batched);
   return portableWritersLine(line.substr(q), row.subspan(k));
 }
 
