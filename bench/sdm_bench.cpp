@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "bench_files.h"
@@ -14,6 +15,7 @@
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
 #include "merge/append.h"
+#include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
 #include "sdm/output_file.h"
 
@@ -26,13 +28,28 @@ void setValueCounters(benchmark::State& state, const DesignMatrix& m) {
   state.counters["points"] = static_cast<double>(m.values.front().size());
 }
 
+// Bytes of file text per second (of CPU time, as Google Benchmark divides rates), beside the
+// values per second.
+void setByteCounter(benchmark::State& state, const std::string& path) {
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(std::filesystem::file_size(path)));
+}
+
+// Range 1 picks the reader's pass for lines in the writer's layout: 0 the one of this
+// processor, 1 the portable one, 2 none (the general rules for every line).
 void BM_Load(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   DesignMatrix m = benchMatrix(size);
   const std::string path = benchPath("load" + std::to_string(size) + ".sdm");
   m.save(path);
+  const DataLinePass passes[] = {DataLinePass::automatic, DataLinePass::portable,
+                                 DataLinePass::general};
+  forceDataLinePass(passes[state.range(1)]);
+  state.SetLabel(activeDataLinePass());
   for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
+  forceDataLinePass(DataLinePass::automatic);
   setValueCounters(state, m);
+  setByteCounter(state, path);
 }
 
 void BM_Save(benchmark::State& state) {
@@ -40,6 +57,7 @@ void BM_Save(benchmark::State& state) {
   const std::string path = benchPath("save" + std::to_string(state.range(0)) + ".sdm");
   for (auto _ : state) m.save(path);
   setValueCounters(state, m);
+  setByteCounter(state, path);
 }
 
 void BM_WriteCorrelations(benchmark::State& state) {
@@ -103,7 +121,7 @@ void BM_ReadConfoundTsv(benchmark::State& state) {
   setValueCounters(state, readConfoundFile(path).matrix);
 }
 
-BENCHMARK(BM_Load)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load)->ArgsProduct({{0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteCorrelations)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CorrelationMatrix)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);

@@ -40,6 +40,31 @@ def read_sdm(path):
     return sdm
 
 
+def read_head(path):
+    """The header, colours and names of an SDM, read line by line; returns the Sdm (values None)
+    and the number of lines before the first data line, for a reader of the data lines alone."""
+    sdm = Sdm()
+    count = 0
+    with open(path, "rb") as f:
+        for line in f:
+            count += 1
+            m = re.match(rb"(\S+:)([ \t]*)(-?\d+)", line.rstrip(b"\r\n"))
+            if m and m.group(1) in HEADER_KEYS:
+                sdm.header[m.group(1)] = (len(m.group(1)) + len(m.group(2)), int(m.group(3)))
+                if m.group(1) == b"FirstConfoundPredictor:":
+                    break
+        line = next(f)
+        count += 1
+        while not line.strip():
+            line = next(f)
+            count += 1
+        numbers = [int(x) for x in line.split()]
+        sdm.colours = [tuple(numbers[p:p + 3]) for p in range(0, len(numbers), 3)]
+        sdm.names = re.findall(rb'"([^"]*)"', next(f))
+        count += 1
+    return sdm, count
+
+
 def write_sdm(path, sdm):
     out = []
     for key in HEADER_KEYS:
@@ -63,7 +88,11 @@ def write_report(path, names, values):
     correlating 0 with everything, as " ; "-separated text with two decimals and CRLF."""
     with np.errstate(divide="ignore", invalid="ignore"):
         r = np.abs(np.corrcoef(values, rowvar=False))
-    flat = values.std(axis=0, ddof=1) < 1e-4
+    write_correlations(path, names, r, values.std(axis=0, ddof=1) < 1e-4)
+
+
+def write_correlations(path, names, r, flat):
+    """The report of the absolute correlations r, the predictors marked in flat zeroed."""
     r[flat, :] = 0.0
     r[:, flat] = 0.0
     row = " ; ".join(["%.2f"] * len(names)) + "\r\n"

@@ -20,4 +20,26 @@
 // throws std::invalid_argument "invalid stof argument" and one beyond the double range
 // std::out_of_range "stof argument out of range". `points` is scratch storage kept by the
 // caller so that reading many lines allocates nothing.
+//
+// A line in the writer's own layout (values separated by spaces, each an optional "-", one to
+// nine digits, a point and six decimals, or one of the words above) is read by a fast pass
+// that finds the points and converts the values together, with the very bits the rules above
+// give; every other line is read by those rules as they stand.
 bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points);
+
+// The fast pass in use: AVX2 when the processor has it and nothing forced another (the
+// environment variable BRINDLE_PORTABLE_KERNELS set to a non-empty value other than "0" when
+// first asked forces the portable one), else the portable one. `general` turns the fast pass
+// off, so that every line is read by the general rules.
+enum class DataLinePass { automatic, portable, general };
+
+// Test and benchmark hook: forces `pass` for every later line (automatic returns to the choice
+// above). Not thread-safe; call it while no file is being read.
+void forceDataLinePass(DataLinePass pass);
+
+// "avx2", "portable" or "general": the pass readDataLine now tries first.
+const char* activeDataLinePass();
+
+// That pass alone, for tests: true when it read the line (always false under `general`), and
+// then `row` holds what readDataLine gives.
+bool readWritersLayout(std::string_view line, std::span<float> row);

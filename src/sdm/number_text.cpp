@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <stdexcept>
 #include <system_error>
@@ -69,38 +70,85 @@ constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// "00", "01", ... "99": two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the `count` last decimal digits of `value` so that they end at `end`.
+void putDigits(char* end, uint64_t value, int count) {
+  for (; count >= 2; count -= 2) {
+    const auto pair = static_cast<std::size_t>(value % 100) * 2;
+    value /= 100;
+    end -= 2;
+    end[0] = kDigitPairs[pair];
+    end[1] = kDigitPairs[pair + 1];
+  }
+  if (count == 1) *--end = static_cast<char>('0' + value % 10);
+}
+
+int digitCount(uint64_t value) {
+  int count = 1;
+  for (; value >= 10; value /= 10) ++count;
+  return count;
+}
+
 // The common case of the writer's own output: a value that is exactly a float, below 10^9,
 // with at most six decimals. A float has 24 significant bits and 10^6 needs 20 (5^6 needs 14
 // and 2^6 only shifts), so value * 10^decimals is exact in double: its integer part and its
 // fraction are the exact decimal expansion scaled, and rounding it to an integer (an exact tie
-// to the even digit) rounds the text exactly as the general conversion does. False when the
-// value does not qualify.
-bool appendFixedShort(std::string& out, double value, int decimals) {
+// to the even digit) rounds the text exactly as the general conversion does. Returns nullptr,
+// having written nothing, when the value does not qualify. `decimals` is a template argument
+// so that the divisions by its power of ten become multiplications.
+template <int decimals>
+char* putFixedShort(char* out, double value) {
   const double magnitude = std::fabs(value);
-  if (decimals > 6 || !(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value)
-    return false;
+  if (!(magnitude < 1e9) || static_cast<double>(static_cast<float>(value)) != value) return nullptr;
   const double scaled = magnitude * exactPowersOfTen[decimals];
   // Truncation is the floor of a non-negative number, and the fraction it leaves is exact.
   auto units = static_cast<uint64_t>(scaled);
   const double fraction = scaled - static_cast<double>(units);
-  if (fraction > 0.5 || (fraction == 0.5 && units % 2 == 1)) ++units;
+  // Up above one half, and at one half to the even integer; without a branch, as the halves
+  // of random values go either way.
+  units +=
+      static_cast<uint64_t>(fraction > 0.5) | (static_cast<uint64_t>(fraction == 0.5) & units & 1u);
 
-  // Digits from the last decimal backwards; the integer part always has at least one.
-  char text[32];
-  char* const end = text + sizeof text;
-  char* first = end;
-  for (int i = 0; i < decimals; ++i) {
-    *--first = static_cast<char>('0' + units % 10);
-    units /= 10;
+  constexpr auto scale = static_cast<uint64_t>(exactPowersOfTen[decimals]);
+  const uint64_t whole = units / scale;
+  // Negative zero and tiny negatives keep their sign. Signs are random in data: no branch.
+  *out = '-';
+  out += std::signbit(value) ? 1 : 0;
+  const int wholeDigits = digitCount(whole);
+  out += wholeDigits;
+  putDigits(out, whole, wholeDigits);
+  if constexpr (decimals > 0) {
+    *out++ = '.';
+    out += decimals;
+    putDigits(out, units % scale, decimals);
   }
-  if (decimals > 0) *--first = '.';
-  do {
-    *--first = static_cast<char>('0' + units % 10);
-    units /= 10;
-  } while (units != 0);
-  if (std::signbit(value)) *--first = '-';  // negative zero and tiny negatives keep their sign
-  out.append(first, end);
-  return true;
+  return out;
+}
+
+char* putFixedShort(char* out, double value, int decimals) {
+  switch (decimals) {
+    case 0:
+      return putFixedShort<0>(out, value);
+    case 1:
+      return putFixedShort<1>(out, value);
+    case 2:
+      return putFixedShort<2>(out, value);
+    case 3:
+      return putFixedShort<3>(out, value);
+    case 4:
+      return putFixedShort<4>(out, value);
+    case 5:
+      return putFixedShort<5>(out, value);
+    case 6:
+      return putFixedShort<6>(out, value);
+    default:
+      return nullptr;
+  }
 }
 
 // The common case of the reader: optional digits, a point, digits, at most 15 digits in all,
@@ -144,21 +192,68 @@ float roundToFloat(double value) {
 [[noreturn]] void throwInvalid() { throw std::invalid_argument("invalid stof argument"); }
 [[noreturn]] void throwOutOfRange() { throw std::out_of_range("stof argument out of range"); }
 
-}  // namespace
-
-void appendFixed(std::string& out, double value, int decimals) {
+// What putFixed writes, with `end` bounding what the general conversion may write.
+char* putFixedUpTo(char* out, char* end, double value, int decimals) {
   if (std::isnan(value)) {
-    out += "nan";  // one text for every NaN, whatever its sign or payload
-    return;
+    std::memcpy(out, "nan", 3);  // one text for every NaN, whatever its sign or payload
+    return out + 3;
   }
   if (decimals < 0) decimals = 0;
-  if (appendFixedShort(out, value, decimals)) return;
-  // The longest fixed text: sign, 309 integer digits, point and the decimals.
+  if (char* shortEnd = putFixedShort(out, value, decimals)) return shortEnd;
+  return std::to_chars(out, end, value, std::chars_format::fixed, decimals).ptr;
+}
+
+}  // namespace
+
+// The rule of putFixedShort for six decimals, cut down to a float: no check that it is one,
+// the rounding and the sign without a branch (signs and halves of data go either way), the
+// fraction two digits at a time, all of them independent of each other.
+char* putSixDecimals(char* out, float value) {
+  const float magnitude = std::fabs(value);
+  if (!(magnitude < 1e9f)) return putFixedUpTo(out, out + fixedTextRoom(6), value, 6);
+  const double scaled = static_cast<double>(magnitude) * 1e6;
+  auto units = static_cast<uint64_t>(scaled);
+  const double fraction = scaled - static_cast<double>(units);
+  units +=
+      static_cast<uint64_t>(fraction > 0.5) | (static_cast<uint64_t>(fraction == 0.5) & units & 1u);
+  const uint64_t whole = units / 1000000;
+  const auto decimals = static_cast<uint32_t>(units - whole * 1000000);
+  *out = '-';
+  out += std::signbit(value) ? 1 : 0;
+  if (whole < 10) {
+    *out++ = static_cast<char>('0' + whole);
+  } else {
+    const int wholeDigits = digitCount(whole);
+    out += wholeDigits;
+    putDigits(out, whole, wholeDigits);
+  }
+  const uint32_t first = decimals / 10000;
+  const uint32_t rest = decimals - first * 10000;
+  const uint32_t second = rest / 100;
+  const uint32_t third = rest - second * 100;
+  out[0] = '.';
+  std::memcpy(out + 1, kDigitPairs + 2 * first, 2);
+  std::memcpy(out + 3, kDigitPairs + 2 * second, 2);
+  std::memcpy(out + 5, kDigitPairs + 2 * third, 2);
+  return out + 7;
+}
+
+char* putFixed(char* out, double value, int decimals) {
+  if (decimals == 6 && static_cast<double>(static_cast<float>(value)) == value)
+    return putSixDecimals(out, static_cast<float>(value));
+  return putFixedUpTo(out, out + fixedTextRoom(decimals), value, decimals);
+}
+
+void appendFixed(std::string& out, double value, int decimals) {
+  if (decimals <= 6 && std::fabs(value) < 1e9) {
+    char text[32];  // the text has at most 17 characters
+    out.append(text, putFixedUpTo(text, text + sizeof text, value, decimals));
+    return;
+  }
   const std::size_t start = out.size();
-  out.resize(start + 312 + static_cast<std::size_t>(decimals));
-  const auto result = std::to_chars(out.data() + start, out.data() + out.size(), value,
-                                    std::chars_format::fixed, decimals);
-  out.resize(static_cast<std::size_t>(result.ptr - out.data()));
+  out.resize(start + fixedTextRoom(decimals));
+  char* const end = putFixed(out.data() + start, value, decimals);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 float parseFloatField(std::string_view text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -8,6 +10,28 @@
 // Appends `value` in fixed-point notation with `decimals` digits after a "." (correctly
 // rounded, no exponent, "-" for negatives); NaN is written "nan", infinities "inf"/"-inf".
 void appendFixed(std::string& out, double value, int decimals);
+
+// The most characters appendFixed writes with `decimals` decimals (the longest finite double:
+// sign, 309 integer digits, point, the decimals, and one to spare).
+constexpr std::size_t fixedTextRoom(int decimals) {
+  return 312 + static_cast<std::size_t>(decimals > 0 ? decimals : 0);
+}
+
+// Writes the text appendFixed appends at `out`, which has room for fixedTextRoom(decimals)
+// characters, and returns the end of it: for writers that lay out a whole line in place.
+char* putFixed(char* out, double value, int decimals);
+
+// putFixed(out, value, 6) for a float, as the SDM writer writes its values: the same text,
+// with no check that the value is a float and no branch on its sign.
+char* putSixDecimals(char* out, float value);
+
+// The float of the decimal text "digits / 10^6" with its sign: the quotient, correctly rounded
+// to double (both operands are exact when digits < 2^53), then rounded to float; the sign is
+// put on the double first. This is what parseFloatField gives for such a text, step for step.
+inline float sixDecimalsToFloat(uint64_t digits, bool negative) {
+  const double value = static_cast<double>(digits) / 1e6;
+  return static_cast<float>(negative ? -value : value);
+}
 
 // Converts a text like the standard string-to-float conversion in the classic locale:
 // leading white space skipped, the longest prefix that forms a number parsed as a double and

@@ -1,14 +1,17 @@
 // DesignMatrix::save: writes the SDM layout that the reader reads back, with CRLF line ends on
-// every platform. Lines are built in one string and handed to the output file in large
-// chunks; numbers are formatted without any locale.
+// every platform. The header is built in one string, the data lines in place in a buffer, and
+// both are handed to the output file in large chunks; numbers are formatted without any locale.
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "sdm/design_matrix.h"
 #include "sdm/number_text.h"
@@ -126,18 +129,51 @@ void DesignMatrix::save(const std::string& path) {
   }
   out += kLineEnd;
 
-  for (std::size_t t = 0; t < dataPoints; ++t) {
-    for (std::size_t p = 0; p < count; ++p) {
-      const float value = values[p][t];
-      // A non-negative value gets one blank more than a negative one, so that the columns
-      // line up; a NaN compares false and gets none.
-      out.append(p == 0 ? 1 : 2, ' ');
-      if (value >= 0.0f) out += ' ';
-      appendFixed(out, static_cast<double>(value), 6);
-    }
-    out += kLineEnd;
-    flushIfFull();
-  }
   file.write(out);
+
+  // The data lines are laid out in place in a buffer of their own, one pass over each line; the
+  // buffer goes to the file whenever fewer bytes than the longest value needs are left.
+  constexpr std::size_t kValueRoom = 3 + fixedTextRoom(6);
+  std::vector<char> buffer(kChunkSize + kValueRoom + kLineEnd.size());
+  char* const bufferEnd = buffer.data() + kChunkSize + kValueRoom;
+  char* w = buffer.data();
+  // The values are kept by predictor and written by data point: a tile of data points is first
+  // gathered into rows, a cache line of each predictor at a time (sixteen rows; fewer when the
+  // tile would pass 1 MiB, so that it stays a small part of the matrix), and the lines are then
+  // laid out from contiguous rows.
+  const std::size_t tileRows =
+      std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
+  std::vector<float> tile(count * std::min(tileRows, dataPoints));
+  for (std::size_t first = 0; first < dataPoints; first += tileRows) {
+    const std::size_t rows = std::min(tileRows, dataPoints - first);
+    for (std::size_t p = 0; p < count; ++p) {
+      const float* column = values[p].data() + first;
+      for (std::size_t r = 0; r < rows; ++r) tile[r * count + p] = column[r];
+    }
+    for (std::size_t r = 0; r < rows; ++r) {
+      const float* row = tile.data() + r * count;
+      for (std::size_t p = 0; p < count; ++p) {
+        if (static_cast<std::size_t>(bufferEnd - w) < kValueRoom) {
+          file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
+          w = buffer.data();
+        }
+        const float value = row[p];
+        // A non-negative value gets one blank more than a negative one, so that the columns
+        // line up; a NaN compares false and gets none.
+        *w++ = ' ';
+        if (p > 0) *w++ = ' ';
+        *w = ' ';  // the sign's blank, without a branch: signs in data go either way
+        w += value >= 0.0f ? 1 : 0;
+        w = putSixDecimals(w, value);
+      }
+      std::memcpy(w, kLineEnd.data(), kLineEnd.size());  // the buffer keeps room for it
+      w += kLineEnd.size();
+      if (w >= buffer.data() + kChunkSize) {
+        file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
+        w = buffer.data();
+      }
+    }
+  }
+  file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
   file.commit();
 }

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <random>
 #include <string>
 #include <vector>
@@ -90,6 +95,67 @@ TEST(DataLine, CutsAsTheTableSays) {
       got = "invalid";
     }
     EXPECT_EQ(got, c.expected) << '"' << c.line << '"';
+  }
+}
+
+// How a pass reads a line: "taken" and the bits of every value in hexadecimal, "not taken",
+// or the error thrown.
+std::string readWith(DataLinePass pass, const std::string& line, std::size_t count) {
+  forceDataLinePass(pass);
+  std::string reading = "taken";
+  std::vector<float> row(count);
+  std::vector<std::size_t> points;
+  try {
+    if (!readDataLine(line, row, points)) reading = "not taken";
+  } catch (const std::exception& e) {
+    reading = e.what();
+  }
+  forceDataLinePass(DataLinePass::automatic);
+  for (std::size_t p = 0; reading == "taken" && p < count; ++p) {
+    char bits[16];
+    std::snprintf(bits, sizeof bits, " %08x", std::bit_cast<uint32_t>(row[p]));
+    reading += bits;
+  }
+  return reading;
+}
+
+TEST(DataLine, TheFastPassesGiveTheBitsOfTheGeneralRules) {
+  // Lines as the writer writes them, and every other one with one byte changed or two values
+  // touching, so that the fast passes also meet lines just outside the writer's layout. The
+  // portable pass and the one of this processor (AVX2 where there is one) must agree with the
+  // general rules on all.
+  std::mt19937 random(17);
+  const std::string bytes = " .-+0123456789naifxe\t";
+  for (int round = 0; round < 6000; ++round) {
+    std::vector<float> row(1 + random() % 40);
+    bool short_ = true;  // no value has more than nine digits before its point
+    std::string line;
+    for (std::size_t p = 0; p < row.size(); ++p) {
+      row[p] = sdm_test::anyFloat(random);
+      short_ = short_ && !(std::isfinite(row[p]) && std::fabs(row[p]) >= 1e9f);
+      line += p == 0 ? " " : "  ";
+      if (row[p] >= 0.0f) line += ' ';
+      appendFixed(line, static_cast<double>(row[p]), 6);
+    }
+    const bool changed = round % 2 == 1;
+    std::size_t at = random() % line.size();
+    if (round % 4 == 1) line[at] = bytes[random() % bytes.size()];
+    if (round % 4 == 3 && (at = line.find(' ', at)) != std::string::npos) {
+      // Two values made to touch: the blanks between them taken out.
+      while (at > 0 && line[at - 1] == ' ') --at;
+      line.erase(at, line.find_first_not_of(' ', at) - at);
+    }
+    const std::string general = readWith(DataLinePass::general, line, row.size());
+    ASSERT_EQ(readWith(DataLinePass::portable, line, row.size()), general) << line;
+    ASSERT_EQ(readWith(DataLinePass::automatic, line, row.size()), general) << line;
+    if (changed) continue;
+    ASSERT_EQ(general.substr(0, 5), "taken") << line;
+    // The writer's lines do not fall through to the general rules (NaN and infinity included).
+    for (const DataLinePass pass : {DataLinePass::portable, DataLinePass::automatic}) {
+      forceDataLinePass(pass);
+      EXPECT_EQ(readWritersLayout(line, row), short_) << activeDataLinePass() << ": " << line;
+    }
+    forceDataLinePass(DataLinePass::automatic);
   }
 }
 

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <bit>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -56,6 +61,39 @@ inline std::string describe(const DesignMatrix& m) {
     out += "\n";
   }
   return out;
+}
+
+// A float of any kind the writer meets: small, wide (up to 10^12) and tiny, negative, exact
+// ties at the sixth decimal (odd multiples of 1/128), any bit pattern (NaN payloads, subnormals,
+// the largest floats), and the special values.
+inline float anyFloat(std::mt19937& random) {
+  std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+  const float sign = random() % 2 ? 1.0f : -1.0f;
+  const float specials[] = {0.0f,
+                            -0.0f,
+                            std::numeric_limits<float>::quiet_NaN(),
+                            -std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            1e8f,
+                            99999992.0f,
+                            1e9f,
+                            999999936.0f,
+                            -0.0000004f};
+  switch (random() % 6) {
+    case 0:
+      return 10.0f * uniform(random);
+    case 1:
+      return sign * std::pow(10.0f, 19.0f * uniform(random) - 7.0f);
+    case 2:
+      return static_cast<float>(static_cast<int>(random() % 2000001) - 1000000) / 128.0f;
+    case 3:
+      return std::bit_cast<float>(static_cast<uint32_t>(random()));
+    case 4:
+      return specials[random() % std::size(specials)];
+    default:
+      return 0.3f * uniform(random);
+  }
 }
 
 // A hand-built matrix of `names.size()` predictors as the reader would leave it, with every

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -119,6 +121,34 @@ TEST(SdmWriter, FormatsValuesInTheirColumns) {
     EXPECT_EQ(twoText.substr(twoText.rfind("\"\r\n") + 3), "  0.000000" + c.second + "\r\n")
         << c.second;
   }
+}
+
+TEST(SdmWriter, DataLinesHoldThePrintfTextOfEveryValue) {
+  // 37 data points (two tiles of 16 and a rest) of 3,000 predictors: more than the 1 MiB the
+  // writer hands over at a time, so that a hand-over falls inside a line.
+  std::mt19937 random(3);
+  const std::size_t count = 3000, dataPoints = 37;
+  std::vector<std::vector<float>> columns(count, std::vector<float>(dataPoints));
+  for (auto& column : columns)
+    for (float& v : column) v = sdm_test::anyFloat(random);
+  std::string expected;
+  for (std::size_t t = 0; t < dataPoints; ++t) {
+    for (std::size_t p = 0; p < count; ++p) {
+      const float v = columns[p][t];
+      char text[400];
+      std::snprintf(text, sizeof text, "%.6f", static_cast<double>(v));
+      expected += p == 0 ? " " : "  ";
+      if (v >= 0.0f) expected += ' ';
+      expected += std::isnan(v) ? "nan" : text;
+    }
+    expected += "\r\n";
+  }
+  const std::string text = savedText(makeMatrix(std::vector<std::string>(count, "p"), columns,
+                                                static_cast<int32_t>(dataPoints), 1));
+  ASSERT_GT(text.size(), expected.size());
+  const bool same = text.compare(text.size() - expected.size(), expected.size(), expected) == 0;
+  EXPECT_TRUE(same);
+  EXPECT_EQ(text.substr(text.size() - expected.size(), 600), expected.substr(0, 600));
 }
 
 TEST(SdmWriter, ZeroPredictorsGiveEmptyColourNamesAndDataLines) {
