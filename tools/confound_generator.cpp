@@ -22,10 +22,10 @@ struct Column {
   bool single = false;  // written as the shortest text of the float nearest each value
 };
 
-constexpr double kDisplacementRadius = 50.0;  // mm: rotations count as arcs on this sphere
-constexpr double kOutlierDisplacement = 0.5;  // mm
-constexpr double kHighPassPeriod = 128.0;     // seconds
-const char* const kMotionNames[] = {"trans_x", "trans_y", "trans_z", "rot_x", "rot_y", "rot_z"};
+constexpr double displacementRadius = 50.0;  // mm: rotations count as arcs on this sphere
+constexpr double outlierDisplacement = 0.5;  // mm
+constexpr double highPassPeriod = 128.0;     // seconds
+const char* const motionNames[] = {"trans_x", "trans_y", "trans_z", "rot_x", "rot_y", "rot_z"};
 
 // Six motion parameters (mm, then radians) of one run: slow drifts with a sudden movement a third
 // and two thirds of the way through, rounded to float as motion correction writes them.
@@ -50,7 +50,7 @@ Series framewiseDisplacement(const std::vector<Series>& motion) {
   for (std::size_t t = 1; t < fd.size(); ++t) {
     for (std::size_t k = 0; k < 6; ++k) {
       const double step = std::fabs(motion[k][t] - motion[k][t - 1]);
-      fd[t] += k < 3 ? step : step * kDisplacementRadius;
+      fd[t] += k < 3 ? step : step * displacementRadius;
     }
   }
   return fd;
@@ -59,7 +59,7 @@ Series framewiseDisplacement(const std::vector<Series>& motion) {
 std::vector<std::size_t> outlierPoints(const Series& fd) {
   std::vector<std::size_t> points;
   for (std::size_t t = 1; t < fd.size(); ++t) {
-    if (fd[t] > kOutlierDisplacement) points.push_back(t);
+    if (fd[t] > outlierDisplacement) points.push_back(t);
   }
   return points;
 }
@@ -156,8 +156,7 @@ std::vector<Column> fmriprepColumns(const ConfoundShape& shape, const std::vecto
     for (int k = 0; k < count; ++k)
       columns.push_back(whole(numbered(prefix, k, true), component(n, random)));
   }
-  const int cosines =
-      static_cast<int>(std::floor(2.0 * n * shape.repetitionTime / kHighPassPeriod));
+  const int cosines = static_cast<int>(std::floor(2.0 * n * shape.repetitionTime / highPassPeriod));
   for (int k = 1; k <= cosines; ++k) {
     Series values(points);
     for (std::size_t t = 0; t < points; ++t) {
@@ -170,7 +169,7 @@ std::vector<Column> fmriprepColumns(const ConfoundShape& shape, const std::vecto
     columns.push_back(indicator(numbered("non_steady_state_outlier", k, false), points,
                                 static_cast<std::size_t>(k)));
   }
-  for (std::size_t k = 0; k < 6; ++k) addExpanded(columns, kMotionNames[k], motion[k], true);
+  for (std::size_t k = 0; k < 6; ++k) addExpanded(columns, motionNames[k], motion[k], true);
   const std::vector<std::size_t> outliers = outlierPoints(fd);
   for (std::size_t k = 0; k < outliers.size(); ++k) {
     columns.push_back(
@@ -277,7 +276,7 @@ int confoundColumnCount(const ConfoundShape& shape) {
   Random random(shape.seed);
   const auto outliers = outlierPoints(framewiseDisplacement(headMotion(shape.points, random)));
   const int cosines =
-      static_cast<int>(std::floor(2.0 * shape.points * shape.repetitionTime / kHighPassPeriod));
+      static_cast<int>(std::floor(2.0 * shape.points * shape.repetitionTime / highPassPeriod));
   return 18 + shape.tCompCor + shape.cCompCor + shape.wCompCor + shape.aCompCor + cosines + 2 + 24 +
          static_cast<int>(outliers.size());
 }

@@ -180,11 +180,11 @@ Command parseCommand(const std::vector<std::string>& args) {
       noValue();
       command.version = true;
     } else if (option == "--interest") {
-      shape.interest = count(option, value(), kMaxSdmPredictors);
+      shape.interest = count(option, value(), maxSdmPredictors);
     } else if (option == "--confounds") {
-      shape.confounds = count(option, value(), kMaxSdmPredictors);
+      shape.confounds = count(option, value(), maxSdmPredictors);
     } else if (option == "--points") {
-      shape.points = count(option, value(), kMaxSdmValues);
+      shape.points = count(option, value(), maxSdmValues);
     } else if (option == "--seed") {
       shape.seed = wholeNumber<uint64_t>(option, value(), UINT64_MAX);
     } else if (option == "--confound-prefix") {
@@ -232,11 +232,11 @@ Command parseCommand(const std::vector<std::string>& args) {
     throw UsageError("--sum needs at least three confounds to add up");
   const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
                              (shape.sumName.empty() ? 0 : 1) + (shape.constant ? 1 : 0);
-  if (predictors > kMaxSdmPredictors || predictors * shape.points > kMaxSdmValues) {
+  if (predictors > maxSdmPredictors || predictors * shape.points > maxSdmValues) {
     throw UsageError(std::to_string(predictors) + " predictors over " +
                      std::to_string(shape.points) + " data points are more than an SDM holds (" +
-                     std::to_string(kMaxSdmPredictors) + " predictors, " +
-                     std::to_string(kMaxSdmValues) + " values)");
+                     std::to_string(maxSdmPredictors) + " predictors, " +
+                     std::to_string(maxSdmValues) + " values)");
   }
   return command;
 }

@@ -5,7 +5,7 @@
 namespace {
 
 // Twelve colours that stay apart from each other on a light and on a dark background.
-constexpr ConfoundColour kPalette[] = {
+constexpr ConfoundColour palette[] = {
     {204, 68, 68},  {62, 130, 201}, {74, 168, 94},  {222, 150, 46}, {142, 94, 190}, {46, 170, 168},
     {196, 92, 150}, {130, 128, 48}, {98, 104, 222}, {214, 112, 72}, {96, 150, 120}, {150, 150, 150},
 };
@@ -13,7 +13,7 @@ constexpr ConfoundColour kPalette[] = {
 }  // namespace
 
 ConfoundColour confoundColour(std::size_t position) {
-  return kPalette[position % (sizeof kPalette / sizeof kPalette[0])];
+  return palette[position % (sizeof palette / sizeof palette[0])];
 }
 
 DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,

@@ -20,18 +20,18 @@
 
 namespace {
 
-constexpr std::string_view kNotAvailable = "n/a";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::size_t kListedDataPoints = 5;
-constexpr std::size_t kMotionColumns = 6;
-const std::vector<std::string> kFslMotionNames = {"rot_x",   "rot_y",   "rot_z",
-                                                  "trans_x", "trans_y", "trans_z"};
-const std::vector<std::string> kSpmMotionNames = {"trans_x", "trans_y", "trans_z",
-                                                  "rot_x",   "rot_y",   "rot_z"};
+constexpr std::string_view notAvailableText = "n/a";
+constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+constexpr std::size_t listedDataPoints = 5;
+constexpr std::size_t motionColumns = 6;
+const std::vector<std::string> fslMotionNames = {"rot_x",   "rot_y",   "rot_z",
+                                                 "trans_x", "trans_y", "trans_z"};
+const std::vector<std::string> spmMotionNames = {"trans_x", "trans_y", "trans_z",
+                                                 "rot_x",   "rot_y",   "rot_z"};
 
 // Doubles from half a float unit beyond the largest float on round to infinity (the tie goes to
 // the even neighbour, 2^128).
-constexpr double kFloatRoundingLimit = 0x1.ffffffp127;
+constexpr double floatRoundingLimit = 0x1.ffffffp127;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -65,14 +65,14 @@ enum class Cell { number, notAvailable, unreadable };
 // the global locale says, and the double is rounded to float as the SDM reader rounds.
 Cell readCell(std::string_view field, float& value) {
   const std::string_view text = fieldText(field);
-  if (text == kNotAvailable) return Cell::notAvailable;
+  if (text == notAvailableText) return Cell::notAvailable;
   const char* first = text.data();
   const char* const last = first + text.size();
   // from_chars takes no "+"; a second sign after it is no number.
   if (first != last && *first == '+' && ++first != last && *first == '-') return Cell::unreadable;
   double number = 0.0;
   const auto result = std::from_chars(first, last, number, std::chars_format::general);
-  if (result.ec != std::errc{} || result.ptr != last || !(std::fabs(number) < kFloatRoundingLimit))
+  if (result.ec != std::errc{} || result.ptr != last || !(std::fabs(number) < floatRoundingLimit))
     return Cell::unreadable;
   value = static_cast<float>(number);
   return Cell::number;
@@ -95,7 +95,7 @@ class LineSource {
 
   bool next(std::string& line, std::size_t bound) {
     if (!in_.readLine(line, bound)) return false;
-    if (++number_ == 1 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+    if (++number_ == 1 && line.starts_with(byteOrderMark)) line.erase(0, byteOrderMark.size());
     return true;
   }
   int64_t number() const { return number_; }
@@ -110,7 +110,7 @@ void splitDelimited(std::string_view line, char delimiter, std::vector<std::stri
                     const std::string& path, int64_t lineNumber) {
   fields.clear();
   for (std::size_t start = 0;;) {
-    if (fields.size() == static_cast<std::size_t>(kMaxConfoundColumns))
+    if (fields.size() == static_cast<std::size_t>(maxConfoundColumns))
       throw tooManyColumns(path, lineNumber);
     const std::size_t end = line.find(delimiter, start);
     fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
@@ -131,7 +131,7 @@ void splitBlanks(std::string_view line, std::vector<std::string_view>& fields,
   for (;;) {
     while (p < data.size() && isBlank(data[p])) ++p;
     if (p == data.size()) return;
-    if (fields.size() == static_cast<std::size_t>(kMaxConfoundColumns))
+    if (fields.size() == static_cast<std::size_t>(maxConfoundColumns))
       throw tooManyColumns(path, lineNumber);
     const std::size_t start = p;
     while (p < data.size() && !isBlank(data[p])) ++p;
@@ -142,10 +142,10 @@ void splitBlanks(std::string_view line, std::vector<std::string_view>& fields,
 // The labels of a comment `ColumnLabels = "a ; b ; c"` (the text after its "#"); false, with
 // `labels` untouched, for any other comment.
 bool readColumnLabels(std::string_view comment, std::vector<std::string>& labels) {
-  constexpr std::string_view kKey = "ColumnLabels";
+  constexpr std::string_view columnLabelsKey = "ColumnLabels";
   comment = trimBlanks(comment);
-  if (!comment.starts_with(kKey)) return false;
-  comment = trimBlanks(comment.substr(kKey.size()));
+  if (!comment.starts_with(columnLabelsKey)) return false;
+  comment = trimBlanks(comment.substr(columnLabelsKey.size()));
   if (!comment.starts_with('=')) return false;
   comment = trimBlanks(comment.substr(1));
   if (!comment.starts_with('"')) return false;
@@ -211,7 +211,7 @@ class TableBuilder {
 
   void addRow(std::span<const std::string_view> fields, int64_t line) {
     if (fields.size() != width_) throw ragged(line, "has " + columnCount(fields.size()));
-    if ((rows_ + 1) * static_cast<int64_t>(width_) > kMaxSdmValues) {
+    if ((rows_ + 1) * static_cast<int64_t>(width_) > maxSdmValues) {
       throw IOError("Too many values in " + path_ + " (line " + std::to_string(line) + ")");
     }
     int64_t unreadable = 0;
@@ -229,8 +229,7 @@ class TableBuilder {
     if (unreadable > 0) {
       cells_.values += unreadable;
       ++cells_.dataPoints;
-      if (cells_.firstDataPoints.size() < kListedDataPoints)
-        cells_.firstDataPoints.push_back(rows_);
+      if (cells_.firstDataPoints.size() < listedDataPoints) cells_.firstDataPoints.push_back(rows_);
     }
   }
 
@@ -268,7 +267,7 @@ ConfoundFile readDelimited(const std::string& path, char delimiter) {
   std::vector<std::string> names;
   std::vector<std::string_view> fields;
   std::string line;
-  std::size_t bound = kMaxConfoundHeaderBytes;
+  std::size_t bound = maxConfoundHeaderBytes;
   // Blank lines are held back until a row follows them: at the end of the file they are dropped.
   int64_t blankLines = 0;
   int64_t firstBlankLine = 0;
@@ -297,8 +296,8 @@ ConfoundFile readDelimited(const std::string& path, char delimiter) {
 
 ConfoundFile readColumns(const std::string& path, ConfoundFormat format) {
   const std::vector<std::string>* const fixedNames =
-      format == ConfoundFormat::fslMotion   ? &kFslMotionNames
-      : format == ConfoundFormat::spmMotion ? &kSpmMotionNames
+      format == ConfoundFormat::fslMotion   ? &fslMotionNames
+      : format == ConfoundFormat::spmMotion ? &spmMotionNames
                                             : nullptr;
   LineSource lines(path);
   TableBuilder table(path);
@@ -308,7 +307,7 @@ ConfoundFile readColumns(const std::string& path, ConfoundFormat format) {
   std::vector<std::string_view> fields;
   std::string_view comment;
   std::string line;
-  std::size_t bound = kMaxConfoundHeaderBytes;
+  std::size_t bound = maxConfoundHeaderBytes;
   while (lines.next(line, bound)) {
     splitBlanks(line, fields, comment, path, lines.number());
     if (!table.started() && !fixedNames && !comment.empty()) {
@@ -316,7 +315,7 @@ ConfoundFile readColumns(const std::string& path, ConfoundFormat format) {
     }
     if (fields.empty()) continue;
     if (!table.started()) {
-      if (fixedNames && fields.size() != kMotionColumns) {
+      if (fixedNames && fields.size() != motionColumns) {
         throw IOError("Expected 6 motion columns in " + path + " (line " +
                       std::to_string(lines.number()) + " has " + std::to_string(fields.size()) +
                       ")");

@@ -31,11 +31,11 @@ bool isConfoundFile(const std::string& path);
 
 // At most this many columns in a confound file; a wider line is refused before its values are
 // held.
-inline constexpr int64_t kMaxConfoundColumns = int64_t{1} << 20;
+inline constexpr int64_t maxConfoundColumns = int64_t{1} << 20;
 
 // Lines before the column count is known (the header row, comments, the first row of a
 // headerless file) hold at most this many bytes.
-inline constexpr std::size_t kMaxConfoundHeaderBytes = std::size_t{1} << 24;
+inline constexpr std::size_t maxConfoundHeaderBytes = std::size_t{1} << 24;
 
 // Longest line accepted once a file has `columns` columns: 64 bytes a value plus 4096, the
 // bound of an SDM data line. The carriage return before the line feed is not counted.
@@ -78,7 +78,7 @@ struct ConfoundFile {
 //                                  the first line that differs from the first row (the header
 //                                  row or the first data row); a blank one "is blank"
 //   "Expected 6 motion columns in " + path + " (line 1 has 7)"   ".par" and "rp_*.txt"
-//   "Too many columns in " + path + " (line 1)"       more than kMaxConfoundColumns
+//   "Too many columns in " + path + " (line 1)"       more than maxConfoundColumns
 //   "Too many values in " + path + " (line 9)"        more values than an SDM may hold
 //   "Line too long in " + path                         a line beyond its bound
 //   "Failed reading from: " + path                     a read error

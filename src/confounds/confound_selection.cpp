@@ -14,11 +14,11 @@
 
 namespace {
 
-constexpr std::string_view kDerivative = "_derivative1";
-constexpr std::string_view kPower = "_power2";
-constexpr std::size_t kNamesInError = 10;
-const std::vector<std::string> kMotion = {"trans_x", "trans_y", "trans_z",
-                                          "rot_x",   "rot_y",   "rot_z"};
+constexpr std::string_view derivativeSuffix = "_derivative1";
+constexpr std::string_view powerSuffix = "_power2";
+constexpr std::size_t namesInError = 10;
+const std::vector<std::string> motionBaseNames = {"trans_x", "trans_y", "trans_z",
+                                                  "rot_x",   "rot_y",   "rot_z"};
 
 std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -81,7 +81,7 @@ struct Wanted {
 std::vector<Wanted> motionTerms(std::initializer_list<std::string_view> suffixes) {
   std::vector<Wanted> wanted;
   for (const std::string_view suffix : suffixes) {
-    for (const auto& name : kMotion) wanted.push_back({name + std::string(suffix)});
+    for (const auto& name : motionBaseNames) wanted.push_back({name + std::string(suffix)});
   }
   return wanted;
 }
@@ -90,8 +90,9 @@ std::vector<Wanted> motionTerms(std::initializer_list<std::string_view> suffixes
 std::vector<Wanted> expand(std::string_view term) {
   const std::string preset = lowerCase(term);
   if (preset == "motion6") return motionTerms({""});
-  if (preset == "motion12") return motionTerms({"", kDerivative});
-  if (preset == "motion24") return motionTerms({"", kDerivative, kPower, "_derivative1_power2"});
+  if (preset == "motion12") return motionTerms({"", derivativeSuffix});
+  if (preset == "motion24")
+    return motionTerms({"", derivativeSuffix, powerSuffix, "_derivative1_power2"});
   if (preset == "wm_csf") return {{"white_matter"}, {"csf"}};
   if (preset == "global") return {{"global_signal"}};
   if (preset == "compcor5") {
@@ -159,11 +160,11 @@ class Selection {
   std::optional<std::vector<float>> compute(std::string_view name) const {
     if (const auto at = index_.find(std::string(name)); at != index_.end())
       return table_.values[at->second.front()];
-    if (name.ends_with(kPower)) {
-      auto base = compute(name.substr(0, name.size() - kPower.size()));
+    if (name.ends_with(powerSuffix)) {
+      auto base = compute(name.substr(0, name.size() - powerSuffix.size()));
       if (base) return power(std::move(*base));
-    } else if (name.ends_with(kDerivative)) {
-      auto base = compute(name.substr(0, name.size() - kDerivative.size()));
+    } else if (name.ends_with(derivativeSuffix)) {
+      auto base = compute(name.substr(0, name.size() - derivativeSuffix.size()));
       if (base) return derivative(*base);
     }
     return std::nullopt;
@@ -180,12 +181,12 @@ class Selection {
 std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
   std::string message =
       "No confound column matches \"" + term + "\" in " + table.fileName + " (columns: ";
-  const std::size_t listed = std::min(table.names.size(), kNamesInError);
+  const std::size_t listed = std::min(table.names.size(), namesInError);
   for (std::size_t p = 0; p < listed; ++p) {
     if (p > 0) message += ", ";
     message += table.names[p];
   }
-  if (table.names.size() > kNamesInError) message += ", ...";
+  if (table.names.size() > namesInError) message += ", ...";
   message += ")";
   return std::runtime_error(message);
 }
@@ -206,11 +207,11 @@ DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view spec) {
     }
   }
   if (!anyTerm) {
-    const bool hasMotion = std::all_of(kMotion.begin(), kMotion.end(), [&](const std::string& n) {
-      return selection.hasColumn(n);
-    });
+    const bool hasMotion =
+        std::all_of(motionBaseNames.begin(), motionBaseNames.end(),
+                    [&](const std::string& n) { return selection.hasColumn(n); });
     if (hasMotion) {
-      for (const auto& name : kMotion) selection.take({name});
+      for (const auto& name : motionBaseNames) selection.take({name});
     } else {
       selection.takeAll();
     }

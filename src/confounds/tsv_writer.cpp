@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t kChunkSize = 1 << 20;
+constexpr std::size_t chunkSize = 1 << 20;
 
 void appendName(std::string& out, const std::string& name) {
   for (const char c : name) out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
@@ -29,11 +29,11 @@ void saveTsv(const DesignMatrix& matrix, const std::string& path) {
 
   OutputFile file(path);
   std::string out;
-  out.reserve(kChunkSize + 64 * count + 4096);
+  out.reserve(chunkSize + 64 * count + 4096);
   for (std::size_t p = 0; p < count; ++p) {
     if (p > 0) out += '\t';
     appendName(out, matrix.names[p]);
-    if (out.size() >= kChunkSize) {
+    if (out.size() >= chunkSize) {
       file.write(out);
       out.clear();
     }
@@ -50,7 +50,7 @@ void saveTsv(const DesignMatrix& matrix, const std::string& path) {
       }
     }
     out += '\n';
-    if (out.size() >= kChunkSize) {
+    if (out.size() >= chunkSize) {
       file.write(out);
       out.clear();
     }

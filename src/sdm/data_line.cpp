@@ -156,7 +156,7 @@ uint64_t load64(const char* p) {
   return word;
 }
 
-constexpr uint64_t kZeros = 0x3030303030303030u;
+constexpr uint64_t asciiZeros = 0x3030303030303030u;
 
 // One bit per byte of a comparison's result over 64 bytes, from its two halves.
 __attribute__((target("avx2"))) inline uint64_t mask(__m256i low, __m256i high) {
@@ -167,8 +167,8 @@ __attribute__((target("avx2"))) inline uint64_t mask(__m256i low, __m256i high) 
 // How the AVX2 pass keeps a value until it is converted with three more of its line: the
 // digits before the point (below 10^8) in bits 0 to 30, the sign in bit 31, the six decimals
 // in the high half.
-constexpr uint64_t kWholeBits = 0x7FFFFFFFu;
-constexpr uint64_t kSignBit = 0x80000000u;
+constexpr uint64_t wholeMask = 0x7FFFFFFFu;
+constexpr uint64_t signBit = 0x80000000u;
 
 // sixDecimalsToFloat for `count` kept values, four at a time: the two parts (below 2^52)
 // become doubles exactly as 2^52 + part less 2^52, whole * 10^6 + decimals is exact (below
@@ -177,8 +177,8 @@ constexpr uint64_t kSignBit = 0x80000000u;
 // the same rounding mode).
 __attribute__((target("avx2"))) void avx2KeptToFloats(const uint64_t* kept, std::size_t count,
                                                       float* out) {
-  const __m256i wholeBits = _mm256_set1_epi64x(static_cast<int64_t>(kWholeBits));
-  const __m256i signBits = _mm256_set1_epi64x(static_cast<int64_t>(kSignBit));
+  const __m256i wholeBits = _mm256_set1_epi64x(static_cast<int64_t>(wholeMask));
+  const __m256i signBits = _mm256_set1_epi64x(static_cast<int64_t>(signBit));
   const __m256i twoTo52Bits = _mm256_set1_epi64x(0x4330000000000000);
   const __m256d twoTo52 = _mm256_set1_pd(4503599627370496.0);
   const __m256d million = _mm256_set1_pd(1e6);
@@ -197,8 +197,8 @@ __attribute__((target("avx2"))) void avx2KeptToFloats(const uint64_t* kept, std:
     _mm_storeu_ps(out + i, _mm256_cvtpd_ps(signedQuotient));
   }
   for (; i < count; ++i) {
-    const uint64_t units = (kept[i] & kWholeBits) * 1000000 + (kept[i] >> 32);
-    out[i] = sixDecimalsToFloat(units, (kept[i] & kSignBit) != 0);
+    const uint64_t units = (kept[i] & wholeMask) * 1000000 + (kept[i] >> 32);
+    out[i] = sixDecimalsToFloat(units, (kept[i] & signBit) != 0);
   }
 }
 
@@ -217,8 +217,8 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
   const __m256i minus = _mm256_set1_epi8('-');
   const __m256i zero = _mm256_set1_epi8('0');
   const __m256i nine = _mm256_set1_epi8(9);
-  constexpr std::size_t kBatch = 64;
-  uint64_t kept[kBatch] = {};
+  constexpr std::size_t batchSize = 64;
+  uint64_t kept[batchSize] = {};
   std::size_t batched = 0;  // values held in kept, for row[k - batched] ... row[k - 1]
   std::size_t q = 0;        // where the next value's blanks begin
   std::size_t k = 0;
@@ -251,11 +251,11 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
         break;
       }
       // The digits before the point, moved up to the top of the word; the six decimals alike.
-      kept[batched++] = twoEightDigits((load64(s + q + first) - kZeros) << (8 * (8 - count)),
-                                       (load64(s + q + at + 1) - kZeros) << 16) |
+      kept[batched++] = twoEightDigits((load64(s + q + first) - asciiZeros) << (8 * (8 - count)),
+                                       (load64(s + q + at + 1) - asciiZeros) << 16) |
                         static_cast<uint64_t>(negative) << 31;
       end = at + 7;
-      if (batched == kBatch) {
+      if (batched == batchSize) {
         avx2KeptToFloats(kept, batched, row.data() + k + 1 - batched);
         batched = 0;
       }

@@ -71,7 +71,7 @@ constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // "00", "01", ... "99": two digits at a time.
-constexpr char kDigitPairs[] =
+constexpr char digitPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
@@ -82,8 +82,8 @@ void putDigits(char* end, uint64_t value, int count) {
     const auto pair = static_cast<std::size_t>(value % 100) * 2;
     value /= 100;
     end -= 2;
-    end[0] = kDigitPairs[pair];
-    end[1] = kDigitPairs[pair + 1];
+    end[0] = digitPairs[pair];
+    end[1] = digitPairs[pair + 1];
   }
   if (count == 1) *--end = static_cast<char>('0' + value % 10);
 }
@@ -232,9 +232,9 @@ char* putSixDecimals(char* out, float value) {
   const uint32_t second = rest / 100;
   const uint32_t third = rest - second * 100;
   out[0] = '.';
-  std::memcpy(out + 1, kDigitPairs + 2 * first, 2);
-  std::memcpy(out + 3, kDigitPairs + 2 * second, 2);
-  std::memcpy(out + 5, kDigitPairs + 2 * third, 2);
+  std::memcpy(out + 1, digitPairs + 2 * first, 2);
+  std::memcpy(out + 3, digitPairs + 2 * second, 2);
+  std::memcpy(out + 5, digitPairs + 2 * third, 2);
   return out + 7;
 }
 

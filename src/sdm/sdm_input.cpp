@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+constexpr std::size_t inputBufferSize = 64 * 1024;
 
 // The white space of the classic locale.
 bool isSpace(int c) {
@@ -22,7 +22,7 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 SdmInput::SdmInput(const std::string& path)
-    : path_(path), buffer_(kBufferSize), limitEnd_(std::numeric_limits<std::size_t>::max()) {
+    : path_(path), buffer_(inputBufferSize), limitEnd_(std::numeric_limits<std::size_t>::max()) {
   // Binary mode: the reader itself drops the carriage return before a line feed, the same
   // on every platform.
   file_.reset(std::fopen(path.c_str(), "rb"));

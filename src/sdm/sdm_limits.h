@@ -9,24 +9,24 @@
 
 #ifndef BRINDLE_FUZZ_LIMITS
 // At most this many predictors (N); a larger "NrOfPredictors:" is an invalid header.
-inline constexpr int64_t kMaxSdmPredictors = int64_t{1} << 20;
+inline constexpr int64_t maxSdmPredictors = int64_t{1} << 20;
 
 // At most this many values in the whole matrix (N x M), and at most this many data points
 // (M) even without predictors; more is an invalid header.
-inline constexpr int64_t kMaxSdmValues = int64_t{1} << 28;
+inline constexpr int64_t maxSdmValues = int64_t{1} << 28;
 #else
 // The fuzz programs (fuzz/) lower both limits, so that a few bytes cannot make every run
 // allocate a matrix of a gigabyte; the checks themselves are the same.
-inline constexpr int64_t kMaxSdmPredictors = int64_t{1} << 12;
-inline constexpr int64_t kMaxSdmValues = int64_t{1} << 20;
+inline constexpr int64_t maxSdmPredictors = int64_t{1} << 12;
+inline constexpr int64_t maxSdmValues = int64_t{1} << 20;
 #endif
 
 // A header `width` stops growing here; longer runs of blanks after a key are still consumed.
-inline constexpr int32_t kMaxSdmHeaderWidth = 4096;
+inline constexpr int32_t maxSdmHeaderWidth = 4096;
 
 // The header, up to the value of "FirstConfoundPredictor:", takes at most this many bytes;
 // a file whose header runs on is an invalid header (the writer's takes about 150).
-inline constexpr std::size_t kMaxSdmHeaderBytes = std::size_t{1} << 20;
+inline constexpr std::size_t maxSdmHeaderBytes = std::size_t{1} << 20;
 
 // The colours of N predictors, in any spacing, take at most 1 MiB plus 64 bytes a predictor
 // (the writer needs at most 37 for a triple and its separator).

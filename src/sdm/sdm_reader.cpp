@@ -19,13 +19,13 @@
 
 namespace {
 
-constexpr std::string_view kFileVersion = "FileVersion:";
-constexpr std::string_view kNrOfPredictors = "NrOfPredictors:";
-constexpr std::string_view kNrOfDataPoints = "NrOfDataPoints:";
-constexpr std::string_view kIncludesConstant = "IncludesConstant:";
-constexpr std::string_view kFirstConfoundPredictor = "FirstConfoundPredictor:";
+constexpr std::string_view fileVersionKey = "FileVersion:";
+constexpr std::string_view nrOfPredictorsKey = "NrOfPredictors:";
+constexpr std::string_view nrOfDataPointsKey = "NrOfDataPoints:";
+constexpr std::string_view includesConstantKey = "IncludesConstant:";
+constexpr std::string_view firstConfoundPredictorKey = "FirstConfoundPredictor:";
 // No key is longer than this; a longer token is skipped without being held.
-constexpr std::size_t kLongestKey = kFirstConfoundPredictor.size();
+constexpr std::size_t longestKey = firstConfoundPredictorKey.size();
 
 IOError invalidHeader(const std::string& path) { return IOError("Invalid SDM header in " + path); }
 
@@ -39,7 +39,7 @@ void readEntry(SdmInput& in, const std::string& token, HeaderEntry<T>& entry,
   entry.width = static_cast<int32_t>(token.size());
   for (int c = in.peek(); c == ' ' || c == '\t'; c = in.peek()) {
     in.advance();
-    if (entry.width < kMaxSdmHeaderWidth) ++entry.width;
+    if (entry.width < maxSdmHeaderWidth) ++entry.width;
   }
   int32_t value = 0;
   if (in.readInteger(value) == SdmInput::Extract::failed) throw invalidHeader(path);
@@ -57,20 +57,20 @@ void readEntry(SdmInput& in, const std::string& token, HeaderEntry<T>& entry,
 // "FirstConfoundPredictor:"; any token that is not a key is skipped.
 void readHeader(SdmInput& in, DesignMatrix& matrix, const std::string& path) {
   // A header that runs on for gigabytes would otherwise be scanned to its end.
-  in.limit(kMaxSdmHeaderBytes, "Invalid SDM header in " + path);
+  in.limit(maxSdmHeaderBytes, "Invalid SDM header in " + path);
   std::string token;
-  token.reserve(kLongestKey);
-  while (token != kFirstConfoundPredictor) {
-    if (!in.readToken(token, kLongestKey)) throw invalidHeader(path);
-    if (token == kFileVersion) {
+  token.reserve(longestKey);
+  while (token != firstConfoundPredictorKey) {
+    if (!in.readToken(token, longestKey)) throw invalidHeader(path);
+    if (token == fileVersionKey) {
       readEntry(in, token, matrix.fileVersion, path);
-    } else if (token == kNrOfPredictors) {
+    } else if (token == nrOfPredictorsKey) {
       readEntry(in, token, matrix.nrOfPredictors, path);
-    } else if (token == kNrOfDataPoints) {
+    } else if (token == nrOfDataPointsKey) {
       readEntry(in, token, matrix.nrOfDataPoints, path);
-    } else if (token == kIncludesConstant) {
+    } else if (token == includesConstantKey) {
       readEntry(in, token, matrix.includesConstant, path);
-    } else if (token == kFirstConfoundPredictor) {
+    } else if (token == firstConfoundPredictorKey) {
       readEntry(in, token, matrix.firstConfoundPredictor, path);
     }
   }
@@ -82,8 +82,8 @@ void checkCounts(const DesignMatrix& matrix, const std::string& path) {
   if (!matrix.nrOfPredictors.present || !matrix.nrOfDataPoints.present) throw invalidHeader(path);
   const int64_t predictors = matrix.nrOfPredictors.value;
   const int64_t dataPoints = matrix.nrOfDataPoints.value;
-  if (predictors < 0 || dataPoints < 0 || predictors > kMaxSdmPredictors ||
-      dataPoints > kMaxSdmValues || predictors * dataPoints > kMaxSdmValues) {
+  if (predictors < 0 || dataPoints < 0 || predictors > maxSdmPredictors ||
+      dataPoints > maxSdmValues || predictors * dataPoints > maxSdmValues) {
     throw invalidHeader(path);
   }
 }

@@ -20,8 +20,8 @@
 
 namespace {
 
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::size_t kChunkSize = 1 << 20;
+constexpr std::string_view lineEnd = "\r\n";
+constexpr std::size_t chunkSize = 1 << 20;
 
 void appendInteger(std::string& out, int64_t value) {
   char digits[24];
@@ -45,7 +45,7 @@ void appendEntry(std::string& out, const HeaderEntry<T>& entry, int lineEnds) {
   } else {
     appendInteger(out, entry.value);
   }
-  for (int i = 0; i < lineEnds; ++i) out += kLineEnd;
+  for (int i = 0; i < lineEnds; ++i) out += lineEnd;
 }
 
 // The writer loops to the header's counts; a matrix whose arrays are shorter (an invariant
@@ -65,12 +65,12 @@ void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
   const int64_t count = matrix.nrOfPredictors.value;
   const int64_t dataPoints = matrix.nrOfDataPoints.value;
   std::string reason;
-  if (count > kMaxSdmPredictors) {
+  if (count > maxSdmPredictors) {
     reason = std::to_string(count) + " predictors, more than an SDM file may hold (" +
-             std::to_string(kMaxSdmPredictors) + ")";
-  } else if (dataPoints > kMaxSdmValues || count * dataPoints > kMaxSdmValues) {
+             std::to_string(maxSdmPredictors) + ")";
+  } else if (dataPoints > maxSdmValues || count * dataPoints > maxSdmValues) {
     reason = std::to_string(count) + " x " + std::to_string(dataPoints) +
-             " values, more than an SDM file may hold (" + std::to_string(kMaxSdmValues) + ")";
+             " values, more than an SDM file may hold (" + std::to_string(maxSdmValues) + ")";
   } else if (count > 0) {
     // The names line as written below: every name in quotes, one blank between them.
     std::size_t length = static_cast<std::size_t>(count) * 3 - 1;
@@ -95,9 +95,9 @@ void DesignMatrix::save(const std::string& path) {
 
   OutputFile file(path);
   std::string out;
-  out.reserve(kChunkSize + 64 * count + 4096);
+  out.reserve(chunkSize + 64 * count + 4096);
   auto flushIfFull = [&] {
-    if (out.size() >= kChunkSize) {
+    if (out.size() >= chunkSize) {
       file.write(out);
       out.clear();
     }
@@ -118,7 +118,7 @@ void DesignMatrix::save(const std::string& path) {
     appendInteger(out, blue[p]);
     flushIfFull();
   }
-  out += kLineEnd;
+  out += lineEnd;
 
   for (std::size_t p = 0; p < count; ++p) {
     if (p > 0) out += ' ';
@@ -127,15 +127,15 @@ void DesignMatrix::save(const std::string& path) {
     out += '"';
     flushIfFull();
   }
-  out += kLineEnd;
+  out += lineEnd;
 
   file.write(out);
 
   // The data lines are laid out in place in a buffer of their own, one pass over each line; the
   // buffer goes to the file whenever fewer bytes than the longest value needs are left.
-  constexpr std::size_t kValueRoom = 3 + fixedTextRoom(6);
-  std::vector<char> buffer(kChunkSize + kValueRoom + kLineEnd.size());
-  char* const bufferEnd = buffer.data() + kChunkSize + kValueRoom;
+  constexpr std::size_t valueRoom = 3 + fixedTextRoom(6);
+  std::vector<char> buffer(chunkSize + valueRoom + lineEnd.size());
+  char* const bufferEnd = buffer.data() + chunkSize + valueRoom;
   char* w = buffer.data();
   // The values are kept by predictor and written by data point: a tile of data points is first
   // gathered into rows, a cache line of each predictor at a time (sixteen rows; fewer when the
@@ -153,7 +153,7 @@ void DesignMatrix::save(const std::string& path) {
     for (std::size_t r = 0; r < rows; ++r) {
       const float* row = tile.data() + r * count;
       for (std::size_t p = 0; p < count; ++p) {
-        if (static_cast<std::size_t>(bufferEnd - w) < kValueRoom) {
+        if (static_cast<std::size_t>(bufferEnd - w) < valueRoom) {
           file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
           w = buffer.data();
         }
@@ -166,9 +166,9 @@ void DesignMatrix::save(const std::string& path) {
         w += value >= 0.0f ? 1 : 0;
         w = putSixDecimals(w, value);
       }
-      std::memcpy(w, kLineEnd.data(), kLineEnd.size());  // the buffer keeps room for it
-      w += kLineEnd.size();
-      if (w >= buffer.data() + kChunkSize) {
+      std::memcpy(w, lineEnd.data(), lineEnd.size());  // the buffer keeps room for it
+      w += lineEnd.size();
+      if (w >= buffer.data() + chunkSize) {
         file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
         w = buffer.data();
       }

@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"DataLineBeyondItsBound", "conf.tsv", "a\n" + std::string(4097 + 64, '1') + "\n",
                  "Line too long in PATH"},
         ReadCase{"MoreColumnsThanTheLimit", "conf.csv",
-                 std::string(static_cast<std::size_t>(kMaxConfoundColumns), ',') + "\n",
+                 std::string(static_cast<std::size_t>(maxConfoundColumns), ',') + "\n",
                  "Too many columns in PATH (line 1)"}),
     [](const auto& testInfo) { return std::string(testInfo.param.what); });
 

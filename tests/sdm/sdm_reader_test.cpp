@@ -188,7 +188,7 @@ TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
                         "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
                         "FirstConfoundPredictor: 1\n\n\n");
   EXPECT_EQ(m.fileVersion.value, 4);
-  EXPECT_EQ(m.fileVersion.width, kMaxSdmHeaderWidth);
+  EXPECT_EQ(m.fileVersion.width, maxSdmHeaderWidth);
 }
 
 TEST(SdmReader, ZeroPredictorsWithTheMostDataPointsAllocateNothing) {
