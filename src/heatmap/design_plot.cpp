@@ -13,6 +13,7 @@
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot.h"
 #include "heatmap/plot_layout.h"
+#include "heatmap/plot_legend.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -183,24 +184,7 @@ void appendHeader(std::string& svg, const Layout& l, const std::string& title) {
       ".flat{font-style:italic;fill:#6b7280}\r\n"
       ".high{fill:#b2182b;font-weight:bold}\r\n"
       "</style>\r\n";
-  Line(svg)
-      .raw("<rect")
-      .num("width", l.width)
-      .num("height", l.height)
-      .raw(" fill=\"#ffffff\"/>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text class=\"title\"")
-      .num("x", PlotLayout::pad)
-      .num("y", PlotLayout::titleBaseline)
-      .raw(">");
-  svg += title;
-  svg += "</text>\r\n";
-  Line(svg)
-      .raw("<text class=\"sub\"")
-      .num("x", PlotLayout::pad)
-      .num("y", PlotLayout::subtitleBaseline)
-      .raw(">");
+  appendFrame(svg, l.width, l.height, title);
   svg += "Design matrix: ";
   appendInt(svg, l.count);
   svg += l.count == 1 ? " predictor over " : " predictors over ";
@@ -518,38 +502,8 @@ void appendLegend(std::string& svg, const Layout& l) {
       .num("y", l.gridY + barHeight)
       .raw(">minimum of the column</text>")
       .raw(crlf);
-  int y = l.gridY + barHeight + 18;
-  Line(svg)
-      .raw("<rect")
-      .num("x", x)
-      .num("y", y)
-      .num("width", 14)
-      .num("height", 14)
-      .raw(" fill=\"url(#flat)\" stroke=\"#9aa1ab\"/>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", y + 11)
-      .raw(">constant or flat predictor</text>")
-      .raw(crlf);
-  y += PlotLayout::legendItem;
-  Line(svg)
-      .raw("<rect")
-      .num("x", x)
-      .num("y", y)
-      .num("width", 14)
-      .num("height", 14)
-      .str("fill", nanColour)
-      .raw("/>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", y + 11)
-      .raw(">not a finite number</text>")
-      .raw(crlf);
-  y += PlotLayout::legendItem;
+  int y = appendFlatAndNanKey(svg, x, textX, l.gridY + barHeight + 18, nanColour,
+                              "not a finite number");
   Line(svg).raw("<text class=\"high\"").num("x", x).num("y", y + 11).raw(">10</text>").raw(crlf);
   Line(svg)
       .raw("<text")
@@ -558,17 +512,7 @@ void appendLegend(std::string& svg, const Layout& l) {
       .raw(">variance inflation of 10 or more</text>")
       .raw(crlf);
   y += PlotLayout::legendItem;
-  svg += "<path stroke=\"#000000\" stroke-width=\"2\" d=\"M";
-  appendInt(svg, x + 7);
-  svg += ' ';
-  appendInt(svg, y);
-  svg += "v14\"/>\r\n";
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", y + 11)
-      .raw(">interest | confounds</text>")
-      .raw(crlf);
+  appendConfoundLineKey(svg, x, textX, y);
 }
 
 }  // namespace

@@ -134,24 +134,7 @@ void appendHeader(std::string& svg, const PlotLayout& l, const std::string& titl
       "Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}\r\n"
       ".dark{fill:#ffffff}\r\n"
       "</style>\r\n";
-  Line(svg)
-      .raw("<rect")
-      .num("width", l.width)
-      .num("height", l.height)
-      .raw(" fill=\"#ffffff\"/>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text class=\"title\"")
-      .num("x", PlotLayout::pad)
-      .num("y", PlotLayout::titleBaseline)
-      .raw(">");
-  svg += title;
-  svg += "</text>\r\n";
-  Line(svg)
-      .raw("<text class=\"sub\"")
-      .num("x", PlotLayout::pad)
-      .num("y", PlotLayout::subtitleBaseline)
-      .raw(">");
+  appendFrame(svg, l.width, l.height, title);
   svg += subtitle;
   svg += "</text>\r\n";
 }

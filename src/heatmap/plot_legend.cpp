@@ -86,7 +86,13 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
         .raw("</text>")
         .raw(crlf);
   }
-  int y = l.gridY + l.barHeight + 18;
+  const int y =
+      appendFlatAndNanKey(svg, x, textX, l.gridY + l.barHeight + 18, nanCellColour, "not a number");
+  appendConfoundLineKey(svg, x, textX, y);
+}
+
+int appendFlatAndNanKey(std::string& svg, int x, int textX, int y, const char* nanColour,
+                        const char* nanText) {
   Line(svg)
       .raw("<rect")
       .num("x", x)
@@ -108,11 +114,21 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
       .num("y", y)
       .num("width", 14)
       .num("height", 14)
-      .str("fill", nanCellColour)
+      .str("fill", nanColour)
       .raw("/>")
       .raw(crlf);
-  Line(svg).raw("<text").num("x", textX).num("y", y + 11).raw(">not a number</text>").raw(crlf);
-  y += PlotLayout::legendItem;
+  Line(svg)
+      .raw("<text")
+      .num("x", textX)
+      .num("y", y + 11)
+      .raw(">")
+      .raw(nanText)
+      .raw("</text>")
+      .raw(crlf);
+  return y + PlotLayout::legendItem;
+}
+
+void appendConfoundLineKey(std::string& svg, int x, int textX, int y) {
   svg += "<path stroke=\"#000000\" stroke-width=\"2\" d=\"M";
   appendInt(svg, x + 7);
   svg += ' ';
@@ -124,4 +140,25 @@ void appendLegend(std::string& svg, const PlotLayout& l) {
       .num("y", y + 11)
       .raw(">interest | confounds</text>")
       .raw(crlf);
+}
+
+void appendFrame(std::string& svg, int width, int height, const std::string& title) {
+  Line(svg)
+      .raw("<rect")
+      .num("width", width)
+      .num("height", height)
+      .raw(" fill=\"#ffffff\"/>")
+      .raw(crlf);
+  Line(svg)
+      .raw("<text class=\"title\"")
+      .num("x", PlotLayout::pad)
+      .num("y", PlotLayout::titleBaseline)
+      .raw(">");
+  svg += title;
+  svg += "</text>\r\n";
+  Line(svg)
+      .raw("<text class=\"sub\"")
+      .num("x", PlotLayout::pad)
+      .num("y", PlotLayout::subtitleBaseline)
+      .raw(">");
 }

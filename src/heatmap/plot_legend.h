@@ -4,7 +4,12 @@
 
 #include "heatmap/plot_layout.h"
 
-// The parts of the heatmap around its grid that explain it.
+// The parts of the heatmap and the design picture around their grids that explain them.
+
+// Appends the white background of a picture `width` x `height`, its `title` (markup, already
+// escaped) and the start of its subtitle line: the caller appends the subtitle's text and
+// "</text>\r\n".
+void appendFrame(std::string& svg, int width, int height, const std::string& title);
 
 // The colour of cells whose correlation is not a number.
 inline constexpr const char* nanCellColour = "#4d4d4d";
@@ -15,3 +20,11 @@ void appendBand(std::string& svg, const PlotLayout& l, int start);
 
 // Appends the colour bar with its ticks and the key: hatching, NaN colour, confound line.
 void appendLegend(std::string& svg, const PlotLayout& l);
+
+// Appends, from `y` down at `x` (labels at `textX`), the key's swatches of the hatching of constant
+// and flat predictors and of `nanColour`, labelled `nanText`. Returns the y below them.
+int appendFlatAndNanKey(std::string& svg, int x, int textX, int y, const char* nanColour,
+                        const char* nanText);
+
+// Appends the key's line between predictors of interest and confounds at `y`.
+void appendConfoundLineKey(std::string& svg, int x, int textX, int y);
