@@ -26,8 +26,10 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
 }
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
-// A cancelled dialog drops this result only.
-void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
+// A cancelled dialog drops this result only. `warnings` are the reader's repair warnings of the
+// files the result was made from, for its summary file.
+void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
+                  const std::vector<std::string>& warnings) {
   if (options.constant)
     result.addConstant();
   else
@@ -42,7 +44,11 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log) {
   logMessage(log, ">  Saved " + *path);
   if (!options.report) return;
   result.writeCorrelations(options.reportExtras.folder());
-  writeReportExtras(result, options.reportExtras.get(), log);
+  writeReportExtras(result, options.reportExtras.get(), log, warnings);
+}
+
+void appendAll(std::vector<std::string>& to, const std::vector<std::string>& from) {
+  to.insert(to.end(), from.begin(), from.end());
 }
 
 }  // namespace
@@ -65,8 +71,12 @@ bool brindle::mergeTask(bool withPrimary) {
   const bool strict = host::flagParameter("strict");
   DesignLoader loader(logStream.get(), strict, paths);
   std::vector<DesignMatrix> secondaries;
+  std::vector<std::vector<std::string>> secondaryWarnings;
   secondaries.reserve(paths.size());
-  for (const auto& path : paths) secondaries.push_back(loader.load(path));
+  for (const auto& path : paths) {
+    secondaries.push_back(loader.load(path));
+    secondaryWarnings.push_back(loader.lastWarnings());
+  }
 
   const DesignMatrix& first = secondaries.front();
   for (const auto& secondary : secondaries) {
@@ -78,20 +88,27 @@ bool brindle::mergeTask(bool withPrimary) {
 
   if (withPrimary) {
     const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
+    const std::vector<std::string> primaryWarnings = loader.lastWarnings();
     if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
       host::messageBox(dataPointMismatch(primary, first));
       return false;
     }
     // Each result is built when its turn comes, so only one is held at a time; every check that
     // could reject the task has passed by now, so nothing the user sees depends on it.
-    for (const auto& secondary : secondaries) {
-      DesignMatrix result = concatenate(primary, secondary);
-      finishResult(result, options, *logStream);
+    for (std::size_t i = 0; i < secondaries.size(); ++i) {
+      DesignMatrix result = concatenate(primary, secondaries[i]);
+      std::vector<std::string> warnings = primaryWarnings;
+      appendAll(warnings, secondaryWarnings[i]);
+      finishResult(result, options, *logStream, warnings);
     }
   } else {
     DesignMatrix result = first;
-    for (std::size_t i = 1; i < secondaries.size(); ++i) result.append(secondaries[i]);
-    finishResult(result, options, *logStream);
+    std::vector<std::string> warnings = secondaryWarnings.front();
+    for (std::size_t i = 1; i < secondaries.size(); ++i) {
+      result.append(secondaries[i]);
+      appendAll(warnings, secondaryWarnings[i]);
+    }
+    finishResult(result, options, *logStream, warnings);
   }
   return true;
 }

@@ -96,6 +96,32 @@ print(len(d['correlations']), {len(row) for row in d['correlations']})
             "11 {11}\n");
 }
 
+TEST(DesignReportEndToEnd, SummaryCarriesTheRepairWarningsOfEveryFileBehindTheReport) {
+  TempDir dir;
+  // One data point more declared than the file holds: the reader warns and reads it as 0.
+  std::string cut = sdm;
+  cut.replace(cut.find("NrOfDataPoints:         4"), 25, "NrOfDataPoints:         5");
+  writeFile(dir.file("cut.sdm"), cut);
+  writeFile(dir.file("cut2.sdm"), cut);
+  const auto report = runTormel({"sdm1corr", dir.file("cut.sdm"), "--json"});
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  const auto merge = runTormel({"mergesec", dir.file("cut.sdm"), dir.file("cut2.sdm"), "--corr",
+                                "--json", "--save", dir.file("both.sdm")});
+  ASSERT_EQ(merge.exitCode, 0) << merge.err;
+  const char* const check =
+      "import json, sys\n"
+      "for f in sys.argv[1:]: print(json.load(open(f))['warnings'])\n";
+  const auto parsed = runProcess(
+      "/usr/bin/env", {"python3", "-c", check, dir.file("cut.json"), dir.file("both.json")});
+  if (parsed.exitCode == 127) GTEST_SKIP() << "python3 is not installed";
+  ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
+  const auto warning = [](const std::string& name) {
+    return "'Warning: " + name + ": data point 5 missing (the file ends early), read as 0'";
+  };
+  EXPECT_EQ(parsed.out, "[" + warning("cut.sdm") + "]\n[" + warning("cut.sdm") + ", " +
+                            warning("cut2.sdm") + "]\n");
+}
+
 TEST(DesignReportEndToEnd, OptionsOffWriteNothingMoreAndTheSummaryAddsNoLogLine) {
   TempDir dir;
   writeFile(dir.file("run.sdm"), sdm);
@@ -159,7 +185,8 @@ TEST(DesignReportEndToEnd, PictureOrSummaryThatCannotBeWrittenStopsWithItsPath) 
     std::filesystem::create_directory(dir.file(name));
     const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), option});
     EXPECT_EQ(result.exitCode, 1) << option;
-    EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(name) + " (a folder is in the way)\n");
+    EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(name) +
+                              " (a folder is in the way)\n");
   }
 }
 
