@@ -314,7 +314,7 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
                        instead of beside its SDM, under the same file name
   In a merge --plot, --warn and --json need --corr (set allcorr with --set to send them without
   it).
-  --confounds SPEC     confounds=SPEC: the columns taken from every confound file, such as
+  --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers; column names with * and ?); default motion6
                        when a file has those columns, else every column

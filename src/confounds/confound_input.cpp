@@ -4,9 +4,10 @@
 #include "confounds/confound_reader.h"
 #include "confounds/confound_selection.h"
 
-ConfoundInput loadConfounds(const std::string& path, std::string_view spec) {
+ConfoundInput loadConfounds(const std::string& path, std::string_view selection) {
   const ConfoundFile file = readConfoundFile(path);
-  ConfoundInput input{selectConfounds(file.matrix, spec), unreadableWarning(path, file.unreadable)};
+  ConfoundInput input{selectConfounds(file.matrix, selection),
+                      unreadableWarning(path, file.unreadable)};
   input.log += confoundsTakenMessage(input.matrix);
   return input;
 }

@@ -11,5 +11,5 @@ struct ConfoundInput {
   std::string log;      // unreadableWarning (if any) then confoundsTakenMessage, for the log
 };
 
-// readConfoundFile(path), then selectConfounds with `spec`; throws what they throw.
-ConfoundInput loadConfounds(const std::string& path, std::string_view spec);
+// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw.
+ConfoundInput loadConfounds(const std::string& path, std::string_view selection);

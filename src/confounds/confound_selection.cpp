@@ -193,12 +193,12 @@ std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
 
 }  // namespace
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view spec) {
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
   Selection selection(table);
   bool anyTerm = false;
-  for (std::size_t start = 0; start <= spec.size();) {
-    const std::size_t comma = std::min(spec.find(',', start), spec.size());
-    const std::string_view term = trimBlanks(spec.substr(start, comma - start));
+  for (std::size_t start = 0; start <= terms.size();) {
+    const std::size_t comma = std::min(terms.find(',', start), terms.size());
+    const std::string_view term = trimBlanks(terms.substr(start, comma - start));
     start = comma + 1;
     if (term.empty()) continue;
     anyTerm = true;

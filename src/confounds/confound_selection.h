@@ -7,7 +7,7 @@
 
 // Choosing the confounds of a file the way the common denoising strategies do.
 //
-// `spec` holds comma-separated terms; blanks around a term and empty terms are ignored. A term
+// `terms` holds comma-separated terms; blanks around a term and empty terms are ignored. A term
 // is a preset (letters in any case) or a column name in which "*" stands for any text and "?"
 // for one character:
 //   motion6    trans_x trans_y trans_z rot_x rot_y rot_z
@@ -23,7 +23,7 @@
 // (d[0] = 0, d[t] = x[t] - x[t-1]) or "_power2" (x * x) and the rest of it names a column or
 // can be computed in turn, in single precision; "trans_x_derivative1_power2" squares the
 // derivative. Columns come out in the order of the terms (wildcards in file order), each column
-// once. An absent or blank `spec` means motion6 when the file has those six columns, else every
+// once. An absent or blank `terms` means motion6 when the file has those six columns, else every
 // column.
 
 // The chosen columns of `table` (a matrix read by readConfoundFile) as a new matrix of
@@ -31,4 +31,4 @@
 // "No confound column matches \"TERM\" in " + table.fileName + " (columns: " + the first ten
 // names joined by ", " + ", ..." when the file has more than ten + ")" for a term (or a column
 // a preset names) that matches nothing.
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view spec);
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);

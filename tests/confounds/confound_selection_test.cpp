@@ -57,14 +57,15 @@ const std::string kDerivativePowers =
 
 struct SelectCase {
   const char* what;
-  std::string spec;
+  std::string selection;
   std::string expected;  // the names taken, joined by spaces
 };
 
 class ConfoundSelectionCases : public ::testing::TestWithParam<SelectCase> {};
 
 TEST_P(ConfoundSelectionCases, TakesTheExpectedColumns) {
-  EXPECT_EQ(joinedNames(selectConfounds(fmriprepTable(), GetParam().spec)), GetParam().expected);
+  EXPECT_EQ(joinedNames(selectConfounds(fmriprepTable(), GetParam().selection)),
+            GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -137,12 +138,12 @@ TEST(ConfoundSelection, ATermThatMatchesNothingNamesItAndTheFirstTenColumns) {
       {smallTable(), {"cosine", "\"cosine*\" in data/small.tsv (columns: a, b, trans_x)"}},
       {smallTable(), {"motion12", "\"trans_y\" in data/small.tsv (columns: a, b, trans_x)"}},
   };
-  for (const auto& [table, spec] : cases) {
+  for (const auto& [table, selection] : cases) {
     try {
-      selectConfounds(table, spec.first);
-      ADD_FAILURE() << "no exception for " << spec.first;
+      selectConfounds(table, selection.first);
+      ADD_FAILURE() << "no exception for " << selection.first;
     } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()), "No confound column matches " + spec.second);
+      EXPECT_EQ(std::string(e.what()), "No confound column matches " + selection.second);
     }
   }
 }
