@@ -149,33 +149,14 @@ std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::s
 bool drawn(const Column& c) { return c.kind == Kind::interest || c.kind == Kind::confound; }
 
 void appendHeader(std::string& svg, const Layout& l, const std::string& title) {
-  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-  Line(svg)
-      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
-      .num("width", l.width)
-      .num("height", l.height)
-      .raw(" viewBox=\"0 0 ");
-  appendInt(svg, l.width);
-  svg += ' ';
-  appendInt(svg, l.height);
-  svg += "\">\r\n<title>";
-  svg += title;
-  svg += "</title>\r\n";
+  appendSvgStart(svg, l.width, l.height, title);
   svg +=
-      "<defs>\r\n"
-      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-      "patternTransform=\"rotate(45)\">"
-      "<rect width=\"6\" height=\"6\" fill=\"#e2e4e8\"/>"
-      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" "
-      "stroke-width=\"2\"/></pattern>\r\n"
       "<linearGradient id=\"grey\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n"
       "<stop offset=\"0\" stop-color=\"#ffffff\"/>\r\n"
       "<stop offset=\"1\" stop-color=\"#000000\"/>\r\n"
-      "</linearGradient>\r\n</defs>\r\n<style>\r\n"
-      "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
-      "text{fill:#1d2530}\r\n"
-      ".title{font-size:18px;font-weight:bold}\r\n"
-      ".sub{fill:#5b6675}\r\n"
+      "</linearGradient>\r\n</defs>\r\n";
+  appendBaseStyle(svg);
+  svg +=
       ".axis{fill:#5b6675;font-size:11px}\r\n"
       ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
   appendInt(svg, l.labelFont);

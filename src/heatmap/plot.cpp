@@ -89,26 +89,8 @@ std::string subtitleOf(const DesignMatrix& matrix, std::size_t count) {
 
 void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title,
                   const std::string& subtitle) {
-  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-  Line(svg)
-      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
-      .num("width", l.width)
-      .num("height", l.height)
-      .raw(" viewBox=\"0 0 ");
-  appendInt(svg, l.width);
-  svg += ' ';
-  appendInt(svg, l.height);
-  svg += "\">\r\n<title>";
-  svg += title;
-  svg += "</title>\r\n";
-  svg +=
-      "<defs>\r\n"
-      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-      "patternTransform=\"rotate(45)\">"
-      "<rect width=\"6\" height=\"6\" fill=\"#e2e4e8\"/>"
-      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" "
-      "stroke-width=\"2\"/></pattern>\r\n"
-      "<linearGradient id=\"scale\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n";
+  appendSvgStart(svg, l.width, l.height, title);
+  svg += "<linearGradient id=\"scale\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n";
   // Top of the bar is +1: the stops run from the last anchor to the first.
   for (auto stop = std::rbegin(colourStops); stop != std::rend(colourStops); ++stop) {
     svg += "<stop offset=\"";
@@ -117,15 +99,9 @@ void appendHeader(std::string& svg, const PlotLayout& l, const std::string& titl
     appendHexColour(svg, stop->colour);
     svg += "\"/>\r\n";
   }
-  svg +=
-      "</linearGradient>\r\n</defs>\r\n<style>\r\n"
-      // Fonts are set on the root and on groups and inherited: a rule for "text" itself
-      // would win over every group's font.
-      "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
-      "text{fill:#1d2530}\r\n"
-      ".title{font-size:18px;font-weight:bold}\r\n"
-      ".sub{fill:#5b6675}\r\n"
-      ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
+  svg += "</linearGradient>\r\n</defs>\r\n";
+  appendBaseStyle(svg);
+  svg += ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
   appendInt(svg, l.labelFont);
   svg +=
       "px}\r\n"

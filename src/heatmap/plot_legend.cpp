@@ -162,3 +162,36 @@ void appendFrame(std::string& svg, int width, int height, const std::string& tit
       .num("y", PlotLayout::subtitleBaseline)
       .raw(">");
 }
+
+void appendSvgStart(std::string& svg, int width, int height, const std::string& title) {
+  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+  Line(svg)
+      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
+      .num("width", width)
+      .num("height", height)
+      .raw(" viewBox=\"0 0 ");
+  appendInt(svg, width);
+  svg += ' ';
+  appendInt(svg, height);
+  svg += "\">\r\n<title>";
+  svg += title;
+  svg +=
+      "</title>\r\n"
+      "<defs>\r\n"
+      "<pattern id=\"flat\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+      "patternTransform=\"rotate(45)\">"
+      "<rect width=\"6\" height=\"6\" fill=\"#e2e4e8\"/>"
+      "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#9aa1ab\" "
+      "stroke-width=\"2\"/></pattern>\r\n";
+}
+
+void appendBaseStyle(std::string& svg) {
+  svg +=
+      "<style>\r\n"
+      // Fonts are set on the root and on groups and inherited: a rule for "text" itself
+      // would win over every group's font.
+      "svg{font-family:\"DejaVu Sans\",\"Segoe UI\",Arial,sans-serif;font-size:12px}\r\n"
+      "text{fill:#1d2530}\r\n"
+      ".title{font-size:18px;font-weight:bold}\r\n"
+      ".sub{fill:#5b6675}\r\n";
+}

@@ -6,6 +6,15 @@
 
 // The parts of the heatmap and the design picture around their grids that explain them.
 
+// Appends the start of a picture `width` x `height`: the XML declaration, the opening svg element,
+// its `title` (markup, already escaped) and the opening of its defs with the hatching "flat". The
+// caller adds its own gradients and closes the defs.
+void appendSvgStart(std::string& svg, int width, int height, const std::string& title);
+
+// Appends the opening of the style element and the rules both pictures share (the root's font,
+// text colour, title and subtitle); the caller adds its own rules and closes the element.
+void appendBaseStyle(std::string& svg);
+
 // Appends the white background of a picture `width` x `height`, its `title` (markup, already
 // escaped) and the start of its subtitle line: the caller appends the subtitle's text and
 // "</text>\r\n".
