@@ -3,18 +3,16 @@
 #include <cstddef>
 
 #include "sdm/paths.h"
+#include "sdm/sdm_repairs.h"
 
 std::string unreadableWarning(const std::string& path, const UnreadableCells& cells) {
   if (cells.values <= 0) return {};
   std::string text = "\nBrindle>  Warning: ";
   text += baseName(path);
-  text += ": " + std::to_string(cells.values) + " value(s) unreadable (data points ";
-  for (std::size_t i = 0; i < cells.firstDataPoints.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += std::to_string(cells.firstDataPoints[i]);
-  }
-  if (cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size())) text += ", ...";
-  text += "), read as 0";
+  text += ": " + std::to_string(cells.values) + " value(s) unreadable ";
+  text += listedDataPoints(cells.firstDataPoints,
+                           cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
+  text += ", read as 0";
   return text;
 }
 

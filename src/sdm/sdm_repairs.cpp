@@ -25,13 +25,10 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
     texts.back() += " missing (the file ends early), read as 0";
   }
   if (repairs.unreadable != 0) {
-    std::string text = number(repairs.unreadable) + " data line(s) unreadable (data points ";
-    for (std::size_t i = 0; i < repairs.firstUnreadable.size(); ++i) {
-      if (i > 0) text += ", ";
-      text += number(repairs.firstUnreadable[i]);
-    }
-    if (repairs.unreadable > repairs.firstUnreadable.size()) text += ", ...";
-    texts.push_back(text + "), read as 0");
+    texts.push_back(number(repairs.unreadable) + " data line(s) unreadable " +
+                    listedDataPoints(repairs.firstUnreadable,
+                                     repairs.unreadable > repairs.firstUnreadable.size()) +
+                    ", read as 0");
   }
   if (repairs.namesMissing != 0) {
     texts.push_back(number(repairs.namesMissing) + " of " + number(repairs.predictors) +

@@ -43,6 +43,19 @@ LoadedSdm loadSdm(const std::string& path, bool strict);
 // when there are more) and "K of N predictor names missing".
 std::vector<std::string> repairTexts(const SdmRepairs& repairs);
 
+// "(data points 3, 9, ...)": the 1-based data points listed in a warning, joined by ", ", then
+// ", ..." when `more` were found than listed.
+template <typename Number>
+std::string listedDataPoints(const std::vector<Number>& listed, bool more) {
+  std::string text = "(data points ";
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(listed[i]);
+  }
+  if (more) text += ", ...";
+  return text + ")";
+}
+
 // The log texts for the repairs of the file at `path`, one per kind: ">  Warning: " + the file's
 // base name + ": " + its repair text.
 std::vector<std::string> repairWarnings(const std::string& path, const SdmRepairs& repairs);
