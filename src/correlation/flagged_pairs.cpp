@@ -36,6 +36,12 @@ std::string_view trimmed(std::string_view text) {
 
 }  // namespace
 
+std::string moreMessage(std::size_t unlisted) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), unlisted).ptr;
+  return ">  ... and " + std::string(digits.data(), end) + " more";
+}
+
 CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
   const std::string_view t = trimmed(text);
   if (t.empty()) return {};
@@ -93,12 +99,7 @@ std::vector<std::string> flaggedPairMessages(const DesignMatrix& matrix,
     text += ')';
     messages.push_back(std::move(text));
   }
-  if (pairs.size() > listed) {
-    std::array<char, 24> digits{};
-    const auto end =
-        std::to_chars(digits.data(), digits.data() + digits.size(), pairs.size() - listed).ptr;
-    messages.push_back(">  ... and " + std::string(digits.data(), end) + " more");
-  }
+  if (pairs.size() > listed) messages.push_back(moreMessage(pairs.size() - listed));
   return messages;
 }
 

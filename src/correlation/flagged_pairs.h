@@ -14,6 +14,9 @@ class DesignMatrix;
 // The most pairs listed after one report; the rest are counted in one closing message.
 inline constexpr std::size_t maxFlaggedPairs = 20;
 
+// The log text that closes a capped list: ">  ... and " + `unlisted` + " more".
+std::string moreMessage(std::size_t unlisted);
+
 // A "corrwarn" text read without regard to any locale. Blanks (space, tab, CR, LF) around it
 // are ignored; nothing left means off; a decimal number with a "." (an exponent allowed) that
 // is above 0 and at most 1 means on; anything else ("0,8", "abc", "-0.5", "1.5", "nan") is

@@ -1,10 +1,9 @@
 #include "diagnostics/diagnostic_messages.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <stdexcept>
 
+#include "correlation/flagged_pairs.h"
 #include "sdm/number_text.h"
 
 std::vector<std::string> highInflationMessages(std::span<const std::string> names,
@@ -30,12 +29,7 @@ std::vector<std::string> highInflationMessages(std::span<const std::string> name
     text += names[flagged[p]];
     messages.push_back(std::move(text));
   }
-  if (flagged.size() > listed) {
-    std::array<char, 24> digits{};
-    const auto end =
-        std::to_chars(digits.data(), digits.data() + digits.size(), flagged.size() - listed).ptr;
-    messages.push_back(">  ... and " + std::string(digits.data(), end) + " more");
-  }
+  if (flagged.size() > listed) messages.push_back(moreMessage(flagged.size() - listed));
   return messages;
 }
 
