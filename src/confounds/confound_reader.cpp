@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "confounds/confound_matrix.h"
+#include "confounds/letter_case.h"
 #include "sdm/io_error.h"
 #include "sdm/paths.h"
 #include "sdm/sdm_input.h"
@@ -48,14 +49,6 @@ std::string_view fieldText(std::string_view field) {
     field = trimBlanks(field.substr(1, field.size() - 2));
   }
   return field;
-}
-
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 enum class Cell { number, notAvailable, unreadable };

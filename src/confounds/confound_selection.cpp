@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "confounds/confound_matrix.h"
+#include "confounds/letter_case.h"
 
 namespace {
 
@@ -24,14 +25,6 @@ std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
   return text;
-}
-
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
 }
 
 bool hasWildcard(std::string_view pattern) {
