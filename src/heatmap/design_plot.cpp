@@ -277,14 +277,7 @@ void appendValues(std::string& svg, const Layout& l, const DesignMatrix& matrix,
   }
   svg += "</g>\r\n";
   if (l.count > 0 && l.points > 0) {
-    Line(svg)
-        .raw("<rect")
-        .num("x", l.gridX)
-        .num("y", l.gridY)
-        .num("width", l.gridWidth)
-        .num("height", l.gridHeight)
-        .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
-        .raw(crlf);
+    appendGridBorder(svg, l.gridX, l.gridY, l.gridWidth, l.gridHeight);
   }
 }
 

@@ -184,14 +184,7 @@ void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisNa
   }
   svg += "</g>\r\n";
   if (k > 0) {
-    Line(svg)
-        .raw("<rect")
-        .num("x", l.gridX)
-        .num("y", l.gridY)
-        .num("width", l.grid)
-        .num("height", l.grid)
-        .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
-        .raw(crlf);
+    appendGridBorder(svg, l.gridX, l.gridY, l.grid, l.grid);
   }
 }
 

@@ -195,3 +195,14 @@ void appendBaseStyle(std::string& svg) {
       ".title{font-size:18px;font-weight:bold}\r\n"
       ".sub{fill:#5b6675}\r\n";
 }
+
+void appendGridBorder(std::string& svg, int x, int y, int width, int height) {
+  Line(svg)
+      .raw("<rect")
+      .num("x", x)
+      .num("y", y)
+      .num("width", width)
+      .num("height", height)
+      .raw(" fill=\"none\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
+      .raw(crlf);
+}

@@ -15,6 +15,9 @@ void appendSvgStart(std::string& svg, int width, int height, const std::string& 
 // text colour, title and subtitle); the caller adds its own rules and closes the element.
 void appendBaseStyle(std::string& svg);
 
+// Appends the thin grey border around a picture's grid of cells.
+void appendGridBorder(std::string& svg, int x, int y, int width, int height);
+
 // Appends the white background of a picture `width` x `height`, its `title` (markup, already
 // escaped) and the start of its subtitle line: the caller appends the subtitle's text and
 // "</text>\r\n".
