@@ -9,15 +9,17 @@
 #include <filesystem>
 #include <string>
 
+#include "base/output_file.h"
 #include "bench_files.h"
 #include "confound_generator.h"
 #include "confounds/confound_reader.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
+#include "correlation/report.h"
+#include "correlation/ztransform.h"
 #include "merge/append.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
-#include "sdm/output_file.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ void BM_Save(benchmark::State& state) {
 void BM_WriteCorrelations(benchmark::State& state) {
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   m.fileName = benchPath("report" + std::to_string(state.range(0)) + ".sdm");
-  for (auto _ : state) m.writeCorrelations();
+  for (auto _ : state) writeCorrelations(m);
   setValueCounters(state, m);
 }
 
@@ -83,7 +85,7 @@ void BM_CorrelationMatrix(benchmark::State& state) {
 void BM_ZTransformConfounds(benchmark::State& state) {
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    m.zTransformConfounds();
+    zTransformConfounds(m);
     benchmark::ClobberMemory();
   }
   setValueCounters(state, m);

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "merge/paths.h"
+#include "merge/merge_names.h"
 
 namespace {
 

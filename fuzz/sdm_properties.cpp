@@ -14,9 +14,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/io_error.h"
+#include "correlation/report.h"
+#include "correlation/ztransform.h"
 #include "merge/append.h"
 #include "sdm/design_matrix.h"
-#include "sdm/io_error.h"
 #include "sdm/sdm_repairs.h"
 
 namespace {
@@ -207,7 +209,7 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
   }
 
   const DesignMatrix before = merged;
-  merged.zTransformConfounds();
+  zTransformConfounds(merged);
   const int64_t first = merged.firstConfoundPredictor.value;
   const auto interest = static_cast<std::size_t>(
       std::clamp<int64_t>(first >= 1 ? first - 1 : static_cast<int64_t>(merged.values.size()), 0,
@@ -217,7 +219,7 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
   if (before.names != merged.names || before.red != merged.red) return "z-transform changed names";
 
   merged.fileName = folder + "/merged.sdm";
-  merged.writeCorrelations();
+  writeCorrelations(merged);
   const std::string report = readBytes(folder + "/merged.csv");
   std::size_t lines = 0;
   for (std::size_t at = report.find("\r\n"); at != std::string::npos;

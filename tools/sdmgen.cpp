@@ -31,10 +31,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/output_file.h"
 #include "confound_generator.h"
 #include "design_generator.h"
 #include "plugin/metadata.h"
-#include "sdm/output_file.h"
 #include "sdm/sdm_limits.h"
 
 namespace {

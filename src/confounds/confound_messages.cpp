@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "sdm/paths.h"
+#include "base/paths.h"
 #include "sdm/sdm_repairs.h"
 
 std::string unreadableWarning(const std::string& path, const UnreadableCells& cells) {

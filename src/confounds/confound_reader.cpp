@@ -12,10 +12,10 @@
 #include <system_error>
 #include <utility>
 
+#include "base/io_error.h"
+#include "base/paths.h"
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
-#include "sdm/io_error.h"
-#include "sdm/paths.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "sdm/number_text.h"
-#include "sdm/output_file.h"
+#include "base/number_text.h"
+#include "base/output_file.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "base/number_text.h"
 #include "correlation/correlation.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include "correlation/ztransform.h"
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -71,7 +73,8 @@ class Batch {
 
 }  // namespace
 
-void DesignMatrix::zTransform(int32_t firstIndex) {
+void zTransform(DesignMatrix& matrix, int32_t firstIndex) {
+  auto& values = matrix.values;
   Batch batch(values);
   // The index is compared as an unsigned quantity: a negative one lies past every predictor.
   for (auto k = static_cast<std::size_t>(firstIndex); k < values.size(); ++k) {
@@ -80,8 +83,8 @@ void DesignMatrix::zTransform(int32_t firstIndex) {
   batch.flush();
 }
 
-void DesignMatrix::zTransformConfounds() {
+void zTransformConfounds(DesignMatrix& matrix) {
   // The lowest index a file can hold has no predecessor; it names no confound either.
-  if (firstConfoundPredictor.value == INT32_MIN) return;
-  zTransform(firstConfoundPredictor.value - 1);
+  if (matrix.firstConfoundPredictor.value == INT32_MIN) return;
+  zTransform(matrix, matrix.firstConfoundPredictor.value - 1);
 }

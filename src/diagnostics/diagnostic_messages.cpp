@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "base/number_text.h"
 #include "correlation/flagged_pairs.h"
-#include "sdm/number_text.h"
 
 std::vector<std::string> highInflationMessages(std::span<const std::string> names,
                                                std::span<const double> factors) {

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "base/paths.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
 #include "diagnostics/json_text.h"
 #include "sdm/design_matrix.h"
-#include "sdm/paths.h"
 
 namespace {
 

@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/number_text.h"
+#include "base/output_file.h"
+#include "base/paths.h"
 #include "correlation/correlation.h"
 #include "correlation/covered_predictors.h"
 #include "heatmap/colour_scale.h"
@@ -17,9 +20,6 @@
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
-#include "sdm/output_file.h"
-#include "sdm/paths.h"
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/output_file.h"
+#include "base/paths.h"
 #include "correlation/correlation.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
@@ -19,8 +21,6 @@
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
-#include "sdm/output_file.h"
-#include "sdm/paths.h"
 
 namespace {
 

@@ -9,7 +9,7 @@ class DesignMatrix;
 // predictors of a design matrix, written beside its correlation report.
 
 // The heatmap's path for a design matrix whose file name is `fileName`: the file name's
-// extension replaced by ".svg" (see reportPath in sdm/paths.h), in `folder` when that is not
+// extension replaced by ".svg" (see reportPath in base/paths.h), in `folder` when that is not
 // empty.
 std::string correlationPlotPath(const std::string& fileName, const std::string& folder = {});
 

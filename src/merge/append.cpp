@@ -4,21 +4,21 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "merge/paths.h"
+#include "merge/merge_names.h"
 
-void DesignMatrix::append(const DesignMatrix& other) {
-  if (&other == this) {
+void append(DesignMatrix& matrix, const DesignMatrix& other) {
+  if (&other == &matrix) {
     // Appending to itself would grow the source while reading it.
     const DesignMatrix copy = other;
-    append(copy);
+    append(matrix, copy);
     return;
   }
   // A merge result always names its first confound within 1..N+1, whatever the file said:
   // 0 or less counts as 1 (every predictor a confound) and N+2 or more as N+1 (none is), as
   // the other matrix's index is read below; the z-transform then touches the confounds only.
-  firstConfoundPredictor.value = static_cast<int32_t>(std::clamp<int64_t>(
-      firstConfoundPredictor.value, 1, static_cast<int64_t>(values.size()) + 1));
-  if (nrOfDataPoints.value == other.nrOfDataPoints.value) {
+  matrix.firstConfoundPredictor.value = static_cast<int32_t>(std::clamp<int64_t>(
+      matrix.firstConfoundPredictor.value, 1, static_cast<int64_t>(matrix.values.size()) + 1));
+  if (matrix.nrOfDataPoints.value == other.nrOfDataPoints.value) {
     // The other's header count bounds the loop as everywhere, but never past its arrays.
     const std::size_t count = std::min(
         {static_cast<std::size_t>(std::max(other.nrOfPredictors.value, 0)), other.values.size(),
@@ -26,15 +26,15 @@ void DesignMatrix::append(const DesignMatrix& other) {
     for (std::size_t i = 0; i < count; ++i) {
       // A predictor is a confound when its 1-based position lies in the other's confound block.
       const bool isConfound = static_cast<long long>(i) + 1 >= other.firstConfoundPredictor.value;
-      addPredictor(other.values[i], other.names[i], other.red[i], other.green[i], other.blue[i],
-                   isConfound);
+      matrix.addPredictor(other.values[i], other.names[i], other.red[i], other.green[i],
+                          other.blue[i], isConfound);
     }
   }
-  fileName = insertSuffix(fileName, mergeSuffix(fileName, other.fileName));
+  matrix.fileName = insertSuffix(matrix.fileName, mergeSuffix(matrix.fileName, other.fileName));
 }
 
 DesignMatrix concatenate(const DesignMatrix& first, const DesignMatrix& second) {
   DesignMatrix result = first;
-  result.append(second);
+  append(result, second);
   return result;
 }

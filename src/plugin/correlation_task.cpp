@@ -14,7 +14,7 @@ void brindle::correlationTask() {
   DesignLoader loader(logStream.get(), host::flagParameter("strict"), {path});
   const DesignMatrix matrix = loader.load(path);
   ReportExtrasReader extras;
-  matrix.writeCorrelations(extras.folder());
+  writeCorrelations(matrix, extras.folder());
   if (!logStream) return;
   logMessage(*logStream,
              ">  Saved Correlatios to " + correlationReportPath(matrix.fileName, extras.folder()));

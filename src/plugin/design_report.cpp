@@ -3,6 +3,7 @@
 #include <limits>
 #include <utility>
 
+#include "base/output_file.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "diagnostics/design_diagnostics.h"
@@ -12,7 +13,6 @@
 #include "heatmap/design_plot.h"
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
-#include "sdm/output_file.h"
 
 std::vector<std::string> writeDesignReport(const DesignMatrix& matrix,
                                            const DesignReportRequest& request) {

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/paths.h"
 #include "confounds/confound_input.h"
 #include "confounds/confound_reader.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
-#include "sdm/paths.h"
 #include "sdm/sdm_repairs.h"
 
 namespace {

@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "correlation/report.h"
+#include "correlation/ztransform.h"
 #include "host/host_services.h"
 #include "merge/append.h"
-#include "merge/paths.h"
+#include "merge/merge_names.h"
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
@@ -34,7 +36,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
     result.addConstant();
   else
     result.removeConstant();
-  if (options.zTransform) result.zTransformConfounds();
+  if (options.zTransform) zTransformConfounds(result);
 
   checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
@@ -43,7 +45,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
   result.save(*path);
   logMessage(log, ">  Saved " + *path);
   if (!options.report) return;
-  result.writeCorrelations(options.reportExtras.folder());
+  writeCorrelations(result, options.reportExtras.folder());
   writeReportExtras(result, options.reportExtras.get(), log, warnings);
 }
 
@@ -105,7 +107,7 @@ bool brindle::mergeTask(bool withPrimary) {
     DesignMatrix result = first;
     std::vector<std::string> warnings = secondaryWarnings.front();
     for (std::size_t i = 1; i < secondaries.size(); ++i) {
-      result.append(secondaries[i]);
+      append(result, secondaries[i]);
       appendAll(warnings, secondaryWarnings[i]);
     }
     finishResult(result, options, *logStream, warnings);

@@ -20,17 +20,6 @@ struct HeaderEntry {
 // The in-memory form of one SDM file: predictors (columns of 32-bit floats, one value per
 // data point) with a name and a display colour each, plus the header of the file.
 //
-// Where each member is defined (the class spans the folders that use it, each folder adding
-// what it knows; only src/sdm may be included from here):
-//   load                         src/sdm/sdm_reader.cpp
-//   save                         src/sdm/sdm_writer.cpp
-//   hasConstant, addPredictor,
-//   addConstant, removeConstant  src/sdm/design_matrix.cpp
-//   append                       src/merge/append.cpp
-//   zTransform,
-//   zTransformConfounds          src/correlation/ztransform.cpp
-//   writeCorrelations            src/correlation/report.cpp
-//
 // A plain value type: members are public, copies are deep and independent. `red`, `green`,
 // `blue`, `names` and `values` are parallel arrays indexed by predictor; every operation
 // keeps `nrOfPredictors.value` equal to their size. Predictors of interest come first, then
@@ -59,7 +48,7 @@ class DesignMatrix {
   // "Cannot Create file: " + path + " (" + reason + ")" when the file cannot be created and
   // "Cannot write file: " + path + " (" + reason + ")" when a write fails; the file that stood
   // at `path` stays. How links, devices and the replaced file's permissions are treated:
-  // sdm/output_file.h.
+  // base/output_file.h.
   // Throws std::logic_error, creating nothing, when the arrays are shorter than the counts.
   void save(const std::string& path);
 
@@ -83,28 +72,6 @@ class DesignMatrix {
   // Removes the trailing constant predictor if there is one; marks the matrix as including
   // no constant either way.
   void removeConstant();
-
-  // Appends every predictor of `other` (placed as addPredictor places it, confounds by
-  // `other`'s confound block) when the numbers of data points agree, and in every case
-  // extends `fileName` with the merge suffix built from both file names and brings
-  // `firstConfoundPredictor.value` into 1..N+1 as addPredictor does.
-  void append(const DesignMatrix& other);
-
-  // Standardises in place every non-constant predictor from the 0-based `firstIndex` to the
-  // last: (v - mean) / stdDev, or v - mean when the standard deviation is below the floor.
-  // A negative `firstIndex` transforms nothing.
-  void zTransform(int32_t firstIndex);
-
-  // zTransform(firstConfoundPredictor.value - 1): standardises the confound block.
-  void zTransformConfounds();
-
-  // Writes the CSV report of the absolute correlations between all predictors to
-  // reportPath(fileName, ".csv", folder) (sdm/paths.h): beside the SDM, or in `folder` when
-  // that is not empty. Throws std::runtime_error "Cannot Create file: " + report path +
-  // " (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when the report
-  // would replace the SDM file) and "Cannot write file: " + report path + " (" + reason + ")"
-  // when a write fails.
-  void writeCorrelations(const std::string& folder = {}) const;
 
   std::string fileName;
   HeaderEntry<int32_t> fileVersion{{}, -1, 0, false};

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "sdm/io_error.h"
+#include "base/io_error.h"
 
 namespace {
 

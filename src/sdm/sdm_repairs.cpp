@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstddef>
 
-#include "sdm/paths.h"
+#include "base/paths.h"
 
 namespace {
 

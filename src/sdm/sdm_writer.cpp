@@ -13,9 +13,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/number_text.h"
+#include "base/output_file.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
-#include "sdm/output_file.h"
 #include "sdm/sdm_limits.h"
 
 namespace {

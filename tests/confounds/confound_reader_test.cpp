@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/io_error.h"
 #include "confound_generator.h"
 #include "confounds/confound_reader.h"
-#include "sdm/io_error.h"
 #include "sdm/matrix_text.h"
 #include "support/process.h"
 #include "support/temp_dir.h"

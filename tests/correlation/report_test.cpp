@@ -40,7 +40,7 @@ DesignMatrix matrixOf(const std::string& fileName, const std::vector<std::string
 
 std::string errorOf(const DesignMatrix& m) {
   try {
-    m.writeCorrelations();
+    writeCorrelations(m);
   } catch (const std::runtime_error& e) {
     return e.what();
   }
@@ -54,7 +54,7 @@ TEST(CorrelationReport, WritesEveryOrderedPairAsAbsoluteValues) {
   const DesignMatrix m =
       matrixOf(dir.file("run1.sdm"), {"up", "down; reversed", "my curve", "Constant"},
                {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
-  m.writeCorrelations();
+  writeCorrelations(m);
   // up with my curve is 0.98198, down with my curve -0.98198; the constant correlates 0.
   EXPECT_EQ(readFile(dir.file("run1.csv")), crlf(" ; up ; down; reversed ; my curve ; Constant\n"
                                                  "up ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
@@ -81,7 +81,7 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    matrixOf(dir.file("m.sdm"), c.names, c.predictors).writeCorrelations();
+    writeCorrelations(matrixOf(dir.file("m.sdm"), c.names, c.predictors));
     EXPECT_EQ(readFile(dir.file("m.csv")), crlf(c.expected)) << c.expected;
   }
 }
@@ -90,7 +90,7 @@ TEST(CorrelationReport, TakesTheHeaderFromNamesAndTheRowsFromTheCount) {
   TempDir dir;
   DesignMatrix m = matrixOf(dir.file("m.sdm"), {"A", "B", "C"}, {{1, 2, 3}, {1, 3, 2}, {3, 1, 2}});
   m.nrOfPredictors.value = 2;
-  m.writeCorrelations();
+  writeCorrelations(m);
   EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A ; B ; C\nA ; 1.00 ; 0.50\nB ; 0.50 ; 1.00\n"));
 }
 
@@ -109,7 +109,7 @@ TEST(CorrelationReport, NamesTheFileAfterTheSdmWithItsExtensionReplaced) {
     std::filesystem::create_directory(dir.path() / "my.data");
     const DesignMatrix m = matrixOf(dir.file(c.sdm), {"A"}, {{1, 2}});
     EXPECT_EQ(correlationReportPath(m.fileName), dir.file(c.report));
-    m.writeCorrelations();
+    writeCorrelations(m);
     EXPECT_EQ(readFile(dir.file(c.report)), crlf(" ; A\nA ; 1.00\n")) << c.sdm;
   }
 }
@@ -118,8 +118,8 @@ TEST(CorrelationReport, OverwritesAnEarlierReport) {
   TempDir dir;
   writeFile(dir.file("m.csv"), std::string(5000, 'z'));
   const DesignMatrix m = matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}});
-  m.writeCorrelations();
-  m.writeCorrelations();
+  writeCorrelations(m);
+  writeCorrelations(m);
   EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A\nA ; 1.00\n"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
@@ -149,7 +149,7 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
   }
   predictors[11].assign(300, 1.0f);
   TempDir dir;
-  matrixOf(dir.file("r.sdm"), names, predictors).writeCorrelations();
+  writeCorrelations(matrixOf(dir.file("r.sdm"), names, predictors));
 
   // Every ordered pair through correlation(), printed with the C library in the test's locale.
   std::string expected;
@@ -186,8 +186,8 @@ TEST(CorrelationReport, StaysRightForLargeMeansAndInexactConstants) {
     twiceRamp[i] = 2.0f * ramp[i] + 3.0f;
   }
   TempDir dir;
-  matrixOf(dir.file("big.sdm"), {"A", "B", "C", "R", "2R"}, {a, b, constant, ramp, twiceRamp})
-      .writeCorrelations();
+  writeCorrelations(
+      matrixOf(dir.file("big.sdm"), {"A", "B", "C", "R", "2R"}, {a, b, constant, ramp, twiceRamp}));
   EXPECT_EQ(readFile(dir.file("big.csv")), crlf(" ; A ; B ; C ; R ; 2R\n"
                                                 "A ; 1.00 ; 0.51 ; 0.00 ; 0.02 ; 0.02\n"
                                                 "B ; 0.51 ; 1.00 ; 0.00 ; 0.03 ; 0.03\n"

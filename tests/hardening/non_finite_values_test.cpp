@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/number_text.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -16,11 +16,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/number_text.h"
 #include "correlation/correlation_matrix.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
-#include "sdm/number_text.h"
 #include "support/temp_dir.h"
 
 namespace {

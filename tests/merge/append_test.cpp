@@ -57,7 +57,7 @@ TEST(Append, ConfoundBlockOfTheOtherDecidesHowItsPredictorsAreAppended) {
 
 TEST(Append, DifferentNumberOfDataPointsAddsNothingButStillExtendsTheName) {
   DesignMatrix a = matrix("x/left.sdm", {"A1"}, 2);
-  a.append(matrix("y/right.sdm", {"B1"}, 2, 4));
+  append(a, matrix("y/right.sdm", {"B1"}, 2, 4));
   EXPECT_EQ(a.names, std::vector<std::string>{"A1"});
   EXPECT_EQ(a.nrOfPredictors.value, 1);
   EXPECT_EQ(a.fileName, "x/left_right.sdm");
@@ -65,7 +65,7 @@ TEST(Append, DifferentNumberOfDataPointsAddsNothingButStillExtendsTheName) {
 
 TEST(Append, AppendingAMatrixToItselfDoublesItsPredictors) {
   DesignMatrix a = matrix("r_1.sdm", {"A1", "Ac1"}, 2);
-  a.append(a);
+  append(a, a);
   EXPECT_EQ(a.names, (std::vector<std::string>{"A1", "A1", "Ac1", "Ac1"}));
   EXPECT_EQ(a.fileName, "r_1_1.sdm");
 }
@@ -74,7 +74,7 @@ TEST(Append, HeaderCountLargerThanTheArraysNeverReadsPastThem) {
   DesignMatrix b = matrix("b.sdm", {"B1"}, 2);
   b.nrOfPredictors.value = 50;
   DesignMatrix a = matrix("a.sdm", {"A1"}, 2);
-  a.append(b);
+  append(a, b);
   EXPECT_EQ(a.names, (std::vector<std::string>{"A1", "B1"}));
 }
 

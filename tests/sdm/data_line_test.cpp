@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/number_text.h"
 #include "matrix_text.h"
-#include "sdm/number_text.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <string>
 #include <thread>
 
-#include "sdm/output_file.h"
+#include "base/output_file.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sdm/file_system.h"
+#include "base/file_system.h"
 
 namespace testing_support {
 

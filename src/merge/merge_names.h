@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sdm/paths.h"
+#include "base/paths.h"
 
 // The names of merged files and the list of secondary SDMs.
 

@@ -1,4 +1,4 @@
-#include "sdm/output_file.h"
+#include "base/output_file.h"
 
 #include <charconv>
 #include <chrono>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "sdm/file_system.h"
+#include "base/file_system.h"
 
 namespace {
 

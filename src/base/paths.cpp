@@ -1,4 +1,4 @@
-#include "sdm/paths.h"
+#include "base/paths.h"
 
 std::string baseName(const std::string& path) {
   const auto slash = path.find_last_of("/\\");

@@ -1,4 +1,4 @@
-#include "merge/paths.h"
+#include "merge/merge_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "merge/paths.h"
+#include "merge/merge_names.h"
 
 std::string mergeSuffix(const std::string& thisPath, const std::string& otherPath) {
   const std::string other = stripExtension(baseName(otherPath));

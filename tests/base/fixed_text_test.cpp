@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sdm/number_text.h"
+#include "base/number_text.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "sdm/file_system.h"
+#include "base/file_system.h"
 
 namespace filesys {
 

@@ -1,4 +1,4 @@
-#include "sdm/file_system.h"
+#include "base/file_system.h"
 
 namespace filesys {
 

@@ -1,4 +1,4 @@
-#include "sdm/number_text.h"
+#include "base/number_text.h"
 
 #include <bit>
 #include <cerrno>

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sdm/design_matrix.h"
+
+// Standardises in place every non-constant predictor of `matrix` from the 0-based `firstIndex`
+// to the last: (v - mean) / stdDev, or v - mean when the standard deviation is below the floor.
+// A negative `firstIndex` transforms nothing.
+void zTransform(DesignMatrix& matrix, int32_t firstIndex);
+
+// zTransform(matrix, firstConfoundPredictor.value - 1): standardises the confound block.
+void zTransformConfounds(DesignMatrix& matrix);
