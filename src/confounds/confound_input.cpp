@@ -6,8 +6,9 @@
 
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection) {
   const ConfoundFile file = readConfoundFile(path);
-  ConfoundInput input{selectConfounds(file.matrix, selection),
-                      unreadableWarning(path, file.unreadable)};
-  input.log += confoundsTakenMessage(input.matrix);
+  ConfoundInput input{selectConfounds(file.matrix, selection), {}};
+  if (auto warning = unreadableNotice(path, file.unreadable))
+    input.notices.push_back(std::move(*warning));
+  input.notices.push_back(confoundsTakenNotice(input.matrix));
   return input;
 }

@@ -2,13 +2,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/notice.h"
 #include "sdm/design_matrix.h"
 
 // What a task does with a file that is not an SDM: read it, choose its confounds, say so.
 struct ConfoundInput {
-  DesignMatrix matrix;  // the chosen confounds (selectConfounds)
-  std::string log;      // unreadableWarning (if any) then confoundsTakenMessage, for the log
+  DesignMatrix matrix;          // the chosen confounds (selectConfounds)
+  std::vector<Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
 };
 
 // readConfoundFile(path), then selectConfounds with `selection`; throws what they throw.

@@ -2,27 +2,22 @@
 
 #include <cstddef>
 
-#include "base/paths.h"
 #include "sdm/sdm_repairs.h"
 
-std::string unreadableWarning(const std::string& path, const UnreadableCells& cells) {
-  if (cells.values <= 0) return {};
-  std::string text = "\nBrindle>  Warning: ";
-  text += baseName(path);
-  text += ": " + std::to_string(cells.values) + " value(s) unreadable ";
+std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells) {
+  if (cells.values <= 0) return std::nullopt;
+  std::string text = std::to_string(cells.values) + " value(s) unreadable ";
   text += listedDataPoints(cells.firstDataPoints,
                            cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
   text += ", read as 0";
-  return text;
+  return Notice{NoticeKind::warning, path, std::move(text)};
 }
 
-std::string confoundsTakenMessage(const DesignMatrix& selected) {
-  std::string text = "\nBrindle>  Confounds from ";
-  text += baseName(selected.fileName);
-  text += ": ";
+Notice confoundsTakenNotice(const DesignMatrix& selected) {
+  std::string names;
   for (std::size_t p = 0; p < selected.names.size(); ++p) {
-    if (p > 0) text += ", ";
-    text += selected.names[p];
+    if (p > 0) names += ", ";
+    names += selected.names[p];
   }
-  return text;
+  return {NoticeKind::taken, selected.fileName, std::move(names)};
 }

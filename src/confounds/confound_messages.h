@@ -1,17 +1,19 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "base/notice.h"
 #include "confounds/confound_reader.h"
 #include "sdm/design_matrix.h"
 
-// The log texts of a task that reads a confound file.
+// What a task that reads a confound file tells the user.
 
-// The warning logged after reading a file with unreadable cells, or "" when there are none:
-// "\nBrindle>  Warning: " + base name + ": " + k + " value(s) unreadable (data points " + the
-// first five data points joined by ", " + ", ..." when more rows hold such cells + "), read as 0".
-std::string unreadableWarning(const std::string& path, const UnreadableCells& cells);
+// The warning about a file with unreadable cells, or none when there are none: k + " value(s)
+// unreadable (data points " + the first five data points joined by ", " + ", ..." when more
+// rows hold such cells + "), read as 0".
+std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells);
 
-// What was taken from a file: "\nBrindle>  Confounds from " + base name of `selected.fileName` +
-// ": " + the names of `selected` joined by ", ".
-std::string confoundsTakenMessage(const DesignMatrix& selected);
+// What was taken from a file: the names of `selected` joined by ", ", about
+// `selected.fileName`.
+Notice confoundsTakenNotice(const DesignMatrix& selected);

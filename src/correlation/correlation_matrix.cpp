@@ -1,6 +1,7 @@
 #include "correlation/correlation_matrix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -260,8 +261,15 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
 
 }  // namespace
 
+namespace {
+std::atomic<std::size_t> passes{0};
+}  // namespace
+
+std::size_t correlationPasses() { return passes.load(std::memory_order_relaxed); }
+
 void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
                              const CorrelationPieceVisitor& visit, std::size_t cellLimit) {
+  passes.fetch_add(1, std::memory_order_relaxed);
   const std::size_t k = predictors.size();
   if (k == 0) return;
   const Prepared prepared = prepare(predictors);

@@ -30,6 +30,11 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
                              const CorrelationPieceVisitor& visit,
                              std::size_t cellLimit = correlationCellLimit);
 
+// How many times this process has gone over the pairs of a set of predictors (calls of
+// forEachCorrelationPiece, which correlationMatrix makes too): lets a test see that a report
+// computes its correlations once.
+std::size_t correlationPasses();
+
 // The whole matrix: cell i * K + j holds the correlation of predictors i and j. Allocates
 // K * K floats.
 std::vector<float> correlationMatrix(std::span<const std::vector<float>> predictors);

@@ -1,8 +1,8 @@
 #include "correlation/report.h"
 
-#include <algorithm>
 #include <cmath>
 #include <span>
+#include <stdexcept>
 
 #include "base/number_text.h"
 #include "base/output_file.h"
@@ -11,42 +11,73 @@
 #include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
 
-std::string correlationReportPath(const std::string& fileName, const std::string& folder) {
-  return reportPath(fileName, ".csv", folder);
+namespace {
+
+// The path of the report of `matrix`, refused when it is the SDM itself.
+std::string reportFileOf(const DesignMatrix& matrix, const std::string& folder) {
+  std::string path = correlationReportPath(matrix.fileName, folder);
+  refuseToReplaceTheSdm(path, matrix.fileName);
+  return path;
 }
 
-void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
-  const auto& names = matrix.names;
-  const auto& values = matrix.values;
-  const auto& fileName = matrix.fileName;
-  // The file comes first: a report that cannot be created costs no computation.
-  const std::string path = correlationReportPath(fileName, folder);
-  refuseToReplaceTheSdm(path, fileName);
-  OutputFile file(path);
-
+// The header line: " ; " before every name.
+void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
   std::string line;
-  for (const auto& name : names) {
+  for (const auto& name : matrix.names) {
     line += " ; ";
     line += name;
   }
   line += "\r\n";
   file.write(line);
+}
 
+// Writes the cells of row `row` from `firstColumn` on: the row's name first when the piece
+// starts the row, the line end when it closes a row of `k` cells. `line` is scratch space.
+void writePiece(OutputFile& file, std::string& line, const DesignMatrix& matrix, std::size_t row,
+                std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
+  line.clear();
+  if (firstColumn == 0) line = matrix.names[row];
+  for (const float cell : cells) {
+    line += " ; ";
+    appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
+  }
+  if (firstColumn + cells.size() == k) line += "\r\n";
+  file.write(line);
+}
+
+}  // namespace
+
+std::string correlationReportPath(const std::string& fileName, const std::string& folder) {
+  return reportPath(fileName, ".csv", folder);
+}
+
+void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
+  // The file comes first: a report that cannot be created costs no computation.
+  OutputFile file(reportFileOf(matrix, folder));
+  writeHeader(file, matrix);
   // Rows and columns run to the predictor count, which the model keeps equal to the sizes of
   // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
   // out of bounds.
   const std::size_t k = coveredPredictorCount(matrix);
+  std::string line;
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
-  forEachCorrelationPiece(std::span(values).first(k), [&](std::size_t row, std::size_t firstColumn,
-                                                          std::span<const float> cells) {
-    line.clear();
-    if (firstColumn == 0) line = names[row];
-    for (const float cell : cells) {
-      line += " ; ";
-      appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
-    }
-    if (firstColumn + cells.size() == k) line += "\r\n";
-    file.write(line);
-  });
+  forEachCorrelationPiece(
+      std::span(matrix.values).first(k),
+      [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
+        writePiece(file, line, matrix, row, firstColumn, cells, k);
+      });
+  file.commit();
+}
+
+void writeCorrelations(const DesignMatrix& matrix, std::span<const float> correlations,
+                       const std::string& folder) {
+  const std::size_t k = coveredPredictorCount(matrix);
+  if (correlations.size() != k * k)
+    throw std::invalid_argument("correlations do not fit the design matrix");
+  OutputFile file(reportFileOf(matrix, folder));
+  writeHeader(file, matrix);
+  std::string line;
+  for (std::size_t row = 0; row < k; ++row)
+    writePiece(file, line, matrix, row, 0, correlations.subspan(row * k, k), k);
   file.commit();
 }

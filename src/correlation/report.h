@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 
 #include "sdm/design_matrix.h"
@@ -15,3 +16,9 @@ std::string correlationReportPath(const std::string& fileName, const std::string
 // ")" when it cannot be created (" (it is the SDM itself)" when the report would replace the
 // SDM file) and "Cannot write file: " + report path + " (" + reason + ")" when a write fails.
 void writeCorrelations(const DesignMatrix& matrix, const std::string& folder = {});
+
+// The same from cells computed before: `correlations` holds K x K cells as correlationMatrix
+// gives them for the K = coveredPredictorCount(matrix) predictors (the same bytes as the form
+// above). Throws std::invalid_argument, creating nothing, when its size is not K x K.
+void writeCorrelations(const DesignMatrix& matrix, std::span<const float> correlations,
+                       const std::string& folder = {});

@@ -50,7 +50,7 @@ brindle::brindle() = default;
 
 brindle::~brindle() {
   try {
-    if (logStream) logMessage(*logStream, ">  Plugin finished!\n");
+    if (logStream) logMessage(*logStream, "Plugin finished!\n");
   } catch (...) {
     // The host is deleting us: a goodbye that cannot be written is dropped.
   }
@@ -84,7 +84,7 @@ bool brindle::initPlugin() noexcept {
       return false;
     }
     HostApi::tmShowLogTab();
-    logMessage(*logStream, ">  Running...");
+    logMessage(*logStream, "Running...");
     running_ = true;
     return true;
   } catch (...) {

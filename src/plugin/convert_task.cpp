@@ -21,5 +21,5 @@ void brindle::convertTask() {
     saveTsv(matrix, *path);
   else
     matrix.save(*path);
-  if (logStream) logMessage(*logStream, ">  Saved " + *path);
+  if (logStream) logMessage(*logStream, "Saved " + *path);
 }

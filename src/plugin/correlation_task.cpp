@@ -11,12 +11,17 @@
 void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
   const std::string path = host::stringParameter("sdm1");
-  DesignLoader loader(logStream.get(), host::flagParameter("strict"), {path});
+  const bool strict = host::flagParameter("strict");
+  ReportRequest request = readReportRequest();
+  DesignLoader loader(logStream.get(), strict, {path});
   const DesignMatrix matrix = loader.load(path);
-  ReportExtrasReader extras;
-  writeCorrelations(matrix, extras.folder());
-  if (!logStream) return;
-  logMessage(*logStream,
-             ">  Saved Correlatios to " + correlationReportPath(matrix.fileName, extras.folder()));
-  writeReportExtras(matrix, extras.get(), *logStream, loader.lastWarnings());
+  if (!logStream) {
+    // With nowhere to say what it found, the task writes the correlation report alone.
+    writeCorrelations(matrix, request.folder);
+    return;
+  }
+  request.readerNotices = loader.lastWarnings();
+  // The host's own spelling of this line, kept as the host's users know it.
+  writeReport(matrix, request, *logStream,
+              "Saved Correlatios to " + correlationReportPath(matrix.fileName, request.folder));
 }

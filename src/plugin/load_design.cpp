@@ -11,46 +11,28 @@
 #include "plugin/log_message.h"
 #include "sdm/sdm_repairs.h"
 
-namespace {
-
-constexpr std::string_view messageStart = "\nBrindle>  ";
-
-// The messages of a log text made of whole messages, each "\nBrindle>  " + its text.
-std::vector<std::string> messagesOf(const std::string& text) {
-  std::vector<std::string> messages;
-  std::size_t start = text.find(messageStart);
-  while (start != std::string::npos) {
-    const std::size_t from = start + messageStart.size();
-    const std::size_t next = text.find(messageStart, from);
-    messages.push_back(text.substr(from, next == std::string::npos ? next : next - from));
-    start = next;
-  }
-  return messages;
-}
-
-}  // namespace
-
 DesignLoader::DesignLoader(TRMLLog* log, bool strict, const std::vector<std::string>& paths)
     : log_(log), strict_(strict) {
   if (std::any_of(paths.begin(), paths.end(), isConfoundFile)) selection();
 }
 
 DesignMatrix DesignLoader::load(const std::string& path) {
-  lastWarnings_.clear();
-  if (!isConfoundFile(path)) {
+  std::vector<Notice> notices;
+  DesignMatrix matrix;
+  if (isConfoundFile(path)) {
+    ConfoundInput input = loadConfounds(path, selection());
+    matrix = std::move(input.matrix);
+    notices = std::move(input.notices);
+  } else {
     LoadedSdm loaded = loadSdm(path, strict_);
-    for (const std::string& warning : repairWarnings(path, loaded.repairs)) {
-      if (log_ != nullptr) logMessage(*log_, warning);
-      lastWarnings_.push_back(warning.substr(3));  // without its ">  "
-    }
-    return std::move(loaded.matrix);
+    matrix = std::move(loaded.matrix);
+    notices = repairNotices(path, loaded.repairs);
   }
-  ConfoundInput input = loadConfounds(path, selection());
-  for (std::string& message : messagesOf(input.log)) {
-    if (message.starts_with("Warning: ")) lastWarnings_.push_back(message);
-    if (log_ != nullptr) logMessage(*log_, ">  " + message);
+  if (log_ != nullptr) {
+    for (const Notice& notice : notices) logMessage(*log_, noticeText(notice));
   }
-  return std::move(input.matrix);
+  lastWarnings_ = warningsOf(notices);
+  return matrix;
 }
 
 const std::string& DesignLoader::selection() {

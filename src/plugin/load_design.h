@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/notice.h"
 #include "sdm/design_matrix.h"
 
 class TRMLLog;
@@ -12,7 +13,8 @@ class TRMLLog;
 // (and, when `strict`, any file the reader had to repair) is refused with its IOError, and the
 // log gets one warning per kind of repair right after the load. A confound file
 // (confounds/confound_reader.h tells them apart) is read with the task's selection, after
-// which the log gets the warning about unreadable cells, if any, and what was taken.
+// which the log gets the warning about unreadable cells, if any, and what was taken: every
+// notice of the readers, in order, as noticeText says it.
 //
 // The dialog parameter "confounds" (the selection) is read from the host at most once, and only
 // when a file of the task is a confound file, so a task on SDMs alone makes the host calls it
@@ -26,8 +28,8 @@ class DesignLoader {
   // Loads `path` as above. Throws what the readers throw.
   DesignMatrix load(const std::string& path);
 
-  // The warnings of the last file loaded, as logged without the leading "\nBrindle>  ".
-  const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+  // The warnings among the notices of the last file loaded.
+  const std::vector<Notice>& lastWarnings() const { return lastWarnings_; }
 
  private:
   const std::string& selection();
@@ -35,7 +37,7 @@ class DesignLoader {
   TRMLLog* log_;
   bool strict_;
   std::optional<std::string> selection_;
-  std::vector<std::string> lastWarnings_;
+  std::vector<Notice> lastWarnings_;
 };
 
 // `path` with the extension of its file name (from the last "." of the base name) replaced by

@@ -7,6 +7,6 @@ void logMessage(TRMLLog& log, std::string_view text) {
   // A stream left bad by an earlier failure (the host's log function threw, memory ran out)
   // would drop every later message: each message starts afresh.
   log.clear();
-  log << '\n' << pluginName << text;
+  log << '\n' << pluginName << ">  " << text;
   log.flush();
 }

@@ -2,7 +2,6 @@
 #include <string>
 #include <vector>
 
-#include "correlation/report.h"
 #include "correlation/ztransform.h"
 #include "host/host_services.h"
 #include "merge/append.h"
@@ -19,7 +18,7 @@ struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
-  ReportExtrasReader reportExtras;  // report folder, heatmap, flagged pairs
+  ReportRequest reportRequest;  // when `report`: the report files and the log lines asked for
 };
 
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
@@ -28,10 +27,10 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
 }
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
-// A cancelled dialog drops this result only. `warnings` are the reader's repair warnings of the
+// A cancelled dialog drops this result only. `warnings` are the readers' warnings about the
 // files the result was made from, for its summary file.
-void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
-                  const std::vector<std::string>& warnings) {
+void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& log,
+                  const std::vector<Notice>& warnings) {
   if (options.constant)
     result.addConstant();
   else
@@ -43,13 +42,14 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
                                        offeredSdmName(result.fileName));
   if (!path) return;
   result.save(*path);
-  logMessage(log, ">  Saved " + *path);
+  logMessage(log, "Saved " + *path);
   if (!options.report) return;
-  writeCorrelations(result, options.reportExtras.folder());
-  writeReportExtras(result, options.reportExtras.get(), log, warnings);
+  ReportRequest request = options.reportRequest;
+  request.readerNotices = warnings;
+  writeReport(result, request, log);
 }
 
-void appendAll(std::vector<std::string>& to, const std::vector<std::string>& from) {
+void appendAll(std::vector<Notice>& to, const std::vector<Notice>& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
 
@@ -57,12 +57,14 @@ void appendAll(std::vector<std::string>& to, const std::vector<std::string>& fro
 
 bool brindle::mergeTask(bool withPrimary) {
   logMessage(*logStream,
-             std::string(">  Start merging process of ") +
+             std::string("Start merging process of ") +
                  (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
   MergeOptions options;
+  // "ztans" is the host dialog's own spelling of the parameter: keep it as it is.
   options.zTransform = host::flagParameter("ztans");
   options.constant = host::flagParameter("baseline");
   options.report = host::flagParameter("allcorr");
+  if (options.report) options.reportRequest = readReportRequest();
 
   const std::vector<std::string> paths =
       split(host::stringParameter("sdms2", host::listBufferSize), '\n');
@@ -73,7 +75,7 @@ bool brindle::mergeTask(bool withPrimary) {
   const bool strict = host::flagParameter("strict");
   DesignLoader loader(logStream.get(), strict, paths);
   std::vector<DesignMatrix> secondaries;
-  std::vector<std::vector<std::string>> secondaryWarnings;
+  std::vector<std::vector<Notice>> secondaryWarnings;
   secondaries.reserve(paths.size());
   for (const auto& path : paths) {
     secondaries.push_back(loader.load(path));
@@ -90,7 +92,7 @@ bool brindle::mergeTask(bool withPrimary) {
 
   if (withPrimary) {
     const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
-    const std::vector<std::string> primaryWarnings = loader.lastWarnings();
+    const std::vector<Notice> primaryWarnings = loader.lastWarnings();
     if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
       host::messageBox(dataPointMismatch(primary, first));
       return false;
@@ -99,13 +101,13 @@ bool brindle::mergeTask(bool withPrimary) {
     // could reject the task has passed by now, so nothing the user sees depends on it.
     for (std::size_t i = 0; i < secondaries.size(); ++i) {
       DesignMatrix result = concatenate(primary, secondaries[i]);
-      std::vector<std::string> warnings = primaryWarnings;
+      std::vector<Notice> warnings = primaryWarnings;
       appendAll(warnings, secondaryWarnings[i]);
       finishResult(result, options, *logStream, warnings);
     }
   } else {
     DesignMatrix result = first;
-    std::vector<std::string> warnings = secondaryWarnings.front();
+    std::vector<Notice> warnings = secondaryWarnings.front();
     for (std::size_t i = 1; i < secondaries.size(); ++i) {
       append(result, secondaries[i]);
       appendAll(warnings, secondaryWarnings[i]);

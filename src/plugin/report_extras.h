@@ -1,8 +1,8 @@
 #pragma once
 
-#include <optional>
-#include <span>
 #include <string>
+
+#include "report/design_report.h"
 
 class DesignMatrix;
 class TRMLLog;
@@ -11,33 +11,13 @@ class TRMLLog;
 // report file; absent or empty: beside the SDM), "corrplot" (non-zero: a heatmap and a picture
 // of the design beside the report), "corrwarn" (a threshold such as "0.8": the pairs of
 // predictors that reach it, then the high variance inflation factors and the condition number,
-// in the log) and "corrjson" (non-zero: a summary file beside the report). All absent (0 and
-// the empty text) add nothing.
-struct ReportExtras {
-  std::string folder;
-  bool plot = false;
-  std::string warnThreshold;
-  bool summary = false;
-};
+// in the log) and "corrjson" (non-zero: a summary file beside the report), read from the host in
+// that order. All absent (0 and the empty text) ask for the correlation report alone.
+ReportRequest readReportRequest();
 
-// Reads the parameters from the host when a report first needs them, after the task's other
-// parameters: "corrdir" right before the first report is written, "corrplot", "corrwarn" and
-// "corrjson" after it.
-class ReportExtrasReader {
- public:
-  // The folder of the report files ("corrdir").
-  const std::string& folder();
-  // All of it.
-  const ReportExtras& get();
-
- private:
-  std::optional<std::string> folder_;
-  std::optional<ReportExtras> extras_;
-};
-
-// Writes the pictures and the summary of `matrix` when asked (into extras.folder when that is
-// not empty; each throws like the report writer, with the path of its file) and logs its
-// flagged pairs and diagnostics. Does nothing when none is asked for. `readerRepairWarnings`
-// are the repairs the SDM reader made to the file(s) behind `matrix`, for the summary file.
-void writeReportExtras(const DesignMatrix& matrix, const ReportExtras& extras, TRMLLog& log,
-                       std::span<const std::string> readerRepairWarnings = {});
+// Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine`
+// (when not empty), writes the pictures and the summary asked for, then logs the report's lines
+// (logLines). Each file throws like the report writer, with its own path; nothing later is
+// written or logged after a failure.
+void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLLog& log,
+                 const std::string& savedLine = {});

@@ -37,9 +37,9 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
   return texts;
 }
 
-std::vector<std::string> repairWarnings(const std::string& path, const SdmRepairs& repairs) {
-  std::vector<std::string> warnings;
-  for (const std::string& text : repairTexts(repairs))
-    warnings.push_back(">  Warning: " + baseName(path) + ": " + text);
-  return warnings;
+std::vector<Notice> repairNotices(const std::string& path, const SdmRepairs& repairs) {
+  std::vector<Notice> notices;
+  for (std::string& text : repairTexts(repairs))
+    notices.push_back({NoticeKind::warning, path, std::move(text)});
+  return notices;
 }

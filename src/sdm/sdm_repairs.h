@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/notice.h"
 #include "sdm/design_matrix.h"
 
 // What the tolerant reader had to make up for while loading one SDM file: data points it read
@@ -56,6 +57,5 @@ std::string listedDataPoints(const std::vector<Number>& listed, bool more) {
   return text + ")";
 }
 
-// The log texts for the repairs of the file at `path`, one per kind: ">  Warning: " + the file's
-// base name + ": " + its repair text.
-std::vector<std::string> repairWarnings(const std::string& path, const SdmRepairs& repairs);
+// One warning for each kind of repair of the file at `path`, its text from repairTexts.
+std::vector<Notice> repairNotices(const std::string& path, const SdmRepairs& repairs);

@@ -19,15 +19,15 @@ TEST(ConfoundMessages, UnreadableWarningListsTheFirstFiveDataPoints) {
        "9 value(s) unreadable (data points 1, 2, 3, 4, 5, ...), read as 0"},
   };
   for (const auto& [cells, text] : cases) {
-    EXPECT_EQ(unreadableWarning("C:\\runs\\conf.tsv", cells),
-              text.empty() ? "" : "\nBrindle>  Warning: conf.tsv: " + text);
+    const auto notice = unreadableNotice("C:\\runs\\conf.tsv", cells);
+    EXPECT_EQ(notice ? noticeText(*notice) : "", text.empty() ? "" : "Warning: conf.tsv: " + text);
   }
 }
 
 TEST(ConfoundMessages, TakenMessageNamesTheFileAndTheColumns) {
-  EXPECT_EQ(
-      confoundsTakenMessage(confoundMatrix("in/sub-01/conf.tsv", {"csf", "trans_x"}, {{1}, {2}})),
-      "\nBrindle>  Confounds from conf.tsv: csf, trans_x");
+  EXPECT_EQ(noticeText(confoundsTakenNotice(
+                confoundMatrix("in/sub-01/conf.tsv", {"csf", "trans_x"}, {{1}, {2}}))),
+            "Confounds from conf.tsv: csf, trans_x");
 }
 
 TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {
@@ -36,9 +36,12 @@ TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {
   testing_support::writeFile(path, "a,b,c\nn/a,x,1\n2,3,4\n");
   const ConfoundInput input = loadConfounds(path, "c,a");
   EXPECT_EQ(sdm_test::joinedNames(input.matrix), "c a");
-  EXPECT_EQ(input.log,
-            "\nBrindle>  Warning: run1.csv: 1 value(s) unreadable (data points 1), read as 0"
-            "\nBrindle>  Confounds from run1.csv: c, a");
+  ASSERT_EQ(input.notices.size(), 2u);
+  EXPECT_EQ(input.notices[0].kind, NoticeKind::warning);
+  EXPECT_EQ(noticeText(input.notices[0]),
+            "Warning: run1.csv: 1 value(s) unreadable (data points 1), read as 0");
+  EXPECT_EQ(input.notices[1].kind, NoticeKind::taken);
+  EXPECT_EQ(noticeText(input.notices[1]), "Confounds from run1.csv: c, a");
 }
 
 }  // namespace

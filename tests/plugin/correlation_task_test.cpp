@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "correlation/correlation_matrix.h"
 #include "plugin/brindle.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
@@ -58,9 +60,20 @@ class CorrelationTaskTest : public ::testing::Test {
   brindle plugin_;
 };
 
+// The task reads every parameter it needs before it loads the file.
+const Calls parameterReads = {"tmGetStringParameter(task)",     "tmShowBusyCursor()",
+                              "tmGetStringParameter(sdm1)",     "tmGetIntParameter(strict)",
+                              "tmGetStringParameter(corrdir)",  "tmGetIntParameter(corrplot)",
+                              "tmGetStringParameter(corrwarn)", "tmGetIntParameter(corrjson)"};
+
+Calls taskCalls(const Calls& rest) {
+  Calls calls = parameterReads;
+  calls.insert(calls.end(), rest.begin(), rest.end());
+  return calls;
+}
+
 Calls taskCalls(const std::string& outcome) {
-  return {"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-          "tmGetIntParameter(strict)",  "tmStopBusyCursor()", outcome};
+  return taskCalls(Calls{"tmStopBusyCursor()", outcome});
 }
 
 }  // namespace
@@ -70,15 +83,8 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
   writeFile(dir.file("run1.sdm"), sdm);
   const Calls calls = runTask(dir.file("run1.sdm"));
   EXPECT_EQ(calls,
-            (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-                   // Read once, before the file is loaded.
-                   "tmGetIntParameter(strict)",
-                   // The report's folder is asked for right before the report is written.
-                   "tmGetStringParameter(corrdir)",
-                   "tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
-                   // The optional pictures, flagged pairs and summary are asked for last.
-                   "tmGetIntParameter(corrplot)", "tmGetStringParameter(corrwarn)",
-                   "tmGetIntParameter(corrjson)", "tmStopBusyCursor()"}));
+            taskCalls({"tmLogText(\nBrindle>  Saved Correlatios to " + dir.file("run1.csv") + ")",
+                       "tmStopBusyCursor()"}));
   EXPECT_EQ(readFile(dir.file("run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("run1.sdm")), sdm);
 }
@@ -99,11 +105,25 @@ TEST_F(CorrelationTaskTest, ReportsAReportThatCannotBeCreated) {
   TempDir dir;
   writeFile(dir.file("run1.sdm"), sdm);
   std::filesystem::create_directory(dir.path() / "run1.csv");
-  EXPECT_EQ(
-      runTask(dir.file("run1.sdm")),
-      (Calls{"tmGetStringParameter(task)", "tmShowBusyCursor()", "tmGetStringParameter(sdm1)",
-             "tmGetIntParameter(strict)", "tmGetStringParameter(corrdir)", "tmStopBusyCursor()",
-             "tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") +
-                 " (a folder is in the way))"}));
+  EXPECT_EQ(runTask(dir.file("run1.sdm")),
+            taskCalls("tmMessageBox(Error: Cannot Create file: " + dir.file("run1.csv") +
+                      " (a folder is in the way))"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));
+}
+
+TEST_F(CorrelationTaskTest, ComputesTheCorrelationsOnceForEveryReportFile) {
+  TempDir dir;
+  writeFile(dir.file("run1.sdm"), sdm);
+  FakeHost::get().intParameters["corrplot"] = 1;
+  FakeHost::get().intParameters["corrjson"] = 1;
+  FakeHost::get().stringParameters["corrwarn"] = "0.4";
+  const std::size_t before = correlationPasses();
+  const Calls calls = runTask(dir.file("run1.sdm"));
+  EXPECT_EQ(correlationPasses() - before, 1u);
+  EXPECT_EQ(readFile(dir.file("run1.csv")), report);
+  for (const char* file : {"run1.svg", "run1_design.svg", "run1.json"})
+    EXPECT_TRUE(std::filesystem::exists(dir.file(file))) << file;
+  EXPECT_EQ(std::count(calls.begin(), calls.end(),
+                       "tmLogText(\nBrindle>  High correlation 0.45: Up ~ Wave (r = -0.45))"),
+            1);
 }

@@ -424,10 +424,12 @@ TEST(SdmRepairTexts, ListTheFirstFiveUnreadableDataPoints) {
   r.unreadable = 6;
   r.missingFrom = 20;
   r.namesMissing = 3;
-  EXPECT_EQ(repairWarnings("C:\\data/x\\run 1.sdm", r),
-            (std::vector<std::string>{
-                ">  Warning: run 1.sdm: data point 20 missing (the file ends early), read as 0",
-                ">  Warning: run 1.sdm: 6 data line(s) unreadable (data points 1, 2, 3, 4, 20, "
-                "...), read as 0",
-                ">  Warning: run 1.sdm: 3 of 3 predictor names missing"}));
+  std::vector<std::string> texts;
+  for (const Notice& notice : repairNotices("C:\\data/x\\run 1.sdm", r))
+    texts.push_back(noticeText(notice));
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Warning: run 1.sdm: data point 20 missing (the file ends early), read as 0",
+                       "Warning: run 1.sdm: 6 data line(s) unreadable (data points 1, 2, 3, 4, "
+                       "20, ...), read as 0",
+                       "Warning: run 1.sdm: 3 of 3 predictor names missing"}));
 }

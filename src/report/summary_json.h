@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "diagnostics/design_diagnostics.h"
+#include "report/design_report.h"
+#include "report/flagged_pairs.h"
 
 class DesignMatrix;
 
@@ -21,13 +23,6 @@ struct SummaryPredictor {
   double varianceInflation = 0.0;  // NaN or infinite: written as null
 };
 
-// A pair of predictors (0-based, first < second) and their correlation as the report has it.
-struct SummaryPair {
-  std::size_t first;
-  std::size_t second;
-  float r;
-};
-
 struct Summary {
   std::string file;
   int64_t nrOfPredictors = 0;
@@ -36,27 +31,18 @@ struct Summary {
   std::vector<SummaryPredictor> predictors;
   std::span<const float> correlations;  // predictors.size() squared cells, row-major; not owned
   float threshold = 0.0f;               // the "corrwarn" threshold; NaN when none is set
-  std::vector<SummaryPair> pairs;
+  std::span<const FlaggedPair> pairs;   // every pair at or above the threshold; not owned
   double conditionNumber = 0.0;
   std::vector<std::vector<std::size_t>> dependencies;
   std::vector<std::string> warnings;  // the reader's repair warnings, as logged
 };
 
-// Every pair i < j of predictors other than constant and flat ones whose correlation in
-// `correlations` (K x K cells as correlationMatrix gives them, K = roles.size()) has a magnitude
-// of `threshold` or more, strongest first, equal ones by i then j (the order of the flagged
-// pairs, without their cap). NaN correlations are never listed. Throws std::invalid_argument
-// when the sizes do not fit.
-std::vector<SummaryPair> pairsAtOrAbove(std::span<const PredictorRole> roles,
-                                        std::span<const float> correlations, float threshold);
-
-// The summary of a report of `matrix` (its covered predictors): names, header counts and file
-// name from `matrix`, roles, statistics, factors, dependencies and condition number from
-// `diagnostics`, the pairs at or above `threshold` (NaN: none). `correlations` must outlive
-// the result. Throws std::invalid_argument when the sizes do not fit.
-Summary summaryOf(const DesignMatrix& matrix, const DesignDiagnostics& diagnostics,
-                  std::span<const float> correlations, float threshold,
-                  std::vector<std::string> warnings);
+// The summary of `report` (an analysed one) of `matrix` (its covered predictors): names, header
+// counts and file name from `matrix`, roles, statistics, factors, dependencies, condition number
+// and pairs from `report`, the threshold and the reader's warnings from `request`. The report
+// must outlive the result. Throws std::invalid_argument when the sizes do not fit.
+Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
+                  const ReportRequest& request);
 
 // The summary file's path for a design matrix whose file name is `fileName`: the correlation
 // report's path (correlationReportPath) with ".json" in place of its ".csv".

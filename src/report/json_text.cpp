@@ -1,4 +1,4 @@
-#include "diagnostics/json_text.h"
+#include "report/json_text.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "correlation/flagged_pairs.h"
+#include "report/flagged_pairs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/design_diagnostics.h"
+#include "report/design_report.h"
+#include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -25,6 +28,18 @@ DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<fl
   return m;
 }
 
+// The log lines of the pairs of `m` that reach `threshold` in the correlations `r`.
+Messages flaggedPairMessages(const DesignMatrix& m, const std::vector<float>& r, float threshold) {
+  return flaggedPairLines(pairsAtOrAbove(diagnoseDesign(m).roles, r, threshold), m.names);
+}
+
+// The report's log lines for `m` with the threshold `text`.
+Messages correlationWarnings(const DesignMatrix& m, const char* text) {
+  ReportRequest request;
+  request.threshold = parseCorrelationThreshold(text);
+  return logLines(analyse(m, request), request.threshold);
+}
+
 // Four varying predictors (which ones vary does not matter when the correlations are given).
 DesignMatrix fourPredictors() {
   return matrixOf({"A", "B", "C", "D"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {0, 1, 0}});
@@ -39,9 +54,9 @@ TEST(FlaggedPairs, ListsPairsAtOrAboveTheThresholdStrongestFirstWithSignedR) {
       0.79f,  0.8f, -0.8f,  1.0f,
   };
   EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.8f),
-            (Messages{">  High correlation 0.93: A ~ C (r = -0.93)",
-                      ">  High correlation 0.80: B ~ D (r = 0.80)",
-                      ">  High correlation 0.80: C ~ D (r = -0.80)"}));
+            (Messages{"High correlation 0.93: A ~ C (r = -0.93)",
+                      "High correlation 0.80: B ~ D (r = 0.80)",
+                      "High correlation 0.80: C ~ D (r = -0.80)"}));
 }
 
 TEST(FlaggedPairs, OrdersEqualStrengthsByRowThenColumnWhateverTheSign) {
@@ -51,13 +66,12 @@ TEST(FlaggedPairs, OrdersEqualStrengthsByRowThenColumnWhateverTheSign) {
       -0.6f, 0.6f,  1.0f,  0.9f,   //
       0.6f,  -0.6f, 0.9f,  1.0f,
   };
-  EXPECT_EQ(flaggedPairMessages(fourPredictors(), r, 0.6f),
-            (Messages{">  High correlation 0.90: C ~ D (r = 0.90)",
-                      ">  High correlation 0.60: A ~ B (r = 0.60)",
-                      ">  High correlation 0.60: A ~ C (r = -0.60)",
-                      ">  High correlation 0.60: A ~ D (r = 0.60)",
-                      ">  High correlation 0.60: B ~ C (r = 0.60)",
-                      ">  High correlation 0.60: B ~ D (r = -0.60)"}));
+  EXPECT_EQ(
+      flaggedPairMessages(fourPredictors(), r, 0.6f),
+      (Messages{
+          "High correlation 0.90: C ~ D (r = 0.90)", "High correlation 0.60: A ~ B (r = 0.60)",
+          "High correlation 0.60: A ~ C (r = -0.60)", "High correlation 0.60: A ~ D (r = 0.60)",
+          "High correlation 0.60: B ~ C (r = 0.60)", "High correlation 0.60: B ~ D (r = -0.60)"}));
 }
 
 TEST(FlaggedPairs, NeverListsTheDiagonalNaNOrAConstantPredictor) {
@@ -89,9 +103,9 @@ TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
   }
   const Messages messages = flaggedPairMessages(matrixOf(names, values), r, 0.5f);
   ASSERT_EQ(messages.size(), maxFlaggedPairs + 1);
-  EXPECT_EQ(messages.front(), ">  High correlation 0.63: P6 ~ P7 (r = 0.63)");
-  EXPECT_EQ(messages[1], ">  High correlation 0.62: P5 ~ P7 (r = 0.62)");
-  EXPECT_EQ(messages.back(), ">  ... and 8 more");
+  EXPECT_EQ(messages.front(), "High correlation 0.63: P6 ~ P7 (r = 0.63)");
+  EXPECT_EQ(messages[1], "High correlation 0.62: P5 ~ P7 (r = 0.62)");
+  EXPECT_EQ(messages.back(), "... and 8 more");
 }
 
 TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {
@@ -99,10 +113,11 @@ TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {
   const DesignMatrix m =
       matrixOf({"a", "b", "c", "d"},
                {{1, 2, 3, 4, 6}, {5, 7, 9, 11, 14}, {-1, -2, -4, -4, -6}, {0, 3, -1, 2, 0}});
-  EXPECT_EQ(flaggedPairMessages(m, 0.9f),
-            (Messages{">  High correlation 1.00: a ~ b (r = 1.00)",
-                      ">  High correlation 0.98: b ~ c (r = -0.98)",
-                      ">  High correlation 0.97: a ~ c (r = -0.97)"}));
+  const Messages lines = correlationWarnings(m, "0.9");
+  EXPECT_EQ(Messages(lines.begin(), lines.begin() + 3),
+            (Messages{"High correlation 1.00: a ~ b (r = 1.00)",
+                      "High correlation 0.98: b ~ c (r = -0.98)",
+                      "High correlation 0.97: a ~ c (r = -0.97)"}));
 }
 
 TEST(FlaggedPairs, RejectsCorrelationsOfTheWrongSize) {
@@ -153,9 +168,9 @@ TEST(CorrelationWarnings, SaysNothingForABlankThresholdAndOneNoticeForAnInvalidO
   const DesignMatrix m = matrixOf({"a", "b"}, {{1, 2, 3}, {2, 4, 6}});
   EXPECT_EQ(correlationWarnings(m, "  "), Messages{});
   EXPECT_EQ(correlationWarnings(m, " 0,8 "),
-            Messages{">  Correlation threshold \"0,8\" ignored: give a number above 0 and at most "
+            Messages{"Correlation threshold \"0,8\" ignored: give a number above 0 and at most "
                      "1, such as 0.8"});
-  EXPECT_EQ(correlationWarnings(m, "0.9"), Messages{">  High correlation 1.00: a ~ b (r = 1.00)"});
+  EXPECT_EQ(correlationWarnings(m, "0.9").front(), "High correlation 1.00: a ~ b (r = 1.00)");
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/diagnostic_messages.h"
 #include "diagnostics/display_names.h"
-#include "diagnostics/json_text.h"
-#include "diagnostics/summary_json.h"
+#include "report/design_report.h"
+#include "report/json_text.h"
+#include "report/log_lines.h"
+#include "report/summary_json.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -23,11 +24,10 @@ TEST(DisplayNames, NumbersEveryOccurrenceOfARepeatedNameOnly) {
   EXPECT_EQ(displayNames(Texts{}), Texts{});
 }
 
-TEST(HighInflationMessages, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
-  EXPECT_EQ(highInflationMessages(Texts{"A", "B", "C", "D", "E", "F"},
-                                  std::vector<double>{9.99, 12.34, nan, inf, 10.0, 12.34}),
-            (Texts{">  High VIF inf: D", ">  High VIF 12.3: B", ">  High VIF 12.3: F",
-                   ">  High VIF 10.0: E"}));
+TEST(HighInflationLines, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
+  EXPECT_EQ(highInflationLines(Texts{"A", "B", "C", "D", "E", "F"},
+                               std::vector<double>{9.99, 12.34, nan, inf, 10.0, 12.34}),
+            (Texts{"High VIF inf: D", "High VIF 12.3: B", "High VIF 12.3: F", "High VIF 10.0: E"}));
   Texts names, expected;
   std::vector<double> factors;
   for (int i = 0; i < 23; ++i) {
@@ -35,20 +35,19 @@ TEST(HighInflationMessages, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
     factors.push_back(100.0 + i);
   }
   for (int i = 22; i > 2; --i)
-    expected.push_back(">  High VIF " + std::to_string(100 + i) + ".0: P" + std::to_string(i));
-  expected.push_back(">  ... and 3 more");
-  EXPECT_EQ(highInflationMessages(names, factors), expected);
-  EXPECT_THROW(highInflationMessages(Texts{"A"}, std::vector<double>{}), std::invalid_argument);
+    expected.push_back("High VIF " + std::to_string(100 + i) + ".0: P" + std::to_string(i));
+  expected.push_back("... and 3 more");
+  EXPECT_EQ(highInflationLines(names, factors), expected);
+  EXPECT_THROW(highInflationLines(Texts{"A"}, std::vector<double>{}), std::invalid_argument);
 }
 
-TEST(ConditionNumberMessage, RoundsToOneDecimalAndFlagsThirtyOrMore) {
-  EXPECT_EQ(conditionNumberMessage(1.0), ">  Design condition number 1.0");
-  EXPECT_EQ(conditionNumberMessage(29.96), ">  Design condition number 30.0");
-  EXPECT_EQ(conditionNumberMessage(30.0), ">  Design condition number 30.0 (ill-conditioned)");
-  EXPECT_EQ(conditionNumberMessage(12345.67),
-            ">  Design condition number 12345.7 (ill-conditioned)");
-  EXPECT_EQ(conditionNumberMessage(inf), ">  Design condition number inf (ill-conditioned)");
-  EXPECT_EQ(conditionNumberMessage(nan), ">  Design condition number nan");
+TEST(ConditionNumberLine, RoundsToOneDecimalAndFlagsThirtyOrMore) {
+  EXPECT_EQ(conditionNumberLine(1.0), "Design condition number 1.0");
+  EXPECT_EQ(conditionNumberLine(29.96), "Design condition number 30.0");
+  EXPECT_EQ(conditionNumberLine(30.0), "Design condition number 30.0 (ill-conditioned)");
+  EXPECT_EQ(conditionNumberLine(12345.67), "Design condition number 12345.7 (ill-conditioned)");
+  EXPECT_EQ(conditionNumberLine(inf), "Design condition number inf (ill-conditioned)");
+  EXPECT_EQ(conditionNumberLine(nan), "Design condition number nan");
 }
 
 TEST(JsonText, EscapesStringsIntoAsciiAndWritesShortestNumbersOrNull) {
@@ -96,8 +95,15 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   d.varianceInflation = {inf, 1.25, nan};
   d.dependencies = {{1, 0}};
   d.conditionNumber = 31.5;
-  const std::vector<float> r = {1.0f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-  EXPECT_EQ(summaryJson(summaryOf(m, d, r, 0.8f, {"Repaired \\ line 7"})),
+  DesignReport report;
+  report.correlations = {1.0f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+  report.diagnostics = d;
+  report.pairs = pairsAtOrAbove(d.roles, report.correlations, 0.8f);
+  ReportRequest request;
+  request.threshold = parseCorrelationThreshold("0.8");
+  request.readerNotices = {{NoticeKind::warning, "D:/study/run.sdm", "Repaired \\ line 7"},
+                           {NoticeKind::taken, "D:/study/conf.tsv", "csf"}};
+  EXPECT_EQ(summaryJson(summaryOf(m, report, request)),
             "{\r\n"
             "  \"version\": 1,\r\n"
             "  \"file\": \"D:/study/run \\\"1\\\".sdm\",\r\n"
@@ -126,14 +132,14 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "    [1, 0]\r\n"
             "  ],\r\n"
             "  \"warnings\": [\r\n"
-            "    \"Repaired \\\\ line 7\"\r\n"
+            "    \"Warning: run.sdm: Repaired \\\\ line 7\"\r\n"
             "  ]\r\n"
             "}\r\n");
 
-  d.conditionNumber = nan;
-  d.dependencies.clear();
-  const std::string empty =
-      summaryJson(summaryOf(m, d, r, std::numeric_limits<float>::quiet_NaN(), {}));
+  report.diagnostics.conditionNumber = nan;
+  report.diagnostics.dependencies.clear();
+  report.pairs.clear();
+  const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}));
   EXPECT_NE(
       empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
                  "  \"dependencies\": [],\r\n  \"warnings\": []\r\n}\r\n"),

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Something a reader or an analysis tells the user about, as a value: the plug-in decides how
+// it reaches the log, and the summary file lists the warnings among them.
+enum class NoticeKind {
+  warning,  // a file needed repair or held unreadable values: "Warning: NAME: text"
+  taken,    // what was taken from a confound file: "Confounds from NAME: text"
+};
+
+struct Notice {
+  NoticeKind kind = NoticeKind::warning;
+  std::string file;  // the path of the file it concerns
+  std::string text;  // what it says about that file
+};
+
+// The notice as one line of text, without any prefix of the log: its kind's opening, the base
+// name of its file, ": " and its text ("Warning: run1.sdm: 3 of 3 predictor names missing").
+std::string noticeText(const Notice& notice);
+
+// The warnings among `notices`, in order.
+std::vector<Notice> warningsOf(const std::vector<Notice>& notices);

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "base/notice.h"
+#include "diagnostics/design_diagnostics.h"
+#include "report/flagged_pairs.h"
+
+class DesignMatrix;
+
+// One analysis of a design matrix, rendered many ways: the correlation report (CSV), the
+// heatmap and the design picture (SVG), the summary file (JSON) and the lines for the log all
+// come from one DesignReport, so the correlations are computed once and every rendering lists
+// the same pairs.
+
+// What a report of one matrix is asked for. The correlation report itself is always written.
+struct ReportRequest {
+  bool plot = false;               // the heatmap and the design picture beside the report
+  bool summary = false;            // the summary file (JSON) beside the report
+  CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
+  std::string folder;              // the folder of every report file; empty: beside the SDM
+  // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
+  std::vector<Notice> readerNotices;
+
+  // True when more than the correlation report is asked for: the pictures, the summary or the
+  // log lines of the threshold, all of which need every correlation at once and the diagnostics.
+  bool needsAnalysis() const { return plot || summary || threshold.on(); }
+};
+
+struct DesignReport {
+  std::size_t predictorCount = 0;  // K: the predictors covered (coveredPredictorCount)
+  // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis(); else empty,
+  // and the correlation report streams its cells without holding them.
+  std::vector<float> correlations;
+  std::vector<std::string> shownNames;  // the K names, repeated ones numbered (displayNames)
+  DesignDiagnostics diagnostics;        // when needsAnalysis()
+  // Every pair at or above the threshold when it is on, in listing order (pairsAtOrAbove).
+  std::vector<FlaggedPair> pairs;
+  bool analysed = false;  // needsAnalysis() held: the members above are filled in
+};
+
+// Computes, once, what `request` needs of `matrix`.
+DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request);
+
+// Writes the correlation report (correlationReportPath): from the report's cells when it holds
+// them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h).
+void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
+                            const std::string& folder);
+
+// Writes what the request asks for beyond the correlation report: the heatmap, the design
+// picture and the summary file, in that order (each throws like the report writer, with its own
+// path, and a later one is not written after a failure).
+void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
+                      const ReportRequest& request);
+
+// The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
+// variance inflation factors and the condition number, in that order; with an invalid
+// threshold the one line saying it is ignored; else none.
+std::vector<std::string> logLines(const DesignReport& report,
+                                  const CorrelationThreshold& threshold);

@@ -1,0 +1,73 @@
+#include "report/log_lines.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <stdexcept>
+
+#include "base/number_text.h"
+
+std::string moreLine(std::size_t unlisted) {
+  std::array<char, 24> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), unlisted).ptr;
+  return "... and " + std::string(digits.data(), end) + " more";
+}
+
+std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
+                                          std::span<const std::string> names) {
+  const std::size_t listed = std::min(pairs.size(), maxFlaggedPairs);
+  std::vector<std::string> lines;
+  for (const FlaggedPair& pair : pairs.first(listed)) {
+    std::string text = "High correlation ";
+    appendFixed(text, static_cast<double>(std::abs(pair.r)), 2);
+    text += ": ";
+    text += names[pair.first];
+    text += " ~ ";
+    text += names[pair.second];
+    text += " (r = ";
+    appendFixed(text, static_cast<double>(pair.r), 2);
+    text += ')';
+    lines.push_back(std::move(text));
+  }
+  if (pairs.size() > listed) lines.push_back(moreLine(pairs.size() - listed));
+  return lines;
+}
+
+std::vector<std::string> highInflationLines(std::span<const std::string> names,
+                                            std::span<const double> factors) {
+  if (names.size() != factors.size())
+    throw std::invalid_argument("factors do not fit the predictor names");
+  std::vector<std::size_t> flagged;
+  for (std::size_t i = 0; i < factors.size(); ++i) {
+    // A NaN fails the comparison and is never listed.
+    if (factors[i] >= highVarianceInflation) flagged.push_back(i);
+  }
+  const std::size_t listed = std::min(flagged.size(), maxFlaggedInflations);
+  std::partial_sort(flagged.begin(), flagged.begin() + static_cast<std::ptrdiff_t>(listed),
+                    flagged.end(), [&](std::size_t a, std::size_t b) {
+                      if (factors[a] != factors[b]) return factors[a] > factors[b];
+                      return a < b;
+                    });
+  std::vector<std::string> lines;
+  for (std::size_t p = 0; p < listed; ++p) {
+    std::string text = "High VIF ";
+    appendFixed(text, factors[flagged[p]], 1);
+    text += ": ";
+    text += names[flagged[p]];
+    lines.push_back(std::move(text));
+  }
+  if (flagged.size() > listed) lines.push_back(moreLine(flagged.size() - listed));
+  return lines;
+}
+
+std::string conditionNumberLine(double conditionNumber) {
+  std::string text = "Design condition number ";
+  appendFixed(text, conditionNumber, 1);
+  if (conditionNumber >= illConditioned) text += " (ill-conditioned)";
+  return text;
+}
+
+std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {
+  return "Correlation threshold \"" + threshold.text +
+         "\" ignored: give a number above 0 and at most 1, such as 0.8";
+}

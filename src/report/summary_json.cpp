@@ -1,0 +1,139 @@
+#include "report/summary_json.h"
+
+#include <limits>
+#include <stdexcept>
+
+#include "base/paths.h"
+#include "correlation/covered_predictors.h"
+#include "correlation/report.h"
+#include "report/json_text.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+void appendIndex(std::string& out, std::size_t index) {
+  appendJsonNumber(out, static_cast<int64_t>(index));
+}
+
+// Appends the member `name` of the top-level object (after a comma): an array of `count`
+// items, each on a line of its own written by `item(i)`, or "[]" when there are none.
+template <typename Item>
+void appendArray(std::string& out, const char* name, std::size_t count, Item item) {
+  out += ",\r\n  \"";
+  out += name;
+  out += "\": [";
+  for (std::size_t i = 0; i < count; ++i) {
+    out += i == 0 ? "\r\n    " : ",\r\n    ";
+    item(i);
+  }
+  out += count == 0 ? "]" : "\r\n  ]";
+}
+
+// Appends the indices of `indices` as a JSON array on one line.
+void appendIndices(std::string& out, const std::vector<std::size_t>& indices) {
+  out += '[';
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    if (i > 0) out += ", ";
+    appendIndex(out, indices[i]);
+  }
+  out += ']';
+}
+
+void appendHeader(std::string& out, const Summary& s) {
+  out += "{\r\n  \"version\": 1,\r\n  \"file\": ";
+  appendJsonString(out, s.file);
+  out += ",\r\n  \"nrOfPredictors\": ";
+  appendJsonNumber(out, s.nrOfPredictors);
+  out += ",\r\n  \"nrOfDataPoints\": ";
+  appendJsonNumber(out, s.nrOfDataPoints);
+  out += ",\r\n  \"firstConfoundPredictor\": ";
+  appendJsonNumber(out, s.firstConfoundPredictor);
+}
+
+void appendPredictor(std::string& out, const SummaryPredictor& p) {
+  out += "{\"name\": ";
+  appendJsonString(out, p.name);
+  out += ", \"role\": ";
+  appendJsonString(out, roleName(p.role));
+  out += ", \"mean\": ";
+  appendJsonNumber(out, p.mean);
+  out += ", \"sd\": ";
+  appendJsonNumber(out, p.stdDev);
+  out += ", \"vif\": ";
+  appendJsonNumber(out, p.varianceInflation);
+  out += '}';
+}
+
+void appendCorrelationRow(std::string& out, std::span<const float> row) {
+  out += '[';
+  for (std::size_t j = 0; j < row.size(); ++j) {
+    if (j > 0) out += ", ";
+    appendJsonNumber(out, row[j]);
+  }
+  out += ']';
+}
+
+void appendPair(std::string& out, const FlaggedPair& pair) {
+  out += "{\"first\": ";
+  appendIndex(out, pair.first);
+  out += ", \"second\": ";
+  appendIndex(out, pair.second);
+  out += ", \"r\": ";
+  appendJsonNumber(out, pair.r);
+  out += '}';
+}
+
+}  // namespace
+
+Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
+                  const ReportRequest& request) {
+  const std::size_t k = coveredPredictorCount(matrix);
+  const DesignDiagnostics& diagnostics = report.diagnostics;
+  if (diagnostics.roles.size() != k || diagnostics.stats.size() != k ||
+      diagnostics.varianceInflation.size() != k || report.correlations.size() != k * k)
+    throw std::invalid_argument("the report does not fit the design matrix");
+  Summary summary;
+  summary.file = matrix.fileName;
+  summary.nrOfPredictors = matrix.nrOfPredictors.value;
+  summary.nrOfDataPoints = matrix.nrOfDataPoints.value;
+  summary.firstConfoundPredictor = matrix.firstConfoundPredictor.value;
+  for (std::size_t i = 0; i < k; ++i) {
+    summary.predictors.push_back({matrix.names[i], diagnostics.roles[i], diagnostics.stats[i].mean,
+                                  diagnostics.stats[i].stdDev, diagnostics.varianceInflation[i]});
+  }
+  summary.correlations = report.correlations;
+  summary.threshold =
+      request.threshold.on() ? request.threshold.value : std::numeric_limits<float>::quiet_NaN();
+  summary.pairs = report.pairs;
+  summary.conditionNumber = diagnostics.conditionNumber;
+  summary.dependencies = diagnostics.dependencies;
+  for (const Notice& warning : warningsOf(request.readerNotices))
+    summary.warnings.push_back(noticeText(warning));
+  return summary;
+}
+
+std::string summaryPath(const std::string& fileName, const std::string& folder) {
+  return stripExtension(correlationReportPath(fileName, folder)) + ".json";
+}
+
+std::string summaryJson(const Summary& s) {
+  const std::size_t k = s.predictors.size();
+  if (s.correlations.size() != k * k)
+    throw std::invalid_argument("correlations do not fit the predictors");
+  std::string out;
+  appendHeader(out, s);
+  appendArray(out, "predictors", k, [&](std::size_t i) { appendPredictor(out, s.predictors[i]); });
+  appendArray(out, "correlations", k,
+              [&](std::size_t i) { appendCorrelationRow(out, s.correlations.subspan(i * k, k)); });
+  out += ",\r\n  \"threshold\": ";
+  appendJsonNumber(out, s.threshold);
+  appendArray(out, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
+  out += ",\r\n  \"conditionNumber\": ";
+  appendJsonNumber(out, s.conditionNumber);
+  appendArray(out, "dependencies", s.dependencies.size(),
+              [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
+  appendArray(out, "warnings", s.warnings.size(),
+              [&](std::size_t w) { appendJsonString(out, s.warnings[w]); });
+  out += "\r\n}\r\n";
+  return out;
+}
