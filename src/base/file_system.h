@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-// The operating system's side of a save, behind one small interface: the handful of calls that
-// OutputFile makes to write a file as a whole or not at all. The system's own implementation
+// The operating system's side of every file the plug-in opens, behind one small interface: the
+// two calls that read a file, and the handful that OutputFile makes to write a file as a whole
+// or not at all. The system's own implementation
 // lives in file_system_posix.cpp or file_system_windows.cpp; tests install a fake (one that
 // fails a chosen call, say) with ScopedFileSystem.
 //
@@ -27,6 +28,13 @@ enum class TargetKind {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+
+  // Opens the existing file at `path` for reading. On success `handle` is the open file and
+  // `size` its size in bytes, or -1 when the system cannot tell (a pipe, a device).
+  virtual int openForReading(const std::string& path, Handle& handle, std::int64_t& size) = 0;
+  // Reads at most `size` bytes into `data`, carrying on after an interrupted call; `got` is
+  // the number read, 0 only at the end of the file.
+  virtual int read(Handle handle, char* data, std::size_t size, std::size_t& got) = 0;
 
   // Follows symbolic links from `path` to the file they finally name, which is `target` (the
   // path itself when it is no link; for a link to nothing, the path it names). A link's text
@@ -79,11 +87,11 @@ long currentProcessId();
 // The operating system's file system.
 FileSystem& systemFileSystem();
 
-// The file system that saves use: the system's, unless a ScopedFileSystem is alive.
+// The file system that reads and saves use: the system's, unless a ScopedFileSystem is alive.
 FileSystem& fileSystem();
 
-// Makes saves use `replacement` for its lifetime (which must outlast the scope), then restores
-// the one before. For tests.
+// Makes reads and saves use `replacement` for its lifetime (which must outlast the scope), then
+// restores the one before. For tests.
 class ScopedFileSystem {
  public:
   explicit ScopedFileSystem(FileSystem& replacement);

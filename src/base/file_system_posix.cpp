@@ -40,6 +40,30 @@ int writeAll(int file, const char* data, std::size_t size) {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  int openForReading(const std::string& path, Handle& handle, std::int64_t& size) override {
+    int file;
+    do {
+      file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (file < 0 && errno == EINTR);
+    if (file < 0) return errno;
+    struct stat status {};
+    size = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode)
+               ? static_cast<std::int64_t>(status.st_size)
+               : -1;
+    handle = file;
+    return 0;
+  }
+
+  int read(Handle handle, char* data, std::size_t size, std::size_t& got) override {
+    ssize_t count;
+    do {
+      count = ::read(fd(handle), data, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) return errno;
+    got = static_cast<std::size_t>(count);
+    return 0;
+  }
+
   int resolveLinks(const std::string& path, std::string& target) override {
     std::string current = path;
     for (int links = 0;; ++links) {

@@ -158,6 +158,31 @@ class WindowsFileSystem final : public FileSystem {
                : lastError();
   }
 
+  int openForReading(const std::string& path, Handle& handle, std::int64_t& size) override {
+    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return lastError();
+    LARGE_INTEGER bytes{};
+    size = GetFileType(opened) == FILE_TYPE_DISK && GetFileSizeEx(opened, &bytes)
+               ? static_cast<std::int64_t>(bytes.QuadPart)
+               : -1;
+    handle = reinterpret_cast<Handle>(opened);
+    return 0;
+  }
+
+  int read(Handle handle, char* data, std::size_t size, std::size_t& got) override {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD count = 0;
+    if (!ReadFile(handleOf(handle), data, chunk, &count, nullptr)) {
+      // A pipe whose writer has gone has simply ended.
+      if (GetLastError() != ERROR_BROKEN_PIPE) return lastError();
+      count = 0;
+    }
+    got = count;
+    return 0;
+  }
+
   int openExisting(const std::string& path, Handle& handle) override {
     const HANDLE opened =
         CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <span>
 #include <string_view>
 #include <system_error>
@@ -350,10 +349,17 @@ namespace {
 // name such as "run1.csv" or "run1.txt" stays an SDM. A file that cannot be read says no; its
 // reader reports why.
 bool beginsLikeSdm(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  char head[64] = {};
-  file.read(head, sizeof head);
-  std::string_view text(head, static_cast<std::size_t>(file.gcount()));
+  std::string head;
+  try {
+    SdmInput in(path);
+    for (int c = in.peek(); c >= 0 && head.size() < 64; c = in.peek()) {
+      head.push_back(static_cast<char>(c));
+      in.advance();
+    }
+  } catch (const IOError&) {
+    return false;
+  }
+  std::string_view text(head);
   const auto start = text.find_first_not_of(" \t\r\n");
   if (start == std::string_view::npos) return false;
   text.remove_prefix(start);

@@ -1,9 +1,7 @@
 #include "sdm/sdm_input.h"
 
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 #include <utility>
 
 #include "base/io_error.h"
@@ -23,13 +21,14 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
 SdmInput::SdmInput(const std::string& path)
     : path_(path), buffer_(inputBufferSize), limitEnd_(std::numeric_limits<std::size_t>::max()) {
-  // Binary mode: the reader itself drops the carriage return before a line feed, the same
-  // on every platform.
-  file_.reset(std::fopen(path.c_str(), "rb"));
-  if (!file_) throw OpenFileError("Failed opening for reading: " + path);
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(std::filesystem::path(path), error);
-  if (!error) size_ = size;
+  // Bytes as they are: the reader itself drops the carriage return before a line feed, the
+  // same on every platform.
+  std::int64_t size = -1;
+  if (filesys::fileSystem().openForReading(path, file_, size) != 0) {
+    file_ = filesys::noHandle;
+    throw OpenFileError("Failed opening for reading: " + path);
+  }
+  if (size >= 0) size_ = static_cast<std::uintmax_t>(size);
   // Some systems open a folder as a file and fail only on the first read; that is still a
   // path that cannot be opened for reading.
   try {
@@ -39,7 +38,9 @@ SdmInput::SdmInput(const std::string& path)
   }
 }
 
-SdmInput::~SdmInput() = default;
+SdmInput::~SdmInput() {
+  if (file_ != filesys::noHandle) filesys::fileSystem().close(file_);
+}
 
 void SdmInput::limit(std::size_t bytes, std::string message) {
   const std::size_t consumed = bufferStart_ + pos_;
@@ -80,9 +81,11 @@ bool SdmInput::refill() {
   end_ = 0;
   filled_ = 0;
   if (exhausted_) return false;
-  filled_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+  if (filesys::fileSystem().read(file_, buffer_.data(), buffer_.size(), filled_) != 0) {
+    filled_ = 0;
+    throw IOError("Failed reading from: " + path_);
+  }
   if (filled_ == 0) {
-    if (std::ferror(file_.get())) throw IOError("Failed reading from: " + path_);
     exhausted_ = true;
     return false;
   }

@@ -2,13 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-// Buffered, locale-free input of one SDM file, read as bytes through a fixed-size buffer.
+#include "base/file_system.h"
+
+// Buffered, locale-free input of one file (an SDM, a confound table), read as bytes through a
+// fixed-size buffer from the file-system seam (base/file_system.h).
 // It offers the few extractions the SDM reader needs, each with the rules of an input stream
 // in the classic locale: white space is space, tab, line feed, carriage return, vertical tab
 // and form feed. Owns the open file and closes it when destroyed.
@@ -62,10 +63,6 @@ class SdmInput {
   bool readLine(std::string& line, std::size_t maxLength);
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
   // Makes the next byte available once the buffer is used up: false at the end of the file;
   // throws at the limit.
   bool more();
@@ -75,7 +72,7 @@ class SdmInput {
   void setEnd();
 
   std::string path_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  filesys::Handle file_ = filesys::noHandle;  // open through the file-system seam
   std::vector<char> buffer_;
   std::size_t pos_ = 0;          // next byte to consume in buffer_
   std::size_t end_ = 0;          // end of the usable bytes in buffer_

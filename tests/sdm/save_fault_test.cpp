@@ -1,6 +1,7 @@
 // Every call of a save, failed in turn on the file-system seam: the save reports the target
 // with the reason, leaves no temporary file and keeps the file that stood there. The calls
 // whose failure a save can do without (the search for stale temporary files) let it succeed.
+// Reads go through the same seam: each call of a load, failed in turn, gives the reader's error.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "confounds/confound_input.h"
 #include "sdm/design_matrix.h"
 #include "support/expect_throw.h"
 #include "support/faulty_file_system.h"
@@ -158,6 +160,48 @@ TEST(SaveFault, UnfailedSaveMakesExactlyTheseCalls) {
   FaultyFileSystem files(0, ENOSPC);
   matrix.save(dir.file("empty.sdm"));
   EXPECT_EQ(files.trace, "resolveLinks checkTarget listNames createNew write sync close replace");
+}
+
+struct ReadFaultCase {
+  const char* file;     // an SDM or a confound table
+  int failAt;           // which call of the load fails, from 1
+  const char* message;  // before the path; null: the load succeeds all the same
+};
+
+TEST(ReadFault, EveryFailedReadCallGivesTheReadersErrorAndClosesTheFile) {
+  TempDir dir;
+  writeFile(dir.file("in.sdm"), SdmText{{"Faces"}, {"  0.500000", "  1.000000"}, 2}.text());
+  writeFile(dir.file("in.tsv"), "a\tb\n1\t2\n3\t4\n");
+  const ReadFaultCase cases[] = {
+      {"in.sdm", 1, "Failed opening for reading: "},
+      {"in.sdm", 2, "Failed opening for reading: "},  // the first bytes
+      {"in.sdm", 3, nullptr},  // closing a file whose declared lines were all read
+      {"in.tsv", 1, "Failed opening for reading: "},
+      {"in.tsv", 2, "Failed opening for reading: "},
+      {"in.tsv", 3, "Failed reading from: "},
+  };
+  for (const ReadFaultCase& c : cases) {
+    const std::string path = dir.file(c.file);
+    FaultyFileSystem files(c.failAt, EIO);
+    const auto load = [&] {
+      if (std::string(c.file).ends_with(".sdm"))
+        DesignMatrix::load(path);
+      else
+        loadConfounds(path, "a,b");
+    };
+    if (c.message == nullptr) {
+      EXPECT_NO_THROW(load()) << c.file << " " << c.failAt;
+    } else {
+      EXPECT_THROW_MSG(load(), std::runtime_error, c.message + path);
+    }
+    EXPECT_EQ(files.trace.find("openForReading"), 0u) << c.file << " " << c.failAt;
+  }
+  FaultyFileSystem files(0, EIO);
+  DesignMatrix::load(dir.file("in.sdm"));
+  EXPECT_EQ(files.trace, "openForReading read close");
+  FaultyFileSystem tableFiles(0, EIO);
+  loadConfounds(dir.file("in.tsv"), "a");
+  EXPECT_EQ(tableFiles.trace, "openForReading read read close");
 }
 
 }  // namespace

@@ -39,6 +39,15 @@ int FaultyFileSystem::copyMetadata(const std::string& model, filesys::Handle han
   return fails("copyMetadata") ? error_ : system_.copyMetadata(model, handle);
 }
 
+int FaultyFileSystem::openForReading(const std::string& path, filesys::Handle& handle,
+                                     std::int64_t& size) {
+  return fails("openForReading") ? error_ : system_.openForReading(path, handle, size);
+}
+
+int FaultyFileSystem::read(filesys::Handle handle, char* data, std::size_t size, std::size_t& got) {
+  return fails("read") ? error_ : system_.read(handle, data, size, got);
+}
+
 int FaultyFileSystem::openExisting(const std::string& path, filesys::Handle& handle) {
   return fails("openExisting") ? error_ : system_.openExisting(path, handle);
 }

@@ -15,6 +15,8 @@ class FaultyFileSystem final : public filesys::FileSystem {
  public:
   FaultyFileSystem(int failAt, int error);
 
+  int openForReading(const std::string& path, filesys::Handle& handle, std::int64_t& size) override;
+  int read(filesys::Handle handle, char* data, std::size_t size, std::size_t& got) override;
   int resolveLinks(const std::string& path, std::string& target) override;
   int checkTarget(const std::string& path, filesys::TargetKind& kind) override;
   int listNames(const std::string& folder, const std::string& start,
