@@ -1,3 +1,4 @@
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ struct MergeOptions {
   bool constant = false;
   bool report = false;
   ReportRequest reportRequest;  // when `report`: the report files and the log lines asked for
+  std::vector<std::string> secondaries;  // "sdms2", one path a line
+  bool strict = false;
 };
 
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
@@ -53,66 +56,94 @@ void appendAll(std::vector<Notice>& to, const std::vector<Notice>& from) {
   to.insert(to.end(), from.begin(), from.end());
 }
 
-}  // namespace
-
-bool brindle::mergeTask(bool withPrimary) {
-  logMessage(*logStream,
-             std::string("Start merging process of ") +
-                 (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+// The dialog parameters of a merge, read up front: the options, the secondary SDMs ("sdms2")
+// and "strict". Throws when there are too few secondaries. The primary ("sdm1") is asked for
+// only once the secondaries agree, as the host has always seen it.
+MergeOptions readMergeOptions(bool withPrimary) {
   MergeOptions options;
   // "ztans" is the host dialog's own spelling of the parameter: keep it as it is.
   options.zTransform = host::flagParameter("ztans");
   options.constant = host::flagParameter("baseline");
   options.report = host::flagParameter("allcorr");
   if (options.report) options.reportRequest = readReportRequest();
-
-  const std::vector<std::string> paths =
-      split(host::stringParameter("sdms2", host::listBufferSize), '\n');
-  if (paths.empty()) throw std::runtime_error("No secondary SDMs available");
-  if (!withPrimary && paths.size() == 1)
+  options.secondaries = split(host::stringParameter("sdms2", host::listBufferSize), '\n');
+  if (options.secondaries.empty()) throw std::runtime_error("No secondary SDMs available");
+  if (!withPrimary && options.secondaries.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
+  options.strict = host::flagParameter("strict");
+  return options;
+}
 
-  const bool strict = host::flagParameter("strict");
-  DesignLoader loader(logStream.get(), strict, paths);
-  std::vector<DesignMatrix> secondaries;
-  std::vector<std::vector<Notice>> secondaryWarnings;
-  secondaries.reserve(paths.size());
+// The loaded files of a merge, each with the warnings of its reader.
+struct Loaded {
+  std::vector<DesignMatrix> matrices;
+  std::vector<std::vector<Notice>> warnings;
+};
+
+// Loads `paths` in order. When their numbers of data points differ, says so in a message box
+// and returns nothing.
+std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::string>& paths) {
+  Loaded loaded;
+  loaded.matrices.reserve(paths.size());
   for (const auto& path : paths) {
-    secondaries.push_back(loader.load(path));
-    secondaryWarnings.push_back(loader.lastWarnings());
+    loaded.matrices.push_back(loader.load(path));
+    loaded.warnings.push_back(loader.lastWarnings());
   }
+  const DesignMatrix& first = loaded.matrices.front();
+  for (const auto& matrix : loaded.matrices) {
+    if (matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+      host::messageBox(dataPointMismatch(matrix, first));
+      return std::nullopt;
+    }
+  }
+  return loaded;
+}
 
-  const DesignMatrix& first = secondaries.front();
-  for (const auto& secondary : secondaries) {
-    if (secondary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
-      host::messageBox(dataPointMismatch(secondary, first));
-      return false;
-    }
+// "mergeall": the primary merged with each secondary in turn. Each result is built when its turn
+// comes, so only one is held at a time; every check that could reject the task has passed by
+// then, so nothing the user sees depends on it.
+void mergeEach(const DesignMatrix& primary, const std::vector<Notice>& primaryWarnings,
+               const Loaded& secondaries, const MergeOptions& options, TRMLLog& log) {
+  for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
+    DesignMatrix result = concatenate(primary, secondaries.matrices[i]);
+    std::vector<Notice> warnings = primaryWarnings;
+    appendAll(warnings, secondaries.warnings[i]);
+    finishResult(result, options, log, warnings);
   }
+}
 
-  if (withPrimary) {
-    const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
-    const std::vector<Notice> primaryWarnings = loader.lastWarnings();
-    if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
-      host::messageBox(dataPointMismatch(primary, first));
-      return false;
-    }
-    // Each result is built when its turn comes, so only one is held at a time; every check that
-    // could reject the task has passed by now, so nothing the user sees depends on it.
-    for (std::size_t i = 0; i < secondaries.size(); ++i) {
-      DesignMatrix result = concatenate(primary, secondaries[i]);
-      std::vector<Notice> warnings = primaryWarnings;
-      appendAll(warnings, secondaryWarnings[i]);
-      finishResult(result, options, *logStream, warnings);
-    }
-  } else {
-    DesignMatrix result = first;
-    std::vector<Notice> warnings = secondaryWarnings.front();
-    for (std::size_t i = 1; i < secondaries.size(); ++i) {
-      append(result, secondaries[i]);
-      appendAll(warnings, secondaryWarnings[i]);
-    }
-    finishResult(result, options, *logStream, warnings);
+// "mergesec": every secondary merged into one result.
+void mergeInOne(const Loaded& secondaries, const MergeOptions& options, TRMLLog& log) {
+  DesignMatrix result = secondaries.matrices.front();
+  std::vector<Notice> warnings = secondaries.warnings.front();
+  for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
+    append(result, secondaries.matrices[i]);
+    appendAll(warnings, secondaries.warnings[i]);
   }
+  finishResult(result, options, log, warnings);
+}
+
+}  // namespace
+
+bool brindle::mergeTask(bool withPrimary) {
+  logMessage(*logStream,
+             std::string("Start merging process of ") +
+                 (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+  const MergeOptions options = readMergeOptions(withPrimary);
+  DesignLoader loader(logStream.get(), options.strict, options.secondaries);
+
+  const std::optional<Loaded> secondaries = loadAgreeing(loader, options.secondaries);
+  if (!secondaries) return false;
+  if (!withPrimary) {
+    mergeInOne(*secondaries, options, *logStream);
+    return true;
+  }
+  const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
+  const DesignMatrix& first = secondaries->matrices.front();
+  if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+    host::messageBox(dataPointMismatch(primary, first));
+    return false;
+  }
+  mergeEach(primary, loader.lastWarnings(), *secondaries, options, *logStream);
   return true;
 }
