@@ -57,6 +57,21 @@ int parseIntParameter(std::string_view text) {
   return value;
 }
 
+std::string reportPath(const std::string& sdmPath, const std::string& extension,
+                       const std::string& folder) {
+  // The plug-in's own naming, seen from the host: the file name's extension replaced, beside
+  // the SDM or in `folder` with the folder's own separator.
+  const auto slash = sdmPath.find_last_of("/\\");
+  const std::string name = slash == std::string::npos ? sdmPath : sdmPath.substr(slash + 1);
+  const auto dot = name.rfind('.');
+  const std::string fileName = (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
+  if (folder.empty()) return sdmPath.substr(0, sdmPath.size() - name.size()) + fileName;
+  if (folder.back() == '/' || folder.back() == '\\') return folder + fileName;
+  const bool backslashes =
+      folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
+  return folder + (backslashes ? '\\' : '/') + fileName;
+}
+
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
   const auto cut = offeredPath.find_last_of("/\\");
   const std::string_view name =
@@ -228,20 +243,44 @@ std::vector<std::string> HostState::taskInputs() const {
   return inputs;
 }
 
+bool HostState::flag(const std::string& name) const {
+  return parseIntParameter(parameter(name).value_or(std::string())) != 0;
+}
+
+std::vector<std::string> HostState::filesWrittenFor(const std::string& sdmPath) const {
+  std::vector<std::string> files{sdmPath};
+  const std::string task = parameter("task").value_or(std::string());
+  if ((task != "mergeall" && task != "mergesec") || !flag("allcorr")) return files;
+  const std::string folder = parameter("corrdir").value_or(std::string());
+  files.push_back(reportPath(sdmPath, ".csv", folder));
+  if (flag("corrplot")) {
+    files.push_back(reportPath(sdmPath, ".svg", folder));
+    files.push_back(reportPath(sdmPath, "_design.svg", folder));
+  }
+  if (flag("corrjson")) files.push_back(reportPath(sdmPath, ".json", folder));
+  return files;
+}
+
 int HostState::getSaveFileName(const char* title, const char* initialPath, const char* filter,
                                char* buffer) {
   auto [answer, chosenByHost] = nextSaveAnswer(textOf(initialPath));
   if (!saveGuard_.hasInputs()) saveGuard_.setInputs(taskInputs());
   if (answer && chosenByHost) {
-    if (const char* reason = saveGuard_.refusal(*answer)) {
-      complain("not saving " + *answer + ": " + reason);
+    for (const std::string& file : filesWrittenFor(*answer)) {
+      const char* reason = saveGuard_.refusal(file);
+      if (reason == nullptr) continue;
+      complain("not saving " + *answer + ": " +
+               (file == *answer ? "" : "its report " + file + ": ") + reason);
       ++savesRefused_;
       answer.reset();
+      break;
     }
   }
   const int accepted =
       answerDialog("tmGetSaveFileName", title, initialPath, filter, buffer, answer);
-  if (accepted != 0) saveGuard_.saved(*answer);
+  if (accepted != 0) {
+    for (const std::string& file : filesWrittenFor(*answer)) saveGuard_.saved(file);
+  }
   return accepted;
 }
 

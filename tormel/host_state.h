@@ -53,6 +53,11 @@ int parseIntParameter(std::string_view text);
 // text after its last '/' or '\\') inside `folder` (trailing separators of `folder` dropped).
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath);
 
+// The path of the report file with `extension` (".csv", "_design.svg") that the plug-in writes
+// for the SDM at `sdmPath`: beside it, or in `folder` when that is not empty.
+std::string reportPath(const std::string& sdmPath, const std::string& extension,
+                       const std::string& folder);
+
 // Appends `line` to a list parameter: `line` alone when the parameter is absent, otherwise
 // the old text, "\n" and `line` (so an empty old text gives a leading blank line).
 void appendLine(std::map<std::string, std::string>& parameters, const std::string& name,
@@ -113,6 +118,12 @@ class HostState {
   // The files the current task reads: "sdm1" (not for mergesec) and the lines of "sdms2"
   // (not for sdm1corr).
   std::vector<std::string> taskInputs() const;
+  // Every file the plug-in writes for a result saved at `sdmPath`: the SDM, then, when the task
+  // writes reports ("allcorr"), its correlation report and the heatmap, design picture and
+  // summary asked for, named as the plug-in names them.
+  std::vector<std::string> filesWrittenFor(const std::string& sdmPath) const;
+  // True when the parameter `name` reads as a non-zero whole number.
+  bool flag(const std::string& name) const;
 
   HostSetup setup_;
   std::FILE* log_;

@@ -1,5 +1,7 @@
 #include "base/output_file.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <chrono>
 #include <cstdint>
@@ -209,8 +211,30 @@ void OutputFile::commit() {
   file.temporaryPath.clear();  // it is the target now
 }
 
-void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
+namespace {
+
+// The same text, or paths that reach the same existing file.
+bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ignored;
-  if (path == sdmPath || std::filesystem::equivalent(path, sdmPath, ignored))
-    fail(cannotCreate, path, "it is the SDM itself");
+  return a == b || std::filesystem::equivalent(a, b, ignored);
+}
+
+}  // namespace
+
+void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
+  if (sameFile(path, sdmPath)) fail(cannotCreate, path, "it is the SDM itself");
+}
+
+void refuseToReplace(const std::string& path, const std::string& sdmPath,
+                     std::span<const std::string> inputs, std::span<const std::string> written) {
+  refuseToReplaceTheSdm(path, sdmPath);
+  const auto reaches = [&](std::span<const std::string> files) {
+    return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+      return !file.empty() && sameFile(path, file);
+    });
+  };
+  if (reaches(inputs))
+    throw InputProtectedError(cannotCreate + path + " (it is an input of this task)");
+  if (reaches(written))
+    throw InputProtectedError(cannotCreate + path + " (an earlier result of this task wrote it)");
 }

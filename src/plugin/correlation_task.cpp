@@ -21,6 +21,7 @@ void brindle::correlationTask() {
     return;
   }
   request.readerNotices = loader.lastWarnings();
+  request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.
   writeReport(matrix, request, *logStream,
               "Saved Correlatios to " + correlationReportPath(matrix.fileName, request.folder));

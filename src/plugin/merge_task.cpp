@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "correlation/ztransform.h"
 #include "host/host_services.h"
 #include "merge/append.h"
@@ -32,7 +33,7 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
 // A cancelled dialog drops this result only. `warnings` are the readers' warnings about the
 // files the result was made from, for its summary file.
-void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& log,
+void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
                   const std::vector<Notice>& warnings) {
   if (options.constant)
     result.addConstant();
@@ -49,7 +50,15 @@ void finishResult(DesignMatrix& result, const MergeOptions& options, TRMLLog& lo
   if (!options.report) return;
   ReportRequest request = options.reportRequest;
   request.readerNotices = warnings;
-  writeReport(result, request, log);
+  try {
+    writeReport(result, request, log);
+  } catch (const InputProtectedError& refusal) {
+    // The saved SDM stands; this result's other reports are not written, the next result's are.
+    logMessage(log, refusal.what());
+    return;
+  }
+  for (std::string& report : reportFilePaths(*path, request))
+    options.reportRequest.written.push_back(std::move(report));
 }
 
 void appendAll(std::vector<Notice>& to, const std::vector<Notice>& from) {
@@ -103,7 +112,7 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
 // comes, so only one is held at a time; every check that could reject the task has passed by
 // then, so nothing the user sees depends on it.
 void mergeEach(const DesignMatrix& primary, const std::vector<Notice>& primaryWarnings,
-               const Loaded& secondaries, const MergeOptions& options, TRMLLog& log) {
+               const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
     DesignMatrix result = concatenate(primary, secondaries.matrices[i]);
     std::vector<Notice> warnings = primaryWarnings;
@@ -113,7 +122,7 @@ void mergeEach(const DesignMatrix& primary, const std::vector<Notice>& primaryWa
 }
 
 // "mergesec": every secondary merged into one result.
-void mergeInOne(const Loaded& secondaries, const MergeOptions& options, TRMLLog& log) {
+void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   DesignMatrix result = secondaries.matrices.front();
   std::vector<Notice> warnings = secondaries.warnings.front();
   for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
@@ -129,7 +138,8 @@ bool brindle::mergeTask(bool withPrimary) {
   logMessage(*logStream,
              std::string("Start merging process of ") +
                  (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
-  const MergeOptions options = readMergeOptions(withPrimary);
+  MergeOptions options = readMergeOptions(withPrimary);
+  options.reportRequest.inputs = options.secondaries;
   DesignLoader loader(logStream.get(), options.strict, options.secondaries);
 
   const std::optional<Loaded> secondaries = loadAgreeing(loader, options.secondaries);
@@ -138,7 +148,9 @@ bool brindle::mergeTask(bool withPrimary) {
     mergeInOne(*secondaries, options, *logStream);
     return true;
   }
-  const DesignMatrix primary = loader.load(host::stringParameter("sdm1"));
+  const std::string primaryPath = host::stringParameter("sdm1");
+  options.reportRequest.inputs.push_back(primaryPath);
+  const DesignMatrix primary = loader.load(primaryPath);
   const DesignMatrix& first = secondaries->matrices.front();
   if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
     host::messageBox(dataPointMismatch(primary, first));

@@ -17,7 +17,7 @@ ReportRequest readReportRequest() {
 void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLLog& log,
                  const std::string& savedLine) {
   const DesignReport report = analyse(matrix, request);
-  writeCorrelationReport(matrix, report, request.folder);
+  writeCorrelationReport(matrix, report, request);
   if (!savedLine.empty()) logMessage(log, savedLine);
   writeReportFiles(matrix, report, request);
   for (const std::string& line : logLines(report, request.threshold)) logMessage(log, line);

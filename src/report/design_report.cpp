@@ -32,29 +32,55 @@ DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request) {
   return report;
 }
 
+namespace {
+
+// Writes `text` to `path` through a temporary file moved into place, unless the path reaches the
+// SDM or an input of the task.
+void writeReportFile(const std::string& path, const std::string& text, const DesignMatrix& matrix,
+                     const ReportRequest& request) {
+  refuseToReplace(path, matrix.fileName, request.inputs, request.written);
+  OutputFile file(path);
+  file.write(text);
+  file.commit();
+}
+
+}  // namespace
+
 void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
-                            const std::string& folder) {
+                            const ReportRequest& request) {
+  refuseToReplace(correlationReportPath(matrix.fileName, request.folder), matrix.fileName,
+                  request.inputs, request.written);
   if (report.analysed)
-    writeCorrelations(matrix, report.correlations, folder);
+    writeCorrelations(matrix, report.correlations, request.folder);
   else
-    writeCorrelations(matrix, folder);
+    writeCorrelations(matrix, request.folder);
 }
 
 void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request) {
   if (!report.analysed) return;
   if (request.plot) {
-    writeCorrelationPlot(matrix, report.correlations, report.shownNames, request.folder);
-    writeDesignPlot(matrix, report.shownNames, report.diagnostics.varianceInflation,
-                    request.folder);
+    writeReportFile(correlationPlotPath(matrix.fileName, request.folder),
+                    correlationPlotSvg(matrix, report.correlations, report.shownNames), matrix,
+                    request);
+    writeReportFile(designPlotPath(matrix.fileName, request.folder),
+                    designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation),
+                    matrix, request);
   }
   if (request.summary) {
-    const std::string path = summaryPath(matrix.fileName, request.folder);
-    refuseToReplaceTheSdm(path, matrix.fileName);
-    OutputFile file(path);
-    file.write(summaryJson(summaryOf(matrix, report, request)));
-    file.commit();
+    writeReportFile(summaryPath(matrix.fileName, request.folder),
+                    summaryJson(summaryOf(matrix, report, request)), matrix, request);
   }
+}
+
+std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request) {
+  std::vector<std::string> paths{correlationReportPath(sdmPath, request.folder)};
+  if (request.plot) {
+    paths.push_back(correlationPlotPath(sdmPath, request.folder));
+    paths.push_back(designPlotPath(sdmPath, request.folder));
+  }
+  if (request.summary) paths.push_back(summaryPath(sdmPath, request.folder));
+  return paths;
 }
 
 std::vector<std::string> logLines(const DesignReport& report,

@@ -23,6 +23,10 @@ struct ReportRequest {
   std::string folder;              // the folder of every report file; empty: beside the SDM
   // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
   std::vector<Notice> readerNotices;
+  // The files the task read, and the report files of its earlier results: no report file may
+  // replace one of them.
+  std::vector<std::string> inputs;
+  std::vector<std::string> written;
 
   // True when more than the correlation report is asked for: the pictures, the summary or the
   // log lines of the threshold, all of which need every correlation at once and the diagnostics.
@@ -45,18 +49,25 @@ struct DesignReport {
 DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request);
 
 // Writes the correlation report (correlationReportPath): from the report's cells when it holds
-// them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h).
+// them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h), and
+// InputProtectedError (base/output_file.h), creating nothing, when the report's path reaches one
+// of the request's inputs.
 void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
-                            const std::string& folder);
+                            const ReportRequest& request);
 
 // Writes what the request asks for beyond the correlation report: the heatmap, the design
 // picture and the summary file, in that order (each throws like the report writer, with its own
-// path, and a later one is not written after a failure).
+// path, and a later one is not written after a failure; InputProtectedError for a path that
+// reaches an input).
 void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request);
 
 // The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
 // variance inflation factors and the condition number, in that order; with an invalid
 // threshold the one line saying it is ignored; else none.
+// The paths of the report files `request` asks for, for the matrix saved at `sdmPath`: the
+// correlation report, then the heatmap and design picture, then the summary.
+std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request);
+
 std::vector<std::string> logLines(const DesignReport& report,
                                   const CorrelationThreshold& threshold);
