@@ -67,11 +67,13 @@ void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool
         "result's correlation report");
 }
 
+// Reads all of `text` as a whole number into `value`; false when it is none.
 bool parseWholeInt(std::string_view text, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
 
+// The three numbers of --host-version X.Y.Z.
 std::array<int, 3> parseVersion(const std::string& text) {
   std::array<int, 3> numbers{};
   std::string_view rest = text;
@@ -92,6 +94,7 @@ std::array<int, 3> parseVersion(const std::string& text) {
   return numbers;
 }
 
+// The NAME and the TEXT of an option's NAME=TEXT.
 std::pair<std::string, std::string> nameAndText(std::string_view option, const std::string& arg) {
   const auto equals = arg.find('=');
   if (equals == std::string::npos || equals == 0) {
@@ -100,11 +103,13 @@ std::pair<std::string, std::string> nameAndText(std::string_view option, const s
   return {arg.substr(0, equals), arg.substr(equals + 1)};
 }
 
+// A dialog's answer: the path, or none for "cancel".
 DialogAnswer dialogAnswer(const std::string& arg) {
   if (arg == "cancel") return std::nullopt;
   return arg;
 }
 
+// The words from `first` to `last`, one per line.
 std::string joinLines(std::vector<std::string>::const_iterator first,
                       std::vector<std::string>::const_iterator last) {
   std::string list;

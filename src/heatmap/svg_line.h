@@ -24,6 +24,7 @@ class Line {
     out_ += text;
     return *this;
   }
+  // Appends one character as it is.
   Line& raw(char c) {
     out_ += c;
     return *this;

@@ -23,6 +23,7 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::size_t chunkSize = 1 << 20;
 
+// Appends `value` in decimal digits.
 void appendInteger(std::string& out, int64_t value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
