@@ -67,11 +67,13 @@ void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool
         "result's correlation report");
 }
 
+// Reads all of `text` as a whole number into `value`; false when it is none.
 bool parseWholeInt(std::string_view text, int& value) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return !text.empty() && error == std::errc() && end == text.data() + text.size();
 }
 
+// The three numbers of --host-version X.Y.Z.
 std::array<int, 3> parseVersion(const std::string& text) {
   std::array<int, 3> numbers{};
   std::string_view rest = text;
@@ -92,6 +94,7 @@ std::array<int, 3> parseVersion(const std::string& text) {
   return numbers;
 }
 
+// The NAME and the TEXT of an option's NAME=TEXT.
 std::pair<std::string, std::string> nameAndText(std::string_view option, const std::string& arg) {
   const auto equals = arg.find('=');
   if (equals == std::string::npos || equals == 0) {
@@ -100,11 +103,13 @@ std::pair<std::string, std::string> nameAndText(std::string_view option, const s
   return {arg.substr(0, equals), arg.substr(equals + 1)};
 }
 
+// A dialog's answer: the path, or none for "cancel".
 DialogAnswer dialogAnswer(const std::string& arg) {
   if (arg == "cancel") return std::nullopt;
   return arg;
 }
 
+// The words from `first` to `last`, one per line.
 std::string joinLines(std::vector<std::string>::const_iterator first,
                       std::vector<std::string>::const_iterator last) {
   std::string list;
@@ -151,130 +156,163 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
   parameters["task"] = task;
 }
 
-}  // namespace
-
-Options parseOptions(const std::vector<std::string>& args) {
-  Options options;
+// What the command line says besides the options that set Options directly: the task word with
+// its files, the parameter edits in order, and the options that later checks look at.
+struct CommandLine {
   std::vector<std::string> words;  // the task word and its files
   std::vector<Edit> edits;
-  bool saveInto = false, cancelAll = false, endOfOptions = false, plot = false, warn = false,
-       json = false;
+  bool saveInto = false;
+  bool cancelAll = false;
+  bool plot = false;
+  bool warn = false;
+  bool json = false;
+};
 
+// One option word being read: its name, the value written after "=" when there was one, and the
+// words after it, of which a value may take the next.
+class OptionWord {
+ public:
+  // Reads args[i]; "--save=PATH" is the same as "--save PATH".
+  OptionWord(const std::vector<std::string>& args, std::size_t& i) : args_(args), i_(i) {
+    const std::string& arg = args[i];
+    const auto equals = arg.find('=');
+    option_ = arg.substr(0, equals);
+    if (equals != std::string::npos) inlineValue_ = arg.substr(equals + 1);
+  }
+  // The option's name, without any "=VALUE".
+  const std::string& option() const { return option_; }
+  // The option's value: the text after "=", else the next word, which it then consumes.
+  std::string value() const {
+    if (inlineValue_) return *inlineValue_;
+    if (i_ + 1 >= args_.size()) throw UsageError(option_ + " needs a value");
+    return args_[++i_];
+  }
+  // Refuses a value after "=" for an option that takes none.
+  void noValue() const {
+    if (inlineValue_) throw UsageError(option_ + " takes no value");
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::size_t& i_;
+  std::string option_;
+  std::optional<std::string> inlineValue_;
+};
+
+// Applies the options about Tormel itself and the host it plays; false for any other option.
+bool applyHostOption(const OptionWord& word, Options& options) {
+  const std::string& option = word.option();
+  if (option == "--help" || option == "-h") {
+    word.noValue();
+    options.help = true;
+  } else if (option == "--version") {
+    word.noValue();
+    options.version = true;
+  } else if (option == "--info") {
+    word.noValue();
+    options.info = true;
+  } else if (option == "--trace") {
+    word.noValue();
+    options.host.trace = true;
+  } else if (option == "--plugin") {
+    options.pluginPath = word.value();
+    if (options.pluginPath.empty()) throw UsageError("--plugin needs a path");
+  } else if (option == "--host-version") {
+    options.host.version = parseVersion(word.value());
+  } else if (option == "--print-param") {
+    options.printParameters.push_back(word.value());
+    if (options.printParameters.back().empty()) throw UsageError("--print-param needs a name");
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Applies the options that answer the file dialogs; false for any other option.
+bool applyDialogOption(const OptionWord& word, Options& options, CommandLine& line) {
+  const std::string& option = word.option();
+  if (option == "--save") {
+    options.host.saveAnswers.push_back(dialogAnswer(word.value()));
+  } else if (option == "--open") {
+    options.host.openAnswers.push_back(dialogAnswer(word.value()));
+  } else if (option == "--save-into") {
+    options.host.saveFolder = word.value();
+    if (options.host.saveFolder.empty()) throw UsageError("--save-into needs a folder");
+    options.host.savePolicy = SavePolicy::intoFolder;
+    line.saveInto = true;
+  } else if (option == "--cancel-all") {
+    word.noValue();
+    options.host.savePolicy = SavePolicy::cancel;
+    line.cancelAll = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Records the edits of --set, --add and --int; false for any other option.
+bool applyEditOption(const OptionWord& word, CommandLine& line) {
+  const std::string& option = word.option();
+  if (option != "--set" && option != "--add" && option != "--int") return false;
+  auto [name, text] = nameAndText(option, word.value());
+  int number = 0;
+  if (option == "--int" && !parseWholeInt(text, number)) {
+    throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
+  }
+  line.edits.push_back({option == "--add", std::move(name), std::move(text)});
+  return true;
+}
+
+// Records the edit of an option of parameterOptions; false for any other option.
+bool applyParameterOption(const OptionWord& word, CommandLine& line) {
+  const std::string& option = word.option();
+  for (const auto& entry : parameterOptions) {
+    if (entry.option != option) continue;
+    if (entry.value != nullptr) {
+      word.noValue();
+      line.edits.push_back({false, entry.parameter, entry.value});
+    } else {
+      line.edits.push_back({false, entry.parameter, word.value()});
+    }
+    if (option == "--plot") line.plot = true;
+    if (option == "--json") line.json = true;
+    if (option == "--warn") {
+      checkThreshold(line.edits.back().text);
+      line.warn = true;
+    }
+    return true;
+  }
+  return false;
+}
+
+// Sorts the words of `args` into options, applied to `options` or recorded in the result, and
+// the task word with its files.
+CommandLine readCommandLine(const std::vector<std::string>& args, Options& options) {
+  CommandLine line;
+  bool endOfOptions = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (endOfOptions || arg.size() < 2 || arg[0] != '-') {
-      words.push_back(arg);
+      line.words.push_back(arg);
       continue;
     }
     if (arg == "--") {
       endOfOptions = true;
       continue;
     }
-    // "--save=PATH" is the same as "--save PATH".
-    const auto equals = arg.find('=');
-    const std::string option = arg.substr(0, equals);
-    std::optional<std::string> inlineValue;
-    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
-    const auto value = [&]() -> std::string {
-      if (inlineValue) return *inlineValue;
-      if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
-      return args[++i];
-    };
-    const auto noValue = [&] {
-      if (inlineValue) throw UsageError(option + " takes no value");
-    };
-
-    bool known = true;
-    if (option == "--help" || option == "-h") {
-      noValue();
-      options.help = true;
-    } else if (option == "--version") {
-      noValue();
-      options.version = true;
-    } else if (option == "--info") {
-      noValue();
-      options.info = true;
-    } else if (option == "--trace") {
-      noValue();
-      options.host.trace = true;
-    } else if (option == "--plugin") {
-      options.pluginPath = value();
-      if (options.pluginPath.empty()) throw UsageError("--plugin needs a path");
-    } else if (option == "--host-version") {
-      options.host.version = parseVersion(value());
-    } else if (option == "--print-param") {
-      options.printParameters.push_back(value());
-      if (options.printParameters.back().empty()) throw UsageError("--print-param needs a name");
-    } else if (option == "--set") {
-      auto [name, text] = nameAndText(option, value());
-      edits.push_back({false, std::move(name), std::move(text)});
-    } else if (option == "--add") {
-      auto [name, text] = nameAndText(option, value());
-      edits.push_back({true, std::move(name), std::move(text)});
-    } else if (option == "--int") {
-      auto [name, text] = nameAndText(option, value());
-      int number = 0;
-      if (!parseWholeInt(text, number)) {
-        throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
-      }
-      edits.push_back({false, std::move(name), std::move(text)});
-    } else if (option == "--save") {
-      options.host.saveAnswers.push_back(dialogAnswer(value()));
-    } else if (option == "--open") {
-      options.host.openAnswers.push_back(dialogAnswer(value()));
-    } else if (option == "--save-into") {
-      options.host.saveFolder = value();
-      if (options.host.saveFolder.empty()) throw UsageError("--save-into needs a folder");
-      options.host.savePolicy = SavePolicy::intoFolder;
-      saveInto = true;
-    } else if (option == "--cancel-all") {
-      noValue();
-      options.host.savePolicy = SavePolicy::cancel;
-      cancelAll = true;
-    } else {
-      known = false;
-      for (const auto& entry : parameterOptions) {
-        if (entry.option != option) continue;
-        known = true;
-        if (entry.value != nullptr) {
-          noValue();
-          edits.push_back({false, entry.parameter, entry.value});
-        } else {
-          edits.push_back({false, entry.parameter, value()});
-        }
-        if (option == "--plot") plot = true;
-        if (option == "--json") json = true;
-        if (option == "--warn") {
-          checkThreshold(edits.back().text);
-          warn = true;
-        }
-      }
+    const OptionWord word(args, i);
+    if (!applyHostOption(word, options) && !applyDialogOption(word, options, line) &&
+        !applyEditOption(word, line) && !applyParameterOption(word, line)) {
+      throw UsageError("unknown option \"" + word.option() + "\"");
     }
-    if (!known) throw UsageError("unknown option \"" + option + "\"");
   }
-
-  if (saveInto && cancelAll) throw UsageError("--save-into and --cancel-all exclude each other");
-  if (options.help || options.version) return options;
-
-  auto& parameters = options.host.parameters;
-  if (!words.empty()) applyTaskWord(words, options.host);
-  for (const auto& edit : edits) {
-    if (edit.append)
-      appendLine(parameters, edit.name, edit.text);
-    else
-      parameters[edit.name] = edit.text;
-  }
-  if (!options.info && parameters.find("task") == parameters.end()) {
-    throw UsageError(
-        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-        "NAME");
-  }
-  checkMergeExtras(parameters, plot, warn, json);
-  return options;
+  return line;
 }
 
-const char* helpText() {
-  return R"HELP(Usage: Tormel TASK [FILE...] [OPTION...]
+// The text --help prints, a section at a time.
+constexpr char helpPage[] =
+    // Usage and what Tormel does.
+    R"HELP(Usage: Tormel TASK [FILE...] [OPTION...]
   or:  Tormel --task NAME [OPTION...]
   or:  Tormel --info | --help | --version
 
@@ -282,7 +320,9 @@ A headless stand-in for the Tormel host. It loads the plug-in library, answers t
 host calls from the command line, and runs the plug-in once: the metadata calls, createPlugin,
 initPlugin, one execute with the dialog parameters given here, then deletes the plug-in object.
 
-Tasks (the first word that is not an option; the words after it are its files):
+)HELP"
+    // The task words.
+    R"HELP(Tasks (the first word that is not an option; the words after it are its files):
   open_sdm                         task=open_sdm; answer its open dialog with --open
   sdm1corr FILE.sdm                task=sdm1corr, sdm1=FILE.sdm
   mergeall PRIMARY.sdm SECONDARY.sdm...
@@ -294,7 +334,9 @@ Tasks (the first word that is not an option; the words after it are its files):
   Every FILE may also be a confound file of a preprocessing pipeline, told by its name:
   .tsv/.csv tables, FSL .par, SPM rp_*.txt, AFNI .1D and other .txt columns.
 
-Dialog parameters (kept as text; applied after the task word's, in the order given):
+)HELP"
+    // The options that set dialog parameters.
+    R"HELP(Dialog parameters (kept as text; applied after the task word's, in the order given):
   --task NAME          task=NAME (any name, the empty one included)
   --set NAME=TEXT      set a parameter to TEXT (repeatable)
   --int NAME=N         set a parameter to the whole number N
@@ -323,7 +365,9 @@ Dialog parameters (kept as text; applied after the task word's, in the order giv
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
-File dialogs:
+)HELP"
+    // The answers to the file dialogs.
+    R"HELP(File dialogs:
   --save PATH          answer the next save dialog with PATH (repeatable: answered in order;
                        write ./cancel for a file named "cancel")
   --save cancel        cancel the next save dialog
@@ -335,14 +379,18 @@ File dialogs:
   --open cancel        cancel the open dialog; with no --open answer left it is cancelled too
                        (a cancelled dialog writes nothing into the plug-in's buffer)
 
-A path that Tormel chooses itself (the offered one, or one in the --save-into folder) is never
+)HELP"
+    // The paths Tormel refuses to save to.
+    R"HELP(A path that Tormel chooses itself (the offered one, or one in the --save-into folder) is never
 one of the task's input files, nor a file that an earlier result of the same run was saved to
 (the same file under any name: links are seen through). That dialog is cancelled with
 "Tormel: not saving PATH: it is an input of this task" (or "...: an earlier result of this run
 was saved there") on standard error, the other results are saved, and the exit status is 73.
 A --save PATH answer is always taken as given.
 
-Host and output:
+)HELP"
+    // The host's own options.
+    R"HELP(Host and output:
   --plugin PATH        the plug-in library (default: libbrindle.so beside this program, else
                        ../lib/brindle/libbrindle.so from this program's folder, as installed;
                        brindle.dll on Windows)
@@ -357,14 +405,18 @@ Host and output:
   --version            print the version of Tormel and of the plug-in it loads, and exit
   --                   every later word is a file, even when it starts with "-"
 
-Standard output gets the plug-in's log text exactly as the plug-in sent it (each message starts
+)HELP"
+    // Where the output goes.
+    R"HELP(Standard output gets the plug-in's log text exactly as the plug-in sent it (each message starts
 with a line feed) and, once the plug-in object has been created, initialised and deleted, one
 final line feed. Standard error gets each message box as one line "[message] TEXT" and the
 host's own complaints as "Tormel: ...". Paths longer than 4095 bytes and lists ("sdms2") longer
 than 65535 bytes do not fit the plug-in's buffers: they are refused with a complaint and read
 as empty (parameters) or as a cancel (dialogs).
 
-Exit status:
+)HELP"
+    // The exit status.
+    R"HELP(Exit status:
   0   execute returned true and no message box was shown
   1   execute returned false, or a message box was shown
   2   the plug-in could not be loaded (or lacks an export), or initPlugin returned false
@@ -372,7 +424,9 @@ Exit status:
   73  the task ran, but a result was not saved to protect an input or an earlier result
       (only when the status would otherwise be 0)
 
-Examples:
+)HELP"
+    // Examples.
+    R"HELP(Examples:
   Tormel --info
   Tormel open_sdm --open data/run1.sdm --print-param sdmfile
   Tormel sdm1corr data/run1.sdm
@@ -382,6 +436,34 @@ Examples:
   Tormel convert run1_desc-confounds_timeseries.tsv out/run1.sdm --confounds "motion6,cosine"
   Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
 )HELP";
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args) {
+  Options options;
+  const CommandLine line = readCommandLine(args, options);
+  if (line.saveInto && line.cancelAll) {
+    throw UsageError("--save-into and --cancel-all exclude each other");
+  }
+  if (options.help || options.version) return options;
+
+  auto& parameters = options.host.parameters;
+  if (!line.words.empty()) applyTaskWord(line.words, options.host);
+  for (const auto& edit : line.edits) {
+    if (edit.append)
+      appendLine(parameters, edit.name, edit.text);
+    else
+      parameters[edit.name] = edit.text;
+  }
+  if (!options.info && parameters.find("task") == parameters.end()) {
+    throw UsageError(
+        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
+        "NAME");
+  }
+  checkMergeExtras(parameters, line.plot, line.warn, line.json);
+  return options;
 }
+
+const char* helpText() { return helpPage; }
 
 }  // namespace tormel

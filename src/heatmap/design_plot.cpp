@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 #include <string_view>
@@ -23,8 +24,10 @@
 
 namespace {
 
-using svgtext::appendInt;
-using svgtext::crlf;
+using svgtext::appendGroup;
+using svgtext::appendLines;
+using svgtext::appendRotatedText;
+using svgtext::appendText;
 using svgtext::Line;
 
 constexpr std::size_t maxNameCharacters = 28;
@@ -42,13 +45,12 @@ constexpr int legendItems = 4;
 constexpr double highFactor = 10.0;  // factors from here on stand out
 constexpr int nanKey = designGreyLevels;
 
-constexpr const char* interestColour = "#3d7dca";
-constexpr const char* confoundColour = "#d9822b";
 constexpr const char* constantColour = "#9aa1ab";
 constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for a value
 
 enum class Kind { interest, confound, constant, flat };
 
+// One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
   Kind kind = Kind::interest;
   std::string text;      // shown name, cut after maxNameCharacters
@@ -59,6 +61,7 @@ struct Column {
   bool high = false;
 };
 
+// Where the parts of the design picture go, in whole pixels.
 struct Layout {
   int count = 0;
   long long points = 0;
@@ -75,6 +78,7 @@ struct Layout {
   int height = 0;
 };
 
+// The number of decimal digits of `value`, which is not negative.
 int digitCount(long long value) {
   int digits = 1;
   while (value >= 10) {
@@ -84,43 +88,46 @@ int digitCount(long long value) {
   return digits;
 }
 
+// The layout for `count` columns of `points` data points, with the longest name, factor and
+// title as wide as the characters given.
 Layout designLayout(std::size_t count, long long points, std::size_t nameCharacters,
                     std::size_t factorCharacters, std::size_t titleCharacters) {
-  Layout l;
-  l.count = static_cast<int>(count);
-  l.points = points;
-  l.column = std::clamp(targetWidth / std::max(l.count, 1), minColumn, maxColumn);
-  l.labelStep = (minLabelPitch + l.column - 1) / l.column;
-  l.labelFont = std::min(12, l.column * l.labelStep - 2);
-  l.gridWidth = l.count * l.column;
-  l.gridHeight = static_cast<int>(std::min<long long>(points * maxRow, targetHeight));
+  Layout layout;
+  layout.count = static_cast<int>(count);
+  layout.points = points;
+  layout.column = std::clamp(targetWidth / std::max(layout.count, 1), minColumn, maxColumn);
+  layout.labelStep = (minLabelPitch + layout.column - 1) / layout.column;
+  layout.labelFont = std::min(12, layout.column * layout.labelStep - 2);
+  layout.gridWidth = layout.count * layout.column;
+  layout.gridHeight = static_cast<int>(std::min<long long>(points * maxRow, targetHeight));
 
-  const int nameSpace = std::max(monospaceWidth(nameCharacters, l.labelFont), 8) +
+  const int nameSpace = std::max(monospaceWidth(nameCharacters, layout.labelFont), 8) +
                         PlotLayout::tick + PlotLayout::labelGap;
-  l.factorSpace = monospaceWidth(std::max<std::size_t>(factorCharacters, 3), l.labelFont) +
-                  3 * PlotLayout::labelGap;
+  layout.factorSpace =
+      monospaceWidth(std::max<std::size_t>(factorCharacters, 3), layout.labelFont) +
+      3 * PlotLayout::labelGap;
   const int axisSpace = monospaceWidth(static_cast<std::size_t>(digitCount(points)), axisFont) +
                         PlotLayout::tick + PlotLayout::labelGap;
   // Room for the rotated axis title and for "VIF" beside the factors.
-  l.gridX = PlotLayout::pad + std::max(18 + axisSpace, 30);
-  l.gridY = PlotLayout::subtitleBaseline + 14 + nameSpace + l.factorSpace;
-  l.barX = l.gridX + l.gridWidth + 28;
+  layout.gridX = PlotLayout::pad + std::max(18 + axisSpace, 30);
+  layout.gridY = PlotLayout::subtitleBaseline + 14 + nameSpace + layout.factorSpace;
+  layout.barX = layout.gridX + layout.gridWidth + 28;
 
   const int titleWidth = PlotLayout::pad * 2 + static_cast<int>(titleCharacters) * 11;
-  l.width =
-      std::max(l.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
-  const int legendBottom = l.gridY + barHeight + 18 + legendItems * PlotLayout::legendItem;
-  l.height =
-      std::max(l.gridY + l.gridHeight + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
-  return l;
+  layout.width = std::max(
+      layout.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
+  const int legendBottom = layout.gridY + barHeight + 18 + legendItems * PlotLayout::legendItem;
+  layout.height =
+      std::max(layout.gridY + layout.gridHeight + PlotLayout::bandHeight, legendBottom) +
+      PlotLayout::pad;
+  return layout;
 }
 
+// The columns of the predictors shown with `names` and variance inflation `factors`.
 std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::string> names,
                               std::span<const double> factors) {
   const std::size_t k = names.size();
-  const auto start = static_cast<std::size_t>(
-      std::clamp(static_cast<long long>(matrix.firstConfoundPredictor.value) - 1, 0LL,
-                 static_cast<long long>(k)));
+  const auto start = static_cast<std::size_t>(confoundStart(matrix, static_cast<int>(k)));
   std::vector<Column> columns(k);
   for (std::size_t i = 0; i < k; ++i) {
     Column& c = columns[i];
@@ -146,31 +153,24 @@ std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::s
   return columns;
 }
 
+// Whether a column's values are drawn: those of constant and flat predictors are hatched.
 bool drawn(const Column& c) { return c.kind == Kind::interest || c.kind == Kind::confound; }
 
-void appendHeader(std::string& svg, const Layout& l, const std::string& title) {
-  appendSvgStart(svg, l.width, l.height, title);
-  svg +=
-      "<linearGradient id=\"grey\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n"
-      "<stop offset=\"0\" stop-color=\"#ffffff\"/>\r\n"
-      "<stop offset=\"1\" stop-color=\"#000000\"/>\r\n"
-      "</linearGradient>\r\n</defs>\r\n";
-  appendBaseStyle(svg);
-  svg +=
-      ".axis{fill:#5b6675;font-size:11px}\r\n"
-      ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
-  appendInt(svg, l.labelFont);
-  svg +=
-      "px}\r\n"
-      ".flat{font-style:italic;fill:#6b7280}\r\n"
-      ".high{fill:#b2182b;font-weight:bold}\r\n"
-      "</style>\r\n";
-  appendFrame(svg, l.width, l.height, title);
-  svg += "Design matrix: ";
-  appendInt(svg, l.count);
-  svg += l.count == 1 ? " predictor over " : " predictors over ";
-  appendInt(svg, l.points);
-  svg += l.points == 1 ? " data point</text>\r\n" : " data points</text>\r\n";
+// Appends everything before the values: the svg element, the defs, the style and the titles.
+void appendHeader(std::string& svg, const Layout& layout, const std::string& title) {
+  const GradientStop greyStops[] = {{"0", {255, 255, 255}}, {"1", {0, 0, 0}}};
+  appendSvgStart(svg, layout.width, layout.height, title, "grey", greyStops);
+  appendLines(svg, {".axis{fill:#5b6675;font-size:11px}"});
+  appendNameRules(svg, layout.labelFont);
+  appendLines(svg, {".high{fill:#b2182b;font-weight:bold}", "</style>"});
+  std::string subtitle;
+  Line(subtitle)
+      .raw("Design matrix: ")
+      .num(layout.count)
+      .raw(layout.count == 1 ? " predictor over " : " predictors over ")
+      .num(layout.points)
+      .raw(layout.points == 1 ? " data point" : " data points");
+  appendFrame(svg, layout.width, layout.height, title, subtitle);
 }
 
 // The grey (0 ... designGreyLevels - 1) of every value of one column, or nanKey for a value
@@ -199,292 +199,238 @@ std::vector<int> levelsOf(std::span<const float> values) {
   return levels;
 }
 
-// The values: a nested picture whose own coordinates are one unit per column and per data
-// point, stretched over the matrix. One path per grey, each run of equal grey in a column one
-// rectangle, so 300 predictors over 2,000 points stay a file of a megabyte or less.
-void appendValues(std::string& svg, const Layout& l, const DesignMatrix& matrix,
-                  const std::vector<Column>& columns) {
-  if (l.count > 0 && l.points > 0) {
-    std::array<std::string, designGreyLevels + 1> paths;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (!drawn(columns[i])) continue;
-      const std::vector<int> levels = levelsOf(matrix.values[i]);
-      // Where each grey's path stands in this column: the end of its last run, or none yet.
-      std::array<std::size_t, designGreyLevels + 1> at;
-      at.fill(std::string::npos);
-      std::size_t t = 0;
-      while (t < levels.size()) {
-        std::size_t end = t + 1;
-        while (end < levels.size() && levels[end] == levels[t]) ++end;
-        const auto key = static_cast<std::size_t>(levels[t]);
-        std::string& d = paths[key];
-        // A run is a vertical stroke one column wide down the column's middle, from t to end.
-        if (at[key] == std::string::npos) {
-          d += 'M';
-          appendInt(d, static_cast<long long>(i));
-          d += ".5 ";
-          appendInt(d, static_cast<long long>(t));
-        } else {
-          d += "m0 ";
-          appendInt(d, static_cast<long long>(t - at[key]));
-        }
-        d += 'v';
-        appendInt(d, static_cast<long long>(end - t));
-        at[key] = end;
-        t = end;
-      }
-    }
-    Line(svg)
-        .raw("<svg")
-        .num("x", l.gridX)
-        .num("y", l.gridY)
-        .num("width", l.gridWidth)
-        .num("height", l.gridHeight)
-        .raw(" viewBox=\"0 0 ");
-    appendInt(svg, l.count);
-    svg += ' ';
-    appendInt(svg, l.points);
-    svg +=
-        "\" preserveAspectRatio=\"none\" shape-rendering=\"crispEdges\" fill=\"none\" "
-        "stroke-width=\"1\">\r\n";
-    for (std::size_t key = 0; key < paths.size(); ++key) {
-      if (paths[key].empty()) continue;
-      svg += "<path stroke=\"";
-      if (key == nanKey) {
-        svg += nanColour;
-      } else {
-        const auto grey = static_cast<uint8_t>(
-            (255 * static_cast<int>(key) + (designGreyLevels - 1) / 2) / (designGreyLevels - 1));
-        appendHexColour(svg, {grey, grey, grey});
-      }
-      svg += "\" d=\"";
-      svg += paths[key];
-      svg += "\"/>\r\n";
-    }
-    svg += "</svg>\r\n";
-  }
-  svg += "<g shape-rendering=\"crispEdges\">\r\n";
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (drawn(columns[i])) continue;
-    Line(svg)
-        .raw("<rect")
-        .num("x", l.gridX + static_cast<long long>(i) * l.column)
-        .num("y", l.gridY)
-        .num("width", l.column)
-        .num("height", l.gridHeight)
-        .raw(" fill=\"url(#flat)\"/>")
-        .raw(crlf);
-  }
-  svg += "</g>\r\n";
-  if (l.count > 0 && l.points > 0) {
-    appendGridBorder(svg, l.gridX, l.gridY, l.gridWidth, l.gridHeight);
+// The path data of the values, one string per grey and nanKey last.
+using GreyPaths = std::array<std::string, designGreyLevels + 1>;
+
+// Appends the runs of equal grey of column `column`, whose greys are `levels`, to the paths of
+// their greys. A run is a vertical stroke one column wide down the column's middle.
+void appendColumnRuns(GreyPaths& paths, std::size_t column, const std::vector<int>& levels) {
+  // Where each grey's path stands in this column: the end of its last run, or none yet.
+  std::array<std::size_t, designGreyLevels + 1> at;
+  at.fill(std::string::npos);
+  std::size_t t = 0;
+  while (t < levels.size()) {
+    std::size_t end = t + 1;
+    while (end < levels.size() && levels[end] == levels[t]) ++end;
+    const auto key = static_cast<std::size_t>(levels[t]);
+    Line d(paths[key]);
+    if (at[key] == std::string::npos)
+      d.raw('M').num(static_cast<long long>(column)).raw(".5 ").num(static_cast<long long>(t));
+    else
+      d.raw("m0 ").num(static_cast<long long>(t - at[key]));
+    d.raw('v').num(static_cast<long long>(end - t));
+    at[key] = end;
+    t = end;
   }
 }
 
-void appendConfoundLine(std::string& svg, const Layout& l, int start) {
-  if (start <= 0 || start >= l.count) return;
-  const long long x = l.gridX + static_cast<long long>(start) * l.column;
+// The colour of grey `key`: black for 0 up to white for designGreyLevels - 1, nanColour for
+// nanKey.
+std::string greyColour(std::size_t key) {
+  if (key == nanKey) return nanColour;
+  const auto grey = static_cast<uint8_t>(
+      (255 * static_cast<int>(key) + (designGreyLevels - 1) / 2) / (designGreyLevels - 1));
+  std::string colour;
+  appendHexColour(colour, {grey, grey, grey});
+  return colour;
+}
+
+// Appends the values: a nested picture whose own coordinates are one unit per column and per
+// data point, stretched over the matrix, with one path per grey.
+void appendValuePaths(std::string& svg, const Layout& layout, const GreyPaths& paths) {
+  Line(svg)
+      .raw("<svg")
+      .box(layout.gridX, layout.gridY, layout.gridWidth, layout.gridHeight)
+      .raw(" viewBox=\"0 0 ")
+      .num(layout.count)
+      .raw(' ')
+      .num(layout.points)
+      .raw(
+          "\" preserveAspectRatio=\"none\" shape-rendering=\"crispEdges\" fill=\"none\" "
+          "stroke-width=\"1\">")
+      .end();
+  for (std::size_t key = 0; key < paths.size(); ++key) {
+    if (paths[key].empty()) continue;
+    Line(svg).raw("<path").str("stroke", greyColour(key)).str("d", paths[key]).raw("/>").end();
+  }
+  Line(svg).raw("</svg>").end();
+}
+
+// The values, each run of equal grey in a column one rectangle, so 300 predictors over 2,000
+// points stay a file of a megabyte or less; constant and flat columns hatched instead.
+void appendValues(std::string& svg, const Layout& layout, const DesignMatrix& matrix,
+                  const std::vector<Column>& columns) {
+  const bool filled = layout.count > 0 && layout.points > 0;
+  if (filled) {
+    GreyPaths paths;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (drawn(columns[i])) appendColumnRuns(paths, i, levelsOf(matrix.values[i]));
+    }
+    appendValuePaths(svg, layout, paths);
+  }
+  Line(svg).raw("<g shape-rendering=\"crispEdges\">").end();
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (drawn(columns[i])) continue;
+    appendHatching(svg, layout.gridX + static_cast<long long>(i) * layout.column, layout.gridY,
+                   layout.column, layout.gridHeight);
+  }
+  Line(svg).raw("</g>").end();
+  if (filled)
+    appendGridBorder(svg, layout.gridX, layout.gridY, layout.gridWidth, layout.gridHeight);
+}
+
+// The line down the matrix between predictors of interest and confounds, when there are both.
+void appendConfoundLine(std::string& svg, const Layout& layout, int start) {
+  if (start <= 0 || start >= layout.count) return;
+  const long long x = layout.gridX + static_cast<long long>(start) * layout.column;
   Line(svg)
       .raw("<line")
       .num("x1", x)
-      .num("y1", l.gridY - 4)
+      .num("y1", layout.gridY - 4)
       .num("x2", x)
-      .num("y2", l.gridY + l.gridHeight + 4)
+      .num("y2", layout.gridY + layout.gridHeight + 4)
       .raw(" stroke=\"#000000\" stroke-width=\"2\"/>")
-      .raw(crlf);
+      .end();
+}
+
+// Appends the path of the axis ticks whose path data is `ticks`.
+void appendTicks(std::string& svg, const std::string& ticks) {
+  Line(svg).raw("<path stroke=\"#5b6675\" stroke-width=\"1\"").str("d", ticks).raw("/>").end();
+}
+
+// The step between numbered data points: the smallest of 1, 2, 5, 10, 20, 50 ... that numbers
+// no more than 8 of them.
+long long timeStep(long long points) {
+  long long step = 1;
+  for (long long scale = 1; points / step > 8; scale *= 10) {
+    for (const long long m : {1LL, 2LL, 5LL}) {
+      step = m * scale;
+      if (points / step <= 8) break;
+    }
+  }
+  return step;
 }
 
 // Data points counted from 1 down the left edge: the first and every multiple of a round step.
-void appendTimeAxis(std::string& svg, const Layout& l) {
-  if (l.points <= 0) return;
-  long long step = 1;
-  for (long long scale = 1; l.points / step > 8; scale *= 10) {
-    for (const long long m : {1LL, 2LL, 5LL}) {
-      step = m * scale;
-      if (l.points / step <= 8) break;
-    }
-  }
+void appendTimeAxis(std::string& svg, const Layout& layout) {
+  if (layout.points <= 0) return;
+  const long long step = timeStep(layout.points);
   const auto yOf = [&](long long t) {
-    return l.gridY + ((2 * t - 1) * l.gridHeight) / (2 * l.points);
+    return layout.gridY + ((2 * t - 1) * layout.gridHeight) / (2 * layout.points);
   };
   std::string ticks;
   std::string labels;
   long long last = std::numeric_limits<long long>::min() / 2;
-  for (long long t = 1; t <= l.points; t = t == 1 && step > 1 ? step : t + step) {
+  for (long long t = 1; t <= layout.points; t = t == 1 && step > 1 ? step : t + step) {
     const long long y = yOf(t);
     if (y - last < minTickPitch) continue;
     last = y;
-    ticks += "M";
-    appendInt(ticks, l.gridX - PlotLayout::tick);
-    ticks += ' ';
-    appendInt(ticks, y);
-    ticks += 'h';
-    appendInt(ticks, PlotLayout::tick);
+    Line(ticks)
+        .raw('M')
+        .num(layout.gridX - PlotLayout::tick)
+        .raw(' ')
+        .num(y)
+        .raw('h')
+        .num(PlotLayout::tick);
     Line(labels)
         .raw("<text")
-        .num("x", l.gridX - PlotLayout::tick - PlotLayout::labelGap)
+        .num("x", layout.gridX - PlotLayout::tick - PlotLayout::labelGap)
         .num("y", y + 4)
-        .raw(">");
-    appendInt(labels, t);
-    labels += "</text>\r\n";
+        .raw('>')
+        .num(t)
+        .raw("</text>")
+        .end();
   }
-  svg += "<path stroke=\"#5b6675\" stroke-width=\"1\" d=\"" + ticks + "\"/>\r\n";
-  svg += "<g class=\"axis\" text-anchor=\"end\">\r\n" + labels + "</g>\r\n";
-  if (l.gridHeight >= 80) {
-    const long long x = PlotLayout::pad + 10;
-    const long long y = l.gridY + l.gridHeight / 2;
-    Line(svg)
-        .raw("<text class=\"axis\" text-anchor=\"middle\"")
-        .num("x", x)
-        .num("y", y)
-        .raw(" transform=\"rotate(-90 ");
-    appendInt(svg, x);
-    svg += ' ';
-    appendInt(svg, y);
-    svg += ")\">data point</text>\r\n";
+  appendTicks(svg, ticks);
+  appendGroup(svg, "<g class=\"axis\" text-anchor=\"end\">", labels);
+  if (layout.gridHeight >= 80) {
+    appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, "data point",
+                      " class=\"axis\" text-anchor=\"middle\"");
   }
-}
-
-void appendRotated(std::string& out, const char* classes, long long x, long long y,
-                   const std::string& text) {
-  Line line(out);
-  line.raw("<text");
-  if (*classes != '\0') line.str("class", classes);
-  line.num("x", x).num("y", y).raw(" transform=\"rotate(-90 ");
-  appendInt(out, x);
-  out += ' ';
-  appendInt(out, y);
-  out += ")\">";
-  out += text;
-  out += "</text>\r\n";
 }
 
 // Names on top, each column's factor between its name and the matrix, and one hover text per
 // column with both.
-void appendNames(std::string& svg, const Layout& l, const std::vector<Column>& columns) {
+void appendNames(std::string& svg, const Layout& layout, const std::vector<Column>& columns) {
   if (columns.empty()) return;
-  const int baselineShift = l.labelFont * 35 / 100;
-  const long long factorY = l.gridY - PlotLayout::tick - PlotLayout::labelGap;
-  const long long nameY = l.gridY - PlotLayout::tick - l.factorSpace;
+  const int baselineShift = layout.labelFont * 35 / 100;
+  const long long factorY = layout.gridY - PlotLayout::tick - PlotLayout::labelGap;
+  const long long nameY = layout.gridY - PlotLayout::tick - layout.factorSpace;
   std::string ticks;
   std::string names;
   std::string factors;
-  for (std::size_t i = 0; i < columns.size(); i += static_cast<std::size_t>(l.labelStep)) {
+  for (std::size_t i = 0; i < columns.size(); i += static_cast<std::size_t>(layout.labelStep)) {
     const Column& c = columns[i];
-    const long long middle = l.gridX + static_cast<long long>(i) * l.column + l.column / 2;
-    ticks += 'M';
-    appendInt(ticks, middle);
-    ticks += ' ';
-    appendInt(ticks, l.gridY - PlotLayout::tick);
-    ticks += 'v';
-    appendInt(ticks, PlotLayout::tick);
-    appendRotated(names, drawn(c) ? "" : "flat", middle + baselineShift, nameY, c.text);
-    appendRotated(factors, c.high ? "high" : "", middle + baselineShift, factorY, c.factor);
+    const long long middle =
+        layout.gridX + static_cast<long long>(i) * layout.column + layout.column / 2;
+    Line(ticks)
+        .raw('M')
+        .num(middle)
+        .raw(' ')
+        .num(layout.gridY - PlotLayout::tick)
+        .raw('v')
+        .num(PlotLayout::tick);
+    appendRotatedText(names, middle + baselineShift, nameY, c.text,
+                      drawn(c) ? "" : " class=\"flat\"");
+    appendRotatedText(factors, middle + baselineShift, factorY, c.factor,
+                      c.high ? " class=\"high\"" : "");
   }
-  svg += "<path stroke=\"#5b6675\" stroke-width=\"1\" d=\"" + ticks + "\"/>\r\n";
-  svg += "<g class=\"name\">\r\n" + names + factors + "</g>\r\n";
-  Line(svg)
-      .raw("<text class=\"sub\" text-anchor=\"end\"")
-      .num("x", l.gridX - 6)
-      .num("y", factorY)
-      .raw(">VIF</text>")
-      .raw(crlf);
+  appendTicks(svg, ticks);
+  appendGroup(svg, "<g class=\"name\">", names, factors);
+  appendText(svg, layout.gridX - 6, factorY, "VIF", " class=\"sub\" text-anchor=\"end\"");
 
-  svg += "<g fill=\"none\" pointer-events=\"all\">\r\n";
+  Line(svg).raw("<g fill=\"none\" pointer-events=\"all\">").end();
   for (std::size_t i = 0; i < columns.size(); ++i) {
     Line(svg)
         .raw("<rect")
-        .num("x", l.gridX + static_cast<long long>(i) * l.column)
-        .num("y", l.gridY)
-        .num("width", l.column)
-        .num("height", l.gridHeight)
-        .raw("><title>");
-    svg += columns[i].fullName;
-    svg += ", VIF ";
-    svg += columns[i].factor;
-    svg += "</title></rect>\r\n";
+        .box(layout.gridX + static_cast<long long>(i) * layout.column, layout.gridY, layout.column,
+             layout.gridHeight)
+        .raw("><title>")
+        .raw(columns[i].fullName)
+        .raw(", VIF ")
+        .raw(columns[i].factor)
+        .raw("</title></rect>")
+        .end();
   }
-  svg += "</g>\r\n";
+  Line(svg).raw("</g>").end();
 }
 
 // The band under the matrix: one segment per run of columns of the same kind, labelled where
 // the label fits under it.
-void appendBand(std::string& svg, const Layout& l, const std::vector<Column>& columns) {
-  const long long y = l.gridY + l.gridHeight + 8;
+void appendBand(std::string& svg, const Layout& layout, const std::vector<Column>& columns) {
+  const long long y = layout.gridY + layout.gridHeight + 8;
   std::size_t from = 0;
   while (from < columns.size()) {
     const Kind kind = columns[from].kind;
     std::size_t to = from + 1;
     while (to < columns.size() && columns[to].kind == kind) ++to;
-    const long long x = l.gridX + static_cast<long long>(from) * l.column;
-    const long long w = static_cast<long long>(to - from) * l.column;
     const char* colour = kind == Kind::interest   ? interestColour
                          : kind == Kind::confound ? confoundColour
                                                   : constantColour;
-    Line(svg)
-        .raw("<rect")
-        .num("x", x)
-        .num("y", y)
-        .num("width", w)
-        .num("height", 5)
-        .str("fill", colour)
-        .raw("/>")
-        .raw(crlf);
-    std::string label = kind == Kind::interest   ? "predictors of interest ("
-                        : kind == Kind::confound ? "confounds ("
-                        : kind == Kind::constant ? "constant ("
-                                                 : "flat (";
-    appendInt(label, static_cast<long long>(to - from));
-    label += ')';
-    std::string_view text = label;
-    if (static_cast<long long>(text.size()) * 7 > w) text = text.substr(0, text.find(" ("));
-    if (kind == Kind::interest && static_cast<long long>(text.size()) * 7 > w) text = "interest";
-    if (static_cast<long long>(text.size()) * 7 <= w) {
-      Line(svg)
-          .raw("<text class=\"sub\"")
-          .num("x", x)
-          .num("y", y + 19)
-          .raw(">")
-          .raw(text)
-          .raw("</text>")
-          .raw(crlf);
-    }
+    const std::string_view word = kind == Kind::interest   ? "predictors of interest"
+                                  : kind == Kind::confound ? "confounds"
+                                  : kind == Kind::constant ? "constant"
+                                                           : "flat";
+    appendBandSegment(svg, layout.gridX + static_cast<long long>(from) * layout.column, y,
+                      static_cast<long long>(to - from) * layout.column, colour,
+                      {countedLabel(word, static_cast<long long>(to - from)), word,
+                       kind == Kind::interest ? "interest" : word});
     from = to;
   }
 }
 
-void appendLegend(std::string& svg, const Layout& l) {
-  const int x = l.barX;
+// The key: the grey scale, the hatching, the colour of values that are not finite, the high
+// factors and the confound line.
+void appendLegend(std::string& svg, const Layout& layout) {
+  const int x = layout.barX;
   const int textX = x + PlotLayout::barWidth + 8;
-  Line(svg)
-      .raw("<rect")
-      .num("x", x)
-      .num("y", l.gridY)
-      .num("width", PlotLayout::barWidth)
-      .num("height", barHeight)
-      .raw(" fill=\"url(#grey)\" stroke=\"#8a929c\" stroke-width=\"1\"/>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", l.gridY + 10)
-      .raw(">maximum of the column</text>")
-      .raw(crlf);
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", l.gridY + barHeight)
-      .raw(">minimum of the column</text>")
-      .raw(crlf);
-  int y = appendFlatAndNanKey(svg, x, textX, l.gridY + barHeight + 18, nanColour,
+  appendColourBar(svg, x, layout.gridY, barHeight, "grey");
+  appendText(svg, textX, layout.gridY + 10, "maximum of the column");
+  appendText(svg, textX, layout.gridY + barHeight, "minimum of the column");
+  int y = appendFlatAndNanKey(svg, x, textX, layout.gridY + barHeight + 18, nanColour,
                               "not a finite number");
-  Line(svg).raw("<text class=\"high\"").num("x", x).num("y", y + 11).raw(">10</text>").raw(crlf);
-  Line(svg)
-      .raw("<text")
-      .num("x", textX)
-      .num("y", y + 11)
-      .raw(">variance inflation of 10 or more</text>")
-      .raw(crlf);
+  appendText(svg, x, y + 11, "10", " class=\"high\"");
+  appendText(svg, textX, y + 11, "variance inflation of 10 or more");
   y += PlotLayout::legendItem;
   appendConfoundLineKey(svg, x, textX, y);
 }
@@ -513,9 +459,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
   const Layout layout = designLayout(k, static_cast<long long>(points), longestName, longestFactor,
                                      titleLength.characters);
-  const auto start =
-      static_cast<int>(std::clamp(static_cast<long long>(matrix.firstConfoundPredictor.value) - 1,
-                                  0LL, static_cast<long long>(layout.count)));
+  const int start = confoundStart(matrix, layout.count);
 
   std::string svg;
   appendHeader(svg, layout, title);
@@ -525,7 +469,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   appendNames(svg, layout, columns);
   appendBand(svg, layout, columns);
   appendLegend(svg, layout);
-  svg += "</svg>\r\n";
+  Line(svg).raw("</svg>").end();
   return svg;
 }
 

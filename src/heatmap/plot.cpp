@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <iterator>
 #include <map>
 #include <stdexcept>
@@ -24,8 +23,8 @@
 
 namespace {
 
-using svgtext::appendInt;
-using svgtext::crlf;
+using svgtext::appendGroup;
+using svgtext::appendLines;
 using svgtext::Line;
 
 constexpr std::size_t maxNameCharacters = 28;
@@ -52,6 +51,7 @@ bool saysConstant(std::string_view name) {
   return false;
 }
 
+// The axis entries of the predictors shown as `shown`: kind, drawn text and hover text.
 std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::span<const std::string> shown) {
   const std::size_t count = shown.size();
   std::vector<AxisName> names(count);
@@ -79,50 +79,48 @@ std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::span<const std:
 // to correlate and says so.
 std::string subtitleOf(const DesignMatrix& matrix, std::size_t count) {
   if (count == 0) return "No predictors: nothing to correlate";
-  std::string text = "Pearson r between ";
-  appendInt(text, static_cast<long long>(count));
-  text += count == 1 ? " predictor over " : " predictors over ";
-  appendInt(text, static_cast<long long>(matrix.values.front().size()));
-  text += " data points";
+  std::string text;
+  Line(text)
+      .raw("Pearson r between ")
+      .num(static_cast<long long>(count))
+      .raw(count == 1 ? " predictor over " : " predictors over ")
+      .num(static_cast<long long>(matrix.values.front().size()))
+      .raw(" data points");
   return text;
 }
 
-void appendHeader(std::string& svg, const PlotLayout& l, const std::string& title,
-                  const std::string& subtitle) {
-  appendSvgStart(svg, l.width, l.height, title);
-  svg += "<linearGradient id=\"scale\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\r\n";
-  // Top of the bar is +1: the stops run from the last anchor to the first.
+// The colour bar's gradient: the top of the bar is +1, so the stops run from the last anchor to
+// the first.
+std::vector<GradientStop> scaleStops() {
+  std::vector<GradientStop> stops;
   for (auto stop = std::rbegin(colourStops); stop != std::rend(colourStops); ++stop) {
-    svg += "<stop offset=\"";
-    appendHundredths(svg, (100 - stop->hundredths) / 2);
-    svg += "\" stop-color=\"";
-    appendHexColour(svg, stop->colour);
-    svg += "\"/>\r\n";
+    std::string offset;
+    appendHundredths(offset, (100 - stop->hundredths) / 2);
+    stops.push_back({std::move(offset), stop->colour});
   }
-  svg += "</linearGradient>\r\n</defs>\r\n";
-  appendBaseStyle(svg);
-  svg += ".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier New\",monospace;font-size:";
-  appendInt(svg, l.labelFont);
-  svg +=
-      "px}\r\n"
-      ".flat{font-style:italic;fill:#6b7280}\r\n"
-      ".value{font-family:\"DejaVu Sans "
-      "Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}\r\n"
-      ".dark{fill:#ffffff}\r\n"
-      "</style>\r\n";
-  appendFrame(svg, l.width, l.height, title);
-  svg += subtitle;
-  svg += "</text>\r\n";
+  return stops;
 }
 
-// The cells: one path per colour, each cell a square and each run of equal neighbours in a row
-// one rectangle, so that 300 predictors stay a file of a megabyte or two. Hatching covers the
-// rows and columns of constant and flat predictors, whose 0 is no correlation at all.
-void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names,
-                 std::span<const float> correlations) {
+// Appends everything before the cells: the svg element, the defs, the style and the titles.
+void appendHeader(std::string& svg, const PlotLayout& layout, const std::string& title,
+                  const std::string& subtitle) {
+  appendSvgStart(svg, layout.width, layout.height, title, "scale", scaleStops());
+  appendNameRules(svg, layout.labelFont);
+  appendLines(svg, {".value{font-family:\"DejaVu Sans "
+                    "Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}",
+                    ".dark{fill:#ffffff}", "</style>"});
+  appendFrame(svg, layout.width, layout.height, title, subtitle);
+}
+
+// The cell bin of a correlation: its hundredths, or nanBin.
+int binOf(float r) { return std::isnan(r) ? nanBin : correlationHundredths(r); }
+
+// The path data of the cells of regular predictors, by bin: each cell a square and each run of
+// equal neighbours in a row one rectangle.
+std::map<int, std::string> cellPaths(const PlotLayout& layout, const std::vector<AxisName>& names,
+                                     std::span<const float> correlations) {
   const std::size_t k = names.size();
   const auto regular = [&](std::size_t i) { return names[i].kind == Kind::regular; };
-  const auto binOf = [&](float r) { return std::isnan(r) ? nanBin : correlationHundredths(r); };
   std::map<int, std::string> paths;
   for (std::size_t i = 0; i < k; ++i) {
     if (!regular(i)) continue;
@@ -135,174 +133,153 @@ void appendCells(std::string& svg, const PlotLayout& l, const std::vector<AxisNa
       const int bin = binOf(correlations[i * k + j]);
       std::size_t end = j + 1;
       while (end < k && regular(end) && binOf(correlations[i * k + end]) == bin) ++end;
-      std::string& d = paths[bin];
-      const long long w = static_cast<long long>(end - j) * l.cell;
-      d += 'M';
-      appendInt(d, l.gridX + static_cast<long long>(j) * l.cell);
-      d += ' ';
-      appendInt(d, l.gridY + static_cast<long long>(i) * l.cell);
-      d += 'h';
-      appendInt(d, w);
-      d += 'v';
-      appendInt(d, l.cell);
-      d += "h-";
-      appendInt(d, w);
-      d += 'z';
+      const long long w = static_cast<long long>(end - j) * layout.cell;
+      Line(paths[bin])
+          .raw('M')
+          .num(layout.gridX + static_cast<long long>(j) * layout.cell)
+          .raw(' ')
+          .num(layout.gridY + static_cast<long long>(i) * layout.cell)
+          .raw('h')
+          .num(w)
+          .raw('v')
+          .num(layout.cell)
+          .raw("h-")
+          .num(w)
+          .raw('z');
       j = end;
     }
   }
-  svg += "<g shape-rendering=\"crispEdges\">\r\n";
+  return paths;
+}
+
+// The cells: one path per colour, so that 300 predictors stay a file of a megabyte or two.
+// Hatching covers the rows and columns of constant and flat predictors, whose 0 is no
+// correlation at all.
+void appendCells(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names,
+                 std::span<const float> correlations) {
+  const std::map<int, std::string> paths = cellPaths(layout, names, correlations);
+  Line(svg).raw("<g shape-rendering=\"crispEdges\">").end();
   for (const auto& [bin, d] : paths) {
-    svg += "<path fill=\"";
+    std::string colour;
     if (bin == nanBin)
-      svg += nanCellColour;
+      colour = nanCellColour;
     else
-      appendHexColour(svg, divergingColour(bin));
-    svg += "\" d=\"";
-    svg += d;
-    svg += "\"/>\r\n";
+      appendHexColour(colour, divergingColour(bin));
+    Line(svg).raw("<path").str("fill", colour).str("d", d).raw("/>").end();
   }
-  for (std::size_t i = 0; i < k; ++i) {
-    if (regular(i)) continue;
-    const long long at = static_cast<long long>(i) * l.cell;
-    Line(svg)
-        .raw("<rect")
-        .num("x", l.gridX)
-        .num("y", l.gridY + at)
-        .num("width", l.grid)
-        .num("height", l.cell)
-        .raw(" fill=\"url(#flat)\"/>")
-        .raw(crlf);
-    Line(svg)
-        .raw("<rect")
-        .num("x", l.gridX + at)
-        .num("y", l.gridY)
-        .num("width", l.cell)
-        .num("height", l.grid)
-        .raw(" fill=\"url(#flat)\"/>")
-        .raw(crlf);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i].kind == Kind::regular) continue;
+    const long long at = static_cast<long long>(i) * layout.cell;
+    appendHatching(svg, layout.gridX, layout.gridY + at, layout.grid, layout.cell);
+    appendHatching(svg, layout.gridX + at, layout.gridY, layout.cell, layout.grid);
   }
-  svg += "</g>\r\n";
-  if (k > 0) {
-    appendGridBorder(svg, l.gridX, l.gridY, l.grid, l.grid);
+  Line(svg).raw("</g>").end();
+  if (!names.empty()) {
+    appendGridBorder(svg, layout.gridX, layout.gridY, layout.grid, layout.grid);
   }
 }
 
-void appendValues(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names,
+// The correlation printed in each cell of two regular predictors, light on dark cells.
+void appendValues(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names,
                   std::span<const float> correlations) {
   const std::size_t k = names.size();
-  svg += "<g class=\"value\">\r\n";
+  Line(svg).raw("<g class=\"value\">").end();
   for (std::size_t i = 0; i < k; ++i) {
     if (names[i].kind != Kind::regular) continue;
     for (std::size_t j = 0; j < k; ++j) {
       if (names[j].kind != Kind::regular) continue;
-      const float r = correlations[i * k + j];
-      const int h = std::isnan(r) ? nanBin : correlationHundredths(r);
+      const int h = binOf(correlations[i * k + j]);
       Line line(svg);
-      line.raw("<text");
-      if (h == nanBin || h >= 60 || h <= -60) line.raw(" class=\"dark\"");
-      line.num("x", l.gridX + static_cast<long long>(j) * l.cell + l.cell / 2)
-          .num("y", l.gridY + static_cast<long long>(i) * l.cell + l.cell / 2 + 3)
-          .raw(">");
+      line.raw("<text")
+          .raw(h == nanBin || h >= 60 || h <= -60 ? " class=\"dark\"" : "")
+          .num("x", layout.gridX + static_cast<long long>(j) * layout.cell + layout.cell / 2)
+          .num("y", layout.gridY + static_cast<long long>(i) * layout.cell + layout.cell / 2 + 3)
+          .raw('>');
       if (h == nanBin)
-        svg += "nan";
+        line.raw("nan");
       else
-        appendHundredths(svg, h);
-      svg += "</text>\r\n";
+        line.put(appendHundredths, h);
+      line.raw("</text>").end();
     }
   }
-  svg += "</g>\r\n";
+  Line(svg).raw("</g>").end();
 }
 
-// The first confound's 0-based index, clamped into 0 ... count: 0 when every predictor is a
-// confound (or the header says less than 1), count when there is none.
-int confoundStart(const DesignMatrix& matrix, int count) {
-  // In 64 bits: the header's value may be the least 32-bit integer.
-  const int64_t start =
-      std::clamp<int64_t>(int64_t{matrix.firstConfoundPredictor.value} - 1, 0, count);
-  return static_cast<int>(start);
-}
-
-void appendConfoundLine(std::string& svg, const PlotLayout& l, int start) {
-  if (start <= 0 || start >= l.count) return;
-  const long long at = static_cast<long long>(start) * l.cell;
-  svg += "<g stroke=\"#000000\" stroke-width=\"2\">\r\n";
+// The lines across the grid between predictors of interest and confounds, when there are both.
+void appendConfoundLine(std::string& svg, const PlotLayout& layout, int start) {
+  if (start <= 0 || start >= layout.count) return;
+  const long long at = static_cast<long long>(start) * layout.cell;
+  Line(svg).raw("<g stroke=\"#000000\" stroke-width=\"2\">").end();
   Line(svg)
       .raw("<line")
-      .num("x1", l.gridX + at)
-      .num("y1", l.gridY - 4)
-      .num("x2", l.gridX + at)
-      .num("y2", l.gridY + l.grid + 4)
+      .num("x1", layout.gridX + at)
+      .num("y1", layout.gridY - 4)
+      .num("x2", layout.gridX + at)
+      .num("y2", layout.gridY + layout.grid + 4)
       .raw("/>")
-      .raw(crlf);
+      .end();
   Line(svg)
       .raw("<line")
-      .num("x1", l.gridX - 4)
-      .num("y1", l.gridY + at)
-      .num("x2", l.gridX + l.grid + 4)
-      .num("y2", l.gridY + at)
+      .num("x1", layout.gridX - 4)
+      .num("y1", layout.gridY + at)
+      .num("x2", layout.gridX + layout.grid + 4)
+      .num("y2", layout.gridY + at)
       .raw("/>")
-      .raw(crlf);
-  svg += "</g>\r\n";
+      .end();
+  Line(svg).raw("</g>").end();
 }
 
-void appendName(std::string& svg, const AxisName& name) {
-  svg += name.text;
-  if (!name.fullName.empty()) {
-    svg += "<title>";
-    svg += name.fullName;
-    svg += "</title>";
-  }
-  svg += "</text>\r\n";
+// Ends a name's text element: the shown name, the whole one on hover when it was cut.
+void endName(std::string& out, const AxisName& name) {
+  Line line(out);
+  line.raw(name.text);
+  if (!name.fullName.empty()) line.raw("<title>").raw(name.fullName).raw("</title>");
+  line.raw("</text>").end();
 }
 
-void appendAxes(std::string& svg, const PlotLayout& l, const std::vector<AxisName>& names) {
-  const int baselineShift = l.labelFont * 35 / 100;
-  const int rowX = l.gridX - PlotLayout::tick - PlotLayout::labelGap;
-  const int columnY = l.gridY - PlotLayout::tick - PlotLayout::labelGap;
+// The names beside the rows and above the columns, each with its tick.
+void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names) {
+  const int baselineShift = layout.labelFont * 35 / 100;
+  const int rowX = layout.gridX - PlotLayout::tick - PlotLayout::labelGap;
+  const int columnY = layout.gridY - PlotLayout::tick - PlotLayout::labelGap;
   std::string ticks;
   std::string rows;
   std::string columns;
-  for (std::size_t i = 0; i < names.size(); i += static_cast<std::size_t>(l.labelStep)) {
-    const long long middle = static_cast<long long>(i) * l.cell + l.cell / 2;
-    ticks += "<path d=\"M";
-    appendInt(ticks, l.gridX - PlotLayout::tick);
-    ticks += ' ';
-    appendInt(ticks, l.gridY + middle);
-    ticks += 'h';
-    appendInt(ticks, PlotLayout::tick);
-    ticks += 'M';
-    appendInt(ticks, l.gridX + middle);
-    ticks += ' ';
-    appendInt(ticks, l.gridY - PlotLayout::tick);
-    ticks += 'v';
-    appendInt(ticks, PlotLayout::tick);
-    ticks += "\"/>\r\n";
-
+  for (std::size_t i = 0; i < names.size(); i += static_cast<std::size_t>(layout.labelStep)) {
+    const long long middle = static_cast<long long>(i) * layout.cell + layout.cell / 2;
+    Line(ticks)
+        .raw("<path d=\"M")
+        .num(layout.gridX - PlotLayout::tick)
+        .raw(' ')
+        .num(layout.gridY + middle)
+        .raw('h')
+        .num(PlotLayout::tick)
+        .raw('M')
+        .num(layout.gridX + middle)
+        .raw(' ')
+        .num(layout.gridY - PlotLayout::tick)
+        .raw('v')
+        .num(PlotLayout::tick)
+        .raw("\"/>")
+        .end();
     const char* kindClass = names[i].kind == Kind::regular ? "" : " class=\"flat\"";
     Line(rows)
         .raw("<text")
         .raw(kindClass)
         .num("x", rowX)
-        .num("y", l.gridY + middle + baselineShift)
-        .raw(">");
-    appendName(rows, names[i]);
-    const long long x = l.gridX + middle + baselineShift;
+        .num("y", layout.gridY + middle + baselineShift)
+        .raw('>');
+    endName(rows, names[i]);
     Line(columns)
         .raw("<text")
         .raw(kindClass)
-        .num("x", x)
-        .num("y", columnY)
-        .raw(" transform=\"rotate(-90 ");
-    appendInt(columns, x);
-    columns += ' ';
-    appendInt(columns, columnY);
-    columns += ")\">";
-    appendName(columns, names[i]);
+        .rotated(layout.gridX + middle + baselineShift, columnY)
+        .raw('>');
+    endName(columns, names[i]);
   }
-  svg += "<g stroke=\"#5b6675\" stroke-width=\"1\">\r\n" + ticks + "</g>\r\n";
-  svg += "<g class=\"name\" text-anchor=\"end\">\r\n" + rows + "</g>\r\n";
-  svg += "<g class=\"name\">\r\n" + columns + "</g>\r\n";
+  appendGroup(svg, "<g stroke=\"#5b6675\" stroke-width=\"1\">", ticks);
+  appendGroup(svg, "<g class=\"name\" text-anchor=\"end\">", rows);
+  appendGroup(svg, "<g class=\"name\">", columns);
 }
 
 }  // namespace
@@ -340,7 +317,7 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   appendAxes(svg, layout, names);
   appendBand(svg, layout, start);
   appendLegend(svg, layout);
-  svg += "</svg>\r\n";
+  Line(svg).raw("</svg>").end();
   return svg;
 }
 

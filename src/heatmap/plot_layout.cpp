@@ -23,27 +23,30 @@ int monospaceWidth(std::size_t characters, int fontSize) {
 
 PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters,
                       std::size_t subtitleCharacters) {
-  PlotLayout l;
-  l.count = static_cast<int>(count);
-  l.cell = std::clamp(targetGrid / std::max(l.count, 1), minCell, maxCell);
-  l.labelStep = (minLabelPitch + l.cell - 1) / l.cell;
-  l.labelFont = std::min(12, l.cell * l.labelStep - 2);
-  l.showValues = l.cell >= valueCell;
-  l.grid = l.count * l.cell;
+  PlotLayout layout;
+  layout.count = static_cast<int>(count);
+  layout.cell = std::clamp(targetGrid / std::max(layout.count, 1), minCell, maxCell);
+  layout.labelStep = (minLabelPitch + layout.cell - 1) / layout.cell;
+  layout.labelFont = std::min(12, layout.cell * layout.labelStep - 2);
+  layout.showValues = layout.cell >= valueCell;
+  layout.grid = layout.count * layout.cell;
 
-  const int labelSpace = std::max(monospaceWidth(labelCharacters, l.labelFont), 8) +
+  const int labelSpace = std::max(monospaceWidth(labelCharacters, layout.labelFont), 8) +
                          PlotLayout::tick + PlotLayout::labelGap;
-  l.gridX = PlotLayout::pad + labelSpace;
-  l.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace;
-  l.barX = l.gridX + l.grid + 28;
-  l.barHeight = std::clamp(l.grid, minBar, maxBar);
+  layout.gridX = PlotLayout::pad + labelSpace;
+  layout.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace;
+  layout.barX = layout.gridX + layout.grid + 28;
+  layout.barHeight = std::clamp(layout.grid, minBar, maxBar);
 
   // About 0.6 em a character: 11 pixels in the 18 px title, 7 in the 12 px subtitle.
   const int titleWidth = PlotLayout::pad * 2 + static_cast<int>(titleCharacters) * 11;
   const int subtitleWidth = PlotLayout::pad * 2 + static_cast<int>(subtitleCharacters) * 7;
-  l.width = std::max({l.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad,
-                      titleWidth, subtitleWidth});
-  const int legendBottom = l.gridY + l.barHeight + 18 + legendItems * PlotLayout::legendItem;
-  l.height = std::max(l.gridY + l.grid + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
-  return l;
+  layout.width =
+      std::max({layout.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad,
+                titleWidth, subtitleWidth});
+  const int legendBottom =
+      layout.gridY + layout.barHeight + 18 + legendItems * PlotLayout::legendItem;
+  layout.height =
+      std::max(layout.gridY + layout.grid + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
+  return layout;
 }

@@ -1,40 +1,79 @@
 #pragma once
 
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <string_view>
 
+#include "heatmap/colour_scale.h"
 #include "heatmap/plot_layout.h"
 
-// The parts of the heatmap and the design picture around their grids that explain them.
+class DesignMatrix;
 
-// Appends the start of a picture `width` x `height`: the XML declaration, the opening svg element,
-// its `title` (markup, already escaped) and the opening of its defs with the hatching "flat". The
-// caller adds its own gradients and closes the defs.
-void appendSvgStart(std::string& svg, int width, int height, const std::string& title);
+// The parts of the heatmap and the design picture around their grids that explain them, and
+// the pieces of markup both pictures share.
 
-// Appends the opening of the style element and the rules both pictures share (the root's font,
-// text colour, title and subtitle); the caller adds its own rules and closes the element.
-void appendBaseStyle(std::string& svg);
+// The first confound's 0-based index among the `count` predictors drawn, clamped into
+// 0 ... count: 0 when every predictor is a confound (or the header says less than 1), count when
+// there is none.
+int confoundStart(const DesignMatrix& matrix, int count);
+
+// One stop of a picture's vertical colour gradient: its offset as written, and its colour.
+struct GradientStop {
+  std::string offset;
+  Rgb colour;
+};
+
+// Appends the start of a picture `width` x `height`: the XML declaration, the opening svg
+// element, its `title` (markup, already escaped), the defs with the hatching "flat" and the
+// top-to-bottom gradient `gradientId` through `stops`, and the opening of the style element with
+// the rules both pictures share (the root's font, text colour, title and subtitle). The caller
+// adds its own rules and closes the style element.
+void appendSvgStart(std::string& svg, int width, int height, const std::string& title,
+                    std::string_view gradientId, std::span<const GradientStop> stops);
+
+// Appends the style rules of the predictor names in the monospaced font at `labelFont` pixels,
+// and of the names of constant and flat predictors.
+void appendNameRules(std::string& svg, int labelFont);
+
+// Appends the white background of a picture `width` x `height`, its `title` and its `subtitle`
+// (markup, already escaped).
+void appendFrame(std::string& svg, int width, int height, const std::string& title,
+                 const std::string& subtitle);
 
 // Appends the thin grey border around a picture's grid of cells.
 void appendGridBorder(std::string& svg, int x, int y, int width, int height);
 
-// Appends the white background of a picture `width` x `height`, its `title` (markup, already
-// escaped) and the start of its subtitle line: the caller appends the subtitle's text and
-// "</text>\r\n".
-void appendFrame(std::string& svg, int width, int height, const std::string& title);
+// Appends the hatching of constant and flat predictors over a rectangle of the grid.
+void appendHatching(std::string& svg, long long x, long long y, long long width, long long height);
 
 // The colour of cells whose correlation is not a number.
 inline constexpr const char* nanCellColour = "#4d4d4d";
+// The band's colours of predictors of interest and of confounds.
+inline constexpr const char* interestColour = "#3d7dca";
+inline constexpr const char* confoundColour = "#d9822b";
 
-// Appends the band under the grid: predictors of interest (0 ... start - 1) in blue, confounds
-// (start ... count - 1) in orange, each labelled where the label fits under it.
-void appendBand(std::string& svg, const PlotLayout& l, int start);
+// A label that counts: `text` followed by " (count)".
+std::string countedLabel(std::string_view text, long long count);
 
-// Appends the colour bar with its ticks and the key: hatching, NaN colour, confound line.
-void appendLegend(std::string& svg, const PlotLayout& l);
+// Appends one segment of the band under a grid: a bar from `x`, `width` wide, in `colour`, and
+// under it the first of `labels` that fits under the bar (about 7 pixels a character), if any.
+void appendBandSegment(std::string& svg, long long x, long long y, long long width,
+                       const char* colour, std::initializer_list<std::string_view> labels);
 
-// Appends, from `y` down at `x` (labels at `textX`), the key's swatches of the hatching of constant
-// and flat predictors and of `nanColour`, labelled `nanText`. Returns the y below them.
+// Appends the heatmap's band under the grid: predictors of interest (0 ... start - 1) in blue,
+// confounds (start ... count - 1) in orange, each labelled where the label fits under it.
+void appendBand(std::string& svg, const PlotLayout& layout, int start);
+
+// Appends the heatmap's colour bar with its ticks and the key: hatching, NaN colour, confound
+// line.
+void appendLegend(std::string& svg, const PlotLayout& layout);
+
+// Appends the colour bar of the gradient `gradientId` at (x, y), `height` tall.
+void appendColourBar(std::string& svg, int x, int y, int height, std::string_view gradientId);
+
+// Appends, from `y` down at `x` (labels at `textX`), the key's swatches of the hatching of
+// constant and flat predictors and of `nanColour`, labelled `nanText`. Returns the y below them.
 int appendFlatAndNanKey(std::string& svg, int x, int textX, int y, const char* nanColour,
                         const char* nanText);
 

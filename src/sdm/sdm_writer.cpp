@@ -23,6 +23,7 @@ namespace {
 constexpr std::string_view lineEnd = "\r\n";
 constexpr std::size_t chunkSize = 1 << 20;
 
+// Appends `value` in decimal digits.
 void appendInteger(std::string& out, int64_t value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
@@ -57,6 +58,115 @@ void checkShape(const DesignMatrix& matrix, std::size_t count, std::size_t dataP
               matrix.values.size() >= count;
   for (std::size_t p = 0; fits && p < count; ++p) fits = matrix.values[p].size() >= dataPoints;
   if (!fits) throw std::logic_error("Design matrix does not match its header: " + path);
+}
+
+// Writes the header, the colours line and the names line, handing the text to `file` whenever
+// a chunk is full.
+void writeHeader(OutputFile& file, const DesignMatrix& matrix, std::size_t count) {
+  std::string out;
+  out.reserve(chunkSize + 64 * count + 4096);
+  const auto flushIfFull = [&] {
+    if (out.size() >= chunkSize) {
+      file.write(out);
+      out.clear();
+    }
+  };
+
+  appendEntry(out, matrix.fileVersion, 2);
+  appendEntry(out, matrix.nrOfPredictors, 1);
+  appendEntry(out, matrix.nrOfDataPoints, 1);
+  appendEntry(out, matrix.includesConstant, 1);
+  appendEntry(out, matrix.firstConfoundPredictor, 2);
+
+  for (std::size_t p = 0; p < count; ++p) {
+    if (p > 0) out += "   ";
+    appendInteger(out, matrix.red[p]);
+    out += ' ';
+    appendInteger(out, matrix.green[p]);
+    out += ' ';
+    appendInteger(out, matrix.blue[p]);
+    flushIfFull();
+  }
+  out += lineEnd;
+
+  for (std::size_t p = 0; p < count; ++p) {
+    if (p > 0) out += ' ';
+    out += '"';
+    out += matrix.names[p];
+    out += '"';
+    flushIfFull();
+  }
+  out += lineEnd;
+
+  file.write(out);
+}
+
+// The bytes the longest value takes on a data line, with the blanks before it.
+constexpr std::size_t valueRoom = 3 + fixedTextRoom(6);
+
+// The data lines are laid out in place in a buffer of their own, one pass over each line; the
+// buffer goes to the file whenever fewer bytes than the longest value needs are left.
+class DataLineBuffer {
+ public:
+  explicit DataLineBuffer(OutputFile& file)
+      : file_(file), buffer_(chunkSize + valueRoom + lineEnd.size()), w_(buffer_.data()) {}
+
+  // Lays out the data line of the `count` values at `row`.
+  void putLine(const float* row, std::size_t count) {
+    char* const start = buffer_.data();
+    char* const end = start + chunkSize + valueRoom;
+    char* w = w_;
+    for (std::size_t p = 0; p < count; ++p) {
+      if (static_cast<std::size_t>(end - w) < valueRoom) w = flush(w);
+      const float value = row[p];
+      // A non-negative value gets one blank more than a negative one, so that the columns
+      // line up; a NaN compares false and gets none.
+      *w++ = ' ';
+      if (p > 0) *w++ = ' ';
+      *w = ' ';  // the sign's blank, without a branch: signs in data go either way
+      w += value >= 0.0f ? 1 : 0;
+      w = putSixDecimals(w, value);
+    }
+    std::memcpy(w, lineEnd.data(), lineEnd.size());  // the buffer keeps room for it
+    w += lineEnd.size();
+    if (w >= start + chunkSize) w = flush(w);
+    w_ = w;
+  }
+
+  // Hands what is laid out to the file.
+  void finish() { w_ = flush(w_); }
+
+ private:
+  // Writes the buffer up to `w` and returns its start, where the next bytes go.
+  char* flush(char* w) {
+    file_.write(std::string_view(buffer_.data(), static_cast<std::size_t>(w - buffer_.data())));
+    return buffer_.data();
+  }
+
+  OutputFile& file_;
+  std::vector<char> buffer_;
+  char* w_;
+};
+
+// Writes the data lines. The values are kept by predictor and written by data point: a tile of
+// data points is first gathered into rows, a cache line of each predictor at a time (sixteen
+// rows; fewer when the tile would pass 1 MiB, so that it stays a small part of the matrix), and
+// the lines are then laid out from contiguous rows.
+void writeDataLines(OutputFile& file, const std::vector<std::vector<float>>& values,
+                    std::size_t count, std::size_t dataPoints) {
+  DataLineBuffer lines(file);
+  const std::size_t tileRows =
+      std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
+  std::vector<float> tile(count * std::min(tileRows, dataPoints));
+  for (std::size_t first = 0; first < dataPoints; first += tileRows) {
+    const std::size_t rows = std::min(tileRows, dataPoints - first);
+    for (std::size_t p = 0; p < count; ++p) {
+      const float* column = values[p].data() + first;
+      for (std::size_t r = 0; r < rows; ++r) tile[r * count + p] = column[r];
+    }
+    for (std::size_t r = 0; r < rows; ++r) lines.putLine(tile.data() + r * count, count);
+  }
+  lines.finish();
 }
 
 }  // namespace
@@ -94,86 +204,7 @@ void DesignMatrix::save(const std::string& path) {
   checkSdmLimits(*this, path);
 
   OutputFile file(path);
-  std::string out;
-  out.reserve(chunkSize + 64 * count + 4096);
-  auto flushIfFull = [&] {
-    if (out.size() >= chunkSize) {
-      file.write(out);
-      out.clear();
-    }
-  };
-
-  appendEntry(out, fileVersion, 2);
-  appendEntry(out, nrOfPredictors, 1);
-  appendEntry(out, nrOfDataPoints, 1);
-  appendEntry(out, includesConstant, 1);
-  appendEntry(out, firstConfoundPredictor, 2);
-
-  for (std::size_t p = 0; p < count; ++p) {
-    if (p > 0) out += "   ";
-    appendInteger(out, red[p]);
-    out += ' ';
-    appendInteger(out, green[p]);
-    out += ' ';
-    appendInteger(out, blue[p]);
-    flushIfFull();
-  }
-  out += lineEnd;
-
-  for (std::size_t p = 0; p < count; ++p) {
-    if (p > 0) out += ' ';
-    out += '"';
-    out += names[p];
-    out += '"';
-    flushIfFull();
-  }
-  out += lineEnd;
-
-  file.write(out);
-
-  // The data lines are laid out in place in a buffer of their own, one pass over each line; the
-  // buffer goes to the file whenever fewer bytes than the longest value needs are left.
-  constexpr std::size_t valueRoom = 3 + fixedTextRoom(6);
-  std::vector<char> buffer(chunkSize + valueRoom + lineEnd.size());
-  char* const bufferEnd = buffer.data() + chunkSize + valueRoom;
-  char* w = buffer.data();
-  // The values are kept by predictor and written by data point: a tile of data points is first
-  // gathered into rows, a cache line of each predictor at a time (sixteen rows; fewer when the
-  // tile would pass 1 MiB, so that it stays a small part of the matrix), and the lines are then
-  // laid out from contiguous rows.
-  const std::size_t tileRows =
-      std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
-  std::vector<float> tile(count * std::min(tileRows, dataPoints));
-  for (std::size_t first = 0; first < dataPoints; first += tileRows) {
-    const std::size_t rows = std::min(tileRows, dataPoints - first);
-    for (std::size_t p = 0; p < count; ++p) {
-      const float* column = values[p].data() + first;
-      for (std::size_t r = 0; r < rows; ++r) tile[r * count + p] = column[r];
-    }
-    for (std::size_t r = 0; r < rows; ++r) {
-      const float* row = tile.data() + r * count;
-      for (std::size_t p = 0; p < count; ++p) {
-        if (static_cast<std::size_t>(bufferEnd - w) < valueRoom) {
-          file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
-          w = buffer.data();
-        }
-        const float value = row[p];
-        // A non-negative value gets one blank more than a negative one, so that the columns
-        // line up; a NaN compares false and gets none.
-        *w++ = ' ';
-        if (p > 0) *w++ = ' ';
-        *w = ' ';  // the sign's blank, without a branch: signs in data go either way
-        w += value >= 0.0f ? 1 : 0;
-        w = putSixDecimals(w, value);
-      }
-      std::memcpy(w, lineEnd.data(), lineEnd.size());  // the buffer keeps room for it
-      w += lineEnd.size();
-      if (w >= buffer.data() + chunkSize) {
-        file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
-        w = buffer.data();
-      }
-    }
-  }
-  file.write(std::string_view(buffer.data(), static_cast<std::size_t>(w - buffer.data())));
+  writeHeader(file, *this, count);
+  writeDataLines(file, values, count, dataPoints);
   file.commit();
 }
