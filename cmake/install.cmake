@@ -4,10 +4,11 @@
 #   bin/Tormel, bin/sdmgen
 #   lib/brindle/libbrindle.so, lib/brindle/Brindle.js, lib/brindle/HelpFolder/index.html
 #   share/man/man1/Tormel.1 (made from Tormel --help and --version with help2man, when there)
+#   share/doc/brindle/LICENSE
 # The installed Tormel finds the plug-in in ../lib/brindle/ from its own folder.
 #
 # Windows (a .zip): the host's plug-in folder as it wants it, at the top of the archive:
-#   brindle.dll, Brindle.js, HelpFolder/index.html
+#   brindle.dll, Brindle.js, HelpFolder/index.html, LICENSE
 # (Tormel.exe and sdmgen.exe are for testing and stay in the build folder.)
 
 if(WIN32)
@@ -23,6 +24,14 @@ foreach(resource IN LISTS BRINDLE_RESOURCE_FILES)
   get_filename_component(folder ${resource} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${resource} DESTINATION ${brindle_plugin_destination}/${folder})
 endforeach()
+
+# The licence (MIT) goes with every package: beside the documentation on POSIX, beside the
+# plug-in in the Windows package, whose top is the host's plug-in folder.
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${brindle_plugin_destination})
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION share/doc/brindle)
+endif()
 
 # The man page, from the --help of the freshly built Tormel (tormel/Tormel.h2m adds the roff
 # that --help cannot say). The version is given, not asked: --version loads the plug-in and
