@@ -145,89 +145,136 @@ double seconds(std::string_view option, const std::string& text) {
   return value;
 }
 
-Command parseCommand(const std::vector<std::string>& args) {
+// One option as the command line gives it: "--name", "--name=VALUE", or "--name" and then its
+// value as the next word.
+class Option {
+ public:
+  // The option at args[at]; taking its value from the next word moves `at` on to that word.
+  Option(const std::vector<std::string>& args, std::size_t& at) : args_(args), at_(at) {
+    const std::string& arg = args[at];
+    const auto equals = arg.find('=');
+    name_ = arg.substr(0, equals);
+    if (equals != std::string::npos) inlineValue_ = arg.substr(equals + 1);
+  }
+
+  const std::string& name() const { return name_; }
+
+  // The value after "=", else the next word.
+  std::string value() {
+    if (inlineValue_) return *inlineValue_;
+    if (at_ + 1 >= args_.size()) throw UsageError(name_ + " needs a value");
+    return args_[++at_];
+  }
+
+  // A switch takes no value, not even after "=".
+  void noValue() const {
+    if (inlineValue_) throw UsageError(name_ + " takes no value");
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::size_t& at_;
+  std::string name_;
+  std::optional<std::string> inlineValue_;
+};
+
+// The switches. False when `option` is none of them.
+bool applySwitch(const Option& option, Command& command) {
+  const std::string& name = option.name();
+  bool* setting = name == "--help" || name == "-h" ? &command.help
+                  : name == "--version"            ? &command.version
+                  : name == "--constant"           ? &command.shape.constant
+                  : name == "--motion"             ? &command.shape.motion
+                                                   : nullptr;
+  if (setting == nullptr) return false;
+  option.noValue();
+  *setting = true;
+  return true;
+}
+
+// "A,B,C": one predictor name per comma, empty ones included.
+std::vector<std::string> nameList(std::string_view option, const std::string& list) {
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start <= list.size();) {
+    const auto comma = std::min(list.find(',', start), list.size());
+    names.push_back(predictorName(option, list.substr(start, comma - start)));
+    start = comma + 1;
+  }
+  return names;
+}
+
+// The options of the design matrix's shape. False when `option` is none of them.
+bool applyShapeOption(Option& option, DesignShape& shape) {
+  const std::string& name = option.name();
+  if (name == "--interest")
+    shape.interest = count(name, option.value(), maxSdmPredictors);
+  else if (name == "--confounds")
+    shape.confounds = count(name, option.value(), maxSdmPredictors);
+  else if (name == "--points")
+    shape.points = count(name, option.value(), maxSdmValues);
+  else if (name == "--seed")
+    shape.seed = wholeNumber<uint64_t>(name, option.value(), UINT64_MAX);
+  else if (name == "--confound-prefix")
+    shape.confoundPrefix = predictorName(name, option.value());
+  else if (name == "--interest-names")
+    shape.interestNames = nameList(name, option.value());
+  else if (name == "--sum")
+    shape.sumName = predictorName(name, option.value());
+  else
+    return false;
+  return true;
+}
+
+// The options of a pipeline's confound file. False when `option` is none of them.
+bool applyConfoundFileOption(Option& option, Command& command) {
+  const std::string& name = option.name();
+  if (name == "--format") {
+    const std::string format = option.value();
+    if (format == "sdm")
+      command.confoundFormat.reset();
+    else
+      command.confoundFormat = confoundFormat(format);
+  } else if (name == "--tr") {
+    command.confounds.repetitionTime = seconds(name, option.value());
+  } else if (name == "--compcor") {
+    command.confounds.aCompCor = count(name, option.value(), 1000);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Every option applied to a command, in the order given; the words that are not options go to
+// `words`.
+Command readOptions(const std::vector<std::string>& args, std::vector<std::string>& words) {
   Command command;
-  std::vector<std::string> words;
   bool endOfOptions = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (endOfOptions || arg.size() < 2 || arg[0] != '-') {
       words.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    } else if (arg == "--") {
       endOfOptions = true;
-      continue;
-    }
-    const auto equals = arg.find('=');
-    const std::string option = arg.substr(0, equals);
-    std::optional<std::string> inlineValue;
-    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
-    const auto value = [&]() -> std::string {
-      if (inlineValue) return *inlineValue;
-      if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
-      return args[++i];
-    };
-    const auto noValue = [&] {
-      if (inlineValue) throw UsageError(option + " takes no value");
-    };
-
-    DesignShape& shape = command.shape;
-    if (option == "--help" || option == "-h") {
-      noValue();
-      command.help = true;
-    } else if (option == "--version") {
-      noValue();
-      command.version = true;
-    } else if (option == "--interest") {
-      shape.interest = count(option, value(), maxSdmPredictors);
-    } else if (option == "--confounds") {
-      shape.confounds = count(option, value(), maxSdmPredictors);
-    } else if (option == "--points") {
-      shape.points = count(option, value(), maxSdmValues);
-    } else if (option == "--seed") {
-      shape.seed = wholeNumber<uint64_t>(option, value(), UINT64_MAX);
-    } else if (option == "--confound-prefix") {
-      shape.confoundPrefix = predictorName(option, value());
-    } else if (option == "--interest-names") {
-      const std::string list = value();
-      shape.interestNames.clear();
-      for (std::size_t start = 0; start <= list.size();) {
-        const auto comma = std::min(list.find(',', start), list.size());
-        shape.interestNames.push_back(predictorName(option, list.substr(start, comma - start)));
-        start = comma + 1;
-      }
-    } else if (option == "--sum") {
-      shape.sumName = predictorName(option, value());
-    } else if (option == "--format") {
-      const std::string format = value();
-      if (format == "sdm")
-        command.confoundFormat.reset();
-      else
-        command.confoundFormat = confoundFormat(format);
-    } else if (option == "--tr") {
-      command.confounds.repetitionTime = seconds(option, value());
-    } else if (option == "--compcor") {
-      command.confounds.aCompCor = count(option, value(), 1000);
-    } else if (option == "--constant") {
-      noValue();
-      shape.constant = true;
-    } else if (option == "--motion") {
-      noValue();
-      shape.motion = true;
     } else {
-      throw UsageError("unknown option \"" + option + "\"");
+      Option option(args, i);
+      if (!applySwitch(option, command) && !applyShapeOption(option, command.shape) &&
+          !applyConfoundFileOption(option, command))
+        throw UsageError("unknown option \"" + option.name() + "\"");
     }
   }
-  if (command.help || command.version) return command;
+  return command;
+}
 
+// The one word that is not an option: the file to write.
+std::string outputFile(const std::vector<std::string>& words) {
   if (words.empty()) throw UsageError("no output file given: sdmgen OUT.sdm [OPTION...]");
   if (words.size() > 1)
     throw UsageError("one output file only, not \"" + words[0] + "\" and \"" + words[1] + "\"");
-  command.out = words.front();
+  return words.front();
+}
 
-  // The file must stay one that the reader takes back.
-  const DesignShape& shape = command.shape;
+// The file must stay one that the reader takes back.
+void checkShape(const DesignShape& shape) {
   if (!shape.sumName.empty() && shape.confounds < 3)
     throw UsageError("--sum needs at least three confounds to add up");
   const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
@@ -238,6 +285,14 @@ Command parseCommand(const std::vector<std::string>& args) {
                      std::to_string(maxSdmPredictors) + " predictors, " +
                      std::to_string(maxSdmValues) + " values)");
   }
+}
+
+Command parseCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> words;
+  Command command = readOptions(args, words);
+  if (command.help || command.version) return command;
+  command.out = outputFile(words);
+  checkShape(command.shape);
   return command;
 }
 
