@@ -33,7 +33,6 @@
 
 #include "confound_generator.h"
 #include "design_generator.h"
-#include "plugin/metadata.h"
 #include "sdm/output_file.h"
 #include "sdm/sdm_limits.h"
 
@@ -311,8 +310,7 @@ int main(int argc, char** argv) {
     return exitWritten;
   }
   if (command.version) {
-    std::printf("sdmgen (Brindle) %s\nPlug-in: %s %s\n", BRINDLE_VERSION, pluginName,
-                pluginVersion);
+    std::printf("sdmgen (Brindle) %s\n", BRINDLE_VERSION);
     return exitWritten;
   }
 
