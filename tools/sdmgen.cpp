@@ -7,7 +7,8 @@
 //   sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS] [--compcor K]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
-// scaled to [0, 1]; confounds are slowly drifting random walks like head-motion estimates (in mm
+// scaled to [0, 1], each with at least one whole block (a run shorter than that for them is a
+// usage error); confounds are slowly drifting random walks like head-motion estimates (in mm
 // or degrees, within about +-3); --motion names the first six confounds as the six rigid-body
 // motion parameters. --sum adds one more confound, the sum of the first three: a dependency that
 // no pair of predictors shows. The same seed always gives the same file.
@@ -53,7 +54,9 @@ constexpr const char* helpText =
     "  --confounds K             confounds (default 6): slowly drifting random walks within\n"
     "                            about +-3, like head-motion estimates\n"
     "  --constant                a last predictor \"Constant\" (all 1.0)\n"
-    "  --points N                data points (default 120)\n"
+    "  --points N                data points (default 120); every predictor of interest gets\n"
+    "                            at least one whole block, which takes K + 2 data points for\n"
+    "                            K predictors of interest (blocks shorten to fit short runs)\n"
     "  --seed S                  the seed of the random numbers (default 1)\n"
     "  --motion                  name the first six confounds as the rigid-body motion\n"
     "                            parameters (Translation X [mm] ... Rotation Z [deg])\n"
@@ -272,8 +275,13 @@ std::string outputFile(const std::vector<std::string>& words) {
   return words.front();
 }
 
-// The file must stay one that the reader takes back.
-void checkShape(const DesignShape& shape) {
+// A plural for the messages: "1 data point", "2 data points".
+std::string counted(int64_t number, const std::string& noun, const std::string& plural) {
+  return std::to_string(number) + " " + (number == 1 ? noun : plural);
+}
+
+// The file must stay one that the reader takes back, and give every condition an event.
+void checkShape(const DesignShape& shape, bool sdm) {
   if (!shape.sumName.empty() && shape.confounds < 3)
     throw UsageError("--sum needs at least three confounds to add up");
   const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
@@ -284,6 +292,13 @@ void checkShape(const DesignShape& shape) {
                      std::to_string(maxSdmPredictors) + " predictors, " +
                      std::to_string(maxSdmValues) + " values)");
   }
+  if (sdm && shape.points < shortestRun(shape.interest)) {
+    throw UsageError("a run of " + counted(shape.points, "data point", "data points") +
+                     " is too short for " +
+                     counted(shape.interest, "predictor of interest", "predictors of interest") +
+                     ": giving each an event takes " + std::to_string(shortestRun(shape.interest)) +
+                     " data points or more");
+  }
 }
 
 Command parseCommand(const std::vector<std::string>& args) {
@@ -291,7 +306,7 @@ Command parseCommand(const std::vector<std::string>& args) {
   Command command = readOptions(args, words);
   if (command.help || command.version) return command;
   command.out = outputFile(words);
-  checkShape(command.shape);
+  checkShape(command.shape, !command.confoundFormat);
   return command;
 }
 
