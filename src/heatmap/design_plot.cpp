@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "correlation/correlation.h"
 #include "correlation/covered_predictors.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
+#include "heatmap/predictor_kinds.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -47,10 +47,8 @@ constexpr const char* confoundColour = "#d9822b";
 constexpr const char* constantColour = "#9aa1ab";
 constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for a value
 
-enum class Kind { interest, confound, constant, flat };
-
 struct Column {
-  Kind kind = Kind::interest;
+  PredictorKind kind = PredictorKind::interest;
   std::string text;      // shown name, cut after maxNameCharacters
   std::string fullName;  // the whole name, for the hover text
   std::size_t characters = 0;
@@ -115,22 +113,13 @@ Layout designLayout(std::size_t count, long long points, std::size_t nameCharact
   return l;
 }
 
-std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::string> names,
-                              std::span<const double> factors) {
+std::vector<Column> columnsOf(std::span<const PredictorKind> kinds,
+                              std::span<const std::string> names, std::span<const double> factors) {
   const std::size_t k = names.size();
-  const auto start = static_cast<std::size_t>(
-      std::clamp(static_cast<long long>(matrix.firstConfoundPredictor.value) - 1, 0LL,
-                 static_cast<long long>(k)));
   std::vector<Column> columns(k);
   for (std::size_t i = 0; i < k; ++i) {
     Column& c = columns[i];
-    const std::vector<float>& values = matrix.values[i];
-    if (isConstantPredictor(values))
-      c.kind = Kind::constant;
-    else if (predictorStats(values).stdDev < minStdDev)
-      c.kind = Kind::flat;
-    else
-      c.kind = i < start ? Kind::interest : Kind::confound;
+    c.kind = kinds[i];
     const XmlTextLength shown = appendXmlText(c.text, names[i], maxNameCharacters);
     c.characters = shown.characters;
     appendXmlText(c.fullName, names[i]);
@@ -146,7 +135,9 @@ std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::s
   return columns;
 }
 
-bool drawn(const Column& c) { return c.kind == Kind::interest || c.kind == Kind::confound; }
+bool drawn(const Column& c) {
+  return c.kind == PredictorKind::interest || c.kind == PredictorKind::confound;
+}
 
 void appendHeader(std::string& svg, const Layout& l, const std::string& title) {
   appendSvgStart(svg, l.width, l.height, title);
@@ -408,19 +399,22 @@ void appendNames(std::string& svg, const Layout& l, const std::vector<Column>& c
 }
 
 // The band under the matrix: one segment per run of columns of the same kind, labelled where
-// the label fits under it.
-void appendBand(std::string& svg, const Layout& l, const std::vector<Column>& columns) {
+// the label fits under it. The first run of a kind gives the number of that kind's predictors
+// (the confounds' is confoundCount, as on the heatmap), later runs of it only its name.
+void appendBand(std::string& svg, const Layout& l, const std::vector<Column>& columns,
+                std::span<const PredictorKind> kinds) {
   const long long y = l.gridY + l.gridHeight + 8;
+  std::array<bool, 4> counted{};
   std::size_t from = 0;
   while (from < columns.size()) {
-    const Kind kind = columns[from].kind;
+    const PredictorKind kind = columns[from].kind;
     std::size_t to = from + 1;
     while (to < columns.size() && columns[to].kind == kind) ++to;
     const long long x = l.gridX + static_cast<long long>(from) * l.column;
     const long long w = static_cast<long long>(to - from) * l.column;
-    const char* colour = kind == Kind::interest   ? interestColour
-                         : kind == Kind::confound ? confoundColour
-                                                  : constantColour;
+    const char* colour = kind == PredictorKind::interest   ? interestColour
+                         : kind == PredictorKind::confound ? confoundColour
+                                                           : constantColour;
     Line(svg)
         .raw("<rect")
         .num("x", x)
@@ -430,15 +424,23 @@ void appendBand(std::string& svg, const Layout& l, const std::vector<Column>& co
         .str("fill", colour)
         .raw("/>")
         .raw(crlf);
-    std::string label = kind == Kind::interest   ? "predictors of interest ("
-                        : kind == Kind::confound ? "confounds ("
-                        : kind == Kind::constant ? "constant ("
-                                                 : "flat (";
-    appendInt(label, static_cast<long long>(to - from));
-    label += ')';
+    std::string label = kind == PredictorKind::interest   ? "predictors of interest"
+                        : kind == PredictorKind::confound ? "confounds"
+                        : kind == PredictorKind::constant ? "constant"
+                                                          : "flat";
+    bool& kindCounted = counted[static_cast<std::size_t>(kind)];
+    if (!kindCounted) {
+      label += " (";
+      appendInt(label, kind == PredictorKind::confound
+                           ? confoundCount(kinds)
+                           : std::count(kinds.begin(), kinds.end(), kind));
+      label += ')';
+      kindCounted = true;
+    }
     std::string_view text = label;
     if (static_cast<long long>(text.size()) * 7 > w) text = text.substr(0, text.find(" ("));
-    if (kind == Kind::interest && static_cast<long long>(text.size()) * 7 > w) text = "interest";
+    if (kind == PredictorKind::interest && static_cast<long long>(text.size()) * 7 > w)
+      text = "interest";
     if (static_cast<long long>(text.size()) * 7 <= w) {
       Line(svg)
           .raw("<text class=\"sub\"")
@@ -500,7 +502,8 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   const std::size_t k = coveredPredictorCount(matrix);
   if (names.size() != k || varianceInflation.size() != k)
     throw std::invalid_argument("names or factors do not fit the design matrix");
-  const std::vector<Column> columns = columnsOf(matrix, names, varianceInflation);
+  const std::vector<PredictorKind> kinds = predictorKinds(matrix, static_cast<int>(k));
+  const std::vector<Column> columns = columnsOf(kinds, names, varianceInflation);
   std::size_t longestName = 0;
   std::size_t longestFactor = 0;
   std::size_t points = 0;
@@ -513,9 +516,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
   const Layout layout = designLayout(k, static_cast<long long>(points), longestName, longestFactor,
                                      titleLength.characters);
-  const auto start =
-      static_cast<int>(std::clamp(static_cast<long long>(matrix.firstConfoundPredictor.value) - 1,
-                                  0LL, static_cast<long long>(layout.count)));
+  const int start = confoundStart(matrix, layout.count);
 
   std::string svg;
   appendHeader(svg, layout, title);
@@ -523,7 +524,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   appendConfoundLine(svg, layout, start);
   appendTimeAxis(svg, layout);
   appendNames(svg, layout, columns);
-  appendBand(svg, layout, columns);
+  appendBand(svg, layout, columns, kinds);
   appendLegend(svg, layout);
   svg += "</svg>\r\n";
   return svg;

@@ -16,7 +16,7 @@ constexpr const char* confoundColour = "#d9822b";
 
 }  // namespace
 
-void appendBand(std::string& svg, const PlotLayout& l, int start) {
+void appendBand(std::string& svg, const PlotLayout& l, int start, int confounds) {
   if (l.count == 0) return;
   const int barY = l.gridY + l.grid + 8;
   const auto segment = [&](int from, int to, const char* colour, const std::string& label,
@@ -49,11 +49,11 @@ void appendBand(std::string& svg, const PlotLayout& l, int start) {
   std::string interest = "predictors of interest (";
   appendInt(interest, start);
   interest += ')';
-  std::string confounds = "confounds (";
-  appendInt(confounds, l.count - start);
-  confounds += ')';
+  std::string confoundLabel = "confounds (";
+  appendInt(confoundLabel, confounds);
+  confoundLabel += ')';
   segment(0, start, interestColour, interest, "interest");
-  segment(start, l.count, confoundColour, confounds, "confounds");
+  segment(start, l.count, confoundColour, confoundLabel, "confounds");
 }
 
 void appendLegend(std::string& svg, const PlotLayout& l) {

@@ -26,9 +26,10 @@ void appendFrame(std::string& svg, int width, int height, const std::string& tit
 // The colour of cells whose correlation is not a number.
 inline constexpr const char* nanCellColour = "#4d4d4d";
 
-// Appends the band under the grid: predictors of interest (0 ... start - 1) in blue, confounds
-// (start ... count - 1) in orange, each labelled where the label fits under it.
-void appendBand(std::string& svg, const PlotLayout& l, int start);
+// Appends the band under the grid: predictors of interest (0 ... start - 1) in blue, the confound
+// block (start ... count - 1) in orange, labelled with their numbers, `confounds` for the block
+// (its confound predictors, as confoundCount gives them), where the label fits under it.
+void appendBand(std::string& svg, const PlotLayout& l, int start, int confounds);
 
 // Appends the colour bar with its ticks and the key: hatching, NaN colour, confound line.
 void appendLegend(std::string& svg, const PlotLayout& l);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "correlation/correlation_matrix.h"
+#include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -76,6 +78,25 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3)),
                std::invalid_argument);
   EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2)), std::invalid_argument);
+}
+
+TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
+  // Two conditions, then a confound block of three confounds, a flat one and one more, and the
+  // constant: four confounds, whatever the picture.
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;
+  for (int p = 0; p < 8; ++p) {
+    names.push_back("P" + std::to_string(p));
+    std::vector<float> v(40, p == 7 ? 1.0f : 0.0f);
+    for (std::size_t t = 0; t < v.size() && p != 5 && p != 7; ++t)
+      v[t] = std::sin(0.3f * static_cast<float>(t * static_cast<std::size_t>(p + 1)));
+    values.push_back(std::move(v));
+  }
+  const DesignMatrix m = matrixOf(names, values, 3);
+  const std::string heatmap = correlationPlotSvg(m, correlationMatrix(m.values));
+  const std::string design = designPlotSvg(m, m.names, std::vector<double>(8, 1.0));
+  for (const std::string* svg : {&heatmap, &design})
+    EXPECT_EQ(occurrences(*svg, "\">confounds (4)</text>"), 1u) << *svg;
 }
 
 TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoints) {

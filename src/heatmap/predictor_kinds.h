@@ -1,0 +1,24 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+class DesignMatrix;
+
+// What the heatmap and the design picture show each predictor as. Both set constant and flat
+// predictors apart and label the confounds under their grids with one count, confoundCount.
+enum class PredictorKind { interest, confound, constant, flat };
+
+// The first confound's 0-based index among the first `count` predictors of `matrix`, clamped
+// into 0 ... count: 0 when every predictor is a confound (or the header says less than 1),
+// `count` when there is none.
+int confoundStart(const DesignMatrix& matrix, int count);
+
+// The kind of each of the first `count` predictors of `matrix`: constant (isConstantPredictor),
+// flat (all values equal, or a standard deviation below minStdDev), else interest before
+// confoundStart and confound from there on.
+std::vector<PredictorKind> predictorKinds(const DesignMatrix& matrix, int count);
+
+// The number of confound predictors among `kinds`: those from the first confound on that are
+// neither the constant nor flat.
+int confoundCount(std::span<const PredictorKind> kinds);
