@@ -18,9 +18,15 @@ double twoGamma(double t) {
   return peak - undershoot / 6.0;
 }
 
+// One condition's blocks: rest for one block, then the conditions' first blocks in turn, and so
+// on. A condition whose first block would not end within the run gets blocks of an equal share of
+// the run instead (one share for the rest and one per condition), so that its first block fits
+// whole; in a run of shortestRun(conditions) points or more, its response then shows.
 std::vector<float> taskPredictor(int points, int condition, int conditions, Random& random) {
   std::vector<double> boxcar(static_cast<std::size_t>(points), 0.0);
-  const int block = 10 + static_cast<int>(random.uniform() * 6);
+  int block = 10 + static_cast<int>(random.uniform() * 6);
+  const int share = points / (conditions + 1);
+  if (block * (condition + 2) > points && share > 0) block = share;
   for (int start = block * (1 + condition); start < points; start += block * (conditions + 1)) {
     for (int t = start; t < start + block && t < points; ++t)
       boxcar[static_cast<std::size_t>(t)] = 1.0;
@@ -54,6 +60,8 @@ std::vector<float> driftPredictor(int points, Random& random) {
 }
 
 }  // namespace
+
+int shortestRun(int interest) { return interest > 0 ? interest + 2 : 0; }
 
 DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   DesignMatrix m;

@@ -24,6 +24,14 @@ struct DesignShape {
   std::string sumName;
 };
 
+// The fewest data points over which each of `interest` predictors of interest gets an event, a
+// whole block whose response shows (from the data point after the block's start): one for the
+// rest before the first block, one for each condition's block and one for the last response.
+// 0 without predictors of interest.
+int shortestRun(int interest);
+
 // A matrix of that shape with every header entry present (widths 24, as the host writes them)
-// and `fileName` empty. Returns an empty matrix when a count is negative.
+// and `fileName` empty. Each predictor of interest has at least one whole block when
+// `shape.points` is shortestRun(shape.interest) or more. Returns an empty matrix when a count is
+// negative.
 DesignMatrix generateDesignMatrix(const DesignShape& shape);

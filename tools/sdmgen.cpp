@@ -7,7 +7,8 @@
 //   sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS] [--compcor K]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
-// scaled to [0, 1]; confounds are slowly drifting random walks like head-motion estimates (in mm
+// scaled to [0, 1], each with at least one whole block (a run shorter than that for them is a
+// usage error); confounds are slowly drifting random walks like head-motion estimates (in mm
 // or degrees, within about +-3); --motion names the first six confounds as the six rigid-body
 // motion parameters. --sum adds one more confound, the sum of the first three: a dependency that
 // no pair of predictors shows. The same seed always gives the same file.
@@ -34,7 +35,6 @@
 #include "base/output_file.h"
 #include "confound_generator.h"
 #include "design_generator.h"
-#include "plugin/metadata.h"
 #include "sdm/sdm_limits.h"
 
 namespace {
@@ -54,7 +54,9 @@ constexpr const char* helpText =
     "  --confounds K             confounds (default 6): slowly drifting random walks within\n"
     "                            about +-3, like head-motion estimates\n"
     "  --constant                a last predictor \"Constant\" (all 1.0)\n"
-    "  --points N                data points (default 120)\n"
+    "  --points N                data points (default 120); every predictor of interest gets\n"
+    "                            at least one whole block, which takes K + 2 data points for\n"
+    "                            K predictors of interest (blocks shorten to fit short runs)\n"
     "  --seed S                  the seed of the random numbers (default 1)\n"
     "  --motion                  name the first six confounds as the rigid-body motion\n"
     "                            parameters (Translation X [mm] ... Rotation Z [deg])\n"
@@ -145,89 +147,141 @@ double seconds(std::string_view option, const std::string& text) {
   return value;
 }
 
-Command parseCommand(const std::vector<std::string>& args) {
+// One option as the command line gives it: "--name", "--name=VALUE", or "--name" and then its
+// value as the next word.
+class Option {
+ public:
+  // The option at args[at]; taking its value from the next word moves `at` on to that word.
+  Option(const std::vector<std::string>& args, std::size_t& at) : args_(args), at_(at) {
+    const std::string& arg = args[at];
+    const auto equals = arg.find('=');
+    name_ = arg.substr(0, equals);
+    if (equals != std::string::npos) inlineValue_ = arg.substr(equals + 1);
+  }
+
+  const std::string& name() const { return name_; }
+
+  // The value after "=", else the next word.
+  std::string value() {
+    if (inlineValue_) return *inlineValue_;
+    if (at_ + 1 >= args_.size()) throw UsageError(name_ + " needs a value");
+    return args_[++at_];
+  }
+
+  // A switch takes no value, not even after "=".
+  void noValue() const {
+    if (inlineValue_) throw UsageError(name_ + " takes no value");
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::size_t& at_;
+  std::string name_;
+  std::optional<std::string> inlineValue_;
+};
+
+// The switches. False when `option` is none of them.
+bool applySwitch(const Option& option, Command& command) {
+  const std::string& name = option.name();
+  bool* setting = name == "--help" || name == "-h" ? &command.help
+                  : name == "--version"            ? &command.version
+                  : name == "--constant"           ? &command.shape.constant
+                  : name == "--motion"             ? &command.shape.motion
+                                                   : nullptr;
+  if (setting == nullptr) return false;
+  option.noValue();
+  *setting = true;
+  return true;
+}
+
+// "A,B,C": one predictor name per comma, empty ones included.
+std::vector<std::string> nameList(std::string_view option, const std::string& list) {
+  std::vector<std::string> names;
+  for (std::size_t start = 0; start <= list.size();) {
+    const auto comma = std::min(list.find(',', start), list.size());
+    names.push_back(predictorName(option, list.substr(start, comma - start)));
+    start = comma + 1;
+  }
+  return names;
+}
+
+// The options of the design matrix's shape. False when `option` is none of them.
+bool applyShapeOption(Option& option, DesignShape& shape) {
+  const std::string& name = option.name();
+  if (name == "--interest")
+    shape.interest = count(name, option.value(), maxSdmPredictors);
+  else if (name == "--confounds")
+    shape.confounds = count(name, option.value(), maxSdmPredictors);
+  else if (name == "--points")
+    shape.points = count(name, option.value(), maxSdmValues);
+  else if (name == "--seed")
+    shape.seed = wholeNumber<uint64_t>(name, option.value(), UINT64_MAX);
+  else if (name == "--confound-prefix")
+    shape.confoundPrefix = predictorName(name, option.value());
+  else if (name == "--interest-names")
+    shape.interestNames = nameList(name, option.value());
+  else if (name == "--sum")
+    shape.sumName = predictorName(name, option.value());
+  else
+    return false;
+  return true;
+}
+
+// The options of a pipeline's confound file. False when `option` is none of them.
+bool applyConfoundFileOption(Option& option, Command& command) {
+  const std::string& name = option.name();
+  if (name == "--format") {
+    const std::string format = option.value();
+    if (format == "sdm")
+      command.confoundFormat.reset();
+    else
+      command.confoundFormat = confoundFormat(format);
+  } else if (name == "--tr") {
+    command.confounds.repetitionTime = seconds(name, option.value());
+  } else if (name == "--compcor") {
+    command.confounds.aCompCor = count(name, option.value(), 1000);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Every option applied to a command, in the order given; the words that are not options go to
+// `words`.
+Command readOptions(const std::vector<std::string>& args, std::vector<std::string>& words) {
   Command command;
-  std::vector<std::string> words;
   bool endOfOptions = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (endOfOptions || arg.size() < 2 || arg[0] != '-') {
       words.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
+    } else if (arg == "--") {
       endOfOptions = true;
-      continue;
-    }
-    const auto equals = arg.find('=');
-    const std::string option = arg.substr(0, equals);
-    std::optional<std::string> inlineValue;
-    if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
-    const auto value = [&]() -> std::string {
-      if (inlineValue) return *inlineValue;
-      if (i + 1 >= args.size()) throw UsageError(option + " needs a value");
-      return args[++i];
-    };
-    const auto noValue = [&] {
-      if (inlineValue) throw UsageError(option + " takes no value");
-    };
-
-    DesignShape& shape = command.shape;
-    if (option == "--help" || option == "-h") {
-      noValue();
-      command.help = true;
-    } else if (option == "--version") {
-      noValue();
-      command.version = true;
-    } else if (option == "--interest") {
-      shape.interest = count(option, value(), maxSdmPredictors);
-    } else if (option == "--confounds") {
-      shape.confounds = count(option, value(), maxSdmPredictors);
-    } else if (option == "--points") {
-      shape.points = count(option, value(), maxSdmValues);
-    } else if (option == "--seed") {
-      shape.seed = wholeNumber<uint64_t>(option, value(), UINT64_MAX);
-    } else if (option == "--confound-prefix") {
-      shape.confoundPrefix = predictorName(option, value());
-    } else if (option == "--interest-names") {
-      const std::string list = value();
-      shape.interestNames.clear();
-      for (std::size_t start = 0; start <= list.size();) {
-        const auto comma = std::min(list.find(',', start), list.size());
-        shape.interestNames.push_back(predictorName(option, list.substr(start, comma - start)));
-        start = comma + 1;
-      }
-    } else if (option == "--sum") {
-      shape.sumName = predictorName(option, value());
-    } else if (option == "--format") {
-      const std::string format = value();
-      if (format == "sdm")
-        command.confoundFormat.reset();
-      else
-        command.confoundFormat = confoundFormat(format);
-    } else if (option == "--tr") {
-      command.confounds.repetitionTime = seconds(option, value());
-    } else if (option == "--compcor") {
-      command.confounds.aCompCor = count(option, value(), 1000);
-    } else if (option == "--constant") {
-      noValue();
-      shape.constant = true;
-    } else if (option == "--motion") {
-      noValue();
-      shape.motion = true;
     } else {
-      throw UsageError("unknown option \"" + option + "\"");
+      Option option(args, i);
+      if (!applySwitch(option, command) && !applyShapeOption(option, command.shape) &&
+          !applyConfoundFileOption(option, command))
+        throw UsageError("unknown option \"" + option.name() + "\"");
     }
   }
-  if (command.help || command.version) return command;
+  return command;
+}
 
+// The one word that is not an option: the file to write.
+std::string outputFile(const std::vector<std::string>& words) {
   if (words.empty()) throw UsageError("no output file given: sdmgen OUT.sdm [OPTION...]");
   if (words.size() > 1)
     throw UsageError("one output file only, not \"" + words[0] + "\" and \"" + words[1] + "\"");
-  command.out = words.front();
+  return words.front();
+}
 
-  // The file must stay one that the reader takes back.
-  const DesignShape& shape = command.shape;
+// A plural for the messages: "1 data point", "2 data points".
+std::string counted(int64_t number, const std::string& noun, const std::string& plural) {
+  return std::to_string(number) + " " + (number == 1 ? noun : plural);
+}
+
+// The file must stay one that the reader takes back, and give every condition an event.
+void checkShape(const DesignShape& shape, bool sdm) {
   if (!shape.sumName.empty() && shape.confounds < 3)
     throw UsageError("--sum needs at least three confounds to add up");
   const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
@@ -238,6 +292,21 @@ Command parseCommand(const std::vector<std::string>& args) {
                      std::to_string(maxSdmPredictors) + " predictors, " +
                      std::to_string(maxSdmValues) + " values)");
   }
+  if (sdm && shape.points < shortestRun(shape.interest)) {
+    throw UsageError("a run of " + counted(shape.points, "data point", "data points") +
+                     " is too short for " +
+                     counted(shape.interest, "predictor of interest", "predictors of interest") +
+                     ": giving each an event takes " + std::to_string(shortestRun(shape.interest)) +
+                     " data points or more");
+  }
+}
+
+Command parseCommand(const std::vector<std::string>& args) {
+  std::vector<std::string> words;
+  Command command = readOptions(args, words);
+  if (command.help || command.version) return command;
+  command.out = outputFile(words);
+  checkShape(command.shape, !command.confoundFormat);
   return command;
 }
 
@@ -256,8 +325,7 @@ int main(int argc, char** argv) {
     return exitWritten;
   }
   if (command.version) {
-    std::printf("sdmgen (Brindle) %s\nPlug-in: %s %s\n", BRINDLE_VERSION, pluginName,
-                pluginVersion);
+    std::printf("sdmgen (Brindle) %s\n", BRINDLE_VERSION);
     return exitWritten;
   }
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "sdm/design_matrix.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -145,7 +146,8 @@ TEST(CommandLineVersions, PrintTheProgramAndThePluginVersionGnuStyle) {
     std::string out;
   } cases[] = {
       {testing_support::tormelPath(), "Tormel (Brindle) 1.0\nPlug-in: Brindle 1.0\n"},
-      {sdmgen, "sdmgen (Brindle) 1.0\nPlug-in: Brindle 1.0\n"},
+      // sdmgen is no host: it loads no plug-in and names none.
+      {sdmgen, "sdmgen (Brindle) 1.0\n"},
   };
   for (const auto& c : cases) {
     const ProcessResult result = runProcess(c.program, {"--version"});
@@ -199,6 +201,12 @@ TEST(Sdmgen, RefusesWrongNumbersAndNamesWithExit64AndWritesNothing) {
       {{"o.sdm", "--bogus"}, "unknown option \"--bogus\""},
       {{}, "no output file given: sdmgen OUT.sdm [OPTION...]"},
       {{"o.sdm", "p.sdm"}, "one output file only, not \"o.sdm\" and \"p.sdm\""},
+      {{"o.sdm", "--points", "4"},
+       "a run of 4 data points is too short for 3 predictors of interest: giving each an event "
+       "takes 5 data points or more"},
+      {{"o.sdm", "--points=1", "--interest=1"},
+       "a run of 1 data point is too short for 1 predictor of interest: giving each an event "
+       "takes 3 data points or more"},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -213,24 +221,65 @@ TEST(Sdmgen, RefusesWrongNumbersAndNamesWithExit64AndWritesNothing) {
 }
 
 TEST(Sdmgen, KeepsEveryConfoundWhenOneDataPointMakesEachLookConstant) {
+  // No predictor of interest: one data point is too short for any event.
   TempDir dir;
   const ProcessResult result = runProcess(
       buildDir() + "/sdmgen",
-      {dir.file("one.sdm"), "--points", "1", "--interest", "1", "--confounds", "2", "--constant"});
+      {dir.file("one.sdm"), "--points", "1", "--interest", "0", "--confounds", "2", "--constant"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::string sdm = readFile(dir.file("one.sdm"));
-  EXPECT_EQ(sdm.substr(0, sdm.find("\"Condition 1\"")),
+  EXPECT_EQ(sdm.substr(0, sdm.find("\"Confound 1\"")),
             crlf("FileVersion:            1\n"
                  "\n"
-                 "NrOfPredictors:         4\n"
+                 "NrOfPredictors:         3\n"
                  "NrOfDataPoints:         1\n"
                  "IncludesConstant:       1\n"
-                 "FirstConfoundPredictor: 2\n"
+                 "FirstConfoundPredictor: 1\n"
                  "\n"
-                 "94 103 193   128 128 128   128 128 128   255 255 255\n"));
-  EXPECT_NE(sdm.find("\"Condition 1\" \"Confound 1\" \"Confound 2\" \"Constant\"\r\n"),
-            std::string::npos)
+                 "128 128 128   128 128 128   255 255 255\n"));
+  EXPECT_NE(sdm.find("\"Confound 1\" \"Confound 2\" \"Constant\"\r\n"), std::string::npos)
       << sdm;
+}
+
+TEST(Sdmgen, GivesEveryConditionAnEventInAnyRunLongEnoughForOne) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<int> rises;  // the first data point (from 1) above 0 of each condition
+  } cases[] = {
+      // Runs that hold every condition's first block keep it where it always was.
+      {{"--points", "120"}, {14, 28, 41}},
+      {{"--points", "50", "--interest", "2", "--seed", "7"}, {15, 24}},
+      // Shorter runs shorten the blocks of the conditions whose first block would not fit (the
+      // third one's, and the second one's, cut short at the end of the run).
+      {{"--points", "30"}, {14, 16, 23}},
+      {{"--points", "40", "--interest", "2", "--seed", "9"}, {16, 28}},
+      {{"--points", "60", "--interest", "6", "--seed", "4"}, {14, 26, 44, 34, 52, 50}},
+      // The shortest runs: rest, a data point per condition, one for the last response.
+      {{"--points", "5"}, {3, 4, 5}},
+      {{"--points", "3", "--interest", "1"}, {3}},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    std::vector<std::string> args = {dir.file("run.sdm"), "--confounds", "0"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult result = runProcess(buildDir() + "/sdmgen", args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const DesignMatrix m = DesignMatrix::load(dir.file("run.sdm"));
+    std::vector<int> rises;
+    for (const auto& values : m.values) {
+      const auto above = std::find_if(values.begin(), values.end(), [](float v) { return v > 0; });
+      rises.push_back(above == values.end() ? 0 : static_cast<int>(above - values.begin()) + 1);
+    }
+    EXPECT_EQ(rises, c.rises) << c.args[1];
+  }
+  // The bundled task SDM, whose run held every first block before, comes out as it was made.
+  TempDir dir;
+  const ProcessResult made = runProcess(
+      buildDir() + "/sdmgen", {dir.file("sub01_task.sdm"), "--interest", "3", "--interest-names",
+                               "Faces,Houses,Objects", "--confounds", "0", "--constant"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  EXPECT_EQ(readFile(dir.file("sub01_task.sdm")),
+            readFile(testing_support::sourceDir() + "/examples/sub01_task.sdm"));
 }
 
 }  // namespace
