@@ -32,6 +32,7 @@ using testing_support::writeFile;
 const std::string running = "\nBrindle>  Running...";
 const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 const std::string mergeSec = "\nBrindle>  Start merging process of all secondary sdms";
+const std::string mergeAll = "\nBrindle>  Start merging process of primary with every secondary sdm";
 
 // An SDM of `points` data points, two predictors.
 std::string sdmFile(int points) {
@@ -150,6 +151,39 @@ INSTANTIATE_TEST_SUITE_P(
                  "",
                  {"a.sdm", "b.sdm", "out/", "out/ab.sdm", "reports/", "reports/ab.csv",
                   "reports/ab.svg", "reports/ab_design.svg"}},
+        // The offered name's report would replace the second input: the host refuses that save.
+        PathCase{"ReportOverAnInputRefusedByTheHost",
+                 {"sub01.sdm", "sub01_motion.csv"},
+                 {"mergeall", "sub01.sdm", "sub01_motion.csv", "--corr"},
+                 73,
+                 mergeAll,
+                 "Tormel: not saving sub01_motion.sdm: its report sub01_motion.csv: it is an "
+                 "input of this task\n",
+                 {"sub01.sdm", "sub01_motion.csv"}},
+        // Chosen by the user: the SDM is saved, its report refused, the input kept.
+        PathCase{"ReportOverAnInputChosenByTheUser",
+                 {"sub01.sdm", "sub01_motion.csv"},
+                 {"mergeall", "sub01.sdm", "sub01_motion.csv", "--corr", "--plot", "--save",
+                  "sub01_motion.sdm"},
+                 0,
+                 mergeAll +
+                     "\nBrindle>  Saved sub01_motion.sdm\nBrindle>  Cannot Create file: "
+                     "sub01_motion.csv (it is an input of this task)",
+                 "",
+                 {"sub01.sdm", "sub01_motion.csv", "sub01_motion.sdm"}},
+        // Two results of one name saved apart, their reports into one folder: the second report
+        // is refused, whoever chose the names.
+        PathCase{"SameNamedReportsOfTwoResults",
+                 {"a.sdm", "b.sdm", "c.sdm", "x/", "y/", "reports/"},
+                 {"mergeall", "a.sdm", "b.sdm", "c.sdm", "--corr", "--report-into", "reports",
+                  "--save", "x/r.sdm", "--save", "y/r.sdm"},
+                 0,
+                 mergeAll +
+                     "\nBrindle>  Saved x/r.sdm\nBrindle>  Saved y/r.sdm\nBrindle>  Cannot "
+                     "Create file: reports/r.csv (an earlier result of this task wrote it)",
+                 "",
+                 {"a.sdm", "b.sdm", "c.sdm", "reports/", "reports/r.csv", "x/", "x/r.sdm", "y/",
+                  "y/r.sdm"}},
         PathCase{"ReportIntoAMissingFolder",
                  {"run1.sdm"},
                  {"sdm1corr", "run1.sdm", "--report-into", "nowhere"},
