@@ -1,11 +1,28 @@
 #include "confounds/confound_input.h"
 
+#include <string>
+
+#include "base/io_error.h"
 #include "confounds/confound_messages.h"
 #include "confounds/confound_reader.h"
 #include "confounds/confound_selection.h"
 
-ConfoundInput loadConfounds(const std::string& path, std::string_view selection) {
+namespace {
+
+// Refuses a table with too many cells missing or unreadable, or with any at all when `strict`.
+void refuseDamaged(const std::string& path, const UnreadableCells& cells, bool strict) {
+  const int64_t missing = cells.values + cells.firstRowMissing;
+  if (!(strict ? cells.values > 0 : missing > cells.cells - missing)) return;
+  const int64_t counted = strict ? cells.values : missing;
+  throw IOError("Damaged confound file: " + path + " (" + std::to_string(counted) + " of " +
+                std::to_string(cells.cells) + " values missing or unreadable)");
+}
+
+}  // namespace
+
+ConfoundInput loadConfounds(const std::string& path, std::string_view selection, bool strict) {
   const ConfoundFile file = readConfoundFile(path);
+  refuseDamaged(path, file.unreadable, strict);
   ConfoundInput input{selectConfounds(file.matrix, selection), {}};
   if (auto warning = unreadableNotice(path, file.unreadable))
     input.notices.push_back(std::move(*warning));

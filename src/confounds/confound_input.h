@@ -13,5 +13,10 @@ struct ConfoundInput {
   std::vector<Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
 };
 
-// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw.
-ConfoundInput loadConfounds(const std::string& path, std::string_view selection);
+// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw, and
+// IOError "Damaged confound file: " + path + " (" + k + " of " + n + " values missing or
+// unreadable)" when more than half of the file's n cells are missing ("n/a", empty) or
+// unreadable, or, when `strict`, when any is (the "n/a" of the first data row excepted, which
+// derivative columns always have).
+ConfoundInput loadConfounds(const std::string& path, std::string_view selection,
+                            bool strict = false);

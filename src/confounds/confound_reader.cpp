@@ -213,11 +213,15 @@ class TableBuilder {
       if (cell != Cell::number) {
         value = 0.0f;
         // Derivatives and the like have no value at the first data point: no need to say so.
-        if (cell == Cell::unreadable || rows_ > 0) ++unreadable;
+        if (cell == Cell::unreadable || rows_ > 0)
+          ++unreadable;
+        else
+          ++cells_.firstRowMissing;
       }
       columns_[p].push_back(value);
     }
     ++rows_;
+    cells_.cells += static_cast<int64_t>(width_);
     if (unreadable > 0) {
       cells_.values += unreadable;
       ++cells_.dataPoints;

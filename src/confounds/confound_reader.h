@@ -47,6 +47,8 @@ struct UnreadableCells {
   int64_t values = 0;                    // such cells in the whole file
   int64_t dataPoints = 0;                // data rows holding at least one
   std::vector<int64_t> firstDataPoints;  // the first five of those rows, 1-based, ascending
+  int64_t firstRowMissing = 0;           // "n/a" cells of the first data row (read as 0 silently)
+  int64_t cells = 0;                     // every cell of the file
 };
 
 // A confound file as read: every column, in file order, and the cells read as 0.

@@ -20,7 +20,7 @@ DesignMatrix DesignLoader::load(const std::string& path) {
   std::vector<Notice> notices;
   DesignMatrix matrix;
   if (isConfoundFile(path)) {
-    ConfoundInput input = loadConfounds(path, selection());
+    ConfoundInput input = loadConfounds(path, selection(), strict_);
     matrix = std::move(input.matrix);
     notices = std::move(input.notices);
   } else {

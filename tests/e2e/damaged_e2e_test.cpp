@@ -108,6 +108,8 @@ struct RefusalCase {
   std::string file;
   std::vector<std::string> options;
   std::string reason;  // the text in parentheses after the path
+  std::string fileName = "run.sdm";
+  std::string kind = "SDM";
 };
 
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
@@ -116,14 +118,15 @@ class RefusedFiles : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(RefusedFiles, AreRefusedBeforeAnyOutput) {
   TempDir dir;
-  const std::string path = dir.file("run.sdm");
+  const std::string path = dir.file(GetParam().fileName);
   writeFile(path, GetParam().file);
   std::vector<std::string> args = {"sdm1corr", path};
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   const ProcessResult result = runTormel(args);
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err,
-            "[message] Error: Damaged SDM file: " + path + " (" + GetParam().reason + ")\n");
+            "[message] Error: Damaged " + GetParam().kind + " file: " + path + " (" +
+                GetParam().reason + ")\n");
   EXPECT_EQ(result.out, kRunning + kFinished);
   EXPECT_FALSE(fs::exists(dir.file("run.csv")));
 }
@@ -154,7 +157,26 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalCase{"StrictAndMoreThanHalfMissing",
                                   sdmFile(3, kNames, {kGood}),
                                   {"--strict"},
-                                  "2 of 3 data points missing or unreadable"}),
+                                  "2 of 3 data points missing or unreadable"},
+                      // Confound tables are refused alike.
+                      RefusalCase{"TableOfNotAvailableOnly",
+                                  "a\tb\nn/a\tn/a\nn/a\tn/a\nn/a\tn/a\n",
+                                  {},
+                                  "6 of 6 values missing or unreadable",
+                                  "run.tsv",
+                                  "confound"},
+                      RefusalCase{"TableOfTextOnly",
+                                  "a,b\nx,y\nz,w\n",
+                                  {"--strict"},
+                                  "4 of 4 values missing or unreadable",
+                                  "table.csv",
+                                  "confound"},
+                      RefusalCase{"StrictTableWithOneUnreadableCell",
+                                  "a\tb_derivative1\n1\tn/a\n3\tx\n",
+                                  {"--strict"},
+                                  "1 of 4 values missing or unreadable",
+                                  "run.tsv",
+                                  "confound"}),
     [](const ::testing::TestParamInfo<RefusalCase>& param) { return param.param.name; });
 
 TEST(DamagedFiles, StrictLetsAnUndamagedFileThroughAndZeroMeansOff) {
@@ -166,6 +188,10 @@ TEST(DamagedFiles, StrictLetsAnUndamagedFileThroughAndZeroMeansOff) {
   EXPECT_EQ(off.exitCode, 0) << off.err;
   EXPECT_EQ(off.out, kRunning + warning("data point 3 missing (the file ends early), read as 0") +
                          "\nBrindle>  Saved Correlatios to " + dir.file("run.csv") + kFinished);
+  // A derivative's first "n/a" is no damage, even to strict.
+  writeFile(dir.file("conf.tsv"), "a\tb_derivative1\n1\tn/a\n3\t2\n4\t1\n");
+  const ProcessResult table = runTormel({"sdm1corr", dir.file("conf.tsv"), "--strict"});
+  EXPECT_EQ(table.exitCode, 0) << table.err;
 }
 
 // Each file's warnings follow its own loading: the secondaries in order, then the primary.
