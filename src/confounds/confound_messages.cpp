@@ -14,10 +14,12 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
 }
 
 Notice confoundsTakenNotice(const DesignMatrix& selected) {
+  const std::size_t count = selected.names.size();
   std::string names;
-  for (std::size_t p = 0; p < selected.names.size(); ++p) {
+  for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
     if (p > 0) names += ", ";
     names += selected.names[p];
   }
+  if (count > maxNamesTaken) names += ", ... (" + std::to_string(count) + " in all)";
   return {NoticeKind::taken, selected.fileName, std::move(names)};
 }

@@ -14,6 +14,9 @@
 // rows hold such cells + "), read as 0".
 std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells);
 
+// The most names the notice of what was taken lists.
+inline constexpr std::size_t maxNamesTaken = 50;
+
 // What was taken from a file: the names of `selected` joined by ", ", about
-// `selected.fileName`.
+// `selected.fileName`; past maxNamesTaken names, ", ... (" + their number + " in all)".
 Notice confoundsTakenNotice(const DesignMatrix& selected);

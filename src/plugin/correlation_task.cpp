@@ -1,5 +1,6 @@
 #include <string>
 
+#include "correlation/covered_predictors.h"
 #include "correlation/report.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
@@ -17,7 +18,8 @@ void brindle::correlationTask() {
   const DesignMatrix matrix = loader.load(path);
   if (!logStream) {
     // With nowhere to say what it found, the task writes the correlation report alone.
-    writeCorrelations(matrix, request.folder);
+    if (coveredPredictorCount(matrix) <= maxReportedPredictors)
+      writeCorrelations(matrix, request.folder);
     return;
   }
   request.readerNotices = loader.lastWarnings();

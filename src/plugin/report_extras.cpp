@@ -1,5 +1,6 @@
 #include "plugin/report_extras.h"
 
+#include "correlation/covered_predictors.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
@@ -16,6 +17,12 @@ ReportRequest readReportRequest() {
 
 void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLLog& log,
                  const std::string& savedLine) {
+  const std::size_t predictors = coveredPredictorCount(matrix);
+  if (predictors > maxReportedPredictors) {
+    logMessage(log, "Report skipped: " + std::to_string(predictors) + " predictors (at most " +
+                        std::to_string(maxReportedPredictors) + ")");
+    return;
+  }
   const DesignReport report = analyse(matrix, request);
   writeCorrelationReport(matrix, report, request);
   if (!savedLine.empty()) logMessage(log, savedLine);

@@ -16,6 +16,8 @@ class TRMLLog;
 ReportRequest readReportRequest();
 
 // Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine`
+// (a matrix of more than maxReportedPredictors gets the line "Report skipped: K predictors (at
+// most 8192)" and nothing else)
 // (when not empty), writes the pictures and the summary asked for, then logs the report's lines
 // (logLines). Each file throws like the report writer, with its own path; nothing later is
 // written or logged after a failure.

@@ -68,8 +68,12 @@ void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                     matrix, request);
   }
   if (request.summary) {
-    writeReportFile(summaryPath(matrix.fileName, request.folder),
-                    summaryJson(summaryOf(matrix, report, request)), matrix, request);
+    const std::string path = summaryPath(matrix.fileName, request.folder);
+    refuseToReplace(path, matrix.fileName, request.inputs, request.written);
+    OutputFile file(path);
+    writeSummaryJson(summaryOf(matrix, report, request),
+                     [&](std::string_view piece) { file.write(piece); });
+    file.commit();
   }
 }
 

@@ -15,6 +15,10 @@ class DesignMatrix;
 // come from one DesignReport, so the correlations are computed once and every rendering lists
 // the same pairs.
 
+// The most predictors a report covers: the correlation report, the heatmap and the summary grow
+// with the square of their number (8,192 predictors: 67 million cells).
+inline constexpr std::size_t maxReportedPredictors = 8192;
+
 // What a report of one matrix is asked for. The correlation report itself is always written.
 struct ReportRequest {
   bool plot = false;               // the heatmap and the design picture beside the report

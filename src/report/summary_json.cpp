@@ -15,16 +15,36 @@ void appendIndex(std::string& out, std::size_t index) {
   appendJsonNumber(out, static_cast<int64_t>(index));
 }
 
+// The text written so far, handed on in pieces of about a mebibyte: a summary of thousands of
+// predictors is never held whole.
+class JsonOutput {
+ public:
+  explicit JsonOutput(const JsonSink& put) : put_(put) {}
+  std::string text;
+  void spillWhenFull() {
+    if (text.size() >= (std::size_t{1} << 20)) flush();
+  }
+  void flush() {
+    put_(text);
+    text.clear();
+  }
+
+ private:
+  const JsonSink& put_;
+};
+
 // Appends the member `name` of the top-level object (after a comma): an array of `count`
 // items, each on a line of its own written by `item(i)`, or "[]" when there are none.
 template <typename Item>
-void appendArray(std::string& out, const char* name, std::size_t count, Item item) {
+void appendArray(JsonOutput& output, const char* name, std::size_t count, Item item) {
+  std::string& out = output.text;
   out += ",\r\n  \"";
   out += name;
   out += "\": [";
   for (std::size_t i = 0; i < count; ++i) {
     out += i == 0 ? "\r\n    " : ",\r\n    ";
     item(i);
+    output.spillWhenFull();
   }
   out += count == 0 ? "]" : "\r\n  ]";
 }
@@ -116,24 +136,32 @@ std::string summaryPath(const std::string& fileName, const std::string& folder) 
   return stripExtension(correlationReportPath(fileName, folder)) + ".json";
 }
 
-std::string summaryJson(const Summary& s) {
+void writeSummaryJson(const Summary& s, const JsonSink& put) {
   const std::size_t k = s.predictors.size();
   if (s.correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the predictors");
-  std::string out;
+  JsonOutput output(put);
+  std::string& out = output.text;
   appendHeader(out, s);
-  appendArray(out, "predictors", k, [&](std::size_t i) { appendPredictor(out, s.predictors[i]); });
-  appendArray(out, "correlations", k,
+  appendArray(output, "predictors", k,
+              [&](std::size_t i) { appendPredictor(out, s.predictors[i]); });
+  appendArray(output, "correlations", k,
               [&](std::size_t i) { appendCorrelationRow(out, s.correlations.subspan(i * k, k)); });
   out += ",\r\n  \"threshold\": ";
   appendJsonNumber(out, s.threshold);
-  appendArray(out, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
+  appendArray(output, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
   out += ",\r\n  \"conditionNumber\": ";
   appendJsonNumber(out, s.conditionNumber);
-  appendArray(out, "dependencies", s.dependencies.size(),
+  appendArray(output, "dependencies", s.dependencies.size(),
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
-  appendArray(out, "warnings", s.warnings.size(),
+  appendArray(output, "warnings", s.warnings.size(),
               [&](std::size_t w) { appendJsonString(out, s.warnings[w]); });
   out += "\r\n}\r\n";
-  return out;
+  output.flush();
+}
+
+std::string summaryJson(const Summary& s) {
+  std::string all;
+  writeSummaryJson(s, [&](std::string_view piece) { all += piece; });
+  return all;
 }

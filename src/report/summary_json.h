@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/design_diagnostics.h"
@@ -48,6 +50,13 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
 // report's path (correlationReportPath) with ".json" in place of its ".csv".
 std::string summaryPath(const std::string& fileName, const std::string& folder = {});
 
-// The JSON text of `summary`: ASCII, CRLF line ends, numbers in their shortest exact form (floats
-// read back as the same float), null for numbers that are not finite.
+// Receives the summary's text piece by piece, in order.
+using JsonSink = std::function<void(std::string_view)>;
+
+// Writes the JSON text of `summary` to `put` in pieces of about a mebibyte, so that memory does
+// not grow with the square of the predictors: ASCII, CRLF line ends, numbers in their shortest
+// exact form (floats read back as the same float), null for numbers that are not finite.
+void writeSummaryJson(const Summary& summary, const JsonSink& put);
+
+// The same text whole.
 std::string summaryJson(const Summary& summary);
