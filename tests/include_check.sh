@@ -14,10 +14,11 @@ declare -A allowed=(
   [merge]="sdm base"
   [correlation]="sdm base"
   [confounds]="sdm base"
+  [events]="sdm base"
   [diagnostics]="correlation sdm base"
   [heatmap]="correlation sdm base"
   [report]="correlation diagnostics heatmap sdm base"
-  [plugin]="host base sdm merge correlation confounds diagnostics heatmap report"
+  [plugin]="host base sdm merge correlation confounds events diagnostics heatmap report"
   [tormel]="host"
 )
 

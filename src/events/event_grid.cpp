@@ -1,0 +1,29 @@
+#include "events/event_grid.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// `index` (a whole number, or an infinity) cut to 0 .. points, as an integer.
+int64_t clampToGrid(double index, int64_t points) {
+  const double clamped = std::clamp(index, 0.0, static_cast<double>(points));
+  return static_cast<int64_t>(clamped);
+}
+
+}  // namespace
+
+EventGrid::EventGrid(const RunTiming& run)
+    : run_(run),
+      step_(run.repetitionTime / pointsPerVolume),
+      points_(pointsPerVolume * (run.volumes - 1) +
+              static_cast<int64_t>(std::round(pointsPerVolume * run.sliceReference)) + 1) {}
+
+GridSpan EventGrid::span(const Event& event) const {
+  // In double until cut to the grid: an onset far beyond it must not overflow an integer.
+  const double start = std::round(event.onset / step_);
+  double end = std::round((event.onset + event.duration) / step_);
+  if (!(end > start)) end = start + 1.0;
+  const int64_t first = clampToGrid(start, points_);
+  return {first, std::max(first, clampToGrid(end, points_))};
+}

@@ -1,0 +1,186 @@
+#include "events/task_design.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "base/io_error.h"
+#include "base/number_text.h"
+#include "base/paths.h"
+#include "events/condition_terms.h"
+#include "events/event_grid.h"
+#include "events/events_file.h"
+#include "events/predictor_colours.h"
+#include "events/regressor.h"
+#include "sdm/sdm_limits.h"
+
+namespace {
+
+constexpr std::string_view eventsSuffix = "_events.tsv";
+constexpr std::string_view derivativeSuffix = "_derivative";
+constexpr int32_t headerWidth = 24;
+constexpr int32_t fileVersion = 3;
+constexpr std::size_t conditionsInError = 10;
+
+IOError cannotModel(const std::string& path, const std::string& reason) {
+  return IOError("Cannot model the events of " + path + " (" + reason + ")");
+}
+
+// The shortest text that reads back as `value`, whatever the locale.
+std::string exactText(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// Seconds with at most three decimals, trailing zeros dropped: "12.5".
+std::string secondsText(double seconds) {
+  std::string text;
+  appendFixed(text, seconds, 3);
+  if (text.find('.') == std::string::npos) return text;
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
+void checkModel(const std::string& path, const TaskModel& model) {
+  const double tr = model.repetitionTime;
+  if (!(tr >= minRepetitionTime && tr <= maxRepetitionTime)) {
+    throw cannotModel(path, "TR " + exactText(tr) + " s outside " + exactText(minRepetitionTime) +
+                                " to " + exactText(maxRepetitionTime) + " s");
+  }
+  if (model.volumes < 1 || model.volumes > maxSdmValues) {
+    throw cannotModel(path, std::to_string(model.volumes) + " volumes outside 1 to " +
+                                std::to_string(maxSdmValues));
+  }
+  const double s = model.sliceReference;
+  if (!(s >= 0.0 && s <= 1.0))
+    throw cannotModel(path, "slice-timing reference " + exactText(s) + " outside 0 to 1");
+}
+
+// The conditions of `table` that `terms` keeps; warns about terms that keep none.
+std::vector<std::size_t> keptConditions(const std::string& path, const EventsTable& table,
+                                        const std::string& terms, std::vector<Notice>& notices) {
+  if (table.conditions.empty()) throw cannotModel(path, "no events");
+  ConditionChoice choice = chooseConditions(table.conditions, terms);
+  if (choice.kept.empty()) {
+    std::string listed;
+    const std::size_t count = std::min(table.conditions.size(), conditionsInError);
+    for (std::size_t c = 0; c < count; ++c) listed += (c > 0 ? ", " : "") + table.conditions[c];
+    if (table.conditions.size() > count) listed += ", ...";
+    throw cannotModel(path, "no condition matches \"" + terms + "\"; conditions: " + listed);
+  }
+  for (const std::string& term : choice.unmatched)
+    notices.push_back({NoticeKind::warning, path, "no condition matches \"" + term + "\""});
+  return std::move(choice.kept);
+}
+
+// A design of predictors of interest, every header entry present, no predictor yet.
+DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
+  DesignMatrix m;
+  m.fileName = designPathOf(eventsPath);
+  m.fileVersion = {"FileVersion", fileVersion, headerWidth, true};
+  m.nrOfPredictors = {"NrOfPredictors", 0, headerWidth, true};
+  m.nrOfDataPoints = {"NrOfDataPoints", static_cast<int32_t>(volumes), headerWidth, true};
+  m.includesConstant = {"IncludesConstant", false, headerWidth, true};
+  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, headerWidth, true};
+  return m;
+}
+
+// `value` rounded to the nearest float as IEEE rounds it: from halfway between the largest
+// float and 2^128 on an infinity, below that the largest float (a plain conversion of a value
+// beyond the float range is undefined).
+float toFloat(double value) {
+  constexpr double largest = std::numeric_limits<float>::max();
+  constexpr double overflow = 0x1.ffffffp+127;
+  const double magnitude = std::fabs(value);
+  if (magnitude <= largest) return static_cast<float>(value);
+  const float limit = magnitude >= overflow ? std::numeric_limits<float>::infinity()
+                                            : std::numeric_limits<float>::max();
+  return std::signbit(value) ? -limit : limit;
+}
+
+void appendPredictor(DesignMatrix& m, std::string name, const std::vector<double>& values,
+                     PredictorColour colour) {
+  std::vector<float> stored(values.size());
+  std::transform(values.begin(), values.end(), stored.begin(), toFloat);
+  m.red.push_back(colour.red);
+  m.green.push_back(colour.green);
+  m.blue.push_back(colour.blue);
+  m.names.push_back(std::move(name));
+  m.values.push_back(std::move(stored));
+  m.nrOfPredictors.value = static_cast<int32_t>(m.names.size());
+  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
+}
+
+void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {
+  const auto count = static_cast<int64_t>(predictors);
+  if (count > maxSdmPredictors || count * volumes > maxSdmValues) {
+    throw cannotModel(path, std::to_string(count) + " predictors of " + std::to_string(volumes) +
+                                " volumes: more values than an SDM file holds");
+  }
+}
+
+bool anyEventInRun(const EventGrid& grid, std::span<const Event> events) {
+  return std::any_of(events.begin(), events.end(), [&](const Event& event) {
+    const GridSpan span = grid.span(event);
+    return span.first < span.end;
+  });
+}
+
+void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
+                      std::span<const std::size_t> kept, const TaskModel& model,
+                      std::vector<Notice>& notices) {
+  double lastEnd = -std::numeric_limits<double>::infinity();
+  for (const std::size_t c : kept)
+    for (const Event& event : table.events[c])
+      lastEnd = std::max(lastEnd, event.onset + event.duration);
+  const double runEnd = static_cast<double>(model.volumes) * model.repetitionTime;
+  if (!(lastEnd > runEnd)) return;
+  notices.push_back({NoticeKind::warning, path,
+                     "events run past the last volume (" + secondsText(lastEnd - runEnd) +
+                         " s after the run's end at " + secondsText(runEnd) + " s)"});
+}
+
+}  // namespace
+
+std::string designPathOf(const std::string& eventsPath) {
+  if (eventsPath.ends_with(eventsSuffix))
+    return eventsPath.substr(0, eventsPath.size() - eventsSuffix.size()) + "_design.sdm";
+  return reportPath(eventsPath, ".sdm");
+}
+
+TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
+  checkModel(eventsPath, model);
+  EventsTable table = readEventsFile(eventsPath);
+  TaskDesign design{emptyDesign(eventsPath, model.volumes), std::move(table.notices)};
+  const std::vector<std::size_t> kept =
+      keptConditions(eventsPath, table, model.conditionTerms, design.notices);
+  checkSize(eventsPath, kept.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
+
+  const EventGrid grid({model.repetitionTime, model.volumes, model.sliceReference});
+  const std::vector<double> kernel = hrfKernel(model.hrf, grid.step());
+  std::vector<double> derivativeKernel;
+  if (model.timeDerivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
+  for (std::size_t position = 0; position < kept.size(); ++position) {
+    const std::string& name = table.conditions[kept[position]];
+    const std::span<const Event> events = table.events[kept[position]];
+    appendPredictor(design.matrix, name, sampledRegressor(grid, kernel, events),
+                    conditionColour(position, false));
+    if (model.timeDerivatives) {
+      appendPredictor(design.matrix, name + std::string(derivativeSuffix),
+                      sampledRegressor(grid, derivativeKernel, events),
+                      conditionColour(position, true));
+    }
+    if (!anyEventInRun(grid, events)) {
+      design.notices.push_back(
+          {NoticeKind::warning, eventsPath, "condition " + name + " has no event in the run"});
+    }
+  }
+  warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
+  return design;
+}

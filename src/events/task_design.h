@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/notice.h"
+#include "events/hrf.h"
+#include "sdm/design_matrix.h"
+
+// Task predictors from a BIDS events file (events/events_file.h): one predictor per kept
+// condition, in byte order, its events convolved with a haemodynamic response and sampled at
+// every volume (events/regressor.h), computed in double and stored as float; with time
+// derivatives, each followed by its "_derivative". The matrix holds predictors of interest only:
+// no constant (IncludesConstant 0, FirstConfoundPredictor the number of predictors + 1),
+// FileVersion 3, every header entry present, colours from conditionColour.
+//
+// Warnings, in this order: the skipped rows; "no condition matches \"TERM\"" for each term that
+// keeps none; "condition NAME has no event in the run" (its predictor is all 0); "events run
+// past the last volume (T s after the run's end at E s)" when a kept event ends after n x TR.
+// IOError "Cannot model the events of " + path + " (" + reason + ")" refuses a TR, n or s
+// outside its bounds, a file without events, terms that keep no condition, and more predictors
+// or values than an SDM file holds.
+
+// How the events of a run become predictors.
+struct TaskModel {
+  double repetitionTime = 0.0;  // TR in seconds, from minRepetitionTime to maxRepetitionTime
+  int64_t volumes = 0;          // n, from 1 to the SDM reader's data-point limit
+  HrfModel hrf = HrfModel::spm;
+  bool timeDerivatives = false;  // add each condition's time derivative right after it
+  double sliceReference = 0.0;   // s: when in its TR a volume is taken, 0 to 1 of the TR
+  std::string conditionTerms;    // conditions to keep (events/condition_terms.h); all if blank
+};
+
+// TR bounds in seconds, so that a response kernel holds from 17 to 1,600,001 grid points.
+inline constexpr double minRepetitionTime = 0.001;
+inline constexpr double maxRepetitionTime = 100.0;
+
+// A design made from an events file, and the warnings about it.
+struct TaskDesign {
+  DesignMatrix matrix;
+  std::vector<Notice> notices;
+};
+
+// The SDM path for an events file: "_events.tsv" at the end of `eventsPath` becomes
+// "_design.sdm"; any other name gets ".sdm" in place of its extension (or appended).
+std::string designPathOf(const std::string& eventsPath);
+
+// The design of the events file at `eventsPath` under `model`, its `fileName` from
+// designPathOf, with its warnings; throws as described above and as readEventsFile throws.
+TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model);
