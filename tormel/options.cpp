@@ -358,7 +358,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
   it).
   --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
-                       compcor5, cosine, outliers; column names with * and ?); default motion6
+                       compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with
+                       * and ?); default motion6
                        when a file has those columns, else every column
   --strict             strict=1: refuse any SDM that the reader had to repair (missing or
                        unreadable data points, missing names) instead of warning about it
