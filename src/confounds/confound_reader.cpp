@@ -97,14 +97,34 @@ class LineSource {
   int64_t number_ = 0;
 };
 
-// Splits `line` at every `delimiter` into `fields` (views into `line`).
+// Where the field from `start` ends: the next `delimiter`, except inside a field that begins
+// (after blanks) with a double quote, which runs to its closing quote ("" inside it stands for
+// one quote), as RFC 4180 has it. An unclosed quote runs to the end of the line.
+std::size_t fieldEnd(std::string_view line, char delimiter, std::size_t start) {
+  std::size_t p = start;
+  while (p < line.size() && isBlank(line[p]) && line[p] != delimiter) ++p;
+  if (p < line.size() && line[p] == '"') {
+    for (++p; p < line.size(); ++p) {
+      if (line[p] != '"') continue;
+      if (p + 1 < line.size() && line[p + 1] == '"') {
+        ++p;  // a doubled quote
+        continue;
+      }
+      break;  // the closing quote
+    }
+    if (p >= line.size()) return std::string_view::npos;
+  }
+  return line.find(delimiter, p);
+}
+
+// Splits `line` at every `delimiter` outside quotes into `fields` (views into `line`).
 void splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
                     const std::string& path, int64_t lineNumber) {
   fields.clear();
   for (std::size_t start = 0;;) {
     if (fields.size() == static_cast<std::size_t>(maxConfoundColumns))
       throw tooManyColumns(path, lineNumber);
-    const std::size_t end = line.find(delimiter, start);
+    const std::size_t end = fieldEnd(line, delimiter, start);
     fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
     if (end == std::string_view::npos) return;
     start = end + 1;
@@ -165,15 +185,40 @@ bool noNumber(std::span<const std::string_view> fields) {
                       [&](std::string_view f) { return readCell(f, ignored) != Cell::unreadable; });
 }
 
+// The text of a header field: fieldText, with each doubled quote of a quoted field made one.
+std::string nameText(std::string_view field) {
+  const bool quoted = trimBlanks(field).starts_with('"');
+  const std::string_view text = fieldText(field);
+  if (!quoted) return std::string(text);
+  std::string name;
+  for (std::size_t p = 0; p < text.size(); ++p) {
+    name += text[p];
+    if (text[p] == '"' && p + 1 < text.size() && text[p + 1] == '"') ++p;
+  }
+  return name;
+}
+
 // Column names from the fields of a header row; empty ones are "Column k".
 std::vector<std::string> namesFrom(std::span<const std::string_view> fields) {
   std::vector<std::string> names;
   names.reserve(fields.size());
   for (std::size_t k = 0; k < fields.size(); ++k) {
-    const std::string_view text = fieldText(fields[k]);
-    names.push_back(text.empty() ? columnName(k) : std::string(text));
+    std::string text = nameText(fields[k]);
+    names.push_back(text.empty() ? columnName(k) : std::move(text));
   }
   return names;
+}
+
+// Refuses a name that an SDM file cannot hold: one with a double quote or a line end in it.
+void checkUsableNames(const std::string& path, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (name.find_first_of("\"\r\n") == std::string::npos) continue;
+    std::string shown;
+    for (const char c : name) {
+      shown += c == '"' ? "\\\"" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+    }
+    throw IOError("Unusable predictor name in " + path + ": " + shown);
+  }
 }
 
 // `labels` fitted to `width` columns: missing or empty ones are "Column k".
@@ -238,6 +283,7 @@ class TableBuilder {
 
   ConfoundFile finish(std::vector<std::string> names) {
     if (rows_ == 0) throw IOError("No confound data in " + path_);
+    checkUsableNames(path_, names);
     return {confoundMatrix(path_, std::move(names), std::move(columns_)), std::move(cells_)};
   }
 
