@@ -241,4 +241,20 @@ TEST(SaveReason, AFullDiskIsDiskFull) {
             "[message] Error: Cannot write file: " + dir.file("small/ab.sdm") + " (disk full)\n");
 }
 
+// A file size limit (ulimit -f, 64 KiB) makes the write fail rather than end Tormel by a signal.
+TEST(SaveReason, AFileSizeLimitIsFileTooLarge) {
+  TempDir dir;
+  const std::string big = sdmFile(6000);  // about 130 KB
+  writeFile(dir.file("a.sdm"), big);
+  writeFile(dir.file("b.sdm"), big);
+  const ProcessResult result =
+      runProcess("/bin/sh", {"-c", "ulimit -f 128 && exec \"$@\"", "sh", tormelPath(), "mergesec",
+                             dir.file("a.sdm"), dir.file("b.sdm"), "--save", dir.file("ab.sdm")});
+  EXPECT_EQ(result.exitCode, 1) << result.err;
+  EXPECT_EQ(result.out, running + mergeSec + finished);
+  EXPECT_EQ(result.err,
+            "[message] Error: Cannot write file: " + dir.file("ab.sdm") + " (file too large)\n");
+  EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"a.sdm", "b.sdm"}));
+}
+
 }  // namespace
