@@ -257,4 +257,33 @@ TEST(SaveReason, AFileSizeLimitIsFileTooLarge) {
   EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{"a.sdm", "b.sdm"}));
 }
 
+// A save in progress in another PID namespace (a container sharing the folder; another machine is
+// the same case) holds the lock of its temporary file, named with a process id that means nothing
+// here: the save beside it leaves that file alone. A process of perl in a namespace of its own
+// plays that save; skipped where no such namespace can be had.
+TEST(SaveRules, ALiveTemporaryOfAnotherPidNamespaceIsKept) {
+  TempDir dir;
+  writeFile(dir.file("a.sdm"), sdm);
+  writeFile(dir.file("b.sdm"), sdm);
+  const std::string live = ".ab.sdm.tmp-4194000-livesave";
+  const std::string holder =
+      "open(my $f, '+>', '" + live + "') or die; "
+      "my $l = pack('s s x4 q q i x4', F_WRLCK, 0, 0, 0, 0); fcntl($f, F_SETLK, $l) or die; "
+      "open(my $r, '>', 'ready') or die; close $r; sleep 20";
+  const std::string script =
+      "unshare --pid --fork perl -MFcntl -e \"$1\" 2>/dev/null & holder=$!; "
+      "for i in $(seq 200); do [ -e ready ] && break; sleep 0.05; done; "
+      "[ -e ready ] || { kill $holder 2>/dev/null; exit 99; }; rm ready; "
+      "\"$0\" mergesec a.sdm b.sdm --save ab.sdm; status=$?; "
+      "kill $holder; wait; exit $status";
+  ProcessOptions options;
+  options.workingDirectory = dir.path().string();
+  const ProcessResult result =
+      runProcess("/bin/bash", {"-c", script, tormelPath(), holder}, options);
+  if (result.exitCode == 99) GTEST_SKIP() << "no PID namespace, or no perl, for the other save";
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running + mergeSec + "\nBrindle>  Saved ab.sdm" + finished);
+  EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{live, "a.sdm", "ab.sdm", "b.sdm"}));
+}
+
 }  // namespace
