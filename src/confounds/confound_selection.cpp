@@ -203,6 +203,10 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
     const std::string_view term = trimBlanks(terms.substr(start, comma - start));
     start = comma + 1;
     if (term.empty()) continue;
+    if (term.size() > maxTermBytes) {
+      throw std::runtime_error("Confound term too long: " + std::to_string(term.size()) +
+                               " bytes (at most " + std::to_string(maxTermBytes) + ")");
+    }
     anyTerm = true;
     if (const std::optional<ScrubTerm> scrub = scrubTermOf(term)) {
       Scrubbing spikes = scrubRegressors(table, *scrub);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,10 @@
 // "No confound column matches \"TERM\" in " + table.fileName + " (columns: " + the first ten
 // names joined by ", " + ", ..." when the file has more than ten + ")" for a term (or a column
 // a preset names) that matches nothing.
+// A term holds at most this many bytes: matching a pattern costs its length times each name's.
+// Throws std::runtime_error "Confound term too long: N bytes (at most 256)" for a longer one.
+inline constexpr std::size_t maxTermBytes = 256;
+
 DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);
 
 // The chosen columns and what the log says about how some were made (scrubbing's note).

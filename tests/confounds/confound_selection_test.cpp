@@ -178,7 +178,7 @@ DesignMatrix motionTable() {
                         {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}});
 }
 
-TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndSaysWhy) {
+TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused) {
   const struct {
     const char* terms;
     std::string names;
@@ -201,6 +201,12 @@ TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndSaysWhy) {
   }
   const DesignMatrix spikes = selectConfounds(motionTable(), "scrub");
   EXPECT_EQ(spikes.values[3], (std::vector<float>{0, 0, 0, 0, 1}));
+  try {
+    selectConfounds(motionTable(), "scrub," + std::string(257, '*'));
+    ADD_FAILURE() << "a term of 257 bytes";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "Confound term too long: 257 bytes (at most 256)");
+  }
   for (const char* bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"}) {
     try {
       selectConfounds(motionTable(), bad);
