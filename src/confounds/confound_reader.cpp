@@ -209,18 +209,6 @@ std::vector<std::string> namesFrom(std::span<const std::string_view> fields) {
   return names;
 }
 
-// Refuses a name that an SDM file cannot hold: one with a double quote or a line end in it.
-void checkUsableNames(const std::string& path, const std::vector<std::string>& names) {
-  for (const std::string& name : names) {
-    if (name.find_first_of("\"\r\n") == std::string::npos) continue;
-    std::string shown;
-    for (const char c : name) {
-      shown += c == '"' ? "\\\"" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-    }
-    throw IOError("Unusable predictor name in " + path + ": " + shown);
-  }
-}
-
 // `labels` fitted to `width` columns: missing or empty ones are "Column k".
 std::vector<std::string> namesFromLabels(const std::vector<std::string>& labels,
                                          std::size_t width) {
