@@ -195,6 +195,7 @@ TEST(TormelHost, RefusesTextsLongerThanThePluginsBuffers) {
   setup.parameters = {{"sdm1", longestPath},
                       {"task", longestPath + "x"},
                       {"sdms2", longestList},
+                      {"events", longestList},
                       {"other", longestList}};
   setup.saveAnswers = {longestPath, longestPath + "x"};
   setup.openAnswers = {longestPath + "x"};
@@ -206,6 +207,8 @@ TEST(TormelHost, RefusesTextsLongerThanThePluginsBuffers) {
   host.state.getStringParameter("task", buffer.data());
   EXPECT_STREQ(buffer.data(), "");
   host.state.getStringParameter("sdms2", buffer.data());
+  EXPECT_EQ(std::string(buffer.data()), longestList);
+  host.state.getStringParameter("events", buffer.data());
   EXPECT_EQ(std::string(buffer.data()), longestList);
   host.state.getStringParameter("other", buffer.data());
   EXPECT_STREQ(buffer.data(), "");
@@ -329,6 +332,16 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
         {"allcorr", "1"}}},
       {{"convert", "in.tsv", "--confounds", "motion24, wm_csf"},
        {{"task", "convert"}, {"sdm1", "in.tsv"}, {"confounds", "motion24, wm_csf"}}},
+      {{"design", "a_events.tsv", "b_events.tsv", "--tr", "0.8", "--volumes", "300", "--hrf",
+        "glover", "--derivatives", "--slice-time-ref=0.5", "--conditions", "go*,stop"},
+       {{"task", "design"},
+        {"events", "a_events.tsv\nb_events.tsv"},
+        {"tr", "0.8"},
+        {"volumes", "300"},
+        {"hrf", "glover"},
+        {"derivatives", "1"},
+        {"sliceref", "0.5"},
+        {"conditions", "go*,stop"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseOptions(c.args).host.parameters, c.parameters) << c.args.front();
@@ -371,14 +384,18 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
     const char* message;
   } cases[] = {
       {{},
-       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-       "NAME"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or use "
+       "--task NAME"},
       {{"--trace"},
-       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-       "NAME"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or use "
+       "--task NAME"},
       {{"nosuch"},
-       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall, mergesec and "
-       "convert (--task NAME sends any other name)"},
+       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall, mergesec, "
+       "convert and design (--task NAME sends any other name)"},
+      {{"design", "--tr", "2"},
+       "design wants events files: Tormel design EVENTS.tsv... --tr SECONDS"},
+      {{"design", "a_events.tsv", "--volumes", "12.5"},
+       "--volumes wants a whole number, not \"12.5\""},
       {{"convert"}, "convert takes one file and where to save it: Tormel convert IN [OUT]"},
       {{"convert", "a", "b", "c"},
        "convert takes one file and where to save it: Tormel convert IN [OUT]"},
