@@ -19,10 +19,12 @@ DesignLoader::DesignLoader(TRMLLog* log, bool strict, const std::vector<std::str
 DesignMatrix DesignLoader::load(const std::string& path) {
   std::vector<Notice> notices;
   DesignMatrix matrix;
+  lastDisplacement_.reset();
   if (isConfoundFile(path)) {
     ConfoundInput input = loadConfounds(path, selection(), strict_);
     matrix = std::move(input.matrix);
     notices = std::move(input.notices);
+    lastDisplacement_ = input.meanFramewiseDisplacement;
   } else {
     LoadedSdm loaded = loadSdm(path, strict_);
     matrix = std::move(loaded.matrix);

@@ -105,7 +105,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
                            {NoticeKind::taken, "D:/study/conf.tsv", "csf"}};
   EXPECT_EQ(summaryJson(summaryOf(m, report, request)),
             "{\r\n"
-            "  \"version\": 1,\r\n"
+            "  \"version\": 2,\r\n"
             "  \"file\": \"D:/study/run \\\"1\\\".sdm\",\r\n"
             "  \"nrOfPredictors\": 3,\r\n"
             "  \"nrOfDataPoints\": 4,\r\n"
@@ -133,7 +133,9 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "  ],\r\n"
             "  \"warnings\": [\r\n"
             "    \"Warning: run.sdm: Repaired \\\\ line 7\"\r\n"
-            "  ]\r\n"
+            "  ],\r\n"
+            "  \"scrubbedVolumes\": [],\r\n"
+            "  \"meanFramewiseDisplacement\": null\r\n"
             "}\r\n");
 
   report.diagnostics.conditionNumber = nan;
@@ -142,8 +144,44 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}));
   EXPECT_NE(
       empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
-                 "  \"dependencies\": [],\r\n  \"warnings\": []\r\n}\r\n"),
+                 "  \"dependencies\": [],\r\n  \"warnings\": [],\r\n"),
       std::string::npos);
+
+  // Spike regressors of a confound table, and the displacement the request brings.
+  m.names = {"scrub_12", "scrub_3", "Constant"};
+  m.values = {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}};
+  request.meanFramewiseDisplacement = 0.125;
+  EXPECT_TRUE(summaryJson(summaryOf(m, report, request))
+                  .ends_with("  \"scrubbedVolumes\": [1, 3],\r\n"
+                             "  \"meanFramewiseDisplacement\": 0.125\r\n}\r\n"));
+}
+
+TEST(ScrubbedVolumes, TakesPredictorsNamedScrubAndDigitsThatAreOneAtOnePointAndZeroElsewhere) {
+  using Volumes = std::vector<std::size_t>;
+  const struct {
+    const char* name;
+    std::vector<float> values;
+    Volumes volumes;
+  } rows[] = {
+      {"scrub_07", {0, 0, 1, 0}, {2}},    {"scrub_2", {1, 0, 0, 0}, {0}},
+      {"scrub_9", {0, 1, -0.0f, 0}, {1}}, {"scrub_1", {0, 0, 1, 0}, {2}},
+      {"scrub_", {0, 1, 0, 0}, {}},       {"scrub_4a", {0, 1, 0, 0}, {}},
+      {"Scrub_4", {0, 1, 0, 0}, {}},      {"motion_outlier00", {0, 1, 0, 0}, {}},
+      {"scrub_5", {0, 2, 0, 0}, {}},      {"scrub_6", {0, 1, 1, 0}, {}},
+      {"scrub_8", {0, 0, 0, 0}, {}},
+  };
+  DesignMatrix all;
+  for (const auto& row : rows) {
+    DesignMatrix one;
+    one.names = {row.name};
+    one.values = {row.values};
+    one.nrOfPredictors.value = 1;
+    EXPECT_EQ(scrubbedVolumes(one), row.volumes) << row.name;
+    all.names.push_back(row.name);
+    all.values.push_back(row.values);
+  }
+  all.nrOfPredictors.value = static_cast<int32_t>(all.names.size());
+  EXPECT_EQ(scrubbedVolumes(all), (Volumes{0, 1, 2}));  // ascending, each volume once
 }
 
 TEST(PairsAtOrAbove, ListsEveryPairStrongestFirstSkippingConstantAndFlatOnes) {
