@@ -131,27 +131,22 @@ TEST(DesignReportEndToEnd, SummaryListsScrubbedVolumesAndTheConfoundTablesMeanDi
             "0.1\tn/a\t0\t0\n0.2\t0.5\t0\t1\n0.3\t0.25\t1\t0\n0.1\t0.75\t0\t0\n");
   const std::string found =
       "  \"scrubbedVolumes\": [1, 2],\r\n  \"meanFramewiseDisplacement\": 0.5\r\n}\r\n";
-  const std::string none =
-      "  \"scrubbedVolumes\": [],\r\n  \"meanFramewiseDisplacement\": null\r\n}\r\n";
   const struct {
     std::vector<std::string> args;
     const char* summary;
-    std::string tail;
   } cases[] = {
       // The selection leaves the displacement out; the table it was taken from still has it.
       {{"mergeall", "run.sdm", "conf.tsv", "--confounds", "trans_x,scrub_*", "--corr", "--json",
         "--save", "merged.sdm"},
-       "merged.json",
-       found},
-      {{"sdm1corr", "conf.tsv", "--json"}, "conf.json", found},
-      {{"sdm1corr", "run.sdm", "--json"}, "run.json", none},
+       "merged.json"},
+      {{"sdm1corr", "conf.tsv", "--json"}, "conf.json"},
   };
   for (const auto& c : cases) {
     testing_support::ProcessOptions options;
     options.workingDirectory = dir.path().string();
     const auto result = runTormel(c.args, options);
     EXPECT_EQ(result.exitCode, 0) << c.summary << result.err;
-    EXPECT_TRUE(readFile(dir.file(c.summary)).ends_with(c.tail)) << readFile(dir.file(c.summary));
+    EXPECT_TRUE(readFile(dir.file(c.summary)).ends_with(found)) << readFile(dir.file(c.summary));
   }
 }
 

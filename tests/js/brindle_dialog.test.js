@@ -275,8 +275,7 @@ test('The dialog opens with the choices the host kept in its parameters', () => 
   const d = openDialog({
     params: {
       sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, strict: 3,
-      corrwarn: '0.4', corrdir: 'R:/out', confounds: 'motion12', events: 'e1.tsv\ne2.tsv', tr: '2', volumes: 240,
-      derivatives: 1,
+      corrwarn: '0.4', corrdir: 'R:/out', confounds: 'motion12',
     },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
@@ -286,9 +285,6 @@ test('The dialog opens with the choices the host kept in its parameters', () => 
   assert.equal(d.corrwarn.getText(), '0.4');
   assert.equal(d.corrdir.getText(), 'R:/out');
   assert.equal(d.confounds.getText(), 'motion12');
-  assert.deepEqual(d.design.events.getItems(), ['e1.tsv', 'e2.tsv']);
-  assert.deepEqual([d.design.tr.getText(), d.design.volumes.getText(), d.check('derivative').isChecked()],
-    ['2', '240', true]);
 });
 
 test('Convert runs whatever the warning threshold says, since it writes no report', () => {

@@ -156,32 +156,20 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
                              "  \"meanFramewiseDisplacement\": 0.125\r\n}\r\n"));
 }
 
-TEST(ScrubbedVolumes, TakesPredictorsNamedScrubAndDigitsThatAreOneAtOnePointAndZeroElsewhere) {
-  using Volumes = std::vector<std::size_t>;
-  const struct {
-    const char* name;
-    std::vector<float> values;
-    Volumes volumes;
-  } rows[] = {
-      {"scrub_07", {0, 0, 1, 0}, {2}},    {"scrub_2", {1, 0, 0, 0}, {0}},
-      {"scrub_9", {0, 1, -0.0f, 0}, {1}}, {"scrub_1", {0, 0, 1, 0}, {2}},
-      {"scrub_", {0, 1, 0, 0}, {}},       {"scrub_4a", {0, 1, 0, 0}, {}},
-      {"Scrub_4", {0, 1, 0, 0}, {}},      {"motion_outlier00", {0, 1, 0, 0}, {}},
-      {"scrub_5", {0, 2, 0, 0}, {}},      {"scrub_6", {0, 1, 1, 0}, {}},
-      {"scrub_8", {0, 0, 0, 0}, {}},
+TEST(ScrubbedVolumes, TakesScrubAndDigitsPredictorsThatAreOneAtOnePointAndZeroElsewhere) {
+  const auto spike = [](std::size_t at, float value = 1.0f) {
+    std::vector<float> values(8, 0.0f);
+    values[at] = value;
+    return values;
   };
-  DesignMatrix all;
-  for (const auto& row : rows) {
-    DesignMatrix one;
-    one.names = {row.name};
-    one.values = {row.values};
-    one.nrOfPredictors.value = 1;
-    EXPECT_EQ(scrubbedVolumes(one), row.volumes) << row.name;
-    all.names.push_back(row.name);
-    all.values.push_back(row.values);
-  }
-  all.nrOfPredictors.value = static_cast<int32_t>(all.names.size());
-  EXPECT_EQ(scrubbedVolumes(all), (Volumes{0, 1, 2}));  // ascending, each volume once
+  DesignMatrix m;
+  m.names = {"scrub_07", "scrub_2", "scrub_1", "scrub_",
+             "scrub_4a", "Scrub_4", "scrub_5", "scrub_6"};
+  m.values = {spike(5), spike(0), spike(5), spike(1), spike(2), spike(3), spike(4, 2.0f), spike(6)};
+  m.values[1][3] = -0.0f;  // still 0
+  m.values[7][7] = 1.0f;   // two spikes
+  m.nrOfPredictors.value = 8;
+  EXPECT_EQ(scrubbedVolumes(m), (std::vector<std::size_t>{0, 5}));  // ascending, each once
 }
 
 TEST(PairsAtOrAbove, ListsEveryPairStrongestFirstSkippingConstantAndFlatOnes) {

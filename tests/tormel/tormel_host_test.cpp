@@ -332,16 +332,6 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
         {"allcorr", "1"}}},
       {{"convert", "in.tsv", "--confounds", "motion24, wm_csf"},
        {{"task", "convert"}, {"sdm1", "in.tsv"}, {"confounds", "motion24, wm_csf"}}},
-      {{"design", "a_events.tsv", "b_events.tsv", "--tr", "0.8", "--volumes", "300", "--hrf",
-        "glover", "--derivatives", "--slice-time-ref=0.5", "--conditions", "go*,stop"},
-       {{"task", "design"},
-        {"events", "a_events.tsv\nb_events.tsv"},
-        {"tr", "0.8"},
-        {"volumes", "300"},
-        {"hrf", "glover"},
-        {"derivatives", "1"},
-        {"sliceref", "0.5"},
-        {"conditions", "go*,stop"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseOptions(c.args).host.parameters, c.parameters) << c.args.front();
