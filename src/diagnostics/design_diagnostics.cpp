@@ -40,7 +40,7 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
     result.stats.push_back(predictorStats(predictors[i]));
     if (isConstantPredictor(predictors[i]))
       result.roles.push_back(PredictorRole::constant);
-    else if (result.stats[i].stdDev < minStdDev)
+    else if (isFlat(predictors[i], result.stats[i]))
       result.roles.push_back(PredictorRole::flat);
     else
       result.roles.push_back(i < firstConfound ? PredictorRole::interest : PredictorRole::confound);

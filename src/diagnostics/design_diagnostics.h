@@ -11,9 +11,10 @@ class DesignMatrix;
 // Collinearity of a whole design beyond pairs: each predictor's role and statistics, its
 // variance inflation factor, the linear dependencies found, and the condition number.
 
-// What a predictor is in the correlation report: constant (isConstantPredictor), flat (its
-// standard deviation below minStdDev), else a predictor of interest or a confound by its place
-// before or from the first confound (FirstConfoundPredictor, brought into 1 ... K + 1).
+// What a predictor is in the correlation report: constant (isConstantPredictor), flat (isFlat:
+// all values equal, or a standard deviation below its floor), else a predictor of interest or a
+// confound by its place before or from the first confound (FirstConfoundPredictor, brought into 1
+// ... K + 1).
 enum class PredictorRole { interest, confound, constant, flat };
 
 // "interest", "confound", "constant" or "flat".

@@ -1,5 +1,6 @@
 #include "report/summary_json.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -64,11 +65,15 @@ void appendPredictor(std::string& out, const SummaryPredictor& p) {
   out += '}';
 }
 
+// A correlation as the summary gives it: clamped to [-1, 1] (rounding can take the report's
+// value a step past either end); NaN stays NaN.
+float clamped(float r) { return std::clamp(r, -1.0f, 1.0f); }
+
 void appendCorrelationRow(std::string& out, std::span<const float> row) {
   out += '[';
   for (std::size_t j = 0; j < row.size(); ++j) {
     if (j > 0) out += ", ";
-    appendJsonNumber(out, row[j]);
+    appendJsonNumber(out, clamped(row[j]));
   }
   out += ']';
 }
@@ -79,7 +84,7 @@ void appendPair(std::string& out, const FlaggedPair& pair) {
   out += ", \"second\": ";
   appendIndex(out, pair.second);
   out += ", \"r\": ";
-  appendJsonNumber(out, pair.r);
+  appendJsonNumber(out, clamped(pair.r));
   out += '}';
 }
 
