@@ -6,7 +6,6 @@
 #include <span>
 
 #include "correlation/covered_predictors.h"
-#include "diagnostics/condition_number.h"
 #include "diagnostics/cross_products.h"
 #include "diagnostics/variance_inflation.h"
 #include "sdm/design_matrix.h"
@@ -56,7 +55,7 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   VarianceInflation inflation = varianceInflation(products.centred, included);
   result.varianceInflation = std::move(inflation.factors);
   result.dependencies = std::move(inflation.dependencies);
-  result.conditionNumber = conditionNumber(products);
+  result.conditionNumber = inflation.conditionNumber;
   result.computed = true;
   return result;
 }

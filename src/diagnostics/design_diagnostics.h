@@ -34,8 +34,9 @@ struct DesignDiagnostics {
   std::vector<double> varianceInflation;
   // Linear dependencies, as predictor indices (see VarianceInflation::dependencies).
   std::vector<std::vector<std::size_t>> dependencies;
-  // The condition number of all covered predictors, the constant included (see
-  // conditionNumber); NaN when not computed.
+  // The condition number of the correlation matrix of the predictors that have a factor (see
+  // VarianceInflation::conditionNumber): +inf exactly when `dependencies` is not empty; NaN when
+  // not computed or when no predictor has a factor.
   double conditionNumber = 0.0;
   // False when the predictors are more than maxDiagnosedPredictors or differ in length: then
   // only the roles and statistics are filled in.
@@ -43,5 +44,5 @@ struct DesignDiagnostics {
 };
 
 // Everything above for `matrix`, in one pass over its values in double precision plus about
-// K^3 / 3 (factors) and 4/3 K^3 (condition number) multiplies and adds.
+// K^3 / 3 (factors) and 2/3 K^3 (condition number) multiplies and adds.
 DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix);
