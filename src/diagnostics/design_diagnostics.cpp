@@ -50,7 +50,8 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   const bool sameLength = std::all_of(predictors.begin(), predictors.end(), [&](const auto& p) {
     return p.size() == predictors.front().size();
   });
-  if (k == 0 || k > maxDiagnosedPredictors || !sameLength) return result;
+  result.tooManyPredictors = k > maxDiagnosedPredictors;
+  if (k == 0 || result.tooManyPredictors || !sameLength) return result;
   const CrossProducts products = centredCrossProducts(predictors);
   VarianceInflation inflation = varianceInflation(products.centred, included);
   result.varianceInflation = std::move(inflation.factors);

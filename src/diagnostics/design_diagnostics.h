@@ -41,6 +41,8 @@ struct DesignDiagnostics {
   // False when the predictors are more than maxDiagnosedPredictors or differ in length: then
   // only the roles and statistics are filled in.
   bool computed = false;
+  // The predictors are more than maxDiagnosedPredictors: the diagnostics were skipped.
+  bool tooManyPredictors = false;
 };
 
 // Everything above for `matrix`, in one pass over its values in double precision plus about

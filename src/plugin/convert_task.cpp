@@ -6,6 +6,7 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "report/design_report.h"
 #include "sdm/design_matrix.h"
 
 void brindle::convertTask() {
@@ -21,5 +22,7 @@ void brindle::convertTask() {
     saveTsv(matrix, *path);
   else
     matrix.save(*path);
-  if (logStream) logMessage(*logStream, "Saved " + *path);
+  if (!logStream) return;
+  logMessage(*logStream, "Saved " + *path);
+  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
 }

@@ -20,6 +20,7 @@ void brindle::correlationTask() {
     writeCorrelations(matrix, request.folder);
     return;
   }
+  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
   request.readerNotices = loader.lastWarnings();
   request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.

@@ -47,6 +47,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
   if (!path) return;
   result.save(*path);
   logMessage(log, "Saved " + *path);
+  if (const auto warning = estimabilityNotice(result)) logMessage(log, noticeText(*warning));
   if (!options.report) return;
   ReportRequest request = options.reportRequest;
   request.readerNotices = warnings;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
@@ -111,6 +112,10 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
       request.threshold.on() ? request.threshold.value : std::numeric_limits<float>::quiet_NaN();
   summary.pairs = report.pairs;
   summary.conditionNumber = diagnostics.conditionNumber;
+  if (diagnostics.tooManyPredictors) {
+    summary.diagnosticsSkipped =
+        std::to_string(k) + " predictors (at most " + std::to_string(maxDiagnosedPredictors) + ")";
+  }
   summary.dependencies = diagnostics.dependencies;
   for (const Notice& warning : warningsOf(request.readerNotices))
     summary.warnings.push_back(noticeText(warning));
@@ -135,6 +140,10 @@ std::string summaryJson(const Summary& s) {
   appendArray(out, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
   out += ",\r\n  \"conditionNumber\": ";
   appendJsonNumber(out, s.conditionNumber);
+  if (!s.diagnosticsSkipped.empty()) {
+    out += ",\r\n  \"diagnosticsSkipped\": ";
+    appendJsonString(out, s.diagnosticsSkipped);
+  }
   appendArray(out, "dependencies", s.dependencies.size(),
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
   appendArray(out, "warnings", s.warnings.size(),

@@ -146,7 +146,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"mergesec", "a.sdm", "b.sdm", "--corr", "--plot", "--report-into", "reports/",
                   "--save", "out/ab.sdm"},
                  0,
-                 mergeSec + "\nBrindle>  Saved out/ab.sdm",
+                 mergeSec + "\nBrindle>  Saved out/ab.sdm\nBrindle>  Warning: ab.sdm: 4 predictors "
+                            "for 4 data points: the design cannot be estimated",
                  "",
                  {"a.sdm", "b.sdm", "out/", "out/ab.sdm", "reports/", "reports/ab.csv",
                   "reports/ab.svg", "reports/ab_design.svg"}},
