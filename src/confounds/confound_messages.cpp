@@ -13,11 +13,12 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
   return Notice{NoticeKind::warning, path, std::move(text)};
 }
 
-Notice confoundsTakenNotice(const DesignMatrix& selected) {
+Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& leftOut) {
   std::string names;
   for (std::size_t p = 0; p < selected.names.size(); ++p) {
     if (p > 0) names += ", ";
     names += selected.names[p];
   }
+  for (const std::string& copy : leftOut) names += "; " + copy + ", left out";
   return {NoticeKind::taken, selected.fileName, std::move(names)};
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/notice.h"
 #include "confounds/confound_reader.h"
@@ -14,6 +15,7 @@
 // rows hold such cells + "), read as 0".
 std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells);
 
-// What was taken from a file: the names of `selected` joined by ", ", about
-// `selected.fileName`.
-Notice confoundsTakenNotice(const DesignMatrix& selected);
+// What was taken from a file: the names of `selected` joined by ", ", then for each column left
+// out as a copy "; NAME = EARLIER, left out", about `selected.fileName`.
+Notice confoundsTakenNotice(const DesignMatrix& selected,
+                            const std::vector<std::string>& leftOut = {});

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sdm/design_matrix.h"
 
@@ -23,12 +24,14 @@
 // (d[0] = 0, d[t] = x[t] - x[t-1]) or "_power2" (x * x) and the rest of it names a column or
 // can be computed in turn, in single precision; "trans_x_derivative1_power2" squares the
 // derivative. Columns come out in the order of the terms (wildcards in file order), each column
-// once. An absent or blank `terms` means motion6 when the file has those six columns, else every
-// column.
+// once; a column identical value for value (bit for bit) to one taken before it is left out, and
+// `leftOut` (when given) receives "NAME = EARLIER" for each, in order. An absent or blank `terms`
+// means motion6 when the file has those six columns, else every column.
 
 // The chosen columns of `table` (a matrix read by readConfoundFile) as a new matrix of
 // confounds (confoundMatrix, with `table.fileName`). Throws std::runtime_error
 // "No confound column matches \"TERM\" in " + table.fileName + " (columns: " + the first ten
 // names joined by ", " + ", ..." when the file has more than ten + ")" for a term (or a column
 // a preset names) that matches nothing.
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms,
+                             std::vector<std::string>* leftOut = nullptr);

@@ -99,6 +99,39 @@ TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
             "-0.077813\t-0.136826\t0.150056\t-0.001715\t-0.000781\t-0.002283\n");
 }
 
+// AFNI's roll, pitch, yaw, dS, dL and dP are the motion columns the presets name.
+TEST(ConfoundsEndToEnd, AfniMotionColumnsAreTakenByTheMotionPresets) {
+  TempDir dir;
+  const auto result = runTormel({"convert", example("sub01_run1_dfile.1D"), "--confounds",
+                                 "motion12", "--save", dir.file("afni.sdm")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running +
+                            "\nBrindle>  Confounds from sub01_run1_dfile.1D: trans_x, trans_y, "
+                            "trans_z, rot_x, rot_y, rot_z, trans_x_derivative1, "
+                            "trans_y_derivative1, trans_z_derivative1, rot_x_derivative1, "
+                            "rot_y_derivative1, rot_z_derivative1\nBrindle>  Saved " +
+                            dir.file("afni.sdm") + finished);
+}
+
+// fMRIPrep's outlier columns repeat one another; a copy is left out and named.
+TEST(ConfoundsEndToEnd, ColumnsThatCopyEarlierOnesAreLeftOutAndNamed) {
+  TempDir dir;
+  const std::string tsv = dir.file("run_desc-confounds_timeseries.tsv");
+  std::string text = "non_steady_state_outlier00\tmotion_outlier00\tmotion_outlier01\tcsf\n";
+  for (int t = 0; t < 8; ++t) {
+    text += t == 0 ? "1\t1\t0\t" : t == 5 ? "0\t0\t1\t" : "0\t0\t0\t";
+    text += std::to_string(500 + (t * 7) % 5) + "\n";
+  }
+  testing_support::writeFile(tsv, text);
+  const auto result = runTormel({"sdm1corr", tsv, "--confounds", "csf,outliers"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running +
+                            "\nBrindle>  Confounds from run_desc-confounds_timeseries.tsv: csf, "
+                            "motion_outlier00, motion_outlier01; non_steady_state_outlier00 = "
+                            "motion_outlier00, left out\nBrindle>  Saved Correlatios to " +
+                            dir.file("run_desc-confounds_timeseries.csv") + finished);
+}
+
 TEST(ConfoundsEndToEnd, ResultsOfConfoundFilesAreOfferedUnderAnSdmNameAndACancelWritesNothing) {
   const auto merge = runTormel({"mergesec", example("rp_sub01_run1.txt"),
                                 example("sub01_run1_mcf.par"), "--cancel-all", "--trace"});
