@@ -13,5 +13,8 @@ struct ConfoundInput {
   std::vector<Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
 };
 
-// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw.
+// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw. A
+// ".tsv" table with a sidecar that Brindle wrote beside it (confounds/tsv_sidecar.h) is read as
+// the design the sidecar describes instead: every column, its names, colours, first confound and
+// constant flag, whatever the selection.
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection);

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/json_text.h"
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
-#include "report/json_text.h"
 #include "sdm/design_matrix.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/json_text.h"
 #include "diagnostics/display_names.h"
 #include "report/design_report.h"
-#include "report/json_text.h"
 #include "report/log_lines.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
