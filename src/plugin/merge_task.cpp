@@ -25,9 +25,11 @@ struct MergeOptions {
   bool strict = false;
 };
 
+// "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
   return baseName(odd.fileName) + " does not have the same number of data points as " +
-         baseName(first.fileName);
+         baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints.value) + " against " +
+         std::to_string(first.nrOfDataPoints.value) + ")";
 }
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.

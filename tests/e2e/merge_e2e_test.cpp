@@ -287,12 +287,14 @@ INSTANTIATE_TEST_SUITE_P(
             "SecondariesDiffer",
             {"mergeall", "{IN}/sub01_task.sdm", "{IN}/sub01_run1_motion.sdm", "{IN}/long_run.sdm",
              "{IN}/sub01_run2_motion.sdm"},
-            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm",
+            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm "
+            "(4 against 3)",
             false},
         FailureCase{
             "PrimaryDiffers",
             {"mergeall", "{IN}/long_run.sdm", "{IN}/sub01_run1_motion.sdm"},
-            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm",
+            "long_run.sdm does not have the same number of data points as sub01_run1_motion.sdm "
+            "(4 against 3)",
             true},
         FailureCase{"MissingPrimary",
                     {"mergeall", "{IN}/nope.sdm", "{IN}/sub01_run1_motion.sdm"},
