@@ -26,6 +26,7 @@ void brindle::convertTask() {
   if (table) {
     saveTsv(matrix, *path);
     saveSidecar(matrix, sidecarPath(*path), pluginVersion);
+    matrix.fileName = *path;  // as save() names an SDM: the warnings below name what was saved
   } else {
     matrix.save(*path);
   }

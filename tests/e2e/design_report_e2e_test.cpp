@@ -194,6 +194,11 @@ TEST(DesignReportEndToEnd, AsManyPredictorsAsDataPointsIsAWarningInEveryTask) {
   const auto converted = runTormel({"convert", dir.file("run.sdm"), dir.file("out/run.sdm")});
   EXPECT_EQ(converted.out, "\nBrindle>  Running...\nBrindle>  Saved " + dir.file("out/run.sdm") +
                                warning + "\nBrindle>  Plugin finished!\n\n");
+  const auto table = runTormel({"convert", dir.file("run.sdm"), dir.file("out/run.tsv")});
+  EXPECT_NE(table.out.find("\nBrindle>  Saved " + dir.file("out/run.json") +
+                           "\nBrindle>  Warning: run.tsv: 4 predictors for 4 data points"),
+            std::string::npos)
+      << table.out;
   // A merge says it about its result.
   const auto merged = runTormel(
       {"mergesec", dir.file("run.sdm"), dir.file("run.sdm"), "--save", dir.file("both.sdm")});
