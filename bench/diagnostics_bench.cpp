@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -42,6 +43,25 @@ Times measure(const std::function<void()>& work) {
   work();
   return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
           processorSeconds() - processorStart};
+}
+
+// The correlations of the included predictors from their cross products, as the variance
+// inflation factors and the condition number take them.
+std::vector<double> correlationsOf(const CrossProducts& products,
+                                   const std::vector<bool>& included) {
+  std::vector<std::size_t> members;
+  for (std::size_t i = 0; i < included.size(); ++i)
+    if (included[i]) members.push_back(i);
+  const std::size_t k = products.count, m = members.size();
+  std::vector<double> r(m * m);
+  for (std::size_t a = 0; a < m; ++a) {
+    for (std::size_t b = 0; b < m; ++b) {
+      const std::size_t i = members[a], j = members[b];
+      r[a * m + b] = products.centred[i * k + j] /
+                     std::sqrt(products.centred[i * k + i] * products.centred[j * k + j]);
+    }
+  }
+  return r;
 }
 
 double median(std::vector<double> values) {
@@ -85,7 +105,12 @@ int main(int argc, char** argv) {
     const Times parts[] = {
         measure([&] { products = centredCrossProducts(matrix.values); }),
         measure([&] { varianceInflation(products.centred, included); }),
-        measure([&] { conditionNumberFound = conditionNumber(products); }),
+        measure([&] {
+          std::vector<double> correlations = correlationsOf(products, included);
+          conditionNumberFound = conditionNumber(
+              correlations,
+              static_cast<std::size_t>(std::count(included.begin(), included.end(), true)));
+        }),
         measure([&] { diagnoseDesign(matrix); }),
     };
     for (int p = 0; p < 4; ++p) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <iterator>
@@ -112,12 +113,25 @@ std::string headerProblem(const DesignMatrix& before, const DesignMatrix& after)
   return "";
 }
 
-// The float that the six-decimal text of `value` means, by the C library's own conversions
-// rather than ours: what the writer and the reader must agree on. No one here changes the
-// global locale, so "%f" and strtod use the decimal point.
-float savedValue(float value) {
+// The decimals the writer gives `column`, by the C library's own conversions: six, or 4 - e for
+// a column whose largest finite magnitude lies above 0 and below 0.01, e its "%e" exponent.
+int savedDecimals(const std::vector<float>& column) {
+  double largest = 0.0;
+  for (const float v : column) {
+    if (std::isfinite(v)) largest = std::fmax(largest, std::fabs(static_cast<double>(v)));
+  }
+  if (!(largest > 0.0) || largest >= 0.01) return 6;
+  char text[32];
+  std::snprintf(text, sizeof text, "%e", largest);
+  return 4 - static_cast<int>(std::strtol(std::strchr(text, 'e') + 1, nullptr, 10));
+}
+
+// The float that the text of `value` with `decimals` decimals means, by the C library's own
+// conversions rather than ours: what the writer and the reader must agree on. No one here
+// changes the global locale, so "%f" and strtod use the decimal point.
+float savedValue(float value, int decimals) {
   char written[400];
-  std::snprintf(written, sizeof written, "%.6f", static_cast<double>(value));
+  std::snprintf(written, sizeof written, "%.*f", decimals, static_cast<double>(value));
   return static_cast<float>(std::strtod(written, nullptr));
 }
 
@@ -138,7 +152,9 @@ bool sameColumns(const DesignMatrix& a, const DesignMatrix& b, std::size_t from,
 
 // Saves `loaded`, reloads it, saves again. `layoutMayChange` is set when a value in
 // (-0.0000005, 0) was written as "-0.000000" with no extra blank: it reads back as -0.0, which
-// the writer gives the blank of a non-negative value, so only the second save is the fixed point.
+// the writer gives the blank of a non-negative value; and when a column's decimals differ after
+// the reload (its largest value, below 0.01, rounded up to a power of ten): only the second save
+// is the fixed point then.
 std::string roundTripProblem(const DesignMatrix& loaded, const std::string& folder,
                              std::optional<DesignMatrix>& reloaded) {
   DesignMatrix first = loaded;
@@ -156,9 +172,11 @@ std::string roundTripProblem(const DesignMatrix& loaded, const std::string& fold
   if (again.names != loaded.names) return "names changed";
   bool layoutMayChange = false;
   for (std::size_t p = 0; p < loaded.values.size(); ++p) {
+    const int decimals = savedDecimals(loaded.values[p]);
+    if (savedDecimals(again.values[p]) != decimals) layoutMayChange = true;
     for (std::size_t t = 0; t < loaded.values[p].size(); ++t) {
       const float value = loaded.values[p][t];
-      const float expected = savedValue(value);
+      const float expected = savedValue(value, decimals);
       if (!sameFloat(again.values[p][t], expected)) {
         return "value of predictor " + text(static_cast<long long>(p)) + " at data point " +
                text(static_cast<long long>(t)) + " did not read back";

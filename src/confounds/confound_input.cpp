@@ -3,12 +3,16 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/io_error.h"
 #include "confounds/confound_messages.h"
 #include "confounds/confound_reader.h"
 #include "confounds/confound_selection.h"
+#include "confounds/tsv_sidecar.h"
 
 namespace {
 
@@ -43,12 +47,22 @@ ConfoundInput loadConfounds(const std::string& path, std::string_view selection,
 
 ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundFormat format,
                             std::string_view selection, bool strict) {
-  const ConfoundFile file = readConfoundFile(in, path, format);
+  ConfoundFile file = readConfoundFile(in, path, format);
   refuseDamaged(path, file.unreadable, strict);
-  SelectedConfounds chosen = chooseConfounds(file.matrix, selection);
-  ConfoundInput input{std::move(chosen.matrix), {}, meanFramewiseDisplacement(file.matrix)};
+  std::optional<Notice> sidecarWarning;
+  std::optional<Sidecar> sidecar;
+  if (format == ConfoundFormat::tsv)
+    sidecar = readSidecar(sidecarPath(path), file.matrix.names.size(), sidecarWarning);
+  const std::optional<double> displacement = meanFramewiseDisplacement(file.matrix);
+  SelectedConfounds chosen;
+  if (sidecar)
+    chosen.matrix = designFromSidecar(std::move(file.matrix), *sidecar);
+  else
+    chosen = chooseConfounds(file.matrix, selection);
+  ConfoundInput input{std::move(chosen.matrix), {}, displacement};
   if (auto warning = unreadableNotice(path, file.unreadable))
     input.notices.push_back(std::move(*warning));
-  input.notices.push_back(confoundsTakenNotice(input.matrix, chosen.notes));
+  if (sidecarWarning) input.notices.push_back(std::move(*sidecarWarning));
+  input.notices.push_back(confoundsTakenNotice(input.matrix, chosen.notes, chosen.leftOut));
   return input;
 }

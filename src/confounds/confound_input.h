@@ -33,7 +33,9 @@ std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table);
 // IOError "Damaged confound file: " + path + " (" + k + " of " + n + " values missing or
 // unreadable)" when more than half of the file's n cells are missing ("n/a", empty) or
 // unreadable, or, when `strict`, when any is (the "n/a" of the first data row excepted, which
-// derivative columns always have).
+// derivative columns always have). A ".tsv" table with a sidecar that Brindle wrote beside it
+// (confounds/tsv_sidecar.h) is read as the design the sidecar describes instead: every column,
+// its names, colours, first confound and constant flag, whatever the selection.
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection,
                             bool strict = false);
 // The same from `in`, which has just opened `path` and consumed nothing, read as `format`.

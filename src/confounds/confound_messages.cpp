@@ -13,7 +13,8 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
   return Notice{NoticeKind::warning, path, std::move(text)};
 }
 
-Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& notes) {
+Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& notes,
+                            const std::vector<std::string>& leftOut) {
   const std::size_t count = selected.names.size();
   std::string names;
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
@@ -21,6 +22,7 @@ Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std:
     names += selected.names[p];
   }
   if (count > maxNamesTaken) names += ", ... (" + std::to_string(count) + " in all)";
+  for (const std::string& copy : leftOut) names += "; " + copy + ", left out";
   for (std::size_t n = 0; n < notes.size(); ++n) names += (n == 0 ? " (" : "; ") + notes[n];
   if (!notes.empty()) names += ')';
   return {NoticeKind::taken, selected.fileName, std::move(names)};

@@ -19,7 +19,9 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
 inline constexpr std::size_t maxNamesTaken = 50;
 
 // What was taken from a file: the names of `selected` joined by ", ", about
-// `selected.fileName`; past maxNamesTaken names, ", ... (" + their number + " in all)".
-// `notes` (how some were made) follow in parentheses, joined by "; ".
+// `selected.fileName`; past maxNamesTaken names, ", ... (" + their number + " in all)"; then for
+// each column left out as a copy "; NAME = EARLIER, left out"; then `notes` (how some were made)
+// in parentheses, joined by "; ".
 Notice confoundsTakenNotice(const DesignMatrix& selected,
-                            const std::vector<std::string>& notes = {});
+                            const std::vector<std::string>& notes = {},
+                            const std::vector<std::string>& leftOut = {});

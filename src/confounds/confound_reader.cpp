@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <span>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -28,6 +29,11 @@ const std::vector<std::string> fslMotionNames = {"rot_x",   "rot_y",   "rot_z",
                                                  "trans_x", "trans_y", "trans_z"};
 const std::vector<std::string> spmMotionNames = {"trans_x", "trans_y", "trans_z",
                                                  "rot_x",   "rot_y",   "rot_z"};
+// AFNI's motion labels and the names the motion presets know them by, in the order AFNI writes
+// its six motion columns (roll pitch yaw in degrees, dS dL dP in mm).
+constexpr std::pair<std::string_view, std::string_view> afniMotionNames[] = {
+    {"roll", "rot_z"}, {"pitch", "rot_x"}, {"yaw", "rot_y"},
+    {"dS", "trans_z"}, {"dL", "trans_x"},  {"dP", "trans_y"}};
 
 // Doubles from half a float unit beyond the largest float on round to infinity (the tie goes to
 // the even neighbour, 2^128).
@@ -368,6 +374,30 @@ ConfoundFile readColumns(SdmInput& in, const std::string& path, ConfoundFormat f
   return table.finish(std::move(names));
 }
 
+// In an AFNI ".1D" file, the motion columns under the names the motion presets use: labelled
+// ones by their labels, and six unlabelled ones ("Column 1" ... "Column 6") of a file whose name
+// begins "dfile" or "motion", as AFNI names its motion files, by AFNI's order. Units stay as
+// they are.
+void nameAfniMotion(const std::string& path, std::vector<std::string>& names) {
+  const std::string name = lowerCase(baseName(path));
+  if (!name.ends_with(".1d")) return;
+  const bool unlabelled = names.size() == motionColumns && [&] {
+    for (std::size_t k = 0; k < motionColumns; ++k) {
+      if (names[k] != "Column " + std::to_string(k + 1)) return false;
+    }
+    return true;
+  }();
+  if (unlabelled && (name.starts_with("dfile") || name.starts_with("motion"))) {
+    for (std::size_t k = 0; k < motionColumns; ++k) names[k] = afniMotionNames[k].second;
+    return;
+  }
+  for (std::string& column : names) {
+    for (const auto& [label, motion] : afniMotionNames) {
+      if (column == label) column = motion;
+    }
+  }
+}
+
 }  // namespace
 
 ConfoundFormat confoundFormatOf(const std::string& path) {
@@ -434,7 +464,9 @@ ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFor
     case ConfoundFormat::columns:
       break;
   }
-  return readColumns(in, path, ConfoundFormat::columns);
+  ConfoundFile file = readColumns(in, path, ConfoundFormat::columns);
+  nameAfniMotion(path, file.matrix.names);
+  return file;
 }
 
 ConfoundFile readConfoundFile(const std::string& path) {

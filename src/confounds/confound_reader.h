@@ -18,6 +18,9 @@
 //                    (mm and radians, as SPM's realignment writes them)
 //   ".1D", ".txt"    blank-separated columns; "#" starts a comment; a comment
 //                    `# ColumnLabels = "a ; b ; c"` names the columns, else "Column 1", ...
+//                    In a ".1D" file AFNI's motion labels roll pitch yaw dS dL dP become
+//                    rot_z rot_x rot_y trans_z trans_x trans_y (degrees and mm, as written),
+//                    and so do six unlabelled columns of a file named "dfile*" or "motion*"
 // Every other name (".sdm" above all) is an SDM file, and so is a file of any name whose text
 // begins with an SDM header key ("FileVersion:", "NrOfPredictors:", ...).
 

@@ -1,7 +1,9 @@
 #include "confounds/confound_selection.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -109,6 +111,9 @@ class Selection {
 
   bool hasColumn(const std::string& name) const { return index_.contains(name); }
 
+  // The columns left out as copies of earlier ones: "copy = earlier", in the order met.
+  std::vector<std::string> leftOut() const { return leftOut_; }
+
   // Takes what `wanted` names; false when that is nothing (columns taken before count).
   bool take(const Wanted& wanted) {
     if (hasWildcard(wanted.text)) {
@@ -128,16 +133,14 @@ class Selection {
     std::optional<std::vector<float>> values = compute(wanted.text);
     if (!values) return false;
     computed_.insert(wanted.text);
-    names_.push_back(wanted.text);
-    columns_.push_back(std::move(*values));
+    add(wanted.text, std::move(*values));
     return true;
   }
 
   // Takes a column made from the table (a spike regressor), once a name.
   void takeMade(const std::string& name, std::vector<float> values) {
     if (!computed_.insert(name).second) return;
-    names_.push_back(name);
-    columns_.push_back(std::move(values));
+    add(name, std::move(values));
   }
 
   void takeAll() {
@@ -152,8 +155,35 @@ class Selection {
   void takeColumn(std::size_t p) {
     if (taken_[p]) return;
     taken_[p] = true;
-    names_.push_back(table_.names[p]);
-    columns_.push_back(table_.values[p]);
+    add(table_.names[p], table_.values[p]);
+  }
+
+  // Adds a column unless it is identical, value for value (bit for bit), to one taken before:
+  // fMRIPrep's outlier columns repeat one another, and a copy would make the design singular.
+  void add(const std::string& name, std::vector<float> values) {
+    std::vector<std::size_t>& same = byValues_[valuesKey(values)];
+    for (const std::size_t earlier : same) {
+      if (identical(columns_[earlier], values)) {
+        leftOut_.push_back(name + " = " + names_[earlier]);
+        return;
+      }
+    }
+    same.push_back(columns_.size());
+    names_.push_back(name);
+    columns_.push_back(std::move(values));
+  }
+
+  static bool identical(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](float x, float y) {
+             return std::bit_cast<uint32_t>(x) == std::bit_cast<uint32_t>(y);
+           });
+  }
+
+  // A hash of the values' bits (FNV-1a), so that only columns of equal hash are compared.
+  static uint64_t valuesKey(const std::vector<float>& values) {
+    uint64_t hash = 14695981039346656037u;
+    for (const float v : values) hash = (hash ^ std::bit_cast<uint32_t>(v)) * 1099511628211u;
+    return hash;
   }
 
   // The values of `name`: the file's first column of that name, or computed from the name
@@ -177,6 +207,8 @@ class Selection {
   std::unordered_set<std::string> computed_;
   std::vector<std::string> names_;
   std::vector<std::vector<float>> columns_;
+  std::unordered_map<uint64_t, std::vector<std::size_t>> byValues_;
+  std::vector<std::string> leftOut_;
 };
 
 std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
@@ -229,9 +261,12 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
       selection.takeAll();
     }
   }
-  return {selection.result(), std::move(notes)};
+  return {selection.result(), std::move(notes), selection.leftOut()};
 }
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
-  return chooseConfounds(table, terms).matrix;
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms,
+                             std::vector<std::string>* leftOut) {
+  SelectedConfounds chosen = chooseConfounds(table, terms);
+  if (leftOut) *leftOut = std::move(chosen.leftOut);
+  return std::move(chosen.matrix);
 }

@@ -1,11 +1,11 @@
 #include "confounds/tsv_writer.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <stdexcept>
 #include <string_view>
 
-#include "base/number_text.h"
 #include "base/output_file.h"
 
 namespace {
@@ -14,6 +14,29 @@ constexpr std::size_t chunkSize = 1 << 20;
 
 void appendName(std::string& out, const std::string& name) {
   for (const char c : name) out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+}
+
+// True when `text` reads back as `value` the way the confound reader reads a cell: converted to
+// double, then rounded to float.
+bool readsBackAs(const char* text, const char* end, float value) {
+  double read = 0.0;
+  std::from_chars(text, end, read);
+  return static_cast<float>(read) == value;
+}
+
+// The shortest text that reads back as exactly `value` ("0.25", "-7.5e-08", "1234.5677"),
+// without regard to any locale. The shortest text of a float reads back through double for all
+// but a few floats (7.038531e-26 rounds to its neighbour twice); those get the fewest digits of
+// their exact value that do.
+void appendShortest(std::string& out, float value) {
+  char text[64];
+  char* end = std::to_chars(text, text + sizeof text, value).ptr;
+  for (int digits = 8; !readsBackAs(text, end, value) && digits < 17; ++digits) {
+    end = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                        std::chars_format::scientific, digits)
+              .ptr;
+  }
+  out.append(text, end);
 }
 
 }  // namespace
@@ -44,7 +67,7 @@ void saveTsv(const DesignMatrix& matrix, const std::string& path) {
       if (p > 0) out += '\t';
       const float value = matrix.values[p][t];
       if (std::isfinite(value)) {
-        appendFixed(out, static_cast<double>(value), 6);
+        appendShortest(out, value);
       } else {
         out += "n/a";
       }

@@ -1,5 +1,6 @@
 #include "correlation/correlation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -25,13 +26,21 @@ bool isFlatPredictor(std::span<const float> values) {
   return true;
 }
 
+float stdDevFloor(std::span<const float> values) {
+  return minStdDev * std::min(1.0f, largestFiniteMagnitude(values));
+}
+
+bool isFlat(std::span<const float> values, const PredictorStats& stats) {
+  // A strict test: a NaN standard deviation is not below the floor.
+  return isFlatPredictor(values) || stats.stdDev < stdDevFloor(values);
+}
+
 float correlation(std::span<const float> a, std::span<const float> b) {
   if (isFlatPredictor(a) || isFlatPredictor(b)) return 0.0f;
   if (a.size() != b.size()) return 0.0f;
   const PredictorStats sa = predictorStats(a);
   const PredictorStats sb = predictorStats(b);
-  // Strict tests: a NaN standard deviation is not below the floor and goes on.
-  if (sa.stdDev < minStdDev || sb.stdDev < minStdDev) return 0.0f;
+  if (isFlat(a, sa) || isFlat(b, sb)) return 0.0f;
   float dot = 0.0f;
   float centred = 0.0f;
   for (std::size_t i = 0; i < a.size(); ++i) {

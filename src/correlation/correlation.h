@@ -15,8 +15,20 @@ struct PredictorStats {
   float stdDev;
 };
 
-// The standard-deviation floor: below it a predictor counts as flat. The float nearest 0.0001.
+// The standard-deviation floor of a predictor whose values reach 1: the float nearest 0.0001.
 inline constexpr float minStdDev = 0.0001f;
+
+// The standard-deviation floor of `values`: minStdDev x min(1, A) in single precision, A the
+// largest magnitude among their finite values. minStdDev for every predictor whose values reach
+// 1, proportionally lower for one of small values (rotations in radians, their squares), 0 for
+// one of zeros.
+float stdDevFloor(std::span<const float> values);
+
+// True when `values`, whose statistics are `stats`, count as flat: all their values compare
+// equal (isFlatPredictor), or the standard deviation lies below stdDevFloor (a NaN one does not).
+// A flat predictor correlates 0 with everything, is hatched in the pictures and has no variance
+// inflation factor.
+bool isFlat(std::span<const float> values, const PredictorStats& stats);
 
 // Mean and sample standard deviation of `values`. n - 1 is taken from the unsigned 64-bit
 // count, so n = 0 gives stdDev 0 (mean NaN) and n = 1 gives stdDev NaN.
@@ -26,8 +38,11 @@ PredictorStats predictorStats(std::span<const float> values);
 // and a single value count as flat. A flat predictor correlates 0 with everything.
 bool isFlatPredictor(std::span<const float> values);
 
-// How far the cross-product result may lie from the centred one and still be taken.
-inline constexpr double maxCorrelationGap = 0x1p-10;
+// How far the cross-product result may lie from the centred one and still be taken: 2^-16,
+// below what the report's two decimals show and far above the rounding of ordinary data, so that
+// the cross-product bits stand wherever they were right and predictors with large means against
+// their spread get the centred result.
+inline constexpr double maxCorrelationGap = 0x1p-16;
 
 // The correlation from its two forms over the same denominator: the cross-product result
 // `crossProduct`, (dot - mean x mean x n) / denominator, which cancels when the means are large
@@ -40,7 +55,7 @@ inline float chooseCorrelation(float crossProduct, float centred) {
   return std::fabs(gap) <= maxCorrelationGap ? crossProduct : centred;
 }
 
-// Pearson's correlation of `a` and `b`: 0 when either is flat, when the lengths differ or when
-// either standard deviation is below minStdDev (a NaN one passes); else chooseCorrelation of the
-// cross-product and the centred result. Not clamped.
+// Pearson's correlation of `a` and `b`: 0 when either is flat (isFlat: all values equal, or a
+// standard deviation below its floor; a NaN one passes) or when the lengths differ; else
+// chooseCorrelation of the cross-product and the centred result. Not clamped.
 float correlation(std::span<const float> a, std::span<const float> b);

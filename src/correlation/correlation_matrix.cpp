@@ -44,7 +44,7 @@ struct LengthGroup {
 
 struct Prepared {
   std::vector<PredictorStats> stats;  // by predictor index
-  std::vector<char> passing;          // by predictor index: not flat, deviation not below floor
+  std::vector<char> passing;          // by predictor index: not flat (isFlat)
   std::vector<LengthGroup> groups;
 };
 
@@ -130,8 +130,7 @@ Prepared prepare(std::span<const std::vector<float>> predictors) {
       for (const std::size_t i : group.members) prepared.stats[i] = predictorStats(predictors[i]);
     }
     for (const std::size_t i : group.members) {
-      const bool passing =
-          !(prepared.stats[i].stdDev < minStdDev) && !isFlatPredictor(predictors[i]);
+      const bool passing = !isFlat(predictors[i], prepared.stats[i]);
       prepared.passing[i] = passing;
       group.anyPassing = group.anyPassing || passing;
     }

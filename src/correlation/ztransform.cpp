@@ -36,8 +36,11 @@ void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n,
     stats[j] = {means[j], std::sqrt(squares[j] / degrees)};
 }
 
+// Divides by the standard deviation from the predictor's floor on; a predictor of zeros (floor
+// and deviation 0) only has its mean, 0, taken away.
 void transform(std::vector<float>& predictor, const PredictorStats& stats) {
-  const float divisor = stats.stdDev < minStdDev ? 1.0f : stats.stdDev;
+  const bool divides = !(stats.stdDev < stdDevFloor(predictor)) && stats.stdDev != 0.0f;
+  const float divisor = divides ? stats.stdDev : 1.0f;
   for (float& v : predictor) v = (v - stats.mean) / divisor;
 }
 

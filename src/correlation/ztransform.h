@@ -5,7 +5,8 @@
 #include "sdm/design_matrix.h"
 
 // Standardises in place every non-constant predictor of `matrix` from the 0-based `firstIndex`
-// to the last: (v - mean) / stdDev, or v - mean when the standard deviation is below the floor.
+// to the last: (v - mean) / stdDev, or v - mean when the standard deviation is below the
+// predictor's floor (stdDevFloor) or 0.
 // A negative `firstIndex` transforms nothing.
 void zTransform(DesignMatrix& matrix, int32_t firstIndex);
 

@@ -6,7 +6,6 @@
 #include <span>
 
 #include "correlation/covered_predictors.h"
-#include "diagnostics/condition_number.h"
 #include "diagnostics/cross_products.h"
 #include "diagnostics/variance_inflation.h"
 #include "sdm/design_matrix.h"
@@ -40,7 +39,7 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
     result.stats.push_back(predictorStats(predictors[i]));
     if (isConstantPredictor(predictors[i]))
       result.roles.push_back(PredictorRole::constant);
-    else if (result.stats[i].stdDev < minStdDev)
+    else if (isFlat(predictors[i], result.stats[i]))
       result.roles.push_back(PredictorRole::flat);
     else
       result.roles.push_back(i < firstConfound ? PredictorRole::interest : PredictorRole::confound);
@@ -51,12 +50,13 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   const bool sameLength = std::all_of(predictors.begin(), predictors.end(), [&](const auto& p) {
     return p.size() == predictors.front().size();
   });
-  if (k == 0 || k > maxDiagnosedPredictors || !sameLength) return result;
+  result.tooManyPredictors = k > maxDiagnosedPredictors;
+  if (k == 0 || result.tooManyPredictors || !sameLength) return result;
   const CrossProducts products = centredCrossProducts(predictors);
   VarianceInflation inflation = varianceInflation(products.centred, included);
   result.varianceInflation = std::move(inflation.factors);
   result.dependencies = std::move(inflation.dependencies);
-  result.conditionNumber = conditionNumber(products);
+  result.conditionNumber = inflation.conditionNumber;
   result.computed = true;
   return result;
 }

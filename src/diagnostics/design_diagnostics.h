@@ -11,9 +11,10 @@ class DesignMatrix;
 // Collinearity of a whole design beyond pairs: each predictor's role and statistics, its
 // variance inflation factor, the linear dependencies found, and the condition number.
 
-// What a predictor is in the correlation report: constant (isConstantPredictor), flat (its
-// standard deviation below minStdDev), else a predictor of interest or a confound by its place
-// before or from the first confound (FirstConfoundPredictor, brought into 1 ... K + 1).
+// What a predictor is in the correlation report: constant (isConstantPredictor), flat (isFlat:
+// all values equal, or a standard deviation below its floor), else a predictor of interest or a
+// confound by its place before or from the first confound (FirstConfoundPredictor, brought into 1
+// ... K + 1).
 enum class PredictorRole { interest, confound, constant, flat };
 
 // "interest", "confound", "constant" or "flat".
@@ -33,14 +34,17 @@ struct DesignDiagnostics {
   std::vector<double> varianceInflation;
   // Linear dependencies, as predictor indices (see VarianceInflation::dependencies).
   std::vector<std::vector<std::size_t>> dependencies;
-  // The condition number of all covered predictors, the constant included (see
-  // conditionNumber); NaN when not computed.
+  // The condition number of the correlation matrix of the predictors that have a factor (see
+  // VarianceInflation::conditionNumber): +inf exactly when `dependencies` is not empty; NaN when
+  // not computed or when no predictor has a factor.
   double conditionNumber = 0.0;
   // False when the predictors are more than maxDiagnosedPredictors or differ in length: then
   // only the roles and statistics are filled in.
   bool computed = false;
+  // The predictors are more than maxDiagnosedPredictors: the diagnostics were skipped.
+  bool tooManyPredictors = false;
 };
 
 // Everything above for `matrix`, in one pass over its values in double precision plus about
-// K^3 / 3 (factors) and 4/3 K^3 (condition number) multiplies and adds.
+// K^3 / 3 (factors) and 2/3 K^3 (condition number) multiplies and adds.
 DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix);

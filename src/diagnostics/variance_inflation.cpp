@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
+#include "diagnostics/condition_number.h"
 #include "diagnostics/vector_kernels.h"
 
 namespace {
@@ -150,20 +152,27 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (gram.size() != k * k) throw std::invalid_argument("correlations do not fit the predictors");
   VarianceInflation result;
   result.factors.assign(k, std::numeric_limits<double>::quiet_NaN());
+  result.conditionNumber = std::numeric_limits<double>::quiet_NaN();
   const std::vector<std::size_t> members = takingPart(gram, included, k);
   const std::size_t m = members.size();
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  const Factorisation f = factorise(memberCorrelations(gram, members, k), m, dot);
+  std::vector<double> r = memberCorrelations(gram, members, k);
+  {
+    // The copy goes before the factorisation takes its own table.
+    std::vector<double> copy = r;
+    result.conditionNumber = conditionNumber(copy, m);
+  }
+  const Factorisation f = factorise(std::move(r), m, dot);
   const std::vector<double> inflation = inverseDiagonal(f, dot);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);
 
   constexpr double inf = std::numeric_limits<double>::infinity();
+  if (!result.dependencies.empty()) result.conditionNumber = inf;
   for (std::size_t c = 0; c < f.chosen.size(); ++c) {
     const std::size_t a = f.chosen[c];
-    result.factors[members[a]] =
-        dependent[a] || !(inflation[c] < maxVarianceInflation) ? inf : inflation[c];
+    result.factors[members[a]] = dependent[a] ? inf : inflation[c];
   }
   for (std::size_t a = 0; a < m; ++a) {
     if (!f.isChosen[a]) result.factors[members[a]] = inf;

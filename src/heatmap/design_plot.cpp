@@ -12,12 +12,12 @@
 #include "base/number_text.h"
 #include "base/output_file.h"
 #include "base/paths.h"
-#include "correlation/correlation.h"
 #include "correlation/covered_predictors.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
+#include "heatmap/predictor_kinds.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -48,11 +48,9 @@ constexpr int nanKey = designGreyLevels;
 constexpr const char* constantColour = "#9aa1ab";
 constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for a value
 
-enum class Kind { interest, confound, constant, flat };
-
 // One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
-  Kind kind = Kind::interest;
+  PredictorKind kind = PredictorKind::interest;
   std::string text;      // shown name, cut after maxNameCharacters
   std::string fullName;  // the whole name, for the hover text
   std::size_t characters = 0;
@@ -123,21 +121,14 @@ Layout designLayout(std::size_t count, long long points, std::size_t nameCharact
   return layout;
 }
 
-// The columns of the predictors shown with `names` and variance inflation `factors`.
-std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::string> names,
-                              std::span<const double> factors) {
+// The columns of the predictors of `kinds` shown with `names` and variance inflation `factors`.
+std::vector<Column> columnsOf(std::span<const PredictorKind> kinds,
+                              std::span<const std::string> names, std::span<const double> factors) {
   const std::size_t k = names.size();
-  const auto start = static_cast<std::size_t>(confoundStart(matrix, static_cast<int>(k)));
   std::vector<Column> columns(k);
   for (std::size_t i = 0; i < k; ++i) {
     Column& c = columns[i];
-    const std::vector<float>& values = matrix.values[i];
-    if (isConstantPredictor(values))
-      c.kind = Kind::constant;
-    else if (predictorStats(values).stdDev < minStdDev)
-      c.kind = Kind::flat;
-    else
-      c.kind = i < start ? Kind::interest : Kind::confound;
+    c.kind = kinds[i];
     const XmlTextLength shown = appendXmlText(c.text, names[i], maxNameCharacters);
     c.characters = shown.characters;
     appendXmlText(c.fullName, names[i]);
@@ -154,7 +145,9 @@ std::vector<Column> columnsOf(const DesignMatrix& matrix, std::span<const std::s
 }
 
 // Whether a column's values are drawn: those of constant and flat predictors are hatched.
-bool drawn(const Column& c) { return c.kind == Kind::interest || c.kind == Kind::confound; }
+bool drawn(const Column& c) {
+  return c.kind == PredictorKind::interest || c.kind == PredictorKind::confound;
+}
 
 // Appends everything before the values: the svg element, the defs, the style and the titles.
 void appendHeader(std::string& svg, const Layout& layout, const std::string& title) {
@@ -396,25 +389,37 @@ void appendNames(std::string& svg, const Layout& layout, const std::vector<Colum
 }
 
 // The band under the matrix: one segment per run of columns of the same kind, labelled where
-// the label fits under it.
-void appendBand(std::string& svg, const Layout& layout, const std::vector<Column>& columns) {
+// the label fits under it. The first run of a kind gives the number of that kind's predictors
+// (the confounds' is confoundCount, as on the heatmap), later runs only its name.
+void appendBand(std::string& svg, const Layout& layout, const std::vector<Column>& columns,
+                std::span<const PredictorKind> kinds) {
   const long long y = layout.gridY + layout.gridHeight + 8;
+  std::array<bool, 4> counted{};
   std::size_t from = 0;
   while (from < columns.size()) {
-    const Kind kind = columns[from].kind;
+    const PredictorKind kind = columns[from].kind;
     std::size_t to = from + 1;
     while (to < columns.size() && columns[to].kind == kind) ++to;
-    const char* colour = kind == Kind::interest   ? interestColour
-                         : kind == Kind::confound ? confoundColour
-                                                  : constantColour;
-    const std::string_view word = kind == Kind::interest   ? "predictors of interest"
-                                  : kind == Kind::confound ? "confounds"
-                                  : kind == Kind::constant ? "constant"
-                                                           : "flat";
-    appendBandSegment(svg, layout.gridX + static_cast<long long>(from) * layout.column, y,
-                      static_cast<long long>(to - from) * layout.column, colour,
-                      {countedLabel(word, static_cast<long long>(to - from)), word,
-                       kind == Kind::interest ? "interest" : word});
+    const char* colour = kind == PredictorKind::interest   ? interestColour
+                         : kind == PredictorKind::confound ? confoundColour
+                                                           : constantColour;
+    const std::string_view word = kind == PredictorKind::interest   ? "predictors of interest"
+                                  : kind == PredictorKind::confound ? "confounds"
+                                  : kind == PredictorKind::constant ? "constant"
+                                                                    : "flat";
+    const std::string_view shortWord = kind == PredictorKind::interest ? "interest" : word;
+    const long long x = layout.gridX + static_cast<long long>(from) * layout.column;
+    const long long width = static_cast<long long>(to - from) * layout.column;
+    bool& alreadyCounted = counted[static_cast<std::size_t>(kind)];
+    if (alreadyCounted) {
+      appendBandSegment(svg, x, y, width, colour, {word, shortWord});
+    } else {
+      const long long count = kind == PredictorKind::confound
+                                  ? confoundCount(kinds)
+                                  : std::count(kinds.begin(), kinds.end(), kind);
+      appendBandSegment(svg, x, y, width, colour, {countedLabel(word, count), word, shortWord});
+      alreadyCounted = true;
+    }
     from = to;
   }
 }
@@ -446,7 +451,8 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   const std::size_t k = coveredPredictorCount(matrix);
   if (names.size() != k || varianceInflation.size() != k)
     throw std::invalid_argument("names or factors do not fit the design matrix");
-  const std::vector<Column> columns = columnsOf(matrix, names, varianceInflation);
+  const std::vector<PredictorKind> kinds = predictorKinds(matrix, static_cast<int>(k));
+  const std::vector<Column> columns = columnsOf(kinds, names, varianceInflation);
   std::size_t longestName = 0;
   std::size_t longestFactor = 0;
   std::size_t points = 0;
@@ -467,7 +473,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   appendConfoundLine(svg, layout, start);
   appendTimeAxis(svg, layout);
   appendNames(svg, layout, columns);
-  appendBand(svg, layout, columns);
+  appendBand(svg, layout, columns, kinds);
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;

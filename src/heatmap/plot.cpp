@@ -11,12 +11,12 @@
 
 #include "base/output_file.h"
 #include "base/paths.h"
-#include "correlation/correlation.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
+#include "heatmap/predictor_kinds.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -30,15 +30,18 @@ using svgtext::Line;
 constexpr std::size_t maxNameCharacters = 28;
 constexpr int nanBin = 1000;  // after every hundredths bin
 
-enum class Kind { regular, constant, flat };
-
 // One axis entry: the name as XML text, ready to draw.
 struct AxisName {
   std::string text;      // shown name, cut after maxNameCharacters, with its suffix
   std::string fullName;  // the whole name, when `text` was cut (shown on hover)
   std::size_t characters = 0;
-  Kind kind = Kind::regular;
+  PredictorKind kind = PredictorKind::interest;
 };
+
+// Predictors of interest and confounds are drawn; constant and flat ones are hatched.
+bool regular(const AxisName& name) {
+  return name.kind == PredictorKind::interest || name.kind == PredictorKind::confound;
+}
 
 // "Constant (constant)" would say it twice.
 bool saysConstant(std::string_view name) {
@@ -51,24 +54,22 @@ bool saysConstant(std::string_view name) {
   return false;
 }
 
-// The axis entries of the predictors shown as `shown`: kind, drawn text and hover text.
-std::vector<AxisName> axisNames(const DesignMatrix& matrix, std::span<const std::string> shown) {
+// The axis entries of the predictors of `kinds` shown as `shown`: kind, drawn text and hover
+// text.
+std::vector<AxisName> axisNames(std::span<const PredictorKind> kinds,
+                                std::span<const std::string> shown) {
   const std::size_t count = shown.size();
   std::vector<AxisName> names(count);
   for (std::size_t i = 0; i < count; ++i) {
     AxisName& name = names[i];
-    const std::vector<float>& values = matrix.values[i];
-    if (isConstantPredictor(values))
-      name.kind = Kind::constant;
-    else if (isFlatPredictor(values) || predictorStats(values).stdDev < minStdDev)
-      name.kind = Kind::flat;
+    name.kind = kinds[i];
     const XmlTextLength length = appendXmlText(name.text, shown[i], maxNameCharacters);
     name.characters = length.characters;
     if (length.cut) appendXmlText(name.fullName, shown[i]);
-    const std::string_view suffix = name.kind == Kind::flat ? " (flat)"
-                                    : name.kind == Kind::constant && !saysConstant(shown[i])
-                                        ? " (constant)"
-                                        : "";
+    const std::string_view suffix =
+        name.kind == PredictorKind::flat                                  ? " (flat)"
+        : name.kind == PredictorKind::constant && !saysConstant(shown[i]) ? " (constant)"
+                                                                          : "";
     name.text += suffix;
     name.characters += suffix.size();
   }
@@ -120,19 +121,18 @@ int binOf(float r) { return std::isnan(r) ? nanBin : correlationHundredths(r); }
 std::map<int, std::string> cellPaths(const PlotLayout& layout, const std::vector<AxisName>& names,
                                      std::span<const float> correlations) {
   const std::size_t k = names.size();
-  const auto regular = [&](std::size_t i) { return names[i].kind == Kind::regular; };
   std::map<int, std::string> paths;
   for (std::size_t i = 0; i < k; ++i) {
-    if (!regular(i)) continue;
+    if (!regular(names[i])) continue;
     std::size_t j = 0;
     while (j < k) {
-      if (!regular(j)) {
+      if (!regular(names[j])) {
         ++j;
         continue;
       }
       const int bin = binOf(correlations[i * k + j]);
       std::size_t end = j + 1;
-      while (end < k && regular(end) && binOf(correlations[i * k + end]) == bin) ++end;
+      while (end < k && regular(names[end]) && binOf(correlations[i * k + end]) == bin) ++end;
       const long long w = static_cast<long long>(end - j) * layout.cell;
       Line(paths[bin])
           .raw('M')
@@ -168,7 +168,7 @@ void appendCells(std::string& svg, const PlotLayout& layout, const std::vector<A
     Line(svg).raw("<path").str("fill", colour).str("d", d).raw("/>").end();
   }
   for (std::size_t i = 0; i < names.size(); ++i) {
-    if (names[i].kind == Kind::regular) continue;
+    if (regular(names[i])) continue;
     const long long at = static_cast<long long>(i) * layout.cell;
     appendHatching(svg, layout.gridX, layout.gridY + at, layout.grid, layout.cell);
     appendHatching(svg, layout.gridX + at, layout.gridY, layout.cell, layout.grid);
@@ -185,9 +185,9 @@ void appendValues(std::string& svg, const PlotLayout& layout, const std::vector<
   const std::size_t k = names.size();
   Line(svg).raw("<g class=\"value\">").end();
   for (std::size_t i = 0; i < k; ++i) {
-    if (names[i].kind != Kind::regular) continue;
+    if (!regular(names[i])) continue;
     for (std::size_t j = 0; j < k; ++j) {
-      if (names[j].kind != Kind::regular) continue;
+      if (!regular(names[j])) continue;
       const int h = binOf(correlations[i * k + j]);
       Line line(svg);
       line.raw("<text")
@@ -262,7 +262,7 @@ void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<Ax
         .num(PlotLayout::tick)
         .raw("\"/>")
         .end();
-    const char* kindClass = names[i].kind == Kind::regular ? "" : " class=\"flat\"";
+    const char* kindClass = regular(names[i]) ? "" : " class=\"flat\"";
     Line(rows)
         .raw("<text")
         .raw(kindClass)
@@ -299,7 +299,8 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
   if (shownNames.size() != k) throw std::invalid_argument("names do not fit the design matrix");
-  const std::vector<AxisName> names = axisNames(matrix, shownNames);
+  const std::vector<PredictorKind> kinds = predictorKinds(matrix, static_cast<int>(k));
+  const std::vector<AxisName> names = axisNames(kinds, shownNames);
   std::size_t longest = 0;
   for (const AxisName& name : names) longest = std::max(longest, name.characters);
 
@@ -315,7 +316,7 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   if (layout.showValues) appendValues(svg, layout, names, correlations);
   appendConfoundLine(svg, layout, start);
   appendAxes(svg, layout, names);
-  appendBand(svg, layout, start);
+  appendBand(svg, layout, start, confoundCount(kinds));
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;

@@ -17,7 +17,7 @@ std::string correlationPlotPath(const std::string& fileName, const std::string& 
 // per ordered pair of the predictors the report covers, coloured by signed r on a diverging
 // scale (blue -1, white 0, red +1) at the report's two-decimal resolution; names on both axes
 // (thinned out when cells get small); a line between predictors of interest and confounds;
-// constant and flat (all values equal, or standard deviation below minStdDev) predictors
+// constant and flat (all values equal, or standard deviation below its floor) predictors
 // hatched, their names in grey italics followed by " (constant)" (unless the name says so) or
 // " (flat)"; NaN cells dark grey; a colour bar; the file name as title. `correlations` holds
 // K x K cells row by row, as correlationMatrix gives them for the K =

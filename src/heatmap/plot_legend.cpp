@@ -104,7 +104,7 @@ void appendBandSegment(std::string& svg, long long x, long long y, long long wid
   }
 }
 
-void appendBand(std::string& svg, const PlotLayout& layout, int start) {
+void appendBand(std::string& svg, const PlotLayout& layout, int start, int confounds) {
   if (layout.count == 0) return;
   const int barY = layout.gridY + layout.grid + 8;
   const long long interestWidth = static_cast<long long>(start) * layout.cell;
@@ -115,7 +115,7 @@ void appendBand(std::string& svg, const PlotLayout& layout, int start) {
   if (layout.count > start) {
     appendBandSegment(svg, layout.gridX + interestWidth, barY,
                       static_cast<long long>(layout.count - start) * layout.cell, confoundColour,
-                      {countedLabel("confounds", layout.count - start), "confounds"});
+                      {countedLabel("confounds", confounds), "confounds"});
   }
 }
 

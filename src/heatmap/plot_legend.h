@@ -62,8 +62,9 @@ void appendBandSegment(std::string& svg, long long x, long long y, long long wid
                        const char* colour, std::initializer_list<std::string_view> labels);
 
 // Appends the heatmap's band under the grid: predictors of interest (0 ... start - 1) in blue,
-// confounds (start ... count - 1) in orange, each labelled where the label fits under it.
-void appendBand(std::string& svg, const PlotLayout& layout, int start);
+// the confound block (start ... count - 1) in orange, each labelled where the label fits under
+// it; the block with `confounds`, its confound predictors as confoundCount gives them.
+void appendBand(std::string& svg, const PlotLayout& layout, int start, int confounds);
 
 // Appends the heatmap's colour bar with its ticks and the key: hatching, NaN colour, confound
 // line.

@@ -1,11 +1,14 @@
 #include <string>
 
 #include "confounds/confound_reader.h"
+#include "confounds/tsv_sidecar.h"
 #include "confounds/tsv_writer.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "plugin/metadata.h"
+#include "report/design_report.h"
 #include "sdm/design_matrix.h"
 
 void brindle::convertTask() {
@@ -17,9 +20,18 @@ void brindle::convertTask() {
       host::saveFileName("Choose a name for saving the resulting SDM", sdmNameBeside(input));
   if (!path) return;
   // The chosen name decides the kind of file: a table for pandas and the like, else an SDM.
-  if (confoundFormatOf(*path) == ConfoundFormat::tsv)
+  // A table gets a sidecar beside it with what the table cannot hold, so that it reads back as
+  // the same design.
+  const bool table = confoundFormatOf(*path) == ConfoundFormat::tsv;
+  if (table) {
     saveTsv(matrix, *path);
-  else
+    saveSidecar(matrix, sidecarPath(*path), pluginVersion);
+    matrix.fileName = *path;  // as save() names an SDM: the warnings below name what was saved
+  } else {
     matrix.save(*path);
-  if (logStream) logMessage(*logStream, "Saved " + *path);
+  }
+  if (!logStream) return;
+  logMessage(*logStream, "Saved " + *path);
+  if (table) logMessage(*logStream, "Saved " + sidecarPath(*path));
+  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
 }

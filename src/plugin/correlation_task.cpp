@@ -22,6 +22,7 @@ void brindle::correlationTask() {
       writeCorrelations(matrix, request.folder);
     return;
   }
+  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
   request.readerNotices = loader.lastWarnings();
   request.meanFramewiseDisplacement = loader.lastMeanFramewiseDisplacement();
   request.inputs = {path};

@@ -25,9 +25,11 @@ struct MergeOptions {
   bool strict = false;
 };
 
+// "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
 std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
   return baseName(odd.fileName) + " does not have the same number of data points as " +
-         baseName(first.fileName);
+         baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints.value) + " against " +
+         std::to_string(first.nrOfDataPoints.value) + ")";
 }
 
 // What the summary of a result tells of the files it was made from.
@@ -60,6 +62,7 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
   if (!path) return;
   result.save(*path);
   logMessage(log, "Saved " + *path);
+  if (const auto warning = estimabilityNotice(result)) logMessage(log, noticeText(*warning));
   if (!options.report) return;
   ReportRequest request = options.reportRequest;
   request.readerNotices = sources.warnings;

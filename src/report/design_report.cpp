@@ -1,6 +1,9 @@
 #include "report/design_report.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <utility>
 
 #include "base/output_file.h"
@@ -96,6 +99,17 @@ std::vector<std::string> logLines(const DesignReport& report,
   for (std::string& line :
        highInflationLines(report.shownNames, report.diagnostics.varianceInflation))
     lines.push_back(std::move(line));
-  lines.push_back(conditionNumberLine(report.diagnostics.conditionNumber));
+  lines.push_back(report.diagnostics.tooManyPredictors
+                      ? diagnosticsSkippedLine(report.predictorCount)
+                      : conditionNumberLine(report.diagnostics.conditionNumber));
   return lines;
+}
+
+std::optional<Notice> estimabilityNotice(const DesignMatrix& matrix) {
+  const int32_t predictors = matrix.nrOfPredictors.value;
+  const int32_t dataPoints = matrix.nrOfDataPoints.value;
+  if (predictors < 1 || predictors < dataPoints) return std::nullopt;
+  return Notice{NoticeKind::warning, matrix.fileName,
+                std::to_string(predictors) + " predictors for " + std::to_string(dataPoints) +
+                    " data points: the design cannot be estimated"};
 }

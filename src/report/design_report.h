@@ -71,12 +71,18 @@ void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& repo
 void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request);
 
-// The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
-// variance inflation factors and the condition number, in that order; with an invalid
-// threshold the one line saying it is ignored; else none.
 // The paths of the report files `request` asks for, for the matrix saved at `sdmPath`: the
 // correlation report, then the heatmap and design picture, then the summary.
 std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request);
 
+// The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
+// variance inflation factors and the condition number (diagnosticsSkippedLine in its place for
+// a design with more predictors than the diagnostics take), in that order; with an invalid
+// threshold the one line saying it is ignored; else none.
 std::vector<std::string> logLines(const DesignReport& report,
                                   const CorrelationThreshold& threshold);
+
+// The warning about a design that has at least as many predictors (the constant included) as
+// data points, which no GLM can estimate: "K predictors for M data points: the design cannot be
+// estimated", about the matrix's file; none for a design with fewer predictors or none at all.
+std::optional<Notice> estimabilityNotice(const DesignMatrix& matrix);

@@ -4,8 +4,10 @@
 #include <array>
 #include <charconv>
 #include <stdexcept>
+#include <string>
 
 #include "base/number_text.h"
+#include "diagnostics/design_diagnostics.h"
 
 std::string moreLine(std::size_t unlisted) {
   std::array<char, 24> digits{};
@@ -65,6 +67,11 @@ std::string conditionNumberLine(double conditionNumber) {
   appendFixed(text, conditionNumber, 1);
   if (conditionNumber >= illConditioned) text += " (ill-conditioned)";
   return text;
+}
+
+std::string diagnosticsSkippedLine(std::size_t predictors) {
+  return "Design diagnostics skipped: " + std::to_string(predictors) + " predictors (at most " +
+         std::to_string(maxDiagnosedPredictors) + ")";
 }
 
 std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {

@@ -5,11 +5,12 @@
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <string>
 
+#include "base/json_text.h"
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
-#include "report/json_text.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -89,11 +90,15 @@ void appendPredictor(std::string& out, const SummaryPredictor& p) {
   out += '}';
 }
 
+// A correlation as the summary gives it: clamped to [-1, 1] (rounding can take the report's
+// value a step past either end); NaN stays NaN.
+float clamped(float r) { return std::clamp(r, -1.0f, 1.0f); }
+
 void appendCorrelationRow(std::string& out, std::span<const float> row) {
   out += '[';
   for (std::size_t j = 0; j < row.size(); ++j) {
     if (j > 0) out += ", ";
-    appendJsonNumber(out, row[j]);
+    appendJsonNumber(out, clamped(row[j]));
   }
   out += ']';
 }
@@ -104,7 +109,7 @@ void appendPair(std::string& out, const FlaggedPair& pair) {
   out += ", \"second\": ";
   appendIndex(out, pair.second);
   out += ", \"r\": ";
-  appendJsonNumber(out, pair.r);
+  appendJsonNumber(out, clamped(pair.r));
   out += '}';
 }
 
@@ -161,6 +166,10 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
       request.threshold.on() ? request.threshold.value : std::numeric_limits<float>::quiet_NaN();
   summary.pairs = report.pairs;
   summary.conditionNumber = diagnostics.conditionNumber;
+  if (diagnostics.tooManyPredictors) {
+    summary.diagnosticsSkipped =
+        std::to_string(k) + " predictors (at most " + std::to_string(maxDiagnosedPredictors) + ")";
+  }
   summary.dependencies = diagnostics.dependencies;
   for (const Notice& warning : warningsOf(request.readerNotices))
     summary.warnings.push_back(noticeText(warning));
@@ -190,6 +199,10 @@ void writeSummaryJson(const Summary& s, const JsonSink& put) {
   appendArray(output, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
   out += ",\r\n  \"conditionNumber\": ";
   appendJsonNumber(out, s.conditionNumber);
+  if (!s.diagnosticsSkipped.empty()) {
+    out += ",\r\n  \"diagnosticsSkipped\": ";
+    appendJsonString(out, s.diagnosticsSkipped);
+  }
   appendArray(output, "dependencies", s.dependencies.size(),
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
   appendArray(output, "warnings", s.warnings.size(),

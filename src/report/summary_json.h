@@ -36,6 +36,9 @@ struct Summary {
   float threshold = 0.0f;               // the "corrwarn" threshold; NaN when none is set
   std::span<const FlaggedPair> pairs;   // every pair at or above the threshold; not owned
   double conditionNumber = 0.0;
+  // Why the diagnostics were skipped ("2049 predictors (at most 2048)"); empty when they were
+  // not, and then the summary has no such field.
+  std::string diagnosticsSkipped;
   std::vector<std::vector<std::size_t>> dependencies;
   std::vector<std::string> warnings;         // the reader's repair warnings, as logged
   std::vector<std::size_t> scrubbedVolumes;  // scrubbedVolumes of the matrix

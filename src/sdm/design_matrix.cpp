@@ -3,6 +3,8 @@
 #include "base/io_error.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,28 @@ int32_t countOf(const std::vector<std::vector<float>>& values) {
 }
 
 }  // namespace
+
+float largestFiniteMagnitude(std::span<const float> values) {
+  float largest = 0.0f;
+  for (const float v : values) {
+    if (std::isfinite(v)) largest = std::max(largest, std::fabs(v));
+  }
+  return largest;
+}
+
+int savedDecimals(std::span<const float> values) {
+  const auto largest = static_cast<double>(largestFiniteMagnitude(values));
+  if (!(largest > 0.0) || largest >= 0.01) return 6;
+  // The exponent as "%e" writes it: after rounding to seven significant digits, so that
+  // 0.0099999998 counts as 1.000000e-02 (six decimals, like every value from 0.01 on).
+  char text[32];
+  const auto end =
+      std::to_chars(text, text + sizeof text, largest, std::chars_format::scientific, 6).ptr;
+  const char* exponent = std::find(text, end, 'e') + 1;
+  int e = 0;
+  std::from_chars(exponent + (*exponent == '+' ? 1 : 0), end, e);
+  return 4 - e;
+}
 
 bool isConstantPredictor(std::span<const float> values) {
   if (values.empty() || values[0] == 0.0f) return false;

@@ -97,6 +97,14 @@ void checkSdmLimits(const DesignMatrix& matrix, const std::string& path);
 // (\r). Names read from other files (a table's header, a condition) pass through it.
 void checkUsableNames(const std::string& path, std::span<const std::string> names);
 
+// The largest magnitude among the finite values of `values`; 0 when there is none.
+float largestFiniteMagnitude(std::span<const float> values);
+
+// The decimals the writer gives a predictor: six, except for a predictor of small values,
+// whose largest finite magnitude A lies above 0 and below 0.01: 4 - e, e the exponent of A as
+// "%e" writes it (3.2e-07 gives 11), so that its largest value keeps five significant digits.
+int savedDecimals(std::span<const float> values);
+
 // True when `values` is a constant predictor: non-empty, its first value not 0.0 (nor -0.0),
 // and every value equal to the first (a NaN equals nothing, so it never is).
 bool isConstantPredictor(std::span<const float> values);

@@ -35,7 +35,7 @@ constexpr std::size_t sdmColoursBound(int64_t predictors) {
 }
 
 // Longest data line accepted for N predictors: 64 bytes a value (the writer needs at most
-// 50 for any float) plus 4096. The carriage return before the line feed is not counted.
+// 54 for any float) plus 4096. The carriage return before the line feed is not counted.
 constexpr std::size_t sdmDataLineBound(int64_t predictors) {
   return static_cast<std::size_t>(predictors) * 64 + 4096;
 }

@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/number_text.h"
@@ -101,23 +103,30 @@ void writeHeader(OutputFile& file, const DesignMatrix& matrix, std::size_t count
   file.write(out);
 }
 
-// The bytes the longest value takes on a data line, with the blanks before it.
-constexpr std::size_t valueRoom = 3 + fixedTextRoom(6);
+// The bytes the longest value with `decimals` decimals takes on a data line, with the blanks
+// before it.
+constexpr std::size_t valueRoom(int decimals) { return 3 + fixedTextRoom(decimals); }
 
 // The data lines are laid out in place in a buffer of their own, one pass over each line; the
-// buffer goes to the file whenever fewer bytes than the longest value needs are left.
+// buffer goes to the file whenever fewer bytes than the longest value needs are left. Each
+// predictor is written with its own decimals (savedDecimals).
 class DataLineBuffer {
  public:
-  explicit DataLineBuffer(OutputFile& file)
-      : file_(file), buffer_(chunkSize + valueRoom + lineEnd.size()), w_(buffer_.data()) {}
+  DataLineBuffer(OutputFile& file, std::vector<int> decimals)
+      : file_(file), decimals_(std::move(decimals)) {
+    const int most = decimals_.empty() ? 6 : *std::max_element(decimals_.begin(), decimals_.end());
+    room_ = valueRoom(std::max(most, 6));
+    buffer_.resize(chunkSize + room_ + lineEnd.size());
+    w_ = buffer_.data();
+  }
 
   // Lays out the data line of the `count` values at `row`.
   void putLine(const float* row, std::size_t count) {
     char* const start = buffer_.data();
-    char* const end = start + chunkSize + valueRoom;
+    char* const end = start + chunkSize + room_;
     char* w = w_;
     for (std::size_t p = 0; p < count; ++p) {
-      if (static_cast<std::size_t>(end - w) < valueRoom) w = flush(w);
+      if (static_cast<std::size_t>(end - w) < room_) w = flush(w);
       const float value = row[p];
       // A non-negative value gets one blank more than a negative one, so that the columns
       // line up; a NaN compares false and gets none.
@@ -125,7 +134,9 @@ class DataLineBuffer {
       if (p > 0) *w++ = ' ';
       *w = ' ';  // the sign's blank, without a branch: signs in data go either way
       w += value >= 0.0f ? 1 : 0;
-      w = putSixDecimals(w, value);
+      const int decimals = decimals_[p];
+      w = decimals == 6 ? putSixDecimals(w, value)
+                        : putFixed(w, static_cast<double>(value), decimals);
     }
     std::memcpy(w, lineEnd.data(), lineEnd.size());  // the buffer keeps room for it
     w += lineEnd.size();
@@ -144,8 +155,10 @@ class DataLineBuffer {
   }
 
   OutputFile& file_;
+  std::vector<int> decimals_;
+  std::size_t room_ = 0;
   std::vector<char> buffer_;
-  char* w_;
+  char* w_ = nullptr;
 };
 
 // Writes the data lines. The values are kept by predictor and written by data point: a tile of
@@ -154,7 +167,10 @@ class DataLineBuffer {
 // the lines are then laid out from contiguous rows.
 void writeDataLines(OutputFile& file, const std::vector<std::vector<float>>& values,
                     std::size_t count, std::size_t dataPoints) {
-  DataLineBuffer lines(file);
+  std::vector<int> decimals(count);
+  for (std::size_t p = 0; p < count; ++p)
+    decimals[p] = savedDecimals(std::span(values[p]).first(dataPoints));
+  DataLineBuffer lines(file, std::move(decimals));
   const std::size_t tileRows =
       std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
   std::vector<float> tile(count * std::min(tileRows, dataPoints));

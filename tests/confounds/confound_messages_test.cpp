@@ -28,6 +28,11 @@ TEST(ConfoundMessages, TakenMessageNamesTheFileAndTheColumns) {
   EXPECT_EQ(noticeText(confoundsTakenNotice(
                 confoundMatrix("in/sub-01/conf.tsv", {"csf", "trans_x"}, {{1}, {2}}))),
             "Confounds from conf.tsv: csf, trans_x");
+  EXPECT_EQ(
+      noticeText(confoundsTakenNotice(confoundMatrix("conf.tsv", {"a", "b"}, {{1}, {2}}), {},
+                                      {"motion_outlier01 = non_steady_state_outlier02", "c = a"})),
+      "Confounds from conf.tsv: a, b; motion_outlier01 = non_steady_state_outlier02, left "
+      "out; c = a, left out");
 }
 
 TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {

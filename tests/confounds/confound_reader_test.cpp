@@ -116,7 +116,23 @@ INSTANTIATE_TEST_SUITE_P(
                  "# <matrix\n#  ni_type = \"3*double\"\n"
                  "#  ColumnLabels = \"roll ; pitch\"\n# >\n\n"
                  " 1  2\t3 # the first volume\n\n4 5 6\n# </matrix>\n",
-                 "names [roll] [pitch] [Column 3]\nvalues 1 4\nvalues 2 5\nvalues 3 6\n"},
+                 "names [rot_z] [rot_x] [Column 3]\nvalues 1 4\nvalues 2 5\nvalues 3 6\n"},
+        ReadCase{"AfniMotionLabelsAllBecomeMotionNames", "run1.1D",
+                 "# ColumnLabels = \"roll ; pitch ; yaw ; dS ; dL ; dP\"\n1 2 3 4 5 6\n",
+                 "names [rot_z] [rot_x] [rot_y] [trans_z] [trans_x] [trans_y]\n"
+                 "values 1\nvalues 2\nvalues 3\nvalues 4\nvalues 5\nvalues 6\n"},
+        ReadCase{"AfniUnlabelledDfileHasTheMotionColumnsInAfnisOrder", "dfile.r01.1D",
+                 "1 2 3 4 5 6\n",
+                 "names [rot_z] [rot_x] [rot_y] [trans_z] [trans_x] [trans_y]\n"
+                 "values 1\nvalues 2\nvalues 3\nvalues 4\nvalues 5\nvalues 6\n"},
+        ReadCase{"AfniUnlabelledMotionFileToo", "Motion_demean.1D", "1 2 3 4 5 6\n",
+                 "names [rot_z] [rot_x] [rot_y] [trans_z] [trans_x] [trans_y]\n"
+                 "values 1\nvalues 2\nvalues 3\nvalues 4\nvalues 5\nvalues 6\n"},
+        ReadCase{"UnlabelledSixColumnsOfAnotherName", "regressors.1D", "1 2 3 4 5 6\n",
+                 "names [Column 1] [Column 2] [Column 3] [Column 4] [Column 5] [Column 6]\n"
+                 "values 1\nvalues 2\nvalues 3\nvalues 4\nvalues 5\nvalues 6\n"},
+        ReadCase{"AfniLabelsOutsideA1DFileStayAsTheyAre", "motion.txt", "roll dS\n1 2\n",
+                 "names [roll] [dS]\nvalues 1\nvalues 2\n"},
         ReadCase{"TxtWithoutLabelsIsNumberedColumns", "regressors.txt", "1 2\n3 4\n",
                  "names [Column 1] [Column 2]\nvalues 1 3\nvalues 2 4\n"},
         ReadCase{"TxtFirstLineWithoutNumbersNamesTheColumns", "regressors.txt",
@@ -207,7 +223,8 @@ TEST(ConfoundReader, ReadsTheExampleFiles) {
   const std::pair<const char*, const char*> examples[] = {
       {"sub01_run1_mcf.par", "rot_x rot_y rot_z trans_x trans_y trans_z"},
       {"rp_sub01_run1.txt", "trans_x trans_y trans_z rot_x rot_y rot_z"},
-      {"sub01_run1_dfile.1D", "roll pitch yaw dS dL dP"},
+      // AFNI's labels under the names the motion presets use (degrees and mm as written).
+      {"sub01_run1_dfile.1D", "rot_z rot_x rot_y trans_z trans_x trans_y"},
   };
   for (const auto& [name, names] : examples) {
     const ConfoundFile file = readConfoundFile(testing_support::sourceDir() + "/examples/" + name);

@@ -34,10 +34,15 @@ DesignMatrix fmriprepTable() {
                                           "cosine00",
                                           "cosine01",
                                           "motion_outlier00",
-                                          "non_steady_state_outlier00"};
-  std::vector<std::vector<float>> columns(names.size(), std::vector<float>{1, 2, 3, 4});
+                                          "non_steady_state_outlier00",
+                                          "csf_copy"};
+  // Every column its own values, but csf_copy, a copy of csf.
+  std::vector<std::vector<float>> columns;
+  for (std::size_t p = 0; p < names.size(); ++p)
+    columns.push_back({1, 2, 3, 4 + static_cast<float>(p)});
   columns[1] = {4097, 0.5f, -1.25f, 3};
   columns[6] = {9, 9, 9, 9};
+  columns.back() = columns[8];
   return confoundMatrix("run.tsv", names, columns);
 }
 
@@ -84,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
         SelectCase{"Cosine", "cosine", "cosine00 cosine01"},
         SelectCase{"Outliers", "outliers", "motion_outlier00 non_steady_state_outlier00"},
         SelectCase{"PresetsInAnyCase", "Global , WM_CSF", "global_signal white_matter csf"},
+        SelectCase{"ACopyOfAnEarlierColumnIsLeftOut", "csf,csf_copy", "csf"},
+        SelectCase{"TheEarlierOfTwoCopiesIsKept", "csf_copy,wm_csf", "csf_copy white_matter"},
+        SelectCase{"CopiesMatchedByWildcardsAreLeftOut", "csf,c*", "csf cosine00 cosine01"},
         SelectCase{"WildcardsTakeColumnsInFileOrder", "*_x,trans_*,a_comp_cor_0?",
                    "trans_x rot_x trans_y trans_z trans_x_derivative1 a_comp_cor_00 "
                    "a_comp_cor_01 a_comp_cor_02 a_comp_cor_03 a_comp_cor_04 a_comp_cor_05"},

@@ -79,18 +79,35 @@ TEST(Correlation, IsZeroForFlatPredictorsAndDifferentLengths) {
   const Values zeros = {0, 0, 0, 0};
   const Values tiny = {1.0f, 1.00001f, 1.0f, 1.00001f};       // standard deviation about 5.8e-6
   const Values barelyAbove = {0.0f, 0.0002f, 0.0f, 0.0002f};  // about 1.15e-4
+  // The floor scales with the largest value below 1: 5e-9 here, under the deviation of 2.9e-5.
+  const Values small = {0.0f, 5e-5f, 0.0f, 5e-5f};
+  // A deviation of 5.8e-12 against a floor of 1e-10: flat at its own scale.
+  const Values tinyAtItsScale = {1e-6f, 1.00001e-6f, 1e-6f, 1.00001e-6f};
   ASSERT_LT(predictorStats(tiny).stdDev, minStdDev);
   ASSERT_GT(predictorStats(tiny).stdDev, 0.0f);
+  EXPECT_EQ(bits(stdDevFloor(ramp)), bits(minStdDev));
+  EXPECT_EQ(bits(stdDevFloor(small)), bits(minStdDev * 5e-5f));
+  EXPECT_EQ(bits(stdDevFloor(zeros)), bits(0.0f));
+  EXPECT_EQ(bits(stdDevFloor(Values{-inf, 0.5f, qnan})), bits(minStdDev * 0.5f));
   const struct {
     Values a, b;
   } zeroCases[] = {
-      {constant, ramp}, {ramp, constant}, {constant, constant},      {zeros, ramp},
-      {tiny, ramp},     {tiny, tiny},     {ramp, {1, 2, 3}},         {{1, 2, 3}, ramp},
-      {{}, {}},         {{}, ramp},       {{qnan, qnan}, {1, 2, 3}},  // lengths differ: 0 even with
-                                                                      // a NaN
+      {constant, ramp},
+      {ramp, constant},
+      {constant, constant},
+      {zeros, ramp},
+      {tiny, ramp},
+      {tiny, tiny},
+      {tinyAtItsScale, ramp},
+      {ramp, {1, 2, 3}},
+      {{1, 2, 3}, ramp},
+      {{}, {}},
+      {{}, ramp},
+      {{qnan, qnan}, {1, 2, 3}},  // lengths differ: 0 even with a NaN
   };
   for (const auto& c : zeroCases) EXPECT_EQ(bits(correlation(c.a, c.b)), bits(0.0f));
   EXPECT_NEAR(correlation(barelyAbove, ramp), 0.447f, 0.001f);
+  EXPECT_NEAR(correlation(small, ramp), 0.447f, 0.001f);
 }
 
 TEST(Correlation, LetsNanDeviationsThrough) {
@@ -179,20 +196,28 @@ TEST(Correlation, StaysWithinAHundredthOfTheReferenceWhereCrossProductsCancel) {
     twiceRampPlus3[i] = 2.0f * ramp[i] + 3.0f;
     minusRamp[i] = 3.0e5f - ramp[i];
   }
+  // Means 20 to 300 times the spread, as global signals in scanner units have them.
+  const auto [g, h] = correlatedPair(600.0f, 12.0f, 0.43502f, 1000, 14);
+  const auto [p, q] = correlatedPair(3000.0f, 10.0f, -0.8f, 4000, 15);
+  const auto [u, v] = correlatedPair(200.0f, 10.0f, 0.2f, 10000, 16);
   const struct {
     const char* what;
     const Values &x, &y;
+    double within;
   } cases[] = {
-      {"means 50,000, sd 200", a, b},
-      {"means 50,000, sd 10", c, d},
-      {"sd 10 with itself", c, c},
-      {"means 0, sd 1", e, f},
-      {"linear at 100,000", ramp, twiceRampPlus3},
-      {"falling at 100,000", ramp, minusRamp},
+      {"means 50,000, sd 200", a, b, 0.01},
+      {"means 50,000, sd 10", c, d, 0.01},
+      {"sd 10 with itself", c, c, 0.01},
+      {"means 0, sd 1", e, f, 2e-5},
+      {"linear at 100,000", ramp, twiceRampPlus3, 0.01},
+      {"falling at 100,000", ramp, minusRamp, 0.01},
+      {"mean 50 sd", g, h, 2e-5},
+      {"mean 300 sd", p, q, 2e-5},
+      {"mean 20 sd", u, v, 2e-5},
   };
   for (const auto& k : cases) {
     const double reference = referenceCorrelation(k.x, k.y);
-    EXPECT_NEAR(correlation(k.x, k.y), reference, 0.01) << k.what;
+    EXPECT_NEAR(correlation(k.x, k.y), reference, k.within) << k.what;
     EXPECT_EQ(bits(correlation(k.x, k.y)), bits(correlation(k.y, k.x))) << k.what;
   }
   // The cross-product formula alone is far off here: the reason for the centred result.
@@ -225,8 +250,7 @@ TEST(Correlation, KeepsTheCrossProductBitsWhereverTheyWereRight) {
     for (const auto& a : predictors) {
       for (const auto& b : predictors) {
         const float now = correlation(a, b);
-        if (isFlatPredictor(a) || isFlatPredictor(b) || a.size() != b.size() ||
-            predictorStats(a).stdDev < minStdDev || predictorStats(b).stdDev < minStdDev) {
+        if (a.size() != b.size() || isFlat(a, predictorStats(a)) || isFlat(b, predictorStats(b))) {
           ASSERT_EQ(bits(now), bits(0.0f));
           continue;
         }

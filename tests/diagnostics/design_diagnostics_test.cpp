@@ -49,11 +49,17 @@ std::vector<float> combination(float a, const std::vector<float>& x, float b,
 }
 const std::vector<float> ones(8, 1.0f);
 
-// Factors equal as numbers, NaN matching NaN, within a relative 1e-12.
+// Factors equal as numbers, NaN matching NaN, within a relative 1e-12; an expected factor of
+// -1 stands for a finite one of a million or more, -2 and -3 for finite ones of 10 and 100 or
+// more.
 void expectFactors(const std::vector<double>& actual, const std::vector<double>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < actual.size(); ++i) {
-    if (std::isnan(expected[i]) || std::isinf(expected[i]))
+    if (expected[i] < 0) {
+      const double least = expected[i] == -1 ? 1e6 : expected[i] == -2 ? 10 : 100;
+      EXPECT_TRUE(std::isfinite(actual[i]) && actual[i] >= least)
+          << "predictor " << i << ": " << actual[i];
+    } else if (std::isnan(expected[i]) || std::isinf(expected[i]))
       EXPECT_EQ(std::bit_cast<uint64_t>(actual[i]), std::bit_cast<uint64_t>(expected[i]))
           << "predictor " << i << ": " << actual[i];
     else
@@ -62,9 +68,17 @@ void expectFactors(const std::vector<double>& actual, const std::vector<double>&
 }
 
 TEST(DesignDiagnostics, GivesHandComputedFactorsDependenciesAndConditionNumbers) {
-  const auto a = walsh(1), b = walsh(2), c = walsh(4), e = walsh(3);
-  std::vector<float> sum(8), flat(8, 3.0f);
-  for (std::size_t t = 0; t < 8; ++t) sum[t] = a[t] + b[t] + c[t];
+  const auto a = walsh(1), b = walsh(2), c = walsh(4), e = walsh(3), f = walsh(5);
+  std::vector<float> sum(8), flat(8, 3.0f), raw(8), nearSum(8), tiny(8), tinyFlat(8, 1e-6f);
+  for (std::size_t t = 0; t < 8; ++t) {
+    sum[t] = a[t] + b[t] + c[t];
+    raw[t] = 600.0f + 12.0f * e[t];  // a confound in scanner units: mean 600, sd about 12.8
+    // Within 1.5e-6 of its variance the sum of three others: a factor of two million, yet no
+    // dependency, so neither it nor the condition number is infinite.
+    nearSum[t] = sum[t] + 0.0012247449f * f[t];
+    tiny[t] = 5e-5f * (a[t] + b[t] + 0.05f * c[t]);  // small values, collinear with a and b
+  }
+  tinyFlat[3] = 1.00001e-6f;  // a deviation of 3.5e-12, below its floor of 1e-10
   flat[1] = 3.00001f;
   struct Case {
     const char* what;
@@ -83,8 +97,14 @@ TEST(DesignDiagnostics, GivesHandComputedFactorsDependenciesAndConditionNumbers)
        {{3, 0, 1, 2}},
        inf},
       {"a copy among others", {a, e, a}, {inf, 1, inf}, {{2, 0}}, inf},
-      {"constant and flat left out", {a, flat, e, ones}, {1, none, 1, none}, {}, 0.0},
-      {"a column of zeros", {a, std::vector<float>(8, 0.0f)}, {1, none}, {}, inf},
+      {"constant and flat left out", {a, flat, e, ones}, {1, none, 1, none}, {}, 1.0},
+      {"a column of zeros", {a, std::vector<float>(8, 0.0f)}, {1, none}, {}, 1.0},
+      // Collinearity among the regressors, not with the constant: a large mean changes nothing.
+      {"a raw-unit confound", {a, b, c, raw, ones}, {1, 1, 1, 1, none}, {}, 1.0},
+      {"nearly a sum, no dependency", {nearSum, a, b, c}, {-1, -3, -3, -3}, {}, -1},
+      // Values of 5e-5 have a floor of 5e-9: the predictor takes part like any other.
+      {"small but not flat", {a, b, tiny}, {-2, -2, -3}, {}, -2},
+      {"tiny and flat", {a, tinyFlat, e}, {1, none, 1}, {}, 1.0},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.what);
@@ -96,6 +116,8 @@ TEST(DesignDiagnostics, GivesHandComputedFactorsDependenciesAndConditionNumbers)
       EXPECT_EQ(d.conditionNumber, inf);
     } else if (test.conditionNumber > 0) {
       EXPECT_NEAR(d.conditionNumber, test.conditionNumber, 1e-12);
+    } else {
+      EXPECT_TRUE(std::isfinite(d.conditionNumber) && d.conditionNumber > 30) << d.conditionNumber;
     }
   }
 }
@@ -109,7 +131,9 @@ TEST(DesignDiagnostics, GivesRolesAndLeavesUnusableDesignsUndiagnosed) {
                                                  PredictorRole::confound, PredictorRole::flat,
                                                  PredictorRole::constant}));
   expectFactors(d.varianceInflation, {1, 1, none, none, none});
-  EXPECT_TRUE(std::isnan(d.conditionNumber));
+  // The condition number of the predictors that have a factor; none of them, none at all.
+  EXPECT_NEAR(d.conditionNumber, 1.0, 1e-12);
+  EXPECT_TRUE(std::isnan(diagnoseDesign(designOf({withNan, flat, ones})).conditionNumber));
 
   d = diagnoseDesign(designOf({walsh(1), {1, 2, 3}}));
   EXPECT_FALSE(d.computed);
@@ -119,8 +143,7 @@ TEST(DesignDiagnostics, GivesRolesAndLeavesUnusableDesignsUndiagnosed) {
 }
 
 // The reference in long double by other means: correlations straight from the data, their
-// inverse by Gauss-Jordan elimination, the eigenvalues of the scaled cross products by Jacobi
-// rotations.
+// inverse by Gauss-Jordan elimination, their eigenvalues by Jacobi rotations.
 using Big = long double;
 std::vector<Big> inverseDiagonal(std::vector<Big> a, std::size_t k) {
   std::vector<Big> inv(k * k, 0.0L);
@@ -196,34 +219,27 @@ TEST(DesignDiagnostics, AgreesWithALongDoubleReferenceOnRandomDesigns) {
     columns.push_back(std::vector<float>(n, 1.0f));
     const DesignDiagnostics d = diagnoseDesign(designOf(columns));
 
-    std::vector<Big> mean(k, 0.0L), centred(k * k, 0.0L), plain((k + 1) * (k + 1), 0.0L);
+    std::vector<Big> mean(k, 0.0L), centred(k * k, 0.0L);
     for (std::size_t i = 0; i < k; ++i) {
       for (const float v : columns[i]) mean[i] += v;
       mean[i] /= static_cast<Big>(n);
     }
-    for (std::size_t i = 0; i <= k; ++i) {
-      for (std::size_t j = 0; j <= k; ++j) {
-        for (std::size_t t = 0; t < n; ++t) {
-          plain[i * (k + 1) + j] += Big{columns[i][t]} * Big{columns[j][t]};
-          if (i < k && j < k)
-            centred[i * k + j] += (columns[i][t] - mean[i]) * (columns[j][t] - mean[j]);
-        }
+    for (std::size_t i = 0; i < k; ++i) {
+      for (std::size_t j = 0; j < k; ++j) {
+        for (std::size_t t = 0; t < n; ++t)
+          centred[i * k + j] += (columns[i][t] - mean[i]) * (columns[j][t] - mean[j]);
       }
     }
-    std::vector<Big> r(k * k), g((k + 1) * (k + 1));
+    std::vector<Big> r(k * k);
     for (std::size_t i = 0; i < k; ++i)
       for (std::size_t j = 0; j < k; ++j)
         r[i * k + j] = centred[i * k + j] / std::sqrt(centred[i * k + i] * centred[j * k + j]);
-    for (std::size_t i = 0; i <= k; ++i)
-      for (std::size_t j = 0; j <= k; ++j)
-        g[i * (k + 1) + j] =
-            plain[i * (k + 1) + j] / std::sqrt(plain[i * (k + 1) + i] * plain[j * (k + 1) + j]);
     const std::vector<Big> vif = inverseDiagonal(r, k);
     for (std::size_t i = 0; i < k; ++i)
       EXPECT_NEAR(d.varianceInflation[i], static_cast<double>(vif[i]),
                   1e-6 * static_cast<double>(vif[i]))
           << "k " << k << " predictor " << i;
-    const std::vector<Big> eigen = jacobiEigenvalues(g, k + 1);
+    const std::vector<Big> eigen = jacobiEigenvalues(r, k);
     const Big kappa = std::sqrt(*std::max_element(eigen.begin(), eigen.end()) /
                                 *std::min_element(eigen.begin(), eigen.end()));
     EXPECT_NEAR(d.conditionNumber, static_cast<double>(kappa), 1e-6 * static_cast<double>(kappa))

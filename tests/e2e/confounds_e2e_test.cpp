@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,7 +73,7 @@ TEST(ConfoundsEndToEnd, MergeAllOfTheTaskWithEachPipelinesFileGivesTheExpectedSd
   }
 }
 
-TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
+TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableBitForBit) {
   TempDir dir;
   const std::string sdm = dir.file("a.sdm"), tsv = dir.file("b.tsv");
   // A motion file to an SDM under the offered name; then SDM to table and back, twice.
@@ -87,7 +91,8 @@ TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
   std::filesystem::rename(dir.file("sub01_run1_mcf.sdm"), sdm);
 
   const auto toTable = runTormel({"convert", sdm, tsv});
-  EXPECT_EQ(toTable.out, running + "\nBrindle>  Saved " + tsv + finished);
+  EXPECT_EQ(toTable.out, running + "\nBrindle>  Saved " + tsv + "\nBrindle>  Saved " +
+                             dir.file("b.json") + finished);
   EXPECT_EQ(runTormel({"convert", tsv, dir.file("c.sdm")}).exitCode, 0);
   EXPECT_EQ(runTormel({"convert", dir.file("c.sdm"), dir.file("d.tsv")}).exitCode, 0);
   EXPECT_EQ(readFile(dir.file("c.sdm")), readFile(sdm));
@@ -96,7 +101,125 @@ TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableToSixDecimals) {
   const std::string table = readFile(tsv);
   EXPECT_EQ(table.substr(0, table.find('\n', table.find('\n') + 1) + 1),
             "trans_x\ttrans_y\ttrans_z\trot_x\trot_y\trot_z\n"
-            "-0.077813\t-0.136826\t0.150056\t-0.001715\t-0.000781\t-0.002283\n");
+            "-0.077813\t-0.136826\t0.150056\t-0.001715\t-0.0007808\t-0.002283\n");
+}
+
+// The columns of a tab- or blank-separated text whose first line names them, by name.
+std::map<std::string, std::vector<double>> columnsOf(const std::string& text, bool sdm) {
+  std::istringstream in(text);
+  std::string line;
+  std::vector<std::string> names;
+  std::map<std::string, std::vector<double>> columns;
+  if (sdm) {
+    // Header, colours, then the names line in quotes.
+    while (std::getline(in, line) && line.find('"') == std::string::npos) {
+    }
+    for (std::size_t at = line.find('"'); at != std::string::npos;
+         at = line.find('"', line.find('"', at + 1) + 1))
+      names.push_back(line.substr(at + 1, line.find('"', at + 1) - at - 1));
+  } else {
+    std::getline(in, line);
+    std::istringstream header(line);
+    for (std::string name; std::getline(header, name, '\t');) names.push_back(name);
+  }
+  while (std::getline(in, line)) {
+    std::istringstream row(line);
+    for (const std::string& name : names) {
+      std::string cell;
+      row >> cell;
+      columns[name].push_back(cell == "n/a" ? 0.0 : std::strtod(cell.c_str(), nullptr));
+    }
+  }
+  return columns;
+}
+
+double correlationOf(const std::vector<double>& a, const std::vector<double>& b) {
+  const auto n = static_cast<double>(a.size());
+  double ma = 0, mb = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) ma += a[i] / n, mb += b[i] / n;
+  double ab = 0, aa = 0, bb = 0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    ab += (a[i] - ma) * (b[i] - mb);
+    aa += (a[i] - ma) * (a[i] - ma);
+    bb += (b[i] - mb) * (b[i] - mb);
+  }
+  return ab / std::sqrt(aa * bb);
+}
+
+// Rotations in radians and their squares (about 1e-7) are saved with their course: every column
+// follows its source, and the heatmap hatches none of them.
+TEST(ConfoundsEndToEnd, Motion24OfRotationsInRadiansKeepsEverySmallColumn) {
+  TempDir dir;
+  const std::string tsv = example("sub01_run1_desc-confounds_timeseries.tsv");
+  const auto result =
+      runTormel({"mergeall", example("sub01_task.sdm"), tsv, "--confounds", "motion24", "--corr",
+                 "--plot", "--save-into", dir.path().string()});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto saved =
+      columnsOf(readFile(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm")), true);
+  const auto source = columnsOf(readFile(tsv), false);
+  std::size_t checked = 0;
+  for (const auto& [name, values] : saved) {
+    if (!source.contains(name)) continue;
+    EXPECT_GT(correlationOf(values, source.at(name)), 0.9999) << name;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 24u);
+  const std::string svg = readFile(dir.file("sub01_task_run1_desc-confounds_timeseries.svg"));
+  EXPECT_EQ(svg.find(" (flat)"), std::string::npos);
+  EXPECT_NE(svg.find(">confounds (24)</text>"), std::string::npos);
+}
+
+// AFNI's roll, pitch, yaw, dS, dL and dP are the motion columns the presets name.
+TEST(ConfoundsEndToEnd, AfniMotionColumnsAreTakenByTheMotionPresets) {
+  TempDir dir;
+  const auto result = runTormel({"convert", example("sub01_run1_dfile.1D"), "--confounds",
+                                 "motion12", "--save", dir.file("afni.sdm")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running +
+                            "\nBrindle>  Confounds from sub01_run1_dfile.1D: trans_x, trans_y, "
+                            "trans_z, rot_x, rot_y, rot_z, trans_x_derivative1, "
+                            "trans_y_derivative1, trans_z_derivative1, rot_x_derivative1, "
+                            "rot_y_derivative1, rot_z_derivative1\nBrindle>  Saved " +
+                            dir.file("afni.sdm") + finished);
+}
+
+// fMRIPrep's outlier columns repeat one another; a copy is left out and named.
+TEST(ConfoundsEndToEnd, ColumnsThatCopyEarlierOnesAreLeftOutAndNamed) {
+  TempDir dir;
+  const std::string tsv = dir.file("run_desc-confounds_timeseries.tsv");
+  std::string text = "non_steady_state_outlier00\tmotion_outlier00\tmotion_outlier01\tcsf\n";
+  for (int t = 0; t < 8; ++t) {
+    text += t == 0 ? "1\t1\t0\t" : t == 5 ? "0\t0\t1\t" : "0\t0\t0\t";
+    text += std::to_string(500 + (t * 7) % 5) + "\n";
+  }
+  testing_support::writeFile(tsv, text);
+  const auto result = runTormel({"sdm1corr", tsv, "--confounds", "csf,outliers"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running +
+                            "\nBrindle>  Confounds from run_desc-confounds_timeseries.tsv: csf, "
+                            "motion_outlier00, motion_outlier01; non_steady_state_outlier00 = "
+                            "motion_outlier00, left out\nBrindle>  Saved Correlatios to " +
+                            dir.file("run_desc-confounds_timeseries.csv") + finished);
+}
+
+// The sidecar keeps what the table cannot: names, colours, the predictors of interest and the
+// constant of a task SDM come back byte for byte.
+TEST(ConfoundsEndToEnd, TableWithItsSidecarConvertsBackToTheSameTaskSdm) {
+  TempDir dir;
+  const auto toTable = runTormel({"convert", example("sub01_task.sdm"), dir.file("task.tsv")});
+  ASSERT_EQ(toTable.exitCode, 0) << toTable.err;
+  const auto back = runTormel({"convert", dir.file("task.tsv"), dir.file("task.sdm")});
+  ASSERT_EQ(back.exitCode, 0) << back.err;
+  EXPECT_EQ(back.out, running +
+                          "\nBrindle>  Confounds from task.tsv: Faces, Houses, Objects, Constant"
+                          "\nBrindle>  Saved " +
+                          dir.file("task.sdm") + finished);
+  EXPECT_EQ(readFile(dir.file("task.sdm")), readFile(example("sub01_task.sdm")));
+  const std::string sidecar = readFile(dir.file("task.json"));
+  EXPECT_EQ(sidecar.substr(0, sidecar.find("\"Columns\"")),
+            "{\r\n  \"GeneratedBy\": [{\"Name\": \"Brindle\", \"Version\": \"1.0\"}],\r\n"
+            "  \"FirstConfoundPredictor\": 4,\r\n  \"IncludesConstant\": true,\r\n  ");
 }
 
 TEST(ConfoundsEndToEnd, ResultsOfConfoundFilesAreOfferedUnderAnSdmNameAndACancelWritesNothing) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using log_lines::notEstimable;
 using testing_support::crlf;
 using testing_support::ProcessResult;
 using testing_support::readFile;
@@ -22,7 +24,8 @@ using testing_support::writeFile;
 const std::string running = "\nBrindle>  Running...";
 const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
-// Up correlates -0.447 with Wave and 0.894 with Motion; the constant correlates 0.
+// Up correlates -0.447 with Wave and 0.894 with Motion; the constant correlates 0. Four
+// predictors over four data points: the task warns that no GLM can estimate them.
 const std::string sdm = crlf(
     "FileVersion:            1\n"
     "\n"
@@ -57,8 +60,9 @@ TEST(CorrelationE2E, WritesTheReportBesideTheSdmAndLogsItsPath) {
   const ProcessResult result = runCorrelation(dir.file("sub01 run1.sdm"));
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out,
-            running + "\nBrindle>  Saved Correlatios to " + dir.file("sub01 run1.csv") + finished);
+  EXPECT_EQ(result.out, running + notEstimable("sub01 run1.sdm", 4, 4) +
+                            "\nBrindle>  Saved Correlatios to " + dir.file("sub01 run1.csv") +
+                            finished);
   EXPECT_EQ(readFile(dir.file("sub01 run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("sub01 run1.sdm")), sdm);
 }
@@ -73,7 +77,7 @@ TEST(CorrelationE2E, ShorthandRunsTheSameTaskAndOverwritesTheReport) {
   const ProcessResult result = runTormel({"sdm1corr", dir.file("study.v2/run1")});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.out, running + "\nBrindle>  Saved Correlatios to " +
+  EXPECT_EQ(result.out, running + notEstimable("run1", 4, 4) + "\nBrindle>  Saved Correlatios to " +
                             dir.file("study.v2/run1.csv") + finished);
   EXPECT_EQ(readFile(dir.file("study.v2/run1.csv")), report);
   EXPECT_EQ(readFile(dir.file("study.csv")), "an unrelated file\r\n");
@@ -105,7 +109,7 @@ TEST(CorrelationE2E, ReportThatCannotBeCreatedShowsTheCreateError) {
     EXPECT_EQ(result.exitCode, 1) << stem;
     EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + dir.file(stem + ".csv") + " (" +
                               reason + ")\n");
-    EXPECT_EQ(result.out, running + finished);
+    EXPECT_EQ(result.out, running + notEstimable(stem + ".sdm", 4, 4) + finished);
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));
   EXPECT_EQ(readFile(dir.file("run2.csv")), "keep");

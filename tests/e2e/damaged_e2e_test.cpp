@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -89,8 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {kGood, "  1.000000", "  NA  NA", kOther, "  1,5  2,5", "", kGood, "  x  y",
                      "\t", kOther, kGood, kOther}),
             warning("6 data line(s) unreadable (data points 2, 3, 5, 6, 8, ...), read as 0")},
+        // Two predictors over two data points: the warning that no GLM can estimate them follows.
         WarningCase{"ANameMissing", sdmFile(2, "\"A\"", {kGood, kOther}),
-                    warning("1 of 2 predictor names missing")},
+                    warning("1 of 2 predictor names missing") +
+                        warning("2 predictors for 2 data points: the design cannot be estimated")},
         // Half of the data points damaged is still read; one kind of repair per message.
         WarningCase{"EveryKindInItsOrder", sdmFile(4, "\"A\"", {kGood, "", kOther}),
                     warning("data point 4 missing (the file ends early), read as 0") +
@@ -215,7 +218,9 @@ TEST(DamagedFiles, MergesWarnAboutEachFileAsTheyLoadIt) {
           "\nBrindle>  Warning: s1.sdm: data point 3 missing (the file ends early), read as 0" +
           "\nBrindle>  Warning: s2.sdm: 1 data line(s) unreadable (data points 2), read as 0" +
           "\nBrindle>  Warning: task.sdm: 1 of 2 predictor names missing" + "\nBrindle>  Saved " +
-          dir.file("task_s1.sdm") + "\nBrindle>  Saved " + dir.file("task_s2.sdm") + kFinished);
+          dir.file("task_s1.sdm") + log_lines::notEstimable("task_s1.sdm", 4, 3) +
+          "\nBrindle>  Saved " + dir.file("task_s2.sdm") +
+          log_lines::notEstimable("task_s2.sdm", 4, 3) + kFinished);
 }
 
 // Headers of a few bytes that promise a million predictors or a hundred million data points:

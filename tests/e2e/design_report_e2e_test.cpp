@@ -183,6 +183,8 @@ TEST(DesignReportEndToEnd, RepeatedNamesAreNumberedInTheLogAndBothPictures) {
             "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms"
             "\nBrindle>  Saved " +
                 dir.file("merged.sdm") +
+                "\nBrindle>  Warning: merged.sdm: 7 predictors for 4 data points: the design "
+                "cannot be estimated"
                 "\nBrindle>  High correlation 1.00: A #1 ~ B #1 (r = 1.00)"
                 "\nBrindle>  High correlation 1.00: A #1 ~ A #2 (r = 1.00)"
                 "\nBrindle>  High correlation 1.00: A #1 ~ B #2 (r = 1.00)"
@@ -203,6 +205,52 @@ TEST(DesignReportEndToEnd, RepeatedNamesAreNumberedInTheLogAndBothPictures) {
     EXPECT_NE(svg.find(">A #2</text>"), std::string::npos) << picture;
     EXPECT_EQ(svg.find(">A</text>"), std::string::npos) << picture;
   }
+}
+
+// A design with as many predictors as data points cannot be estimated: every task that reports
+// or saves one says so.
+TEST(DesignReportEndToEnd, AsManyPredictorsAsDataPointsIsAWarningInEveryTask) {
+  TempDir dir;
+  writeFile(dir.file("run.sdm"), sdm);
+  const std::string warning =
+      "\nBrindle>  Warning: run.sdm: 4 predictors for 4 data points: the "
+      "design cannot be estimated";
+  const auto report = runTormel({"sdm1corr", dir.file("run.sdm")});
+  EXPECT_EQ(report.out, "\nBrindle>  Running..." + warning + "\nBrindle>  Saved Correlatios to " +
+                            dir.file("run.csv") + "\nBrindle>  Plugin finished!\n\n");
+  std::filesystem::create_directory(dir.file("out"));
+  const auto converted = runTormel({"convert", dir.file("run.sdm"), dir.file("out/run.sdm")});
+  EXPECT_EQ(converted.out, "\nBrindle>  Running...\nBrindle>  Saved " + dir.file("out/run.sdm") +
+                               warning + "\nBrindle>  Plugin finished!\n\n");
+  const auto table = runTormel({"convert", dir.file("run.sdm"), dir.file("out/run.tsv")});
+  EXPECT_NE(table.out.find("\nBrindle>  Saved " + dir.file("out/run.json") +
+                           "\nBrindle>  Warning: run.tsv: 4 predictors for 4 data points"),
+            std::string::npos)
+      << table.out;
+  // A merge says it about its result.
+  const auto merged = runTormel(
+      {"mergesec", dir.file("run.sdm"), dir.file("run.sdm"), "--save", dir.file("both.sdm")});
+  EXPECT_NE(merged.out.find("Warning: both.sdm: 6 predictors for 4 data points: the design cannot "
+                            "be estimated"),
+            std::string::npos)
+      << merged.out;
+}
+
+// Beyond 2,048 predictors the diagnostics are skipped, and the log says why.
+TEST(DesignReportEndToEnd, DiagnosticsOfTooManyPredictorsAreSkippedWithTheReason) {
+  TempDir dir;
+  const std::string path = dir.file("wide.sdm");
+  const auto made = runProcess(testing_support::buildDir() + "/sdmgen",
+                               {path, "--interest", "0", "--confounds", "2049", "--points", "60"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto result = runTormel({"sdm1corr", path, "--warn", "1"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  const std::string tail =
+      "\nBrindle>  Design diagnostics skipped: 2049 predictors (at most 2048)"
+      "\nBrindle>  Plugin finished!\n\n";
+  EXPECT_EQ(result.out.substr(result.out.size() - std::min(result.out.size(), tail.size())), tail);
+  EXPECT_NE(result.out.find("Warning: wide.sdm: 2049 predictors for 60 data points"),
+            std::string::npos);
 }
 
 TEST(DesignReportEndToEnd, PictureOrSummaryThatCannotBeWrittenStopsWithItsPath) {

@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "{D}/out/w.sdm"},
                   16384,
                   1,
-                  "\nBrindle>  Saved {D}/out/w.sdm",
+                  "\nBrindle>  Saved {D}/out/w.sdm\nBrindle>  Warning: w.sdm: 80 predictors for 3 "
+                  "data points: the design cannot be estimated",
                   "[message] Error: Cannot write file: {D}/out/w.csv (file too large)\n",
                   {"out/w.sdm"},
                   {},

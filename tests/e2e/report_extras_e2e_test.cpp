@@ -56,15 +56,19 @@ TEST_F(ReportExtrasEndToEnd, AbsentOrEmptyOptionsChangeNothing) {
 TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) {
   const auto result = runTormel({"sdm1corr", dir.file("run.sdm"), "--warn", "0.8"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, "\nBrindle>  Running...\nBrindle>  Saved Correlatios to " +
-                            dir.file("run.csv") +
-                            "\nBrindle>  High correlation 1.00: A ~ B (r = 1.00)"
-                            "\nBrindle>  High correlation 0.83: A ~ C (r = -0.83)"
-                            "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
-                            "\nBrindle>  High VIF inf: A"
-                            "\nBrindle>  High VIF inf: B"
-                            "\nBrindle>  Design condition number inf (ill-conditioned)"
-                            "\nBrindle>  Plugin finished!\n\n");
+  // Four predictors over four data points: first the warning that no GLM can estimate them.
+  EXPECT_EQ(result.out,
+            "\nBrindle>  Running...\nBrindle>  Warning: run.sdm: 4 predictors for 4 "
+            "data points: the design cannot be estimated\nBrindle>  Saved Correlatios "
+            "to " +
+                dir.file("run.csv") +
+                "\nBrindle>  High correlation 1.00: A ~ B (r = 1.00)"
+                "\nBrindle>  High correlation 0.83: A ~ C (r = -0.83)"
+                "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
+                "\nBrindle>  High VIF inf: A"
+                "\nBrindle>  High VIF inf: B"
+                "\nBrindle>  Design condition number inf (ill-conditioned)"
+                "\nBrindle>  Plugin finished!\n\n");
 }
 
 TEST_F(ReportExtrasEndToEnd, InvalidThresholdIsReportedNotFatal) {

@@ -32,7 +32,14 @@ using testing_support::writeFile;
 const std::string running = "\nBrindle>  Running...";
 const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 const std::string mergeSec = "\nBrindle>  Start merging process of all secondary sdms";
-const std::string mergeAll = "\nBrindle>  Start merging process of primary with every secondary sdm";
+// The warning a merge of the four-point SDMs below gets: its four predictors cannot be estimated.
+std::string tooFew(const std::string& name) {
+  return "\nBrindle>  Warning: " + name +
+         ": 4 predictors for 4 data points: the design cannot be estimated";
+}
+
+const std::string mergeAll =
+    "\nBrindle>  Start merging process of primary with every secondary sdm";
 
 // An SDM of `points` data points, two predictors.
 std::string sdmFile(int points) {
@@ -147,7 +154,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"mergesec", "a.sdm", "b.sdm", "--corr", "--plot", "--report-into", "reports/",
                   "--save", "out/ab.sdm"},
                  0,
-                 mergeSec + "\nBrindle>  Saved out/ab.sdm",
+                 mergeSec + "\nBrindle>  Saved out/ab.sdm\nBrindle>  Warning: ab.sdm: 4 predictors "
+                            "for 4 data points: the design cannot be estimated",
                  "",
                  {"a.sdm", "b.sdm", "out/", "out/ab.sdm", "reports/", "reports/ab.csv",
                   "reports/ab.svg", "reports/ab_design.svg"}},
@@ -166,9 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {"mergeall", "sub01.sdm", "sub01_motion.csv", "--corr", "--plot", "--save",
                   "sub01_motion.sdm"},
                  0,
-                 mergeAll +
-                     "\nBrindle>  Saved sub01_motion.sdm\nBrindle>  Cannot Create file: "
-                     "sub01_motion.csv (it is an input of this task)",
+                 mergeAll + "\nBrindle>  Saved sub01_motion.sdm" + tooFew("sub01_motion.sdm") +
+                     "\nBrindle>  Cannot Create file: sub01_motion.csv (it is an input of this "
+                     "task)",
                  "",
                  {"sub01.sdm", "sub01_motion.csv", "sub01_motion.sdm"}},
         // Two results of one name saved apart, their reports into one folder: the second report
@@ -178,9 +186,10 @@ INSTANTIATE_TEST_SUITE_P(
                  {"mergeall", "a.sdm", "b.sdm", "c.sdm", "--corr", "--report-into", "reports",
                   "--save", "x/r.sdm", "--save", "y/r.sdm"},
                  0,
-                 mergeAll +
-                     "\nBrindle>  Saved x/r.sdm\nBrindle>  Saved y/r.sdm\nBrindle>  Cannot "
-                     "Create file: reports/r.csv (an earlier result of this task wrote it)",
+                 mergeAll + "\nBrindle>  Saved x/r.sdm" + tooFew("r.sdm") +
+                     "\nBrindle>  Saved y/r.sdm" + tooFew("r.sdm") +
+                     "\nBrindle>  Cannot Create file: reports/r.csv (an earlier result of this "
+                     "task wrote it)",
                  "",
                  {"a.sdm", "b.sdm", "c.sdm", "reports/", "reports/r.csv", "x/", "x/r.sdm", "y/",
                   "y/r.sdm"}},
@@ -277,7 +286,8 @@ TEST(SaveRules, ALiveTemporaryOfAnotherPidNamespaceIsKept) {
   writeFile(dir.file("b.sdm"), sdm);
   const std::string live = ".ab.sdm.tmp-4194000-livesave";
   const std::string holder =
-      "open(my $f, '+>', '" + live + "') or die; "
+      "open(my $f, '+>', '" + live +
+      "') or die; "
       "my $l = pack('s s x4 q q i x4', F_WRLCK, 0, 0, 0, 0); fcntl($f, F_SETLK, $l) or die; "
       "open(my $r, '>', 'ready') or die; close $r; sleep 20";
   const std::string script =
@@ -292,7 +302,8 @@ TEST(SaveRules, ALiveTemporaryOfAnotherPidNamespaceIsKept) {
       runProcess("/bin/bash", {"-c", script, tormelPath(), holder}, options);
   if (result.exitCode == 99) GTEST_SKIP() << "no PID namespace, or no perl, for the other save";
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, running + mergeSec + "\nBrindle>  Saved ab.sdm" + finished);
+  EXPECT_EQ(result.out,
+            running + mergeSec + "\nBrindle>  Saved ab.sdm" + tooFew("ab.sdm") + finished);
   EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{live, "a.sdm", "ab.sdm", "b.sdm"}));
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "correlation/correlation_matrix.h"
+#include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -76,6 +78,32 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3)),
                std::invalid_argument);
   EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2)), std::invalid_argument);
+}
+
+TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
+  // Two conditions, then a confound block of three confounds, a flat one, one of small values
+  // (squared rotations in radians, not flat at their scale), one more and the constant: five
+  // confounds in both pictures, in the design picture under the first of their two runs only.
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;
+  for (int p = 0; p < 9; ++p) {
+    names.push_back("P" + std::to_string(p));
+    std::vector<float> v(40, p == 8 ? 1.0f : 0.0f);
+    for (std::size_t t = 0; t < v.size() && p != 5 && p != 8; ++t)
+      v[t] = std::sin(0.3f * static_cast<float>(t * static_cast<std::size_t>(p + 1)));
+    if (p == 6)
+      for (float& x : v) x = 1e-7f * x * x;
+    values.push_back(std::move(v));
+  }
+  const DesignMatrix m = matrixOf(names, values, 3);
+  const std::string heatmap = correlationPlotSvg(m, correlationMatrix(m.values));
+  const std::string design = designPlotSvg(m, m.names, std::vector<double>(9, 1.0));
+  for (const std::string* svg : {&heatmap, &design})
+    EXPECT_EQ(occurrences(*svg, "\">confounds (5)</text>"), 1u) << *svg;
+  EXPECT_EQ(occurrences(design, "\">confounds</text>"), 1u);
+  EXPECT_EQ(occurrences(design, "\">flat</text>"), 1u);
+  EXPECT_EQ(occurrences(heatmap, "P5 (flat)"), 2u);
+  EXPECT_EQ(occurrences(heatmap, "P6 (flat)"), 0u);
 }
 
 TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoints) {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/json_text.h"
 #include "diagnostics/display_names.h"
 #include "report/design_report.h"
-#include "report/json_text.h"
 #include "report/log_lines.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
@@ -48,6 +48,8 @@ TEST(ConditionNumberLine, RoundsToOneDecimalAndFlagsThirtyOrMore) {
   EXPECT_EQ(conditionNumberLine(12345.67), "Design condition number 12345.7 (ill-conditioned)");
   EXPECT_EQ(conditionNumberLine(inf), "Design condition number inf (ill-conditioned)");
   EXPECT_EQ(conditionNumberLine(nan), "Design condition number nan");
+  EXPECT_EQ(diagnosticsSkippedLine(2049),
+            "Design diagnostics skipped: 2049 predictors (at most 2048)");
 }
 
 TEST(JsonText, EscapesStringsIntoAsciiAndWritesShortestNumbersOrNull) {
@@ -96,7 +98,8 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   d.dependencies = {{1, 0}};
   d.conditionNumber = 31.5;
   DesignReport report;
-  report.correlations = {1.0f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+  // Rounding takes a diagonal a step past 1; the summary clamps it.
+  report.correlations = {1.0000008f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
   report.diagnostics = d;
   report.pairs = pairsAtOrAbove(d.roles, report.correlations, 0.8f);
   ReportRequest request;
@@ -146,6 +149,14 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
       empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
                  "  \"dependencies\": [],\r\n  \"warnings\": [],\r\n"),
       std::string::npos);
+  // Beyond the diagnostics' limit the summary says why they are missing.
+  report.diagnostics.tooManyPredictors = true;
+  EXPECT_NE(
+      summaryJson(summaryOf(m, report, ReportRequest{}))
+          .find("  \"conditionNumber\": null,\r\n  \"diagnosticsSkipped\": \"3 predictors (at "
+                "most 2048)\",\r\n  \"dependencies\": [],\r\n"),
+      std::string::npos);
+  report.diagnostics.tooManyPredictors = false;
 
   // Spike regressors of a confound table, and the displacement the request brings.
   m.names = {"scrub_12", "scrub_3", "Constant"};

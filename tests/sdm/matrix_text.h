@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -18,6 +21,26 @@ inline std::string floatText(float value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
+}
+
+// The decimals the writer gives `column`, by the C library's own conversions: six, or 4 - e for
+// a column whose largest finite magnitude lies above 0 and below 0.01, e its "%e" exponent.
+inline int referenceDecimals(const std::vector<float>& column) {
+  double largest = 0.0;
+  for (const float v : column) {
+    if (std::isfinite(v)) largest = std::fmax(largest, std::fabs(static_cast<double>(v)));
+  }
+  if (!(largest > 0.0) || largest >= 0.01) return 6;
+  char text[32];
+  std::snprintf(text, sizeof text, "%e", largest);
+  return 4 - static_cast<int>(std::strtol(std::strchr(text, 'e') + 1, nullptr, 10));
+}
+
+// The text "%.*f" gives `value` with `decimals` decimals.
+inline std::string printfText(float value, int decimals) {
+  char text[400];
+  std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+  return text;
 }
 
 template <typename T>

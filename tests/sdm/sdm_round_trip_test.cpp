@@ -133,13 +133,14 @@ TEST(SdmRoundTrip, RandomMatricesSaveLoadAndSaveToTheSameBytesAndValues) {
     ASSERT_EQ(loaded.firstConfoundPredictor.value, m.firstConfoundPredictor.value);
     ASSERT_EQ(loaded.includesConstant.value && loaded.includesConstant.present,
               m.includesConstant.value && m.includesConstant.present);
-    // Every value reads back as its six-decimal text converted to double, then to float.
+    // Every value reads back as its text with its column's decimals (six, more for a column
+    // of small values) converted to double, then to float.
     for (std::size_t p = 0; p < m.values.size(); ++p) {
+      const int decimals = sdm_test::referenceDecimals(m.values[p]);
       for (std::size_t t = 0; t < m.values[p].size(); ++t) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%.6f", static_cast<double>(m.values[p][t]));
+        const std::string text = sdm_test::printfText(m.values[p][t], decimals);
         ASSERT_EQ(sdm_test::floatText(loaded.values[p][t]),
-                  sdm_test::floatText(static_cast<float>(std::strtod(text, nullptr))))
+                  sdm_test::floatText(static_cast<float>(std::strtod(text.c_str(), nullptr))))
             << text;
       }
     }

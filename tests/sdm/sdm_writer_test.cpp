@@ -107,7 +107,15 @@ TEST(SdmWriter, FormatsValuesInTheirColumns) {
       {-0.0f, "  -0.000000", "   -0.000000"},
       {100.0f, "  100.000000", "   100.000000"},
       {-10.0f, " -10.000000", "  -10.000000"},
-      {1e-7f, "  0.000000", "   0.000000"},
+      // A predictor whose largest value lies below 0.01 keeps five significant digits of it.
+      {1e-7f, "  0.00000010000", "   0.00000010000"},
+      {3.2e-7f, "  0.00000032000", "   0.00000032000"},
+      {-0.0099f, " -0.0099000", "  -0.0099000"},
+      {0.00999996f, "  0.0100000", "   0.0100000"},
+      {0.0099999998f, "  0.010000", "   0.010000"},
+      {0.01f, "  0.010000", "   0.010000"},
+      {1.4e-45f, "  0.0000000000000000000000000000000000000000000014013",
+       "   0.0000000000000000000000000000000000000000000014013"},
       {NAN, " nan", "  nan"},
       {INFINITY, "  inf", "   inf"},
       {-INFINITY, " -inf", "  -inf"},
@@ -131,15 +139,19 @@ TEST(SdmWriter, DataLinesHoldThePrintfTextOfEveryValue) {
   std::vector<std::vector<float>> columns(count, std::vector<float>(dataPoints));
   for (auto& column : columns)
     for (float& v : column) v = sdm_test::anyFloat(random);
+  // Every tenth predictor of small values: written with more decimals.
+  for (std::size_t p = 0; p < count; p += 10) {
+    for (float& v : columns[p]) v = v * 1e-12f;
+  }
+  std::vector<int> decimals;
+  for (const auto& column : columns) decimals.push_back(sdm_test::referenceDecimals(column));
   std::string expected;
   for (std::size_t t = 0; t < dataPoints; ++t) {
     for (std::size_t p = 0; p < count; ++p) {
       const float v = columns[p][t];
-      char text[400];
-      std::snprintf(text, sizeof text, "%.6f", static_cast<double>(v));
       expected += p == 0 ? " " : "  ";
       if (v >= 0.0f) expected += ' ';
-      expected += std::isnan(v) ? "nan" : text;
+      expected += std::isnan(v) ? "nan" : sdm_test::printfText(v, decimals[p]);
     }
     expected += "\r\n";
   }

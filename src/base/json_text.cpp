@@ -1,4 +1,4 @@
-#include "report/json_text.h"
+#include "base/json_text.h"
 
 #include <array>
 #include <charconv>
