@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/terms.h"
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 #include "confounds/scrub.h"
@@ -24,36 +25,8 @@ constexpr std::size_t namesInError = 10;
 const std::vector<std::string> motionBaseNames = {"trans_x", "trans_y", "trans_z",
                                                   "rot_x",   "rot_y",   "rot_z"};
 
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 bool hasWildcard(std::string_view pattern) {
   return pattern.find_first_of("*?") != std::string_view::npos;
-}
-
-// "*" matches any text, "?" one character. The last "*" is retried one character further on
-// each mismatch, which bounds the work by the product of the lengths.
-bool matches(std::string_view pattern, std::string_view name) {
-  std::size_t p = 0, n = 0, star = std::string_view::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
 }
 
 std::vector<float> derivative(const std::vector<float>& x) {
@@ -119,7 +92,7 @@ class Selection {
     if (hasWildcard(wanted.text)) {
       bool found = false;
       for (std::size_t p = 0; p < table_.names.size(); ++p) {
-        if (!matches(wanted.text, table_.names[p])) continue;
+        if (!matchesWildcard(wanted.text, table_.names[p])) continue;
         found = true;
         takeColumn(p);
       }
@@ -230,11 +203,7 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
   Selection selection(table);
   std::vector<std::string> notes;
   bool anyTerm = false;
-  for (std::size_t start = 0; start <= terms.size();) {
-    const std::size_t comma = std::min(terms.find(',', start), terms.size());
-    const std::string_view term = trimBlanks(terms.substr(start, comma - start));
-    start = comma + 1;
-    if (term.empty()) continue;
+  for (const std::string_view term : splitTerms(terms)) {
     if (term.size() > maxTermBytes) {
       throw std::runtime_error("Confound term too long: " + std::to_string(term.size()) +
                                " bytes (at most " + std::to_string(maxTermBytes) + ")");

@@ -1,77 +1,21 @@
 #include "events/condition_terms.h"
 
-#include <algorithm>
-
-namespace {
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-// True when `piece` (no "*", "?" matching any byte) matches `text` at its start.
-bool piecePrefix(std::string_view piece, std::string_view text) {
-  if (text.size() < piece.size()) return false;
-  for (std::size_t k = 0; k < piece.size(); ++k)
-    if (piece[k] != '?' && piece[k] != text[k]) return false;
-  return true;
-}
-
-// Where `piece` first matches in `text` at or after `from`; npos when nowhere.
-std::size_t findPiece(std::string_view piece, std::string_view text, std::size_t from) {
-  for (std::size_t at = from; at + piece.size() <= text.size(); ++at)
-    if (piecePrefix(piece, text.substr(at))) return at;
-  return std::string_view::npos;
-}
-
-}  // namespace
-
-bool matchesTerm(std::string_view term, std::string_view name) {
-  const std::size_t firstStar = term.find('*');
-  if (firstStar == std::string_view::npos)
-    return term.size() == name.size() && piecePrefix(term, name);
-  // Before the first star: the start of the name; after the last: its end; every piece
-  // between two stars at its leftmost place after the one before, which leaves the most room
-  // for the rest.
-  const std::string_view head = term.substr(0, firstStar);
-  const std::size_t lastStar = term.rfind('*');
-  const std::string_view tail = term.substr(lastStar + 1);
-  if (name.size() < head.size() + tail.size() || !piecePrefix(head, name) ||
-      !piecePrefix(tail, name.substr(name.size() - tail.size())))
-    return false;
-  const std::string_view middle = name.substr(0, name.size() - tail.size());
-  std::size_t at = head.size();
-  for (std::size_t star = firstStar; star < lastStar;) {
-    const std::size_t next = term.find('*', star + 1);
-    const std::string_view piece = term.substr(star + 1, next - star - 1);
-    at = findPiece(piece, middle, at);
-    if (at == std::string_view::npos) return false;
-    at += piece.size();
-    star = next;
-  }
-  return true;
-}
+#include "base/terms.h"
 
 ConditionChoice chooseConditions(std::span<const std::string> conditions, std::string_view terms) {
   ConditionChoice choice;
   std::vector<bool> kept(conditions.size(), false);
-  bool anyTerm = false;
-  for (std::size_t start = 0; start <= terms.size();) {
-    const std::size_t comma = std::min(terms.find(',', start), terms.size());
-    const std::string_view term = trimBlanks(terms.substr(start, comma - start));
-    start = comma + 1;
-    if (term.empty()) continue;
-    anyTerm = true;
+  const std::vector<std::string_view> list = splitTerms(terms);
+  for (const std::string_view term : list) {
     bool matched = false;
     for (std::size_t c = 0; c < conditions.size(); ++c) {
-      if (!matchesTerm(term, conditions[c])) continue;
+      if (!matchesWildcard(term, conditions[c])) continue;
       kept[c] = true;
       matched = true;
     }
     if (!matched) choice.unmatched.emplace_back(term);
   }
   for (std::size_t c = 0; c < conditions.size(); ++c)
-    if (kept[c] || !anyTerm) choice.kept.push_back(c);
+    if (kept[c] || list.empty()) choice.kept.push_back(c);
   return choice;
 }

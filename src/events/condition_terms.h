@@ -7,11 +7,7 @@
 #include <vector>
 
 // Choosing conditions by name. A term is a condition name in which "*" stands for any text and
-// "?" for one byte; letters are compared exactly.
-
-// True when `name` matches `term` as a whole. Without backtracking: the text between two stars
-// goes to its leftmost place, so the time is linear in the name for a given term.
-bool matchesTerm(std::string_view term, std::string_view name);
+// "?" for one byte; letters are compared exactly (base/terms.h).
 
 // The conditions `terms` keeps, and the terms that matched none.
 struct ConditionChoice {
