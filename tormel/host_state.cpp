@@ -72,6 +72,10 @@ std::string reportPath(const std::string& sdmPath, const std::string& extension,
   return folder + (backslashes ? '\\' : '/') + fileName;
 }
 
+std::size_t parameterLimit(const std::string& name) {
+  return name == listParameter || name == "events" ? maxListLength : maxPathLength;
+}
+
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
   const auto cut = offeredPath.find_last_of("/\\");
   const std::string_view name =
@@ -162,7 +166,7 @@ void HostState::getStringParameter(const char* name, char* buffer) {
   traceCall(callText("tmGetStringParameter", {key}));
   if (buffer == nullptr) return;
   std::string value = parameter(key).value_or(std::string());
-  const std::size_t limit = key == listParameter ? maxListLength : maxPathLength;
+  const std::size_t limit = parameterLimit(key);
   if (value.size() > limit) {
     complain("parameter \"" + key + "\" holds " + std::to_string(value.size()) +
              " bytes, more than the plug-in's buffer takes (" + std::to_string(limit) +

@@ -24,6 +24,10 @@ inline constexpr std::size_t maxPathLength = 4095;
 inline constexpr std::size_t maxListLength = 65535;
 inline constexpr const char* listParameter = "sdms2";
 
+// The longest text the plug-in reads for the parameter `name`: maxListLength for its lists of
+// files, else maxPathLength.
+std::size_t parameterLimit(const std::string& name);
+
 // What a save dialog answers once the queue of explicit answers is used up.
 enum class SavePolicy {
   acceptOffered,  // the offered initial path, as a user who presses Save

@@ -81,6 +81,7 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
 
 int main(int argc, char** argv) {
   tormel::os::useBinaryStandardStreams();
+  tormel::os::ignoreFileSizeSignal();
   tormel::Options options;
   try {
     options = tormel::parseOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -32,6 +32,7 @@ struct Edit {
   bool append;  // --add: a new line of a list; otherwise the whole text
   std::string name;
   std::string text;
+  std::string option;  // the option that made it
 };
 
 // The correlation threshold of --warn: a number above 0 and at most 1, in the classic form.
@@ -259,7 +260,7 @@ bool applyEditOption(const OptionWord& word, CommandLine& line) {
   if (option == "--int" && !parseWholeInt(text, number)) {
     throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
   }
-  line.edits.push_back({option == "--add", std::move(name), std::move(text)});
+  line.edits.push_back({option == "--add", std::move(name), std::move(text), option});
   return true;
 }
 
@@ -270,9 +271,9 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
     if (entry.option != option) continue;
     if (entry.value != nullptr) {
       word.noValue();
-      line.edits.push_back({false, entry.parameter, entry.value});
+      line.edits.push_back({false, entry.parameter, entry.value, option});
     } else {
-      line.edits.push_back({false, entry.parameter, word.value()});
+      line.edits.push_back({false, entry.parameter, word.value(), option});
     }
     if (option == "--plot") line.plot = true;
     if (option == "--json") line.json = true;
@@ -358,7 +359,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
   it).
   --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
-                       compcor5, cosine, outliers; column names with * and ?); default motion6
+                       compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with
+                       * and ?); default motion6
                        when a file has those columns, else every column
   --strict             strict=1: refuse any SDM that the reader had to repair (missing or
                        unreadable data points, missing names) instead of warning about it
@@ -410,9 +412,10 @@ A --save PATH answer is always taken as given.
     R"HELP(Standard output gets the plug-in's log text exactly as the plug-in sent it (each message starts
 with a line feed) and, once the plug-in object has been created, initialised and deleted, one
 final line feed. Standard error gets each message box as one line "[message] TEXT" and the
-host's own complaints as "Tormel: ...". Paths longer than 4095 bytes and lists ("sdms2") longer
-than 65535 bytes do not fit the plug-in's buffers: they are refused with a complaint and read
-as empty (parameters) or as a cancel (dialogs).
+host's own complaints as "Tormel: ...". A parameter or answer given here that does not fit the
+plug-in's buffer (4095 bytes; lists such as "sdms2" 65535) is a usage error. A dialog answer made
+by Tormel itself that does not fit (in a long --save-into folder) cancels that dialog with a
+complaint.
 
 )HELP"
     // The exit status.
@@ -439,6 +442,30 @@ as empty (parameters) or as a cancel (dialogs).
 
 }  // namespace
 
+// Refuses a parameter, or a dialog answer, longer than the buffer the plug-in reads it with, naming
+// what set it: the plug-in would read it as empty and go on.
+void checkLengths(const Options& options, const CommandLine& line) {
+  const auto refuse = [](const std::string& what, std::size_t length, std::size_t limit) {
+    throw UsageError(what + " holds " + std::to_string(length) +
+                     " bytes, more than the plug-in reads (at most " + std::to_string(limit) + ")");
+  };
+  for (const auto& [name, text] : options.host.parameters) {
+    if (text.size() <= parameterLimit(name)) continue;
+    std::string setBy = line.words.empty() ? std::string() : line.words.front();
+    for (const Edit& edit : line.edits)
+      if (edit.name == name) setBy = edit.option;
+    refuse(setBy + ": " + name, text.size(), parameterLimit(name));
+  }
+  for (const auto* answers : {&options.host.saveAnswers, &options.host.openAnswers}) {
+    for (const DialogAnswer& answer : *answers) {
+      if (answer && answer->size() > maxPathLength)
+        refuse(
+            std::string(answers == &options.host.saveAnswers ? "--save" : "--open") + ": the path",
+            answer->size(), maxPathLength);
+    }
+  }
+}
+
 Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   const CommandLine line = readCommandLine(args, options);
@@ -461,6 +488,7 @@ Options parseOptions(const std::vector<std::string>& args) {
         "NAME");
   }
   checkMergeExtras(parameters, line.plot, line.warn, line.json);
+  checkLengths(options, line);
   return options;
 }
 

@@ -40,4 +40,8 @@ std::string programPath();
 // them exactly as the plug-in sent it (Windows would turn "\n" into "\r\n"). No-op on POSIX.
 void useBinaryStandardStreams();
 
+// Lets a write beyond the process's file size limit fail with its error (the plug-in then says
+// "(file too large)") rather than end the process with a signal. No-op on Windows.
+void ignoreFileSizeSignal();
+
 }  // namespace tormel::os

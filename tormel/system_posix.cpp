@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstddef>
 
 namespace tormel::os {
@@ -35,5 +36,7 @@ std::string programPath() {
 }
 
 void useBinaryStandardStreams() {}
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 }  // namespace tormel::os

@@ -74,6 +74,8 @@ std::string programPath() {
   }
 }
 
+void ignoreFileSizeSignal() {}
+
 void useBinaryStandardStreams() {
   std::fflush(stdout);
   std::fflush(stderr);

@@ -49,12 +49,15 @@ class FileSystem {
   // Names in `folder` ("" for the working folder) that begin with `start`, without the folder.
   virtual int listNames(const std::string& folder, const std::string& start,
                         std::vector<std::string>& names) = 0;
-  // False only when no process with this id runs any more; true also when that cannot be told.
-  virtual bool processRunning(long processId) = 0;
+  // True while a save holds the lock of the temporary file at `path` (see createNew), and when
+  // that cannot be told (the file cannot be opened); false once the lock could be taken: the
+  // process that made the file has ended, on this machine or any other that shares the folder.
+  virtual bool inUse(const std::string& path) = 0;
   // Creates a new, empty file at `path` for writing, failing when the name is taken (`exists`
-  // is then set). `ownerOnly`: only the owner may read it (for a file that takes over another
-  // file's permissions before anything is written); otherwise the usual permissions. On
-  // success `handle` is the open file.
+  // is then set), and takes an exclusive advisory lock on it that lasts until it is closed
+  // (fcntl's open-file lock on POSIX, LockFileEx on Windows). `ownerOnly`: only the owner may
+  // read it (for a file that takes over another file's permissions before anything is
+  // written); otherwise the usual permissions. On success `handle` is the open file.
   virtual int createNew(const std::string& path, bool ownerOnly, Handle& handle, bool& exists) = 0;
   // Gives the open file the permission bits of the file at `model`, and its owner and group
   // where the process may set them (Windows: its hidden, system and archive attributes). A

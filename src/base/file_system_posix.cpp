@@ -38,6 +38,26 @@ int writeAll(int file, const char* data, std::size_t size) {
   return 0;
 }
 
+// An exclusive lock on the whole of `file`, without waiting: 0, or the reason it is not had.
+// Open-file locks where the system has them, so that they belong to this open file rather than
+// to the process (two saves of one process then exclude each other too, and closing another
+// descriptor of the file keeps the lock).
+int lockWhole(int file) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+#ifdef F_OFD_SETLK
+  const int command = F_OFD_SETLK;
+#else
+  const int command = F_SETLK;
+#endif
+  int result;
+  do {
+    result = ::fcntl(file, command, &lock);
+  } while (result != 0 && errno == EINTR);
+  return result == 0 ? 0 : errno;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   int openForReading(const std::string& path, Handle& handle, std::int64_t& size) override {
@@ -111,9 +131,15 @@ class PosixFileSystem final : public FileSystem {
   }
 
   // Ids 0 and below would ask about whole process groups.
-  bool processRunning(long processId) override {
-    if (processId <= 0 || processId > INT_MAX) return true;
-    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH;
+  bool inUse(const std::string& path) override {
+    int file;
+    do {
+      file = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    } while (file < 0 && errno == EINTR);
+    if (file < 0) return true;
+    const bool locked = lockWhole(file) != 0;
+    ::close(file);
+    return locked;
   }
 
   // The usual permissions are 0666 less the umask, like any newly written file's.
@@ -125,6 +151,16 @@ class PosixFileSystem final : public FileSystem {
     } while (opened < 0 && errno == EINTR);
     exists = opened < 0 && errno == EEXIST;
     if (opened < 0) return errno;
+    // Another save may have taken the new file for a stale one and removed it before the lock
+    // was held: then another name is tried.
+    struct stat status {};
+    const int locked = lockWhole(opened);
+    if (locked != 0 || ::fstat(opened, &status) != 0 || status.st_nlink == 0) {
+      const int error = locked != 0 ? locked : EEXIST;
+      ::close(opened);
+      exists = error == EEXIST;
+      return error;
+    }
     handle = opened;
     return 0;
   }

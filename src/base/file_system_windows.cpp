@@ -16,6 +16,13 @@ namespace filesys {
 namespace {
 
 HANDLE handleOf(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+// An exclusive lock on the first byte of `file`, without waiting; it ends when the file is
+// closed. False when another holds it.
+bool lockWhole(HANDLE file) {
+  OVERLAPPED at{};
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
 int lastError() { return static_cast<int>(GetLastError()); }
 
 // ERROR_DISK_QUOTA_EXCEEDED, which not every set of Windows headers names.
@@ -117,15 +124,15 @@ class WindowsFileSystem final : public FileSystem {
     return 0;
   }
 
-  bool processRunning(long processId) override {
-    if (processId <= 0 || static_cast<unsigned long>(processId) > 0xFFFFFFFFul) return true;
-    const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                       static_cast<DWORD>(processId));
-    // No process has this id: it has ended and nothing holds on to it.
-    if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+  bool inUse(const std::string& path) override {
+    // A save keeps its temporary file open without sharing, and locked.
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    const bool locked = !lockWhole(file);
+    CloseHandle(file);
+    return locked;
   }
 
   // The new file's permissions come from its folder, as any new file's do.
@@ -139,6 +146,11 @@ class WindowsFileSystem final : public FileSystem {
       return error;
     }
     exists = false;
+    if (!lockWhole(created)) {
+      const int error = lastError();
+      CloseHandle(created);
+      return error;
+    }
     handle = reinterpret_cast<Handle>(created);
     return 0;
   }

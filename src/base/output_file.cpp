@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -56,31 +55,33 @@ std::mt19937_64 seededRandom() {
   return std::mt19937_64(now ^ (static_cast<uint64_t>(device()) << 32) ^ device());
 }
 
-// The process id in the rest "PID-XXXXXXXX" of a temporary file's name; 0 for any other text.
-long processIdOf(std::string_view rest) {
+// True when `rest` is what follows the prefix in a temporary file's name: "PID-XXXXXXXX". The
+// process id only keeps names apart; whether a save still runs is told by its lock.
+bool isTemporaryRest(std::string_view rest) {
   const auto dash = rest.find('-');
   if (dash == std::string_view::npos || dash == 0 || rest.size() != dash + 1 + randomLength)
-    return 0;
+    return false;
+  for (const char c : rest.substr(0, dash))
+    if (c < '0' || c > '9') return false;
   for (const char c : rest.substr(dash + 1)) {
     const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!letter) return 0;
+    if (!letter) return false;
   }
-  long id = 0;
-  const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, id);
-  return error == std::errc() && end == rest.data() + dash ? id : 0;
+  return true;
 }
 
-// Removes the temporary files of `prefix` that a process left when it ended before finishing
-// its save (killed, or the system went down). Those of running processes are in use.
+// Removes the temporary files of `prefix` that a save left when it ended before finishing
+// (killed, or the system went down). A save in progress holds the lock of its temporary file,
+// wherever its process runs (another container, another machine sharing the folder); only a
+// file whose lock can be taken is left over.
 void removeStaleTemporaries(const std::string& prefix) {
   const std::string folder = prefix.substr(0, nameStart(prefix));
   const std::string start = prefix.substr(folder.size());
   std::vector<std::string> names;
   if (filesys::fileSystem().listNames(folder, start, names) != 0) return;
   for (const auto& name : names) {
-    const long id = processIdOf(std::string_view(name).substr(start.size()));
-    if (id != 0 && !filesys::fileSystem().processRunning(id))
-      filesys::fileSystem().remove(folder + name);
+    if (!isTemporaryRest(std::string_view(name).substr(start.size()))) continue;
+    if (!filesys::fileSystem().inUse(folder + name)) filesys::fileSystem().remove(folder + name);
   }
 }
 

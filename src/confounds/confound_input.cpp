@@ -21,11 +21,18 @@ void refuseDamaged(const std::string& path, const UnreadableCells& cells, bool s
 }  // namespace
 
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection, bool strict) {
-  const ConfoundFile file = readConfoundFile(path);
+  SdmInput in(path);
+  return loadConfounds(in, path, confoundFormatOf(path), selection, strict);
+}
+
+ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundFormat format,
+                            std::string_view selection, bool strict) {
+  const ConfoundFile file = readConfoundFile(in, path, format);
   refuseDamaged(path, file.unreadable, strict);
-  ConfoundInput input{selectConfounds(file.matrix, selection), {}};
+  SelectedConfounds chosen = chooseConfounds(file.matrix, selection);
+  ConfoundInput input{std::move(chosen.matrix), {}};
   if (auto warning = unreadableNotice(path, file.unreadable))
     input.notices.push_back(std::move(*warning));
-  input.notices.push_back(confoundsTakenNotice(input.matrix));
+  input.notices.push_back(confoundsTakenNotice(input.matrix, chosen.notes));
   return input;
 }

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "confounds/confound_reader.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_input.h"
 
 // What a task does with a file that is not an SDM: read it, choose its confounds, say so.
 struct ConfoundInput {
@@ -20,3 +22,6 @@ struct ConfoundInput {
 // derivative columns always have).
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection,
                             bool strict = false);
+// The same from `in`, which has just opened `path` and consumed nothing, read as `format`.
+ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundFormat format,
+                            std::string_view selection, bool strict);

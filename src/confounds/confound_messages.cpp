@@ -13,7 +13,7 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
   return Notice{NoticeKind::warning, path, std::move(text)};
 }
 
-Notice confoundsTakenNotice(const DesignMatrix& selected) {
+Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& notes) {
   const std::size_t count = selected.names.size();
   std::string names;
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
@@ -21,5 +21,7 @@ Notice confoundsTakenNotice(const DesignMatrix& selected) {
     names += selected.names[p];
   }
   if (count > maxNamesTaken) names += ", ... (" + std::to_string(count) + " in all)";
+  for (std::size_t n = 0; n < notes.size(); ++n) names += (n == 0 ? " (" : "; ") + notes[n];
+  if (!notes.empty()) names += ')';
   return {NoticeKind::taken, selected.fileName, std::move(names)};
 }

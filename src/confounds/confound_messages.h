@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/notice.h"
 #include "confounds/confound_reader.h"
@@ -19,4 +20,6 @@ inline constexpr std::size_t maxNamesTaken = 50;
 
 // What was taken from a file: the names of `selected` joined by ", ", about
 // `selected.fileName`; past maxNamesTaken names, ", ... (" + their number + " in all)".
-Notice confoundsTakenNotice(const DesignMatrix& selected);
+// `notes` (how some were made) follow in parentheses, joined by "; ".
+Notice confoundsTakenNotice(const DesignMatrix& selected,
+                            const std::vector<std::string>& notes = {});

@@ -83,7 +83,7 @@ IOError tooManyColumns(const std::string& path, int64_t line) {
 // Lines of the file, numbered from 1, without their line ends and without a byte order mark.
 class LineSource {
  public:
-  explicit LineSource(const std::string& path) : in_(path) {}
+  explicit LineSource(SdmInput& in) : in_(in) {}
 
   bool next(std::string& line, std::size_t bound) {
     if (!in_.readLine(line, bound)) return false;
@@ -93,18 +93,38 @@ class LineSource {
   int64_t number() const { return number_; }
 
  private:
-  SdmInput in_;
+  SdmInput& in_;
   int64_t number_ = 0;
 };
 
-// Splits `line` at every `delimiter` into `fields` (views into `line`).
+// Where the field from `start` ends: the next `delimiter`, except inside a field that begins
+// (after blanks) with a double quote, which runs to its closing quote ("" inside it stands for
+// one quote), as RFC 4180 has it. An unclosed quote runs to the end of the line.
+std::size_t fieldEnd(std::string_view line, char delimiter, std::size_t start) {
+  std::size_t p = start;
+  while (p < line.size() && isBlank(line[p]) && line[p] != delimiter) ++p;
+  if (p < line.size() && line[p] == '"') {
+    for (++p; p < line.size(); ++p) {
+      if (line[p] != '"') continue;
+      if (p + 1 < line.size() && line[p + 1] == '"') {
+        ++p;  // a doubled quote
+        continue;
+      }
+      break;  // the closing quote
+    }
+    if (p >= line.size()) return std::string_view::npos;
+  }
+  return line.find(delimiter, p);
+}
+
+// Splits `line` at every `delimiter` outside quotes into `fields` (views into `line`).
 void splitDelimited(std::string_view line, char delimiter, std::vector<std::string_view>& fields,
                     const std::string& path, int64_t lineNumber) {
   fields.clear();
   for (std::size_t start = 0;;) {
     if (fields.size() == static_cast<std::size_t>(maxConfoundColumns))
       throw tooManyColumns(path, lineNumber);
-    const std::size_t end = line.find(delimiter, start);
+    const std::size_t end = fieldEnd(line, delimiter, start);
     fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
     if (end == std::string_view::npos) return;
     start = end + 1;
@@ -165,13 +185,26 @@ bool noNumber(std::span<const std::string_view> fields) {
                       [&](std::string_view f) { return readCell(f, ignored) != Cell::unreadable; });
 }
 
+// The text of a header field: fieldText, with each doubled quote of a quoted field made one.
+std::string nameText(std::string_view field) {
+  const bool quoted = trimBlanks(field).starts_with('"');
+  const std::string_view text = fieldText(field);
+  if (!quoted) return std::string(text);
+  std::string name;
+  for (std::size_t p = 0; p < text.size(); ++p) {
+    name += text[p];
+    if (text[p] == '"' && p + 1 < text.size() && text[p + 1] == '"') ++p;
+  }
+  return name;
+}
+
 // Column names from the fields of a header row; empty ones are "Column k".
 std::vector<std::string> namesFrom(std::span<const std::string_view> fields) {
   std::vector<std::string> names;
   names.reserve(fields.size());
   for (std::size_t k = 0; k < fields.size(); ++k) {
-    const std::string_view text = fieldText(fields[k]);
-    names.push_back(text.empty() ? columnName(k) : std::string(text));
+    std::string text = nameText(fields[k]);
+    names.push_back(text.empty() ? columnName(k) : std::move(text));
   }
   return names;
 }
@@ -238,6 +271,7 @@ class TableBuilder {
 
   ConfoundFile finish(std::vector<std::string> names) {
     if (rows_ == 0) throw IOError("No confound data in " + path_);
+    checkUsableNames(path_, names);
     return {confoundMatrix(path_, std::move(names), std::move(columns_)), std::move(cells_)};
   }
 
@@ -257,8 +291,8 @@ class TableBuilder {
   UnreadableCells cells_;
 };
 
-ConfoundFile readDelimited(const std::string& path, char delimiter) {
-  LineSource lines(path);
+ConfoundFile readDelimited(SdmInput& in, const std::string& path, char delimiter) {
+  LineSource lines(in);
   TableBuilder table(path);
   std::vector<std::string> names;
   std::vector<std::string_view> fields;
@@ -290,12 +324,12 @@ ConfoundFile readDelimited(const std::string& path, char delimiter) {
   return table.finish(std::move(names));
 }
 
-ConfoundFile readColumns(const std::string& path, ConfoundFormat format) {
+ConfoundFile readColumns(SdmInput& in, const std::string& path, ConfoundFormat format) {
   const std::vector<std::string>* const fixedNames =
       format == ConfoundFormat::fslMotion   ? &fslMotionNames
       : format == ConfoundFormat::spmMotion ? &spmMotionNames
                                             : nullptr;
-  LineSource lines(path);
+  LineSource lines(in);
   TableBuilder table(path);
   std::vector<std::string> labels;
   bool labelled = false;
@@ -349,50 +383,61 @@ ConfoundFormat confoundFormatOf(const std::string& path) {
 
 namespace {
 
-// True when the file begins as an SDM does, with one of the header's keys: an SDM saved under a
-// name such as "run1.csv" or "run1.txt" stays an SDM. A file that cannot be read says no; its
-// reader reports why.
-bool beginsLikeSdm(const std::string& path) {
-  std::string head;
-  try {
-    SdmInput in(path);
-    for (int c = in.peek(); c >= 0 && head.size() < 64; c = in.peek()) {
-      head.push_back(static_cast<char>(c));
-      in.advance();
-    }
-  } catch (const IOError&) {
-    return false;
-  }
-  std::string_view text(head);
-  const auto start = text.find_first_not_of(" \t\r\n");
+// True when `head` begins as an SDM file does, with one of the header's keys: an SDM saved under
+// a name such as "run1.csv" or "run1.txt" stays an SDM.
+bool beginsLikeSdm(std::string_view head) {
+  const auto start = head.find_first_not_of(" \t\r\n");
   if (start == std::string_view::npos) return false;
-  text.remove_prefix(start);
+  head.remove_prefix(start);
   for (const std::string_view key : {"FileVersion:", "NrOfPredictors:", "NrOfDataPoints:",
                                      "IncludesConstant:", "FirstConfoundPredictor:"}) {
-    if (text.starts_with(key)) return true;
+    if (head.starts_with(key)) return true;
   }
   return false;
 }
 
 }  // namespace
 
-bool isConfoundFile(const std::string& path) {
-  return confoundFormatOf(path) != ConfoundFormat::sdm && !beginsLikeSdm(path);
+ConfoundFormat formatOf(const SdmInput& in, const std::string& path) {
+  const std::string_view head = in.buffered();
+  if (beginsLikeSdm(head)) return ConfoundFormat::sdm;
+  // A name without any extension (a pipe such as /dev/fd/63) is told by its first line.
+  if (baseName(path).find('.') == std::string::npos) {
+    const std::string_view firstLine = head.substr(0, head.find('\n'));
+    if (firstLine.find('\t') != std::string_view::npos) return ConfoundFormat::tsv;
+    if (firstLine.find(',') != std::string_view::npos) return ConfoundFormat::csv;
+  }
+  return confoundFormatOf(path);
 }
 
-ConfoundFile readConfoundFile(const std::string& path) {
-  switch (confoundFormatOf(path)) {
+bool isConfoundFile(const std::string& path) {
+  if (confoundFormatOf(path) == ConfoundFormat::sdm) return false;
+  try {
+    const SdmInput in(path);
+    return formatOf(in, path) != ConfoundFormat::sdm;
+  } catch (const IOError&) {
+    return true;  // its reader reports why it cannot be read
+  }
+}
+
+ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFormat format) {
+  switch (format) {
     case ConfoundFormat::tsv:
-      return readDelimited(path, '\t');
+      return readDelimited(in, path, '\t');
     case ConfoundFormat::csv:
-      return readDelimited(path, ',');
+      return readDelimited(in, path, ',');
     case ConfoundFormat::fslMotion:
-      return readColumns(path, ConfoundFormat::fslMotion);
+      return readColumns(in, path, ConfoundFormat::fslMotion);
     case ConfoundFormat::spmMotion:
-      return readColumns(path, ConfoundFormat::spmMotion);
+      return readColumns(in, path, ConfoundFormat::spmMotion);
     case ConfoundFormat::sdm:
     case ConfoundFormat::columns:
       break;
   }
-  return readColumns(path, ConfoundFormat::columns);
+  return readColumns(in, path, ConfoundFormat::columns);
+}
+
+ConfoundFile readConfoundFile(const std::string& path) {
+  SdmInput in(path);
+  return readConfoundFile(in, path, confoundFormatOf(path));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_input.h"
 
 // Confound files written by preprocessing pipelines, read into a design matrix of confounds.
 // The kind of file is chosen by its name (letters in any case):
@@ -26,8 +27,14 @@ enum class ConfoundFormat { sdm, tsv, csv, fslMotion, spmMotion, columns };
 ConfoundFormat confoundFormatOf(const std::string& path);
 
 // True when `path` names a confound file rather than an SDM: by its name, unless the file begins
-// like an SDM.
+// like an SDM. Opens the file to look; a file that cannot be opened counts by its name.
 bool isConfoundFile(const std::string& path);
+
+// The kind of the file at `path` that `in` has just opened, from the bytes it read ahead and the
+// name: an SDM when they begin like one; for a name without any extension (a pipe such as
+// /dev/fd/63), a table with tabs or with commas when its first line holds one; else by the name.
+// Reads nothing more, so a pipe is read once.
+ConfoundFormat formatOf(const SdmInput& in, const std::string& path);
 
 // At most this many columns in a confound file; a wider line is refused before its values are
 // held.
@@ -85,3 +92,5 @@ struct ConfoundFile {
 //   "Line too long in " + path                         a line beyond its bound
 //   "Failed reading from: " + path                     a read error
 ConfoundFile readConfoundFile(const std::string& path);
+// The same from `in`, which has just opened `path` and consumed nothing, read as `format`.
+ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFormat format);

@@ -12,6 +12,7 @@
 
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
+#include "confounds/scrub.h"
 
 namespace {
 
@@ -132,6 +133,13 @@ class Selection {
     return true;
   }
 
+  // Takes a column made from the table (a spike regressor), once a name.
+  void takeMade(const std::string& name, std::vector<float> values) {
+    if (!computed_.insert(name).second) return;
+    names_.push_back(name);
+    columns_.push_back(std::move(values));
+  }
+
   void takeAll() {
     for (std::size_t p = 0; p < table_.names.size(); ++p) takeColumn(p);
   }
@@ -186,15 +194,27 @@ std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
 
 }  // namespace
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
+SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view terms) {
   Selection selection(table);
+  std::vector<std::string> notes;
   bool anyTerm = false;
   for (std::size_t start = 0; start <= terms.size();) {
     const std::size_t comma = std::min(terms.find(',', start), terms.size());
     const std::string_view term = trimBlanks(terms.substr(start, comma - start));
     start = comma + 1;
     if (term.empty()) continue;
+    if (term.size() > maxTermBytes) {
+      throw std::runtime_error("Confound term too long: " + std::to_string(term.size()) +
+                               " bytes (at most " + std::to_string(maxTermBytes) + ")");
+    }
     anyTerm = true;
+    if (const std::optional<ScrubTerm> scrub = scrubTermOf(term)) {
+      Scrubbing spikes = scrubRegressors(table, *scrub);
+      for (std::size_t s = 0; s < spikes.names.size(); ++s)
+        selection.takeMade(spikes.names[s], std::move(spikes.regressors[s]));
+      notes.push_back(std::move(spikes.note));
+      continue;
+    }
     for (const Wanted& wanted : expand(term)) {
       if (!selection.take(wanted) && !wanted.optional) throw noMatch(wanted.text, table);
     }
@@ -209,5 +229,9 @@ DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) 
       selection.takeAll();
     }
   }
-  return selection.result();
+  return {selection.result(), std::move(notes)};
+}
+
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
+  return chooseConfounds(table, terms).matrix;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sdm/design_matrix.h"
 
@@ -19,6 +21,8 @@
 //   cosine     cosine*
 //   outliers   motion_outlier* non_steady_state_outlier* (may match nothing: a pipeline writes
 //              outlier columns only for runs that have outliers)
+//   scrub      one spike regressor per volume of high motion (confounds/scrub.h); "scrub:FD:DVARS"
+//              sets the thresholds
 // A name without wildcards that the file lacks is computed when it ends in "_derivative1"
 // (d[0] = 0, d[t] = x[t] - x[t-1]) or "_power2" (x * x) and the rest of it names a column or
 // can be computed in turn, in single precision; "trans_x_derivative1_power2" squares the
@@ -31,4 +35,15 @@
 // "No confound column matches \"TERM\" in " + table.fileName + " (columns: " + the first ten
 // names joined by ", " + ", ..." when the file has more than ten + ")" for a term (or a column
 // a preset names) that matches nothing.
+// A term holds at most this many bytes: matching a pattern costs its length times each name's.
+// Throws std::runtime_error "Confound term too long: N bytes (at most 256)" for a longer one.
+inline constexpr std::size_t maxTermBytes = 256;
+
 DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);
+
+// The chosen columns and what the log says about how some were made (scrubbing's note).
+struct SelectedConfounds {
+  DesignMatrix matrix;
+  std::vector<std::string> notes;
+};
+SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view terms);

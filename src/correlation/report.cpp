@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <span>
+#include <string_view>
 #include <stdexcept>
 
 #include "base/number_text.h"
@@ -20,12 +21,26 @@ std::string reportFileOf(const DesignMatrix& matrix, const std::string& folder) 
   return path;
 }
 
+constexpr std::string_view separator = " ; ";
+
+// Appends `name` as the report shows it: a name holding the separator has each " ; " in it
+// written ";", so that the columns stay aligned for every reader that splits at " ; ".
+void appendName(std::string& line, std::string_view name) {
+  for (std::size_t at = name.find(separator); at != std::string_view::npos;
+       at = name.find(separator)) {
+    line.append(name.substr(0, at));
+    line += ';';
+    name.remove_prefix(at + separator.size());
+  }
+  line.append(name);
+}
+
 // The header line: " ; " before every name.
 void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
   std::string line;
   for (const auto& name : matrix.names) {
-    line += " ; ";
-    line += name;
+    line += separator;
+    appendName(line, name);
   }
   line += "\r\n";
   file.write(line);
@@ -36,7 +51,7 @@ void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
 void writePiece(OutputFile& file, std::string& line, const DesignMatrix& matrix, std::size_t row,
                 std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
   line.clear();
-  if (firstColumn == 0) line = matrix.names[row];
+  if (firstColumn == 0) appendName(line, matrix.names[row]);
   for (const float cell : cells) {
     line += " ; ";
     appendFixed(line, static_cast<double>(std::fabs(cell)), 2);

@@ -160,6 +160,7 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   TaskDesign design{emptyDesign(eventsPath, model.volumes), std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
+  for (const std::size_t k : kept) checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
   checkSize(eventsPath, kept.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
 
   const EventGrid grid({model.repetitionTime, model.volumes, model.sliceReference});

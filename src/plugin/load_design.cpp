@@ -13,18 +13,24 @@
 
 DesignLoader::DesignLoader(TRMLLog* log, bool strict, const std::vector<std::string>& paths)
     : log_(log), strict_(strict) {
-  if (std::any_of(paths.begin(), paths.end(), isConfoundFile)) selection();
+  // Told by the names alone: a file is opened once, when it is loaded.
+  if (std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
+        return confoundFormatOf(path) != ConfoundFormat::sdm;
+      }))
+    selection();
 }
 
 DesignMatrix DesignLoader::load(const std::string& path) {
   std::vector<Notice> notices;
   DesignMatrix matrix;
-  if (isConfoundFile(path)) {
-    ConfoundInput input = loadConfounds(path, selection(), strict_);
+  // Opened once and its kind told from the bytes read ahead, so a pipe is read once.
+  SdmInput in(path);
+  if (const ConfoundFormat format = formatOf(in, path); format != ConfoundFormat::sdm) {
+    ConfoundInput input = loadConfounds(in, path, format, selection(), strict_);
     matrix = std::move(input.matrix);
     notices = std::move(input.notices);
   } else {
-    LoadedSdm loaded = loadSdm(path, strict_);
+    LoadedSdm loaded = loadSdm(in, path, strict_);
     matrix = std::move(loaded.matrix);
     notices = repairNotices(path, loaded.repairs);
   }

@@ -1,5 +1,7 @@
 #include "sdm/design_matrix.h"
 
+#include "base/io_error.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -91,4 +93,15 @@ void DesignMatrix::removeConstant() {
   }
   nrOfPredictors.value = countOf(values);
   includesConstant.value = false;
+}
+
+void checkUsableNames(const std::string& path, std::span<const std::string> names) {
+  for (const std::string& name : names) {
+    if (name.find_first_of("\"\r\n") == std::string::npos) continue;
+    std::string shown;
+    for (const char c : name) {
+      shown += c == '"' ? "\\\"" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+    }
+    throw IOError("Unusable predictor name in " + path + ": " + shown);
+  }
 }

@@ -92,6 +92,11 @@ class DesignMatrix {
 // it before it offers its result for saving.
 void checkSdmLimits(const DesignMatrix& matrix, const std::string& path);
 
+// Throws IOError "Unusable predictor name in " + path + ": " + the name, for the first of `names`
+// that an SDM file cannot hold: one with a double quote or a line end in it, shown as \" and \n
+// (\r). Names read from other files (a table's header, a condition) pass through it.
+void checkUsableNames(const std::string& path, std::span<const std::string> names);
+
 // True when `values` is a constant predictor: non-empty, its first value not 0.0 (nor -0.0),
 // and every value equal to the first (a NaN equals nothing, so it never is).
 bool isConstantPredictor(std::span<const float> values);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/file_system.h"
@@ -43,6 +44,10 @@ class SdmInput {
   // The bytes of the file not consumed yet, as far as the file's size tells when it was opened;
   // nothing when the size is unknown (a pipe, say).
   std::optional<std::uintmax_t> remainingBytes() const;
+  // The bytes read ahead and not consumed yet (all of a small file right after opening, else the
+  // first block): what the file begins with, to tell its kind without reading it twice.
+  std::string_view buffered() const { return {buffer_.data() + pos_, end_ - pos_}; }
+
   // Consumes the byte that peek() returned; call only after peek() returned a byte.
   void advance() { ++pos_; }
 

@@ -177,24 +177,65 @@ bool tooShortForHalfTheData(const SdmInput& in, std::size_t count, std::size_t d
 
 std::string number(std::size_t value) { return std::to_string(value); }
 
-// Reads the file; `checkDamage` refuses a file with more than half of its data points missing
-// or unreadable, and `strict` one with any repair. `measure` lets the file's size decide that a
-// file is too short before the matrix is made.
+// Refuses a file with more than half of its data points missing or unreadable, and, when
+// `strict`, one with any repair.
+void checkDamaged(const SdmRepairs& repairs, std::size_t dataPoints, const std::string& path,
+                  bool strict) {
+  const std::size_t damaged = repairs.missing() + repairs.unreadable;
+  if (damaged > dataPoints - damaged) {
+    throw IOError("Damaged SDM file: " + path + " (" + number(damaged) + " of " +
+                  number(dataPoints) + " data points missing or unreadable)");
+  }
+  if (strict && repairs.any())
+    throw IOError("Damaged SDM file: " + path + " (" + repairTexts(repairs).front() + ")");
+}
+
+// A file without predictors holds, after its header line, a blank line, an empty colours line, an
+// empty names line and one empty line per data point, as the writer writes it: the data points
+// whose lines are not there are counted missing, as in any other file.
+void countLinesWithoutPredictors(SdmInput& in, std::size_t dataPoints, SdmRepairs& repairs) {
+  constexpr std::size_t linesBeforeData = 3;
+  const std::size_t bound = sdmDataLineBound(0);
+  std::string line;
+  in.unlimit();              // the header's bound ends with the header
+  in.readLine(line, bound);  // the rest of the header's last line
+  std::size_t lines = 0;
+  while (lines < dataPoints + linesBeforeData && in.readLine(line, bound)) ++lines;
+  const std::size_t present = lines > linesBeforeData ? lines - linesBeforeData : 0;
+  if (present < dataPoints) repairs.missingFrom = present + 1;
+}
+
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
+               bool measure);
+
+// Reads the file at `path` as below, opening it.
 LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool measure) {
+  SdmInput in(path);
+  return read(in, path, checkDamage, strict, measure);
+}
+
+// Reads the file from `in`; `checkDamage` refuses a file with more than half of its data points
+// missing or unreadable, and `strict` one with any repair. `measure` lets the file's size decide
+// that a file is too short before the matrix is made.
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
+               bool measure) {
   LoadedSdm loaded;
   DesignMatrix& matrix = loaded.matrix;
   SdmRepairs& repairs = loaded.repairs;
   matrix.fileName = path;
-  SdmInput in(path);
   readHeader(in, matrix, path);
   checkCounts(matrix, path);
   const auto count = static_cast<std::size_t>(matrix.nrOfPredictors.value);
   const auto dataPoints = static_cast<std::size_t>(matrix.nrOfDataPoints.value);
   repairs.predictors = count;
   repairs.dataPoints = dataPoints;
-  // Without predictors nothing after the header belongs to the matrix: the writer puts an empty
-  // colours line, an empty names line and one empty line per data point there.
-  if (count == 0) return loaded;
+  // Without predictors nothing after the header belongs to the matrix; only its lines count.
+  if (count == 0) {
+    if (!checkDamage) return loaded;
+    countLinesWithoutPredictors(in, dataPoints, repairs);
+    checkDamaged(repairs, dataPoints, path, strict);
+    return loaded;
+  }
 
   const bool countOnly = checkDamage && measure && tooShortForHalfTheData(in, count, dataPoints);
   DesignMatrix* target = countOnly ? nullptr : &matrix;
@@ -204,15 +245,10 @@ LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool meas
   repairs.namesMissing = count - readNames(in, target, count);
   readData(in, target, count, dataPoints, repairs);
 
-  const std::size_t damaged = repairs.missing() + repairs.unreadable;
-  if (checkDamage && damaged > dataPoints - damaged) {
-    throw IOError("Damaged SDM file: " + path + " (" + number(damaged) + " of " +
-                  number(dataPoints) + " data points missing or unreadable)");
-  }
+  if (checkDamage) checkDamaged(repairs, dataPoints, path, false);
   // Only a file that grew after it was measured gets here: read it again, keeping everything.
   if (countOnly) return read(path, checkDamage, strict, false);
-  if (strict && repairs.any())
-    throw IOError("Damaged SDM file: " + path + " (" + repairTexts(repairs).front() + ")");
+  if (checkDamage) checkDamaged(repairs, dataPoints, path, strict);
   return loaded;
 }
 
@@ -223,3 +259,7 @@ DesignMatrix DesignMatrix::load(const std::string& path) {
 }
 
 LoadedSdm loadSdm(const std::string& path, bool strict) { return read(path, true, strict, true); }
+
+LoadedSdm loadSdm(SdmInput& in, const std::string& path, bool strict) {
+  return read(in, path, true, strict, true);
+}

@@ -6,6 +6,7 @@
 
 #include "base/notice.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_input.h"
 
 // What the tolerant reader had to make up for while loading one SDM file: data points it read
 // as 0 because the file ended early or their lines could not be read, and predictor names it
@@ -37,6 +38,8 @@ struct LoadedSdm {
 // too short to hold half of them), and, when `strict`, "Damaged SDM file: " + path + " (" + the
 // first of repairTexts() + ")" for any repair at all.
 LoadedSdm loadSdm(const std::string& path, bool strict);
+// The same from `in`, which has just opened `path` and consumed nothing.
+LoadedSdm loadSdm(SdmInput& in, const std::string& path, bool strict);
 
 // One text per kind of repair, in this order (each the part of its warning after the file's
 // name): "data points A to B missing (the file ends early), read as 0" ("data point A ..." for

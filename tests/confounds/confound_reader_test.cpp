@@ -71,6 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "4.62162030625e-11\t+.5E1\t-1.\n",
                  "names [trans_x] [trans_x_derivative1] [dvars]\n"
                  "values -0.0913467 4.6216204e-11\nvalues 0 5\nvalues 0 -1\n"},
+        // RFC 4180 quoting: a quoted field holds the separator, "" stands for one quote.
+        ReadCase{"CsvQuotedNamesHoldTheSeparator", "conf.csv",
+                 "\"a,b\",c, \"d \"\"\"\" e\"\n1,\"2\",3\n",
+                 "Unusable predictor name in PATH: d \\\"\\\" e"},
+        ReadCase{"CsvQuotedNameWithTheSeparator", "conf.csv",
+                 "\"a,b\",c\n1,\"2\"\n3,4\n",
+                 "names [a,b] [c]\nvalues 1 3\nvalues 2 4\n"},
+        ReadCase{"TsvNameWithAQuoteIsRefused", "conf.tsv", "a\"b\tc\n1\t2\n",
+                 "Unusable predictor name in PATH: a\\\"b"},
         ReadCase{"TsvWithCrlfByteOrderMarkBlanksAndTrailingBlankLines", "conf.TSV",
                  "\xEF\xBB\xBF"
                  "a\t b \r\n 1.5\t2 \r\n3\t4\r\n\r\n  \r\n",

@@ -167,3 +167,56 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Five volumes: displacement 0 (the first row's n/a), 0.3, 0.9, 0.1, 0.6; std_dvars 1, 2, 1, 1,
+// 1; the first volume a non-steady-state outlier.
+DesignMatrix motionTable() {
+  return confoundMatrix("run.tsv",
+                        {"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
+                        {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}});
+}
+
+TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused) {
+  const struct {
+    const char* terms;
+    std::string names;
+    std::string note;
+  } cases[] = {
+      {"scrub", "scrub_0000 scrub_0001 scrub_0002 scrub_0004",
+       "scrub: 4 volume(s) flagged (2 by framewise_displacement > 0.5, 1 by std_dvars > 1.5, 1 "
+       "by non_steady_state_outlier*)"},
+      {"SCRUB:0.2:2.5", "scrub_0000 scrub_0001 scrub_0002 scrub_0004",
+       "scrub: 4 volume(s) flagged (3 by framewise_displacement > 0.2, 0 by std_dvars > 2.5, 1 "
+       "by non_steady_state_outlier*)"},
+      {"scrub:0.95", "scrub_0000 scrub_0001",
+       "scrub: 2 volume(s) flagged (0 by framewise_displacement > 0.95, 1 by std_dvars > 1.5, 1 "
+       "by non_steady_state_outlier*)"},
+  };
+  for (const auto& c : cases) {
+    const SelectedConfounds chosen = chooseConfounds(motionTable(), c.terms);
+    EXPECT_EQ(joinedNames(chosen.matrix), c.names) << c.terms;
+    EXPECT_EQ(chosen.notes, std::vector<std::string>{c.note}) << c.terms;
+  }
+  const DesignMatrix spikes = selectConfounds(motionTable(), "scrub");
+  EXPECT_EQ(spikes.values[3], (std::vector<float>{0, 0, 0, 0, 1}));
+  try {
+    selectConfounds(motionTable(), "scrub," + std::string(257, '*'));
+    ADD_FAILURE() << "a term of 257 bytes";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), "Confound term too long: 257 bytes (at most 256)");
+  }
+  for (const char* bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"}) {
+    try {
+      selectConfounds(motionTable(), bad);
+      ADD_FAILURE() << bad;
+    } catch (const std::runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Invalid scrub term \"" + std::string(bad) +
+                    "\": give scrub or scrub:FD:DVARS with numbers above 0, such as scrub:0.5:1.5");
+    }
+  }
+}
+
+}  // namespace

@@ -132,3 +132,35 @@ TEST(ConfoundsEndToEnd, TermThatMatchesNoColumnStopsTheTaskNamingTheColumns) {
 }
 
 }  // namespace
+
+namespace {
+
+// A named pipe and a process substitution are read once, their kind told from their first bytes:
+// the results equal those of the file itself. A pipe that could be opened only once would hang a
+// second open: each run has ten seconds.
+TEST(ConfoundsEndToEnd, PipesAndProcessSubstitutionAreReadOnce) {
+  TempDir dir;
+  const std::string table = example("sub01_run1_desc-confounds_timeseries.tsv");
+  testing_support::ProcessOptions options;
+  options.workingDirectory = dir.path().string();
+  options.environment = {"TABLE=" + table};
+  const auto run = [&](const std::string& how, const std::string& out) {
+    return testing_support::runProcess(
+        "/bin/bash",
+        {"-c",
+         how + "timeout 10 \"$0\" mergeall \"$1\" \"$input\" --confounds motion6 --save \"$2\"",
+         testing_support::tormelPath(), example("sub01_task.sdm"), out},
+        options);
+  };
+  ASSERT_EQ(run("input=$TABLE; ", dir.file("file.sdm")).exitCode, 0);
+  const auto fifo = run("mkfifo pipe.tsv && (cat \"$TABLE\" > pipe.tsv &) && input=pipe.tsv; ",
+                        dir.file("fifo.sdm"));
+  EXPECT_EQ(fifo.exitCode, 0) << fifo.err;
+  const auto substituted =
+      run("exec 3< <(cat \"$TABLE\"); input=/dev/fd/3; ", dir.file("substituted.sdm"));
+  EXPECT_EQ(substituted.exitCode, 0) << substituted.err;
+  EXPECT_EQ(readFile(dir.file("fifo.sdm")), readFile(dir.file("file.sdm")));
+  EXPECT_EQ(readFile(dir.file("substituted.sdm")), readFile(dir.file("file.sdm")));
+}
+
+}  // namespace

@@ -158,6 +158,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   sdmFile(3, kNames, {kGood}),
                                   {"--strict"},
                                   "2 of 3 data points missing or unreadable"},
+                      // A header of no predictors and many data points, and no line after it.
+                      RefusalCase{"NoPredictorsAndNoDataLines",
+                                  "NrOfPredictors: 0\nNrOfDataPoints: 268435456\n"
+                                  "FirstConfoundPredictor: 1\n",
+                                  {},
+                                  "268435456 of 268435456 data points missing or unreadable"},
                       // Confound tables are refused alike.
                       RefusalCase{"TableOfNotAvailableOnly",
                                   "a\tb\nn/a\tn/a\nn/a\tn/a\nn/a\tn/a\n",
@@ -243,13 +249,16 @@ TEST(DamagedFiles, HostileHeadersFailWithinASecondAndSixtyFourMebibytes) {
 }
 
 // The writer puts an empty line per data point in a file without predictors: that file reads
-// back, however many lines it has (a million once ran the reader past its colours' bound).
+// back, however many lines it has (a million once ran the reader past its colours' bound); one
+// whose lines are missing is damaged like any other.
 TEST(WrittenFiles, WithoutPredictorsReadBackWhateverTheirDataPoints) {
   TempDir dir;
   for (const int dataPoints : {300000, 1000000}) {
     const std::string count = std::to_string(dataPoints);
     const std::string header = "NrOfPredictors: 0 NrOfDataPoints: " + count;
-    writeFile(dir.file("a.sdm"), header + " FirstConfoundPredictor: 1\n");
+    // The header, a blank line, the empty colours and names lines, an empty line a data point.
+    writeFile(dir.file("a.sdm"), header + " FirstConfoundPredictor: 1\n\n\n\n" +
+                                     std::string(static_cast<std::size_t>(dataPoints), '\n'));
     const std::string written = dir.file("written.sdm");
     ASSERT_EQ(
         runTormel({"mergesec", dir.file("a.sdm"), dir.file("a.sdm"), "--save", written}).exitCode,

@@ -143,18 +143,31 @@ TEST(LongNames, TenThousandCharacterNamesTravelIntoTheMergeAndItsReport) {
   EXPECT_NE(report.find("\r\n" + mixed + " ; 1.00 ; 1.00 ; 1.00 ; 1.00\r\n"), std::string::npos);
 }
 
-TEST(LongPaths, APathBeyondTheHostsLimitReadsAsEmpty) {
+// A value that the plug-in would read as empty is a usage error, naming what set it.
+TEST(LongPaths, AValueBeyondThePluginsBufferIsAUsageError) {
   TempDir dir;
   const std::string path = dir.file(std::string(10000 - dir.path().string().size() - 1, 'p'));
   ASSERT_EQ(path.size(), 10000u);
-  const ProcessResult result = runTormel({"sdm1corr", path});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, kStartCorr + kFinished);
-  EXPECT_EQ(
-      result.err,
-      "Tormel: parameter \"sdm1\" holds 10000 bytes, more than the plug-in's buffer takes (4095); "
-      "it reads as empty\n"
-      "[message] Error: Failed opening for reading: \n");
+  const std::string text(4100, 'x');
+  const struct {
+    std::vector<std::string> args;
+    std::string what;
+  } cases[] = {
+      {{"sdm1corr", path}, "sdm1corr: sdm1 holds 10000 bytes, more than the plug-in reads (at most "
+                           "4095)"},
+      {{"mergesec", "a.sdm", "b.sdm", "--confounds", text},
+       "--confounds: confounds holds 4100 bytes, more than the plug-in reads (at most 4095)"},
+      {{"mergesec", "a.sdm", "b.sdm", "--corr", "--report-into", text},
+       "--report-into: corrdir holds 4100 bytes, more than the plug-in reads (at most 4095)"},
+      {{"mergesec", "a.sdm", "b.sdm", "--save", text},
+       "--save: the path holds 4100 bytes, more than the plug-in reads (at most 4095)"},
+  };
+  for (const auto& c : cases) {
+    const ProcessResult result = runTormel(c.args);
+    EXPECT_EQ(result.exitCode, 64);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Tormel: " + c.what + "\nTry 'Tormel --help'.\n");
+  }
 }
 
 TEST(LongPaths, AFileAtTheEndOfATenThousandCharacterPathCannotBeOpened) {
@@ -173,14 +186,16 @@ TEST(LongPaths, AFileAtTheEndOfATenThousandCharacterPathCannotBeOpened) {
   EXPECT_FALSE(fs::exists(dir.file("m.sdm")));
 }
 
+// An answer Tormel makes itself (the offered name in the --save-into folder) that does not fit.
 TEST(LongPaths, ASaveAnswerBeyondTheHostsLimitIsACancel) {
   TempDir dir;
   writeFile(dir.file("first.sdm"), sdm("A", "B"));
   writeFile(dir.file("second.sdm"), sdm("C", "D"));
   const DeepFolder deep(dir.path(), 40, std::string(250, 'd'));
-  const std::string target = deep.path() + "/m.sdm";
-  const ProcessResult result = runTormel(
-      {"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr", "--save", target});
+  const std::string target = deep.path() + "/first_second.sdm";
+  const ProcessResult result =
+      runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr",
+                 "--save-into", deep.path()});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.out, kStartSec + kFinished);
   EXPECT_EQ(result.err,

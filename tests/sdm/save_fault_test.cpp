@@ -138,11 +138,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "replace remove"},
         // A process whose state cannot be told counts as running: its file stays.
         FaultCase{"ProcessRunning", Target::oldFileAndStale, 4, nullptr,
-                  "resolveLinks checkTarget listNames processRunning createNew copyMetadata write "
+                  "resolveLinks checkTarget listNames inUse createNew copyMetadata write "
                   "sync close replace",
                   true},
         FaultCase{"RemoveStale", Target::oldFileAndStale, 5, nullptr,
-                  "resolveLinks checkTarget listNames processRunning remove createNew copyMetadata "
+                  "resolveLinks checkTarget listNames inUse remove createNew copyMetadata "
                   "write sync close replace"},
         FaultCase{"OpenExisting", Target::pipe, 3,
                   "Cannot Create file: ", "resolveLinks checkTarget openExisting"},

@@ -90,12 +90,28 @@ struct Scene {
     });
   }
 
-  void startSleeper() {
+  // Starts the sleeper; with `lockPath`, it holds a write lock on that file as a save holds the
+  // lock of its temporary file.
+  void startSleeper(const std::string& lockPath = {}) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     sleeper = ::fork();
     if (sleeper == 0) {
+      if (!lockPath.empty()) {
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        if (::fcntl(::open(lockPath.c_str(), O_RDWR), F_SETLK, &lock) != 0) ::_exit(1);
+      }
+      const char byte = 1;
+      if (::write(ready[1], &byte, 1) != 1) ::_exit(1);
       ::pause();
       ::_exit(0);
     }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
   }
 
   void finish() {
@@ -274,18 +290,25 @@ INSTANTIATE_TEST_SUITE_P(
                    EXPECT_EQ(readFile(s.at("b.sdm")), kOld);
                    EXPECT_EQ(statusOf(s.target).st_nlink, 1u);
                  }},
-        RuleCase{"OnlyTemporaryFilesOfEndedProcessesAreRemoved",
+        // A save in progress holds the lock of its temporary file, whatever its process id says
+        // here (a process of another PID namespace, another machine); a file whose lock can be
+        // taken is left over, even when a process of its id runs.
+        RuleCase{"OnlyTemporaryFilesThatNoSaveHoldsAreRemoved",
                  [](Scene& s) {
                    s.target = s.at("out.sdm").string();
-                   s.startSleeper();
                    const std::string ended = std::to_string(testing_support::endedProcessId());
-                   writeFile(s.at(".out.sdm.tmp-" + ended + "-abcdefgh"), "left");
-                   s.kept = {".out.sdm.tmp-" + std::to_string(s.sleeper) + "-abcdefgh",
-                             ".out.sdm.tmp-" + std::to_string(::getpid()) + "-abcdefgh",
+                   const std::string live = ".out.sdm.tmp-" + ended + "-inuseXYZ";
+                   writeFile(s.at(live), "live");
+                   s.startSleeper(s.at(live).string());
+                   for (const std::string& pid : {ended, std::to_string(s.sleeper),
+                                                  std::to_string(::getpid())})
+                     writeFile(s.at(".out.sdm.tmp-" + pid + "-abcdefgh"), "left");
+                   s.kept = {live,
                              ".out.sdm.tmp-" + ended + "-abc",  // not a name a save makes
                              ".out.sdm.tmp-Ab3dEf7h",           // no process id
                              ".other.sdm.tmp-" + ended + "-abcdefgh"};
-                   for (const auto& name : s.kept) writeFile(s.at(name), "left");
+                   for (const auto& name : s.kept)
+                     if (name != live) writeFile(s.at(name), "left");
                    return true;
                  },
                  [](Scene& s) {

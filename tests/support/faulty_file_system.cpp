@@ -24,8 +24,8 @@ int FaultyFileSystem::listNames(const std::string& folder, const std::string& st
   return fails("listNames") ? error_ : system_.listNames(folder, start, names);
 }
 
-bool FaultyFileSystem::processRunning(long processId) {
-  return fails("processRunning") || system_.processRunning(processId);
+bool FaultyFileSystem::inUse(const std::string& path) {
+  return fails("inUse") || system_.inUse(path);
 }
 
 int FaultyFileSystem::createNew(const std::string& path, bool ownerOnly, filesys::Handle& handle,

@@ -8,8 +8,8 @@
 namespace testing_support {
 
 // The system's file system with one call made to fail: the `failAt`-th call (counting from 1,
-// every kind of call counted) returns `error` without doing anything (processRunning answers
-// "running", remove removes all the same). `trace` lists the calls made, by name, separated by
+// every kind of call counted) returns `error` without doing anything (inUse answers
+// "in use", remove removes all the same). `trace` lists the calls made, by name, separated by
 // spaces. Installs itself for its lifetime.
 class FaultyFileSystem final : public filesys::FileSystem {
  public:
@@ -21,7 +21,7 @@ class FaultyFileSystem final : public filesys::FileSystem {
   int checkTarget(const std::string& path, filesys::TargetKind& kind) override;
   int listNames(const std::string& folder, const std::string& start,
                 std::vector<std::string>& names) override;
-  bool processRunning(long processId) override;
+  bool inUse(const std::string& path) override;
   int createNew(const std::string& path, bool ownerOnly, filesys::Handle& handle,
                 bool& exists) override;
   int copyMetadata(const std::string& model, filesys::Handle handle) override;

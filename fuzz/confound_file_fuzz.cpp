@@ -1,0 +1,66 @@
+// libFuzzer target: any bytes as a confound table. The first byte picks the kind of file (by
+// its name) and the selection; the rest is the file. Loading may refuse the file with an
+// IOError or a selection error, never otherwise; what it gives back must be a matrix the SDM
+// writer can save and the reader read back with the same names.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "base/io_error.h"
+#include "confounds/confound_input.h"
+#include "fuzz_folder.h"
+#include "sdm/design_matrix.h"
+
+namespace {
+
+[[noreturn]] void violated(const std::string& what) {
+  std::fprintf(stderr, "Confound property violated: %s\n", what.c_str());
+  std::abort();
+}
+
+void checkMatrix(const DesignMatrix& m) {
+  if (m.names.size() != m.values.size()) violated("names and columns differ in number");
+  for (const auto& column : m.values) {
+    if (static_cast<int64_t>(column.size()) != m.nrOfDataPoints.value)
+      violated("a column's length differs from the data points");
+  }
+  for (const auto& name : m.names) {
+    if (name.find_first_of("\"\r\n") != std::string::npos) violated("a name the SDM cannot hold");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  static const char* const names[] = {"run.tsv", "run.csv", "run.par", "rp_run.txt", "run.1D"};
+  static const char* const selections[] = {"", "motion24,scrub", "*", "a*?,b", "cosine,outliers"};
+  const std::string path = fuzzFolder() + "/" + names[data[0] % 5];
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
+  }
+  ConfoundInput input;
+  try {
+    input = loadConfounds(path, selections[(data[0] / 5) % 5], (data[0] & 0x80) != 0);
+  } catch (const IOError&) {
+    return 0;
+  } catch (const std::runtime_error&) {
+    return 0;  // a term that matches nothing, a malformed scrub term
+  }
+  checkMatrix(input.matrix);
+  const std::string saved = fuzzFolder() + "/saved.sdm";
+  try {
+    input.matrix.save(saved);
+  } catch (const std::runtime_error&) {
+    return 0;  // beyond the SDM file's limits
+  }
+  if (DesignMatrix::load(saved).names != input.matrix.names) violated("names change on saving");
+  return 0;
+}

@@ -1,0 +1,97 @@
+#include "confounds/scrub.h"
+
+#include <charconv>
+#include <cstddef>
+#include <stdexcept>
+
+#include "confounds/letter_case.h"
+
+namespace {
+
+constexpr std::string_view scrubWord = "scrub";
+
+// A threshold above 0 written in the classic notation, the whole text of it.
+std::optional<float> threshold(std::string_view text) {
+  float value = 0.0f;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (error != std::errc() || end != text.data() + text.size() || !(value > 0.0f)) return {};
+  return value;
+}
+
+// The column of `table` named `name`, or null.
+const std::vector<float>* column(const DesignMatrix& table, std::string_view name) {
+  for (std::size_t p = 0; p < table.names.size(); ++p)
+    if (table.names[p] == name) return &table.values[p];
+  return nullptr;
+}
+
+std::string volumeName(std::size_t volume) {
+  std::string digits = std::to_string(volume);
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+  return "scrub_" + digits;
+}
+
+// "0.5" for 0.5f: the shortest text that reads back as the same float.
+std::string shortText(float value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
+}
+
+}  // namespace
+
+std::optional<ScrubTerm> scrubTermOf(std::string_view term) {
+  const std::string lower = lowerCase(term);
+  if (lower == scrubWord) return ScrubTerm{};
+  if (!lower.starts_with("scrub:")) return std::nullopt;
+  const std::string_view rest = term.substr(scrubWord.size() + 1);
+  const std::size_t colon = rest.find(':');
+  const std::optional<float> displacement = threshold(rest.substr(0, colon));
+  const std::optional<float> dvars = colon == std::string_view::npos
+                                         ? std::optional<float>(defaultScrubDvars)
+                                         : threshold(rest.substr(colon + 1));
+  if (!displacement || !dvars) {
+    throw std::runtime_error("Invalid scrub term \"" + std::string(term) +
+                             "\": give scrub or scrub:FD:DVARS with numbers above 0, such as "
+                             "scrub:0.5:1.5");
+  }
+  return ScrubTerm{*displacement, *dvars};
+}
+
+Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
+  const std::size_t volumes = table.values.empty() ? 0 : table.values.front().size();
+  std::vector<bool> flagged(volumes, false);
+  std::size_t byDisplacement = 0, byDvars = 0, byOutlier = 0;
+  const auto flag = [&](const std::vector<float>* values, auto exceeds, std::size_t& count) {
+    if (values == nullptr) return;
+    for (std::size_t t = 0; t < volumes && t < values->size(); ++t) {
+      if (!exceeds((*values)[t])) continue;
+      flagged[t] = true;
+      ++count;
+    }
+  };
+  flag(
+      column(table, "framewise_displacement"), [&](float v) { return v > term.displacement; },
+      byDisplacement);
+  flag(
+      column(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
+  for (std::size_t p = 0; p < table.names.size(); ++p) {
+    if (table.names[p].starts_with("non_steady_state_outlier"))
+      flag(
+          &table.values[p], [](float v) { return v != 0.0f; }, byOutlier);
+  }
+  Scrubbing result;
+  for (std::size_t t = 0; t < volumes; ++t) {
+    if (!flagged[t]) continue;
+    result.names.push_back(volumeName(t));
+    result.regressors.emplace_back(volumes, 0.0f);
+    result.regressors.back()[t] = 1.0f;
+  }
+  result.note = "scrub: " + std::to_string(result.names.size()) + " volume(s) flagged (" +
+                std::to_string(byDisplacement) + " by framewise_displacement > " +
+                shortText(term.displacement) + ", " + std::to_string(byDvars) + " by std_dvars > " +
+                shortText(term.dvars) + ", " + std::to_string(byOutlier) +
+                " by non_steady_state_outlier*)";
+  return result;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sdm/design_matrix.h"
+
+// Scrubbing: one spike regressor (1 at its volume, 0 elsewhere) for each volume of high motion,
+// as the confound term "scrub" or "scrub:FD:DVARS" asks.
+
+// The default thresholds: framewise displacement in mm, standardised DVARS.
+inline constexpr float defaultScrubDisplacement = 0.5f;
+inline constexpr float defaultScrubDvars = 1.5f;
+
+struct ScrubTerm {
+  float displacement =
+      defaultScrubDisplacement;     // a volume whose framewise_displacement exceeds it
+  float dvars = defaultScrubDvars;  // ... or whose std_dvars exceeds it
+};
+
+// The thresholds of a term, or nothing when the term is no scrub term at all. "scrub" (letters
+// in any case) gives the defaults, "scrub:0.2:1.5" both thresholds, "scrub:0.2" the first.
+// Throws std::runtime_error "Invalid scrub term \"TERM\": give scrub or scrub:FD:DVARS with
+// numbers above 0, such as scrub:0.5:1.5" for any other text after "scrub:".
+std::optional<ScrubTerm> scrubTermOf(std::string_view term);
+
+struct Scrubbing {
+  std::vector<std::string> names;  // "scrub_" + the 0-based volume in four digits or more
+  std::vector<std::vector<float>> regressors;
+  // What was flagged and why, for the log: "scrub: 3 volume(s) flagged (2 by
+  // framewise_displacement > 0.5, 1 by std_dvars > 1.5, 1 by non_steady_state_outlier*)".
+  std::string note;
+};
+
+// The spike regressors of `table` (a confound table as read): a volume is flagged when its
+// framewise_displacement exceeds term.displacement, its std_dvars exceeds term.dvars, or a
+// non_steady_state_outlier* column is not 0 there. Columns the table lacks flag nothing; the
+// first row's "n/a" (read as 0) never flags.
+Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term);
