@@ -51,24 +51,44 @@
 //   Convert          "task" = "convert", "sdm1", "confounds", "strict"; the plug-in offers the
 //                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
 //                    saves a tab-separated table instead
+//   Make designs     "task" = "design", "events", "tr", "volumes", "hrf", "derivatives",
+//                    "sliceref", "conditions"; the plug-in offers each events file's design in its
+//                    save dialog (NAME_events.tsv as NAME_design.sdm)
 // "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
 // and 0 for off ("strict": refuse SDMs that the reader had to repair); "corrwarn" is the warning
 // threshold as text, "" for none; "corrdir" is the folder that every report and heatmap goes
 // into, "" for beside its SDM; "confounds" is the selection of columns taken from every file that
 // is not an SDM (fMRIPrep .tsv, .csv, FSL .par, SPM rp_*.txt, AFNI .1D), "" for the plug-in's
-// default.
+// default. For designs, "events" is the list of BIDS events files joined with "\n"; "tr" (the
+// repetition time in seconds) and "sliceref" (when in its TR a volume is taken, 0 to 1, "" for
+// 0) are texts with a point, which the plug-in checks; "volumes" is an integer; "hrf" is "spm",
+// "glover" or "" (spm); "derivatives" is 1 or 0; "conditions" names the conditions to model, with
+// * and ?, "" for all.
 
 // The files the secondary list takes: SDMs and the confound files of preprocessing pipelines.
 var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)';
 
+// The files the events list takes.
+var BRINDLE_EVENTS_FILTER = 'BIDS events (*_events.tsv *.tsv)';
+
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
 // state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn, corrdir,
-// confounds }.
+// confounds, events, tr, volumes, hrf, derivatives, sliceref, conditions }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
   var ints = [];
   var flag = function (on) { return on ? 1 : 0; };
+  if (task === 'design') {
+    strings.push(['events', state.events.join('\n')]);
+    strings.push(['tr', brindleTrim(state.tr)]);
+    ints.push(['volumes', Number(brindleTrim(state.volumes))]);
+    strings.push(['hrf', brindleTrim(state.hrf)]);
+    ints.push(['derivatives', flag(state.derivatives)]);
+    strings.push(['sliceref', brindleTrim(state.sliceref)]);
+    strings.push(['conditions', brindleTrim(state.conditions)]);
+    return { strings: strings, ints: ints };
+  }
   if (task === 'mergeall' || task === 'mergesec') {
     ints.push(['ztans', flag(state.ztans)]);
     ints.push(['baseline', flag(state.baseline)]);
@@ -111,12 +131,45 @@ function brindleThresholdProblem(text) {
          'Write it with a point, such as 0.8, or leave the field empty.';
 }
 
+// Why the number of volumes `text` cannot be used, or null when it can: a whole number from 1 to
+// 2147483647, digits only.
+function brindleVolumesProblem(text) {
+  var t = brindleTrim(text);
+  if (/^\d+$/.test(t) && Number(t) >= 1 && Number(t) <= 2147483647) return null;
+  return 'The number of volumes "' + t + '" is not a whole number above 0. ' +
+         'Give the number of volumes of each run, such as 180.';
+}
+
 // The secondary list stored in "sdms2" as an array: one path per line, empty lines dropped.
 function brindleSplitList(text) {
   var out = [];
   var lines = String(text).split('\n');
   for (var i = 0; i < lines.length; i++) if (lines[i] !== '') out.push(lines[i]);
   return out;
+}
+
+// Appends the files chosen in the open dialog to `list`; the dialog starts at the list's last
+// file, or at `start` when the list is empty. A cancelled dialog changes nothing.
+function brindleAddFiles(host, list, title, start, filter) {
+  var items = list.getItems();
+  var chosen = host.openFilesDialog(title, items.length > 0 ? items[items.length - 1] : start, filter);
+  var added = items.slice();
+  for (var i = 0; i < chosen.length; i++) {
+    // A line feed would split one path into two list entries.
+    if (chosen[i] !== '' && chosen[i].indexOf('\n') < 0) added.push(chosen[i]);
+  }
+  list.setItems(added);
+}
+
+// Drops the selected entries of `list`.
+function brindleRemoveSelected(list) {
+  var selected = list.getSelectedIndices();
+  var drop = {};
+  for (var i = 0; i < selected.length; i++) drop[selected[i]] = true;
+  var kept = [];
+  var items = list.getItems();
+  for (var j = 0; j < items.length; j++) if (!drop[j]) kept.push(items[j]);
+  list.setItems(kept);
 }
 
 // Builds the dialog with host's widgets and wires its buttons. Returns the controller object,
@@ -149,6 +202,25 @@ function buildBrindleDialog(host) {
   var confoundsField = confoundRow.textField(host.getStringParameter('confounds'),
     'columns of .tsv/.par/rp_*.txt files, e.g. motion24,wm_csf; empty: motion6');
 
+  var designBox = ui.group('Design from events');
+  var eventsList = designBox.listBox(brindleSplitList(host.getStringParameter('events')));
+  var eventsButtons = designBox.row();
+  var timingRow = designBox.row();
+  timingRow.label('TR (s)');
+  var trField = timingRow.textField(host.getStringParameter('tr'), 'e.g. 2 or 0.8');
+  timingRow.label('Volumes');
+  var volumesField = timingRow.textField(host.getIntParameter('volumes') > 0 ? String(host.getIntParameter('volumes')) : '',
+    'per run, e.g. 180');
+  var modelRow = designBox.row();
+  modelRow.label('HRF');
+  var hrfField = modelRow.textField(host.getStringParameter('hrf'), 'spm or glover; empty: spm');
+  modelRow.label('Slice-timing reference');
+  var slicerefField = modelRow.textField(host.getStringParameter('sliceref'), '0 to 1 of the TR; empty: 0');
+  var derivativesBox = designBox.checkBox('Time derivatives', host.getIntParameter('derivatives') !== 0);
+  var conditionRow = designBox.row();
+  conditionRow.label('Conditions');
+  var conditionsField = conditionRow.textField(host.getStringParameter('conditions'), 'e.g. go,stop*; empty: all');
+
   var dialog = {
     state: function () {
       return {
@@ -161,7 +233,14 @@ function buildBrindleDialog(host) {
         strict: strictBox.isChecked(),
         corrwarn: corrwarnField.getText(),
         corrdir: corrdirField.getText(),
-        confounds: confoundsField.getText()
+        confounds: confoundsField.getText(),
+        events: eventsList.getItems().slice(),
+        tr: trField.getText(),
+        volumes: volumesField.getText(),
+        hrf: hrfField.getText(),
+        derivatives: derivativesBox.isChecked(),
+        sliceref: slicerefField.getText(),
+        conditions: conditionsField.getText()
       };
     },
 
@@ -174,25 +253,19 @@ function buildBrindleDialog(host) {
     },
 
     addSecondaries: function () {
-      var items = secondaryList.getItems();
-      var start = items.length > 0 ? items[items.length - 1] : primaryField.getText();
-      var chosen = host.openFilesDialog('Add secondary SDMs:', start, BRINDLE_INPUT_FILTER);
-      var added = items.slice();
-      for (var i = 0; i < chosen.length; i++) {
-        // A line feed would split one path into two list entries.
-        if (chosen[i] !== '' && chosen[i].indexOf('\n') < 0) added.push(chosen[i]);
-      }
-      secondaryList.setItems(added);
+      brindleAddFiles(host, secondaryList, 'Add secondary SDMs:', primaryField.getText(), BRINDLE_INPUT_FILTER);
     },
 
     removeSelected: function () {
-      var selected = secondaryList.getSelectedIndices();
-      var drop = {};
-      for (var i = 0; i < selected.length; i++) drop[selected[i]] = true;
-      var kept = [];
-      var items = secondaryList.getItems();
-      for (var j = 0; j < items.length; j++) if (!drop[j]) kept.push(items[j]);
-      secondaryList.setItems(kept);
+      brindleRemoveSelected(secondaryList);
+    },
+
+    addEvents: function () {
+      brindleAddFiles(host, eventsList, 'Add events files:', '', BRINDLE_EVENTS_FILTER);
+    },
+
+    removeEvents: function () {
+      brindleRemoveSelected(eventsList);
     },
 
     clearSecondaries: function () {
@@ -204,6 +277,7 @@ function buildBrindleDialog(host) {
     run: function (task) {
       var state = dialog.state();
       var problem = brindleReadsThreshold(task) ? brindleThresholdProblem(state.corrwarn) : null;
+      if (task === 'design') problem = brindleVolumesProblem(state.volumes);
       if (problem !== null) {
         host.messageBox(problem);
         return false;
@@ -219,12 +293,15 @@ function buildBrindleDialog(host) {
   listButtons.button('Add...', dialog.addSecondaries);
   listButtons.button('Remove', dialog.removeSelected);
   listButtons.button('Clear', dialog.clearSecondaries);
+  eventsButtons.button('Add events...', dialog.addEvents);
+  eventsButtons.button('Remove events', dialog.removeEvents);
 
   var actions = ui.group('Actions');
   actions.button('Check correlations', function () { dialog.run('sdm1corr'); });
   actions.button('Merge primary with each secondary', function () { dialog.run('mergeall'); });
   actions.button('Merge all secondaries', function () { dialog.run('mergesec'); });
   actions.button('Convert', function () { dialog.run('convert'); });
+  actions.button('Make designs', function () { dialog.run('design'); });
 
   return dialog;
 }
@@ -234,6 +311,7 @@ if (typeof module !== 'undefined' && module.exports) {
     buildBrindleDialog: buildBrindleDialog,
     brindleTaskParameters: brindleTaskParameters,
     brindleThresholdProblem: brindleThresholdProblem,
+    brindleVolumesProblem: brindleVolumesProblem,
     brindleSplitList: brindleSplitList
   };
 }

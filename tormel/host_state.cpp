@@ -40,6 +40,15 @@ std::string callText(std::string_view function, std::initializer_list<std::strin
   return text;
 }
 
+// The lines of a list parameter, one path each, as the plug-in splits them.
+void appendLines(std::vector<std::string>& lines, const std::string& list) {
+  for (std::size_t start = 0; start < list.size();) {
+    const auto end = std::min(list.find('\n', start), list.size());
+    lines.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
 bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
@@ -73,7 +82,7 @@ std::string reportPath(const std::string& sdmPath, const std::string& extension,
 }
 
 std::size_t parameterLimit(const std::string& name) {
-  return name == listParameter || name == "events" ? maxListLength : maxPathLength;
+  return name == listParameter || name == eventsParameter ? maxListLength : maxPathLength;
 }
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
@@ -234,16 +243,12 @@ std::pair<DialogAnswer, bool> HostState::nextSaveAnswer(std::string_view offered
 std::vector<std::string> HostState::taskInputs() const {
   const std::string task = parameter("task").value_or(std::string());
   std::vector<std::string> inputs;
-  if (task != "mergesec") inputs.push_back(parameter("sdm1").value_or(std::string()));
-  if (task != "sdm1corr") {
-    // One path per line, as the plug-in splits the list.
-    const std::string list = parameter(listParameter).value_or(std::string());
-    for (std::size_t start = 0; start < list.size();) {
-      const auto end = std::min(list.find('\n', start), list.size());
-      inputs.push_back(list.substr(start, end - start));
-      start = end + 1;
-    }
+  if (task == "design") {
+    appendLines(inputs, parameter(eventsParameter).value_or(std::string()));
+    return inputs;
   }
+  if (task != "mergesec") inputs.push_back(parameter("sdm1").value_or(std::string()));
+  if (task != "sdm1corr") appendLines(inputs, parameter(listParameter).value_or(std::string()));
   return inputs;
 }
 

@@ -19,10 +19,12 @@
 namespace tormel {
 
 // The largest texts the host writes into the plug-in's buffers (it is not told their sizes):
-// a single path or parameter text, and the list parameter "sdms2". One more byte holds the NUL.
+// a single path or parameter text, and the list parameters "sdms2" and "events". One more byte
+// holds the NUL.
 inline constexpr std::size_t maxPathLength = 4095;
 inline constexpr std::size_t maxListLength = 65535;
 inline constexpr const char* listParameter = "sdms2";
+inline constexpr const char* eventsParameter = "events";
 
 // The longest text the plug-in reads for the parameter `name`: maxListLength for its lists of
 // files, else maxPathLength.
@@ -119,12 +121,13 @@ class HostState {
                    const char* filter, char* buffer, const DialogAnswer& answer);
   // The next answer, and whether the host chose it itself (true) or the command line named it.
   std::pair<DialogAnswer, bool> nextSaveAnswer(std::string_view offeredPath);
-  // The files the current task reads: "sdm1" (not for mergesec) and the lines of "sdms2"
-  // (not for sdm1corr).
+  // The files the current task reads: the lines of "events" for design; otherwise "sdm1" (not
+  // for mergesec) and the lines of "sdms2" (not for sdm1corr).
   std::vector<std::string> taskInputs() const;
   // Every file the plug-in writes for a result saved at `sdmPath`: the SDM, then, when the task
-  // writes reports ("allcorr"), its correlation report and the heatmap, design picture and
-  // summary asked for, named as the plug-in names them.
+  // writes reports (a merge with "allcorr"), its correlation report and the heatmap, design
+  // picture and summary asked for, named as the plug-in names them. A design writes the SDM
+  // alone.
   std::vector<std::string> filesWrittenFor(const std::string& sdmPath) const;
   // True when the parameter `name` reads as a non-zero whole number.
   bool flag(const std::string& name) const;

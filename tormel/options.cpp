@@ -20,11 +20,22 @@ struct ParameterOption {
 };
 
 constexpr ParameterOption parameterOptions[] = {
-    {"--task", "task", nullptr},           {"--ztrans", "ztans", "1"},
-    {"--baseline", "baseline", "1"},       {"--corr", "allcorr", "1"},
-    {"--plot", "corrplot", "1"},           {"--warn", "corrwarn", nullptr},
-    {"--report-into", "corrdir", nullptr}, {"--confounds", "confounds", nullptr},
-    {"--json", "corrjson", "1"},           {"--strict", "strict", "1"},
+    {"--task", "task", nullptr},
+    {"--ztrans", "ztans", "1"},
+    {"--baseline", "baseline", "1"},
+    {"--corr", "allcorr", "1"},
+    {"--plot", "corrplot", "1"},
+    {"--warn", "corrwarn", nullptr},
+    {"--report-into", "corrdir", nullptr},
+    {"--confounds", "confounds", nullptr},
+    {"--json", "corrjson", "1"},
+    {"--strict", "strict", "1"},
+    {"--tr", "tr", nullptr},
+    {"--volumes", "volumes", nullptr},
+    {"--hrf", "hrf", nullptr},
+    {"--derivatives", "derivatives", "1"},
+    {"--slice-time-ref", "sliceref", nullptr},
+    {"--conditions", "conditions", nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -144,6 +155,10 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
     if (files == 0)
       throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
     parameters[listParameter] = joinLines(filesBegin, words.end());
+  } else if (task == "design") {
+    if (files == 0)
+      throw UsageError("design wants events files: Tormel design EVENTS.tsv... --tr SECONDS");
+    parameters[eventsParameter] = joinLines(filesBegin, words.end());
   } else if (task == "convert") {
     if (files != 1 && files != 2)
       throw UsageError("convert takes one file and where to save it: Tormel convert IN [OUT]");
@@ -151,8 +166,8 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
     if (files == 2) host.saveAnswers.push_front(words[2]);
   } else {
     throw UsageError("unknown task \"" + task +
-                     "\"; the task words are open_sdm, sdm1corr, mergeall, mergesec and convert "
-                     "(--task NAME sends any other name)");
+                     "\"; the task words are open_sdm, sdm1corr, mergeall, mergesec, convert and "
+                     "design (--task NAME sends any other name)");
   }
   parameters["task"] = task;
 }
@@ -281,6 +296,9 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
       checkThreshold(line.edits.back().text);
       line.warn = true;
     }
+    int volumes = 0;
+    if (option == "--volumes" && !parseWholeInt(line.edits.back().text, volumes))
+      throw UsageError("--volumes wants a whole number, not \"" + line.edits.back().text + "\"");
     return true;
   }
   return false;
@@ -332,6 +350,9 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
   mergesec SECONDARY.sdm...        task=mergesec, sdms2=the secondaries, one per line
   convert IN [OUT]                 task=convert, sdm1=IN; OUT answers its save dialog first
                                    (a name ending in .tsv saves a tab-separated table)
+  design EVENTS.tsv...             task=design, events=the BIDS events files, one per line:
+                                   each file's task predictors saved as an SDM, offered as
+                                   NAME_design.sdm for NAME_events.tsv (needs --tr, --volumes)
   Every FILE may also be a confound file of a preprocessing pipeline, told by its name:
   .tsv/.csv tables, FSL .par, SPM rp_*.txt, AFNI .1D and other .txt columns.
 
@@ -364,6 +385,15 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        when a file has those columns, else every column
   --strict             strict=1: refuse any SDM that the reader had to repair (missing or
                        unreadable data points, missing names) instead of warning about it
+  --tr SECONDS         tr=SECONDS: the repetition time of the design's runs, such as 2 or 0.8
+  --volumes N          volumes=N: the number of volumes of each run of the design
+  --hrf spm|glover     hrf=MODEL: the haemodynamic response of the design (default spm)
+  --derivatives        derivatives=1: each condition of the design followed by its time
+                       derivative
+  --slice-time-ref S   sliceref=S: when in its TR a volume is taken, as a fraction of the TR
+                       from 0 (its start, the default) to 1
+  --conditions TERMS   conditions=TERMS: the conditions the design models, such as "go,stop*"
+                       (names with * and ?); default every condition
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
@@ -413,9 +443,9 @@ A --save PATH answer is always taken as given.
 with a line feed) and, once the plug-in object has been created, initialised and deleted, one
 final line feed. Standard error gets each message box as one line "[message] TEXT" and the
 host's own complaints as "Tormel: ...". A parameter or answer given here that does not fit the
-plug-in's buffer (4095 bytes; lists such as "sdms2" 65535) is a usage error. A dialog answer made
-by Tormel itself that does not fit (in a long --save-into folder) cancels that dialog with a
-complaint.
+plug-in's buffer (4095 bytes; lists such as "sdms2" and "events" 65535) is a usage error. A dialog
+answer made by Tormel itself that does not fit (in a long --save-into folder) cancels that dialog
+with a complaint.
 
 )HELP"
     // The exit status.
@@ -437,6 +467,7 @@ complaint.
   Tormel mergesec run1.sdm run2.sdm run3.sdm --save out/runs.sdm
   Tormel mergeall main.sdm run1_desc-confounds_timeseries.tsv --confounds motion24,wm_csf
   Tormel convert run1_desc-confounds_timeseries.tsv out/run1.sdm --confounds "motion6,cosine"
+  Tormel design run1_events.tsv run2_events.tsv --tr 2 --volumes 180 --hrf glover --derivatives
   Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
 )HELP";
 
@@ -484,8 +515,8 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   if (!options.info && parameters.find("task") == parameters.end()) {
     throw UsageError(
-        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-        "NAME");
+        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or "
+        "use --task NAME");
   }
   checkMergeExtras(parameters, line.plot, line.warn, line.json);
   checkLengths(options, line);

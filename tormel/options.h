@@ -24,10 +24,10 @@ struct Options {
   HostSetup host;                            // parameters, dialog answers, version, trace
 };
 
-// Reads argv[1...]. The task word (open_sdm, sdm1corr, mergeall, mergesec, convert) and its files
-// set their parameters first (convert's OUT answers the first save dialog, before any --save); the
-// parameter options then apply in the order given. Throws UsageError for anything it does not
-// understand, or when no task is given (unless --info, --help or --version is).
+// Reads argv[1...]. The task word (open_sdm, sdm1corr, mergeall, mergesec, convert, design) and
+// its files set their parameters first (convert's OUT answers the first save dialog, before any
+// --save); the parameter options then apply in the order given. Throws UsageError for anything
+// it does not understand, or when no task is given (unless --info, --help or --version is).
 Options parseOptions(const std::vector<std::string>& args);
 
 // The text --help prints: every option, the exit codes and an example for each task.

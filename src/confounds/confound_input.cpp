@@ -1,5 +1,8 @@
 #include "confounds/confound_input.h"
 
+#include <cmath>
+#include <cstddef>
+#include <limits>
 #include <string>
 
 #include "base/io_error.h"
@@ -20,6 +23,19 @@ void refuseDamaged(const std::string& path, const UnreadableCells& cells, bool s
 
 }  // namespace
 
+std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table) {
+  for (std::size_t c = 0; c < table.names.size() && c < table.values.size(); ++c) {
+    if (table.names[c] != framewiseDisplacementColumn) continue;
+    const std::vector<float>& column = table.values[c];
+    if (column.size() < 2) return std::numeric_limits<double>::quiet_NaN();
+    double sum = 0.0;
+    for (std::size_t row = 1; row < column.size(); ++row) sum += column[row];
+    const double mean = sum / static_cast<double>(column.size() - 1);
+    return std::isfinite(mean) ? mean : std::numeric_limits<double>::quiet_NaN();
+  }
+  return std::nullopt;
+}
+
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection, bool strict) {
   SdmInput in(path);
   return loadConfounds(in, path, confoundFormatOf(path), selection, strict);
@@ -30,7 +46,7 @@ ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundForma
   const ConfoundFile file = readConfoundFile(in, path, format);
   refuseDamaged(path, file.unreadable, strict);
   SelectedConfounds chosen = chooseConfounds(file.matrix, selection);
-  ConfoundInput input{std::move(chosen.matrix), {}};
+  ConfoundInput input{std::move(chosen.matrix), {}, meanFramewiseDisplacement(file.matrix)};
   if (auto warning = unreadableNotice(path, file.unreadable))
     input.notices.push_back(std::move(*warning));
   input.notices.push_back(confoundsTakenNotice(input.matrix, chosen.notes));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,9 +14,22 @@
 struct ConfoundInput {
   DesignMatrix matrix;          // the chosen confounds (selectConfounds)
   std::vector<Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
+  // meanFramewiseDisplacement of the whole table, whatever the selection took.
+  std::optional<double> meanFramewiseDisplacement;
 };
 
-// readConfoundFile(path), then selectConfounds with `selection`; throws what they throw, and
+// The column of head motion per volume that preprocessing pipelines write.
+inline constexpr const char* framewiseDisplacementColumn = "framewise_displacement";
+
+// The mean of the column framewiseDisplacementColumn of `table` (a matrix read by
+// readConfoundFile) over its data rows after the first (the first has no displacement: "n/a",
+// read as 0), summed in double; NaN when there is no such row or a value is not finite. Nothing
+// when the table has no column of that name (letters compared exactly); the first of that name
+// when it has several.
+std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table);
+
+// readConfoundFile(path), then selectConfounds with `selection`, and the mean framewise
+// displacement of what the file holds; throws what they throw, and
 // IOError "Damaged confound file: " + path + " (" + k + " of " + n + " values missing or
 // unreadable)" when more than half of the file's n cells are missing ("n/a", empty) or
 // unreadable, or, when `strict`, when any is (the "n/a" of the first data row excepted, which

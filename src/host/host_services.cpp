@@ -23,6 +23,8 @@ std::string stringParameter(const char* name, std::size_t bufferSize) {
 
 bool flagParameter(const char* name) { return HostApi::tmGetIntParameter(name) != 0; }
 
+int intParameter(const char* name) { return HostApi::tmGetIntParameter(name); }
+
 void setStringParameter(const char* name, const std::string& text) {
   HostApi::tmSetStringParameter(name, text.c_str());
 }

@@ -10,7 +10,7 @@
 namespace host {
 
 inline constexpr std::size_t pathBufferSize = 4096;   // "task", "sdm1", file dialogs
-inline constexpr std::size_t listBufferSize = 65536;  // "sdms2"
+inline constexpr std::size_t listBufferSize = 65536;  // "sdms2", "events"
 
 // The filter of both file dialogs.
 inline constexpr const char* sdmFileFilter = "Design Matrix (*.sdm)";
@@ -20,6 +20,8 @@ inline constexpr const char* sdmFileFilter = "Design Matrix (*.sdm)";
 std::string stringParameter(const char* name, std::size_t bufferSize = pathBufferSize);
 // A dialog parameter as an on/off flag: true when its integer value is non-zero.
 bool flagParameter(const char* name);
+// The integer value of a dialog parameter.
+int intParameter(const char* name);
 // Stores a dialog parameter.
 void setStringParameter(const char* name, const std::string& text);
 // Shows a modal message box.

@@ -115,6 +115,10 @@ bool brindle::execute() noexcept {
       convertTask();
       return true;
     }
+    if (task == "design") {
+      designTask();
+      return true;
+    }
     return true;
   } catch (...) {
     showCurrentError();

@@ -23,10 +23,10 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
 #endif
 
   // Runs the task named by the dialog parameter "task": "open_sdm", "sdm1corr", "mergeall",
-  // "mergesec", "convert" (any other name runs nothing). Shows "Error: " + message for a failed
-  // task ("Error: Not enough memory" when memory ran out, "Error: unknown error" for anything
-  // that is no standard exception). Returns true, except for the merge tasks' own false and for
-  // a call before initPlugin has succeeded, which calls no host function and returns false.
+  // "mergesec", "convert", "design" (any other name runs nothing). Shows "Error: " + message for a
+  // failed task ("Error: Not enough memory" when memory ran out, "Error: unknown error" for
+  // anything that is no standard exception). Returns true, except for the merge tasks' own false
+  // and for a call before initPlugin has succeeded, which calls no host function and returns false.
   // Never throws.
   bool execute() noexcept override;
 
@@ -46,6 +46,15 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
   // saves it under the name chosen in the save dialog, which offers the input's name with
   // ".sdm": as a tab-separated table when the name ends in ".tsv", else as an SDM.
   void convertTask();
+  // "design": the task predictors of each events file of "events" (one path a line), modelled
+  // by "tr" (seconds, as text), "volumes", "hrf" ("spm", the default, or "glover"),
+  // "derivatives" (non-zero: each condition's time derivative too), "sliceref" (the fraction of
+  // the TR at which a volume is taken, as text; default 0) and "conditions" (condition names
+  // with "*" and "?"; all when empty), all read before any file. Each design is offered in the
+  // save dialog under designPathOf of its events file, after the log has its warnings; a
+  // cancelled dialog skips that file. Throws "Invalid repetition time: " + text (and likewise
+  // for "hrf" and "sliceref") and "No events files available" before any file is read.
+  void designTask();
 
   // The log stream, created by initPlugin once the host functions are resolved.
   std::unique_ptr<TRMLLog> logStream;

@@ -23,6 +23,7 @@ void brindle::correlationTask() {
     return;
   }
   request.readerNotices = loader.lastWarnings();
+  request.meanFramewiseDisplacement = loader.lastMeanFramewiseDisplacement();
   request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.
   writeReport(matrix, request, *logStream,

@@ -23,12 +23,14 @@ DesignLoader::DesignLoader(TRMLLog* log, bool strict, const std::vector<std::str
 DesignMatrix DesignLoader::load(const std::string& path) {
   std::vector<Notice> notices;
   DesignMatrix matrix;
+  lastDisplacement_.reset();
   // Opened once and its kind told from the bytes read ahead, so a pipe is read once.
   SdmInput in(path);
   if (const ConfoundFormat format = formatOf(in, path); format != ConfoundFormat::sdm) {
     ConfoundInput input = loadConfounds(in, path, format, selection(), strict_);
     matrix = std::move(input.matrix);
     notices = std::move(input.notices);
+    lastDisplacement_ = input.meanFramewiseDisplacement;
   } else {
     LoadedSdm loaded = loadSdm(in, path, strict_);
     matrix = std::move(loaded.matrix);

@@ -31,6 +31,10 @@ class DesignLoader {
   // The warnings among the notices of the last file loaded.
   const std::vector<Notice>& lastWarnings() const { return lastWarnings_; }
 
+  // The mean framewise displacement of the last file loaded (confounds/confound_input.h):
+  // nothing for an SDM and for a confound file without that column.
+  std::optional<double> lastMeanFramewiseDisplacement() const { return lastDisplacement_; }
+
  private:
   const std::string& selection();
 
@@ -38,6 +42,7 @@ class DesignLoader {
   bool strict_;
   std::optional<std::string> selection_;
   std::vector<Notice> lastWarnings_;
+  std::optional<double> lastDisplacement_;
 };
 
 // `path` with the extension of its file name (from the last "." of the base name) replaced by

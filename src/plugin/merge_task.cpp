@@ -30,11 +30,24 @@ std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first
          baseName(first.fileName);
 }
 
+// What the summary of a result tells of the files it was made from.
+struct Sources {
+  std::vector<Notice> warnings;                     // the readers' warnings, file by file
+  std::optional<double> meanFramewiseDisplacement;  // the first file's that has one
+};
+
+// Adds what the summary tells of a file joined to the result after those of `sources`.
+void addSource(Sources& sources, const std::vector<Notice>& warnings,
+               const std::optional<double>& displacement) {
+  sources.warnings.insert(sources.warnings.end(), warnings.begin(), warnings.end());
+  if (!sources.meanFramewiseDisplacement) sources.meanFramewiseDisplacement = displacement;
+}
+
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
-// A cancelled dialog drops this result only. `warnings` are the readers' warnings about the
-// files the result was made from, for its summary file.
+// A cancelled dialog drops this result only. `sources` tell the summary file of the files the
+// result was made from.
 void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
-                  const std::vector<Notice>& warnings) {
+                  const Sources& sources) {
   if (options.constant)
     result.addConstant();
   else
@@ -49,7 +62,8 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
   logMessage(log, "Saved " + *path);
   if (!options.report) return;
   ReportRequest request = options.reportRequest;
-  request.readerNotices = warnings;
+  request.readerNotices = sources.warnings;
+  request.meanFramewiseDisplacement = sources.meanFramewiseDisplacement;
   try {
     writeReport(result, request, log);
   } catch (const InputProtectedError& refusal) {
@@ -59,10 +73,6 @@ void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
   }
   for (std::string& report : reportFilePaths(*path, request))
     options.reportRequest.written.push_back(std::move(report));
-}
-
-void appendAll(std::vector<Notice>& to, const std::vector<Notice>& from) {
-  to.insert(to.end(), from.begin(), from.end());
 }
 
 // The dialog parameters of a merge, read up front: the options, the secondary SDMs ("sdms2")
@@ -83,10 +93,12 @@ MergeOptions readMergeOptions(bool withPrimary) {
   return options;
 }
 
-// The loaded files of a merge, each with the warnings of its reader.
+// The loaded files of a merge, each with the warnings of its reader and its mean framewise
+// displacement.
 struct Loaded {
   std::vector<DesignMatrix> matrices;
   std::vector<std::vector<Notice>> warnings;
+  std::vector<std::optional<double>> displacements;
 };
 
 // Loads `paths` in order. When their numbers of data points differ, says so in a message box
@@ -97,6 +109,7 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
   for (const auto& path : paths) {
     loaded.matrices.push_back(loader.load(path));
     loaded.warnings.push_back(loader.lastWarnings());
+    loaded.displacements.push_back(loader.lastMeanFramewiseDisplacement());
   }
   const DesignMatrix& first = loaded.matrices.front();
   for (const auto& matrix : loaded.matrices) {
@@ -111,25 +124,26 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
 // "mergeall": the primary merged with each secondary in turn. Each result is built when its turn
 // comes, so only one is held at a time; every check that could reject the task has passed by
 // then, so nothing the user sees depends on it.
-void mergeEach(const DesignMatrix& primary, const std::vector<Notice>& primaryWarnings,
+void mergeEach(const DesignMatrix& primary, const Sources& primarySources,
                const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
     DesignMatrix result = concatenate(primary, secondaries.matrices[i]);
-    std::vector<Notice> warnings = primaryWarnings;
-    appendAll(warnings, secondaries.warnings[i]);
-    finishResult(result, options, log, warnings);
+    Sources sources = primarySources;
+    addSource(sources, secondaries.warnings[i], secondaries.displacements[i]);
+    finishResult(result, options, log, sources);
   }
 }
 
 // "mergesec": every secondary merged into one result.
 void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   DesignMatrix result = secondaries.matrices.front();
-  std::vector<Notice> warnings = secondaries.warnings.front();
+  Sources sources;
+  addSource(sources, secondaries.warnings.front(), secondaries.displacements.front());
   for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
     append(result, secondaries.matrices[i]);
-    appendAll(warnings, secondaries.warnings[i]);
+    addSource(sources, secondaries.warnings[i], secondaries.displacements[i]);
   }
-  finishResult(result, options, log, warnings);
+  finishResult(result, options, log, sources);
 }
 
 }  // namespace
@@ -156,6 +170,8 @@ bool brindle::mergeTask(bool withPrimary) {
     host::messageBox(dataPointMismatch(primary, first));
     return false;
   }
-  mergeEach(primary, loader.lastWarnings(), *secondaries, options, *logStream);
+  Sources primarySources;
+  addSource(primarySources, loader.lastWarnings(), loader.lastMeanFramewiseDisplacement());
+  mergeEach(primary, primarySources, *secondaries, options, *logStream);
   return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct ReportRequest {
   std::string folder;              // the folder of every report file; empty: beside the SDM
   // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
   std::vector<Notice> readerNotices;
+  // The mean framewise displacement of the confound file behind the matrix that has the column
+  // (the first of them, in the order the matrix joins them), for the summary; nothing when none
+  // has it.
+  std::optional<double> meanFramewiseDisplacement;
   // The files the task read, and the report files of its earlier results: no report file may
   // replace one of them.
   std::vector<std::string> inputs;

@@ -1,7 +1,10 @@
 #include "report/summary_json.h"
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
 
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
@@ -60,7 +63,9 @@ void appendIndices(std::string& out, const std::vector<std::size_t>& indices) {
 }
 
 void appendHeader(std::string& out, const Summary& s) {
-  out += "{\r\n  \"version\": 1,\r\n  \"file\": ";
+  out += "{\r\n  \"version\": ";
+  appendJsonNumber(out, int64_t{summaryVersion});
+  out += ",\r\n  \"file\": ";
   appendJsonString(out, s.file);
   out += ",\r\n  \"nrOfPredictors\": ";
   appendJsonNumber(out, s.nrOfPredictors);
@@ -103,7 +108,37 @@ void appendPair(std::string& out, const FlaggedPair& pair) {
   out += '}';
 }
 
+bool isScrubName(std::string_view name) {
+  constexpr std::string_view prefix = "scrub_";
+  if (!name.starts_with(prefix) || name.size() == prefix.size()) return false;
+  name.remove_prefix(prefix.size());
+  return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The data point at which `values` is 1, when it is 0 at every other; else nothing.
+std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
+  std::optional<std::size_t> spike;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i] == 0.0f) continue;
+    if (values[i] != 1.0f || spike) return std::nullopt;
+    spike = i;
+  }
+  return spike;
+}
+
 }  // namespace
+
+std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix) {
+  std::vector<std::size_t> volumes;
+  const std::size_t k = coveredPredictorCount(matrix);
+  for (std::size_t p = 0; p < k; ++p) {
+    if (!isScrubName(matrix.names[p])) continue;
+    if (const auto spike = spikeAt(matrix.values[p])) volumes.push_back(*spike);
+  }
+  std::sort(volumes.begin(), volumes.end());
+  volumes.erase(std::unique(volumes.begin(), volumes.end()), volumes.end());
+  return volumes;
+}
 
 Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request) {
@@ -129,6 +164,9 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
   summary.dependencies = diagnostics.dependencies;
   for (const Notice& warning : warningsOf(request.readerNotices))
     summary.warnings.push_back(noticeText(warning));
+  summary.scrubbedVolumes = scrubbedVolumes(matrix);
+  summary.meanFramewiseDisplacement =
+      request.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
   return summary;
 }
 
@@ -156,6 +194,10 @@ void writeSummaryJson(const Summary& s, const JsonSink& put) {
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
   appendArray(output, "warnings", s.warnings.size(),
               [&](std::size_t w) { appendJsonString(out, s.warnings[w]); });
+  out += ",\r\n  \"scrubbedVolumes\": ";
+  appendIndices(out, s.scrubbedVolumes);
+  out += ",\r\n  \"meanFramewiseDisplacement\": ";
+  appendJsonNumber(out, s.meanFramewiseDisplacement);
   out += "\r\n}\r\n";
   output.flush();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,13 +37,25 @@ struct Summary {
   std::span<const FlaggedPair> pairs;   // every pair at or above the threshold; not owned
   double conditionNumber = 0.0;
   std::vector<std::vector<std::size_t>> dependencies;
-  std::vector<std::string> warnings;  // the reader's repair warnings, as logged
+  std::vector<std::string> warnings;         // the reader's repair warnings, as logged
+  std::vector<std::size_t> scrubbedVolumes;  // scrubbedVolumes of the matrix
+  // The request's, NaN when it has none (written as null).
+  double meanFramewiseDisplacement = std::numeric_limits<double>::quiet_NaN();
 };
 
+// The version number the summary file carries.
+inline constexpr int summaryVersion = 2;
+
+// The 0-based data points that a spike regressor among the covered predictors of `matrix`
+// removes, ascending, each once. A spike regressor is named "scrub_" and one or more digits
+// (0-9) and is 1 at exactly one data point and 0 at every other.
+std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix);
+
 // The summary of `report` (an analysed one) of `matrix` (its covered predictors): names, header
-// counts and file name from `matrix`, roles, statistics, factors, dependencies, condition number
-// and pairs from `report`, the threshold and the reader's warnings from `request`. The report
-// must outlive the result. Throws std::invalid_argument when the sizes do not fit.
+// counts, file name and scrubbed volumes from `matrix`, roles, statistics, factors, dependencies,
+// condition number and pairs from `report`, the threshold, the reader's warnings and the mean
+// framewise displacement from `request`. The report must outlive the result. Throws
+// std::invalid_argument when the sizes do not fit.
 Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request);
 

@@ -23,4 +23,7 @@ exec "$here/check_in_chromium.sh" "$root/HelpFolder/index.html" "$artifacts/help
   --expect-text "left_right" \
   --expect-text "sub01_run1_sub02_run1" \
   --expect-text "No confound column matches " \
-  --expect-text "Confounds from "
+  --expect-text "Confounds from " \
+  --expect-text "Invalid repetition time: " \
+  --expect-text "Invalid HRF model: " \
+  --expect-text "Cannot model the events of "

@@ -88,7 +88,7 @@ print(len(d['correlations']), {len(row) for row in d['correlations']})
   if (parsed.exitCode == 127) GTEST_SKIP() << "python3 is not installed";
   ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
   EXPECT_EQ(parsed.out,
-            "1 True 11 120 4\n"
+            "2 True 11 120 4\n"
             "interest+vif interest+vif interest+vif confound confound confound confound+vif "
             "confound+vif confound+vif confound constant\n"
             "0.7 None [[9, 3, 4, 5]] []\n"
@@ -120,6 +120,34 @@ TEST(DesignReportEndToEnd, SummaryCarriesTheRepairWarningsOfEveryFileBehindTheRe
   };
   EXPECT_EQ(parsed.out, "[" + warning("cut.sdm") + "]\n[" + warning("cut.sdm") + ", " +
                             warning("cut2.sdm") + "]\n");
+}
+
+TEST(DesignReportEndToEnd, SummaryListsScrubbedVolumesAndTheConfoundTablesMeanDisplacement) {
+  TempDir dir;
+  writeFile(dir.file("run.sdm"), sdm);
+  // The displacement of the rows after the first: (0.5 + 0.25 + 0.75) / 3.
+  writeFile(dir.file("conf.tsv"),
+            "trans_x\tframewise_displacement\tscrub_02\tscrub_1\n"
+            "0.1\tn/a\t0\t0\n0.2\t0.5\t0\t1\n0.3\t0.25\t1\t0\n0.1\t0.75\t0\t0\n");
+  const std::string found =
+      "  \"scrubbedVolumes\": [1, 2],\r\n  \"meanFramewiseDisplacement\": 0.5\r\n}\r\n";
+  const struct {
+    std::vector<std::string> args;
+    const char* summary;
+  } cases[] = {
+      // The selection leaves the displacement out; the table it was taken from still has it.
+      {{"mergeall", "run.sdm", "conf.tsv", "--confounds", "trans_x,scrub_*", "--corr", "--json",
+        "--save", "merged.sdm"},
+       "merged.json"},
+      {{"sdm1corr", "conf.tsv", "--json"}, "conf.json"},
+  };
+  for (const auto& c : cases) {
+    testing_support::ProcessOptions options;
+    options.workingDirectory = dir.path().string();
+    const auto result = runTormel(c.args, options);
+    EXPECT_EQ(result.exitCode, 0) << c.summary << result.err;
+    EXPECT_TRUE(readFile(dir.file(c.summary)).ends_with(found)) << readFile(dir.file(c.summary));
+  }
 }
 
 TEST(DesignReportEndToEnd, OptionsOffWriteNothingMoreAndTheSummaryAddsNoLogLine) {

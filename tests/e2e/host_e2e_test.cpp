@@ -243,7 +243,7 @@ TEST(TormelHostE2E, HelpShowsAnExampleForEveryTaskAndExitsWith0) {
   EXPECT_EQ(result.out.rfind("Usage: Tormel ", 0), 0u);
   for (const char* example :
        {"\n  Tormel --info\n", "\n  Tormel open_sdm --open ", "\n  Tormel sdm1corr ",
-        "\n  Tormel mergeall ", "\n  Tormel mergesec ", "\n  Tormel convert ",
+        "\n  Tormel mergeall ", "\n  Tormel mergesec ", "\n  Tormel convert ", "\n  Tormel design ",
         "\n  Tormel --task "}) {
     EXPECT_NE(result.out.find(example), std::string::npos) << example;
   }

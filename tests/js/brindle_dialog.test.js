@@ -83,19 +83,21 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn, corrdir, confounds] = host.textFields;
-  const [secondaries] = host.lists;
+  const [primary, corrwarn, corrdir, confounds, tr, volumes, hrf, sliceref, conditions] = host.textFields;
+  const [secondaries, events] = host.lists;
+  const design = { events, tr, volumes, hrf, sliceref, conditions };
   const check = (fragment) => {
     for (const [label, box] of host.checkBoxes) if (label.includes(fragment)) return box;
     throw new Error(`no check box with "${fragment}"`);
   };
   const press = (fragment) => {
-    const hits = [...host.buttons.keys()].filter((label) => label.includes(fragment));
+    const labels = [...host.buttons.keys()];
+    const hits = labels.includes(fragment) ? [fragment] : labels.filter((label) => label.includes(fragment));
     assert.equal(hits.length, 1, `one button with "${fragment}", found ${hits}`);
     host.buttons.get(hits[0])();
   };
   const reset = () => { host.calls.length = 0; host.executed.length = 0; };
-  return { host, controller, primary, corrwarn, corrdir, confounds, secondaries, check, press, reset };
+  return { host, controller, primary, corrwarn, corrdir, confounds, secondaries, design, check, press, reset };
 }
 
 function fillIn(d) {
@@ -109,6 +111,13 @@ function fillIn(d) {
   d.corrwarn.setText(' 0.8 ');
   d.corrdir.setText('F:/reports');
   d.confounds.setText(' motion24, wm_csf ');
+  d.design.events.setItems(['D:/bids/sub-01_run-1_events.tsv', 'D:/bids/sub-01_run-2_events.tsv']);
+  d.design.tr.setText(' 0.8 ');
+  d.design.volumes.setText('300 ');
+  d.design.hrf.setText('glover');
+  d.design.sliceref.setText('0.5');
+  d.design.conditions.setText(' go*, stop ');
+  d.check('derivative').setChecked(true);
 }
 
 const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion.sdm';
@@ -138,6 +147,13 @@ const actionCases = [
   {
     button: 'Convert',
     expected: { task: 'convert', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', strict: 1 },
+  },
+  {
+    button: 'Make designs',
+    expected: {
+      task: 'design', events: 'D:/bids/sub-01_run-1_events.tsv\nD:/bids/sub-01_run-2_events.tsv', tr: '0.8',
+      volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop',
+    },
   },
 ];
 
@@ -198,11 +214,11 @@ test('Add appends the chosen files in order; a cancelled dialog changes nothing'
   const d = openDialog();
   d.primary.setText('C:/data/main.sdm');
   d.host.filesAnswer = ['C:/data/run1.sdm', 'C:/data/run2.sdm'];
-  d.press('Add');
+  d.press('Add...');
   d.host.filesAnswer = ['C:/data/run3.sdm'];
-  d.press('Add');
+  d.press('Add...');
   d.host.filesAnswer = [];
-  d.press('Add');
+  d.press('Add...');
   assert.deepEqual(d.secondaries.getItems(), ['C:/data/run1.sdm', 'C:/data/run2.sdm', 'C:/data/run3.sdm']);
   const dialogs = d.host.calls.filter((c) => c[0] === 'openFiles');
   assert.deepEqual(dialogs[0], ['openFiles', 'Add secondary SDMs:', 'C:/data/main.sdm',
@@ -212,9 +228,34 @@ test('Add appends the chosen files in order; a cancelled dialog changes nothing'
 
 test('Add drops empty answers and paths holding a line feed, which would split the list', () => {
   const d = openDialog({ filesAnswer: ['', 'a\nb.sdm', 'c.sdm'] });
-  d.press('Add');
+  d.press('Add...');
   assert.deepEqual(d.secondaries.getItems(), ['c.sdm']);
 });
+
+test('The events list adds and removes files like the secondaries, apart from them', () => {
+  const d = openDialog({ filesAnswer: ['r1_events.tsv', 'r2_events.tsv', 'r3_events.tsv'] });
+  d.press('Add events');
+  d.design.events.select([1]);
+  d.press('Remove events');
+  assert.deepEqual(d.design.events.getItems(), ['r1_events.tsv', 'r3_events.tsv']);
+  assert.deepEqual(d.secondaries.getItems(), []);
+  assert.deepEqual(d.host.calls[0], ['openFiles', 'Add events files:', '', 'BIDS events (*_events.tsv *.tsv)']);
+});
+
+const volumesCases = [['180', 180], [' 12 ', 12], ['', null], ['0', null], ['12.5', null], ['-3', null], ['1e3', null]];
+
+for (const [text, volumes] of volumesCases) {
+  test(`Volumes of ${JSON.stringify(text)} ${volumes ? 'reach the plug-in as a number' : 'are refused and nothing runs'}`, () => {
+    const d = openDialog();
+    d.design.volumes.setText(text);
+    d.press('Make designs');
+    if (volumes) {
+      assert.equal(d.host.setParameters().volumes, volumes);
+    } else {
+      assert.deepEqual(d.host.calls, [['message', dialogScript.brindleVolumesProblem(text)]]);
+    }
+  });
+}
 
 test('Remove drops the selected entries only, and Clear empties the list', () => {
   const d = openDialog();

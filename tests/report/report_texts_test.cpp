@@ -105,7 +105,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
                            {NoticeKind::taken, "D:/study/conf.tsv", "csf"}};
   EXPECT_EQ(summaryJson(summaryOf(m, report, request)),
             "{\r\n"
-            "  \"version\": 1,\r\n"
+            "  \"version\": 2,\r\n"
             "  \"file\": \"D:/study/run \\\"1\\\".sdm\",\r\n"
             "  \"nrOfPredictors\": 3,\r\n"
             "  \"nrOfDataPoints\": 4,\r\n"
@@ -133,7 +133,9 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "  ],\r\n"
             "  \"warnings\": [\r\n"
             "    \"Warning: run.sdm: Repaired \\\\ line 7\"\r\n"
-            "  ]\r\n"
+            "  ],\r\n"
+            "  \"scrubbedVolumes\": [],\r\n"
+            "  \"meanFramewiseDisplacement\": null\r\n"
             "}\r\n");
 
   report.diagnostics.conditionNumber = nan;
@@ -142,8 +144,32 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}));
   EXPECT_NE(
       empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
-                 "  \"dependencies\": [],\r\n  \"warnings\": []\r\n}\r\n"),
+                 "  \"dependencies\": [],\r\n  \"warnings\": [],\r\n"),
       std::string::npos);
+
+  // Spike regressors of a confound table, and the displacement the request brings.
+  m.names = {"scrub_12", "scrub_3", "Constant"};
+  m.values = {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}};
+  request.meanFramewiseDisplacement = 0.125;
+  EXPECT_TRUE(summaryJson(summaryOf(m, report, request))
+                  .ends_with("  \"scrubbedVolumes\": [1, 3],\r\n"
+                             "  \"meanFramewiseDisplacement\": 0.125\r\n}\r\n"));
+}
+
+TEST(ScrubbedVolumes, TakesScrubAndDigitsPredictorsThatAreOneAtOnePointAndZeroElsewhere) {
+  const auto spike = [](std::size_t at, float value = 1.0f) {
+    std::vector<float> values(8, 0.0f);
+    values[at] = value;
+    return values;
+  };
+  DesignMatrix m;
+  m.names = {"scrub_07", "scrub_2", "scrub_1", "scrub_",
+             "scrub_4a", "Scrub_4", "scrub_5", "scrub_6"};
+  m.values = {spike(5), spike(0), spike(5), spike(1), spike(2), spike(3), spike(4, 2.0f), spike(6)};
+  m.values[1][3] = -0.0f;  // still 0
+  m.values[7][7] = 1.0f;   // two spikes
+  m.nrOfPredictors.value = 8;
+  EXPECT_EQ(scrubbedVolumes(m), (std::vector<std::size_t>{0, 5}));  // ascending, each once
 }
 
 TEST(PairsAtOrAbove, ListsEveryPairStrongestFirstSkippingConstantAndFlatOnes) {

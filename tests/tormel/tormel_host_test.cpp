@@ -195,6 +195,7 @@ TEST(TormelHost, RefusesTextsLongerThanThePluginsBuffers) {
   setup.parameters = {{"sdm1", longestPath},
                       {"task", longestPath + "x"},
                       {"sdms2", longestList},
+                      {"events", longestList},
                       {"other", longestList}};
   setup.saveAnswers = {longestPath, longestPath + "x"};
   setup.openAnswers = {longestPath + "x"};
@@ -206,6 +207,8 @@ TEST(TormelHost, RefusesTextsLongerThanThePluginsBuffers) {
   host.state.getStringParameter("task", buffer.data());
   EXPECT_STREQ(buffer.data(), "");
   host.state.getStringParameter("sdms2", buffer.data());
+  EXPECT_EQ(std::string(buffer.data()), longestList);
+  host.state.getStringParameter("events", buffer.data());
   EXPECT_EQ(std::string(buffer.data()), longestList);
   host.state.getStringParameter("other", buffer.data());
   EXPECT_STREQ(buffer.data(), "");
@@ -371,14 +374,18 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
     const char* message;
   } cases[] = {
       {{},
-       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-       "NAME"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or use "
+       "--task NAME"},
       {{"--trace"},
-       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert) or use --task "
-       "NAME"},
+       "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or use "
+       "--task NAME"},
       {{"nosuch"},
-       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall, mergesec and "
-       "convert (--task NAME sends any other name)"},
+       "unknown task \"nosuch\"; the task words are open_sdm, sdm1corr, mergeall, mergesec, "
+       "convert and design (--task NAME sends any other name)"},
+      {{"design", "--tr", "2"},
+       "design wants events files: Tormel design EVENTS.tsv... --tr SECONDS"},
+      {{"design", "a_events.tsv", "--volumes", "12.5"},
+       "--volumes wants a whole number, not \"12.5\""},
       {{"convert"}, "convert takes one file and where to save it: Tormel convert IN [OUT]"},
       {{"convert", "a", "b", "c"},
        "convert takes one file and where to save it: Tormel convert IN [OUT]"},

@@ -1,0 +1,108 @@
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "events/hrf.h"
+#include "events/task_design.h"
+#include "host/host_services.h"
+#include "merge/merge_names.h"
+#include "plugin/brindle.h"
+#include "plugin/log_message.h"
+
+namespace {
+
+// The dialog parameters of "design" as the host gave them, every one read once.
+struct DesignParameters {
+  std::string events;  // the events files, one path a line
+  std::string repetitionTime;
+  int volumes = 0;
+  std::string hrf;
+  bool derivatives = false;
+  std::string sliceReference;
+  std::string conditions;
+};
+
+// What the task does: the events files in order, each modelled the same way.
+struct DesignOptions {
+  std::vector<std::string> eventsFiles;
+  TaskModel model;
+};
+
+DesignParameters readDesignParameters() {
+  DesignParameters read;
+  read.events = host::stringParameter("events", host::listBufferSize);
+  read.repetitionTime = host::stringParameter("tr");
+  read.volumes = host::intParameter("volumes");
+  read.hrf = host::stringParameter("hrf");
+  read.derivatives = host::flagParameter("derivatives");
+  read.sliceReference = host::stringParameter("sliceref");
+  read.conditions = host::stringParameter("conditions");
+  return read;
+}
+
+std::string_view withoutBlanks(std::string_view text) {
+  constexpr std::string_view blanks = " \t\r\n";
+  const auto first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// `text` as a finite decimal number in the classic notation ("2", "0.5", "1e-1"), blanks around
+// it allowed, whatever the locale; nothing for any other text.
+std::optional<double> decimalNumber(std::string_view text) {
+  text = withoutBlanks(text);
+  double value = 0.0;
+  const char* const last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value, std::chars_format::general);
+  if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
+// The parameters judged: throws std::runtime_error naming the first one that cannot be used.
+// The bounds of the numbers are the design's to check, with the file they refuse.
+DesignOptions designOptionsOf(const DesignParameters& read) {
+  DesignOptions options;
+  options.eventsFiles = split(read.events, '\n');
+  if (options.eventsFiles.empty()) throw std::runtime_error("No events files available");
+  const std::optional<double> tr = decimalNumber(read.repetitionTime);
+  if (!tr) throw std::runtime_error("Invalid repetition time: " + read.repetitionTime);
+  const std::string_view hrfName = withoutBlanks(read.hrf);
+  const std::optional<HrfModel> hrf = hrfName.empty() ? HrfModel::spm : hrfModelNamed(hrfName);
+  if (!hrf) throw std::runtime_error("Invalid HRF model: " + read.hrf + " (spm or glover)");
+  std::optional<double> sliceReference = 0.0;
+  if (!withoutBlanks(read.sliceReference).empty())
+    sliceReference = decimalNumber(read.sliceReference);
+  if (!sliceReference)
+    throw std::runtime_error("Invalid slice-timing reference: " + read.sliceReference);
+
+  options.model.repetitionTime = *tr;
+  options.model.volumes = read.volumes;
+  options.model.hrf = *hrf;
+  options.model.timeDerivatives = read.derivatives;
+  options.model.sliceReference = *sliceReference;
+  options.model.conditionTerms = read.conditions;
+  return options;
+}
+
+}  // namespace
+
+void brindle::designTask() {
+  const DesignOptions options = designOptionsOf(readDesignParameters());
+  for (const std::string& path : options.eventsFiles) {
+    TaskDesign design = taskDesign(path, options.model);
+    if (logStream) {
+      for (const Notice& notice : design.notices) logMessage(*logStream, noticeText(notice));
+    }
+    const auto saved =
+        host::saveFileName("Choose a name for saving the resulting SDM", designPathOf(path));
+    if (!saved) continue;  // this file's design only
+    design.matrix.save(*saved);
+    if (logStream) logMessage(*logStream, "Saved " + *saved);
+  }
+}

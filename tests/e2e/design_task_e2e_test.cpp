@@ -1,0 +1,111 @@
+// The design task end to end: an events file becomes an SDM of task predictors through Tormel's
+// "design" word, parameters the plug-in cannot use end in an error box with nothing written, and
+// Tormel's own save answers never replace an events file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::crlf;
+using testing_support::ProcessOptions;
+using testing_support::readFile;
+using testing_support::runTormel;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+// Two conditions, heights from the modulation column, and a row without an onset (line 4).
+const std::string events =
+    "onset\tduration\ttrial_type\tmodulation\n"
+    "2\t4\tgo\t1\n"
+    "10.5\t2\tstop\t0.5\n"
+    "n/a\t2\tgo\t1\n"
+    "16\t4\tgo\t2\n";
+
+const std::string running = "\nBrindle>  Running...";
+const std::string finished = "\nBrindle>  Plugin finished!\n\n";
+
+TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
+  TempDir dir;
+  writeFile(dir.file("sub-01_run-1_events.tsv"), events);
+  const auto result = runTormel({"design", dir.file("sub-01_run-1_events.tsv"), "--tr", "2",
+                                 "--volumes", "12", "--hrf", "glover", "--derivatives",
+                                 "--slice-time-ref", "0.5", "--conditions", "go,stop,cue"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  const std::string sdm = dir.file("sub-01_run-1_design.sdm");
+  EXPECT_EQ(result.out,
+            running + "\nBrindle>  Warning: sub-01_run-1_events.tsv: 1 event(s) skipped (rows 4)" +
+                "\nBrindle>  Warning: sub-01_run-1_events.tsv: no condition matches \"cue\"" +
+                "\nBrindle>  Saved " + sdm + finished);
+  EXPECT_EQ(readFile(sdm), crlf("FileVersion:            3\n"
+                                "\n"
+                                "NrOfPredictors:         4\n"
+                                "NrOfDataPoints:         12\n"
+                                "IncludesConstant:       0\n"
+                                "FirstConfoundPredictor: 5\n"
+                                "\n"
+                                "220 60 60   132 36 36   50 140 220   30 84 132\n"
+                                "\"go\" \"go_derivative\" \"stop\" \"stop_derivative\"\n"
+                                "  0.000000   0.000000   0.000000   0.000000\n"
+                                "  0.000514   0.002299   0.000000   0.000000\n"
+                                "  0.111996   0.140532   0.000000   0.000000\n"
+                                "  0.576096   0.276405   0.000000   0.000000\n"
+                                "  0.951527   0.045633   0.000000   0.000000\n"
+                                "  0.701598  -0.236753   0.000004   0.000027\n"
+                                "  0.204023  -0.221757   0.025490   0.042063\n"
+                                " -0.103319  -0.090697   0.191170   0.091422\n"
+                                " -0.175963   0.005730   0.262659  -0.021661\n"
+                                "  0.088594   0.311648   0.145507  -0.074358\n"
+                                "  1.076663   0.579386   0.016969  -0.048956\n"
+                                "  1.868672   0.106471  -0.041563  -0.013255\n"));
+}
+
+TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritten) {
+  TempDir dir;
+  const std::string path = dir.file("run_events.tsv");
+  writeFile(path, events);
+  const std::vector<std::vector<std::string>> cases = {
+      {"--tr", "2,5", "Invalid repetition time: 2,5"},
+      {"--set", "tr=", "Invalid repetition time: "},
+      {"--hrf", "canonical", "Invalid HRF model: canonical (spm or glover)"},
+      {"--slice-time-ref", "half", "Invalid slice-timing reference: half"},
+      {"--tr", "0", "Cannot model the events of " + path + " (TR 0 s outside 0.001 to 100 s)"},
+  };
+  for (const auto& c : cases) {
+    const auto result = runTormel({"design", path, "--tr", "2", "--volumes", "12", c[0], c[1]});
+    EXPECT_EQ(result.exitCode, 1) << c[2];
+    EXPECT_EQ(result.err, "[message] Error: " + c[2] + "\n");
+    EXPECT_EQ(result.out, running + finished);
+    EXPECT_FALSE(fs::exists(dir.file("run_design.sdm"))) << c[2];
+  }
+}
+
+TEST(DesignEndToEnd, TormelNeverSavesOverAnEventsFileAndACancelSkipsThatFileOnly) {
+  TempDir dir;
+  for (const char* name : {"a_events.tsv", "b_events.tsv", "c_events.tsv"})
+    writeFile(dir.file(name), events);
+  fs::create_symlink("b_events.tsv", dir.file("b_design.sdm"));  // b's offered name is b itself
+  ProcessOptions options;
+  options.workingDirectory = dir.path().string();
+  const auto result = runTormel({"design", "a_events.tsv", "b_events.tsv", "c_events.tsv", "--tr",
+                                 "2", "--volumes", "12", "--save", "cancel"},
+                                options);
+  EXPECT_EQ(result.exitCode, 73);
+  EXPECT_EQ(result.err, "Tormel: not saving b_design.sdm: it is an input of this task\n");
+  std::string log = running;
+  for (const char* name : {"a", "b", "c"})
+    log += "\nBrindle>  Warning: " + std::string(name) + "_events.tsv: 1 event(s) skipped (rows 4)";
+  EXPECT_EQ(result.out, log + "\nBrindle>  Saved c_design.sdm" + finished);
+  EXPECT_EQ(readFile(dir.file("b_events.tsv")), events);
+  EXPECT_FALSE(fs::exists(dir.file("a_design.sdm")));
+}
+
+}  // namespace
