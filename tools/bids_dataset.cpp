@@ -80,7 +80,8 @@ std::vector<BidsRunShape> bidsRunShapes() {
       {"sub-01/func", "sub-01_task-faces_run-1", tr, 110, "timeseries", 0.9, false},
       {"sub-01/func", "sub-01_task-faces_run-2", tr, 110, "regressors", -1, false},
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-1", tr, 100, "timeseries", 1.0, false},
-      {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-2", tr, 100, "timeseries", 1.0, false},
+      {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-2", tr, 100, "timeseries", 1.0, false,
+       true},
       {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 100, nullptr, -1, false},
       {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-2", overriddenRepetitionTime, 130,
        "timeseries", -1, true},
@@ -92,15 +93,23 @@ std::string bidsEventsText(const BidsRunShape& run, uint64_t seed) {
   const double end = run.repetitionTime * run.volumes - 20.0;
   std::string text = "onset\tduration\ttrial_type\tmodulation\n";
   int row = 0;
+  double duration = 0, modulation = 0;
   for (double onset = jittered(6.0, 4.0, random);; ++row) {
-    const double duration = jittered(8.0, 4.0, random);
-    if (onset + duration > end) break;
-    const char* condition = row % 2 == 0 ? "faces" : "houses";
-    const double modulation = 0.5 + 0.01 * static_cast<int>(random.uniform() * 100);
+    const bool faces = row % 2 == 0;
+    // A paired houses event takes its faces event's duration and modulation.
+    if (!run.paired || faces) {
+      duration = jittered(8.0, 4.0, random);
+      modulation = 0.5 + 0.01 * static_cast<int>(random.uniform() * 100);
+    }
+    if (onset + duration + (run.paired ? 0.5 : 0.0) > end) break;
     // The third event's modulation is missing: it is skipped, and warned about.
-    text += twoDecimals(onset) + "\t" + twoDecimals(duration) + "\t" + condition + "\t" +
+    text += twoDecimals(onset) + "\t" + twoDecimals(duration) + "\t" +
+            (faces ? "faces" : "houses") + "\t" +
             (row == 2 ? std::string("n/a") : twoDecimals(modulation)) + "\n";
-    onset += duration + jittered(6.0, 6.0, random);
+    if (run.paired && faces)
+      onset += 0.5;
+    else
+      onset += duration + jittered(6.0, 6.0, random);
   }
   return text;
 }

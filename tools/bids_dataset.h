@@ -8,10 +8,11 @@
 // brindle-bids: two subjects (the second with two sessions), two runs each of the task "faces",
 // events with two conditions, a modulation column and one "n/a" row. The repetition time comes
 // from a task-level sidecar at the root, one run overrides it; a session-level sidecar without
-// it must be passed over. Under derivatives/fmriprep every run but one has a confounds table
-// with a row per volume (one under the older name *_desc-confounds_regressors.tsv); some runs
-// have a preprocessed BOLD sidecar with "StartTime". Every text file ends its lines with LF. The
-// same seed gives the same files.
+// it must be passed over. In one run each houses event follows a faces event by half a second: two
+// predictors that a design cannot tell apart well. Under derivatives/fmriprep every run but one has
+// a confounds table with a row per volume (one under the older name
+// *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar with "StartTime".
+// Every text file ends its lines with LF. The same seed gives the same files.
 
 struct BidsRunShape {
   std::string folder;     // "sub-02/ses-1/func"
@@ -21,6 +22,7 @@ struct BidsRunShape {
   const char* confounds;  // "timeseries", "regressors" or nullptr (no table)
   double startTime;       // < 0: no preprocessed BOLD sidecar
   bool runLevelSidecar;   // a run-level *_bold.json overriding the repetition time
+  bool paired = false;    // each houses event half a second after a faces event
 };
 
 // The runs sdmgen --bids writes, in byte order of their folders and names.
