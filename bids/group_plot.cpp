@@ -27,6 +27,11 @@ double scaleTop(const std::vector<RunRow>& rows) {
 
 std::string number(double value) { return fixedText(value, 1); }
 
+// A bar's colour goes by the factor alone (the row's mark may come from another threshold).
+const char* barClass(double vif) {
+  return vif >= 10 ? "bar-red" : vif >= 5 ? "bar-amber" : "bar-ok";
+}
+
 double yOf(double value, double scale) {
   return top + plotHeight * (1 - std::min(value, scale) / scale);
 }
@@ -69,8 +74,8 @@ std::string runBar(const RunRow& row, std::size_t index, double scaleMax) {
     const double value = *row.maxTaskVif;
     const std::string shown = std::isinf(value) ? "inf" : fixedText(value, 2);
     const double y = yOf(value, scaleMax);
-    svg += "<rect class=\"bar-" + std::string(markName(markRun(row).mark)) + "\" x=\"" + number(x) +
-           "\" y=\"" + number(y) + "\" width=\"" + number(bar) + "\" height=\"" + number(base - y) +
+    svg += "<rect class=\"" + std::string(barClass(value)) + "\" x=\"" + number(x) + "\" y=\"" +
+           number(y) + "\" width=\"" + number(bar) + "\" height=\"" + number(base - y) +
            "\"><title>" + row.label() + ": task VIF " + shown + "</title></rect>";
     if (value > scaleMax) svg += text(x + bar / 2, top - 4, "middle", shown);
   }
