@@ -1,11 +1,12 @@
 # What `cmake --install` puts under the prefix, and the packages `cpack` makes of it.
 #
 # POSIX (a .tar.gz):
-#   bin/Tormel, bin/sdmgen
+#   bin/Tormel, bin/sdmgen, bin/brindle-bids
 #   lib/brindle/libbrindle.so, lib/brindle/Brindle.js, lib/brindle/HelpFolder/index.html
-#   share/man/man1/Tormel.1, share/man/man1/sdmgen.1 (from man/)
+#   share/man/man1/Tormel.1, share/man/man1/sdmgen.1, share/man/man1/brindle-bids.1 (from man/)
 #   share/doc/brindle/LICENSE
-# The installed Tormel finds the plug-in in ../lib/brindle/ from its own folder.
+# The installed Tormel finds the plug-in in ../lib/brindle/ from its own folder; brindle-bids
+# finds Tormel beside itself.
 #
 # Windows (a .zip): the host's plug-in folder as it wants it, at the top of the archive:
 #   brindle.dll, Brindle.js, HelpFolder/index.html, LICENSE
@@ -17,7 +18,7 @@ if(WIN32)
   install(FILES $<TARGET_FILE:brindle> DESTINATION ${brindle_plugin_destination})
 else()
   set(brindle_plugin_destination lib/brindle)
-  install(TARGETS Tormel sdmgen RUNTIME DESTINATION bin)
+  install(TARGETS Tormel sdmgen brindle-bids RUNTIME DESTINATION bin)
   install(TARGETS brindle LIBRARY DESTINATION ${brindle_plugin_destination})
 endif()
 foreach(resource IN LISTS BRINDLE_RESOURCE_FILES)
@@ -36,7 +37,7 @@ endif()
 # The man pages, written by hand in man/ (tests/man checks them against the programs).
 if(NOT WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/man/Tormel.1 ${PROJECT_SOURCE_DIR}/man/sdmgen.1
-          DESTINATION share/man/man1)
+          ${PROJECT_SOURCE_DIR}/man/brindle-bids.1 DESTINATION share/man/man1)
 endif()
 
 set(CPACK_PACKAGE_NAME Brindle)

@@ -5,6 +5,7 @@
 //                  [--motion] [--confound-prefix TEXT] [--interest-names A,B,...]
 //                  [--sum NAME]
 //   sdmgen OUT --format tsv|par|rp|1d [--points N] [--seed S] [--tr SECONDS] [--compcor K]
+//   sdmgen --bids DIR [--seed S]
 //
 // Predictors of interest are block designs (on/off periods) convolved with a two-gamma response,
 // scaled to [0, 1], each with at least one whole block (a run shorter than that for them is a
@@ -18,6 +19,9 @@
 // repetition time, outlier indicators, "n/a" in the first row); par an FSL MCFLIRT motion file,
 // rp an SPM realign rp_*.txt, 1d an AFNI .1D motion file with column labels. The confound files
 // of one seed hold the same head motion.
+//
+// --bids writes a small BIDS dataset with events, sidecars and fMRIPrep-like confounds into DIR
+// (bids_dataset.h).
 
 #include <algorithm>
 #include <charconv>
@@ -33,6 +37,7 @@
 #include <vector>
 
 #include "base/output_file.h"
+#include "bids_dataset.h"
 #include "confound_generator.h"
 #include "design_generator.h"
 #include "sdm/sdm_limits.h"
@@ -45,6 +50,7 @@ constexpr int exitUsage = 64;
 
 constexpr const char* helpText =
     "Usage: sdmgen OUT.sdm [OPTION...]\n"
+    "  or:  sdmgen --bids DIR [--seed S]\n"
     "Writes a realistic single-study design matrix to OUT.sdm: predictors of interest, then\n"
     "confounds, then an optional constant. The same options give the same file everywhere.\n"
     "\n"
@@ -71,6 +77,10 @@ constexpr const char* helpText =
     "                            the default\n"
     "  --tr SECONDS              repetition time of a tsv file's cosine drifts (default 2)\n"
     "  --compcor K               a tsv file's a_comp_cor components\n"
+    "  --bids DIR                write a small BIDS dataset into DIR instead: two subjects\n"
+    "                            (one with two sessions), two runs each, events, sidecars\n"
+    "                            and fMRIPrep-like confounds under derivatives/fmriprep (one\n"
+    "                            run lacks them); only --seed applies\n"
     "  --help, -h                print this text and exit\n"
     "  --version                 print the version and exit\n"
     "  --                        the next word is OUT.sdm, even when it starts with \"-\"\n"
@@ -125,6 +135,7 @@ struct Command {
   std::string out;
   DesignShape shape;
   std::optional<ConfoundTextFormat> confoundFormat;  // none: an SDM
+  std::string bidsFolder;                            // not empty: a BIDS dataset
   ConfoundShape confounds;
 };
 
@@ -240,6 +251,9 @@ bool applyConfoundFileOption(Option& option, Command& command) {
     command.confounds.repetitionTime = seconds(name, option.value());
   } else if (name == "--compcor") {
     command.confounds.aCompCor = count(name, option.value(), 1000);
+  } else if (name == "--bids") {
+    command.bidsFolder = option.value();
+    if (command.bidsFolder.empty()) throw UsageError("--bids needs a folder");
   } else {
     return false;
   }
@@ -305,6 +319,11 @@ Command parseCommand(const std::vector<std::string>& args) {
   std::vector<std::string> words;
   Command command = readOptions(args, words);
   if (command.help || command.version) return command;
+  if (!command.bidsFolder.empty()) {
+    if (!words.empty())
+      throw UsageError("--bids writes a folder of its own, not \"" + words.front() + "\"");
+    return command;
+  }
   command.out = outputFile(words);
   checkShape(command.shape, !command.confoundFormat);
   return command;
@@ -330,7 +349,9 @@ int main(int argc, char** argv) {
   }
 
   try {
-    if (!command.confoundFormat) {
+    if (!command.bidsFolder.empty()) {
+      writeBidsDataset(command.bidsFolder, command.shape.seed);
+    } else if (!command.confoundFormat) {
       DesignMatrix m = generateDesignMatrix(command.shape);
       m.save(command.out);
     } else {

@@ -2,13 +2,15 @@
 // Loads one local page (HTML or SVG) in headless Chromium, checks it and keeps a screenshot.
 //
 //   node check_page.js --chromium PATH --page FILE --screenshot OUT.png [--width N] [--height N]
-//                      [--expect-svg] [--expect-text TEXT]...
+//                      [--expect-svg] [--expect-text TEXT]... [--allow-file-links]
 //
 // Checks: the page loads from file:// without a console error, an uncaught exception or any request
 // that leaves the machine; every internal link (href="#id"), every url(#id) and href reference
 // inside SVG and every aria id reference names an element that exists; ids are unique; every
 // image has loaded and every inline SVG has a size. --expect-svg wants an SVG document that parsed
-// without an XML error. Exit code 0 when every check passes, 1 otherwise, 2 on a usage error.
+// without an XML error. --allow-file-links also takes links to files beside the page (relative
+// hrefs without "..", such as a report's links to its pictures), each of which must name a file
+// that exists. Exit code 0 when every check passes, 1 otherwise, 2 on a usage error.
 //
 // Talks to Chromium through the DevTools protocol over --remote-debugging-pipe (fd 3 carries
 // commands to the browser, fd 4 its answers, each message ended by a NUL byte), so it needs
@@ -19,10 +21,10 @@ const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { pathToFileURL } = require('node:url');
+const { fileURLToPath, pathToFileURL } = require('node:url');
 
 function parseArgs(argv) {
-  const args = { width: 1100, height: 900, expectSvg: false, expectText: [] };
+  const args = { width: 1100, height: 900, expectSvg: false, expectText: [], allowFileLinks: false };
   for (let i = 0; i < argv.length; i++) {
     const a = argv[i];
     const value = () => {
@@ -36,6 +38,7 @@ function parseArgs(argv) {
     else if (a === '--height') args.height = Number(value());
     else if (a === '--expect-svg') args.expectSvg = true;
     else if (a === '--expect-text') args.expectText.push(value());
+    else if (a === '--allow-file-links') args.allowFileLinks = true;
     else throw new Error(`unknown argument ${a}`);
   }
   for (const need of ['chromium', 'page', 'screenshot']) {
@@ -96,7 +99,7 @@ function withTimeout(promise, ms, what) {
 }
 
 // Runs inside the page; returns a list of problems and a few facts about the page.
-function inspectPage(expectSvg, expectText) {
+function inspectPage(expectSvg, expectText, allowFileLinks) {
   const problems = [];
   const doc = document;
   const root = doc.documentElement;
@@ -110,8 +113,13 @@ function inspectPage(expectSvg, expectText) {
   if (expectSvg && root.localName !== 'svg') problems.push(`expected an SVG document, got <${root.localName}>`);
 
   let internalLinks = 0;
+  const fileLinks = [];
   for (const a of doc.querySelectorAll('a[href]')) {
     const href = a.getAttribute('href');
+    if (allowFileLinks && !href.startsWith('#') && !/^[a-z][a-z0-9+.-]*:|^\/|(^|\/)\.\.(\/|$)/i.test(href)) {
+      fileLinks.push(href);
+      continue;
+    }
     if (!href.startsWith('#')) {
       problems.push(`link leaves the page: ${href}`);
       continue;
@@ -174,7 +182,7 @@ function inspectPage(expectSvg, expectText) {
   const text = root.textContent;
   for (const wanted of expectText) if (!text.includes(wanted)) problems.push(`text not found: ${wanted}`);
 
-  return { problems, internalLinks, references, images, svgs, title: doc.title || '' };
+  return { problems, internalLinks, fileLinks, references, images, svgs, title: doc.title || '' };
 }
 
 async function main(args) {
@@ -255,12 +263,16 @@ async function main(args) {
     await send('Runtime.evaluate', { expression: 'document.fonts ? document.fonts.ready.then(() => true) : true', awaitPromise: true });
 
     const evaluation = await send('Runtime.evaluate', {
-      expression: `(${inspectPage.toString()})(${JSON.stringify(args.expectSvg)}, ${JSON.stringify(args.expectText)})`,
+      expression: `(${inspectPage.toString()})(${JSON.stringify(args.expectSvg)}, ${JSON.stringify(args.expectText)}, ${JSON.stringify(args.allowFileLinks)})`,
       returnByValue: true,
     });
     if (evaluation.exceptionDetails) throw new Error(`page inspection failed: ${evaluation.exceptionDetails.text}`);
     const facts = evaluation.result.value;
     errors.push(...facts.problems);
+    for (const href of facts.fileLinks) {
+      const target = new URL(href, url);
+      if (target.protocol !== 'file:' || !fs.existsSync(fileURLToPath(target))) errors.push(`link to a missing file: ${href}`);
+    }
 
     const metrics = await send('Page.getLayoutMetrics');
     const size = metrics.cssContentSize || metrics.contentSize;
@@ -273,6 +285,7 @@ async function main(args) {
     fs.writeFileSync(args.screenshot, Buffer.from(shot.data, 'base64'));
 
     console.log(`check_page: ${path.basename(pagePath)}: title "${facts.title}", ${facts.internalLinks} internal links, ` +
+      `${facts.fileLinks.length} links to files, ` +
       `${facts.references} id references, ${facts.images} images, ${facts.svgs} svg, page ${width}x${height}`);
     console.log(`check_page: screenshot ${path.resolve(args.screenshot)}`);
   } catch (e) {

@@ -1,0 +1,181 @@
+#include "group.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "entities.h"
+#include "text_files.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace bids {
+
+namespace {
+
+constexpr double amberVif = 5, redVif = 10, redScrubbedShare = 0.2, amberCondition = 30;
+constexpr std::string_view summarySuffix = "_desc-brindle_design.json";
+constexpr int summaryVersion = 2;
+
+const json& field(const json& summary, const char* key, const std::string& where) {
+  if (!summary.contains(key)) throw SummaryError(where + ": no \"" + key + "\"");
+  return summary.at(key);
+}
+
+int wholeField(const json& summary, const char* key, const std::string& where) {
+  const json& value = field(summary, key, where);
+  if (!value.is_number_integer() || value.get<long long>() < 0 ||
+      value.get<long long>() > std::numeric_limits<int>::max())
+    throw SummaryError(where + ": \"" + key + "\" is not a whole number");
+  return value.get<int>();
+}
+
+const json& arrayField(const json& summary, const char* key, const std::string& where) {
+  const json& value = field(summary, key, where);
+  if (!value.is_array()) throw SummaryError(where + ": \"" + key + "\" is not a list");
+  return value;
+}
+
+// A number, or null (none); anything else is refused.
+std::optional<double> numberOrNull(const json& summary, const char* key, const std::string& where) {
+  const json& value = field(summary, key, where);
+  if (value.is_null()) return std::nullopt;
+  if (!value.is_number()) throw SummaryError(where + ": \"" + key + "\" is not a number");
+  return value.get<double>();
+}
+
+// True when predictor `index` is part of a linear dependency (its factor is infinite).
+bool inDependency(const json& dependencies, std::size_t index) {
+  for (const json& dependency : dependencies) {
+    for (const json& member : dependency) {
+      if (member.is_number_unsigned() && member.get<std::size_t>() == index) return true;
+    }
+  }
+  return false;
+}
+
+// The largest factor among the predictors of interest; infinite for one in a dependency.
+std::optional<double> largestTaskVif(const json& summary, const std::string& where) {
+  const json& predictors = arrayField(summary, "predictors", where);
+  const json& dependencies = arrayField(summary, "dependencies", where);
+  std::optional<double> largest;
+  for (std::size_t i = 0; i < predictors.size(); ++i) {
+    const json& predictor = predictors[i];
+    if (!predictor.is_object() || predictor.value("role", "") != "interest") continue;
+    std::optional<double> vif = numberOrNull(predictor, "vif", where);
+    if (!vif && inDependency(dependencies, i)) vif = std::numeric_limits<double>::infinity();
+    if (vif && (!largest || *vif > *largest)) largest = vif;
+  }
+  return largest;
+}
+
+void setEntities(RunRow& row, const std::string& relative) {
+  const auto name = parseFileName(fs::path(relative).filename().string());
+  if (!name) return;
+  const std::pair<const char*, std::string*> wanted[] = {{"sub", &row.subject},
+                                                         {"ses", &row.session},
+                                                         {"task", &row.task},
+                                                         {"acq", &row.acquisition},
+                                                         {"run", &row.run}};
+  for (const auto& [key, target] : wanted) {
+    if (const std::string* value = name->value(key)) *target = *value;
+  }
+}
+
+}  // namespace
+
+std::string RunRow::label() const {
+  std::string text = "sub-" + subject;
+  if (!session.empty()) text += " ses-" + session;
+  if (!task.empty()) text += " task-" + task;
+  if (!acquisition.empty()) text += " acq-" + acquisition;
+  if (!run.empty()) text += " run-" + run;
+  return text;
+}
+
+std::string RunRow::heatmap() const { return summary.substr(0, summary.size() - 5) + ".svg"; }
+
+std::string RunRow::designPicture() const {
+  return summary.substr(0, summary.size() - 5) + "_design.svg";
+}
+
+RunMark markRun(const RunRow& row) {
+  RunMark result;
+  auto raise = [&result](Mark mark, std::string reason) {
+    result.mark = std::max(result.mark, mark);
+    result.reasons.push_back(std::move(reason));
+  };
+  if (row.maxTaskVif && *row.maxTaskVif >= redVif)
+    raise(Mark::red, "task VIF >= 10");
+  else if (row.maxTaskVif && *row.maxTaskVif >= amberVif)
+    raise(Mark::amber, "task VIF >= 5");
+  if (row.scrubbedShare() > redScrubbedShare) raise(Mark::red, "scrubbed > 20 %");
+  if (row.conditionNumber && *row.conditionNumber >= amberCondition)
+    raise(Mark::amber, "condition number >= 30");
+  return result;
+}
+
+const char* markName(Mark mark) {
+  return mark == Mark::red ? "red" : mark == Mark::amber ? "amber" : "ok";
+}
+
+RunRow readRunRow(const std::string& text, const std::string& relative) {
+  const json summary = json::parse(text, nullptr, false);
+  if (summary.is_discarded() || !summary.is_object())
+    throw SummaryError(relative + ": not a summary file (no JSON object)");
+  const json& version = field(summary, "version", relative);
+  if (version != summaryVersion) {
+    throw SummaryError(relative + ": summary version " + version.dump() +
+                       "; this brindle-bids reads version 2 only (run the participant level "
+                       "again with this version of Brindle)");
+  }
+  RunRow row;
+  row.summary = relative;
+  setEntities(row, relative);
+  row.volumes = wholeField(summary, "nrOfDataPoints", relative);
+  row.predictors = wholeField(summary, "nrOfPredictors", relative);
+  row.maxTaskVif = largestTaskVif(summary, relative);
+  row.conditionNumber = numberOrNull(summary, "conditionNumber", relative);
+  if (!row.conditionNumber && !arrayField(summary, "dependencies", relative).empty())
+    row.conditionNumber = std::numeric_limits<double>::infinity();
+  row.flaggedPairs = static_cast<int>(arrayField(summary, "pairs", relative).size());
+  row.scrubbed = static_cast<int>(arrayField(summary, "scrubbedVolumes", relative).size());
+  row.meanFramewiseDisplacement = numberOrNull(summary, "meanFramewiseDisplacement", relative);
+  return row;
+}
+
+std::vector<RunRow> readRunRows(const fs::path& output) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (fs::recursive_directory_iterator it(output, error), end; !error && it != end;
+       it.increment(error)) {
+    const std::string relative = it->path().lexically_relative(output).generic_string();
+    if (it.depth() == 0 && !relative.starts_with("sub-")) it.disable_recursion_pending();
+    if (relative.starts_with("sub-") && relative.ends_with(summarySuffix) &&
+        it->is_regular_file(error))
+      found.push_back(relative);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<RunRow> rows;
+  std::string problems;
+  for (const std::string& relative : found) {
+    std::ifstream in(output / relative, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    try {
+      rows.push_back(readRunRow(text.str(), relative));
+    } catch (const SummaryError& problem) {
+      problems += std::string(problems.empty() ? "" : "\n") + problem.what();
+    }
+  }
+  if (!problems.empty()) throw SummaryError(problems);
+  return rows;
+}
+
+}  // namespace bids

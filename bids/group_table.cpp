@@ -1,0 +1,132 @@
+// The group table (group_report.tsv), its sidecar and the group level's driver.
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "group.h"
+#include "text_files.h"
+
+namespace fs = std::filesystem;
+
+namespace bids {
+
+namespace {
+
+constexpr const char* missing = "n/a";
+
+std::string textOr(const std::string& value, const std::string& prefix = "") {
+  return value.empty() ? missing : prefix + value;
+}
+
+std::string numberOr(const std::optional<double>& value, int decimals) {
+  return value ? fixedText(*value, decimals) : missing;
+}
+
+std::string reasonsText(const RunMark& mark) {
+  std::string text;
+  for (const std::string& reason : mark.reasons) text += (text.empty() ? "" : "; ") + reason;
+  return text.empty() ? missing : text;
+}
+
+// The columns: name and description, in the table's order.
+constexpr std::pair<const char*, const char*> columns[] = {
+    {"participant_id", "The participant (sub-<label>)."},
+    {"session_id", "The session (ses-<label>), n/a when the dataset has none."},
+    {"task", "The task label."},
+    {"acquisition", "The acquisition label, n/a when the run's name has none."},
+    {"run", "The run index, n/a when the run's name has none."},
+    {"volumes", "The volumes (data points) of the design: the rows of the confounds table."},
+    {"predictors", "The predictors of the design: task, confounds and the constant."},
+    {"max_task_vif",
+     "The largest variance inflation factor among the task predictors (predictors of interest); "
+     "inf when one is a linear combination of the others, n/a when none has a factor."},
+    {"condition_number",
+     "The condition number of the design with every column scaled to unit length; inf for "
+     "linearly dependent columns, n/a when undefined."},
+    {"flagged_pairs", "The pairs of predictors whose absolute correlation reaches the threshold."},
+    {"scrubbed_volumes", "The volumes given a spike regressor by the scrub confound term."},
+    {"scrubbed_fraction", "scrubbed_volumes divided by volumes."},
+    {"mean_framewise_displacement",
+     "The mean framewise displacement of the run, n/a when the confounds table has none."},
+    {"mark",
+     "The worst threshold crossed: red for a task VIF of 10 or more or more than 20 % of the "
+     "volumes scrubbed, amber for a task VIF of 5 or more or a condition number of 30 or more, "
+     "else ok."},
+    {"reasons", "The thresholds crossed, separated by \"; \"; n/a when none."},
+    {"summary", "The run's summary file, relative to this folder."},
+};
+
+std::vector<std::string> cells(const RunRow& row) {
+  const RunMark mark = markRun(row);
+  return {textOr(row.subject, "sub-"),
+          textOr(row.session, "ses-"),
+          textOr(row.task),
+          textOr(row.acquisition),
+          textOr(row.run),
+          std::to_string(row.volumes),
+          std::to_string(row.predictors),
+          numberOr(row.maxTaskVif, 2),
+          numberOr(row.conditionNumber, 2),
+          std::to_string(row.flaggedPairs),
+          std::to_string(row.scrubbed),
+          fixedText(row.scrubbedShare(), 4),
+          numberOr(row.meanFramewiseDisplacement, 4),
+          markName(mark.mark),
+          reasonsText(mark),
+          row.summary};
+}
+
+std::string tabbed(const std::vector<std::string>& values) {
+  std::string line;
+  for (const std::string& value : values) line += (line.empty() ? "" : "\t") + value;
+  return line + "\n";
+}
+
+}  // namespace
+
+std::string groupTable(const std::vector<RunRow>& rows) {
+  std::vector<std::string> header;
+  for (const auto& column : columns) header.emplace_back(column.first);
+  std::string table = tabbed(header);
+  for (const RunRow& row : rows) table += tabbed(cells(row));
+  return table;
+}
+
+std::string groupTableSidecar() {
+  nlohmann::ordered_json sidecar = nlohmann::ordered_json::object();
+  for (const auto& [name, description] : columns) sidecar[name]["Description"] = description;
+  sidecar["mean_framewise_displacement"]["Units"] = "mm";
+  sidecar["mark"]["Levels"] = {{"ok", "No threshold crossed"},
+                               {"amber", "A threshold worth a look crossed"},
+                               {"red", "A threshold that breaks the design crossed"}};
+  return sidecar.dump(2) + "\n";
+}
+
+int runGroup(const fs::path& output, std::ostream& log) {
+  std::vector<RunRow> rows;
+  try {
+    rows = readRunRows(output);
+  } catch (const SummaryError& problems) {
+    log << problems.what() << "\nbrindle-bids: no group report written\n";
+    return 1;
+  }
+  if (rows.empty()) {
+    log << "brindle-bids: no run summaries (sub-*/.../*_desc-brindle_design.json) under "
+        << output.string() << ": run the participant level first\n";
+    return 1;
+  }
+  writeTextFile(output / "group_report.tsv", groupTable(rows));
+  writeTextFile(output / "group_report.json", groupTableSidecar());
+  writeTextFile(output / "group_report.html", groupPage(rows));
+  int amber = 0, red = 0;
+  for (const RunRow& row : rows) {
+    const Mark mark = markRun(row).mark;
+    amber += mark == Mark::amber ? 1 : 0;
+    red += mark == Mark::red ? 1 : 0;
+  }
+  log << "brindle-bids: group report of " << rows.size() << " runs (" << red << " red, " << amber
+      << " amber): " << (output / "group_report.html").string() << "\n";
+  return 0;
+}
+
+}  // namespace bids

@@ -1,0 +1,122 @@
+// brindle-bids: a BIDS App. From a BIDS dataset and its fMRIPrep derivatives to one checked
+// design matrix per run (participant level), and a report of every run (group level).
+//
+//   brindle-bids BIDS_DIR OUTPUT_DIR participant [--participant-label L...] [--task NAME] ...
+//   brindle-bids BIDS_DIR OUTPUT_DIR group
+//
+// Every design is made and checked by the plug-in's own tasks, run through the Tormel program
+// beside this one (else the first on PATH), so the files are those the workstation writes.
+
+#include <CLI/CLI.hpp>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "child_process.h"
+#include "group.h"
+#include "participant.h"
+#include "text_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int exitUsage = 64;
+
+struct CommandLine {
+  std::string dataset, output, level, derivatives;
+  std::vector<std::string> participants;
+  std::string task;
+  double warn = 0.8;
+  bids::ParticipantOptions participant;
+};
+
+void addOptions(CLI::App& app, CommandLine& line) {
+  app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
+      ->required();
+  app.add_option("output_dir", line.output, "Where the derivatives and the group report go")
+      ->required();
+  app.add_option("analysis_level", line.level, "participant: one design per run; group: report")
+      ->required()
+      ->check(CLI::IsMember({"participant", "group"}));
+  app.add_option("--participant-label", line.participants,
+                 "Only these participants (labels with or without \"sub-\")");
+  app.add_option("--task", line.task, "Only the runs of this task");
+  app.add_option("--derivatives", line.derivatives,
+                 "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep)");
+  app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
+      ->capture_default_str();
+  app.add_option("--slice-time-ref", line.participant.sliceTimeRef,
+                 "Slice-timing reference, a fraction of TR (default StartTime / TR, else 0)")
+      ->check(CLI::Range(0.0, 1.0));
+  app.add_option("--hrf", line.participant.hrf, "Haemodynamic response: spm or glover")
+      ->check(CLI::IsMember({"spm", "glover"}))
+      ->capture_default_str();
+  app.add_flag("--time-derivatives", line.participant.timeDerivatives,
+               "A time derivative after each task predictor");
+  app.add_option("--conditions", line.participant.conditions,
+                 "Only these conditions (names with * and ?, comma-separated)");
+  app.add_option("--warn", line.warn, "Correlation from which a pair of predictors is flagged")
+      ->check(CLI::Range(0.0, 1.0))
+      ->capture_default_str();
+  app.add_option("-j,--jobs", line.participant.jobs,
+                 "Runs at a time (default: the machine's cores)")
+      ->check(CLI::Range(1u, 1024u));
+}
+
+int participantLevel(CommandLine& line) {
+  bids::ParticipantOptions& options = line.participant;
+  options.dataset = fs::absolute(line.dataset).lexically_normal();
+  options.output = fs::absolute(line.output).lexically_normal();
+  options.derivatives = line.derivatives.empty()
+                            ? options.dataset / "derivatives" / "fmriprep"
+                            : fs::absolute(line.derivatives).lexically_normal();
+  if (!fs::is_directory(options.dataset)) {
+    std::cerr << "brindle-bids: " << line.dataset << " is not a folder\n";
+    return 1;
+  }
+  for (const std::string& label : line.participants)
+    options.filter.participants.push_back(bids::participantLabel(label));
+  if (!line.task.empty()) options.filter.task = line.task;
+  if (!(line.warn > 0)) {
+    std::cerr << "brindle-bids: --warn wants a correlation above 0 and at most 1\n";
+    return exitUsage;
+  }
+  options.warn = bids::shortestText(line.warn);
+  options.tormel = bids::findProgram("Tormel");
+  if (options.tormel.empty()) {
+    std::cerr << "brindle-bids: no Tormel program beside brindle-bids nor on PATH\n";
+    return 1;
+  }
+  return bids::runParticipant(options, std::cerr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "A BIDS App: one design matrix per run, task predictors from the events files merged with "
+      "the fMRIPrep confounds and checked (participant), then a report of every run (group).",
+      "brindle-bids"};
+  CommandLine line;
+  line.participant.jobs = std::max(1u, std::thread::hardware_concurrency());
+  addOptions(app, line);
+  app.set_version_flag("--version", std::string("brindle-bids (Brindle) ") + BRINDLE_VERSION);
+  app.footer(
+      "Exit status: 0 when everything succeeded, 1 when a run (or the report) failed, 64 for a "
+      "wrong command line.");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? 0 : exitUsage;
+  }
+  try {
+    if (line.level == "group") return bids::runGroup(fs::absolute(line.output), std::cerr);
+    return participantLevel(line);
+  } catch (const std::exception& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# The group report of the generated dataset in headless Chromium: sdmgen --bids, brindle-bids
+# participant (one run fails, as the dataset has it) and group, then the page must load without a
+# console error or a request leaving the machine, with every link (to the runs' pictures too)
+# resolving; the screenshot stays in ARTIFACT_DIR/bids/group_report.png.
+#   check_group_report.sh BUILD_DIR ARTIFACT_DIR
+# Exits 77 (skipped) when Chromium or Node.js cannot be had.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+build="$1"
+out="$2/bids"
+rm -rf "$out"
+mkdir -p "$out"
+"$build/sdmgen" --bids "$out/dataset"
+status=0
+"$build/brindle-bids" "$out/dataset" "$out/derivatives" participant -j 2 || status=$?
+if [ "$status" -ne 1 ]; then
+  echo "FAILED: the participant level exited with $status, not 1 (the one run without confounds)"
+  exit 1
+fi
+"$build/brindle-bids" "$out/dataset" "$out/derivatives" group
+exec "$here/../browser/check_in_chromium.sh" "$out/derivatives/group_report.html" \
+  "$out/group_report.png" --allow-file-links --width 1400 --height 900 \
+  --expect-text "Brindle group report" --expect-text "sub-02 ses-2 task-faces run-2"

@@ -1,0 +1,239 @@
+// The group level of brindle-bids: the summaries read, the thresholds, the table and the page.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "group.h"
+#include "participant.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+// One row of the thresholds table.
+struct MarkCase {
+  const char* what;
+  std::optional<double> vif;
+  std::optional<double> condition;
+  int scrubbed;  // of 100 volumes
+  bids::Mark mark;
+  std::vector<std::string> reasons;
+};
+
+class Thresholds : public ::testing::TestWithParam<MarkCase> {};
+
+TEST_P(Thresholds, MarkEveryRunByTheWorstThresholdItCrosses) {
+  const MarkCase& row = GetParam();
+  bids::RunRow run;
+  run.volumes = 100;
+  run.maxTaskVif = row.vif;
+  run.conditionNumber = row.condition;
+  run.scrubbed = row.scrubbed;
+  const bids::RunMark mark = bids::markRun(run);
+  EXPECT_EQ(mark.mark, row.mark);
+  EXPECT_EQ(mark.reasons, row.reasons);
+}
+
+using bids::Mark;
+const std::string vif5 = "task VIF >= 5", vif10 = "task VIF >= 10", scrub = "scrubbed > 20 %",
+                  condition = "condition number >= 30";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Thresholds,
+    ::testing::Values(MarkCase{"below every threshold", 4.99, 29.99, 20, Mark::none, {}},
+                      MarkCase{"no task factor", std::nullopt, std::nullopt, 0, Mark::none, {}},
+                      MarkCase{"task VIF 5", 5.0, 2.0, 0, Mark::amber, {vif5}},
+                      MarkCase{"task VIF just below 10", 9.99, 2.0, 0, Mark::amber, {vif5}},
+                      MarkCase{"task VIF 10", 10.0, 2.0, 0, Mark::red, {vif10}},
+                      MarkCase{"task VIF infinite", inf, inf, 0, Mark::red, {vif10, condition}},
+                      MarkCase{"condition number 30", 1.0, 30.0, 0, Mark::amber, {condition}},
+                      MarkCase{"a fifth scrubbed", 1.0, 2.0, 20, Mark::none, {}},
+                      MarkCase{"more than a fifth scrubbed", 1.0, 2.0, 21, Mark::red, {scrub}},
+                      MarkCase{"all at once", 6.0, 40.0, 30, Mark::red, {vif5, scrub, condition}}),
+    [](const auto& row) {
+      std::string name = row.param.what;
+      for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      return name;
+    });
+
+// A version 2 summary with two task predictors, a confound and the constant.
+std::string summary(const std::string& vifs, const std::string& tail) {
+  return R"({"version": 2, "file": "x.sdm", "nrOfPredictors": 4, "nrOfDataPoints": 120,
+    "firstConfoundPredictor": 3, "predictors": [)" +
+         vifs + R"(], "threshold": 0.8, "pairs": [{"first": 0, "second": 2, "r": 0.9}],
+    "scrubbedVolumes": [0, 41, 42], )" +
+         tail + "}";
+}
+
+const std::string twoTaskPredictors =
+    R"({"name": "faces", "role": "interest", "vif": 1.5},
+       {"name": "houses", "role": "interest", "vif": 6.25},
+       {"name": "trans_x", "role": "confound", "vif": 40},
+       {"name": "Constant", "role": "constant", "vif": null})";
+
+TEST(GroupSummaries, ReadTheRunsNumbersFromVersion2) {
+  const bids::RunRow row = bids::readRunRow(
+      summary(twoTaskPredictors, R"("conditionNumber": 31.5, "dependencies": [],
+              "meanFramewiseDisplacement": 0.125)"),
+      "sub-01/ses-2/func/sub-01_ses-2_task-faces_acq-fast_run-3_desc-brindle_design.json");
+  EXPECT_EQ(row.label(), "sub-01 ses-2 task-faces acq-fast run-3");
+  EXPECT_EQ(row.volumes, 120);
+  EXPECT_EQ(row.predictors, 4);
+  EXPECT_EQ(row.maxTaskVif, 6.25);
+  EXPECT_EQ(row.conditionNumber, 31.5);
+  EXPECT_EQ(row.flaggedPairs, 1);
+  EXPECT_EQ(row.scrubbed, 3);
+  EXPECT_EQ(row.meanFramewiseDisplacement, 0.125);
+  EXPECT_EQ(row.heatmap(),
+            "sub-01/ses-2/func/sub-01_ses-2_task-faces_acq-fast_run-3_desc-brindle_design.svg");
+  EXPECT_EQ(row.designPicture(),
+            "sub-01/ses-2/func/"
+            "sub-01_ses-2_task-faces_acq-fast_run-3_desc-brindle_design_design.svg");
+}
+
+TEST(GroupSummaries, ATaskPredictorInADependencyHasAnInfiniteFactor) {
+  const std::string predictors =
+      R"({"name": "faces", "role": "interest", "vif": null},
+         {"name": "houses", "role": "interest", "vif": 2},
+         {"name": "sum", "role": "confound", "vif": null},
+         {"name": "Constant", "role": "constant", "vif": null})";
+  const auto row =
+      bids::readRunRow(summary(predictors, R"("conditionNumber": null, "dependencies": [[2, 0, 1]],
+              "meanFramewiseDisplacement": null)"),
+                       "sub-01/func/sub-01_task-a_desc-brindle_design.json");
+  EXPECT_EQ(row.maxTaskVif, inf);
+  EXPECT_EQ(row.conditionNumber, inf);
+  EXPECT_FALSE(row.meanFramewiseDisplacement);
+  // Without a dependency a missing factor is not a factor, nor a missing condition number.
+  const auto plain = bids::readRunRow(
+      summary(R"({"name": "faces", "role": "interest", "vif": null})",
+              R"("conditionNumber": null, "dependencies": [], "meanFramewiseDisplacement": 0)"),
+      "sub-01/func/sub-01_task-a_desc-brindle_design.json");
+  EXPECT_FALSE(plain.maxTaskVif);
+  EXPECT_FALSE(plain.conditionNumber);
+}
+
+TEST(GroupSummaries, RefuseOtherVersionsAndMissingFields) {
+  const std::string name = "sub-01/func/sub-01_task-a_desc-brindle_design.json";
+  try {
+    bids::readRunRow(R"({"version": 1, "file": "x.sdm"})", name);
+    ADD_FAILURE() << "version 1 was read";
+  } catch (const bids::SummaryError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              name +
+                  ": summary version 1; this brindle-bids reads version 2 only (run the "
+                  "participant level again with this version of Brindle)");
+  }
+  EXPECT_THROW(bids::readRunRow("[1, 2]", name), bids::SummaryError);
+  EXPECT_THROW(bids::readRunRow("{\"version\": 2", name), bids::SummaryError);
+  EXPECT_THROW(bids::readRunRow(
+                   summary(twoTaskPredictors, R"("conditionNumber": 3, "dependencies": [])"), name),
+               bids::SummaryError);
+}
+
+std::vector<bids::RunRow> twoRows() {
+  bids::RunRow first;
+  first.summary = "sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.json";
+  first.subject = "01";
+  first.task = "faces";
+  first.run = "1";
+  first.volumes = 110;
+  first.predictors = 33;
+  first.maxTaskVif = 1.234567;
+  first.conditionNumber = 12.345;
+  first.scrubbed = 4;
+  first.meanFramewiseDisplacement = 0.08765;
+  bids::RunRow second;
+  second.summary = "sub-02/ses-1/func/sub-02_ses-1_task-faces_desc-brindle_design.json";
+  second.subject = "02";
+  second.session = "1";
+  second.task = "faces";
+  second.volumes = 100;
+  second.predictors = 40;
+  second.maxTaskVif = inf;
+  second.flaggedPairs = 2;
+  second.scrubbed = 25;
+  return {first, second};
+}
+
+TEST(GroupTable, OneTabSeparatedRowPerRunWithNaForWhatIsMissing) {
+  EXPECT_EQ(
+      bids::groupTable(twoRows()),
+      "participant_id\tsession_id\ttask\tacquisition\trun\tvolumes\tpredictors\tmax_task_vif\t"
+      "condition_number\tflagged_pairs\tscrubbed_volumes\tscrubbed_fraction\t"
+      "mean_framewise_displacement\tmark\treasons\tsummary\n"
+      "sub-01\tn/a\tfaces\tn/a\t1\t110\t33\t1.23\t12.35\t0\t4\t0.0364\t0.0877\tok\tn/a\t"
+      "sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.json\n"
+      "sub-02\tses-1\tfaces\tn/a\tn/a\t100\t40\tinf\tn/a\t2\t25\t0.2500\tn/a\tred\t"
+      "task VIF >= 10; scrubbed > 20 %\t"
+      "sub-02/ses-1/func/sub-02_ses-1_task-faces_desc-brindle_design.json\n");
+  const std::string sidecar = bids::groupTableSidecar();
+  for (const char* column : {"\"participant_id\": {", "\"max_task_vif\": {", "\"Units\": \"mm\"",
+                             "\"Levels\": {", "\"summary\": {"})
+    EXPECT_NE(sidecar.find(column), std::string::npos) << column;
+  EXPECT_EQ(sidecar.find('\r'), std::string::npos);
+}
+
+TEST(GroupPage, SelfContainedWithRelativeLinksAndOneBarPerRun) {
+  const std::string page = bids::groupPage(twoRows());
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>\n", 0), 0u);
+  for (const char* part :
+       {"<tr id=\"run-1\" class=\"mark-ok\">", "<tr id=\"run-2\" class=\"mark-red\">",
+        "href=\"sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.svg\"",
+        "href=\"sub-01/func/sub-01_task-faces_run-1_desc-brindle_design_design.svg\"",
+        "<a href=\"#run-2\">", "sub-02 ses-1 task-faces: task VIF inf", "class=\"limit-red\""})
+    EXPECT_NE(page.find(part), std::string::npos) << part;
+  for (const char* outside : {"https:", "src=", "<link", "url(", "\r"})
+    EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+}
+
+TEST(GroupFiles, NoSummaryOrAnOldOneWritesNoReport) {
+  testing_support::TempDir dir;
+  std::ostringstream log;
+  EXPECT_EQ(bids::runGroup(dir.path(), log), 1);
+  EXPECT_NE(log.str().find("run the participant level first"), std::string::npos);
+  const auto folder = dir.path() / "sub-01" / "func";
+  std::filesystem::create_directories(folder);
+  testing_support::writeFile(folder / "sub-01_task-a_desc-brindle_design.json",
+                             R"({"version": 1})");
+  EXPECT_EQ(bids::runGroup(dir.path(), log), 1);
+  EXPECT_NE(log.str().find("summary version 1"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "group_report.tsv"));
+}
+
+TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
+  bids::Run run{"/data/sub-01/func/sub-01_task-faces_desc-x_run-2_events.tsv",
+                *bids::parseFileName("sub-01_task-faces_desc-x_run-2_events.tsv"), "sub-01/func"};
+  bids::ParticipantOptions options;
+  options.timeDerivatives = true;
+  options.conditions = "fa*";
+  bids::RunPlan plan;
+  plan.repetitionTime = 2.5;
+  plan.volumes = 140;
+  plan.sliceTimeRef = 0.45;
+  plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-2_desc-confounds_timeseries.tsv";
+  plan.designFile = bids::outputName(run, "events", "design.sdm");
+  plan.resultFile = bids::outputName(run, "brindle", "design.sdm");
+  EXPECT_EQ(plan.designFile, "sub-01_task-faces_run-2_desc-events_design.sdm");
+  EXPECT_EQ(bids::designArguments(options, run, plan),
+            (std::vector<std::string>{"design", run.events.string(), "--tr", "2.5", "--volumes",
+                                      "140", "--slice-time-ref", "0.45", "--hrf", "spm",
+                                      "--derivatives", "--conditions", "fa*", "--save",
+                                      "sub-01_task-faces_run-2_desc-events_design.sdm"}));
+  EXPECT_EQ(
+      bids::mergeArguments(options, plan),
+      (std::vector<std::string>{
+          "mergeall", "sub-01_task-faces_run-2_desc-events_design.sdm", plan.confounds.string(),
+          "--confounds", "motion24,wm_csf,cosine,scrub", "--baseline", "--corr", "--plot", "--json",
+          "--warn", "0.8", "--save", "sub-01_task-faces_run-2_desc-brindle_design.sdm"}));
+  EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
+}
+
+}  // namespace
