@@ -26,11 +26,14 @@ struct JsonValue {
   double number = 0.0;
   std::string text;
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;
+  // An object's members, as two parallel lists: a vector of pairs holding this very type is
+  // not complete where it is declared.
+  std::vector<std::string> keys;
+  std::vector<JsonValue> values;
 
   const JsonValue* member(std::string_view name) const {
-    for (const auto& [key, value] : members)
-      if (key == name) return &value;
+    for (std::size_t m = 0; m < keys.size(); ++m)
+      if (keys[m] == name) return &values[m];
     return nullptr;
   }
 };
@@ -114,10 +117,12 @@ class JsonReader {
     ++at_;
     if (take('}')) return true;
     do {
-      std::pair<std::string, JsonValue> member;
+      std::string key;
+      JsonValue member;
       skipBlanks();
-      if (!string(member.first) || !take(':') || !read(member.second, depth + 1)) return false;
-      value.members.push_back(std::move(member));
+      if (!string(key) || !take(':') || !read(member, depth + 1)) return false;
+      value.keys.push_back(std::move(key));
+      value.values.push_back(std::move(member));
     } while (take(','));
     return take('}');
   }
