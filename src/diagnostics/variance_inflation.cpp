@@ -5,6 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/parallel.h"
 #include "diagnostics/vector_kernels.h"
 
 namespace {
@@ -58,11 +59,16 @@ struct Factorisation {
   const double* lower(std::size_t row) const { return factor.data() + chosen[row] * m; }
 };
 
+// Members times kept columns below which a column of the factorisation (or of the inverse) is
+// computed on one thread: shorter work than handing it out.
+constexpr std::size_t parallelWork = std::size_t{1} << 15;
+
 // Factorises the m x m correlations `r`. A member whose turn comes with no more than the floor
 // left is a combination of earlier ones and is set aside, as regression programs set aside the
 // later of two aliased columns; it keeps receiving entries, for its coefficients. Takes `r` by
-// value: its memory goes back when the factorisation is done, before more is taken.
-Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
+// value: its memory goes back when the factorisation is done, before more is taken. The members
+// of a column are split into parts of the team's work: each entry is one member's own sum.
+Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, WorkerTeam& team) {
   Factorisation f;
   f.m = m;
   f.factor.assign(m * m, 0.0);
@@ -74,12 +80,15 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
     const std::size_t step = f.chosen.size();
     const double pivot = std::sqrt(f.unexplained[next]);
     const double* pivotRow = f.factor.data() + next * m;
-    for (std::size_t a = 0; a < m; ++a) {
-      if (f.isChosen[a] || a == next) continue;
-      double* row = f.factor.data() + a * m;
-      row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
-      f.unexplained[a] = f.unexplained[a] - row[step] * row[step];
-    }
+    const std::size_t parts = m * step >= parallelWork ? team.size() : 1;
+    team.forEach(parts, [&](std::size_t part) {
+      for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+        if (f.isChosen[a] || a == next) continue;
+        double* row = f.factor.data() + a * m;
+        row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
+        f.unexplained[a] = f.unexplained[a] - row[step] * row[step];
+      }
+    });
     f.factor[next * m + step] = pivot;
     f.chosen.push_back(next);
     f.isChosen[next] = true;
@@ -88,20 +97,26 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
 }
 
 // The diagonal of the inverse of the kept members' correlations: the inverse of L column by
-// column, one column at a time in `x` (entries c ... rank - 1), each column's sum of squares.
-std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot) {
+// column, each column's sum of squares. The columns are independent: each part of the team
+// takes every parts-th column (the first ones cost the most), with a column of its own in `x`
+// (entries c ... rank - 1).
+std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, WorkerTeam& team) {
   const std::size_t rank = f.chosen.size();
-  std::vector<double> x(rank), inflation(rank);
-  for (std::size_t c = 0; c < rank; ++c) {
-    x[c] = 1.0 / f.lower(c)[c];
-    double squares = x[c] * x[c];
-    for (std::size_t d = c + 1; d < rank; ++d) {
-      const double* row = f.lower(d);
-      x[d] = -dot(row + c, x.data() + c, d - c) / row[d];
-      squares = squares + x[d] * x[d];
+  std::vector<double> inflation(rank);
+  const std::size_t parts = rank * rank >= parallelWork ? 4 * team.size() : 1;
+  team.forEach(parts, [&](std::size_t part) {
+    std::vector<double> x(rank);
+    for (std::size_t c = part; c < rank; c += parts) {
+      x[c] = 1.0 / f.lower(c)[c];
+      double squares = x[c] * x[c];
+      for (std::size_t d = c + 1; d < rank; ++d) {
+        const double* row = f.lower(d);
+        x[d] = -dot(row + c, x.data() + c, d - c) / row[d];
+        squares = squares + x[d] * x[d];
+      }
+      inflation[c] = squares;
     }
-    inflation[c] = squares;
-  }
+  });
   return inflation;
 }
 
@@ -155,8 +170,9 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  const Factorisation f = factorise(memberCorrelations(gram, members, k), m, dot);
-  const std::vector<double> inflation = inverseDiagonal(f, dot);
+  WorkerTeam team(m * m >= parallelWork ? threadCount() : 1);
+  const Factorisation f = factorise(memberCorrelations(gram, members, k), m, dot, team);
+  const std::vector<double> inflation = inverseDiagonal(f, dot, team);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);
 
   constexpr double inf = std::numeric_limits<double>::infinity();
