@@ -1,8 +1,10 @@
 // DesignMatrix::load: reads an SDM file in one pass over a fixed-size buffer. The layout and
 // the reader's tolerances are described for people in docs/sdm-format.md.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "base/io_error.h"
+#include "base/parallel.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_input.h"
@@ -138,23 +141,44 @@ std::size_t readNames(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
   return taken;
 }
 
-// One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
-// predictor and is counted in `repairs`. An empty line uses up its data point like any other.
-// Without a matrix the lines are read and counted only.
-void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
-              SdmRepairs& repairs) {
-  if (matrix) matrix->values.assign(count, std::vector<float>(dataPoints, 0.0f));
-  const std::size_t bound = sdmDataLineBound(static_cast<int64_t>(count));
-  std::string line;
+// Data lines are read ahead into a batch of about this many bytes of text, whose lines are then
+// converted on all threads; the reading itself goes on one thread, in order.
+constexpr std::size_t batchBytes = std::size_t{4} << 20;
+
+// Matrices whose text is smaller than this (at about 8 bytes a value) are read on one thread.
+constexpr std::size_t parallelBytes = std::size_t{256} << 10;
+
+// Data lines read ahead: back to back in `text`, line i ending at ends[i], the first line that of
+// data point `first` (0-based).
+struct LineBatch {
+  std::string text;
+  std::vector<std::size_t> ends;
+  std::size_t first = 0;
+
+  std::string_view line(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(text).substr(begin, ends[i] - begin);
+  }
+};
+
+// The unreadable lines one part of a batch found: how many, and the data points of the first
+// five (1-based).
+struct PartRepairs {
+  std::size_t unreadable = 0;
+  std::vector<std::size_t> firstUnreadable;
+};
+
+// Converts lines from ... to - 1 of `batch` into the matrix's values, one line after the other;
+// a line that is not taken leaves 0.0 in every predictor and is counted in `repairs`. Without a
+// matrix the lines are only checked.
+void convertLines(const LineBatch& batch, std::size_t from, std::size_t to, DesignMatrix* matrix,
+                  std::size_t count, PartRepairs& repairs) {
+  std::vector<float> row(count);
   std::vector<std::size_t> points;
   points.reserve(count);
-  std::vector<float> row(count);
-  for (std::size_t t = 0; t < dataPoints; ++t) {
-    if (!in.readLine(line, bound)) {
-      repairs.missingFrom = t + 1;  // the rest stays 0.0
-      break;
-    }
-    if (!readDataLine(line, std::span<float>(row), points)) {
+  for (std::size_t i = from; i < to; ++i) {
+    const std::size_t t = batch.first + i;
+    if (!readDataLine(batch.line(i), std::span<float>(row), points)) {
       if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
       ++repairs.unreadable;
       continue;
@@ -162,6 +186,77 @@ void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t
     if (matrix) {
       for (std::size_t p = 0; p < count; ++p) matrix->values[p][t] = row[p];
     }
+  }
+}
+
+// Converts the batch's lines: split at line ends into parts of about equal bytes, the parts on
+// the team, their unreadable lines then added to `repairs` part after part, so that the counts
+// and the first five are those of one pass in order. When lines cannot be converted (a value
+// beyond the range of a double), the first such line's exception is thrown.
+void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t count,
+                  SdmRepairs& repairs, WorkerTeam& team) {
+  const std::size_t lines = batch.ends.size();
+  if (lines == 0) return;
+  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 4 * team.size());
+  std::vector<std::size_t> bounds(parts + 1, lines);
+  bounds[0] = 0;
+  for (std::size_t q = 1; q < parts; ++q) {
+    const std::size_t bytes = partBegin(batch.text.size(), parts, q);
+    bounds[q] = static_cast<std::size_t>(
+        std::upper_bound(batch.ends.begin(), batch.ends.end(), bytes) - batch.ends.begin());
+  }
+  std::vector<PartRepairs> found(parts);
+  team.forEach(parts, [&](std::size_t q) {
+    convertLines(batch, bounds[q], bounds[q + 1], matrix, count, found[q]);
+  });
+  for (const PartRepairs& part : found) {
+    repairs.unreadable += part.unreadable;
+    for (const std::size_t point : part.firstUnreadable) {
+      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(point);
+    }
+  }
+}
+
+// Reads the lines of data points t ... into `batch` until it holds about batchBytes or the data
+// points run out; at the end of the file sets repairs.missingFrom and `ended`. An exception from
+// reading is returned, not thrown: the lines read before it are converted first, as one pass in
+// order would.
+std::exception_ptr readBatch(SdmInput& in, std::size_t& t, std::size_t dataPoints,
+                             std::size_t bound, LineBatch& batch, SdmRepairs& repairs,
+                             bool& ended) {
+  batch.text.clear();
+  batch.ends.clear();
+  batch.first = t;
+  try {
+    while (t < dataPoints && batch.text.size() < batchBytes) {
+      if (!in.appendLine(batch.text, bound)) {
+        repairs.missingFrom = t + 1;  // the rest stays 0.0
+        ended = true;
+        break;
+      }
+      batch.ends.push_back(batch.text.size());
+      ++t;
+    }
+  } catch (...) {
+    return std::current_exception();
+  }
+  return nullptr;
+}
+
+// One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
+// predictor and is counted in `repairs`. An empty line uses up its data point like any other.
+// Without a matrix the lines are read and counted only.
+void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
+              SdmRepairs& repairs) {
+  if (matrix) matrix->values.assign(count, std::vector<float>(dataPoints, 0.0f));
+  const std::size_t bound = sdmDataLineBound(static_cast<int64_t>(count));
+  WorkerTeam team(count * dataPoints >= parallelBytes / 8 ? threadCount() : 1);
+  LineBatch batch;
+  bool ended = false;
+  for (std::size_t t = 0; t < dataPoints && !ended;) {
+    const std::exception_ptr failure = readBatch(in, t, dataPoints, bound, batch, repairs, ended);
+    convertBatch(batch, matrix, count, repairs, team);
+    if (failure) std::rethrow_exception(failure);
   }
 }
 
@@ -205,8 +300,7 @@ void countLinesWithoutPredictors(SdmInput& in, std::size_t dataPoints, SdmRepair
   if (present < dataPoints) repairs.missingFrom = present + 1;
 }
 
-LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
-               bool measure);
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict, bool measure);
 
 // Reads the file at `path` as below, opening it.
 LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool measure) {
@@ -217,8 +311,7 @@ LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool meas
 // Reads the file from `in`; `checkDamage` refuses a file with more than half of its data points
 // missing or unreadable, and `strict` one with any repair. `measure` lets the file's size decide
 // that a file is too short before the matrix is made.
-LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
-               bool measure) {
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict, bool measure) {
   LoadedSdm loaded;
   DesignMatrix& matrix = loaded.matrix;
   SdmRepairs& repairs = loaded.repairs;
