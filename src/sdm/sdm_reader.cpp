@@ -189,14 +189,50 @@ void convertLines(const LineBatch& batch, std::size_t from, std::size_t to, Desi
   }
 }
 
-// Converts the batch's lines: split at line ends into parts of about equal bytes, the parts on
-// the team, their unreadable lines then added to `repairs` part after part, so that the counts
-// and the first five are those of one pass in order. When lines cannot be converted (a value
-// beyond the range of a double), the first such line's exception is thrown.
-void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t count,
-                  SdmRepairs& repairs, WorkerTeam& team) {
+// Reads the data lines in order, a batch at a time: each call of read() fills `batch` with the
+// lines of data points t ... until it holds about batchBytes or the data points run out, and
+// sets repairs.missingFrom and `ended` at the end of the file. An exception from reading is
+// returned, not thrown: the lines read before it are converted first, as one pass in order would.
+struct BatchReader {
+  SdmInput& in;
+  std::size_t dataPoints;
+  std::size_t bound;
+  SdmRepairs& repairs;
+  std::size_t t = 0;
+  bool ended = false;
+
+  bool more() const { return !ended && t < dataPoints; }
+
+  std::exception_ptr read(LineBatch& batch) {
+    batch.text.clear();
+    batch.ends.clear();
+    batch.first = t;
+    try {
+      while (t < dataPoints && batch.text.size() < batchBytes) {
+        if (!in.appendLine(batch.text, bound)) {
+          repairs.missingFrom = t + 1;  // the rest stays 0.0
+          ended = true;
+          break;
+        }
+        batch.ends.push_back(batch.text.size());
+        ++t;
+      }
+    } catch (...) {
+      return std::current_exception();
+    }
+    return nullptr;
+  }
+};
+
+// Converts the batch's lines, split at line ends into parts of about equal bytes, on the team;
+// the first part of the team's work reads the next batch meanwhile (when `next` is given, into
+// it, its exception into `nextFailure`). The parts' unreadable lines are then added to `repairs`
+// part after part, so that the counts and the first five are those of one pass in order. When
+// lines cannot be converted (a value beyond the range of a double), the first such line's
+// exception is thrown.
+void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
+                  BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
   const std::size_t lines = batch.ends.size();
-  if (lines == 0) return;
   const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 4 * team.size());
   std::vector<std::size_t> bounds(parts + 1, lines);
   bounds[0] = 0;
@@ -206,41 +242,20 @@ void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t coun
         std::upper_bound(batch.ends.begin(), batch.ends.end(), bytes) - batch.ends.begin());
   }
   std::vector<PartRepairs> found(parts);
-  team.forEach(parts, [&](std::size_t q) {
-    convertLines(batch, bounds[q], bounds[q + 1], matrix, count, found[q]);
+  team.forEach(parts + 1, [&](std::size_t q) {
+    if (q == 0) {
+      if (next) nextFailure = reader.read(*next);
+    } else {
+      convertLines(batch, bounds[q - 1], bounds[q], matrix, count, found[q - 1]);
+    }
   });
   for (const PartRepairs& part : found) {
-    repairs.unreadable += part.unreadable;
+    reader.repairs.unreadable += part.unreadable;
     for (const std::size_t point : part.firstUnreadable) {
-      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(point);
+      if (reader.repairs.firstUnreadable.size() < 5)
+        reader.repairs.firstUnreadable.push_back(point);
     }
   }
-}
-
-// Reads the lines of data points t ... into `batch` until it holds about batchBytes or the data
-// points run out; at the end of the file sets repairs.missingFrom and `ended`. An exception from
-// reading is returned, not thrown: the lines read before it are converted first, as one pass in
-// order would.
-std::exception_ptr readBatch(SdmInput& in, std::size_t& t, std::size_t dataPoints,
-                             std::size_t bound, LineBatch& batch, SdmRepairs& repairs,
-                             bool& ended) {
-  batch.text.clear();
-  batch.ends.clear();
-  batch.first = t;
-  try {
-    while (t < dataPoints && batch.text.size() < batchBytes) {
-      if (!in.appendLine(batch.text, bound)) {
-        repairs.missingFrom = t + 1;  // the rest stays 0.0
-        ended = true;
-        break;
-      }
-      batch.ends.push_back(batch.text.size());
-      ++t;
-    }
-  } catch (...) {
-    return std::current_exception();
-  }
-  return nullptr;
 }
 
 // One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
@@ -248,15 +263,29 @@ std::exception_ptr readBatch(SdmInput& in, std::size_t& t, std::size_t dataPoint
 // Without a matrix the lines are read and counted only.
 void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
               SdmRepairs& repairs) {
-  if (matrix) matrix->values.assign(count, std::vector<float>(dataPoints, 0.0f));
-  const std::size_t bound = sdmDataLineBound(static_cast<int64_t>(count));
   WorkerTeam team(count * dataPoints >= parallelBytes / 8 ? threadCount() : 1);
-  LineBatch batch;
-  bool ended = false;
-  for (std::size_t t = 0; t < dataPoints && !ended;) {
-    const std::exception_ptr failure = readBatch(in, t, dataPoints, bound, batch, repairs, ended);
-    convertBatch(batch, matrix, count, repairs, team);
+  if (matrix) {
+    // Zeros, each predictor's values made by a part of the team's work: the memory of a large
+    // matrix is taken and first written on every core at once.
+    matrix->values.clear();
+    matrix->values.resize(count);
+    const std::size_t parts = std::min(count, 4 * team.size());
+    team.forEach(parts, [&](std::size_t q) {
+      for (std::size_t p = partBegin(count, parts, q); p < partBegin(count, parts, q + 1); ++p)
+        matrix->values[p].assign(dataPoints, 0.0f);
+    });
+  }
+  BatchReader reader{in, dataPoints, sdmDataLineBound(static_cast<int64_t>(count)), repairs};
+  LineBatch current, next;
+  std::exception_ptr failure = reader.read(current);
+  for (;;) {
+    const bool more = !failure && reader.more();
+    std::exception_ptr nextFailure;
+    convertBatch(current, matrix, count, team, reader, more ? &next : nullptr, nextFailure);
     if (failure) std::rethrow_exception(failure);
+    if (!more) return;
+    std::swap(current, next);
+    failure = nextFailure;
   }
 }
 
