@@ -142,8 +142,9 @@ std::size_t readNames(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
 }
 
 // Data lines are read ahead into a batch of about this many bytes of text, whose lines are then
-// converted on all threads; the reading itself goes on one thread, in order.
-constexpr std::size_t batchBytes = std::size_t{4} << 20;
+// converted on all threads while the next batch is read; the reading itself goes on one thread,
+// in order. Two batches are held at a time.
+constexpr std::size_t batchBytes = std::size_t{1} << 20;
 
 // Matrices whose text is smaller than this (at about 8 bytes a value) are read on one thread.
 constexpr std::size_t parallelBytes = std::size_t{256} << 10;
@@ -205,6 +206,12 @@ struct BatchReader {
 
   std::exception_ptr read(LineBatch& batch) {
     batch.text.clear();
+    try {
+      // Room for the batch and one line beyond it, so that the text never grows by doubling.
+      batch.text.reserve(batchBytes + bound + 1);
+    } catch (...) {
+      return std::current_exception();
+    }
     batch.ends.clear();
     batch.first = t;
     try {

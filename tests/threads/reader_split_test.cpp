@@ -144,16 +144,17 @@ TEST(ThreadsReader, FewUnreadableLinesLateInTheFileAndAFileCutShort) {
 
 TEST(ThreadsReader, LinesReadInSeveralBatchesWithUnreadableOnesAtTheirEdges) {
   TempDir dir;
-  // 100 values of ten characters a line: about 4,195 lines fill the first batch of 4 MiB.
-  const std::size_t k = 100, n = 9001;
+  // 100 values of ten characters a line: about 1,049 lines fill a batch of 1 MiB.
+  const std::size_t k = 100, n = 5001;
   std::vector<std::size_t> bad;
-  for (std::size_t t = 4180; t < 4210; ++t) bad.push_back(t);
-  for (std::size_t t = 8380; t < 8400; t += 3) bad.push_back(t);
+  for (std::size_t edge = 1049; edge < n; edge += 1049) {
+    for (std::size_t t = edge - 4; t < edge + 4; t += edge / 1049) bad.push_back(t);
+  }
   writeFile(dir.file("batches.sdm"), sdmWith(k, n, bad));
   const std::vector<LoadedSdm> loaded = loadedWithEachCount(dir.file("batches.sdm"));
   EXPECT_EQ(loaded[0].repairs.unreadable, bad.size());
   EXPECT_EQ(loaded[0].repairs.firstUnreadable,
-            (std::vector<std::size_t>{4181, 4182, 4183, 4184, 4185}));
+            (std::vector<std::size_t>{1046, 1047, 1048, 1049, 1050}));
   expectSameAsOneThread(loaded);
 }
 
