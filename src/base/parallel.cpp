@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -12,6 +13,9 @@
 
 #if defined(__linux__)
 #include <sched.h>
+#endif
+#if defined(_MSC_VER)
+#include <intrin.h>
 #endif
 
 namespace {
@@ -66,22 +70,58 @@ void refuseThreadStarts(bool refuse) {
   threadStartsRefused.store(refuse, std::memory_order_relaxed);
 }
 
+namespace {
+
+// A waiting thread first watches for what it waits for this long before it sleeps: waking a
+// sleeping thread takes tens of microseconds on some machines (a virtual one's idle core), longer
+// than many steps, while steps of one computation follow each other within microseconds.
+constexpr auto spinTime = std::chrono::microseconds(100);
+
+// A hint to the processor that this thread is waiting in a loop.
+inline void relax() {
+#if defined(_MSC_VER)
+  _mm_pause();
+#elif defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Watches `done` for about spinTime; true when it came true.
+template <typename Done>
+bool spinUntil(const Done& done) {
+  const auto end = std::chrono::steady_clock::now() + spinTime;
+  for (unsigned i = 1;; ++i) {
+    if (done()) return true;
+    relax();
+    if (i % 64 == 0 && std::chrono::steady_clock::now() >= end) return false;
+  }
+}
+
+}  // namespace
+
 // What the caller and the workers share. A job is open from the moment the caller posts it until
-// the caller has run out of parts; only then may workers join it, and the caller waits for those
-// inside before it returns.
+// the caller has run out of parts; only then may workers join it (under the mutex, which makes
+// the job's fields theirs to read), and the caller waits for those inside before it returns.
 struct WorkerTeam::Shared {
   std::mutex mutex;
-  std::condition_variable wake;  // workers: a job opened, or the team ends
-  std::condition_variable idle;  // the caller: the last worker left the job
-  std::size_t generation = 0;    // jobs posted so far
-  bool open = false;
-  bool stop = false;
-  std::size_t inside = 0;  // workers running parts of the current job
+  std::condition_variable wake;            // workers: a job opened, or the team ends
+  std::condition_variable idle;            // the caller: the last worker left the job
+  std::atomic<std::size_t> generation{0};  // jobs posted so far
+  std::atomic<bool> open{false};
+  std::atomic<bool> stop{false};
+  std::atomic<std::size_t> inside{0};  // workers running parts of the current job
+  std::size_t sleeping = 0;            // workers asleep on `wake` (under the mutex)
   const PartBody* body = nullptr;
   std::size_t parts = 0;
   std::atomic<std::size_t> next{0};        // the next part to claim
   std::atomic<std::size_t> failedPart{0};  // the lowest part that threw; `parts` when none did
   std::exception_ptr error;                // its exception
+
+  bool jobFor(std::size_t seen) const {
+    return stop.load(std::memory_order_acquire) ||
+           (open.load(std::memory_order_acquire) &&
+            generation.load(std::memory_order_acquire) != seen);
+  }
 };
 
 WorkerTeam::WorkerTeam(std::size_t threads) {
@@ -111,7 +151,7 @@ WorkerTeam::~WorkerTeam() {
   if (workers_.empty()) return;
   {
     const std::lock_guard lock(shared_->mutex);
-    shared_->stop = true;
+    shared_->stop.store(true, std::memory_order_release);
   }
   shared_->wake.notify_all();
   for (std::thread& worker : workers_) worker.join();
@@ -140,17 +180,23 @@ void WorkerTeam::runParts(Shared& shared) {
 void WorkerTeam::work() {
   Shared& shared = *shared_;
   std::size_t seen = 0;
-  std::unique_lock lock(shared.mutex);
   for (;;) {
-    shared.wake.wait(lock,
-                     [&] { return shared.stop || (shared.open && shared.generation != seen); });
-    if (shared.stop) return;
-    seen = shared.generation;
-    ++shared.inside;
+    spinUntil([&] { return shared.jobFor(seen); });
+    std::unique_lock lock(shared.mutex);
+    if (!shared.jobFor(seen)) {
+      ++shared.sleeping;
+      shared.wake.wait(lock, [&] { return shared.jobFor(seen); });
+      --shared.sleeping;
+    }
+    if (shared.stop.load(std::memory_order_relaxed)) return;
+    seen = shared.generation.load(std::memory_order_relaxed);
+    shared.inside.fetch_add(1, std::memory_order_relaxed);
     lock.unlock();
     runParts(shared);
-    lock.lock();
-    if (--shared.inside == 0) shared.idle.notify_one();
+    if (shared.inside.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+      lock.lock();
+      shared.idle.notify_one();
+    }
   }
 }
 
@@ -160,6 +206,7 @@ void WorkerTeam::forEach(std::size_t parts, PartBody body) {
     return;
   }
   Shared& shared = *shared_;
+  bool anyAsleep = false;
   {
     const std::lock_guard lock(shared.mutex);
     shared.body = &body;
@@ -167,16 +214,31 @@ void WorkerTeam::forEach(std::size_t parts, PartBody body) {
     shared.next.store(0, std::memory_order_relaxed);
     shared.failedPart.store(parts, std::memory_order_relaxed);
     shared.error = nullptr;
-    ++shared.generation;
-    shared.open = true;
+    shared.generation.fetch_add(1, std::memory_order_release);
+    shared.open.store(true, std::memory_order_release);
+    anyAsleep = shared.sleeping > 0;
   }
-  shared.wake.notify_all();
+  if (anyAsleep) shared.wake.notify_all();
   runParts(shared);
+  finishJob(shared);
+}
+
+void WorkerTeam::finishJob(Shared& shared) {
+  {
+    // From here no worker joins: those inside are all the caller waits for.
+    const std::lock_guard lock(shared.mutex);
+    shared.open.store(false, std::memory_order_release);
+  }
+  const auto allOut = [&] { return shared.inside.load(std::memory_order_acquire) == 0; };
   std::exception_ptr error;
   {
     std::unique_lock lock(shared.mutex);
-    shared.open = false;
-    shared.idle.wait(lock, [&] { return shared.inside == 0; });
+    if (!allOut()) {
+      lock.unlock();
+      spinUntil(allOut);
+      lock.lock();
+      shared.idle.wait(lock, allOut);
+    }
     error = std::move(shared.error);
     shared.error = nullptr;
     shared.body = nullptr;

@@ -71,6 +71,7 @@ class WorkerTeam {
   struct Shared;
   void work();
   static void runParts(Shared& shared);
+  static void finishJob(Shared& shared);
 
   std::unique_ptr<Shared> shared_;
   std::vector<std::thread> workers_;
