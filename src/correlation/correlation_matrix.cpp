@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 
 #include "base/parallel.h"
@@ -166,9 +167,27 @@ std::size_t usefulThreads(const Prepared& prepared) {
 // values less their means (`centred`), tile cell (a - rowBegin) * stride + (b - panelBegin *
 // panelLanes) for members a and b.
 struct Tiles {
-  std::vector<float> raw, centred;
-};
+  // Room for `size` cells of each kind, all 0, the memory taken (once, and again only to grow) and
+  // zeroed by parts of the team's work: a large matrix's tiles are first written on every core.
+  void zero(std::size_t size, WorkerTeam& team) {
+    if (size > capacity) {
+      raw.reset();
+      centred.reset();
+      raw = std::make_unique_for_overwrite<float[]>(size);
+      centred = std::make_unique_for_overwrite<float[]>(size);
+      capacity = size;
+    }
+    constexpr std::size_t cellsPerPart = std::size_t{1} << 16;
+    team.forEach(2 * ((size + cellsPerPart - 1) / cellsPerPart), [&](std::size_t part) {
+      float* cells = (part % 2 == 0 ? raw : centred).get();
+      const std::size_t first = part / 2 * cellsPerPart;
+      std::fill(cells + first, cells + std::min(size, first + cellsPerPart), 0.0f);
+    });
+  }
 
+  std::unique_ptr<float[]> raw, centred;
+  std::size_t capacity = 0;
+};
 // The packs of one piece: the row panels' and the partner panels' values, plain and centred.
 struct Packs {
   std::vector<float> rowRaw, rowCentred, partnerRaw, partnerCentred;
@@ -232,7 +251,7 @@ void multiplyPiece(const DotsJob& job, std::size_t count, const Packs& packs, Ti
     const float* partners =
         partnerPack.data() + (partnerPanel - job.panelBegin) * count * panelLanes;
     float* tile =
-        (centred ? tiles.centred : tiles.raw).data() + (partnerPanel - job.panelBegin) * panelLanes;
+        (centred ? tiles.centred : tiles.raw).get() + (partnerPanel - job.panelBegin) * panelLanes;
     const std::size_t rowLimit =
         job.upperOnly ? std::min(job.rowEnd, (partnerPanel + 1) * panelLanes) : job.rowEnd;
     for (std::size_t row = job.rowBegin; row < rowLimit; row += blockRows) {
@@ -248,8 +267,7 @@ void multiplyPiece(const DotsJob& job, std::size_t count, const Packs& packs, Ti
 // order, pieces of data points one after the other.
 void groupDots(const DotsJob& job, Tiles& tiles, Packs& packs, WorkerTeam& team) {
   const std::size_t stride = (job.panelEnd - job.panelBegin) * panelLanes;
-  tiles.raw.assign((job.rowEnd - job.rowBegin) * stride, 0.0f);
-  tiles.centred.assign((job.rowEnd - job.rowBegin) * stride, 0.0f);
+  tiles.zero((job.rowEnd - job.rowBegin) * stride, team);
   const std::size_t step =
       pieceLength(std::max(job.panelEnd - job.panelBegin, job.rowPanelEnd() - job.rowPanelBegin()));
   for (std::size_t t0 = 0; t0 < job.group.n; t0 += step) {
@@ -267,6 +285,50 @@ struct Rectangle {
   std::vector<float>& cells;
   float& at(std::size_t i, std::size_t j) const { return cells[(i - r0) * (c1 - c0) + (j - c0)]; }
 };
+
+// The members whose cells one rectangle of a group gets: rows ma ... mb - 1 and columns
+// ca ... cb - 1 (indices into the group's members); the tiles' first row, first column and row
+// stride.
+struct MemberRange {
+  std::size_t ma, mb, ca, cb, rowBegin, firstColumn, stride;
+};
+
+// The cells of the rectangle's pairs from the tiles' dot products, blocks of rows as parts of the
+// team's work (in the whole matrix a row writes its pairs with later members and their mirror
+// cells, which no other row writes).
+void cellsFromDots(const Prepared& prepared, const LengthGroup& group, const Rectangle& rect,
+                   const Tiles& tiles, const MemberRange& range, WorkerTeam& team) {
+  const std::size_t stride = range.stride;
+  // The counts as correlation() converts them: from a 32-bit signed length.
+  const auto count = static_cast<int32_t>(group.n);
+  const auto nf = static_cast<float>(count);
+  const auto nMinus1 = static_cast<float>(count - 1);
+  constexpr std::size_t rowsPerPart = 16;
+  team.forEach((range.mb - range.ma + rowsPerPart - 1) / rowsPerPart, [&](std::size_t part) {
+    const std::size_t first = range.ma + part * rowsPerPart;
+    for (std::size_t a = first; a < std::min(range.mb, first + rowsPerPart); ++a) {
+      const std::size_t i = group.members[a];
+      if (!prepared.passing[i]) continue;
+      const PredictorStats& sa = prepared.stats[i];
+      const float* dots = tiles.raw.get() + (a - range.rowBegin) * stride;
+      const float* centredDots = tiles.centred.get() + (a - range.rowBegin) * stride;
+      for (std::size_t b = rect.whole ? std::max(a, range.ca) : range.ca; b < range.cb; ++b) {
+        const std::size_t j = group.members[b];
+        if (!prepared.passing[j]) continue;
+        const PredictorStats& sb = prepared.stats[j];
+        // The same operations as correlation(); each is commutative, so (j, i) gets the same
+        // bits.
+        const std::size_t column = b - range.firstColumn;
+        const float numerator = dots[column] - (sb.mean * sa.mean) * nf;
+        const float denominator = (sb.stdDev * sa.stdDev) * nMinus1;
+        const float r =
+            chooseCorrelation(numerator / denominator, centredDots[column] / denominator);
+        rect.at(i, j) = r;
+        if (rect.whole) rect.at(j, i) = r;
+      }
+    }
+  });
+}
 
 void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared,
                const LengthGroup& group, const Rectangle& rect, Tiles& tiles, Packs& packs,
@@ -290,32 +352,10 @@ void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& p
   const std::size_t panelBegin = ca / panelLanes, panelEnd = (cb + panelLanes - 1) / panelLanes;
   groupDots({predictors, prepared, group, rowBegin, rowEnd, panelBegin, panelEnd, rect.whole},
             tiles, packs, team);
-  const std::size_t stride = (panelEnd - panelBegin) * panelLanes;
-
-  // The counts as correlation() converts them: from a 32-bit signed length.
-  const auto count = static_cast<int32_t>(group.n);
-  const auto nf = static_cast<float>(count);
-  const auto nMinus1 = static_cast<float>(count - 1);
-  for (std::size_t a = ma; a < mb; ++a) {
-    const std::size_t i = members[a];
-    if (!prepared.passing[i]) continue;
-    const PredictorStats& sa = prepared.stats[i];
-    const float* dots = tiles.raw.data() + (a - rowBegin) * stride;
-    const float* centredDots = tiles.centred.data() + (a - rowBegin) * stride;
-    const std::size_t firstColumn = panelBegin * panelLanes;
-    for (std::size_t b = rect.whole ? std::max(a, ca) : ca; b < cb; ++b) {
-      const std::size_t j = members[b];
-      if (!prepared.passing[j]) continue;
-      const PredictorStats& sb = prepared.stats[j];
-      // The same operations as correlation(); each is commutative, so (j, i) gets the same bits.
-      const float numerator = dots[b - firstColumn] - (sb.mean * sa.mean) * nf;
-      const float denominator = (sb.stdDev * sa.stdDev) * nMinus1;
-      const float r =
-          chooseCorrelation(numerator / denominator, centredDots[b - firstColumn] / denominator);
-      rect.at(i, j) = r;
-      if (rect.whole) rect.at(j, i) = r;
-    }
-  }
+  cellsFromDots(
+      prepared, group, rect, tiles,
+      {ma, mb, ca, cb, rowBegin, panelBegin * panelLanes, (panelEnd - panelBegin) * panelLanes},
+      team);
 }
 
 }  // namespace
