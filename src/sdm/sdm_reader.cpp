@@ -169,24 +169,39 @@ struct PartRepairs {
   std::vector<std::size_t> firstUnreadable;
 };
 
+// Lines converted before their values go into the matrix's columns together: each column then
+// takes this many consecutive values at once rather than one value a line.
+constexpr std::size_t stagedLines = 16;
+
+// Moves `held` converted lines, row-major in `rows`, into the columns from data point t0 on.
+void storeLines(const std::vector<float>& rows, std::size_t held, std::size_t t0,
+                DesignMatrix& matrix) {
+  const std::size_t count = matrix.values.size();
+  for (std::size_t p = 0; p < count; ++p) {
+    float* column = matrix.values[p].data() + t0;
+    for (std::size_t l = 0; l < held; ++l) column[l] = rows[l * count + p];
+  }
+}
+
 // Converts lines from ... to - 1 of `batch` into the matrix's values, one line after the other;
 // a line that is not taken leaves 0.0 in every predictor and is counted in `repairs`. Without a
 // matrix the lines are only checked.
 void convertLines(const LineBatch& batch, std::size_t from, std::size_t to, DesignMatrix* matrix,
                   std::size_t count, PartRepairs& repairs) {
-  std::vector<float> row(count);
+  std::vector<float> rows(stagedLines * count);
   std::vector<std::size_t> points;
   points.reserve(count);
-  for (std::size_t i = from; i < to; ++i) {
-    const std::size_t t = batch.first + i;
-    if (!readDataLine(batch.line(i), std::span<float>(row), points)) {
+  for (std::size_t first = from; first < to; first += stagedLines) {
+    const std::size_t held = std::min(stagedLines, to - first);
+    for (std::size_t l = 0; l < held; ++l) {
+      const std::span<float> row(rows.data() + l * count, count);
+      if (readDataLine(batch.line(first + l), row, points)) continue;
+      const std::size_t t = batch.first + first + l;
       if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
       ++repairs.unreadable;
-      continue;
+      std::fill(row.begin(), row.end(), 0.0f);
     }
-    if (matrix) {
-      for (std::size_t p = 0; p < count; ++p) matrix->values[p][t] = row[p];
-    }
+    if (matrix) storeLines(rows, held, batch.first + first, *matrix);
   }
 }
 
@@ -240,7 +255,7 @@ struct BatchReader {
 void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
                   BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
   const std::size_t lines = batch.ends.size();
-  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 4 * team.size());
+  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 16 * team.size());
   std::vector<std::size_t> bounds(parts + 1, lines);
   bounds[0] = 0;
   for (std::size_t q = 1; q < parts; ++q) {
