@@ -188,6 +188,7 @@ struct Tiles {
   std::unique_ptr<float[]> raw, centred;
   std::size_t capacity = 0;
 };
+
 // The packs of one piece: the row panels' and the partner panels' values, plain and centred.
 struct Packs {
   std::vector<float> rowRaw, rowCentred, partnerRaw, partnerCentred;
