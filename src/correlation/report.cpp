@@ -80,9 +80,13 @@ class PieceWriter {
     if (texts_.size() < pieces_.size()) texts_.resize(pieces_.size());
     team_.forEach(pieces_.size(), [&](std::size_t i) {
       const Piece& piece = pieces_[i];
-      texts_[i].clear();
-      appendPiece(texts_[i], matrix_, piece.row, piece.firstColumn,
+      // The text grows in a string of this part's own, not in the array the parts share: the
+      // sizes of neighbouring strings lie in one cache line.
+      std::string text = std::move(texts_[i]);
+      text.clear();
+      appendPiece(text, matrix_, piece.row, piece.firstColumn,
                   std::span<const float>(cells_).subspan(piece.offset, piece.size), k_);
+      texts_[i] = std::move(text);
     });
     for (std::size_t i = 0; i < pieces_.size(); ++i) file_.write(texts_[i]);
     pieces_.clear();

@@ -150,11 +150,12 @@ constexpr std::size_t batchBytes = std::size_t{1} << 20;
 constexpr std::size_t parallelBytes = std::size_t{256} << 10;
 
 // Data lines read ahead: back to back in `text`, line i ending at ends[i], the first line that of
-// data point `first` (0-based).
+// data point `first` (0-based); their values once converted in `rows`.
 struct LineBatch {
   std::string text;
   std::vector<std::size_t> ends;
   std::size_t first = 0;
+  std::vector<float> rows;  // the converted lines, row after row, before they go into columns
 
   std::string_view line(std::size_t i) const {
     const std::size_t begin = i == 0 ? 0 : ends[i - 1];
@@ -169,40 +170,36 @@ struct PartRepairs {
   std::vector<std::size_t> firstUnreadable;
 };
 
-// Lines converted before their values go into the matrix's columns together: each column then
-// takes this many consecutive values at once rather than one value a line.
-constexpr std::size_t stagedLines = 16;
-
-// Moves `held` converted lines, row-major in `rows`, into the columns from data point t0 on.
-void storeLines(const std::vector<float>& rows, std::size_t held, std::size_t t0,
-                DesignMatrix& matrix) {
-  const std::size_t count = matrix.values.size();
-  for (std::size_t p = 0; p < count; ++p) {
-    float* column = matrix.values[p].data() + t0;
-    for (std::size_t l = 0; l < held; ++l) column[l] = rows[l * count + p];
+// Converts lines from ... to - 1 of `batch` into its rows, one line after the other; a line that
+// is not taken leaves 0.0 in every predictor and is counted in `repairs`.
+void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_t count,
+                  PartRepairs& repairs) {
+  std::vector<std::size_t> points;
+  points.reserve(count);
+  for (std::size_t i = from; i < to; ++i) {
+    const std::span<float> row(batch.rows.data() + i * count, count);
+    if (readDataLine(batch.line(i), row, points)) continue;
+    const std::size_t t = batch.first + i;
+    if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
+    ++repairs.unreadable;
+    std::fill(row.begin(), row.end(), 0.0f);
   }
 }
 
-// Converts lines from ... to - 1 of `batch` into the matrix's values, one line after the other;
-// a line that is not taken leaves 0.0 in every predictor and is counted in `repairs`. Without a
-// matrix the lines are only checked.
-void convertLines(const LineBatch& batch, std::size_t from, std::size_t to, DesignMatrix* matrix,
-                  std::size_t count, PartRepairs& repairs) {
-  std::vector<float> rows(stagedLines * count);
-  std::vector<std::size_t> points;
-  points.reserve(count);
-  for (std::size_t first = from; first < to; first += stagedLines) {
-    const std::size_t held = std::min(stagedLines, to - first);
-    for (std::size_t l = 0; l < held; ++l) {
-      const std::span<float> row(rows.data() + l * count, count);
-      if (readDataLine(batch.line(first + l), row, points)) continue;
-      const std::size_t t = batch.first + first + l;
-      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
-      ++repairs.unreadable;
-      std::fill(row.begin(), row.end(), 0.0f);
+// Moves the batch's converted rows into the matrix's columns, blocks of sixteen predictors as
+// parts of the team's work: each part writes columns of its own, which no other part shares.
+void storeBatch(const LineBatch& batch, DesignMatrix& matrix, WorkerTeam& team) {
+  constexpr std::size_t block = 16;
+  const std::size_t count = matrix.values.size(), lines = batch.ends.size();
+  team.forEach((count + block - 1) / block, [&](std::size_t part) {
+    const std::size_t p0 = part * block, p1 = std::min(count, p0 + block);
+    // Column by column: the block's rows of the batch stay in the first-level cache meanwhile.
+    for (std::size_t p = p0; p < p1; ++p) {
+      float* column = matrix.values[p].data() + batch.first;
+      const float* value = batch.rows.data() + p;
+      for (std::size_t l = 0; l < lines; ++l) column[l] = value[l * count];
     }
-    if (matrix) storeLines(rows, held, batch.first + first, *matrix);
-  }
+  });
 }
 
 // Reads the data lines in order, a batch at a time: each call of read() fills `batch` with the
@@ -248,14 +245,14 @@ struct BatchReader {
 
 // Converts the batch's lines, split at line ends into parts of about equal bytes, on the team;
 // the first part of the team's work reads the next batch meanwhile (when `next` is given, into
-// it, its exception into `nextFailure`). The parts' unreadable lines are then added to `repairs`
-// part after part, so that the counts and the first five are those of one pass in order. When
-// lines cannot be converted (a value beyond the range of a double), the first such line's
-// exception is thrown.
-void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
+// it, its exception into `nextFailure`). The values then go into the matrix's columns (when there
+// is a matrix), and the parts' unreadable lines into `repairs` part after part, so that the
+// counts and the first five are those of one pass in order. When lines cannot be converted (a
+// value beyond the range of a double), the first such line's exception is thrown.
+void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
                   BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
   const std::size_t lines = batch.ends.size();
-  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 16 * team.size());
+  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 8 * team.size());
   std::vector<std::size_t> bounds(parts + 1, lines);
   bounds[0] = 0;
   for (std::size_t q = 1; q < parts; ++q) {
@@ -264,13 +261,15 @@ void convertBatch(const LineBatch& batch, DesignMatrix* matrix, std::size_t coun
         std::upper_bound(batch.ends.begin(), batch.ends.end(), bytes) - batch.ends.begin());
   }
   std::vector<PartRepairs> found(parts);
+  batch.rows.resize(lines * count);
   team.forEach(parts + 1, [&](std::size_t q) {
     if (q == 0) {
       if (next) nextFailure = reader.read(*next);
     } else {
-      convertLines(batch, bounds[q - 1], bounds[q], matrix, count, found[q - 1]);
+      convertLines(batch, bounds[q - 1], bounds[q], count, found[q - 1]);
     }
   });
+  if (matrix) storeBatch(batch, *matrix, team);
   for (const PartRepairs& part : found) {
     reader.repairs.unreadable += part.unreadable;
     for (const std::size_t point : part.firstUnreadable) {
