@@ -97,13 +97,15 @@ void panelStats(std::span<const std::vector<float>> predictors, const LengthGrou
 }
 
 // The statistics of a paired group's members: the sums, the means, then the squared deviations,
-// each panel on its own (a part of the team's work).
+// each panel on its own (a part of the team's work, its sums in memory of its own until done).
 void groupStats(std::span<const std::vector<float>> predictors, const LengthGroup& group,
                 std::vector<PredictorStats>& stats, WorkerTeam& team) {
   const std::size_t panels = group.panelCount();
   std::vector<float> sums(panels * panelLanes, 0.0f);
   team.forEach(panels, [&](std::size_t p) {
-    panelStats(predictors, group, p, nullptr, sums.data() + p * panelLanes);
+    float own[panelLanes] = {};
+    panelStats(predictors, group, p, nullptr, own);
+    std::copy(own, own + panelLanes, sums.data() + p * panelLanes);
   });
   for (std::size_t m = 0; m < group.members.size(); ++m)
     stats[group.members[m]].mean = sums[m] / countOf(group.n);
@@ -111,7 +113,9 @@ void groupStats(std::span<const std::vector<float>> predictors, const LengthGrou
   std::vector<float>& squares = sums;
   std::fill(squares.begin(), squares.end(), 0.0f);
   team.forEach(panels, [&](std::size_t p) {
-    panelStats(predictors, group, p, &stats, squares.data() + p * panelLanes);
+    float own[panelLanes] = {};
+    panelStats(predictors, group, p, &stats, own);
+    std::copy(own, own + panelLanes, squares.data() + p * panelLanes);
   });
   for (std::size_t m = 0; m < group.members.size(); ++m)
     stats[group.members[m]].stdDev = std::sqrt(squares[m] / degreesOf(group.n));
@@ -319,8 +323,12 @@ void cellsFromDots(const Prepared& prepared, const LengthGroup& group, const Rec
   const auto nf = static_cast<float>(count);
   const auto nMinus1 = static_cast<float>(count - 1);
   constexpr std::size_t rowsPerPart = 16;
-  team.forEach((range.mb - range.ma + rowsPerPart - 1) / rowsPerPart, [&](std::size_t part) {
-    const std::size_t first = range.ma + part * rowsPerPart;
+  const std::size_t blocks = (range.mb - range.ma + rowsPerPart - 1) / rowsPerPart;
+  team.forEach(blocks, [&](std::size_t part) {
+    // Blocks from the top and the bottom by turns: the threads work far apart (their mirror
+    // cells then share no cache line), and long rows alternate with short ones.
+    const std::size_t blockIndex = part % 2 == 0 ? part / 2 : blocks - 1 - part / 2;
+    const std::size_t first = range.ma + blockIndex * rowsPerPart;
     for (std::size_t a = first; a < std::min(range.mb, first + rowsPerPart); ++a) {
       const std::size_t i = group.members[a];
       if (!prepared.passing[i]) continue;

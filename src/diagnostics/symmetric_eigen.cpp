@@ -46,13 +46,15 @@ void blockTimesVector(const double* block, std::size_t m, std::size_t size, cons
   const std::size_t parts = stepParts(size, team);
   team.forEach(parts, [&](std::size_t part) {
     const std::size_t j0 = partBegin(size, parts, part), j1 = partBegin(size, parts, part + 1);
-    std::fill(p + j0, p + j1, 0.0);
+    // The strip's sums in memory of its own: the ends of neighbouring strips share a cache line.
+    std::vector<double> strip(j1 - j0, 0.0);
     for (std::size_t i = j0; i < size; ++i) {
       const double* row = block + i * m;
       const std::size_t left = std::min(i, j1);
-      if (left > j0) kernels.addScaled(p + j0, v[i], row + j0, left - j0);
-      if (i < j1) p[i] = p[i] + kernels.dot(row, v, i + 1);
+      if (left > j0) kernels.addScaled(strip.data(), v[i], row + j0, left - j0);
+      if (i < j1) strip[i - j0] = strip[i - j0] + kernels.dot(row, v, i + 1);
     }
+    std::copy(strip.begin(), strip.end(), p + j0);
   });
 }
 

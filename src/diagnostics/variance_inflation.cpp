@@ -30,18 +30,23 @@ std::vector<std::size_t> takingPart(std::span<const double> gram, const std::vec
   return members;
 }
 
-// The correlations of the `members` (unit diagonal), row-major m x m, from the K x K `gram`.
+// The correlations of the `members` (unit diagonal), row-major m x m, from the K x K `gram`,
+// rows split among the team.
 std::vector<double> memberCorrelations(std::span<const double> gram,
-                                       const std::vector<std::size_t>& members, std::size_t k) {
+                                       const std::vector<std::size_t>& members, std::size_t k,
+                                       WorkerTeam& team) {
   const std::size_t m = members.size();
   std::vector<double> scale(m);
   for (std::size_t a = 0; a < m; ++a) scale[a] = std::sqrt(gram[members[a] * k + members[a]]);
   std::vector<double> r(m * m);
-  for (std::size_t a = 0; a < m; ++a) {
-    for (std::size_t b = 0; b < m; ++b)
-      r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
-    r[a * m + a] = 1.0;
-  }
+  const std::size_t parts = std::min(m, 4 * team.size());
+  team.forEach(parts, [&](std::size_t part) {
+    for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+      for (std::size_t b = 0; b < m; ++b)
+        r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
+      r[a * m + a] = 1.0;
+    }
+  });
   return r;
 }
 
@@ -171,7 +176,7 @@ VarianceInflation varianceInflation(std::span<const double> gram,
 
   const DotKernel dot = vectorKernels().dot;
   WorkerTeam team(m * m >= parallelWork ? threadCount() : 1);
-  const Factorisation f = factorise(memberCorrelations(gram, members, k), m, dot, team);
+  const Factorisation f = factorise(memberCorrelations(gram, members, k, team), m, dot, team);
   const std::vector<double> inflation = inverseDiagonal(f, dot, team);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);
 
