@@ -22,6 +22,7 @@ namespace {
 
 std::atomic<std::size_t> forcedThreads{0};
 std::atomic<bool> threadStartsRefused{false};
+std::atomic<bool> smallStepsSplit{false};
 
 // The count BRINDLE_THREADS asks for: a whole number of at least 1 (digits only), capped at
 // maxThreads; 0 for anything else.
@@ -65,6 +66,15 @@ std::size_t threadCount() {
 void forceThreadCount(std::size_t threads) {
   forcedThreads.store(threads, std::memory_order_relaxed);
 }
+
+std::size_t threadsFor(std::size_t work, std::size_t minimum) {
+  if (work >= minimum || smallStepsSplit.load(std::memory_order_relaxed)) return threadCount();
+  const char* value = std::getenv("BRINDLE_SPLIT_SMALL_STEPS");
+  const bool split = value != nullptr && value[0] != '\0' && std::string_view(value) != "0";
+  return split ? threadCount() : 1;
+}
+
+void splitSmallSteps(bool split) { smallStepsSplit.store(split, std::memory_order_relaxed); }
 
 void refuseThreadStarts(bool refuse) {
   threadStartsRefused.store(refuse, std::memory_order_relaxed);

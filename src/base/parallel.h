@@ -28,6 +28,13 @@ std::size_t availableCores();
 // Test and benchmark hook: makes threadCount() return `threads` (0: back to the rule above).
 void forceThreadCount(std::size_t threads);
 
+// The threads for a step of `work` (in the step's own units): threadCount(), or 1 when the work
+// is below `minimum`, too little for threads to pay for their start. Tests make every step split
+// whatever its work: splitSmallSteps(true), or the environment variable BRINDLE_SPLIT_SMALL_STEPS
+// set to a non-empty value other than "0".
+std::size_t threadsFor(std::size_t work, std::size_t minimum);
+void splitSmallSteps(bool split);
+
 // Test hook: true makes every later team start no thread, as when the system refuses one
 // (std::system_error); false lets them start again.
 void refuseThreadStarts(bool refuse);

@@ -157,14 +157,20 @@ void computeStats(std::span<const std::vector<float>> predictors, Prepared& prep
   }
 }
 
-// The threads worth starting: no more than twice the panels of the largest paired group (the
-// parts of one step), one when no group is paired.
+// Pairs times data points below which the cells are computed on one thread: about a
+// millisecond's work, less than starting threads for it would save.
+constexpr std::size_t parallelWork = std::size_t{1} << 22;
+
+// The threads worth starting: one for little work, else no more than twice the panels of the
+// largest paired group (the parts of one step).
 std::size_t usefulThreads(const Prepared& prepared) {
-  std::size_t panels = 0;
+  std::size_t panels = 0, work = 0;
   for (const LengthGroup& group : prepared.groups) {
-    if (group.paired) panels = std::max(panels, group.panelCount());
+    if (!group.paired) continue;
+    panels = std::max(panels, group.panelCount());
+    work += group.members.size() * group.members.size() / 2 * group.n;
   }
-  return std::clamp<std::size_t>(2 * panels, 1, threadCount());
+  return std::clamp<std::size_t>(2 * panels, 1, threadsFor(work, parallelWork));
 }
 
 // The dot products of a rectangle of one group, both kinds: of the values (`raw`) and of the

@@ -68,7 +68,7 @@ constexpr std::size_t bandCells = std::size_t{1} << 16;
 class PieceWriter {
  public:
   PieceWriter(OutputFile& file, const DesignMatrix& matrix, std::size_t k)
-      : file_(file), matrix_(matrix), k_(k), team_(k * k >= bandCells ? threadCount() : 1) {}
+      : file_(file), matrix_(matrix), k_(k), team_(threadsFor(k * k, bandCells)) {}
 
   void add(std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
     pieces_.push_back({row, firstColumn, cells_.size(), cells.size()});

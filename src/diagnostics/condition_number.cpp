@@ -38,7 +38,7 @@ double conditionNumber(const CrossProducts& products) {
             scaled[i * m + j] = aboutZero(i, j) / (length[i] * length[j]);
         }
       },
-      m * m >= (std::size_t{1} << 16) ? threadCount() : 1);
+      threadsFor(m * m, std::size_t{1} << 16));
   const EigenvalueRange range = extremeEigenvalues(scaled, m);
   if (std::isnan(range.smallest) || std::isnan(range.largest)) return nan;
   // Eigenvalues are squared singular values.

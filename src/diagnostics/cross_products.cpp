@@ -165,10 +165,12 @@ void blockSums(std::span<const std::vector<float>> predictors, const CrossProduc
 
 CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors) {
   const std::size_t panels = (predictors.size() + lanes - 1) / lanes;
-  WorkerTeam team(std::clamp<std::size_t>(panels * (lanes / rows), 1, threadCount()));
+  // Little work (about a millisecond's: 2^22 products) goes on one thread.
+  const std::size_t k = predictors.size(), n = k == 0 ? 0 : predictors[0].size();
+  WorkerTeam team(std::clamp<std::size_t>(panels * (lanes / rows), 1,
+                                          threadsFor(k * k / 2 * n, std::size_t{1} << 22)));
   CrossProducts result = withMeans(predictors, team);
-  const std::size_t k = result.count, n = result.dataPoints;
-  if (k == 0 || n == 0) return result;
+  if (k == 0 || result.dataPoints == 0) return result;
 
   // Panels padded with zero lanes; the sums in padded storage, only blocks on or above the
   // diagonal computed, the rest mirrored at the end.

@@ -39,11 +39,16 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   std::vector<bool> included(k);
   // Each predictor's statistics are its own sums: the predictors are split among the threads.
   result.stats.resize(k);
+  std::size_t values = 0;
+  for (const auto& p : predictors) values += p.size();
   const std::size_t parts = std::min<std::size_t>(k, 64);
-  parallelFor(parts, [&](std::size_t part) {
-    for (std::size_t i = partBegin(k, parts, part); i < partBegin(k, parts, part + 1); ++i)
-      result.stats[i] = predictorStats(predictors[i]);
-  });
+  parallelFor(
+      parts,
+      [&](std::size_t part) {
+        for (std::size_t i = partBegin(k, parts, part); i < partBegin(k, parts, part + 1); ++i)
+          result.stats[i] = predictorStats(predictors[i]);
+      },
+      threadsFor(values, std::size_t{1} << 18));
   for (std::size_t i = 0; i < k; ++i) {
     if (isConstantPredictor(predictors[i]))
       result.roles.push_back(PredictorRole::constant);

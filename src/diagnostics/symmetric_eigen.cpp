@@ -33,7 +33,7 @@ constexpr std::size_t parallelSize = 192;
 
 // The parts one step's work is split into: one per thread of the team for a large block.
 std::size_t stepParts(std::size_t size, const WorkerTeam& team) {
-  return size >= parallelSize ? team.size() : 1;
+  return threadsFor(size, parallelSize) > 1 ? team.size() : 1;
 }
 
 // p = A v over the trailing block (lower triangle only, `block` its first row at column 0, row
@@ -162,7 +162,7 @@ EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m) {
       if (!std::isfinite(a[i * m + j])) return {nan, nan};
     }
   }
-  WorkerTeam team(m > parallelSize ? threadCount() : 1);
+  WorkerTeam team(threadsFor(m, parallelSize));
   const Tridiagonal t = tridiagonalise(a, m, team);
 
   // Gershgorin's discs hold every eigenvalue; widened a little so that the ends count right.

@@ -85,7 +85,7 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, Wor
     const std::size_t step = f.chosen.size();
     const double pivot = std::sqrt(f.unexplained[next]);
     const double* pivotRow = f.factor.data() + next * m;
-    const std::size_t parts = m * step >= parallelWork ? team.size() : 1;
+    const std::size_t parts = threadsFor(m * step, parallelWork) > 1 ? team.size() : 1;
     team.forEach(parts, [&](std::size_t part) {
       for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
         if (f.isChosen[a] || a == next) continue;
@@ -108,7 +108,7 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, Wor
 std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, WorkerTeam& team) {
   const std::size_t rank = f.chosen.size();
   std::vector<double> inflation(rank);
-  const std::size_t parts = rank * rank >= parallelWork ? 4 * team.size() : 1;
+  const std::size_t parts = threadsFor(rank * rank, parallelWork) > 1 ? 4 * team.size() : 1;
   team.forEach(parts, [&](std::size_t part) {
     std::vector<double> x(rank);
     for (std::size_t c = part; c < rank; c += parts) {
@@ -175,7 +175,7 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  WorkerTeam team(m * m >= parallelWork ? threadCount() : 1);
+  WorkerTeam team(threadsFor(m * m, parallelWork));
   const Factorisation f = factorise(memberCorrelations(gram, members, k, team), m, dot, team);
   const std::vector<double> inflation = inverseDiagonal(f, dot, team);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);

@@ -284,7 +284,7 @@ void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, Wor
 // Without a matrix the lines are read and counted only.
 void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
               SdmRepairs& repairs) {
-  WorkerTeam team(count * dataPoints >= parallelBytes / 8 ? threadCount() : 1);
+  WorkerTeam team(threadsFor(count * dataPoints, parallelBytes / 8));
   if (matrix) {
     // Zeros, each predictor's values made by a part of the team's work: the memory of a large
     // matrix is taken and first written on every core at once.

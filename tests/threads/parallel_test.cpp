@@ -122,6 +122,21 @@ TEST(ThreadsCount, TheVariableSetsTheCountWhenItIsAWholeNumberOfOneOrMore) {
   forceThreadCount(0);
 }
 
+TEST(ThreadsCount, LittleWorkStaysOnOneThreadUnlessSmallStepsSplit) {
+  forceThreadCount(3);
+  splitSmallSteps(false);
+  EXPECT_EQ(threadsFor(99, 100), 1u);
+  EXPECT_EQ(threadsFor(100, 100), 3u);
+  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "1", 1);
+  EXPECT_EQ(threadsFor(99, 100), 3u);
+  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "0", 1);
+  EXPECT_EQ(threadsFor(99, 100), 1u);
+  ::unsetenv("BRINDLE_SPLIT_SMALL_STEPS");
+  splitSmallSteps(true);  // as this program's tests run
+  EXPECT_EQ(threadsFor(99, 100), 3u);
+  forceThreadCount(0);
+}
+
 #if defined(__linux__)
 TEST(ThreadsCount, TheDefaultIsTheCoresOfTheAffinityMask) {
   cpu_set_t all;

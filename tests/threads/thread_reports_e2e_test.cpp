@@ -85,6 +85,9 @@ struct Shape {
   std::size_t k, n;
 };
 
+// The plug-in splits every parallel step, however small.
+const ProcessOptions splitSmall = {"", -1, -1, {"BRINDLE_SPLIT_SMALL_STEPS=1"}};
+
 TEST(ThreadsReportsE2E, EveryReportIsTheSameBytesForOneTwoAndSevenThreads) {
   TempDir dir;
   // K = 1, n = 1, K below the thread count, K and n that fit no block size, and a K beyond the
@@ -99,9 +102,11 @@ TEST(ThreadsReportsE2E, EveryReportIsTheSameBytesForOneTwoAndSevenThreads) {
     EXPECT_EQ(one.process.exitCode, 0) << what << ": " << one.process.err;
     EXPECT_NE(one.files.at(".json"), "(none)") << what;
     EXPECT_NE(one.files.at("_design.svg"), "(none)") << what;
+    // Every step split, however small, and then as the plug-in decides by the work.
     for (const std::string threads : {"2", "7"})
-      expectSameOutput(runWithThreads(args, dir.file("design"), threads), one,
+      expectSameOutput(runWithThreads(args, dir.file("design"), threads, splitSmall), one,
                        what + ", " + threads + " threads");
+    expectSameOutput(runWithThreads(args, dir.file("design"), "7"), one, what + ", by the work");
   }
 }
 
@@ -116,8 +121,10 @@ TEST(ThreadsReportsE2E, AGeneratedDesignStreamsTheSameReportWithoutOptions) {
   // Without the options the report streams its rows as they are computed.
   const RunOutput one = runWithThreads({"sdm1corr", path}, dir.file("task"), "1");
   EXPECT_EQ(one.process.exitCode, 0) << one.process.err;
-  for (const std::string threads : {"2", "7"})
-    expectSameOutput(runWithThreads({"sdm1corr", path}, dir.file("task"), threads), one, threads);
+  for (const std::string threads : {"2", "7"}) {
+    expectSameOutput(runWithThreads({"sdm1corr", path}, dir.file("task"), threads, splitSmall), one,
+                     threads);
+  }
 }
 
 TEST(ThreadsReportsE2E, TheEnvironmentVariableSetsTheCountAndTheOptionComesFirst) {
