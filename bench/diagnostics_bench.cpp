@@ -4,8 +4,9 @@
 //
 //   brindle_diagnostics_bench [--predictors K] [--points N] [--repeats R]
 //
-// Each result line is "key value", a median over R runs in seconds, wall clock and the thread's
-// processor time (the two differ when other work shares the machine).
+// Each result line is "key value", a median over R runs in seconds, wall clock and the calling
+// thread's processor time (the two differ when other work shares the machine), on one thread and
+// then on all the process may use (keys ending in "_all_threads").
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "base/parallel.h"
 #include "correlation/block_kernel.h"
 #include "design_generator.h"
 #include "diagnostics/condition_number.h"
@@ -45,6 +47,12 @@ Times measure(const std::function<void()>& work) {
           processorSeconds() - processorStart};
 }
 
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t m = values.size() / 2;
+  return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2;
+}
+
 // The correlations of the included predictors from their cross products, as the variance
 // inflation factors and the condition number take them.
 std::vector<double> correlationsOf(const CrossProducts& products,
@@ -64,42 +72,38 @@ std::vector<double> correlationsOf(const CrossProducts& products,
   return r;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t m = values.size() / 2;
-  return values.size() % 2 ? values[m] : (values[m - 1] + values[m]) / 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   int predictors = 1000, points = 5000, repeats = 5;
+};
+
+// The command line; false, having said why, when it cannot be used.
+bool readOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
     if (arg == "--predictors") {
-      predictors = std::atoi(argv[i + 1]);
+      o.predictors = std::atoi(argv[i + 1]);
     } else if (arg == "--points") {
-      points = std::atoi(argv[i + 1]);
+      o.points = std::atoi(argv[i + 1]);
     } else if (arg == "--repeats") {
-      repeats = std::atoi(argv[i + 1]);
+      o.repeats = std::atoi(argv[i + 1]);
     } else {
       std::fprintf(stderr, "brindle_diagnostics_bench: unknown option %s\n", argv[i]);
-      return 2;
+      return false;
     }
   }
-  DesignShape shape;
-  shape.interest = predictors / 10;
-  shape.confounds = predictors - shape.interest - 1;
-  shape.points = points;
-  shape.constant = true;
-  const DesignMatrix matrix = generateDesignMatrix(shape);
+  return true;
+}
+
+const char* const partNames[] = {"cross_products", "variance_inflation", "condition_number",
+                                 "diagnose_design"};
+
+// Medians of the four parts' wall and processor times on `threads` threads, one line each as
+// "NAME_seconds", "NAME_processor_seconds" (the calling thread's alone), after `suffix`.
+void timeParts(const DesignMatrix& matrix, int repeats, std::size_t threads, const char* suffix) {
   std::vector<bool> included(matrix.values.size(), true);
   included.back() = false;
-
-  const char* names[] = {"cross_products", "variance_inflation", "condition_number",
-                         "diagnose_design"};
   std::vector<double> wall[4], processor[4];
-  double conditionNumberFound = 0.0;
+  forceThreadCount(threads);
   for (int r = 0; r < repeats; ++r) {
     CrossProducts products;
     const Times parts[] = {
@@ -107,9 +111,8 @@ int main(int argc, char** argv) {
         measure([&] { varianceInflation(products.centred, included); }),
         measure([&] {
           std::vector<double> correlations = correlationsOf(products, included);
-          conditionNumberFound = conditionNumber(
-              correlations,
-              static_cast<std::size_t>(std::count(included.begin(), included.end(), true)));
+          conditionNumber(correlations, static_cast<std::size_t>(
+                                            std::count(included.begin(), included.end(), true)));
         }),
         measure([&] { diagnoseDesign(matrix); }),
     };
@@ -118,11 +121,28 @@ int main(int argc, char** argv) {
       processor[p].push_back(parts[p].processor);
     }
   }
-  std::printf("predictors %zu\npoints %d\nkernel %s\ncondition_number %.1f\n", matrix.values.size(),
-              points, activeKernelName(), conditionNumberFound);
+  forceThreadCount(0);
   for (int p = 0; p < 4; ++p) {
-    std::printf("%s_seconds %.4f\n%s_processor_seconds %.4f\n", names[p], median(wall[p]), names[p],
-                median(processor[p]));
+    std::printf("%s%s_seconds %.4f\n%s%s_processor_seconds %.4f\n", partNames[p], suffix,
+                median(wall[p]), partNames[p], suffix, median(processor[p]));
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!readOptions(argc, argv, o)) return 2;
+  DesignShape shape;
+  shape.interest = o.predictors / 10;
+  shape.confounds = o.predictors - shape.interest - 1;
+  shape.points = o.points;
+  shape.constant = true;
+  const DesignMatrix matrix = generateDesignMatrix(shape);
+  std::printf("predictors %zu\npoints %d\nkernel %s\ncondition_number %.1f\nthreads_all %zu\n",
+              matrix.values.size(), o.points, activeKernelName(),
+              diagnoseDesign(matrix).conditionNumber, availableCores());
+  timeParts(matrix, o.repeats, 1, "");
+  timeParts(matrix, o.repeats, availableCores(), "_all_threads");
   return 0;
 }

@@ -5,8 +5,10 @@
 //   brindle_report_bench [--predictors K] [--points N] [--repeats R] [--reference-repeats R2]
 //                        [--peak-seconds S]
 //
-// The fast and the literal computation run alternately, the peak rate is sampled before each fast
-// run (S seconds in all); each result line is "key value" so that bench/compare can read it.
+// The fast computation on one thread, on all threads the process may use, and the literal one run
+// alternately, the peak rate is sampled before each fast run (S seconds in all); each result line
+// is "key value" so that bench/compare can read it. The shares of the peak are one thread's
+// against one core's.
 
 #include <algorithm>
 #include <bit>
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/parallel.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
 #include "design_generator.h"
@@ -73,87 +76,129 @@ double isolatedKernelRate(double budget) {
   return best;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
   int predictors = 1000, points = 5000, repeats = 5, referenceRepeats = 3;
   double peakSeconds = 1.0;
+};
+
+// The command line; false, having said why, when it cannot be used.
+bool readOptions(int argc, char** argv, Options& o) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string arg = argv[i];
     if (arg == "--predictors")
-      predictors = std::atoi(argv[i + 1]);
+      o.predictors = std::atoi(argv[i + 1]);
     else if (arg == "--points")
-      points = std::atoi(argv[i + 1]);
+      o.points = std::atoi(argv[i + 1]);
     else if (arg == "--repeats")
-      repeats = std::atoi(argv[i + 1]);
+      o.repeats = std::atoi(argv[i + 1]);
     else if (arg == "--reference-repeats")
-      referenceRepeats = std::atoi(argv[i + 1]);
+      o.referenceRepeats = std::atoi(argv[i + 1]);
     else if (arg == "--peak-seconds")
-      peakSeconds = std::atof(argv[i + 1]);
+      o.peakSeconds = std::atof(argv[i + 1]);
     else {
       std::fprintf(stderr, "brindle_report_bench: unknown option %s\n", argv[i]);
-      return 64;
+      return false;
     }
   }
-  if (predictors < 2 || points < 2 || repeats < 1 || referenceRepeats < 0) {
+  if (o.predictors < 2 || o.points < 2 || o.repeats < 1 || o.referenceRepeats < 0) {
     std::fputs("brindle_report_bench: need at least 2 predictors, 2 points and 1 repeat\n", stderr);
-    return 64;
+    return false;
   }
+  return true;
+}
 
+// The runs' times and their last results: one thread (fast), all threads, portable, literal.
+struct Runs {
+  std::vector<double> peakRates, fastTimes, allTimes, referenceTimes, portableTimes;
+  std::vector<float> fast, all, reference, portable;
+};
+
+// The fast computation on one thread and on all, and the literal one, alternately; the peak is
+// sampled before every fast run, so that both see the same machine: on a shared machine other
+// work slows both alike, and the share compares medians of the two. Then the portable kernels.
+Runs timeRuns(const std::vector<std::vector<float>>& values, const Options& o) {
+  Runs runs;
+  for (int r = 0; r < std::max(o.repeats, o.referenceRepeats); ++r) {
+    if (r < o.repeats) {
+      runs.peakRates.push_back(peakMultiplyAddRate(o.peakSeconds / o.repeats));
+      forceThreadCount(1);
+      runs.fastTimes.push_back(seconds([&] { runs.fast = correlationMatrix(values); }));
+      forceThreadCount(availableCores());
+      runs.allTimes.push_back(seconds([&] { runs.all = correlationMatrix(values); }));
+      forceThreadCount(0);
+    }
+    if (r < o.referenceRepeats) {
+      runs.referenceTimes.push_back(
+          seconds([&] { runs.reference = correlationMatrixReference(values); }));
+    }
+  }
+  forcePortableKernels(true);
+  forceThreadCount(1);
+  for (int r = 0; r < o.repeats; ++r)
+    runs.portableTimes.push_back(seconds([&] { runs.portable = correlationMatrix(values); }));
+  forceThreadCount(0);
+  forcePortableKernels(false);
+  return runs;
+}
+
+// "key value" lines of the fast runs against the peak, and of all threads against one.
+void printFast(const Runs& runs, double pairFlops, double isolated) {
+  const double peak = median(runs.peakRates);
+  const double bestPeak = *std::max_element(runs.peakRates.begin(), runs.peakRates.end());
+  std::printf("machine_kernel %s\n", activeKernelName());
+  std::printf("peak_unit %s\n", peakRateUnit());
+  std::printf("peak_gflops %.2f\n", peak / 1e9);
+  std::printf("peak_best_gflops %.2f\n", bestPeak / 1e9);
+  std::printf("isolated_kernel_gflops %.2f\n", isolated / 1e9);
+  std::printf("isolated_kernel_share %.3f\n", isolated / peak);
+  const double fastMedian = median(runs.fastTimes);
+  std::printf("fast_seconds %.6f\n", fastMedian);
+  std::printf("fast_gflops %.2f\n", pairFlops / fastMedian / 1e9);
+  std::printf("fast_share %.3f\n", pairFlops / fastMedian / peak);
+  const double fastBest = *std::min_element(runs.fastTimes.begin(), runs.fastTimes.end());
+  std::printf("fast_best_seconds %.6f\n", fastBest);
+  std::printf("fast_best_share %.3f\n", pairFlops / fastBest / bestPeak);
+  // All threads against one: the time, and how it compares with one thread's time shared out.
+  const double allMedian = median(runs.allTimes);
+  const auto threads = static_cast<double>(availableCores());
+  std::printf("threads_all %zu\n", availableCores());
+  std::printf("all_seconds %.6f\n", allMedian);
+  std::printf("all_gflops %.2f\n", pairFlops / allMedian / 1e9);
+  std::printf("all_speedup %.2f\n", fastMedian / allMedian);
+  std::printf("all_against_shared %.2f\n", allMedian / (fastMedian / threads));
+  std::printf("all_identical %s\n", sameCells(runs.fast, runs.all) ? "yes" : "no");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!readOptions(argc, argv, o)) return 64;
   DesignShape shape;
-  shape.interest = std::min(10, predictors - 1);
-  shape.confounds = predictors - 1 - shape.interest;
+  shape.interest = std::min(10, o.predictors - 1);
+  shape.confounds = o.predictors - 1 - shape.interest;
   shape.constant = true;
-  shape.points = points;
+  shape.points = o.points;
   const DesignMatrix matrix = generateDesignMatrix(shape);
   const auto& values = matrix.values;
   const double k = static_cast<double>(values.size());
   // Two sums of products a pair: of the values and of the values less their means.
-  const double pairFlops = k * (k + 1) / 2 * points * 4.0;
+  const double pairFlops = k * (k + 1) / 2 * o.points * 4.0;
 
-  // The peak is sampled before every fast run, so that both see the same machine: on a shared
-  // machine other work slows both alike, and the share compares medians of the two.
+  forceThreadCount(1);
   const double isolated = isolatedKernelRate(0.5);
-  std::vector<double> peakRates, fastTimes, referenceTimes, portableTimes;
-  std::vector<float> fast, reference;
-  for (int r = 0; r < std::max(repeats, referenceRepeats); ++r) {
-    if (r < repeats) {
-      peakRates.push_back(peakMultiplyAddRate(peakSeconds / repeats));
-      fastTimes.push_back(seconds([&] { fast = correlationMatrix(values); }));
-    }
-    if (r < referenceRepeats)
-      referenceTimes.push_back(seconds([&] { reference = correlationMatrixReference(values); }));
-  }
-  const double peak = median(peakRates);
-  forcePortableKernels(true);
-  std::vector<float> portable;
-  for (int r = 0; r < repeats; ++r)
-    portableTimes.push_back(seconds([&] { portable = correlationMatrix(values); }));
-  forcePortableKernels(false);
-
-  const double fastMedian = median(fastTimes);
-  std::printf("machine_kernel %s\n", activeKernelName());
-  std::printf("size %d x %d\n", predictors, points);
-  std::printf("peak_unit %s\n", peakRateUnit());
-  std::printf("peak_gflops %.2f\n", peak / 1e9);
-  std::printf("peak_best_gflops %.2f\n",
-              *std::max_element(peakRates.begin(), peakRates.end()) / 1e9);
-  std::printf("isolated_kernel_gflops %.2f\n", isolated / 1e9);
-  std::printf("isolated_kernel_share %.3f\n", isolated / peak);
-  std::printf("fast_seconds %.6f\n", fastMedian);
-  std::printf("fast_gflops %.2f\n", pairFlops / fastMedian / 1e9);
-  std::printf("fast_share %.3f\n", pairFlops / fastMedian / peak);
-  const double fastBest = *std::min_element(fastTimes.begin(), fastTimes.end());
-  std::printf("fast_best_seconds %.6f\n", fastBest);
-  std::printf("fast_best_share %.3f\n",
-              pairFlops / fastBest / (*std::max_element(peakRates.begin(), peakRates.end())));
-  std::printf("portable_seconds %.6f\n", median(portableTimes));
-  std::printf("portable_identical %s\n", sameCells(fast, portable) ? "yes" : "no");
-  if (referenceRepeats > 0) {
-    const double referenceMedian = median(referenceTimes);
+  forceThreadCount(0);
+  const Runs runs = timeRuns(values, o);
+  std::printf("size %d x %d\n", o.predictors, o.points);
+  printFast(runs, pairFlops, isolated);
+  std::printf("portable_seconds %.6f\n", median(runs.portableTimes));
+  std::printf("portable_identical %s\n", sameCells(runs.fast, runs.portable) ? "yes" : "no");
+  const bool identical = sameCells(runs.fast, runs.portable) && sameCells(runs.fast, runs.all);
+  if (o.referenceRepeats > 0) {
+    const double referenceMedian = median(runs.referenceTimes);
     std::printf("reference_seconds %.6f\n", referenceMedian);
-    std::printf("reference_ratio %.1f\n", referenceMedian / fastMedian);
-    std::printf("reference_identical %s\n", sameCells(fast, reference) ? "yes" : "no");
+    std::printf("reference_ratio %.1f\n", referenceMedian / median(runs.fastTimes));
+    std::printf("reference_identical %s\n", sameCells(runs.fast, runs.reference) ? "yes" : "no");
   }
-  return sameCells(fast, portable) && (referenceRepeats == 0 || sameCells(fast, reference)) ? 0 : 1;
+  return identical && (o.referenceRepeats == 0 || sameCells(runs.fast, runs.reference)) ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 // Microbenchmarks of the SDM and report operations at the three sizes of bench_files.h:
-// argument 0 typical (20 x 300), 1 large (200 x 2,000), 2 very large (1,000 x 5,000).
+// argument 0 typical (20 x 300), 1 large (200 x 2,000), 2 very large (1,000 x 5,000). The
+// parallel steps (load, correlations, report) take a last argument, the threads: 1, or 0 for
+// all the process may use; their times are wall clock, their CPU times those of every thread.
 // Built with everything else, run by hand or by bench/compare:
 //   build-perf/brindle_bench --benchmark_filter=Load
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "bench_files.h"
 #include "confound_generator.h"
 #include "confounds/confound_reader.h"
@@ -35,11 +38,33 @@ void setValueCounters(benchmark::State& state, const DesignMatrix& m) {
 void setByteCounter(benchmark::State& state, const std::string& path) {
   state.SetBytesProcessed(state.iterations() *
                           static_cast<int64_t>(std::filesystem::file_size(path)));
+  state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
 }
 
+// Sets the thread count from the benchmark's argument `index` (1, or 0 for all) until the
+// object ends, and names it in the label.
+class BenchThreads {
+ public:
+  BenchThreads(benchmark::State& state, int index)
+      : threads_(state.range(index) == 0 ? availableCores()
+                                         : static_cast<std::size_t>(state.range(index))) {
+    forceThreadCount(threads_);
+  }
+  ~BenchThreads() { forceThreadCount(0); }
+  BenchThreads(const BenchThreads&) = delete;
+  BenchThreads& operator=(const BenchThreads&) = delete;
+  std::string label() const {
+    return std::to_string(threads_) + (threads_ == 1 ? " thread" : " threads");
+  }
+
+ private:
+  std::size_t threads_;
+};
+
 // Range 1 picks the reader's pass for lines in the writer's layout: 0 the one of this
-// processor, 1 the portable one, 2 none (the general rules for every line).
+// processor, 1 the portable one, 2 none (the general rules for every line); range 2 the threads.
 void BM_Load(benchmark::State& state) {
+  const BenchThreads threads(state, 2);
   const int size = static_cast<int>(state.range(0));
   DesignMatrix m = benchMatrix(size);
   const std::string path = benchPath("load" + std::to_string(size) + ".sdm");
@@ -47,7 +72,7 @@ void BM_Load(benchmark::State& state) {
   const DataLinePass passes[] = {DataLinePass::automatic, DataLinePass::portable,
                                  DataLinePass::general};
   forceDataLinePass(passes[state.range(1)]);
-  state.SetLabel(activeDataLinePass());
+  state.SetLabel(std::string(activeDataLinePass()) + ", " + threads.label());
   for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
   forceDataLinePass(DataLinePass::automatic);
   setValueCounters(state, m);
@@ -63,21 +88,25 @@ void BM_Save(benchmark::State& state) {
 }
 
 void BM_WriteCorrelations(benchmark::State& state) {
+  const BenchThreads threads(state, 1);
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   m.fileName = benchPath("report" + std::to_string(state.range(0)) + ".sdm");
   for (auto _ : state) writeCorrelations(m);
   setValueCounters(state, m);
+  state.SetLabel(threads.label());
 }
 
 // The report's numbers alone, without the text and the file, with the kernels of this
-// processor (range 1 = 0) or the portable ones (range 1 = 1).
+// processor (range 1 = 0) or the portable ones (range 1 = 1); range 2 the threads.
 void BM_CorrelationMatrix(benchmark::State& state) {
+  const BenchThreads threads(state, 2);
   const DesignMatrix& m = benchMatrix(static_cast<int>(state.range(0)));
   forcePortableKernels(state.range(1) != 0);
   for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
   forcePortableKernels(false);
   setValueCounters(state, m);
-  state.SetLabel(state.range(1) != 0 ? "portable" : activeKernelName());
+  state.SetLabel(std::string(state.range(1) != 0 ? "portable" : activeKernelName()) + ", " +
+                 threads.label());
 }
 
 // In place, again and again: after the first pass the confounds are standardised already, but
@@ -123,10 +152,22 @@ void BM_ReadConfoundTsv(benchmark::State& state) {
   setValueCounters(state, readConfoundFile(path).matrix);
 }
 
-BENCHMARK(BM_Load)->ArgsProduct({{0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load)
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2}, {1, 0}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WriteCorrelations)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CorrelationMatrix)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteCorrelations)
+    ->ArgsProduct({{0, 1, 2}, {1, 0}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CorrelationMatrix)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}, {1, 0}})
+    ->UseRealTime()
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ZTransformConfounds)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Append)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadConfoundTsv)->Unit(benchmark::kMillisecond);

@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
   // GNU style: the program, then the plug-in as its metadata tells (after loading it).
   if (options.version) printLine(stdout, std::string("Tormel (Brindle) ") + BRINDLE_VERSION);
 
+  // Before the plug-in is loaded, so that it sees the count from its first call on.
+  if (options.threads > 0)
+    tormel::os::setEnvironment("BRINDLE_THREADS", std::to_string(options.threads));
   try {
     const tormel::PluginLibrary library(options.pluginPath.empty() ? tormel::defaultPluginPath()
                                                                    : options.pluginPath);

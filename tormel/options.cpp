@@ -235,6 +235,12 @@ bool applyHostOption(const OptionWord& word, Options& options) {
     if (options.pluginPath.empty()) throw UsageError("--plugin needs a path");
   } else if (option == "--host-version") {
     options.host.version = parseVersion(word.value());
+  } else if (option == "--threads") {
+    const std::string text = word.value();
+    if (!parseWholeInt(text, options.threads) || options.threads < 1) {
+      throw UsageError("--threads wants a whole number of threads, 1 or more, not \"" + text +
+                       "\"");
+    }
   } else if (option == "--print-param") {
     options.printParameters.push_back(word.value());
     if (options.printParameters.back().empty()) throw UsageError("--print-param needs a name");
@@ -433,6 +439,11 @@ A --save PATH answer is always taken as given.
   --trace              print every host call on standard error as "[host] name(arg | arg)",
                        the file dialogs with their answer: "... -> PATH" or "... -> cancel";
                        line breaks in arguments show as \n; lifecycle steps as "[plugin] ..."
+  --threads N          run the plug-in's parallel steps (the correlations, the diagnostics, the
+                       reading of data lines) on N threads, by setting BRINDLE_THREADS=N for it;
+                       the results are the same for every N (default: BRINDLE_THREADS from the
+                       environment when it is a whole number of 1 or more, else every core this
+                       process may run on)
   --help               print this text and exit
   --version            print the version of Tormel and of the plug-in it loads, and exit
   --                   every later word is a file, even when it starts with "-"

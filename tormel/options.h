@@ -21,6 +21,7 @@ struct Options {
   bool info = false;                         // --info: print the metadata, create no plug-in object
   std::string pluginPath;                    // --plugin; empty: the library beside the program
   std::vector<std::string> printParameters;  // --print-param, in order
+  int threads = 0;                           // --threads N; 0: not given
   HostSetup host;                            // parameters, dialog answers, version, trace
 };
 

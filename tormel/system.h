@@ -36,6 +36,9 @@ bool isFile(const std::string& path);
 // The full path of the running program; empty when the system does not tell.
 std::string programPath();
 
+// Sets the environment variable `name` to `value` for this process and the plug-in it loads.
+void setEnvironment(const char* name, const std::string& value);
+
 // Makes standard output and standard error pass every byte unchanged, so the log text reaches
 // them exactly as the plug-in sent it (Windows would turn "\n" into "\r\n"). No-op on POSIX.
 void useBinaryStandardStreams();

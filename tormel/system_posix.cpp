@@ -7,6 +7,7 @@
 #include <climits>
 #include <csignal>
 #include <cstddef>
+#include <cstdlib>
 
 namespace tormel::os {
 
@@ -33,6 +34,10 @@ std::string programPath() {
   char path[PATH_MAX + 1] = {};
   const ssize_t length = ::readlink("/proc/self/exe", path, PATH_MAX);
   return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+void setEnvironment(const char* name, const std::string& value) {
+  ::setenv(name, value.c_str(), 1);
 }
 
 void useBinaryStandardStreams() {}

@@ -12,6 +12,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace tormel::os {
@@ -75,6 +76,12 @@ std::string programPath() {
 }
 
 void ignoreFileSizeSignal() {}
+
+void setEnvironment(const char* name, const std::string& value) {
+  // The C runtime's copy and the process's block both, for a plug-in with a runtime of its own.
+  ::_putenv_s(name, value.c_str());
+  ::SetEnvironmentVariableA(name, value.c_str());
+}
 
 void useBinaryStandardStreams() {
   std::fflush(stdout);

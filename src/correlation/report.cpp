@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <span>
-#include <string_view>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "base/number_text.h"
 #include "base/output_file.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
@@ -46,19 +48,63 @@ void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
   file.write(line);
 }
 
-// Writes the cells of row `row` from `firstColumn` on: the row's name first when the piece
-// starts the row, the line end when it closes a row of `k` cells. `line` is scratch space.
-void writePiece(OutputFile& file, std::string& line, const DesignMatrix& matrix, std::size_t row,
-                std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
-  line.clear();
+// Appends the cells of row `row` from `firstColumn` on to `line`: the row's name first when the
+// piece starts the row, the line end when it closes a row of `k` cells.
+void appendPiece(std::string& line, const DesignMatrix& matrix, std::size_t row,
+                 std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
   if (firstColumn == 0) appendName(line, matrix.names[row]);
   for (const float cell : cells) {
     line += " ; ";
     appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
   }
   if (firstColumn + cells.size() == k) line += "\r\n";
-  file.write(line);
 }
+
+// Pieces of rows held until about this many cells have come, then turned into text together.
+constexpr std::size_t bandCells = std::size_t{1} << 16;
+
+// The report's rows as they come, written in order: a band of pieces at a time is turned into
+// text on the team, each piece a part of its work, then written piece after piece.
+class PieceWriter {
+ public:
+  PieceWriter(OutputFile& file, const DesignMatrix& matrix, std::size_t k)
+      : file_(file), matrix_(matrix), k_(k), team_(threadsFor(k * k, bandCells)) {}
+
+  void add(std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
+    pieces_.push_back({row, firstColumn, cells_.size(), cells.size()});
+    cells_.insert(cells_.end(), cells.begin(), cells.end());
+    if (cells_.size() >= bandCells) flush();
+  }
+
+  void flush() {
+    if (texts_.size() < pieces_.size()) texts_.resize(pieces_.size());
+    team_.forEach(pieces_.size(), [&](std::size_t i) {
+      const Piece& piece = pieces_[i];
+      // The text grows in a string of this part's own, not in the array the parts share: the
+      // sizes of neighbouring strings lie in one cache line.
+      std::string text = std::move(texts_[i]);
+      text.clear();
+      appendPiece(text, matrix_, piece.row, piece.firstColumn,
+                  std::span<const float>(cells_).subspan(piece.offset, piece.size), k_);
+      texts_[i] = std::move(text);
+    });
+    for (std::size_t i = 0; i < pieces_.size(); ++i) file_.write(texts_[i]);
+    pieces_.clear();
+    cells_.clear();
+  }
+
+ private:
+  struct Piece {
+    std::size_t row, firstColumn, offset, size;
+  };
+  OutputFile& file_;
+  const DesignMatrix& matrix_;
+  std::size_t k_;
+  WorkerTeam team_;
+  std::vector<Piece> pieces_;
+  std::vector<float> cells_;
+  std::vector<std::string> texts_;
+};
 
 }  // namespace
 
@@ -74,13 +120,14 @@ void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
   // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
   // out of bounds.
   const std::size_t k = coveredPredictorCount(matrix);
-  std::string line;
+  PieceWriter writer(file, matrix, k);
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
   forEachCorrelationPiece(
       std::span(matrix.values).first(k),
       [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
-        writePiece(file, line, matrix, row, firstColumn, cells, k);
+        writer.add(row, firstColumn, cells);
       });
+  writer.flush();
   file.commit();
 }
 
@@ -91,8 +138,8 @@ void writeCorrelations(const DesignMatrix& matrix, std::span<const float> correl
     throw std::invalid_argument("correlations do not fit the design matrix");
   OutputFile file(reportFileOf(matrix, folder));
   writeHeader(file, matrix);
-  std::string line;
-  for (std::size_t row = 0; row < k; ++row)
-    writePiece(file, line, matrix, row, 0, correlations.subspan(row * k, k), k);
+  PieceWriter writer(file, matrix, k);
+  for (std::size_t row = 0; row < k; ++row) writer.add(row, 0, correlations.subspan(row * k, k));
+  writer.flush();
   file.commit();
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "base/parallel.h"
 #include "correlation/block_kernel.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -112,52 +113,70 @@ std::size_t checkedLength(std::span<const std::vector<float>> predictors) {
   return n;
 }
 
-CrossProducts withMeans(std::span<const std::vector<float>> predictors) {
+CrossProducts withMeans(std::span<const std::vector<float>> predictors, WorkerTeam& team) {
   CrossProducts result;
   result.count = predictors.size();
   result.dataPoints = checkedLength(predictors);
   result.means.resize(result.count);
-  for (std::size_t i = 0; i < result.count; ++i) {
+  // Each mean is one sum in data-point order; the predictors are the parts.
+  team.forEach(result.count, [&](std::size_t i) {
     double sum = 0.0;
     for (const float v : predictors[i]) sum = sum + static_cast<double>(v);
     result.means[i] = sum / static_cast<double>(result.dataPoints);
-  }
+  });
   result.centred.assign(result.count * result.count, 0.0);
   return result;
 }
 
-}  // namespace
-
-CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors) {
-  CrossProducts result = withMeans(predictors);
+// The sums in padded storage (row stride `stride`) of the blocks on or above the diagonal, a
+// piece of `chunk` data points at a time: the values less their means are laid into the panels
+// (each panel a part of the team's work), then every block of rows runs through its partner
+// panels (each block a part: the only one that writes its rows of the sums).
+void blockSums(std::span<const std::vector<float>> predictors, const CrossProducts& result,
+               std::size_t stride, std::vector<double>& sums, WorkerTeam& team) {
   const std::size_t k = result.count, n = result.dataPoints;
-  if (k == 0 || n == 0) return result;
-
-  // Panels padded with zero lanes; the sums in padded storage, only blocks on or above the
-  // diagonal computed, the rest mirrored at the end.
-  const std::size_t panels = (k + lanes - 1) / lanes;
-  const std::size_t stride = panels * lanes;
-  std::vector<double> sums(stride * stride, 0.0);
+  const std::size_t panels = stride / lanes;
   std::vector<double> values(panels * chunk * lanes, 0.0);
   const Kernel run = kernel();
   for (std::size_t t0 = 0; t0 < n; t0 += chunk) {
     const std::size_t count = std::min(chunk, n - t0);
-    for (std::size_t i = 0; i < k; ++i) {
-      double* lane = values.data() + (i / lanes) * chunk * lanes + i % lanes;
-      const float* source = predictors[i].data() + t0;
-      const double mean = result.means[i];
-      for (std::size_t t = 0; t < count; ++t)
-        lane[t * lanes] = static_cast<double>(source[t]) - mean;
-    }
-    for (std::size_t block = 0; block < panels * (lanes / rows); ++block) {
+    team.forEach(panels, [&](std::size_t panel) {
+      for (std::size_t i = panel * lanes; i < std::min(k, (panel + 1) * lanes); ++i) {
+        double* lane = values.data() + panel * chunk * lanes + i % lanes;
+        const float* source = predictors[i].data() + t0;
+        const double mean = result.means[i];
+        for (std::size_t t = 0; t < count; ++t)
+          lane[t * lanes] = static_cast<double>(source[t]) - mean;
+      }
+    });
+    // The blocks of the first panels have the most partners: they come first.
+    team.forEach(panels * (lanes / rows), [&](std::size_t block) {
       const std::size_t rowPanel = block * rows / lanes;
       const double* rowValues = values.data() + rowPanel * chunk * lanes + block * rows % lanes;
       for (std::size_t partner = rowPanel; partner < panels; ++partner) {
         run(rowValues, values.data() + partner * chunk * lanes, count,
             sums.data() + block * rows * stride + partner * lanes, stride);
       }
-    }
+    });
   }
+}
+
+}  // namespace
+
+CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors) {
+  const std::size_t panels = (predictors.size() + lanes - 1) / lanes;
+  // Little work (about a millisecond's: 2^22 products) goes on one thread.
+  const std::size_t k = predictors.size(), n = k == 0 ? 0 : predictors[0].size();
+  WorkerTeam team(std::clamp<std::size_t>(panels * (lanes / rows), 1,
+                                          threadsFor(k * k / 2 * n, std::size_t{1} << 22)));
+  CrossProducts result = withMeans(predictors, team);
+  if (k == 0 || result.dataPoints == 0) return result;
+
+  // Panels padded with zero lanes; the sums in padded storage, only blocks on or above the
+  // diagonal computed, the rest mirrored at the end.
+  const std::size_t stride = panels * lanes;
+  std::vector<double> sums(stride * stride, 0.0);
+  blockSums(predictors, result, stride, sums, team);
   for (std::size_t i = 0; i < k; ++i) {
     for (std::size_t j = 0; j < k; ++j) {
       // Cell (i, j) was computed when j's panel is not before i's.
@@ -169,7 +188,8 @@ CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictor
 }
 
 CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> predictors) {
-  CrossProducts result = withMeans(predictors);
+  WorkerTeam oneThread(1);
+  CrossProducts result = withMeans(predictors, oneThread);
   const std::size_t k = result.count;
   for (std::size_t i = 0; i < k; ++i) {
     for (std::size_t j = 0; j < k; ++j) {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <span>
 
+#include "base/parallel.h"
 #include "correlation/covered_predictors.h"
 #include "diagnostics/cross_products.h"
 #include "diagnostics/variance_inflation.h"
@@ -35,8 +36,19 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   const auto firstConfound = static_cast<std::size_t>(std::clamp<int64_t>(
       int64_t{matrix.firstConfoundPredictor.value} - 1, 0, static_cast<int64_t>(k)));
   std::vector<bool> included(k);
+  // Each predictor's statistics are its own sums: the predictors are split among the threads.
+  result.stats.resize(k);
+  std::size_t values = 0;
+  for (const auto& p : predictors) values += p.size();
+  const std::size_t parts = std::min<std::size_t>(k, 64);
+  parallelFor(
+      parts,
+      [&](std::size_t part) {
+        for (std::size_t i = partBegin(k, parts, part); i < partBegin(k, parts, part + 1); ++i)
+          result.stats[i] = predictorStats(predictors[i]);
+      },
+      threadsFor(values, std::size_t{1} << 18));
   for (std::size_t i = 0; i < k; ++i) {
-    result.stats.push_back(predictorStats(predictors[i]));
     if (isConstantPredictor(predictors[i]))
       result.roles.push_back(PredictorRole::constant);
     else if (isFlat(predictors[i], result.stats[i]))

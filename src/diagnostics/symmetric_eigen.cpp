@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/parallel.h"
 #include "diagnostics/vector_kernels.h"
 
 namespace {
@@ -26,12 +27,58 @@ double length(const double* x, std::size_t p) {
   return largest * std::sqrt(sum);
 }
 
+// Rows and columns of a trailing block below which one step of the reduction runs on one
+// thread: its work (about size^2 multiplies and adds) is then shorter than handing it out.
+constexpr std::size_t parallelSize = 192;
+
+// The parts one step's work is split into: one per thread of the team for a large block.
+std::size_t stepParts(std::size_t size, const WorkerTeam& team) {
+  return threadsFor(size, parallelSize) > 1 ? team.size() : 1;
+}
+
+// p = A v over the trailing block (lower triangle only, `block` its first row at column 0, row
+// stride m): entry j is the dot product of row j's part left of the diagonal and v, then plus
+// A[i][j] v[i] for every row i below j in order. Each part of the team takes a strip of columns
+// (the same work for every column: size multiplies and adds) and runs through the rows below
+// the strip's start, so that every entry gets its sums in the order of one thread.
+void blockTimesVector(const double* block, std::size_t m, std::size_t size, const double* v,
+                      double* p, WorkerTeam& team, const VectorKernels& kernels) {
+  const std::size_t parts = stepParts(size, team);
+  team.forEach(parts, [&](std::size_t part) {
+    const std::size_t j0 = partBegin(size, parts, part), j1 = partBegin(size, parts, part + 1);
+    // The strip's sums in memory of its own: the ends of neighbouring strips share a cache line.
+    std::vector<double> strip(j1 - j0, 0.0);
+    for (std::size_t i = j0; i < size; ++i) {
+      const double* row = block + i * m;
+      const std::size_t left = std::min(i, j1);
+      if (left > j0) kernels.addScaled(strip.data(), v[i], row + j0, left - j0);
+      if (i < j1) strip[i - j0] = strip[i - j0] + kernels.dot(row, v, i + 1);
+    }
+    std::copy(strip.begin(), strip.end(), p + j0);
+  });
+}
+
+// A <- A - v w^T - w v^T on the lower triangle of the trailing block, row by row: each part of
+// the team takes rows of about equal area (row i holds i + 1 entries).
+void rankTwoUpdate(double* block, std::size_t m, std::size_t size, const double* v, const double* w,
+                   WorkerTeam& team, const VectorKernels& kernels) {
+  const std::size_t parts = stepParts(size, team);
+  const auto rowBegin = [&](std::size_t part) {
+    if (part == parts) return size;
+    const double share = static_cast<double>(part) / static_cast<double>(parts);
+    return static_cast<std::size_t>(static_cast<double>(size) * std::sqrt(share));
+  };
+  team.forEach(parts, [&](std::size_t part) {
+    for (std::size_t i = rowBegin(part); i < rowBegin(part + 1); ++i)
+      kernels.subtractTwo(block + i * m, v[i], w, w[i], v, i + 1);
+  });
+}
+
 // Step k maps column k below the diagonal onto its first place by the reflection
 // H = I - tau v v^T and applies H to the trailing block from both sides:
 // A <- A - v w^T - w v^T with p = tau A v and w = p - (tau / 2)(p^T v) v. Only the lower
-// triangle is read and written, row by row along memory: row i gives its part left of the
-// diagonal to p[j] (j < i) as A[i][j] v[i] and takes its own part p[i] as a dot product.
-Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m) {
+// triangle is read and written.
+Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m, WorkerTeam& team) {
   Tridiagonal t{std::vector<double>(m), std::vector<double>(m > 0 ? m - 1 : 0)};
   std::vector<double> v(m), p(m);
   const VectorKernels kernels = vectorKernels();
@@ -51,12 +98,8 @@ Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m) {
     const double tau = 1.0 / (norm * (norm + std::fabs(x0)));
     t.offDiagonal[k] = alpha;
 
-    std::fill(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(size), 0.0);
-    for (std::size_t i = 0; i < size; ++i) {
-      const double* row = a.data() + (first + i) * m + first;
-      kernels.addScaled(p.data(), v[i], row, i);
-      p[i] = p[i] + kernels.dot(row, v.data(), i + 1);
-    }
+    double* block = a.data() + first * m + first;
+    blockTimesVector(block, m, size, v.data(), p.data(), team, kernels);
     double pv = 0.0;
     for (std::size_t i = 0; i < size; ++i) {
       p[i] = tau * p[i];
@@ -64,10 +107,7 @@ Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m) {
     }
     const double half = 0.5 * tau * pv;
     for (std::size_t i = 0; i < size; ++i) p[i] = p[i] - half * v[i];  // p is now w
-    for (std::size_t i = 0; i < size; ++i) {
-      kernels.subtractTwo(a.data() + (first + i) * m + first, v[i], p.data(), p[i], v.data(),
-                          i + 1);
-    }
+    rankTwoUpdate(block, m, size, v.data(), p.data(), team, kernels);
   }
   if (m >= 2) {
     t.diagonal[m - 2] = a[(m - 2) * m + (m - 2)];
@@ -122,7 +162,8 @@ EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m) {
       if (!std::isfinite(a[i * m + j])) return {nan, nan};
     }
   }
-  const Tridiagonal t = tridiagonalise(a, m);
+  WorkerTeam team(threadsFor(m, parallelSize));
+  const Tridiagonal t = tridiagonalise(a, m, team);
 
   // Gershgorin's discs hold every eigenvalue; widened a little so that the ends count right.
   double low = std::numeric_limits<double>::infinity(), high = -low, largestSquare = 0.0;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "diagnostics/condition_number.h"
+#include "base/parallel.h"
 #include "diagnostics/vector_kernels.h"
 
 namespace {
@@ -31,18 +32,23 @@ std::vector<std::size_t> takingPart(std::span<const double> gram, const std::vec
   return members;
 }
 
-// The correlations of the `members` (unit diagonal), row-major m x m, from the K x K `gram`.
+// The correlations of the `members` (unit diagonal), row-major m x m, from the K x K `gram`,
+// rows split among the team.
 std::vector<double> memberCorrelations(std::span<const double> gram,
-                                       const std::vector<std::size_t>& members, std::size_t k) {
+                                       const std::vector<std::size_t>& members, std::size_t k,
+                                       WorkerTeam& team) {
   const std::size_t m = members.size();
   std::vector<double> scale(m);
   for (std::size_t a = 0; a < m; ++a) scale[a] = std::sqrt(gram[members[a] * k + members[a]]);
   std::vector<double> r(m * m);
-  for (std::size_t a = 0; a < m; ++a) {
-    for (std::size_t b = 0; b < m; ++b)
-      r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
-    r[a * m + a] = 1.0;
-  }
+  const std::size_t parts = std::min(m, 4 * team.size());
+  team.forEach(parts, [&](std::size_t part) {
+    for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+      for (std::size_t b = 0; b < m; ++b)
+        r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
+      r[a * m + a] = 1.0;
+    }
+  });
   return r;
 }
 
@@ -60,11 +66,16 @@ struct Factorisation {
   const double* lower(std::size_t row) const { return factor.data() + chosen[row] * m; }
 };
 
+// Members times kept columns below which a column of the factorisation (or of the inverse) is
+// computed on one thread: shorter work than handing it out.
+constexpr std::size_t parallelWork = std::size_t{1} << 15;
+
 // Factorises the m x m correlations `r`. A member whose turn comes with no more than the floor
 // left is a combination of earlier ones and is set aside, as regression programs set aside the
 // later of two aliased columns; it keeps receiving entries, for its coefficients. Takes `r` by
-// value: its memory goes back when the factorisation is done, before more is taken.
-Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
+// value: its memory goes back when the factorisation is done, before more is taken. The members
+// of a column are split into parts of the team's work: each entry is one member's own sum.
+Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, WorkerTeam& team) {
   Factorisation f;
   f.m = m;
   f.factor.assign(m * m, 0.0);
@@ -76,12 +87,15 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
     const std::size_t step = f.chosen.size();
     const double pivot = std::sqrt(f.unexplained[next]);
     const double* pivotRow = f.factor.data() + next * m;
-    for (std::size_t a = 0; a < m; ++a) {
-      if (f.isChosen[a] || a == next) continue;
-      double* row = f.factor.data() + a * m;
-      row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
-      f.unexplained[a] = f.unexplained[a] - row[step] * row[step];
-    }
+    const std::size_t parts = threadsFor(m * step, parallelWork) > 1 ? team.size() : 1;
+    team.forEach(parts, [&](std::size_t part) {
+      for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+        if (f.isChosen[a] || a == next) continue;
+        double* row = f.factor.data() + a * m;
+        row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
+        f.unexplained[a] = f.unexplained[a] - row[step] * row[step];
+      }
+    });
     f.factor[next * m + step] = pivot;
     f.chosen.push_back(next);
     f.isChosen[next] = true;
@@ -90,20 +104,26 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot) {
 }
 
 // The diagonal of the inverse of the kept members' correlations: the inverse of L column by
-// column, one column at a time in `x` (entries c ... rank - 1), each column's sum of squares.
-std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot) {
+// column, each column's sum of squares. The columns are independent: each part of the team
+// takes every parts-th column (the first ones cost the most), with a column of its own in `x`
+// (entries c ... rank - 1).
+std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, WorkerTeam& team) {
   const std::size_t rank = f.chosen.size();
-  std::vector<double> x(rank), inflation(rank);
-  for (std::size_t c = 0; c < rank; ++c) {
-    x[c] = 1.0 / f.lower(c)[c];
-    double squares = x[c] * x[c];
-    for (std::size_t d = c + 1; d < rank; ++d) {
-      const double* row = f.lower(d);
-      x[d] = -dot(row + c, x.data() + c, d - c) / row[d];
-      squares = squares + x[d] * x[d];
+  std::vector<double> inflation(rank);
+  const std::size_t parts = threadsFor(rank * rank, parallelWork) > 1 ? 4 * team.size() : 1;
+  team.forEach(parts, [&](std::size_t part) {
+    std::vector<double> x(rank);
+    for (std::size_t c = part; c < rank; c += parts) {
+      x[c] = 1.0 / f.lower(c)[c];
+      double squares = x[c] * x[c];
+      for (std::size_t d = c + 1; d < rank; ++d) {
+        const double* row = f.lower(d);
+        x[d] = -dot(row + c, x.data() + c, d - c) / row[d];
+        squares = squares + x[d] * x[d];
+      }
+      inflation[c] = squares;
     }
-    inflation[c] = squares;
-  }
+  });
   return inflation;
 }
 
@@ -158,14 +178,15 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  std::vector<double> r = memberCorrelations(gram, members, k);
+  WorkerTeam team(threadsFor(m * m, parallelWork));
+  std::vector<double> r = memberCorrelations(gram, members, k, team);
   {
     // The copy goes before the factorisation takes its own table.
     std::vector<double> copy = r;
     result.conditionNumber = conditionNumber(copy, m);
   }
-  const Factorisation f = factorise(std::move(r), m, dot);
-  const std::vector<double> inflation = inverseDiagonal(f, dot);
+  const Factorisation f = factorise(std::move(r), m, dot, team);
+  const std::vector<double> inflation = inverseDiagonal(f, dot, team);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);
 
   constexpr double inf = std::numeric_limits<double>::infinity();

@@ -150,7 +150,12 @@ SdmInput::Extract SdmInput::readInteger(int32_t& value) {
 
 bool SdmInput::readLine(std::string& line, std::size_t maxLength) {
   line.clear();
+  return appendLine(line, maxLength);
+}
+
+bool SdmInput::appendLine(std::string& text, std::size_t maxLength) {
   if (peek() < 0) return false;
+  const std::size_t start = text.size();
   // One byte more than the bound may be held: the carriage return before the line feed.
   const std::size_t holdLimit =
       maxLength < std::numeric_limits<std::size_t>::max() ? maxLength + 1 : maxLength;
@@ -160,15 +165,15 @@ bool SdmInput::readLine(std::string& line, std::size_t maxLength) {
     const std::size_t available = end_ - pos_;
     const auto* feed = static_cast<const char*>(std::memchr(begin, '\n', available));
     const std::size_t take = feed ? static_cast<std::size_t>(feed - begin) : available;
-    if (take > holdLimit - line.size()) throw IOError("Line too long in " + path_);
-    line.append(begin, take);
+    if (take > holdLimit - (text.size() - start)) throw IOError("Line too long in " + path_);
+    text.append(begin, take);
     pos_ += take;
     if (feed) {
       ++pos_;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (text.size() > start && text.back() == '\r') text.pop_back();
       break;
     }
   }
-  if (line.size() > maxLength) throw IOError("Line too long in " + path_);
+  if (text.size() - start > maxLength) throw IOError("Line too long in " + path_);
   return true;
 }

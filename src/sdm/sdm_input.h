@@ -66,6 +66,9 @@ class SdmInput {
   // `line` empty, when the file is already exhausted. Throws IOError "Line too long in " +
   // path when the line holds more than `maxLength` bytes; no more than that is ever held.
   bool readLine(std::string& line, std::size_t maxLength);
+  // The same, appending the line to `text` (what `text` held before is kept and not counted);
+  // returns false, adding nothing, when the file is already exhausted.
+  bool appendLine(std::string& text, std::size_t maxLength);
 
  private:
   // Makes the next byte available once the buffer is used up: false at the end of the file;

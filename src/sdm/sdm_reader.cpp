@@ -1,8 +1,10 @@
 // DesignMatrix::load: reads an SDM file in one pass over a fixed-size buffer. The layout and
 // the reader's tolerances are described for people in docs/sdm-format.md.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "base/io_error.h"
+#include "base/parallel.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_input.h"
@@ -138,30 +141,172 @@ std::size_t readNames(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
   return taken;
 }
 
+// Data lines are read ahead into a batch of about this many bytes of text, whose lines are then
+// converted on all threads while the next batch is read; the reading itself goes on one thread,
+// in order. Two batches are held at a time.
+constexpr std::size_t batchBytes = std::size_t{1} << 20;
+
+// Matrices whose text is smaller than this (at about 8 bytes a value) are read on one thread.
+constexpr std::size_t parallelBytes = std::size_t{256} << 10;
+
+// Data lines read ahead: back to back in `text`, line i ending at ends[i], the first line that of
+// data point `first` (0-based); their values once converted in `rows`.
+struct LineBatch {
+  std::string text;
+  std::vector<std::size_t> ends;
+  std::size_t first = 0;
+  std::vector<float> rows;  // the converted lines, row after row, before they go into columns
+
+  std::string_view line(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : ends[i - 1];
+    return std::string_view(text).substr(begin, ends[i] - begin);
+  }
+};
+
+// The unreadable lines one part of a batch found: how many, and the data points of the first
+// five (1-based).
+struct PartRepairs {
+  std::size_t unreadable = 0;
+  std::vector<std::size_t> firstUnreadable;
+};
+
+// Converts lines from ... to - 1 of `batch` into its rows, one line after the other; a line that
+// is not taken leaves 0.0 in every predictor and is counted in `repairs`.
+void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_t count,
+                  PartRepairs& repairs) {
+  std::vector<std::size_t> points;
+  points.reserve(count);
+  for (std::size_t i = from; i < to; ++i) {
+    const std::span<float> row(batch.rows.data() + i * count, count);
+    if (readDataLine(batch.line(i), row, points)) continue;
+    const std::size_t t = batch.first + i;
+    if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
+    ++repairs.unreadable;
+    std::fill(row.begin(), row.end(), 0.0f);
+  }
+}
+
+// Moves the batch's converted rows into the matrix's columns, blocks of sixteen predictors as
+// parts of the team's work: each part writes columns of its own, which no other part shares.
+void storeBatch(const LineBatch& batch, DesignMatrix& matrix, WorkerTeam& team) {
+  constexpr std::size_t block = 16;
+  const std::size_t count = matrix.values.size(), lines = batch.ends.size();
+  team.forEach((count + block - 1) / block, [&](std::size_t part) {
+    const std::size_t p0 = part * block, p1 = std::min(count, p0 + block);
+    // Column by column: the block's rows of the batch stay in the first-level cache meanwhile.
+    for (std::size_t p = p0; p < p1; ++p) {
+      float* column = matrix.values[p].data() + batch.first;
+      const float* value = batch.rows.data() + p;
+      for (std::size_t l = 0; l < lines; ++l) column[l] = value[l * count];
+    }
+  });
+}
+
+// Reads the data lines in order, a batch at a time: each call of read() fills `batch` with the
+// lines of data points t ... until it holds about batchBytes or the data points run out, and
+// sets repairs.missingFrom and `ended` at the end of the file. An exception from reading is
+// returned, not thrown: the lines read before it are converted first, as one pass in order would.
+struct BatchReader {
+  SdmInput& in;
+  std::size_t dataPoints;
+  std::size_t bound;
+  SdmRepairs& repairs;
+  std::size_t t = 0;
+  bool ended = false;
+
+  bool more() const { return !ended && t < dataPoints; }
+
+  std::exception_ptr read(LineBatch& batch) {
+    batch.text.clear();
+    try {
+      // Room for the batch and one line beyond it, so that the text never grows by doubling.
+      batch.text.reserve(batchBytes + bound + 1);
+    } catch (...) {
+      return std::current_exception();
+    }
+    batch.ends.clear();
+    batch.first = t;
+    try {
+      while (t < dataPoints && batch.text.size() < batchBytes) {
+        if (!in.appendLine(batch.text, bound)) {
+          repairs.missingFrom = t + 1;  // the rest stays 0.0
+          ended = true;
+          break;
+        }
+        batch.ends.push_back(batch.text.size());
+        ++t;
+      }
+    } catch (...) {
+      return std::current_exception();
+    }
+    return nullptr;
+  }
+};
+
+// Converts the batch's lines, split at line ends into parts of about equal bytes, on the team;
+// the first part of the team's work reads the next batch meanwhile (when `next` is given, into
+// it, its exception into `nextFailure`). The values then go into the matrix's columns (when there
+// is a matrix), and the parts' unreadable lines into `repairs` part after part, so that the
+// counts and the first five are those of one pass in order. When lines cannot be converted (a
+// value beyond the range of a double), the first such line's exception is thrown.
+void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
+                  BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
+  const std::size_t lines = batch.ends.size();
+  const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 8 * team.size());
+  std::vector<std::size_t> bounds(parts + 1, lines);
+  bounds[0] = 0;
+  for (std::size_t q = 1; q < parts; ++q) {
+    const std::size_t bytes = partBegin(batch.text.size(), parts, q);
+    bounds[q] = static_cast<std::size_t>(
+        std::upper_bound(batch.ends.begin(), batch.ends.end(), bytes) - batch.ends.begin());
+  }
+  std::vector<PartRepairs> found(parts);
+  batch.rows.resize(lines * count);
+  team.forEach(parts + 1, [&](std::size_t q) {
+    if (q == 0) {
+      if (next) nextFailure = reader.read(*next);
+    } else {
+      convertLines(batch, bounds[q - 1], bounds[q], count, found[q - 1]);
+    }
+  });
+  if (matrix) storeBatch(batch, *matrix, team);
+  for (const PartRepairs& part : found) {
+    reader.repairs.unreadable += part.unreadable;
+    for (const std::size_t point : part.firstUnreadable) {
+      if (reader.repairs.firstUnreadable.size() < 5)
+        reader.repairs.firstUnreadable.push_back(point);
+    }
+  }
+}
+
 // One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
 // predictor and is counted in `repairs`. An empty line uses up its data point like any other.
 // Without a matrix the lines are read and counted only.
 void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
               SdmRepairs& repairs) {
-  if (matrix) matrix->values.assign(count, std::vector<float>(dataPoints, 0.0f));
-  const std::size_t bound = sdmDataLineBound(static_cast<int64_t>(count));
-  std::string line;
-  std::vector<std::size_t> points;
-  points.reserve(count);
-  std::vector<float> row(count);
-  for (std::size_t t = 0; t < dataPoints; ++t) {
-    if (!in.readLine(line, bound)) {
-      repairs.missingFrom = t + 1;  // the rest stays 0.0
-      break;
-    }
-    if (!readDataLine(line, std::span<float>(row), points)) {
-      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
-      ++repairs.unreadable;
-      continue;
-    }
-    if (matrix) {
-      for (std::size_t p = 0; p < count; ++p) matrix->values[p][t] = row[p];
-    }
+  WorkerTeam team(threadsFor(count * dataPoints, parallelBytes / 8));
+  if (matrix) {
+    // Zeros, each predictor's values made by a part of the team's work: the memory of a large
+    // matrix is taken and first written on every core at once.
+    matrix->values.clear();
+    matrix->values.resize(count);
+    const std::size_t parts = std::min(count, 4 * team.size());
+    team.forEach(parts, [&](std::size_t q) {
+      for (std::size_t p = partBegin(count, parts, q); p < partBegin(count, parts, q + 1); ++p)
+        matrix->values[p].assign(dataPoints, 0.0f);
+    });
+  }
+  BatchReader reader{in, dataPoints, sdmDataLineBound(static_cast<int64_t>(count)), repairs};
+  LineBatch current, next;
+  std::exception_ptr failure = reader.read(current);
+  for (;;) {
+    const bool more = !failure && reader.more();
+    std::exception_ptr nextFailure;
+    convertBatch(current, matrix, count, team, reader, more ? &next : nullptr, nextFailure);
+    if (failure) std::rethrow_exception(failure);
+    if (!more) return;
+    std::swap(current, next);
+    failure = nextFailure;
   }
 }
 
@@ -205,8 +350,7 @@ void countLinesWithoutPredictors(SdmInput& in, std::size_t dataPoints, SdmRepair
   if (present < dataPoints) repairs.missingFrom = present + 1;
 }
 
-LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
-               bool measure);
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict, bool measure);
 
 // Reads the file at `path` as below, opening it.
 LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool measure) {
@@ -217,8 +361,7 @@ LoadedSdm read(const std::string& path, bool checkDamage, bool strict, bool meas
 // Reads the file from `in`; `checkDamage` refuses a file with more than half of its data points
 // missing or unreadable, and `strict` one with any repair. `measure` lets the file's size decide
 // that a file is too short before the matrix is made.
-LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict,
-               bool measure) {
+LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool strict, bool measure) {
   LoadedSdm loaded;
   DesignMatrix& matrix = loaded.matrix;
   SdmRepairs& repairs = loaded.repairs;

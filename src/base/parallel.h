@@ -1,0 +1,95 @@
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+// Work spread over the cores for the length of one call. Every parallel step of the plug-in
+// splits its work into parts that write disjoint results (cells, rows, lines), never a sum into
+// pieces, so that its results are the bits of one thread whatever the count. Threads start and
+// end inside the call that uses them: nothing runs on once a task has returned to the host.
+
+// Most threads a step ever uses, whatever is asked for.
+inline constexpr std::size_t maxThreads = 256;
+
+// The threads a parallel step may use: the environment variable BRINDLE_THREADS when it holds a
+// whole number of at least 1 (above maxThreads: maxThreads), else availableCores(). Read at
+// every call, so that a host setting the variable before a task is heard.
+std::size_t threadCount();
+
+// The cores this process may run on: its affinity mask where the system has one (Linux), else
+// what the standard library reports; at least 1, at most maxThreads.
+std::size_t availableCores();
+
+// Test and benchmark hook: makes threadCount() return `threads` (0: back to the rule above).
+void forceThreadCount(std::size_t threads);
+
+// The threads for a step of `work` (in the step's own units): threadCount(), or 1 when the work
+// is below `minimum`, too little for threads to pay for their start. Tests make every step split
+// whatever its work: splitSmallSteps(true), or the environment variable BRINDLE_SPLIT_SMALL_STEPS
+// set to a non-empty value other than "0".
+std::size_t threadsFor(std::size_t work, std::size_t minimum);
+void splitSmallSteps(bool split);
+
+// Test hook: true makes every later team start no thread, as when the system refuses one
+// (std::system_error); false lets them start again.
+void refuseThreadStarts(bool refuse);
+
+// A part of a step, by reference to any callable taking the part's number: no allocation. Only
+// for parameters: it refers to the callable, which must outlive the call it is passed to.
+class PartBody {
+ public:
+  template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, PartBody>>>
+  PartBody(F&& f)  // NOLINT: converts implicitly, like a function reference
+      : object_(const_cast<void*>(static_cast<const void*>(std::addressof(f)))),
+        call_([](void* object, std::size_t part) {
+          (*static_cast<std::remove_reference_t<F>*>(object))(part);
+        }) {}
+  void operator()(std::size_t part) const { call_(object_, part); }
+
+ private:
+  void* object_;
+  void (*call_)(void*, std::size_t);
+};
+
+// Threads that live as long as the team: the caller's and up to threads - 1 more, started when
+// the team is made and joined when it ends. A team that cannot start a thread (no memory, or the
+// system refuses one: std::system_error) goes on with those it has, down to the caller alone.
+class WorkerTeam {
+ public:
+  explicit WorkerTeam(std::size_t threads = threadCount());
+  ~WorkerTeam();
+  WorkerTeam(const WorkerTeam&) = delete;
+  WorkerTeam& operator=(const WorkerTeam&) = delete;
+
+  // The threads that run parts, the caller's included.
+  std::size_t size() const { return workers_.size() + 1; }
+
+  // Runs body(part) once for every part 0 ... parts - 1, the caller taking parts too, and
+  // returns when all have finished. When parts throw, the exception of the lowest-numbered one
+  // is rethrown here (parts after it may or may not have run): the exception one thread gives.
+  void forEach(std::size_t parts, PartBody body);
+
+ private:
+  struct Shared;
+  void work();
+  static void runParts(Shared& shared);
+  static void finishJob(Shared& shared);
+
+  std::unique_ptr<Shared> shared_;
+  std::vector<std::thread> workers_;
+};
+
+// body(part) for every part 0 ... parts - 1 on a team of at most `threads` threads (no more
+// than there are parts), as WorkerTeam::forEach.
+void parallelFor(std::size_t parts, PartBody body, std::size_t threads = threadCount());
+
+// Splits `count` items into `parts` ranges of consecutive items, as even as they come: part p
+// is [partBegin(count, parts, p), partBegin(count, parts, p + 1)).
+inline std::size_t partBegin(std::size_t count, std::size_t parts, std::size_t part) {
+  return count / parts * part + std::min(part, count % parts);
+}

@@ -1,0 +1,158 @@
+// The worker team behind every parallel step: each part once, the exception one thread would
+// give, fewer threads when they cannot be had, the count from the environment and the affinity
+// mask, and no thread left running once a step has returned.
+
+#include "base/parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
+#include "support/failing_allocation.h"
+
+namespace {
+
+// Threads of this process now, as the system lists them.
+std::size_t liveThreads() {
+  // A first step of two threads before counting: a sanitizer's runtime starts a thread of its own
+  // at the first thread a program makes, and keeps it.
+  parallelFor(
+      2, [](std::size_t) {}, 2);
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+    ++count;
+  return count;
+}
+
+TEST(ThreadsTeam, EveryPartRunsOnceAndStepsFollowEachOther) {
+  for (const std::size_t threads : {1u, 2u, 3u, 7u, 16u}) {
+    for (const std::size_t parts : {0u, 1u, 2u, 7u, 1000u}) {
+      std::vector<std::atomic<int>> runs(parts);
+      parallelFor(
+          parts, [&](std::size_t part) { runs[part].fetch_add(1); }, threads);
+      for (std::size_t part = 0; part < parts; ++part)
+        ASSERT_EQ(runs[part].load(), 1) << threads << " threads, part " << part << " of " << parts;
+    }
+  }
+  WorkerTeam team(4);
+  std::vector<long> cells(64, 0);
+  for (long step = 1; step <= 500; ++step) {
+    // Each step reads what the one before wrote: the steps must not overlap.
+    team.forEach(cells.size(), [&](std::size_t part) {
+      ASSERT_EQ(cells[part], (step - 1) * step / 2);
+      cells[part] += step;
+    });
+  }
+}
+
+TEST(ThreadsTeam, TheLowestFailingPartsExceptionIsRethrownAndTheTeamGoesOn) {
+  WorkerTeam team(7);
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::atomic<int>> runs(200);
+    try {
+      team.forEach(200, [&](std::size_t part) {
+        runs[part].fetch_add(1);
+        if (part == 150) throw std::invalid_argument("part 150");
+        if (part == 37) throw std::out_of_range("part 37");
+        if (part == 90) throw 90;  // not a std::exception: passed on as it is
+      });
+      FAIL() << "nothing thrown";
+    } catch (const std::out_of_range& error) {
+      EXPECT_STREQ(error.what(), "part 37");
+    }
+    // Every part before the failing one ran, as on one thread.
+    for (std::size_t part = 0; part <= 37; ++part) EXPECT_EQ(runs[part].load(), 1) << part;
+  }
+  std::atomic<int> total{0};
+  team.forEach(10, [&](std::size_t part) { total += static_cast<int>(part); });
+  EXPECT_EQ(total.load(), 45);
+}
+
+TEST(ThreadsTeam, ThreadsOrMemoryThatCannotBeHadLeaveTheCallerAlone) {
+  refuseThreadStarts(true);
+  WorkerTeam refused(8);
+  refuseThreadStarts(false);
+  EXPECT_EQ(refused.size(), 1u);
+  std::vector<int> order;
+  refused.forEach(5, [&](std::size_t part) { order.push_back(static_cast<int>(part)); });
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+
+  testing_support::failAllocations(true);
+  std::size_t size = 0;
+  {
+    WorkerTeam team(8);
+    size = team.size();
+  }
+  testing_support::failAllocations(false);
+  EXPECT_EQ(size, 1u);
+}
+
+TEST(ThreadsTeam, NoThreadOutlivesItsStep) {
+  const std::size_t before = liveThreads();
+  for (int round = 0; round < 20; ++round)
+    parallelFor(
+        50, [](std::size_t) {}, 7);
+  EXPECT_EQ(liveThreads(), before);
+}
+
+TEST(ThreadsCount, TheVariableSetsTheCountWhenItIsAWholeNumberOfOneOrMore) {
+  const auto countWith = [](const char* value) {
+    ::setenv("BRINDLE_THREADS", value, 1);
+    const std::size_t count = threadCount();
+    ::unsetenv("BRINDLE_THREADS");
+    return count;
+  };
+  EXPECT_EQ(countWith("3"), 3u);
+  EXPECT_EQ(countWith("1"), 1u);
+  EXPECT_EQ(countWith("100000"), maxThreads);
+  EXPECT_EQ(countWith("99999999999999999999999999"), maxThreads);
+  for (const char* ignored : {"0", "-2", "+2", " 2", "2 ", "2x", "two", "1.5", ""})
+    EXPECT_EQ(countWith(ignored), availableCores()) << '"' << ignored << '"';
+  EXPECT_EQ(threadCount(), availableCores());
+  forceThreadCount(2);
+  EXPECT_EQ(countWith("5"), 2u);  // the test hook comes first
+  forceThreadCount(0);
+}
+
+TEST(ThreadsCount, LittleWorkStaysOnOneThreadUnlessSmallStepsSplit) {
+  forceThreadCount(3);
+  splitSmallSteps(false);
+  EXPECT_EQ(threadsFor(99, 100), 1u);
+  EXPECT_EQ(threadsFor(100, 100), 3u);
+  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "1", 1);
+  EXPECT_EQ(threadsFor(99, 100), 3u);
+  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "0", 1);
+  EXPECT_EQ(threadsFor(99, 100), 1u);
+  ::unsetenv("BRINDLE_SPLIT_SMALL_STEPS");
+  splitSmallSteps(true);  // as this program's tests run
+  EXPECT_EQ(threadsFor(99, 100), 3u);
+  forceThreadCount(0);
+}
+
+#if defined(__linux__)
+TEST(ThreadsCount, TheDefaultIsTheCoresOfTheAffinityMask) {
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  EXPECT_EQ(availableCores(), static_cast<std::size_t>(CPU_COUNT(&all)));
+  // One core allowed: one thread.
+  int first = 0;
+  while (!CPU_ISSET(first, &all)) ++first;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(first, &one);
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  const std::size_t cores = availableCores();
+  ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+  EXPECT_EQ(cores, 1u);
+}
+#endif
+
+}  // namespace

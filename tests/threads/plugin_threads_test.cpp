@@ -1,0 +1,124 @@
+// The plug-in's threads as the host sees them, with the host in this process: execute starts and
+// ends its workers within the call, an exception in a worker ends the task in the usual error
+// box, and a task whose threads cannot be started runs on the host's thread alone with the same
+// results.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/parallel.h"
+#include "plugin/brindle.h"
+#include "support/fake_host.h"
+#include "support/sdm_text.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::FakeHost;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+std::size_t liveThreads() {
+  // A first step of two threads before counting: a sanitizer's runtime starts a thread of its own
+  // at the first thread a program makes, and keeps it.
+  parallelFor(
+      2, [](std::size_t) {}, 2);
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+    ++count;
+  return count;
+}
+
+// 230 predictors over 301 data points (enough for every step to split), the line of data point
+// `bad` (0-based) replaced by `badLine` when given.
+std::string design(std::size_t bad = SIZE_MAX, const std::string& badLine = "") {
+  SdmText text;
+  const std::size_t k = 230, n = 301;
+  for (std::size_t p = 0; p < k; ++p) text.names.push_back("P" + std::to_string(p + 1));
+  text.firstConfound = 20;
+  for (std::size_t t = 0; t < n; ++t) {
+    std::string row;
+    char value[32];
+    for (std::size_t p = 0; p < k; ++p) {
+      const unsigned mixed = static_cast<unsigned>((t * 7919 + p * p * 104729 + p) % 20011);
+      std::snprintf(value, sizeof value, " %9.6f", static_cast<double>(mixed) / 1000.0 - 10.0);
+      row += value;
+    }
+    text.rows.push_back(t == bad ? badLine : row);
+  }
+  return text.text();
+}
+
+class ThreadsPlugin : public ::testing::Test {
+ protected:
+  void SetUp() override { FakeHost::get().reset(); }
+  void TearDown() override {
+    forceThreadCount(0);
+    refuseThreadStarts(false);
+    FakeHost::get().reset();
+  }
+
+  // Runs "sdm1corr" with every report file on `path` and returns the host calls of execute.
+  std::vector<std::string> runReport(const std::string& path) {
+    FakeHost& host = FakeHost::get();
+    host.stringParameters["task"] = "sdm1corr";
+    host.stringParameters["sdm1"] = path;
+    host.intParameters["corrplot"] = 1;
+    host.intParameters["corrjson"] = 1;
+    host.stringParameters["corrwarn"] = "0.2";
+    brindle plugin;
+    EXPECT_TRUE(plugin.initPlugin());
+    host.calls.clear();
+    EXPECT_TRUE(plugin.execute());
+    return host.calls;
+  }
+};
+
+// The report files beside `stem`.sdm, joined.
+std::string reportFiles(const std::string& stem) {
+  std::string all;
+  for (const char* ending : {".csv", ".svg", "_design.svg", ".json"})
+    all += readFile(stem + ending) + "\n--\n";
+  return all;
+}
+
+TEST_F(ThreadsPlugin, ExecuteLeavesNoThreadRunningAndTheSameFilesForEveryCount) {
+  TempDir dir;
+  writeFile(dir.file("design.sdm"), design());
+  forceThreadCount(1);
+  const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
+  const std::string files = reportFiles(dir.file("design"));
+  // 2 and 7 threads, then 7 asked for that the system refuses: the host's thread alone.
+  for (const std::size_t threads : {2u, 7u, 0u}) {
+    forceThreadCount(threads == 0 ? 7 : threads);
+    refuseThreadStarts(threads == 0);
+    const std::size_t before = liveThreads();
+    EXPECT_EQ(runReport(dir.file("design.sdm")), calls) << threads;
+    EXPECT_EQ(liveThreads(), before) << threads << " threads";
+    EXPECT_TRUE(reportFiles(dir.file("design")) == files) << threads;
+  }
+}
+
+TEST_F(ThreadsPlugin, AnExceptionInAWorkerEndsTheTaskInItsErrorBox) {
+  TempDir dir;
+  // A value beyond the range of a double, in a line that a part of the reader's work converts.
+  std::string overflow = " 1.0e999";
+  for (int p = 1; p < 230; ++p) overflow += "  1.000000";
+  writeFile(dir.file("design.sdm"), design(250, overflow));
+  for (const std::size_t threads : {1u, 2u, 7u}) {
+    forceThreadCount(threads);
+    const std::size_t before = liveThreads();
+    const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "tmMessageBox(Error: stof argument out of range)") << threads;
+    EXPECT_EQ(liveThreads(), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("design.csv")));
+  }
+}
+
+}  // namespace
