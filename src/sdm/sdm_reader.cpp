@@ -191,6 +191,7 @@ void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_
 void storeBatch(const LineBatch& batch, DesignMatrix& matrix, WorkerTeam& team) {
   constexpr std::size_t block = 16;
   const std::size_t count = matrix.values.size(), lines = batch.ends.size();
+  if (lines == 0 || count == 0) return;  // no rows to move (and none held)
   team.forEach((count + block - 1) / block, [&](std::size_t part) {
     const std::size_t p0 = part * block, p1 = std::min(count, p0 + block);
     // Column by column: the block's rows of the batch stay in the first-level cache meanwhile.
