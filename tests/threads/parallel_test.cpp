@@ -17,20 +17,11 @@
 #endif
 
 #include "support/failing_allocation.h"
+#include "support/live_threads.h"
 
 namespace {
 
-// Threads of this process now, as the system lists them.
-std::size_t liveThreads() {
-  // A first step of two threads before counting: a sanitizer's runtime starts a thread of its own
-  // at the first thread a program makes, and keeps it.
-  parallelFor(
-      2, [](std::size_t) {}, 2);
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-    ++count;
-  return count;
-}
+using testing_support::liveThreads;
 
 TEST(ThreadsTeam, EveryPartRunsOnceAndStepsFollowEachOther) {
   for (const std::size_t threads : {1u, 2u, 3u, 7u, 16u}) {

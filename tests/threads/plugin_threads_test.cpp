@@ -13,6 +13,7 @@
 #include "base/parallel.h"
 #include "plugin/brindle.h"
 #include "support/fake_host.h"
+#include "support/live_threads.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
 
@@ -23,16 +24,7 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-std::size_t liveThreads() {
-  // A first step of two threads before counting: a sanitizer's runtime starts a thread of its own
-  // at the first thread a program makes, and keeps it.
-  parallelFor(
-      2, [](std::size_t) {}, 2);
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-    ++count;
-  return count;
-}
+using testing_support::liveThreads;
 
 // 230 predictors over 301 data points (enough for every step to split), the line of data point
 // `bad` (0-based) replaced by `badLine` when given.
