@@ -36,12 +36,11 @@ std::vector<std::string> expectedFiles() {
        {"sub-01/func/sub-01_task-faces_run-1", "sub-01/func/sub-01_task-faces_run-2",
         "sub-02/ses-1/func/sub-02_ses-1_task-faces_run-1",
         "sub-02/ses-1/func/sub-02_ses-1_task-faces_run-2",
-        "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2"}) {
+        "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2"})
     for (const char* tail :
          {"_desc-brindle_design.csv", "_desc-brindle_design.json", "_desc-brindle_design.sdm",
           "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.sdm"})
       files.push_back(std::string(run) + tail);
-  }
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -50,6 +49,14 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
+}
+
+// The files under `a`, in byte order, after checking `b` holds the same names with the same bytes.
+std::vector<std::string> sameFiles(const fs::path& a, const fs::path& b) {
+  const auto files = filesUnder(a);
+  EXPECT_EQ(filesUnder(b), files);
+  for (const std::string& file : files) EXPECT_EQ(readFile(a / file), readFile(b / file)) << file;
+  return files;
 }
 
 // The participant level into `out` with `jobs` jobs: one run fails, and only that one.
@@ -72,34 +79,29 @@ void runParticipant(const fs::path& dataset, const fs::path& out, const char* jo
 
 TEST(BidsApp, GeneratedDatasetGivesTheSameFilesForOneAndFourJobsAndTheGoldenGroupTable) {
   testing_support::TempDir dir;
-  const fs::path dataset = dir.path() / "bids";
+  const fs::path dataset = dir.path() / "bids", one = dir.path() / "one",
+                 four = dir.path() / "four";
   ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dataset.string()}).exitCode, 0);
-  runParticipant(dataset, dir.path() / "one", "1");
-  runParticipant(dataset, dir.path() / "four", "4");
-  const auto files = filesUnder(dir.path() / "one");
-  EXPECT_EQ(files, expectedFiles());
-  EXPECT_EQ(filesUnder(dir.path() / "four"), files);
-  for (const std::string& file : files)
-    EXPECT_EQ(readFile(dir.path() / "one" / file), readFile(dir.path() / "four" / file)) << file;
-
-  for (const char* out : {"one", "four"}) {
-    const auto group = runProcess(program("brindle-bids"),
-                                  {dataset.string(), (dir.path() / out).string(), "group"});
+  runParticipant(dataset, one, "1");
+  runParticipant(dataset, four, "4");
+  EXPECT_EQ(sameFiles(one, four), expectedFiles());
+  for (const fs::path& out : {one, four}) {
+    const auto group =
+        runProcess(program("brindle-bids"), {dataset.string(), out.string(), "group"});
     EXPECT_EQ(group.exitCode, 0) << group.err;
   }
   for (const char* file : {"group_report.tsv", "group_report.json", "group_report.html"})
-    EXPECT_EQ(readFile(dir.path() / "one" / file), readFile(dir.path() / "four" / file)) << file;
-  EXPECT_EQ(readFile(dir.path() / "one" / "group_report.tsv"),
+    EXPECT_EQ(readFile(one / file), readFile(four / file)) << file;
+  EXPECT_EQ(readFile(one / "group_report.tsv"),
             readFile(testing_support::sourceDir() + "/tests/bids/expected/group_report.tsv"));
 }
 
 TEST(BidsApp, ARunWithoutTormelsConfoundsTermFailsAloneWithTormelsMessage) {
   testing_support::TempDir dir;
-  const fs::path dataset = dir.path() / "bids";
-  ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dataset.string()}).exitCode, 0);
+  ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file("bids")}).exitCode, 0);
   const auto result =
       runProcess(program("brindle-bids"),
-                 {dataset.string(), dir.file("out"), "participant", "--participant-label", "sub-01",
+                 {dir.file("bids"), dir.file("out"), "participant", "--participant-label", "sub-01",
                   "--task", "faces", "--confounds", "no_such_column"});
   EXPECT_EQ(result.exitCode, 1) << result.err;
   EXPECT_EQ(occurrences(result.err, "FAILED: Tormel mergeall exited with status 1: [message]"), 2u)
@@ -127,11 +129,7 @@ TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   testing_support::TempDir dir;
   for (const char* name : {"a", "b"})
     ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file(name), "--seed", "3"}).exitCode, 0);
-  const auto files = filesUnder(dir.path() / "a");
-  EXPECT_EQ(files.size(), 20u);
-  EXPECT_EQ(filesUnder(dir.path() / "b"), files);
-  for (const std::string& file : files)
-    EXPECT_EQ(readFile(dir.path() / "a" / file), readFile(dir.path() / "b" / file)) << file;
+  EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 20u);
   const std::string fmriprep = dir.file("a") + "/derivatives/fmriprep/";
   const std::string confounds = readFile(
       fmriprep + "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2_desc-confounds_timeseries.tsv");

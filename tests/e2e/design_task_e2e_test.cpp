@@ -19,7 +19,6 @@ using testing_support::ProcessOptions;
 using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
-using testing_support::writeFile;
 
 // Two conditions, heights from the modulation column, and a row without an onset (line 4).
 const std::string events =
@@ -34,9 +33,8 @@ const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
   TempDir dir;
-  writeFile(dir.file("sub-01_run-1_events.tsv"), events);
-  const auto result = runTormel({"design", dir.file("sub-01_run-1_events.tsv"), "--tr", "2",
-                                 "--volumes", "12", "--hrf", "glover", "--derivatives",
+  const auto result = runTormel({"design", dir.write("sub-01_run-1_events.tsv", events), "--tr",
+                                 "2", "--volumes", "12", "--hrf", "glover", "--derivatives",
                                  "--slice-time-ref", "0.5", "--conditions", "go,stop,cue"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
@@ -70,8 +68,7 @@ TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
 
 TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritten) {
   TempDir dir;
-  const std::string path = dir.file("run_events.tsv");
-  writeFile(path, events);
+  const std::string path = dir.write("run_events.tsv", events);
   const std::vector<std::vector<std::string>> cases = {
       {"--tr", "2,5", "Invalid repetition time: 2,5"},
       {"--set", "tr=", "Invalid repetition time: "},
@@ -90,8 +87,7 @@ TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritt
 
 TEST(DesignEndToEnd, TormelNeverSavesOverAnEventsFileAndACancelSkipsThatFileOnly) {
   TempDir dir;
-  for (const char* name : {"a_events.tsv", "b_events.tsv", "c_events.tsv"})
-    writeFile(dir.file(name), events);
+  for (const char* name : {"a_events.tsv", "b_events.tsv", "c_events.tsv"}) dir.write(name, events);
   fs::create_symlink("b_events.tsv", dir.file("b_design.sdm"));  // b's offered name is b itself
   ProcessOptions options;
   options.workingDirectory = dir.path().string();

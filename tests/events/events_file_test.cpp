@@ -1,21 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <charconv>
 #include <string>
+#include <vector>
 
 #include "base/io_error.h"
 #include "events/events_file.h"
+#include "support/number_text.h"
+#include "support/row_name.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using testing_support::TempDir;
-using testing_support::writeFile;
-
-std::string numberText(double value) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
+using testing_support::numberText;
 
 // One line per condition ("name: onset/duration/amplitude ..."), then one per notice.
 std::string describe(const EventsTable& table) {
@@ -40,9 +36,8 @@ struct EventsCase {
 class EventsFileCases : public ::testing::TestWithParam<EventsCase> {};
 
 TEST_P(EventsFileCases, ReadsTheExpectedEvents) {
-  TempDir dir;
-  const std::string path = dir.file("sub-01_task-x_events.tsv");
-  writeFile(path, GetParam().bytes);
+  testing_support::TempDir dir;
+  const std::string path = dir.write("sub-01_task-x_events.tsv", GetParam().bytes);
   std::string result;
   try {
     result = describe(readEventsFile(path));
@@ -51,50 +46,46 @@ TEST_P(EventsFileCases, ReadsTheExpectedEvents) {
     if (const auto at = result.find(path); at != std::string::npos)
       result.replace(at, path.size(), "PATH");
   }
-  EXPECT_EQ(result, GetParam().expected) << GetParam().what;
+  EXPECT_EQ(result, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EventsFile, EventsFileCases,
-    ::testing::Values(
-        EventsCase{"conditions in byte order, modulation, other columns ignored",
-                   "onset\tduration\ttrial_type\tmodulation\tresponse_time\n"
-                   "1.5\t2\tfaces\t0.5\tn/a\n0\t0\tHouses\t+1\t0.4\n3e0\t.25\tfaces\t-2\tx\n",
-                   "Houses: 0/0/1\nfaces: 1.5/2/0.5 3/0.25/-2\n"},
-        EventsCase{"n/a and unreadable rows are skipped, counted by line number",
-                   "onset\tduration\ttrial_type\tmodulation\n1\t1\ta\t1\n\n"
-                   "n/a\t1\ta\t1\n2\t1s\ta\t1\n3\t-1\ta\t1\n4\t1\tn/a\t1\n5\t1\t\t1\n"
-                   "6\t1\ta\tn/a\n7\tinf\ta\t1\n 8 \t 1 \t b \t 2 \n",
-                   "a: 1/1/1\nb: 8/1/2\n"
-                   "warning: 7 event(s) skipped (rows 4, 5, 6, 7, 8, 9, 10)\n"},
-        EventsCase{"more than ten skipped rows list the first ten",
-                   "onset\tduration\n" +
-                       [] {
-                         std::string rows;
-                         for (int k = 0; k < 12; ++k) rows += "n/a\t1\n";
-                         return rows;
-                       }(),
-                   "trial:\nwarning: 12 event(s) skipped (rows 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
-                   "...)\n"},
-        EventsCase{"without trial_type every event is a trial", "duration\tonset\n1\t2\n0\t4\n",
-                   "trial: 2/1/1 4/0/1\n"},
-        EventsCase{"CRLF lines and a byte order mark",
-                   "\xEF\xBB\xBFonset\tduration\ttrial_type\r\n1\t2\tgo\r\n\r\n3\t0\tgo\r",
-                   "go: 1/2/1 3/0/1\n"},
-        EventsCase{"no onset column", "duration\ttrial_type\n1\ta\n",
-                   "Invalid events file PATH (line 1: no onset column)"},
-        EventsCase{"no duration column", "\nonset\ttrial_type\n1\ta\n",
-                   "Invalid events file PATH (line 2: no duration column)"},
-        EventsCase{"blank-separated text", "onset duration trial_type\n1 2 a\n",
-                   "Invalid events file PATH (line 1: no onset column, the header has no tab)"},
-        EventsCase{"a row of another width", "onset\tduration\n1\t2\n3\n",
-                   "Invalid events file PATH (line 3: 1 cell(s), the header has 2)"},
-        EventsCase{"binary bytes", std::string("onset\tduration\n1\t2\0\n", 20),
-                   "Invalid events file PATH (line 2: byte 0x00, not tab-separated text)"},
-        EventsCase{"a carriage return inside a line", "onset\tduration\r1\t2\n",
-                   "Invalid events file PATH (line 1: byte 0x0D, not tab-separated text)"},
-        EventsCase{"an empty file", "", "Invalid events file PATH (line 1: no header row)"},
-        EventsCase{"a line beyond the bound", std::string(maxEventsLineBytes + 1, 'x'),
-                   "Invalid events file PATH (line 1: longer than 1048576 bytes)"}));
+    ::testing::ValuesIn(std::vector<EventsCase>{
+        {"conditions in byte order, modulation, other columns ignored",
+         "onset\tduration\ttrial_type\tmodulation\tresponse_time\n"
+         "1.5\t2\tfaces\t0.5\tn/a\n0\t0\tHouses\t+1\t0.4\n3e0\t.25\tfaces\t-2\tx\n",
+         "Houses: 0/0/1\nfaces: 1.5/2/0.5 3/0.25/-2\n"},
+        {"n/a and unreadable rows are skipped, counted by line number",
+         "onset\tduration\ttrial_type\tmodulation\n1\t1\ta\t1\n\n"
+         "n/a\t1\ta\t1\n2\t1s\ta\t1\n3\t-1\ta\t1\n4\t1\tn/a\t1\n5\t1\t\t1\n"
+         "6\t1\ta\tn/a\n7\tinf\ta\t1\n 8 \t 1 \t b \t 2 \n",
+         "a: 1/1/1\nb: 8/1/2\n"
+         "warning: 7 event(s) skipped (rows 4, 5, 6, 7, 8, 9, 10)\n"},
+        {"more than ten skipped rows list the first ten",
+         "onset\tduration\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\n"
+         "n/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\n",
+         "trial:\nwarning: 12 event(s) skipped (rows 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, ...)\n"},
+        {"without trial_type every event is a trial", "duration\tonset\n1\t2\n0\t4\n",
+         "trial: 2/1/1 4/0/1\n"},
+        {"CRLF lines and a byte order mark",
+         "\xEF\xBB\xBFonset\tduration\ttrial_type\r\n1\t2\tgo\r\n\r\n3\t0\tgo\r",
+         "go: 1/2/1 3/0/1\n"},
+        {"no onset column", "duration\ttrial_type\n1\ta\n",
+         "Invalid events file PATH (line 1: no onset column)"},
+        {"no duration column", "\nonset\ttrial_type\n1\ta\n",
+         "Invalid events file PATH (line 2: no duration column)"},
+        {"blank-separated text", "onset duration trial_type\n1 2 a\n",
+         "Invalid events file PATH (line 1: no onset column, the header has no tab)"},
+        {"a row of another width", "onset\tduration\n1\t2\n3\n",
+         "Invalid events file PATH (line 3: 1 cell(s), the header has 2)"},
+        {"binary bytes", std::string("onset\tduration\n1\t2\0\n", 20),
+         "Invalid events file PATH (line 2: byte 0x00, not tab-separated text)"},
+        {"a carriage return inside a line", "onset\tduration\r1\t2\n",
+         "Invalid events file PATH (line 1: byte 0x0D, not tab-separated text)"},
+        {"an empty file", "", "Invalid events file PATH (line 1: no header row)"},
+        {"a line beyond the bound", std::string(maxEventsLineBytes + 1, 'x'),
+         "Invalid events file PATH (line 1: longer than 1048576 bytes)"}}),
+    testing_support::rowName);
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -11,12 +10,13 @@
 #include "events/task_design.h"
 #include "sdm/matrix_text.h"
 #include "support/expect_throw.h"
+#include "support/number_text.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using testing_support::numberText;
 using testing_support::TempDir;
-using testing_support::writeFile;
 
 // The response model written out on its own, straight from its formulas.
 double gammaDensity(double t, double a, double b) {
@@ -34,11 +34,6 @@ std::vector<double> spmKernel(double dt, double lag) {
   }
   for (double& h : kernel) h /= total;
   return kernel;
-}
-
-std::string text(double value) {
-  char digits[32];
-  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
 struct Box {
@@ -74,12 +69,12 @@ std::vector<double> directRegressor(const std::vector<Box>& boxes, const std::ve
 TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
   const std::vector<Box> go = {{-3.0, 5.0, 1.0},    {10.0, 0.0, 2.0},  {10.01, 4.5, -0.5},
                                {30.3, 12.27, 1.25}, {60.0, 45.0, 1.0}, {150.0, 20.0, 0.75}};
-  TempDir dir;
-  const std::string path = dir.file("sub-01_task-go_events.tsv");
   std::string rows = "onset\tduration\ttrial_type\tmodulation\n5\t1\tstop\t1\n";
   for (const Box& b : go)
-    rows += text(b.onset) + "\t" + text(b.duration) + "\tgo\t" + text(b.amplitude) + "\n";
-  writeFile(path, rows);
+    rows += numberText(b.onset) + "\t" + numberText(b.duration) + "\tgo\t" +
+            numberText(b.amplitude) + "\n";
+  TempDir dir;
+  const std::string path = dir.write("sub-01_task-go_events.tsv", rows);
   TaskModel model;
   model.repetitionTime = 2.0;
   model.volumes = 80;
@@ -102,10 +97,9 @@ TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
 
 TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
   TempDir dir;
-  const std::string path = dir.file("run1.tsv");
-  writeFile(path,
-            "onset\ttrial_type\tduration\n7\tlate\t0\nn/a\tlate\t1\n-9\tearly\t2\n"
-            "0\tcue\t0\n");
+  const std::string path =
+      dir.write("run1.tsv",
+                "onset\ttrial_type\tduration\n7\tlate\t0\nn/a\tlate\t1\n-9\tearly\t2\n0\tcue\t0\n");
   TaskModel model;
   model.repetitionTime = 2.5;
   model.volumes = 2;
@@ -134,8 +128,7 @@ TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
 
 TEST(EventsDesign, RefusesWhatCannotBeModelled) {
   TempDir dir;
-  const std::string path = dir.file("a_events.tsv");
-  writeFile(path, "onset\tduration\ttrial_type\n1\t1\tgo\n");
+  const std::string path = dir.write("a_events.tsv", "onset\tduration\ttrial_type\n1\t1\tgo\n");
   const std::string prefix = "Cannot model the events of " + path + " (";
   TaskModel model;
   model.volumes = 10;

@@ -40,6 +40,13 @@ TempDir::~TempDir() {
 
 std::string TempDir::file(std::string_view name) const { return (path_ / name).string(); }
 
+std::string TempDir::write(std::string_view name, std::string_view bytes) const {
+  const auto path = path_ / name;
+  std::filesystem::create_directories(path.parent_path());
+  writeFile(path, bytes);
+  return path.string();
+}
+
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());

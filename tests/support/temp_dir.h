@@ -18,6 +18,8 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   // The path of `name` inside the folder, as text.
   std::string file(std::string_view name) const;
+  // Writes `bytes` to `name` inside the folder, making the folders on the way; returns its path.
+  std::string write(std::string_view name, std::string_view bytes) const;
 
  private:
   std::filesystem::path path_;
