@@ -8,7 +8,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
 #include <vector>
 
@@ -22,6 +21,16 @@
 namespace {
 
 using testing_support::liveThreads;
+
+// Every parallel step of this program splits, however little its work: the tests' shapes are
+// small on purpose (K below the thread count, K = 1, n = 1), and would otherwise stay on one
+// thread.
+class SplitSmallSteps : public ::testing::Environment {
+  void SetUp() override { splitSmallSteps(true); }
+  void TearDown() override { splitSmallSteps(false); }
+};
+[[maybe_unused]] ::testing::Environment* const split =
+    ::testing::AddGlobalTestEnvironment(new SplitSmallSteps);
 
 TEST(ThreadsTeam, EveryPartRunsOnceAndStepsFollowEachOther) {
   for (const std::size_t threads : {1u, 2u, 3u, 7u, 16u}) {
@@ -77,11 +86,7 @@ TEST(ThreadsTeam, ThreadsOrMemoryThatCannotBeHadLeaveTheCallerAlone) {
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
 
   testing_support::failAllocations(true);
-  std::size_t size = 0;
-  {
-    WorkerTeam team(8);
-    size = team.size();
-  }
+  const std::size_t size = WorkerTeam(8).size();  // made and ended without memory
   testing_support::failAllocations(false);
   EXPECT_EQ(size, 1u);
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,35 +15,19 @@
 #include "support/live_threads.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
+#include "threads/threads_support.h"
 
 namespace {
 
 using testing_support::FakeHost;
+using testing_support::liveThreads;
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
+using threads_support::madeUpSdm;
 
-using testing_support::liveThreads;
-
-// 230 predictors over 301 data points (enough for every step to split), the line of data point
-// `bad` (0-based) replaced by `badLine` when given.
-std::string design(std::size_t bad = SIZE_MAX, const std::string& badLine = "") {
-  SdmText text;
-  const std::size_t k = 230, n = 301;
-  for (std::size_t p = 0; p < k; ++p) text.names.push_back("P" + std::to_string(p + 1));
-  text.firstConfound = 20;
-  for (std::size_t t = 0; t < n; ++t) {
-    std::string row;
-    char value[32];
-    for (std::size_t p = 0; p < k; ++p) {
-      const unsigned mixed = static_cast<unsigned>((t * 7919 + p * p * 104729 + p) % 20011);
-      std::snprintf(value, sizeof value, " %9.6f", static_cast<double>(mixed) / 1000.0 - 10.0);
-      row += value;
-    }
-    text.rows.push_back(t == bad ? badLine : row);
-  }
-  return text.text();
-}
+// 230 predictors over 301 data points: enough for every step to split.
+const std::size_t k = 230, n = 301;
 
 class ThreadsPlugin : public ::testing::Test {
  protected:
@@ -81,7 +64,7 @@ std::string reportFiles(const std::string& stem) {
 
 TEST_F(ThreadsPlugin, ExecuteLeavesNoThreadRunningAndTheSameFilesForEveryCount) {
   TempDir dir;
-  writeFile(dir.file("design.sdm"), design());
+  writeFile(dir.file("design.sdm"), madeUpSdm(k, n).text());
   forceThreadCount(1);
   const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
   const std::string files = reportFiles(dir.file("design"));
@@ -99,9 +82,10 @@ TEST_F(ThreadsPlugin, ExecuteLeavesNoThreadRunningAndTheSameFilesForEveryCount) 
 TEST_F(ThreadsPlugin, AnExceptionInAWorkerEndsTheTaskInItsErrorBox) {
   TempDir dir;
   // A value beyond the range of a double, in a line that a part of the reader's work converts.
-  std::string overflow = " 1.0e999";
-  for (int p = 1; p < 230; ++p) overflow += "  1.000000";
-  writeFile(dir.file("design.sdm"), design(250, overflow));
+  SdmText text = madeUpSdm(k, n);
+  text.rows[250] = " 1.0e999";
+  for (std::size_t p = 1; p < k; ++p) text.rows[250] += "  1.000000";
+  writeFile(dir.file("design.sdm"), text.text());
   for (const std::size_t threads : {1u, 2u, 7u}) {
     forceThreadCount(threads);
     const std::size_t before = liveThreads();

@@ -6,24 +6,24 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/io_error.h"
-#include "base/parallel.h"
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_repairs.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
+#include "threads/threads_support.h"
 
 namespace {
 
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::size_t threadCounts[] = {1, 2, 7};
+using threads_support::sameForEveryCount;
 
 // A data line in the writer's layout: K values of ten characters each.
 std::string dataLine(std::size_t k, std::size_t t) {
@@ -37,96 +37,60 @@ std::string dataLine(std::size_t k, std::size_t t) {
   return line;
 }
 
-// Unreadable forms a data line takes in the wild, by turns.
+// Unreadable forms a data line takes in the wild, by turns: empty, "NA", a decimal comma, a
+// value short.
 std::string damaged(std::size_t k, std::size_t t) {
-  switch (t % 4) {
-    case 0:
-      return "";
-    case 1:
-      return dataLine(k, t).replace(3, 2, "NA");
-    case 2: {
-      std::string line = dataLine(k, t);
-      line[line.find('.')] = ',';  // a decimal comma
-      return line;
-    }
-    default:
-      return dataLine(k - 1, t);  // a value short
-  }
+  std::string line = dataLine(k - (t % 4 == 3 ? 1 : 0), t);
+  if (t % 4 == 1) line.replace(3, 2, "NA");
+  if (t % 4 == 2) line[line.find('.')] = ',';
+  return t % 4 == 0 ? "" : line;
 }
 
 // An SDM of K predictors and n data points whose lines `bad` (0-based) are unreadable.
-std::string sdmWith(std::size_t k, std::size_t n, const std::vector<std::size_t>& bad) {
+SdmText sdmWith(std::size_t k, std::size_t n, const std::vector<std::size_t>& bad = {}) {
   SdmText text;
   for (std::size_t p = 0; p < k; ++p) text.names.push_back("P" + std::to_string(p + 1));
-  std::size_t next = 0;
-  for (std::size_t t = 0; t < n; ++t) {
-    const bool isBad = next < bad.size() && bad[next] == t;
-    if (isBad) ++next;
-    text.rows.push_back(isBad ? damaged(k, t) : dataLine(k, t));
-  }
-  return text.text();
+  for (std::size_t t = 0; t < n; ++t) text.rows.push_back(dataLine(k, t));
+  for (const std::size_t t : bad) text.rows[t] = damaged(k, t);
+  return text;
 }
 
-// The lines at and around every edge of `parts` parts of n lines of about equal length, for
-// each count of parts the reader may use with the counts compared here.
+// The first and last of n lines of about equal length, and those at and around every edge of
+// the parts the reader may split them into for the counts compared here.
 std::vector<std::size_t> linesAtPartEdges(std::size_t n) {
-  std::vector<bool> chosen(n, false);
+  std::set<std::size_t> lines = {0, n - 1};
   for (const std::size_t parts : {8u, 28u}) {
     for (std::size_t q = 1; q < parts; ++q) {
-      const std::size_t edge = n * q / parts;
-      for (std::size_t t = edge - 1; t <= edge + 1 && t < n; ++t) chosen[t] = true;
+      for (std::size_t t = n * q / parts - 1; t <= n * q / parts + 1 && t < n; ++t) lines.insert(t);
     }
   }
-  chosen[0] = chosen[n - 1] = true;
-  std::vector<std::size_t> lines;
-  for (std::size_t t = 0; t < n; ++t)
-    if (chosen[t]) lines.push_back(t);
-  return lines;
+  return {lines.begin(), lines.end()};
 }
 
-// The file loaded with each thread count.
-std::vector<LoadedSdm> loadedWithEachCount(const std::string& path) {
-  std::vector<LoadedSdm> loaded;
-  for (const std::size_t threads : threadCounts) {
-    forceThreadCount(threads);
-    loaded.push_back(loadSdm(path, false));
-  }
-  forceThreadCount(0);
-  return loaded;
-}
-
-void expectSameAsOneThread(const std::vector<LoadedSdm>& loaded) {
-  const LoadedSdm& one = loaded[0];
-  for (std::size_t c = 1; c < loaded.size(); ++c) {
-    SCOPED_TRACE(std::to_string(threadCounts[c]) + " threads");
-    const LoadedSdm& other = loaded[c];
-    ASSERT_EQ(other.matrix.values.size(), one.matrix.values.size());
-    for (std::size_t p = 0; p < one.matrix.values.size(); ++p) {
-      const auto& a = other.matrix.values[p];
-      const auto& b = one.matrix.values[p];
-      ASSERT_EQ(a.size(), b.size());
-      ASSERT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(float)), 0) << "predictor " << p;
-    }
-    EXPECT_EQ(other.repairs.unreadable, one.repairs.unreadable);
-    EXPECT_EQ(other.repairs.firstUnreadable, one.repairs.firstUnreadable);
-    EXPECT_EQ(other.repairs.missingFrom, one.repairs.missingFrom);
-    EXPECT_EQ(repairTexts(other.repairs), repairTexts(one.repairs));
-  }
+// The file loaded with 1, 2 and 7 threads: the values and repairs of 1 thread every time, which
+// it returns.
+LoadedSdm loadedAlike(const std::string& path) {
+  return sameForEveryCount(
+      path, [&] { return loadSdm(path, false); },
+      [](const LoadedSdm& l) {
+        const SdmRepairs& r = l.repairs;
+        return std::tie(l.matrix.values, r.dataPoints, r.predictors, r.missingFrom, r.unreadable,
+                        r.firstUnreadable, r.namesMissing);
+      });
 }
 
 TEST(ThreadsReader, UnreadableLinesAtThePartEdgesGiveTheWarningsOfOneThread) {
   TempDir dir;
   const std::size_t k = 41, n = 1003;  // 41,123 values: read on every thread
   const std::vector<std::size_t> bad = linesAtPartEdges(n);
-  writeFile(dir.file("edges.sdm"), sdmWith(k, n, bad));
-  const std::vector<LoadedSdm> loaded = loadedWithEachCount(dir.file("edges.sdm"));
-  EXPECT_EQ(loaded[0].repairs.unreadable, bad.size());
-  EXPECT_EQ(loaded[0].repairs.firstUnreadable,
+  writeFile(dir.file("edges.sdm"), sdmWith(k, n, bad).text());
+  const LoadedSdm one = loadedAlike(dir.file("edges.sdm"));
+  EXPECT_EQ(one.repairs.unreadable, bad.size());
+  EXPECT_EQ(one.repairs.firstUnreadable,
             (std::vector<std::size_t>{1, bad[1] + 1, bad[2] + 1, bad[3] + 1, bad[4] + 1}));
-  EXPECT_EQ(loaded[0].matrix.values[3][bad[1]], 0.0f);
-  EXPECT_EQ(loaded[0].matrix.values[3][bad[1] + 3],
+  EXPECT_EQ(one.matrix.values[3][bad[1]], 0.0f);
+  EXPECT_EQ(one.matrix.values[3][bad[1] + 3],
             static_cast<float>(std::stod(dataLine(k, bad[1] + 3).substr(30, 10))));
-  expectSameAsOneThread(loaded);
 }
 
 TEST(ThreadsReader, LinesReadInSeveralBatchesWithUnreadableOnesAtTheirEdgesAndAFileCutShort) {
@@ -137,36 +101,18 @@ TEST(ThreadsReader, LinesReadInSeveralBatchesWithUnreadableOnesAtTheirEdgesAndAF
   for (std::size_t edge = 1049; edge < n; edge += 1049) {
     for (std::size_t t = edge - 4; t < edge + 4; t += edge / 1049) bad.push_back(t);
   }
-  std::string text = sdmWith(k, n, bad);
+  std::string text = sdmWith(k, n, bad).text();
   text.resize(text.size() - 3 * (dataLine(k, 0).size() + 2));  // the last three lines gone
   writeFile(dir.file("batches.sdm"), text);
-  const std::vector<LoadedSdm> loaded = loadedWithEachCount(dir.file("batches.sdm"));
-  EXPECT_EQ(loaded[0].repairs.unreadable, bad.size());
-  EXPECT_EQ(loaded[0].repairs.firstUnreadable,
-            (std::vector<std::size_t>{1046, 1047, 1048, 1049, 1050}));
-  EXPECT_EQ(loaded[0].repairs.missingFrom, n - 2);
-  expectSameAsOneThread(loaded);
-}
-
-// The message of what loading the file throws with `threads` threads.
-std::string failureWith(const std::string& path, std::size_t threads) {
-  forceThreadCount(threads);
-  std::string what = "nothing thrown";
-  try {
-    loadSdm(path, false);
-  } catch (const std::out_of_range& error) {
-    what = std::string("out of range: ") + error.what();
-  } catch (const std::invalid_argument& error) {
-    what = std::string("invalid: ") + error.what();
-  } catch (const IOError& error) {
-    what = std::string("IOError: ") + error.what();
-  }
-  forceThreadCount(0);
-  return what;
+  const LoadedSdm one = loadedAlike(dir.file("batches.sdm"));
+  EXPECT_EQ(one.repairs.unreadable, bad.size());
+  EXPECT_EQ(one.repairs.firstUnreadable, (std::vector<std::size_t>{1046, 1047, 1048, 1049, 1050}));
+  EXPECT_EQ(one.repairs.missingFrom, n - 2);
 }
 
 TEST(ThreadsReader, TheFirstFailingLineDecidesTheErrorAsOnOneThread) {
   TempDir dir;
+  const std::string path = dir.file("bad.sdm");
   const std::size_t k = 40, n = 1000;
   const std::string overflow = " 1.0e999" + dataLine(k - 1, 0);  // beyond the range of a double
   const std::string noNumber = dataLine(k - 2, 0) + " 1.5ab.5";  // a cut field without a number
@@ -180,20 +126,29 @@ TEST(ThreadsReader, TheFirstFailingLineDecidesTheErrorAsOnOneThread) {
       {130, 870, noNumber, overflow, "invalid: invalid stof argument"},
       {990, 999, noNumber, overflow, "invalid: invalid stof argument"},
       {500, 600, overflow, tooLong, "out of range: stof argument out of range"},
-      {500, 600, tooLong, overflow, "IOError: Line too long in " + dir.file("bad.sdm")},
+      {500, 600, tooLong, overflow, "IOError: Line too long in " + path},
+  };
+  // What loading the file throws.
+  const auto thrown = [&]() -> std::string {
+    try {
+      loadSdm(path, false);
+    } catch (const std::out_of_range& error) {
+      return std::string("out of range: ") + error.what();
+    } catch (const std::invalid_argument& error) {
+      return std::string("invalid: ") + error.what();
+    } catch (const IOError& error) {
+      return std::string("IOError: ") + error.what();
+    }
+    return "nothing thrown";
   };
   for (const Case& c : cases) {
-    SdmText text;
-    for (std::size_t p = 0; p < k; ++p) text.names.push_back("P" + std::to_string(p + 1));
-    for (std::size_t t = 0; t < n; ++t)
-      text.rows.push_back(t == c.first    ? c.firstLine
-                          : t == c.second ? c.secondLine
-                                          : dataLine(k, t));
-    writeFile(dir.file("bad.sdm"), text.text());
-    for (const std::size_t threads : threadCounts) {
-      EXPECT_EQ(failureWith(dir.file("bad.sdm"), threads), c.expected)
-          << "lines " << c.first << " and " << c.second << ", " << threads << " threads";
-    }
+    SdmText text = sdmWith(k, n);
+    text.rows[c.first] = c.firstLine;
+    text.rows[c.second] = c.secondLine;
+    writeFile(path, text.text());
+    const std::string lines =
+        "lines " + std::to_string(c.first) + " and " + std::to_string(c.second);
+    EXPECT_EQ(sameForEveryCount(lines, thrown), c.expected) << lines;
   }
 }
 

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,133 +13,101 @@
 #include "support/process.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
+#include "threads/threads_support.h"
 
 namespace {
 
-using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
-using testing_support::readFile;
-using testing_support::runProcess;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
+using threads_support::madeUpSdm;
 
-// An SDM of K predictors over n data points of made-up values, with a constant last when K > 2.
-std::string madeUpSdm(std::size_t k, std::size_t n) {
-  SdmText text;
-  text.firstConfound = static_cast<int>(k / 2 + 1);
-  text.includesConstant = k > 2;
-  uint32_t state = static_cast<uint32_t>(k * 131 + n);
-  for (std::size_t p = 0; p < k; ++p) text.names.push_back("P" + std::to_string(p + 1));
-  for (std::size_t t = 0; t < n; ++t) {
-    std::string row;
-    char value[32];
-    for (std::size_t p = 0; p < k; ++p) {
-      state = state * 1664525u + 1013904223u;
-      const double x = text.includesConstant && p + 1 == k
-                           ? 1.0
-                           : static_cast<double>(state >> 8) / 16777216.0 * 6.0 - 3.0 +
-                                 0.5 * static_cast<double>(t % 17);
-      std::snprintf(value, sizeof value, " %10.6f", x);
-      row += value;
-    }
-    text.rows.push_back(row);
-  }
-  return text.text();
-}
-
-// What one run leaves: its exit code and standard streams, and every file it wrote beside the
-// input (by their endings).
-struct RunOutput {
-  ProcessResult process;
-  std::map<std::string, std::string> files;
+// How a run gets its thread count: the value of --threads (none when empty) and an entry of the
+// environment (none when empty).
+struct Count {
+  std::string threads, environment;
 };
 
-RunOutput runWithThreads(const std::vector<std::string>& args, const std::string& stem,
-                         const std::string& threads, const ProcessOptions& options = {}) {
-  std::vector<std::string> withCount = args;
-  if (!threads.empty()) {
-    withCount.push_back("--threads");
-    withCount.push_back(threads);
-  }
-  RunOutput output;
-  output.process = runTormel(withCount, options);
+// 2 and 7 threads with every step split however small, and 7 as the plug-in decides by the work.
+const std::vector<Count> splitOrNot = {
+    {"2", "BRINDLE_SPLIT_SMALL_STEPS=1"}, {"7", "BRINDLE_SPLIT_SMALL_STEPS=1"}, {"7", ""}};
+
+// What a run of Tormel with `args` leaves, by name: its exit code, standard output and error,
+// and the report files beside the input (by their endings; "(none)" when not written).
+std::map<std::string, std::string> run(std::vector<std::string> args, const std::string& stem,
+                                       const Count& count) {
+  testing_support::ProcessOptions options;
+  if (!count.threads.empty()) args.insert(args.end(), {"--threads", count.threads});
+  if (!count.environment.empty()) options.environment = {count.environment};
+  const ProcessResult process = runTormel(args, options);
+  std::map<std::string, std::string> output = {
+      {"exit code", std::to_string(process.exitCode)}, {"out", process.out}, {"err", process.err}};
   for (const std::string ending : {".csv", ".svg", "_design.svg", ".json"}) {
     const std::string path = stem + ending;
-    output.files[ending] = std::filesystem::exists(path) ? readFile(path) : "(none)";
+    output[ending] = std::filesystem::exists(path) ? testing_support::readFile(path) : "(none)";
     std::filesystem::remove(path);
   }
   return output;
 }
 
-void expectSameOutput(const RunOutput& a, const RunOutput& b, const std::string& what) {
-  EXPECT_EQ(a.process.exitCode, b.process.exitCode) << what;
-  EXPECT_EQ(a.process.out, b.process.out) << what;
-  EXPECT_EQ(a.process.err, b.process.err) << what;
-  for (const auto& [ending, bytes] : a.files)
-    EXPECT_TRUE(bytes == b.files.at(ending)) << what << ": the " << ending << " files differ";
+// Runs `args` on 1 thread, which must succeed, and then with each of `counts`, expecting the
+// output of 1 thread every time; returns that.
+std::map<std::string, std::string> sameReportForEveryCount(const std::vector<std::string>& args,
+                                                           const std::string& stem,
+                                                           const std::string& what,
+                                                           const std::vector<Count>& counts) {
+  const auto one = run(args, stem, {"1", ""});
+  EXPECT_EQ(one.at("exit code"), "0") << what << ": " << one.at("err");
+  for (const Count& count : counts) {
+    const auto other = run(args, stem, count);
+    for (const auto& [name, bytes] : one) {
+      EXPECT_TRUE(other.at(name) == bytes) << what << ", --threads " << count.threads << " "
+                                           << count.environment << ": the " << name << " differs";
+    }
+  }
+  return one;
 }
-
-struct Shape {
-  std::size_t k, n;
-};
-
-// The plug-in splits every parallel step, however small.
-const ProcessOptions splitSmall = {"", -1, -1, {"BRINDLE_SPLIT_SMALL_STEPS=1"}};
 
 TEST(ThreadsReportsE2E, EveryReportIsTheSameBytesForOneTwoAndSevenThreads) {
   TempDir dir;
+  const std::string path = dir.file("design.sdm");
   // K = 1, n = 1, K below the thread count, K and n that fit no block size, and a K beyond the
   // size from which the diagnostics split their steps.
-  const Shape shapes[] = {{1, 1}, {1, 9}, {3, 1}, {2, 5}, {5, 33}, {37, 131}, {203, 257}};
-  for (const Shape& shape : shapes) {
-    const std::string what = "K " + std::to_string(shape.k) + ", n " + std::to_string(shape.n);
-    const std::string path = dir.file("design.sdm");
-    writeFile(path, madeUpSdm(shape.k, shape.n));
-    const std::vector<std::string> args = {"sdm1corr", path, "--plot", "--json", "--warn", "0.3"};
-    const RunOutput one = runWithThreads(args, dir.file("design"), "1");
-    EXPECT_EQ(one.process.exitCode, 0) << what << ": " << one.process.err;
-    EXPECT_NE(one.files.at(".json"), "(none)") << what;
-    EXPECT_NE(one.files.at("_design.svg"), "(none)") << what;
-    // Every step split, however small, and then as the plug-in decides by the work.
-    for (const std::string threads : {"2", "7"})
-      expectSameOutput(runWithThreads(args, dir.file("design"), threads, splitSmall), one,
-                       what + ", " + threads + " threads");
-    expectSameOutput(runWithThreads(args, dir.file("design"), "7"), one, what + ", by the work");
+  const std::size_t shapes[][2] = {{1, 1}, {1, 9}, {3, 1}, {2, 5}, {5, 33}, {37, 131}, {203, 257}};
+  for (const auto [k, n] : shapes) {
+    const std::string what = "K " + std::to_string(k) + ", n " + std::to_string(n);
+    writeFile(path, madeUpSdm(k, n).text());
+    const auto one =
+        sameReportForEveryCount({"sdm1corr", path, "--plot", "--json", "--warn", "0.3"},
+                                dir.file("design"), what, splitOrNot);
+    EXPECT_NE(one.at(".json"), "(none)") << what;
+    EXPECT_NE(one.at("_design.svg"), "(none)") << what;
   }
 }
 
 TEST(ThreadsReportsE2E, AGeneratedDesignStreamsTheSameReportWithoutOptions) {
   TempDir dir;
   const std::string path = dir.file("task.sdm");
-  ASSERT_EQ(runProcess(testing_support::buildDir() + "/sdmgen",
-                       {path, "--interest", "7", "--confounds", "150", "--constant", "--points",
-                        "333", "--seed", "5"})
+  ASSERT_EQ(testing_support::runProcess(testing_support::buildDir() + "/sdmgen",
+                                        {path, "--interest", "7", "--confounds", "150",
+                                         "--constant", "--points", "333", "--seed", "5"})
                 .exitCode,
             0);
   // Without the options the report streams its rows as they are computed.
-  const RunOutput one = runWithThreads({"sdm1corr", path}, dir.file("task"), "1");
-  EXPECT_EQ(one.process.exitCode, 0) << one.process.err;
-  for (const std::string threads : {"2", "7"}) {
-    expectSameOutput(runWithThreads({"sdm1corr", path}, dir.file("task"), threads, splitSmall), one,
-                     threads);
-  }
+  sameReportForEveryCount({"sdm1corr", path}, dir.file("task"), "streamed", splitOrNot);
 }
 
 TEST(ThreadsReportsE2E, TheEnvironmentVariableSetsTheCountAndTheOptionComesFirst) {
   TempDir dir;
   const std::string path = dir.file("design.sdm");
-  writeFile(path, madeUpSdm(29, 77));
-  const std::vector<std::string> args = {"sdm1corr", path, "--plot", "--json", "--warn", "0.3"};
-  const RunOutput one = runWithThreads(args, dir.file("design"), "1");
-  ProcessOptions variable;
-  for (const std::string value : {"3", "0", "many"}) {
-    variable.environment = {"BRINDLE_THREADS=" + value};
-    expectSameOutput(runWithThreads(args, dir.file("design"), "", variable), one,
-                     "BRINDLE_THREADS=" + value);
-  }
-  expectSameOutput(runWithThreads(args, dir.file("design"), "2", variable), one,
-                   "--threads 2 with BRINDLE_THREADS=many");
+  writeFile(path, madeUpSdm(29, 77).text());
+  sameReportForEveryCount({"sdm1corr", path, "--plot", "--json", "--warn", "0.3"},
+                          dir.file("design"), "29 by 77",
+                          {{"", "BRINDLE_THREADS=3"},
+                           {"", "BRINDLE_THREADS=0"},
+                           {"", "BRINDLE_THREADS=many"},
+                           {"2", "BRINDLE_THREADS=many"}});
 }
 
 TEST(ThreadsReportsE2E, ACountThatIsNotAWholeNumberOfOneOrMoreIsAUsageError) {
