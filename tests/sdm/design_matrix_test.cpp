@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "matrix_text.h"
+#include "support/row_name.h"
 
 namespace {
 
@@ -106,13 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlacementCase{"confound with first confound 0", {"a", "b"}, 0, kRamp, true, "a b new", 1},
         PlacementCase{
             "confound with first confound N+7", {"a", "b"}, 9, kRamp, true, "a b new", 3}),
-    [](const auto& testInfo) {
-      std::string name = testInfo.param.what;
-      for (char& ch : name) {
-        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-      }
-      return name;
-    });
+    testing_support::rowName);
 
 TEST(DesignMatrix, FirstConfoundAtTheExtremeIntegersIsBroughtIntoRange) {
   DesignMatrix high = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
