@@ -1,11 +1,33 @@
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 // Locale-free number text shared by the SDM and CSV writers and the reader.
+
+// `text` without the blanks (space, tab, CR, LF) at either end.
+std::string_view withoutBlanks(std::string_view text);
+
+// What from_chars, which takes no "+", is to read of a text that may start with one: the text
+// without its "+", unless another sign follows (then the whole text, which reads as no number).
+std::string_view withoutPlusSign(std::string_view text);
+
+// The whole of `text` as a number in the classic notation ("2", "-0.5", "1e-1", also "inf" and
+// "nan"), whatever the global locale says, rounded once to T; nothing when it is no number, out
+// of T's range, or followed by anything.
+template <typename T>
+std::optional<T> wholeNumber(std::string_view text) {
+  T value{};
+  const char* const last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value, std::chars_format::general);
+  if (error != std::errc() || end != last) return std::nullopt;
+  return value;
+}
 
 // Appends `value` in fixed-point notation with `decimals` digits after a "." (correctly
 // rounded, no exponent, "-" for negatives); NaN is written "nan", infinities "inf"/"-inf".

@@ -4,15 +4,14 @@
 #include "confounds/confound_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "base/io_error.h"
+#include "base/number_text.h"
 #include "base/paths.h"
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
@@ -59,20 +58,14 @@ std::string_view fieldText(std::string_view field) {
 enum class Cell { number, notAvailable, unreadable };
 
 // Reads one field. Only a whole field that is a finite number counts: "12abc", "nan" and
-// "1e39" (infinite as a float) are unreadable. from_chars reads the classic notation whatever
+// "1e39" (infinite as a float) are unreadable; "+1" is read. The classic notation whatever
 // the global locale says, and the double is rounded to float as the SDM reader rounds.
 Cell readCell(std::string_view field, float& value) {
   const std::string_view text = fieldText(field);
   if (text == notAvailableText) return Cell::notAvailable;
-  const char* first = text.data();
-  const char* const last = first + text.size();
-  // from_chars takes no "+"; a second sign after it is no number.
-  if (first != last && *first == '+' && ++first != last && *first == '-') return Cell::unreadable;
-  double number = 0.0;
-  const auto result = std::from_chars(first, last, number, std::chars_format::general);
-  if (result.ec != std::errc{} || result.ptr != last || !(std::fabs(number) < floatRoundingLimit))
-    return Cell::unreadable;
-  value = static_cast<float>(number);
+  const std::optional<double> number = wholeNumber<double>(withoutPlusSign(text));
+  if (!number || !(std::fabs(*number) < floatRoundingLimit)) return Cell::unreadable;
+  value = static_cast<float>(*number);
   return Cell::number;
 }
 

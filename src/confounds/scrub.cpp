@@ -1,9 +1,9 @@
 #include "confounds/scrub.h"
 
-#include <charconv>
 #include <cstddef>
 #include <stdexcept>
 
+#include "base/number_text.h"
 #include "confounds/letter_case.h"
 
 namespace {
@@ -12,10 +12,8 @@ constexpr std::string_view scrubWord = "scrub";
 
 // A threshold above 0 written in the classic notation, the whole text of it.
 std::optional<float> threshold(std::string_view text) {
-  float value = 0.0f;
-  const auto [end, error] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (error != std::errc() || end != text.data() + text.size() || !(value > 0.0f)) return {};
+  const std::optional<float> value = wholeNumber<float>(text);
+  if (!value || !(*value > 0.0f)) return {};
   return value;
 }
 

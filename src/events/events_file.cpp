@@ -3,15 +3,14 @@
 
 #include "events/events_file.h"
 
-#include <charconv>
 #include <cmath>
 #include <map>
 #include <optional>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 #include "base/io_error.h"
+#include "base/number_text.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
@@ -87,13 +86,10 @@ void splitCells(std::string_view line, std::vector<std::string_view>& cells) {
 
 // A whole cell that is a finite number in the classic notation ("+" allowed).
 bool readNumber(std::string_view cell, double& value) {
-  if (cell.starts_with('+')) {
-    cell.remove_prefix(1);
-    if (cell.starts_with('+') || cell.starts_with('-')) return false;
-  }
-  const char* const last = cell.data() + cell.size();
-  const auto result = std::from_chars(cell.data(), last, value, std::chars_format::general);
-  return result.ec == std::errc{} && result.ptr == last && std::isfinite(value);
+  const std::optional<double> number = wholeNumber<double>(withoutPlusSign(cell));
+  if (!number || !std::isfinite(*number)) return false;
+  value = *number;
+  return true;
 }
 
 // Where the columns read are, `absent` for an optional one the file lacks.

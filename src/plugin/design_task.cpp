@@ -1,4 +1,3 @@
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -7,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/number_text.h"
 #include "events/hrf.h"
 #include "events/task_design.h"
 #include "host/host_services.h"
@@ -45,22 +45,11 @@ DesignParameters readDesignParameters() {
   return read;
 }
 
-std::string_view withoutBlanks(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n";
-  const auto first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
-}
-
-// `text` as a finite decimal number in the classic notation ("2", "0.5", "1e-1"), blanks around
-// it allowed, whatever the locale; nothing for any other text.
+// `text` as a finite number in the classic notation ("2", "0.5", "1e-1"), blanks around it
+// allowed; nothing for any other text.
 std::optional<double> decimalNumber(std::string_view text) {
-  text = withoutBlanks(text);
-  double value = 0.0;
-  const char* const last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, value, std::chars_format::general);
-  if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
-    return std::nullopt;
+  const std::optional<double> value = wholeNumber<double>(withoutBlanks(text));
+  if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
 }
 

@@ -1,9 +1,10 @@
 #include "report/flagged_pairs.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <stdexcept>
+
+#include "base/number_text.h"
 
 namespace {
 
@@ -19,26 +20,15 @@ bool correlates(PredictorRole role) {
   return role == PredictorRole::interest || role == PredictorRole::confound;
 }
 
-std::string_view trimmed(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n";
-  const std::size_t begin = text.find_first_not_of(blanks);
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
-}
-
 }  // namespace
 
 CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
-  const std::string_view t = trimmed(text);
+  const std::string_view t = withoutBlanks(text);
   if (t.empty()) return {};
-  float value = 0.0f;
-  // from_chars reads the classic form only ("." as the point), whatever the global locale says.
-  const auto [end, error] =
-      std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-  if (error != std::errc() || end != t.data() + t.size() || !(value > 0.0f && value <= 1.0f)) {
+  const std::optional<float> value = wholeNumber<float>(t);
+  if (!value || !(*value > 0.0f && *value <= 1.0f))
     return {CorrelationThreshold::State::invalid, 0.0f, std::string(t)};
-  }
-  return {CorrelationThreshold::State::on, value, std::string(t)};
+  return {CorrelationThreshold::State::on, *value, std::string(t)};
 }
 
 std::vector<FlaggedPair> pairsAtOrAbove(std::span<const PredictorRole> roles,
