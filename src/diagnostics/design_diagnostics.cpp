@@ -1,7 +1,6 @@
 #include "diagnostics/design_diagnostics.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <limits>
 #include <span>
 
@@ -11,20 +10,6 @@
 #include "diagnostics/variance_inflation.h"
 #include "sdm/design_matrix.h"
 
-std::string_view roleName(PredictorRole role) {
-  switch (role) {
-    case PredictorRole::interest:
-      return "interest";
-    case PredictorRole::confound:
-      return "confound";
-    case PredictorRole::constant:
-      return "constant";
-    case PredictorRole::flat:
-      break;
-  }
-  return "flat";
-}
-
 DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   const std::size_t k = coveredPredictorCount(matrix);
   const std::span<const std::vector<float>> predictors = std::span(matrix.values).first(k);
@@ -32,9 +17,7 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   result.conditionNumber = std::numeric_limits<double>::quiet_NaN();
   result.varianceInflation.assign(k, std::numeric_limits<double>::quiet_NaN());
 
-  // The same confound start as the heatmap's band: 0 when all are confounds, K when none is.
-  const auto firstConfound = static_cast<std::size_t>(std::clamp<int64_t>(
-      int64_t{matrix.firstConfoundPredictor.value} - 1, 0, static_cast<int64_t>(k)));
+  const std::size_t firstConfound = confoundStart(matrix, k);
   std::vector<bool> included(k);
   // Each predictor's statistics are its own sums: the predictors are split among the threads.
   result.stats.resize(k);
@@ -49,14 +32,8 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
       },
       threadsFor(values, std::size_t{1} << 18));
   for (std::size_t i = 0; i < k; ++i) {
-    if (isConstantPredictor(predictors[i]))
-      result.roles.push_back(PredictorRole::constant);
-    else if (isFlat(predictors[i], result.stats[i]))
-      result.roles.push_back(PredictorRole::flat);
-    else
-      result.roles.push_back(i < firstConfound ? PredictorRole::interest : PredictorRole::confound);
-    const PredictorRole role = result.roles[i];
-    included[i] = role == PredictorRole::interest || role == PredictorRole::confound;
+    result.roles.push_back(roleOf(predictors[i], result.stats[i], i, firstConfound));
+    included[i] = correlates(result.roles[i]);
   }
 
   const bool sameLength = std::all_of(predictors.begin(), predictors.end(), [&](const auto& p) {

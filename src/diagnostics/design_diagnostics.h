@@ -1,24 +1,15 @@
 #pragma once
 
 #include <cstddef>
-#include <string_view>
 #include <vector>
 
 #include "correlation/correlation.h"
+#include "correlation/predictor_role.h"
 
 class DesignMatrix;
 
 // Collinearity of a whole design beyond pairs: each predictor's role and statistics, its
 // variance inflation factor, the linear dependencies found, and the condition number.
-
-// What a predictor is in the correlation report: constant (isConstantPredictor), flat (isFlat:
-// all values equal, or a standard deviation below its floor), else a predictor of interest or a
-// confound by its place before or from the first confound (FirstConfoundPredictor, brought into 1
-// ... K + 1).
-enum class PredictorRole { interest, confound, constant, flat };
-
-// "interest", "confound", "constant" or "flat".
-std::string_view roleName(PredictorRole role);
 
 // The most predictors diagnosed: the work grows with the cube of their number (about 0.3 s for
 // a thousand), the memory with the square (at most three K x K tables of doubles, 96 MiB here).

@@ -13,11 +13,11 @@
 #include "base/output_file.h"
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
+#include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
-#include "heatmap/predictor_kinds.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -50,7 +50,7 @@ constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for 
 
 // One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
-  PredictorKind kind = PredictorKind::interest;
+  PredictorRole kind = PredictorRole::interest;
   std::string text;      // shown name, cut after maxNameCharacters
   std::string fullName;  // the whole name, for the hover text
   std::size_t characters = 0;
@@ -122,7 +122,7 @@ Layout designLayout(std::size_t count, long long points, std::size_t nameCharact
 }
 
 // The columns of the predictors of `kinds` shown with `names` and variance inflation `factors`.
-std::vector<Column> columnsOf(std::span<const PredictorKind> kinds,
+std::vector<Column> columnsOf(std::span<const PredictorRole> kinds,
                               std::span<const std::string> names, std::span<const double> factors) {
   const std::size_t k = names.size();
   std::vector<Column> columns(k);
@@ -145,9 +145,7 @@ std::vector<Column> columnsOf(std::span<const PredictorKind> kinds,
 }
 
 // Whether a column's values are drawn: those of constant and flat predictors are hatched.
-bool drawn(const Column& c) {
-  return c.kind == PredictorKind::interest || c.kind == PredictorKind::confound;
-}
+bool drawn(const Column& c) { return correlates(c.kind); }
 
 // Appends everything before the values: the svg element, the defs, the style and the titles.
 void appendHeader(std::string& svg, const Layout& layout, const std::string& title) {
@@ -390,33 +388,31 @@ void appendNames(std::string& svg, const Layout& layout, const std::vector<Colum
 
 // The band under the matrix: one segment per run of columns of the same kind, labelled where
 // the label fits under it. The first run of a kind gives the number of that kind's predictors
-// (the confounds' is confoundCount, as on the heatmap), later runs only its name.
+// (the confounds' count is the heatmap's too), later runs only its name.
 void appendBand(std::string& svg, const Layout& layout, const std::vector<Column>& columns,
-                std::span<const PredictorKind> kinds) {
+                std::span<const PredictorRole> kinds) {
   const long long y = layout.gridY + layout.gridHeight + 8;
   std::array<bool, 4> counted{};
   std::size_t from = 0;
   while (from < columns.size()) {
-    const PredictorKind kind = columns[from].kind;
+    const PredictorRole kind = columns[from].kind;
     std::size_t to = from + 1;
     while (to < columns.size() && columns[to].kind == kind) ++to;
-    const char* colour = kind == PredictorKind::interest   ? interestColour
-                         : kind == PredictorKind::confound ? confoundColour
+    const char* colour = kind == PredictorRole::interest   ? interestColour
+                         : kind == PredictorRole::confound ? confoundColour
                                                            : constantColour;
-    const std::string_view word = kind == PredictorKind::interest   ? "predictors of interest"
-                                  : kind == PredictorKind::confound ? "confounds"
-                                  : kind == PredictorKind::constant ? "constant"
+    const std::string_view word = kind == PredictorRole::interest   ? "predictors of interest"
+                                  : kind == PredictorRole::confound ? "confounds"
+                                  : kind == PredictorRole::constant ? "constant"
                                                                     : "flat";
-    const std::string_view shortWord = kind == PredictorKind::interest ? "interest" : word;
+    const std::string_view shortWord = kind == PredictorRole::interest ? "interest" : word;
     const long long x = layout.gridX + static_cast<long long>(from) * layout.column;
     const long long width = static_cast<long long>(to - from) * layout.column;
     bool& alreadyCounted = counted[static_cast<std::size_t>(kind)];
     if (alreadyCounted) {
       appendBandSegment(svg, x, y, width, colour, {word, shortWord});
     } else {
-      const long long count = kind == PredictorKind::confound
-                                  ? confoundCount(kinds)
-                                  : std::count(kinds.begin(), kinds.end(), kind);
+      const long long count = std::count(kinds.begin(), kinds.end(), kind);
       appendBandSegment(svg, x, y, width, colour, {countedLabel(word, count), word, shortWord});
       alreadyCounted = true;
     }
@@ -447,12 +443,12 @@ std::string designPlotPath(const std::string& fileName, const std::string& folde
 }
 
 std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
-                          std::span<const double> varianceInflation) {
+                          std::span<const double> varianceInflation,
+                          std::span<const PredictorRole> roles) {
   const std::size_t k = coveredPredictorCount(matrix);
-  if (names.size() != k || varianceInflation.size() != k)
-    throw std::invalid_argument("names or factors do not fit the design matrix");
-  const std::vector<PredictorKind> kinds = predictorKinds(matrix, static_cast<int>(k));
-  const std::vector<Column> columns = columnsOf(kinds, names, varianceInflation);
+  if (names.size() != k || varianceInflation.size() != k || roles.size() != k)
+    throw std::invalid_argument("names, factors or roles do not fit the design matrix");
+  const std::vector<Column> columns = columnsOf(roles, names, varianceInflation);
   std::size_t longestName = 0;
   std::size_t longestFactor = 0;
   std::size_t points = 0;
@@ -465,7 +461,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
   const Layout layout = designLayout(k, static_cast<long long>(points), longestName, longestFactor,
                                      titleLength.characters);
-  const int start = confoundStart(matrix, layout.count);
+  const int start = static_cast<int>(confoundStart(matrix, k));
 
   std::string svg;
   appendHeader(svg, layout, title);
@@ -473,15 +469,16 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   appendConfoundLine(svg, layout, start);
   appendTimeAxis(svg, layout);
   appendNames(svg, layout, columns);
-  appendBand(svg, layout, columns, kinds);
+  appendBand(svg, layout, columns, roles);
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;
 }
 
 void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,
-                     std::span<const double> varianceInflation, const std::string& folder) {
-  const std::string svg = designPlotSvg(matrix, names, varianceInflation);
+                     std::span<const double> varianceInflation,
+                     std::span<const PredictorRole> roles, const std::string& folder) {
+  const std::string svg = designPlotSvg(matrix, names, varianceInflation, roles);
   OutputFile file(designPlotPath(matrix.fileName, folder));
   file.write(svg);
   file.commit();

@@ -3,6 +3,8 @@
 #include <span>
 #include <string>
 
+#include "correlation/predictor_role.h"
+
 class DesignMatrix;
 
 // The design picture: the design matrix itself as a self-contained SVG, written beside the
@@ -16,17 +18,19 @@ std::string designPlotPath(const std::string& fileName, const std::string& folde
 
 // The design picture of `matrix` as SVG text (ASCII, CRLF line ends, no external reference)
 // for the K = coveredPredictorCount(matrix) predictors the report covers: `names` are the
-// names to show (K of them, such as displayNames gives) and `varianceInflation` their factors
-// (K of them; NaN shows as a dash, infinite ones as "inf", 10 or more stand out). Names and
+// names to show (K of them, such as displayNames gives), `varianceInflation` their factors
+// (K of them; NaN shows as a dash, infinite ones as "inf", 10 or more stand out) and `roles`
+// what each is (K of them, as the diagnostics or predictorRoles give them). Names and
 // factors are drawn on top of their columns, every few columns when columns get narrow (each
 // column names itself and its factor on hover); the band under the columns marks predictors
 // of interest, confounds, constant and flat ones; constant and flat columns are hatched as on
 // the heatmap, values that are not finite drawn in one colour apart from the greys. Each
 // column's values are quantised to designGreyLevels greys and drawn as runs of equal grey, so
 // the file grows with the changes in the data rather than with its size. Throws
-// std::invalid_argument when `names` or `varianceInflation` do not hold K entries.
+// std::invalid_argument when `names`, `varianceInflation` or `roles` do not hold K entries.
 std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
-                          std::span<const double> varianceInflation);
+                          std::span<const double> varianceInflation,
+                          std::span<const PredictorRole> roles);
 
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;
@@ -36,4 +40,5 @@ inline constexpr int designGreyLevels = 16;
 // "Cannot write file: " + path when a write fails; a picture that stood at the path before is
 // then left as it was.
 void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,
-                     std::span<const double> varianceInflation, const std::string& folder = {});
+                     std::span<const double> varianceInflation,
+                     std::span<const PredictorRole> roles, const std::string& folder = {});

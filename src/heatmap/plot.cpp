@@ -13,10 +13,10 @@
 #include "base/paths.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
+#include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
-#include "heatmap/predictor_kinds.h"
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
@@ -35,13 +35,11 @@ struct AxisName {
   std::string text;      // shown name, cut after maxNameCharacters, with its suffix
   std::string fullName;  // the whole name, when `text` was cut (shown on hover)
   std::size_t characters = 0;
-  PredictorKind kind = PredictorKind::interest;
+  PredictorRole kind = PredictorRole::interest;
 };
 
 // Predictors of interest and confounds are drawn; constant and flat ones are hatched.
-bool regular(const AxisName& name) {
-  return name.kind == PredictorKind::interest || name.kind == PredictorKind::confound;
-}
+bool regular(const AxisName& name) { return correlates(name.kind); }
 
 // "Constant (constant)" would say it twice.
 bool saysConstant(std::string_view name) {
@@ -56,7 +54,7 @@ bool saysConstant(std::string_view name) {
 
 // The axis entries of the predictors of `kinds` shown as `shown`: kind, drawn text and hover
 // text.
-std::vector<AxisName> axisNames(std::span<const PredictorKind> kinds,
+std::vector<AxisName> axisNames(std::span<const PredictorRole> kinds,
                                 std::span<const std::string> shown) {
   const std::size_t count = shown.size();
   std::vector<AxisName> names(count);
@@ -67,8 +65,8 @@ std::vector<AxisName> axisNames(std::span<const PredictorKind> kinds,
     name.characters = length.characters;
     if (length.cut) appendXmlText(name.fullName, shown[i]);
     const std::string_view suffix =
-        name.kind == PredictorKind::flat                                  ? " (flat)"
-        : name.kind == PredictorKind::constant && !saysConstant(shown[i]) ? " (constant)"
+        name.kind == PredictorRole::flat                                  ? " (flat)"
+        : name.kind == PredictorRole::constant && !saysConstant(shown[i]) ? " (constant)"
                                                                           : "";
     name.text += suffix;
     name.characters += suffix.size();
@@ -290,17 +288,19 @@ std::string correlationPlotPath(const std::string& fileName, const std::string& 
 
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
   return correlationPlotSvg(matrix, correlations,
-                            std::span(matrix.names).first(coveredPredictorCount(matrix)));
+                            std::span(matrix.names).first(coveredPredictorCount(matrix)),
+                            predictorRoles(matrix));
 }
 
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
-                               std::span<const std::string> shownNames) {
+                               std::span<const std::string> shownNames,
+                               std::span<const PredictorRole> roles) {
   const std::size_t k = coveredPredictorCount(matrix);
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
-  if (shownNames.size() != k) throw std::invalid_argument("names do not fit the design matrix");
-  const std::vector<PredictorKind> kinds = predictorKinds(matrix, static_cast<int>(k));
-  const std::vector<AxisName> names = axisNames(kinds, shownNames);
+  if (shownNames.size() != k || roles.size() != k)
+    throw std::invalid_argument("names or roles do not fit the design matrix");
+  const std::vector<AxisName> names = axisNames(roles, shownNames);
   std::size_t longest = 0;
   for (const AxisName& name : names) longest = std::max(longest, name.characters);
 
@@ -308,7 +308,7 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
   const std::string subtitle = subtitleOf(matrix, k);
   const PlotLayout layout = plotLayout(k, longest, titleLength.characters, subtitle.size());
-  const int start = confoundStart(matrix, layout.count);
+  const int start = static_cast<int>(confoundStart(matrix, k));
 
   std::string svg;
   appendHeader(svg, layout, title, subtitle);
@@ -316,23 +316,19 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   if (layout.showValues) appendValues(svg, layout, names, correlations);
   appendConfoundLine(svg, layout, start);
   appendAxes(svg, layout, names);
-  appendBand(svg, layout, start, confoundCount(kinds));
+  appendBand(svg, layout, start,
+             static_cast<int>(std::count(roles.begin(), roles.end(), PredictorRole::confound)));
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;
 }
 
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
-                          const std::string& folder) {
-  writeCorrelationPlot(matrix, correlations,
-                       std::span(matrix.names).first(coveredPredictorCount(matrix)), folder);
-}
-
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
-                          std::span<const std::string> shownNames, const std::string& folder) {
+                          std::span<const std::string> shownNames,
+                          std::span<const PredictorRole> roles, const std::string& folder) {
   const std::string path = correlationPlotPath(matrix.fileName, folder);
   refuseToReplaceTheSdm(path, matrix.fileName);
   OutputFile file(path);
-  file.write(correlationPlotSvg(matrix, correlations, shownNames));
+  file.write(correlationPlotSvg(matrix, correlations, shownNames, roles));
   file.commit();
 }

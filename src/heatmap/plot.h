@@ -3,6 +3,8 @@
 #include <span>
 #include <string>
 
+#include "correlation/predictor_role.h"
+
 class DesignMatrix;
 
 // The correlation heatmap: a self-contained SVG picture of the signed correlations between all
@@ -25,17 +27,17 @@ std::string correlationPlotPath(const std::string& fileName, const std::string& 
 // K x K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
 // The same with `shownNames` (K of them, such as displayNames gives) in place of the file's
-// names; throws std::invalid_argument when they are not K.
+// names, and the predictors' `roles` (K of them, as the diagnostics found them; the first form
+// finds them with predictorRoles); throws std::invalid_argument when either is not K.
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
-                               std::span<const std::string> shownNames);
+                               std::span<const std::string> shownNames,
+                               std::span<const PredictorRole> roles);
 
 // Writes correlationPlotSvg to correlationPlotPath(matrix.fileName, folder), through a
-// temporary file moved into place; the second form shows `shownNames` in place of the file's
-// names. Throws std::runtime_error "Cannot Create file: " + svg path + " (" + reason + ")" when
-// it cannot be created (" (it is the SDM itself)" when it would replace the SDM file) and
-// "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a heatmap that
-// stood at the path before is then left as it was.
+// temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path + "
+// (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would replace the
+// SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a
+// heatmap that stood at the path before is then left as it was.
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
-                          const std::string& folder = {});
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
-                          std::span<const std::string> shownNames, const std::string& folder = {});
+                          std::span<const std::string> shownNames,
+                          std::span<const PredictorRole> roles, const std::string& folder = {});

@@ -1,22 +1,13 @@
 #include "heatmap/plot_legend.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <utility>
 
 #include "heatmap/svg_line.h"
-#include "sdm/design_matrix.h"
 
 using svgtext::appendLines;
 using svgtext::appendText;
 using svgtext::Line;
-
-int confoundStart(const DesignMatrix& matrix, int count) {
-  // In 64 bits: the header's value may be the least 32-bit integer.
-  const int64_t start =
-      std::clamp<int64_t>(int64_t{matrix.firstConfoundPredictor.value} - 1, 0, count);
-  return static_cast<int>(start);
-}
 
 void appendSvgStart(std::string& svg, int width, int height, const std::string& title,
                     std::string_view gradientId, std::span<const GradientStop> stops) {

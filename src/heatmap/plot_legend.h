@@ -8,15 +8,8 @@
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot_layout.h"
 
-class DesignMatrix;
-
 // The parts of the heatmap and the design picture around their grids that explain them, and
 // the pieces of markup both pictures share.
-
-// The first confound's 0-based index among the `count` predictors drawn, clamped into
-// 0 ... count: 0 when every predictor is a confound (or the header says less than 1), count when
-// there is none.
-int confoundStart(const DesignMatrix& matrix, int count);
 
 // One stop of a picture's vertical colour gradient: its offset as written, and its colour.
 struct GradientStop {
@@ -63,7 +56,7 @@ void appendBandSegment(std::string& svg, long long x, long long y, long long wid
 
 // Appends the heatmap's band under the grid: predictors of interest (0 ... start - 1) in blue,
 // the confound block (start ... count - 1) in orange, each labelled where the label fits under
-// it; the block with `confounds`, its confound predictors as confoundCount gives them.
+// it; the block with `confounds`, the number of predictors whose role is confound.
 void appendBand(std::string& svg, const PlotLayout& layout, int start, int confounds);
 
 // Appends the heatmap's colour bar with its ticks and the key: hatching, NaN colour, confound

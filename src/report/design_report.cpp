@@ -64,10 +64,12 @@ void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
   if (!report.analysed) return;
   if (request.plot) {
     writeReportFile(correlationPlotPath(matrix.fileName, request.folder),
-                    correlationPlotSvg(matrix, report.correlations, report.shownNames), matrix,
-                    request);
+                    correlationPlotSvg(matrix, report.correlations, report.shownNames,
+                                       report.diagnostics.roles),
+                    matrix, request);
     writeReportFile(designPlotPath(matrix.fileName, request.folder),
-                    designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation),
+                    designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
+                                  report.diagnostics.roles),
                     matrix, request);
   }
   if (request.summary) {

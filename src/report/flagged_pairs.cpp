@@ -16,10 +16,6 @@ bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
   return a.second < b.second;
 }
 
-bool correlates(PredictorRole role) {
-  return role == PredictorRole::interest || role == PredictorRole::confound;
-}
-
 }  // namespace
 
 CorrelationThreshold parseCorrelationThreshold(std::string_view text) {

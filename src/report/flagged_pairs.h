@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "diagnostics/design_diagnostics.h"
+#include "correlation/predictor_role.h"
 
 // The pairs of predictors whose correlation reaches the threshold the user gave as text (the
 // dialog parameter "corrwarn"): one rule for the log and the summary file.

@@ -47,7 +47,8 @@ TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
   const float gap = std::nanf("");
   const DesignMatrix m =
       matrixOf({"A", "B", "Constant"}, {{0, 0, 1, 1, 0}, {2, gap, 2, 4, 3}, {1, 1, 1, 1, 1}}, 2);
-  const std::string svg = designPlotSvg(m, m.names, std::vector<double>{1.0, 1.0, nan});
+  const std::string svg =
+      designPlotSvg(m, m.names, std::vector<double>{1.0, 1.0, nan}, predictorRoles(m));
   // Black is each column's minimum, white its maximum; 3 is half way (grey 8 of 0 ... 15); a
   // grey's next run in the same column moves on from the end of its last one.
   EXPECT_NE(svg.find(" viewBox=\"0 0 3 5\" preserveAspectRatio=\"none\" "
@@ -67,7 +68,8 @@ TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
 TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   const DesignMatrix m = matrixOf({"x", "x", "K"}, {{0, 1, 3, 2}, {1, 0, 0, 2}, {1, 1, 1, 1}}, 3);
   const std::vector<std::string> shown = {"a<b", "x #2", "K"};
-  const std::string svg = designPlotSvg(m, shown, std::vector<double>{1.04, inf, nan});
+  const std::string svg =
+      designPlotSvg(m, shown, std::vector<double>{1.04, inf, nan}, predictorRoles(m));
   EXPECT_NE(svg.find(">a&lt;b</text>"), std::string::npos);
   EXPECT_NE(svg.find(">x #2</text>"), std::string::npos);
   EXPECT_NE(svg.find(">1.0</text>"), std::string::npos);
@@ -75,9 +77,12 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   EXPECT_NE(svg.find(">inf</text>"), std::string::npos);
   EXPECT_NE(svg.find("<title>a&lt;b, VIF 1.0</title>"), std::string::npos);
   EXPECT_NE(svg.find("<title>K, VIF &#x2013;</title>"), std::string::npos);
-  EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3)),
+  const std::vector<PredictorRole> roles = predictorRoles(m);
+  EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3), roles),
                std::invalid_argument);
-  EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2)), std::invalid_argument);
+  EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2), roles), std::invalid_argument);
+  EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(3), std::span(roles).first(2)),
+               std::invalid_argument);
 }
 
 TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
@@ -97,7 +102,8 @@ TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
   }
   const DesignMatrix m = matrixOf(names, values, 3);
   const std::string heatmap = correlationPlotSvg(m, correlationMatrix(m.values));
-  const std::string design = designPlotSvg(m, m.names, std::vector<double>(9, 1.0));
+  const std::string design =
+      designPlotSvg(m, m.names, std::vector<double>(9, 1.0), predictorRoles(m));
   for (const std::string* svg : {&heatmap, &design})
     EXPECT_EQ(occurrences(*svg, "\">confounds (5)</text>"), 1u) << *svg;
   EXPECT_EQ(occurrences(design, "\">confounds</text>"), 1u);
@@ -122,7 +128,8 @@ TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoi
     values.push_back(std::move(v));
   }
   const DesignMatrix m = matrixOf(names, values, 13);
-  const std::string svg = designPlotSvg(m, m.names, std::vector<double>(300, 2.0));
+  const std::string svg =
+      designPlotSvg(m, m.names, std::vector<double>(300, 2.0), predictorRoles(m));
   EXPECT_LT(svg.size(), 1'200'000u);
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),

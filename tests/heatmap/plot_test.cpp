@@ -358,12 +358,14 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
   const DesignMatrix m = noiseMatrix(4, 10, 3);
   DesignMatrix there = m;
   there.fileName = dir.file("run1.sdm");
-  writeCorrelationPlot(there, correlationMatrix(std::span(there.values)));
+  writeCorrelationPlot(there, correlationMatrix(std::span(there.values)), there.names,
+                       predictorRoles(there));
   EXPECT_EQ(readFile(dir.file("run1.svg")), svgOf(there));
 
   there.fileName = dir.file("missing/run1.sdm");
   try {
-    writeCorrelationPlot(there, correlationMatrix(std::span(there.values)));
+    writeCorrelationPlot(there, correlationMatrix(std::span(there.values)), there.names,
+                         predictorRoles(there));
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()),

@@ -87,8 +87,11 @@ void write(const DesignMatrix& matrix, int firstConfound, bool heatmap = true) {
   m.firstConfoundPredictor.value = firstConfound;
   const std::size_t k = coveredPredictorCount(m);
   const std::vector<std::string> names = displayNames(std::span(m.names).first(k));
-  if (heatmap) writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)), names);
-  writeDesignPlot(m, names, diagnoseDesign(m).varianceInflation);
+  const DesignDiagnostics diagnostics = diagnoseDesign(m);
+  if (heatmap)
+    writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)), names,
+                         diagnostics.roles);
+  writeDesignPlot(m, names, diagnostics.varianceInflation, diagnostics.roles);
   std::printf("%s\n", m.fileName.c_str());
 }
 
