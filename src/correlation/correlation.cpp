@@ -40,7 +40,8 @@ float correlation(std::span<const float> a, std::span<const float> b) {
   if (a.size() != b.size()) return 0.0f;
   const PredictorStats sa = predictorStats(a);
   const PredictorStats sb = predictorStats(b);
-  if (isFlat(a, sa) || isFlat(b, sb)) return 0.0f;
+  // Neither has all values equal (above): flat now means a deviation below the floor.
+  if (sa.stdDev < stdDevFloor(a) || sb.stdDev < stdDevFloor(b)) return 0.0f;
   float dot = 0.0f;
   float centred = 0.0f;
   for (std::size_t i = 0; i < a.size(); ++i) {

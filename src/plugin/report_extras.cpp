@@ -4,6 +4,7 @@
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
+#include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
 ReportRequest readReportRequest() {
@@ -19,8 +20,7 @@ void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLL
                  const std::string& savedLine) {
   const std::size_t predictors = coveredPredictorCount(matrix);
   if (predictors > maxReportedPredictors) {
-    logMessage(log, "Report skipped: " + std::to_string(predictors) + " predictors (at most " +
-                        std::to_string(maxReportedPredictors) + ")");
+    logMessage(log, reportSkippedLine(predictors));
     return;
   }
   const DesignReport report = analyse(matrix, request);

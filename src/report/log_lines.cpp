@@ -8,6 +8,7 @@
 
 #include "base/number_text.h"
 #include "diagnostics/design_diagnostics.h"
+#include "report/design_report.h"
 
 std::string moreLine(std::size_t unlisted) {
   std::array<char, 24> digits{};
@@ -69,9 +70,16 @@ std::string conditionNumberLine(double conditionNumber) {
   return text;
 }
 
+std::string tooManyPredictorsText(std::size_t predictors, std::size_t limit) {
+  return std::to_string(predictors) + " predictors (at most " + std::to_string(limit) + ")";
+}
+
 std::string diagnosticsSkippedLine(std::size_t predictors) {
-  return "Design diagnostics skipped: " + std::to_string(predictors) + " predictors (at most " +
-         std::to_string(maxDiagnosedPredictors) + ")";
+  return "Design diagnostics skipped: " + tooManyPredictorsText(predictors, maxDiagnosedPredictors);
+}
+
+std::string reportSkippedLine(std::size_t predictors) {
+  return "Report skipped: " + tooManyPredictorsText(predictors, maxReportedPredictors);
 }
 
 std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {

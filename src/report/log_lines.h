@@ -39,9 +39,16 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
 // when there is none), followed by " (ill-conditioned)" when it is illConditioned or more.
 std::string conditionNumberLine(double conditionNumber);
 
+// "K predictors (at most LIMIT)": why a step was skipped.
+std::string tooManyPredictorsText(std::size_t predictors, std::size_t limit);
+
 // "Design diagnostics skipped: K predictors (at most 2048)": in place of the condition number
 // of a design with more predictors than maxDiagnosedPredictors.
 std::string diagnosticsSkippedLine(std::size_t predictors);
+
+// "Report skipped: K predictors (at most 8192)": in place of the report of a design with more
+// predictors than maxReportedPredictors.
+std::string reportSkippedLine(std::size_t predictors);
 
 // "Correlation threshold \"TEXT\" ignored: give a number above 0 and at most 1, such as 0.8",
 // TEXT as the threshold holds it.

@@ -4,13 +4,14 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 #include "base/json_text.h"
 #include "base/paths.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
+#include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
 namespace {
@@ -167,8 +168,7 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
   summary.pairs = report.pairs;
   summary.conditionNumber = diagnostics.conditionNumber;
   if (diagnostics.tooManyPredictors) {
-    summary.diagnosticsSkipped =
-        std::to_string(k) + " predictors (at most " + std::to_string(maxDiagnosedPredictors) + ")";
+    summary.diagnosticsSkipped = tooManyPredictorsText(k, maxDiagnosedPredictors);
   }
   summary.dependencies = diagnostics.dependencies;
   for (const Notice& warning : warningsOf(request.readerNotices))
