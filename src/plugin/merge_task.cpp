@@ -38,11 +38,16 @@ struct Sources {
   std::optional<double> meanFramewiseDisplacement;  // the first file's that has one
 };
 
+// What the summary tells of the file `loader` loaded last.
+Sources lastSource(const DesignLoader& loader) {
+  return {loader.lastWarnings(), loader.lastMeanFramewiseDisplacement()};
+}
+
 // Adds what the summary tells of a file joined to the result after those of `sources`.
-void addSource(Sources& sources, const std::vector<Notice>& warnings,
-               const std::optional<double>& displacement) {
-  sources.warnings.insert(sources.warnings.end(), warnings.begin(), warnings.end());
-  if (!sources.meanFramewiseDisplacement) sources.meanFramewiseDisplacement = displacement;
+void addSource(Sources& sources, const Sources& file) {
+  sources.warnings.insert(sources.warnings.end(), file.warnings.begin(), file.warnings.end());
+  if (!sources.meanFramewiseDisplacement)
+    sources.meanFramewiseDisplacement = file.meanFramewiseDisplacement;
 }
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
@@ -96,12 +101,10 @@ MergeOptions readMergeOptions(bool withPrimary) {
   return options;
 }
 
-// The loaded files of a merge, each with the warnings of its reader and its mean framewise
-// displacement.
+// The loaded files of a merge, each with what the summary tells of it.
 struct Loaded {
   std::vector<DesignMatrix> matrices;
-  std::vector<std::vector<Notice>> warnings;
-  std::vector<std::optional<double>> displacements;
+  std::vector<Sources> sources;
 };
 
 // Loads `paths` in order. When their numbers of data points differ, says so in a message box
@@ -111,8 +114,7 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
   loaded.matrices.reserve(paths.size());
   for (const auto& path : paths) {
     loaded.matrices.push_back(loader.load(path));
-    loaded.warnings.push_back(loader.lastWarnings());
-    loaded.displacements.push_back(loader.lastMeanFramewiseDisplacement());
+    loaded.sources.push_back(lastSource(loader));
   }
   const DesignMatrix& first = loaded.matrices.front();
   for (const auto& matrix : loaded.matrices) {
@@ -132,7 +134,7 @@ void mergeEach(const DesignMatrix& primary, const Sources& primarySources,
   for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
     DesignMatrix result = concatenate(primary, secondaries.matrices[i]);
     Sources sources = primarySources;
-    addSource(sources, secondaries.warnings[i], secondaries.displacements[i]);
+    addSource(sources, secondaries.sources[i]);
     finishResult(result, options, log, sources);
   }
 }
@@ -140,11 +142,10 @@ void mergeEach(const DesignMatrix& primary, const Sources& primarySources,
 // "mergesec": every secondary merged into one result.
 void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   DesignMatrix result = secondaries.matrices.front();
-  Sources sources;
-  addSource(sources, secondaries.warnings.front(), secondaries.displacements.front());
+  Sources sources = secondaries.sources.front();
   for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
     append(result, secondaries.matrices[i]);
-    addSource(sources, secondaries.warnings[i], secondaries.displacements[i]);
+    addSource(sources, secondaries.sources[i]);
   }
   finishResult(result, options, log, sources);
 }
@@ -173,8 +174,6 @@ bool brindle::mergeTask(bool withPrimary) {
     host::messageBox(dataPointMismatch(primary, first));
     return false;
   }
-  Sources primarySources;
-  addSource(primarySources, loader.lastWarnings(), loader.lastMeanFramewiseDisplacement());
-  mergeEach(primary, primarySources, *secondaries, options, *logStream);
+  mergeEach(primary, lastSource(loader), *secondaries, options, *logStream);
   return true;
 }
