@@ -155,6 +155,11 @@ double bisect(const Tridiagonal& t, std::size_t rank, double low, double high, d
 }  // namespace
 
 EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m) {
+  WorkerTeam team(threadsFor(m, parallelSize));
+  return extremeEigenvalues(a, m, team);
+}
+
+EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, WorkerTeam& team) {
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   if (m == 0 || a.size() < m * m) return {nan, nan};
   for (std::size_t i = 0; i < m; ++i) {
@@ -162,7 +167,6 @@ EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m) {
       if (!std::isfinite(a[i * m + j])) return {nan, nan};
     }
   }
-  WorkerTeam team(threadsFor(m, parallelSize));
   const Tridiagonal t = tridiagonalise(a, m, team);
 
   // Gershgorin's discs hold every eigenvalue; widened a little so that the ends count right.

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <vector>
 
+class WorkerTeam;
+
 // The extreme eigenvalues of a real symmetric matrix, for the condition number of a design.
 
 struct EigenvalueRange {
@@ -17,5 +19,7 @@ struct EigenvalueRange {
 // `a`. Overwrites `a`. Both are NaN when m is 0 or a cell is not finite. Time about 2/3 m^3
 // multiplies and adds; the steps on 192 rows or more run on up to threadCount() threads
 // (base/parallel.h), split by columns and rows so that every entry keeps the sums of one thread:
-// the same bits for every count.
+// the same bits for every count. The second form runs them on `team`, which the caller has
+// started for work of its own.
 EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m);
+EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, WorkerTeam& team);

@@ -183,7 +183,7 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   {
     // The copy goes before the factorisation takes its own table.
     std::vector<double> copy = r;
-    result.conditionNumber = conditionNumber(copy, m);
+    result.conditionNumber = conditionNumber(copy, m, team);
   }
   const Factorisation f = factorise(std::move(r), m, dot, team);
   const std::vector<double> inflation = inverseDiagonal(f, dot, team);
