@@ -54,7 +54,7 @@ void appendPiece(std::string& line, const DesignMatrix& matrix, std::size_t row,
                  std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
   if (firstColumn == 0) appendName(line, matrix.names[row]);
   for (const float cell : cells) {
-    line += " ; ";
+    line += separator;
     appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
   }
   if (firstColumn + cells.size() == k) line += "\r\n";
