@@ -7,6 +7,7 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/confound_selection.h"
 #include "sdm/matrix_text.h"
+#include "support/expect_throw.h"
 
 namespace {
 
@@ -174,10 +175,6 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Five volumes: displacement 0 (the first row's n/a), 0.3, 0.9, 0.1, 0.6; std_dvars 1, 2, 1, 1,
 // 1; the first volume a non-steady-state outlier.
 DesignMatrix motionTable() {
@@ -209,22 +206,13 @@ TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused
   }
   const DesignMatrix spikes = selectConfounds(motionTable(), "scrub");
   EXPECT_EQ(spikes.values[3], (std::vector<float>{0, 0, 0, 0, 1}));
-  try {
-    selectConfounds(motionTable(), "scrub," + std::string(257, '*'));
-    ADD_FAILURE() << "a term of 257 bytes";
-  } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Confound term too long: 257 bytes (at most 256)");
-  }
-  for (const char* bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"}) {
-    try {
-      selectConfounds(motionTable(), bad);
-      ADD_FAILURE() << bad;
-    } catch (const std::runtime_error& e) {
-      EXPECT_EQ(std::string(e.what()),
-                "Invalid scrub term \"" + std::string(bad) +
-                    "\": give scrub or scrub:FD:DVARS with numbers above 0, such as scrub:0.5:1.5");
-    }
-  }
+  EXPECT_THROW_MSG(selectConfounds(motionTable(), "scrub," + std::string(257, '*')),
+                   std::runtime_error, "Confound term too long: 257 bytes (at most 256)");
+  for (const std::string bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"})
+    EXPECT_THROW_MSG(
+        selectConfounds(motionTable(), bad), std::runtime_error,
+        "Invalid scrub term \"" + bad +
+            "\": give scrub or scrub:FD:DVARS with numbers above 0, such as scrub:0.5:1.5");
 }
 
 }  // namespace

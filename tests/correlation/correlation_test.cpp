@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "random_predictors.h"
+#include "support/reference_correlation.h"
 
 namespace {
 
+using testing_support::referenceCorrelation;
 using Values = std::vector<float>;
 
 constexpr float qnan = std::numeric_limits<float>::quiet_NaN();
@@ -137,26 +139,6 @@ TEST(IsConstantPredictor, NeedsEqualNonZeroValues) {
 }
 
 namespace {
-
-// Pearson's r in double precision, two-pass: the reference for predictors whose single-precision
-// cross products cancel.
-double referenceCorrelation(const Values& a, const Values& b) {
-  const auto n = static_cast<double>(a.size());
-  double ma = 0, mb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ma += a[i];
-    mb += b[i];
-  }
-  ma /= n;
-  mb /= n;
-  double ab = 0, aa = 0, bb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ab += (a[i] - ma) * (b[i] - mb);
-    aa += (a[i] - ma) * (a[i] - ma);
-    bb += (b[i] - mb) * (b[i] - mb);
-  }
-  return ab / std::sqrt(aa * bb);
-}
 
 // The formula the report used before the centred result existed: (dot - mean x mean x n) /
 // ((sd x sd) x (n - 1)), for predictors of equal length whose deviations pass the floor.

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -13,12 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "sdm/design_matrix.h"
 #include "support/process.h"
+#include "support/reference_correlation.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using testing_support::readFile;
+using testing_support::referenceCorrelation;
 using testing_support::runTormel;
 using testing_support::sourceDir;
 using testing_support::TempDir;
@@ -104,46 +106,22 @@ TEST(ConfoundsEndToEnd, ConvertRoundTripsBetweenSdmAndTableBitForBit) {
             "-0.077813\t-0.136826\t0.150056\t-0.001715\t-0.0007808\t-0.002283\n");
 }
 
-// The columns of a tab- or blank-separated text whose first line names them, by name.
-std::map<std::string, std::vector<double>> columnsOf(const std::string& text, bool sdm) {
+// The columns of a tab-separated table whose first line names them, by name ("n/a" read as 0).
+std::map<std::string, std::vector<double>> tableColumns(const std::string& text) {
   std::istringstream in(text);
-  std::string line;
+  std::string line, cell;
+  std::getline(in, line);
   std::vector<std::string> names;
+  for (std::istringstream header(line); std::getline(header, cell, '\t');) names.push_back(cell);
   std::map<std::string, std::vector<double>> columns;
-  if (sdm) {
-    // Header, colours, then the names line in quotes.
-    while (std::getline(in, line) && line.find('"') == std::string::npos) {
-    }
-    for (std::size_t at = line.find('"'); at != std::string::npos;
-         at = line.find('"', line.find('"', at + 1) + 1))
-      names.push_back(line.substr(at + 1, line.find('"', at + 1) - at - 1));
-  } else {
-    std::getline(in, line);
-    std::istringstream header(line);
-    for (std::string name; std::getline(header, name, '\t');) names.push_back(name);
-  }
   while (std::getline(in, line)) {
     std::istringstream row(line);
     for (const std::string& name : names) {
-      std::string cell;
       row >> cell;
       columns[name].push_back(cell == "n/a" ? 0.0 : std::strtod(cell.c_str(), nullptr));
     }
   }
   return columns;
-}
-
-double correlationOf(const std::vector<double>& a, const std::vector<double>& b) {
-  const auto n = static_cast<double>(a.size());
-  double ma = 0, mb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) ma += a[i] / n, mb += b[i] / n;
-  double ab = 0, aa = 0, bb = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    ab += (a[i] - ma) * (b[i] - mb);
-    aa += (a[i] - ma) * (a[i] - ma);
-    bb += (b[i] - mb) * (b[i] - mb);
-  }
-  return ab / std::sqrt(aa * bb);
 }
 
 // Rotations in radians and their squares (about 1e-7) are saved with their course: every column
@@ -155,13 +133,14 @@ TEST(ConfoundsEndToEnd, Motion24OfRotationsInRadiansKeepsEverySmallColumn) {
       runTormel({"mergeall", example("sub01_task.sdm"), tsv, "--confounds", "motion24", "--corr",
                  "--plot", "--save-into", dir.path().string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const auto saved =
-      columnsOf(readFile(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm")), true);
-  const auto source = columnsOf(readFile(tsv), false);
+  const DesignMatrix saved =
+      DesignMatrix::load(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm"));
+  const auto source = tableColumns(readFile(tsv));
   std::size_t checked = 0;
-  for (const auto& [name, values] : saved) {
-    if (!source.contains(name)) continue;
-    EXPECT_GT(correlationOf(values, source.at(name)), 0.9999) << name;
+  for (std::size_t p = 0; p < saved.names.size(); ++p) {
+    if (!source.contains(saved.names[p])) continue;
+    EXPECT_GT(referenceCorrelation(saved.values[p], source.at(saved.names[p])), 0.9999)
+        << saved.names[p];
     ++checked;
   }
   EXPECT_EQ(checked, 24u);
@@ -253,10 +232,6 @@ TEST(ConfoundsEndToEnd, TermThatMatchesNoColumnStopsTheTaskNamingTheColumns) {
                 "csf_derivative1_power2, white_matter, white_matter_derivative1, ...)\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("run1_desc-confounds_timeseries.csv")));
 }
-
-}  // namespace
-
-namespace {
 
 // A named pipe and a process substitution are read once, their kind told from their first bytes:
 // the results equal those of the file itself. A pipe that could be opened only once would hang a

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -32,14 +33,9 @@ using testing_support::writeFile;
 const std::string running = "\nBrindle>  Running...";
 const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 const std::string mergeSec = "\nBrindle>  Start merging process of all secondary sdms";
+const std::string mergeAll = log_lines::startMergeAll;
 // The warning a merge of the four-point SDMs below gets: its four predictors cannot be estimated.
-std::string tooFew(const std::string& name) {
-  return "\nBrindle>  Warning: " + name +
-         ": 4 predictors for 4 data points: the design cannot be estimated";
-}
-
-const std::string mergeAll =
-    "\nBrindle>  Start merging process of primary with every secondary sdm";
+std::string tooFew(const std::string& name) { return log_lines::notEstimable(name, 4, 4); }
 
 // An SDM of `points` data points, two predictors.
 std::string sdmFile(int points) {
@@ -154,8 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"mergesec", "a.sdm", "b.sdm", "--corr", "--plot", "--report-into", "reports/",
                   "--save", "out/ab.sdm"},
                  0,
-                 mergeSec + "\nBrindle>  Saved out/ab.sdm\nBrindle>  Warning: ab.sdm: 4 predictors "
-                            "for 4 data points: the design cannot be estimated",
+                 mergeSec + "\nBrindle>  Saved out/ab.sdm" + tooFew("ab.sdm"),
                  "",
                  {"a.sdm", "b.sdm", "out/", "out/ab.sdm", "reports/", "reports/ab.csv",
                   "reports/ab.svg", "reports/ab_design.svg"}},
