@@ -273,7 +273,7 @@ void appendColumn(std::string& out, const DesignMatrix& matrix, std::size_t p) {
 }  // namespace
 
 std::string sidecarPath(const std::string& tablePath) {
-  return stripExtension(tablePath) + ".json";
+  return reportPath(tablePath, ".json");
 }
 
 std::string sidecarJson(const DesignMatrix& matrix, std::string_view version) {

@@ -97,6 +97,8 @@ TEST(TsvWriter, TableAndSidecarReadBackAsTheSameDesign) {
     original.fileVersion = {"FileVersion", 1, 24, true};
     EXPECT_EQ(sdm_test::describe(input.matrix), sdm_test::describe(original));
   }
+  EXPECT_EQ(sidecarPath("d.1/run.tsv"), "d.1/run.json");
+  EXPECT_EQ(sidecarPath("d.1/pipe"), "d.1/pipe.json");
 }
 
 TEST(TsvWriter, FailuresLeaveTheOldFile) {
