@@ -37,3 +37,10 @@ DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> na
   m.values = std::move(columns);
   return m;
 }
+
+const std::vector<float>* columnNamed(const DesignMatrix& table, std::string_view name) {
+  for (std::size_t c = 0; c < table.names.size() && c < table.values.size(); ++c) {
+    if (table.names[c] == name) return &table.values[c];
+  }
+  return nullptr;
+}

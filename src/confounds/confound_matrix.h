@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sdm/design_matrix.h"
@@ -23,3 +24,10 @@ ConfoundColour confoundColour(std::size_t position);
 // data points; none without columns). Columns are kept as given, also constant ones.
 DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,
                             std::vector<std::vector<float>> columns);
+
+// The column of head motion per volume that preprocessing pipelines write.
+inline constexpr const char* framewiseDisplacementColumn = "framewise_displacement";
+
+// The values of the first column of `table` named `name` (letters compared exactly), or null
+// when there is none. Only positions that have both a name and values are looked at.
+const std::vector<float>* columnNamed(const DesignMatrix& table, std::string_view name);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "base/number_text.h"
+#include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 
 namespace {
@@ -15,13 +16,6 @@ std::optional<float> threshold(std::string_view text) {
   const std::optional<float> value = wholeNumber<float>(text);
   if (!value || !(*value > 0.0f)) return {};
   return value;
-}
-
-// The column of `table` named `name`, or null.
-const std::vector<float>* column(const DesignMatrix& table, std::string_view name) {
-  for (std::size_t p = 0; p < table.names.size(); ++p)
-    if (table.names[p] == name) return &table.values[p];
-  return nullptr;
 }
 
 std::string volumeName(std::size_t volume) {
@@ -70,10 +64,10 @@ Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
     }
   };
   flag(
-      column(table, "framewise_displacement"), [&](float v) { return v > term.displacement; },
-      byDisplacement);
+      columnNamed(table, framewiseDisplacementColumn),
+      [&](float v) { return v > term.displacement; }, byDisplacement);
   flag(
-      column(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
+      columnNamed(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
   for (std::size_t p = 0; p < table.names.size(); ++p) {
     if (table.names[p].starts_with("non_steady_state_outlier"))
       flag(
