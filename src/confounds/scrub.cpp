@@ -24,13 +24,6 @@ std::string volumeName(std::size_t volume) {
   return "scrub_" + digits;
 }
 
-// "0.5" for 0.5f: the shortest text that reads back as the same float.
-std::string shortText(float value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
-}
-
 }  // namespace
 
 std::optional<ScrubTerm> scrubTermOf(std::string_view term) {
@@ -82,8 +75,8 @@ Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
   }
   result.note = "scrub: " + std::to_string(result.names.size()) + " volume(s) flagged (" +
                 std::to_string(byDisplacement) + " by framewise_displacement > " +
-                shortText(term.displacement) + ", " + std::to_string(byDvars) + " by std_dvars > " +
-                shortText(term.dvars) + ", " + std::to_string(byOutlier) +
+                shortestText(term.displacement) + ", " + std::to_string(byDvars) +
+                " by std_dvars > " + shortestText(term.dvars) + ", " + std::to_string(byOutlier) +
                 " by non_steady_state_outlier*)";
   return result;
 }

@@ -163,11 +163,9 @@ class TableBuilder {
 
  private:
   std::string skippedText() const {
-    std::string text = std::to_string(skipped_) + " event(s) skipped (rows ";
-    for (std::size_t k = 0; k < skippedLines_.size(); ++k)
-      text += (k > 0 ? ", " : "") + std::to_string(skippedLines_[k]);
-    if (skipped_ > static_cast<int64_t>(skippedLines_.size())) text += ", ...";
-    return text + ")";
+    return std::to_string(skipped_) + " event(s) skipped " +
+           listedNumbers("rows", skippedLines_,
+                         skipped_ > static_cast<int64_t>(skippedLines_.size()));
   }
 
   std::map<std::string, std::vector<Event>, std::less<>> conditions_;  // byte order
