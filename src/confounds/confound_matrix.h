@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,12 +9,7 @@
 
 // The display colour of the confound at 0-based position `position` of a matrix made from a
 // confound file: one fixed palette of twelve colours, repeated.
-struct ConfoundColour {
-  int32_t red;
-  int32_t green;
-  int32_t blue;
-};
-ConfoundColour confoundColour(std::size_t position);
+PredictorColour confoundColour(std::size_t position);
 
 // A design matrix of confounds as Brindle writes a new file: every predictor a confound
 // (FirstConfoundPredictor 1), no constant, FileVersion 1, every header entry present with width
