@@ -22,6 +22,16 @@ int fd(Handle handle) { return static_cast<int>(handle); }
 
 constexpr int maxLinks = 40;
 
+// ::open of `path`, tried again while a signal interrupts it: the descriptor, or -1 with errno
+// set. `mode` counts only where `flags` create the file.
+int openRetrying(const std::string& path, int flags, mode_t mode = 0) {
+  int file;
+  do {
+    file = ::open(path.c_str(), flags, mode);
+  } while (file < 0 && errno == EINTR);
+  return file;
+}
+
 int writeAll(int file, const char* data, std::size_t size) {
   // ::write may take fewer bytes than offered (a signal, a file size limit reached part way):
   // carry on with the rest until all is written or a call fails outright.
@@ -61,10 +71,7 @@ int lockWhole(int file) {
 class PosixFileSystem final : public FileSystem {
  public:
   int openForReading(const std::string& path, Handle& handle, std::int64_t& size) override {
-    int file;
-    do {
-      file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (file < 0 && errno == EINTR);
+    const int file = openRetrying(path, O_RDONLY | O_CLOEXEC);
     if (file < 0) return errno;
     struct stat status {};
     size = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode)
@@ -130,12 +137,8 @@ class PosixFileSystem final : public FileSystem {
     return 0;
   }
 
-  // Ids 0 and below would ask about whole process groups.
   bool inUse(const std::string& path) override {
-    int file;
-    do {
-      file = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    } while (file < 0 && errno == EINTR);
+    const int file = openRetrying(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (file < 0) return true;
     const bool locked = lockWhole(file) != 0;
     ::close(file);
@@ -144,11 +147,8 @@ class PosixFileSystem final : public FileSystem {
 
   // The usual permissions are 0666 less the umask, like any newly written file's.
   int createNew(const std::string& path, bool ownerOnly, Handle& handle, bool& exists) override {
-    int opened;
-    do {
-      opened =
-          ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
-    } while (opened < 0 && errno == EINTR);
+    const int opened =
+        openRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     exists = opened < 0 && errno == EEXIST;
     if (opened < 0) return errno;
     // Another save may have taken the new file for a stale one and removed it before the lock
@@ -180,10 +180,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   int openExisting(const std::string& path, Handle& handle) override {
-    int opened;
-    do {
-      opened = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    } while (opened < 0 && errno == EINTR);
+    const int opened = openRetrying(path, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (opened < 0) return errno;  // ENXIO: a pipe without a reader
     // An ordinary file that took the name meanwhile would be overwritten in place.
     struct stat status {};

@@ -1,9 +1,9 @@
 #include "base/json_text.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
+
+#include "base/number_text.h"
 
 namespace {
 
@@ -46,11 +46,14 @@ void appendEscape(std::string& out, char32_t unit) {
   for (int shift = 12; shift >= 0; shift -= 4) out += hex[(unit >> shift) & 0xF];
 }
 
+// The shortest text of a float or double, or null when it is not finite.
 template <typename T>
-void appendShortest(std::string& out, T value) {
-  std::array<char, 64> digits{};
-  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-  out.append(digits.data(), end);
+void appendFinite(std::string& out, T value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  out += shortestText(value);
 }
 
 }  // namespace
@@ -98,20 +101,8 @@ void appendJsonString(std::string& out, std::string_view bytes) {
   out += '"';
 }
 
-void appendJsonNumber(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out += "null";
-    return;
-  }
-  appendShortest(out, value);
-}
+void appendJsonNumber(std::string& out, double value) { appendFinite(out, value); }
 
-void appendJsonNumber(std::string& out, float value) {
-  if (!std::isfinite(value)) {
-    out += "null";
-    return;
-  }
-  appendShortest(out, value);
-}
+void appendJsonNumber(std::string& out, float value) { appendFinite(out, value); }
 
-void appendJsonNumber(std::string& out, int64_t value) { appendShortest(out, value); }
+void appendJsonNumber(std::string& out, int64_t value) { out += shortestText(value); }

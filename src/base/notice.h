@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Something a reader or an analysis tells the user about, as a value: the plug-in decides how
@@ -22,3 +24,18 @@ std::string noticeText(const Notice& notice);
 
 // The warnings among `notices`, in order.
 std::vector<Notice> warningsOf(const std::vector<Notice>& notices);
+
+// "(data points 3, 9, ...)" for the label "data points": the numbers listed in a warning, joined
+// by ", " after the label and a space, then ", ..." when `more` were found than listed.
+template <typename Number>
+std::string listedNumbers(std::string_view label, const std::vector<Number>& numbers, bool more) {
+  std::string text = "(";
+  text += label;
+  text += ' ';
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(numbers[i]);
+  }
+  if (more) text += ", ...";
+  return text + ")";
+}

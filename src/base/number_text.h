@@ -29,6 +29,15 @@ std::optional<T> wholeNumber(std::string_view text) {
   return value;
 }
 
+// The shortest text that reads back as exactly `value` ("0.5" for 0.5f, "-2.5e-07", "1e+20"),
+// whatever the global locale says: std::to_chars in its shortest form. Whole numbers are
+// written in full; NaN as "nan" or "-nan", infinities as "inf" or "-inf".
+template <typename T>
+std::string shortestText(T value) {
+  char text[64];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 // Appends `value` in fixed-point notation with `decimals` digits after a "." (correctly
 // rounded, no exponent, "-" for negatives); NaN is written "nan", infinities "inf"/"-inf".
 void appendFixed(std::string& out, double value, int decimals);

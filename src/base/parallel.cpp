@@ -256,11 +256,8 @@ void WorkerTeam::finishJob(Shared& shared) {
   if (error) std::rethrow_exception(error);
 }
 
+// A team of 0 or 1 threads starts none and runs the parts in order on the caller's.
 void parallelFor(std::size_t parts, PartBody body, std::size_t threads) {
-  if (parts <= 1 || threads <= 1) {
-    for (std::size_t part = 0; part < parts; ++part) body(part);
-    return;
-  }
   WorkerTeam team(std::min(parts, threads));
   team.forEach(parts, body);
 }

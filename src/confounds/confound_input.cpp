@@ -28,16 +28,14 @@ void refuseDamaged(const std::string& path, const UnreadableCells& cells, bool s
 }  // namespace
 
 std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table) {
-  for (std::size_t c = 0; c < table.names.size() && c < table.values.size(); ++c) {
-    if (table.names[c] != framewiseDisplacementColumn) continue;
-    const std::vector<float>& column = table.values[c];
-    if (column.size() < 2) return std::numeric_limits<double>::quiet_NaN();
-    double sum = 0.0;
-    for (std::size_t row = 1; row < column.size(); ++row) sum += column[row];
-    const double mean = sum / static_cast<double>(column.size() - 1);
-    return std::isfinite(mean) ? mean : std::numeric_limits<double>::quiet_NaN();
-  }
-  return std::nullopt;
+  const std::vector<float>* found = columnNamed(table, framewiseDisplacementColumn);
+  if (found == nullptr) return std::nullopt;
+  const std::vector<float>& column = *found;
+  if (column.size() < 2) return std::numeric_limits<double>::quiet_NaN();
+  double sum = 0.0;
+  for (std::size_t row = 1; row < column.size(); ++row) sum += column[row];
+  const double mean = sum / static_cast<double>(column.size() - 1);
+  return std::isfinite(mean) ? mean : std::numeric_limits<double>::quiet_NaN();
 }
 
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection, bool strict) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "confounds/confound_matrix.h"
 #include "confounds/confound_reader.h"
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_input.h"
@@ -17,9 +18,6 @@ struct ConfoundInput {
   // meanFramewiseDisplacement of the whole table, whatever the selection took.
   std::optional<double> meanFramewiseDisplacement;
 };
-
-// The column of head motion per volume that preprocessing pipelines write.
-inline constexpr const char* framewiseDisplacementColumn = "framewise_displacement";
 
 // The mean of the column framewiseDisplacementColumn of `table` (a matrix read by
 // readConfoundFile) over its data rows after the first (the first has no displacement: "n/a",

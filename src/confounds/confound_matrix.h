@@ -1,20 +1,15 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sdm/design_matrix.h"
 
 // The display colour of the confound at 0-based position `position` of a matrix made from a
 // confound file: one fixed palette of twelve colours, repeated.
-struct ConfoundColour {
-  int32_t red;
-  int32_t green;
-  int32_t blue;
-};
-ConfoundColour confoundColour(std::size_t position);
+PredictorColour confoundColour(std::size_t position);
 
 // A design matrix of confounds as Brindle writes a new file: every predictor a confound
 // (FirstConfoundPredictor 1), no constant, FileVersion 1, every header entry present with width
@@ -23,3 +18,10 @@ ConfoundColour confoundColour(std::size_t position);
 // data points; none without columns). Columns are kept as given, also constant ones.
 DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,
                             std::vector<std::vector<float>> columns);
+
+// The column of head motion per volume that preprocessing pipelines write.
+inline constexpr const char* framewiseDisplacementColumn = "framewise_displacement";
+
+// The values of the first column of `table` named `name` (letters compared exactly), or null
+// when there is none. Only positions that have both a name and values are looked at.
+const std::vector<float>* columnNamed(const DesignMatrix& table, std::string_view name);

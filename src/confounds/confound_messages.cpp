@@ -2,13 +2,13 @@
 
 #include <cstddef>
 
-#include "sdm/sdm_repairs.h"
+#include "base/notice.h"
 
 std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells) {
   if (cells.values <= 0) return std::nullopt;
   std::string text = std::to_string(cells.values) + " value(s) unreadable ";
-  text += listedDataPoints(cells.firstDataPoints,
-                           cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
+  text += listedNumbers("data points", cells.firstDataPoints,
+                        cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
   text += ", read as 0";
   return Notice{NoticeKind::warning, path, std::move(text)};
 }

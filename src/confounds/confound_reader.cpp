@@ -376,7 +376,7 @@ void nameAfniMotion(const std::string& path, std::vector<std::string>& names) {
   if (!name.ends_with(".1d")) return;
   const bool unlabelled = names.size() == motionColumns && [&] {
     for (std::size_t k = 0; k < motionColumns; ++k) {
-      if (names[k] != "Column " + std::to_string(k + 1)) return false;
+      if (names[k] != columnName(k)) return false;
     }
     return true;
   }();

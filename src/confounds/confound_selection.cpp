@@ -84,8 +84,9 @@ class Selection {
 
   bool hasColumn(const std::string& name) const { return index_.contains(name); }
 
-  // The columns left out as copies of earlier ones: "copy = earlier", in the order met.
-  std::vector<std::string> leftOut() const { return leftOut_; }
+  // The columns left out as copies of earlier ones: "copy = earlier", in the order met. Moved
+  // out, as result() moves the columns: the selection is done with after both.
+  std::vector<std::string> leftOut() { return std::move(leftOut_); }
 
   // Takes what `wanted` names; false when that is nothing (columns taken before count).
   bool take(const Wanted& wanted) {
@@ -233,9 +234,6 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
   return {selection.result(), std::move(notes), selection.leftOut()};
 }
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms,
-                             std::vector<std::string>* leftOut) {
-  SelectedConfounds chosen = chooseConfounds(table, terms);
-  if (leftOut) *leftOut = std::move(chosen.leftOut);
-  return std::move(chosen.matrix);
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
+  return chooseConfounds(table, terms).matrix;
 }

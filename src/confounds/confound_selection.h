@@ -27,9 +27,8 @@
 // (d[0] = 0, d[t] = x[t] - x[t-1]) or "_power2" (x * x) and the rest of it names a column or
 // can be computed in turn, in single precision; "trans_x_derivative1_power2" squares the
 // derivative. Columns come out in the order of the terms (wildcards in file order), each column
-// once; a column identical value for value (bit for bit) to one taken before it is left out, and
-// `leftOut` (when given) receives "NAME = EARLIER" for each, in order. An absent or blank `terms`
-// means motion6 when the file has those six columns, else every column.
+// once; a column identical value for value (bit for bit) to one taken before it is left out. An
+// absent or blank `terms` means motion6 when the file has those six columns, else every column.
 
 // The chosen columns of `table` (a matrix read by readConfoundFile) as a new matrix of
 // confounds (confoundMatrix, with `table.fileName`). Throws std::runtime_error
@@ -40,9 +39,7 @@
 // Throws std::runtime_error "Confound term too long: N bytes (at most 256)" for a longer one.
 inline constexpr std::size_t maxTermBytes = 256;
 
-// `leftOut`, when given, gets the columns left out as copies of earlier ones ("copy = earlier").
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms,
-                             std::vector<std::string>* leftOut = nullptr);
+DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);
 
 // The chosen columns, what the log says about how some were made (scrubbing's note) and the
 // columns left out as copies of earlier ones ("copy = earlier").

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "base/number_text.h"
+#include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 
 namespace {
@@ -17,24 +18,10 @@ std::optional<float> threshold(std::string_view text) {
   return value;
 }
 
-// The column of `table` named `name`, or null.
-const std::vector<float>* column(const DesignMatrix& table, std::string_view name) {
-  for (std::size_t p = 0; p < table.names.size(); ++p)
-    if (table.names[p] == name) return &table.values[p];
-  return nullptr;
-}
-
 std::string volumeName(std::size_t volume) {
   std::string digits = std::to_string(volume);
   if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
   return "scrub_" + digits;
-}
-
-// "0.5" for 0.5f: the shortest text that reads back as the same float.
-std::string shortText(float value) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-  return std::string(text, end);
 }
 
 }  // namespace
@@ -70,10 +57,10 @@ Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
     }
   };
   flag(
-      column(table, "framewise_displacement"), [&](float v) { return v > term.displacement; },
-      byDisplacement);
+      columnNamed(table, framewiseDisplacementColumn),
+      [&](float v) { return v > term.displacement; }, byDisplacement);
   flag(
-      column(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
+      columnNamed(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
   for (std::size_t p = 0; p < table.names.size(); ++p) {
     if (table.names[p].starts_with("non_steady_state_outlier"))
       flag(
@@ -88,8 +75,8 @@ Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
   }
   result.note = "scrub: " + std::to_string(result.names.size()) + " volume(s) flagged (" +
                 std::to_string(byDisplacement) + " by framewise_displacement > " +
-                shortText(term.displacement) + ", " + std::to_string(byDvars) + " by std_dvars > " +
-                shortText(term.dvars) + ", " + std::to_string(byOutlier) +
+                shortestText(term.displacement) + ", " + std::to_string(byDvars) +
+                " by std_dvars > " + shortestText(term.dvars) + ", " + std::to_string(byOutlier) +
                 " by non_steady_state_outlier*)";
   return result;
 }

@@ -44,7 +44,7 @@ struct Sidecar {
   int32_t firstConfoundPredictor = 1;
   bool includesConstant = false;
   std::vector<std::string> names;
-  std::vector<ConfoundColour> colours;
+  std::vector<PredictorColour> colours;
 };
 
 // The sidecar at `path` when there is one that Brindle wrote ("GeneratedBy" names it) and that

@@ -63,22 +63,17 @@ class EventLines {
   int64_t number_ = 0;
 };
 
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
 bool isBlankLine(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-// The cells of `line`, split at every tab, without blanks around them.
+// The cells of `line`, split at every tab, without the spaces around them (a line holds no CR
+// or LF, a cell no tab: withoutBlanks has only spaces to take).
 void splitCells(std::string_view line, std::vector<std::string_view>& cells) {
   cells.clear();
   for (std::size_t start = 0;;) {
     const std::size_t tab = line.find('\t', start);
-    cells.push_back(trimBlanks(line.substr(start, tab == absent ? absent : tab - start)));
+    cells.push_back(withoutBlanks(line.substr(start, tab == absent ? absent : tab - start)));
     if (tab == absent) return;
     start = tab + 1;
   }
@@ -163,11 +158,9 @@ class TableBuilder {
 
  private:
   std::string skippedText() const {
-    std::string text = std::to_string(skipped_) + " event(s) skipped (rows ";
-    for (std::size_t k = 0; k < skippedLines_.size(); ++k)
-      text += (k > 0 ? ", " : "") + std::to_string(skippedLines_[k]);
-    if (skipped_ > static_cast<int64_t>(skippedLines_.size())) text += ", ...";
-    return text + ")";
+    return std::to_string(skipped_) + " event(s) skipped " +
+           listedNumbers("rows", skippedLines_,
+                         skipped_ > static_cast<int64_t>(skippedLines_.size()));
   }
 
   std::map<std::string, std::vector<Event>, std::less<>> conditions_;  // byte order

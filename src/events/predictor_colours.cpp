@@ -1,5 +1,7 @@
 #include "events/predictor_colours.h"
 
+#include <cstdint>
+
 namespace {
 
 // Twelve colours that stay apart from each other, and from their darker derivatives, on a light

@@ -1,7 +1,6 @@
 #include "events/task_design.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -31,12 +30,6 @@ IOError cannotModel(const std::string& path, const std::string& reason) {
   return IOError("Cannot model the events of " + path + " (" + reason + ")");
 }
 
-// The shortest text that reads back as `value`, whatever the locale.
-std::string exactText(double value) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 // Seconds with at most three decimals, trailing zeros dropped: "12.5".
 std::string secondsText(double seconds) {
   std::string text;
@@ -50,8 +43,9 @@ std::string secondsText(double seconds) {
 void checkModel(const std::string& path, const TaskModel& model) {
   const double tr = model.repetitionTime;
   if (!(tr >= minRepetitionTime && tr <= maxRepetitionTime)) {
-    throw cannotModel(path, "TR " + exactText(tr) + " s outside " + exactText(minRepetitionTime) +
-                                " to " + exactText(maxRepetitionTime) + " s");
+    throw cannotModel(path, "TR " + shortestText(tr) + " s outside " +
+                                shortestText(minRepetitionTime) + " to " +
+                                shortestText(maxRepetitionTime) + " s");
   }
   if (model.volumes < 1 || model.volumes > maxSdmValues) {
     throw cannotModel(path, std::to_string(model.volumes) + " volumes outside 1 to " +
@@ -59,7 +53,7 @@ void checkModel(const std::string& path, const TaskModel& model) {
   }
   const double s = model.sliceReference;
   if (!(s >= 0.0 && s <= 1.0))
-    throw cannotModel(path, "slice-timing reference " + exactText(s) + " outside 0 to 1");
+    throw cannotModel(path, "slice-timing reference " + shortestText(s) + " outside 0 to 1");
 }
 
 // The conditions of `table` that `terms` keeps; warns about terms that keep none.

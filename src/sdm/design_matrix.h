@@ -17,6 +17,13 @@ struct HeaderEntry {
       false;  // the key was found when the file was loaded; only present entries are saved
 };
 
+// The display colour of one predictor of an SDM file, as its colour line holds it.
+struct PredictorColour {
+  int32_t red;
+  int32_t green;
+  int32_t blue;
+};
+
 // The in-memory form of one SDM file: predictors (columns of 32-bit floats, one value per
 // data point) with a name and a display colour each, plus the header of the file.
 //

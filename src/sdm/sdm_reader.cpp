@@ -389,9 +389,11 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
   repairs.namesMissing = count - readNames(in, target, count);
   readData(in, target, count, dataPoints, repairs);
 
-  if (checkDamage) checkDamaged(repairs, dataPoints, path, false);
-  // Only a file that grew after it was measured gets here: read it again, keeping everything.
-  if (countOnly) return read(path, checkDamage, strict, false);
+  if (countOnly) {
+    checkDamaged(repairs, dataPoints, path, false);
+    // Only a file that grew after it was measured gets here: read it again, keeping everything.
+    return read(path, checkDamage, strict, false);
+  }
   if (checkDamage) checkDamaged(repairs, dataPoints, path, strict);
   return loaded;
 }

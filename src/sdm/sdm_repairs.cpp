@@ -26,8 +26,8 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
   }
   if (repairs.unreadable != 0) {
     texts.push_back(number(repairs.unreadable) + " data line(s) unreadable " +
-                    listedDataPoints(repairs.firstUnreadable,
-                                     repairs.unreadable > repairs.firstUnreadable.size()) +
+                    listedNumbers("data points", repairs.firstUnreadable,
+                                  repairs.unreadable > repairs.firstUnreadable.size()) +
                     ", read as 0");
   }
   if (repairs.namesMissing != 0) {

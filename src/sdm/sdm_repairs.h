@@ -49,18 +49,5 @@ LoadedSdm loadSdm(SdmInput& in, const std::string& path, bool strict);
 // when there are more) and "K of N predictor names missing".
 std::vector<std::string> repairTexts(const SdmRepairs& repairs);
 
-// "(data points 3, 9, ...)": the 1-based data points listed in a warning, joined by ", ", then
-// ", ..." when `more` were found than listed.
-template <typename Number>
-std::string listedDataPoints(const std::vector<Number>& listed, bool more) {
-  std::string text = "(data points ";
-  for (std::size_t i = 0; i < listed.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += std::to_string(listed[i]);
-  }
-  if (more) text += ", ...";
-  return text + ")";
-}
-
 // One warning for each kind of repair of the file at `path`, its text from repairTexts.
 std::vector<Notice> repairNotices(const std::string& path, const SdmRepairs& repairs);
