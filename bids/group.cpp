@@ -125,6 +125,22 @@ const char* markName(Mark mark) {
   return mark == Mark::red ? "red" : mark == Mark::amber ? "amber" : "ok";
 }
 
+std::string joinedReasons(const RunMark& mark) {
+  std::string text;
+  for (const std::string& reason : mark.reasons) text += (text.empty() ? "" : "; ") + reason;
+  return text;
+}
+
+MarkCounts countMarks(const std::vector<RunRow>& rows) {
+  MarkCounts counts;
+  for (const RunRow& row : rows) {
+    const Mark mark = markRun(row).mark;
+    counts.amber += mark == Mark::amber ? 1 : 0;
+    counts.red += mark == Mark::red ? 1 : 0;
+  }
+  return counts;
+}
+
 RunRow readRunRow(const std::string& text, const std::string& relative) {
   const json summary = json::parse(text, nullptr, false);
   if (summary.is_discarded() || !summary.is_object())
