@@ -1,7 +1,6 @@
 #include "group.h"
 
 #include <algorithm>
-#include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>

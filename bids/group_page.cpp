@@ -1,7 +1,6 @@
 // The group report page (group_report.html): one self-contained file, inline CSS, inline SVG and
 // inline JavaScript, nothing loaded from anywhere; links to each run's pictures are relative.
 
-#include <algorithm>
 #include <cmath>
 
 #include "group.h"
