@@ -9,10 +9,6 @@ namespace bids {
 
 namespace {
 
-bool startsWith(const std::string& text, std::string_view prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // The func folders of one subject folder: sub-01/func and sub-01/ses-*/func.
 std::vector<fs::path> funcFolders(const fs::path& subject) {
   std::vector<fs::path> folders;
@@ -21,7 +17,7 @@ std::vector<fs::path> funcFolders(const fs::path& subject) {
     std::error_code error;
     if (!entry.is_directory(error)) continue;
     if (name == "func") folders.push_back(entry.path());
-    if (startsWith(name, "ses-") && fs::is_directory(entry.path() / "func", error))
+    if (name.starts_with("ses-") && fs::is_directory(entry.path() / "func", error))
       folders.push_back(entry.path() / "func");
   }
   return folders;
@@ -70,7 +66,7 @@ std::string Run::label() const {
 std::string Run::relativeEvents() const { return (folder / events.filename()).generic_string(); }
 
 std::string participantLabel(const std::string& given) {
-  return startsWith(given, "sub-") ? given.substr(4) : given;
+  return given.starts_with("sub-") ? given.substr(4) : given;
 }
 
 std::vector<fs::directory_entry> sortedEntries(const fs::path& folder) {
@@ -88,7 +84,7 @@ std::vector<Run> findRuns(const fs::path& dataset, const RunFilter& filter) {
   std::vector<Run> runs;
   for (const auto& subject : sortedEntries(dataset)) {
     std::error_code error;
-    if (!startsWith(subject.path().filename().string(), "sub-") || !subject.is_directory(error))
+    if (!subject.path().filename().string().starts_with("sub-") || !subject.is_directory(error))
       continue;
     for (const fs::path& func : funcFolders(subject.path())) {
       for (const auto& file : sortedEntries(func)) {

@@ -1,7 +1,6 @@
 #include "group.h"
 
 #include <algorithm>
-#include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -123,6 +122,22 @@ RunMark markRun(const RunRow& row) {
 
 const char* markName(Mark mark) {
   return mark == Mark::red ? "red" : mark == Mark::amber ? "amber" : "ok";
+}
+
+std::string joinedReasons(const RunMark& mark) {
+  std::string text;
+  for (const std::string& reason : mark.reasons) text += (text.empty() ? "" : "; ") + reason;
+  return text;
+}
+
+MarkCounts countMarks(const std::vector<RunRow>& rows) {
+  MarkCounts counts;
+  for (const RunRow& row : rows) {
+    const Mark mark = markRun(row).mark;
+    counts.amber += mark == Mark::amber ? 1 : 0;
+    counts.red += mark == Mark::red ? 1 : 0;
+  }
+  return counts;
 }
 
 RunRow readRunRow(const std::string& text, const std::string& relative) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -49,6 +50,15 @@ struct RunMark {
 // condition number >= 30 amber.
 RunMark markRun(const RunRow& row);
 const char* markName(Mark mark);  // "ok", "amber", "red"
+// The reasons joined by "; "; "" when there are none.
+std::string joinedReasons(const RunMark& mark);
+
+// How many of the rows are marked amber and how many red.
+struct MarkCounts {
+  std::size_t amber = 0;
+  std::size_t red = 0;
+};
+MarkCounts countMarks(const std::vector<RunRow>& rows);
 
 // One summary's row; `relative` is its path relative to OUTPUT. Throws SummaryError.
 RunRow readRunRow(const std::string& json, const std::string& relative);

@@ -1,7 +1,6 @@
 // The group report page (group_report.html): one self-contained file, inline CSS, inline SVG and
 // inline JavaScript, nothing loaded from anywhere; links to each run's pictures are relative.
 
-#include <algorithm>
 #include <cmath>
 
 #include "group.h"
@@ -103,8 +102,7 @@ std::string textCell(const std::string& value) {
 
 std::string tableRow(const RunRow& row, std::size_t index) {
   const RunMark mark = markRun(row);
-  std::string reasons;
-  for (const std::string& reason : mark.reasons) reasons += (reasons.empty() ? "" : "; ") + reason;
+  const std::string reasons = joinedReasons(mark);
   std::string html = "<tr id=\"run-" + std::to_string(index + 1) + "\" class=\"mark-" +
                      markName(mark.mark) + "\">";
   html += textCell(row.subject) + textCell(row.session) + textCell(row.task) +
@@ -148,14 +146,9 @@ std::string table(const std::vector<RunRow>& rows) {
 }
 
 std::string counts(const std::vector<RunRow>& rows) {
-  std::size_t amber = 0, red = 0;
-  for (const RunRow& row : rows) {
-    const Mark mark = markRun(row).mark;
-    amber += mark == Mark::amber ? 1 : 0;
-    red += mark == Mark::red ? 1 : 0;
-  }
-  return std::to_string(rows.size()) + " runs: " + std::to_string(red) + " red, " +
-         std::to_string(amber) + " amber.";
+  const MarkCounts marks = countMarks(rows);
+  return std::to_string(rows.size()) + " runs: " + std::to_string(marks.red) + " red, " +
+         std::to_string(marks.amber) + " amber.";
 }
 
 }  // namespace

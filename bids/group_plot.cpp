@@ -72,7 +72,7 @@ std::string runBar(const RunRow& row, std::size_t index, double scaleMax) {
     svg += text(x + bar / 2, base - 4, "middle", "n/a");
   } else {
     const double value = *row.maxTaskVif;
-    const std::string shown = std::isinf(value) ? "inf" : fixedText(value, 2);
+    const std::string shown = fixedText(value, 2);
     const double y = yOf(value, scaleMax);
     svg += "<rect class=\"" + std::string(barClass(value)) + "\" x=\"" + number(x) + "\" y=\"" +
            number(y) + "\" width=\"" + number(bar) + "\" height=\"" + number(base - y) +

@@ -23,8 +23,7 @@ std::string numberOr(const std::optional<double>& value, int decimals) {
 }
 
 std::string reasonsText(const RunMark& mark) {
-  std::string text;
-  for (const std::string& reason : mark.reasons) text += (text.empty() ? "" : "; ") + reason;
+  const std::string text = joinedReasons(mark);
   return text.empty() ? missing : text;
 }
 
@@ -118,14 +117,9 @@ int runGroup(const fs::path& output, std::ostream& log) {
   writeTextFile(output / "group_report.tsv", groupTable(rows));
   writeTextFile(output / "group_report.json", groupTableSidecar());
   writeTextFile(output / "group_report.html", groupPage(rows));
-  int amber = 0, red = 0;
-  for (const RunRow& row : rows) {
-    const Mark mark = markRun(row).mark;
-    amber += mark == Mark::amber ? 1 : 0;
-    red += mark == Mark::red ? 1 : 0;
-  }
-  log << "brindle-bids: group report of " << rows.size() << " runs (" << red << " red, " << amber
-      << " amber): " << (output / "group_report.html").string() << "\n";
+  const MarkCounts marks = countMarks(rows);
+  log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
+      << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";
   return 0;
 }
 

@@ -109,10 +109,10 @@ std::vector<Outcome> processAll(const ParticipantOptions& options, const std::ve
 
 std::string outputName(const Run& run, const std::string& desc,
                        const std::string& suffixAndExtension) {
-  std::string name;
-  for (const Entity& entity : withoutEntity(run.name.entities, "desc"))
-    name += entity.key + "-" + entity.value + "_";
-  return name + "desc-" + desc + "_" + suffixAndExtension;
+  // text() puts the extension right after the suffix, so the two may stay one string here.
+  FileName name{withoutEntity(run.name.entities, "desc"), suffixAndExtension, ""};
+  name.entities.push_back({"desc", desc});
+  return name.text();
 }
 
 RunPlan planRun(const ParticipantOptions& options, const Run& run) {

@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <cmath>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
+
+#include "base/number_text.h"
 
 namespace fs = std::filesystem;
 
@@ -40,11 +41,9 @@ std::string shortestText(double value) {
 }
 
 std::string fixedText(double value, int decimals) {
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char text[400];
-  const auto result =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-  return std::string(text, result.ptr);
+  std::string text;
+  appendFixed(text, value, decimals);
+  return text;
 }
 
 }  // namespace bids

@@ -1,10 +1,10 @@
 #include "bids_dataset.h"
 
-#include <charconv>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 
+#include "base/number_text.h"
 #include "base/output_file.h"
 #include "confound_generator.h"
 #include "random.h"
@@ -27,9 +27,9 @@ void writeText(const fs::path& file, const std::string& text) {
 
 // `value` with two decimals, whatever the locale ("12.50").
 std::string twoDecimals(double value) {
-  char text[64];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
-  return std::string(text, result.ptr);
+  std::string text;
+  appendFixed(text, value, 2);
+  return text;
 }
 
 // A whole number of seconds plus a random share of `spread`, to 0.5 s.

@@ -274,8 +274,10 @@ int HostState::getSaveFileName(const char* title, const char* initialPath, const
                                char* buffer) {
   auto [answer, chosenByHost] = nextSaveAnswer(textOf(initialPath));
   if (!saveGuard_.hasInputs()) saveGuard_.setInputs(taskInputs());
+  const std::vector<std::string> written =
+      answer ? filesWrittenFor(*answer) : std::vector<std::string>();
   if (answer && chosenByHost) {
-    for (const std::string& file : filesWrittenFor(*answer)) {
+    for (const std::string& file : written) {
       const char* reason = saveGuard_.refusal(file);
       if (reason == nullptr) continue;
       complain("not saving " + *answer + ": " +
@@ -288,7 +290,7 @@ int HostState::getSaveFileName(const char* title, const char* initialPath, const
   const int accepted =
       answerDialog("tmGetSaveFileName", title, initialPath, filter, buffer, answer);
   if (accepted != 0) {
-    for (const std::string& file : filesWrittenFor(*answer)) saveGuard_.saved(file);
+    for (const std::string& file : written) saveGuard_.saved(file);
   }
   return accepted;
 }
