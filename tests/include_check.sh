@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fails, naming the file and line, on every #include "folder/..." in src/ or tormel/ that goes
-# against the arrows between the folders. This table is the one place that lists them; each
+# Fails, naming the file and line, on every #include "folder/..." in src/, tormel/, bids/ or
+# tools/ that goes against the arrows between the folders. This table is the one place that lists them; each
 # folder may include itself and what is listed after it.
 #   tests/include_check.sh [ROOT]
 set -euo pipefail
@@ -10,16 +10,19 @@ cd "$root"
 declare -A allowed=(
   [host]=""
   [base]=""
-  [sdm]="base"
-  [merge]="sdm base"
-  [correlation]="sdm base"
-  [confounds]="sdm base"
-  [events]="sdm base"
-  [diagnostics]="correlation sdm base"
-  [heatmap]="correlation sdm base"
-  [report]="correlation diagnostics heatmap sdm base"
-  [plugin]="host base sdm merge correlation confounds events diagnostics heatmap report"
-  [tormel]="host"
+  [contract]=""
+  [sdm]="base contract"
+  [merge]="sdm base contract"
+  [correlation]="sdm base contract"
+  [confounds]="sdm base contract"
+  [events]="sdm base contract"
+  [diagnostics]="correlation sdm base contract"
+  [heatmap]="correlation sdm base contract"
+  [report]="correlation diagnostics heatmap sdm base contract"
+  [plugin]="host base contract sdm merge correlation confounds events diagnostics heatmap report"
+  [tormel]="host contract"
+  [bids]="contract base"
+  [tools]="sdm base"
 )
 
 failures=0
@@ -37,7 +40,7 @@ check() {  # check FILE FOLDER: every quoted include with a folder must be allow
   done < "$file"
 }
 
-for dir in src/*/ tormel/; do
+for dir in src/*/ tormel/ bids/ tools/; do
   folder="$(basename "$dir")"
   if [ -z "${allowed[$folder]+set}" ]; then
     echo "$dir: a folder the include table does not know; add it to $0"

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "contract/report_files.h"
+
 namespace tormel {
 
 namespace {
@@ -64,21 +66,6 @@ int parseIntParameter(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || text.empty()) return 0;
   return value;
-}
-
-std::string reportPath(const std::string& sdmPath, const std::string& extension,
-                       const std::string& folder) {
-  // The plug-in's own naming, seen from the host: the file name's extension replaced, beside
-  // the SDM or in `folder` with the folder's own separator.
-  const auto slash = sdmPath.find_last_of("/\\");
-  const std::string name = slash == std::string::npos ? sdmPath : sdmPath.substr(slash + 1);
-  const auto dot = name.rfind('.');
-  const std::string fileName = (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
-  if (folder.empty()) return sdmPath.substr(0, sdmPath.size() - name.size()) + fileName;
-  if (folder.back() == '/' || folder.back() == '\\') return folder + fileName;
-  const bool backslashes =
-      folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
-  return folder + (backslashes ? '\\' : '/') + fileName;
 }
 
 std::size_t parameterLimit(const std::string& name) {
@@ -260,13 +247,11 @@ std::vector<std::string> HostState::filesWrittenFor(const std::string& sdmPath) 
   std::vector<std::string> files{sdmPath};
   const std::string task = parameter("task").value_or(std::string());
   if ((task != "mergeall" && task != "mergesec") || !flag("allcorr")) return files;
-  const std::string folder = parameter("corrdir").value_or(std::string());
-  files.push_back(reportPath(sdmPath, ".csv", folder));
-  if (flag("corrplot")) {
-    files.push_back(reportPath(sdmPath, ".svg", folder));
-    files.push_back(reportPath(sdmPath, "_design.svg", folder));
-  }
-  if (flag("corrjson")) files.push_back(reportPath(sdmPath, ".json", folder));
+  // The plug-in's own naming, seen from the host.
+  const contract::ReportFiles reports{flag("corrplot"), flag("corrjson"),
+                                      parameter("corrdir").value_or(std::string())};
+  for (std::string& report : contract::reportFilePaths(sdmPath, reports))
+    files.push_back(std::move(report));
   return files;
 }
 

@@ -59,11 +59,6 @@ int parseIntParameter(std::string_view text);
 // text after its last '/' or '\\') inside `folder` (trailing separators of `folder` dropped).
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath);
 
-// The path of the report file with `extension` (".csv", "_design.svg") that the plug-in writes
-// for the SDM at `sdmPath`: beside it, or in `folder` when that is not empty.
-std::string reportPath(const std::string& sdmPath, const std::string& extension,
-                       const std::string& folder);
-
 // Appends `line` to a list parameter: `line` alone when the parameter is absent, otherwise
 // the old text, "\n" and `line` (so an empty old text gives a leading blank line).
 void appendLine(std::map<std::string, std::string>& parameters, const std::string& name,

@@ -298,13 +298,6 @@ float parseFloatField(std::string_view text) {
   return roundToFloat(value);
 }
 
-std::string_view withoutBlanks(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n";
-  const std::size_t begin = text.find_first_not_of(blanks);
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
-}
-
 std::string_view withoutPlusSign(std::string_view text) {
   if (!text.starts_with('+')) return text;
   const std::string_view rest = text.substr(1);

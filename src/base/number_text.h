@@ -10,9 +10,6 @@
 
 // Locale-free number text shared by the SDM and CSV writers and the reader.
 
-// `text` without the blanks (space, tab, CR, LF) at either end.
-std::string_view withoutBlanks(std::string_view text);
-
 // What from_chars, which takes no "+", is to read of a text that may start with one: the text
 // without its "+", unless another sign follows (then the whole text, which reads as no number).
 std::string_view withoutPlusSign(std::string_view text);

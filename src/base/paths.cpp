@@ -17,16 +17,3 @@ std::string insertSuffix(const std::string& path, const std::string& suffix) {
   result.insert(dot, suffix);
   return result;
 }
-
-std::string reportPath(const std::string& sdmPath, const std::string& extension,
-                       const std::string& folder) {
-  const std::string name = baseName(sdmPath);
-  const std::string fileName = stripExtension(name) + extension;
-  if (folder.empty()) return sdmPath.substr(0, sdmPath.size() - name.size()) + fileName;
-  const char last = folder.back();
-  if (last == '/' || last == '\\') return folder + fileName;
-  // The folder's own separator: a Windows path keeps its backslashes.
-  const bool backslashes =
-      folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos;
-  return folder + (backslashes ? '\\' : '/') + fileName;
-}

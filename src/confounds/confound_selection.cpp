@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "base/terms.h"
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 #include "confounds/scrub.h"
+#include "contract/terms.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ class Selection {
     if (hasWildcard(wanted.text)) {
       bool found = false;
       for (std::size_t p = 0; p < table_.names.size(); ++p) {
-        if (!matchesWildcard(wanted.text, table_.names[p])) continue;
+        if (!contract::matchesWildcard(wanted.text, table_.names[p])) continue;
         found = true;
         takeColumn(p);
       }
@@ -204,7 +204,7 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
   Selection selection(table);
   std::vector<std::string> notes;
   bool anyTerm = false;
-  for (const std::string_view term : splitTerms(terms)) {
+  for (const std::string_view term : contract::splitTerms(terms)) {
     if (term.size() > maxTermBytes) {
       throw std::runtime_error("Confound term too long: " + std::to_string(term.size()) +
                                " bytes (at most " + std::to_string(maxTermBytes) + ")");

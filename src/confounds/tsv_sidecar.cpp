@@ -10,7 +10,7 @@
 #include "base/io_error.h"
 #include "base/json_text.h"
 #include "base/output_file.h"
-#include "base/paths.h"
+#include "contract/report_files.h"
 #include "sdm/sdm_input.h"
 
 namespace {
@@ -273,7 +273,7 @@ void appendColumn(std::string& out, const DesignMatrix& matrix, std::size_t p) {
 }  // namespace
 
 std::string sidecarPath(const std::string& tablePath) {
-  return reportPath(tablePath, ".json");
+  return contract::reportPath(tablePath, ".json");
 }
 
 std::string sidecarJson(const DesignMatrix& matrix, std::string_view version) {

@@ -9,7 +9,7 @@
 #include "base/number_text.h"
 #include "base/output_file.h"
 #include "base/parallel.h"
-#include "base/paths.h"
+#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
@@ -18,7 +18,7 @@ namespace {
 
 // The path of the report of `matrix`, refused when it is the SDM itself.
 std::string reportFileOf(const DesignMatrix& matrix, const std::string& folder) {
-  std::string path = correlationReportPath(matrix.fileName, folder);
+  std::string path = contract::correlationReportPath(matrix.fileName, folder);
   refuseToReplaceTheSdm(path, matrix.fileName);
   return path;
 }
@@ -107,10 +107,6 @@ class PieceWriter {
 };
 
 }  // namespace
-
-std::string correlationReportPath(const std::string& fileName, const std::string& folder) {
-  return reportPath(fileName, ".csv", folder);
-}
 
 void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
   // The file comes first: a report that cannot be created costs no computation.

@@ -5,13 +5,8 @@
 
 #include "sdm/design_matrix.h"
 
-// The correlation report's path for a design matrix whose file name is `fileName`: the file
-// name's extension replaced by ".csv" (see reportPath in base/paths.h), in `folder` when that
-// is not empty.
-std::string correlationReportPath(const std::string& fileName, const std::string& folder = {});
-
 // Writes the CSV report of the absolute correlations between all predictors of `matrix` to
-// correlationReportPath(matrix.fileName, folder): beside the SDM, or in `folder` when that is
+// contract::correlationReportPath(matrix.fileName, folder): beside the SDM, or in `folder` when that is
 // not empty. Throws std::runtime_error "Cannot Create file: " + report path + " (" + reason +
 // ")" when it cannot be created (" (it is the SDM itself)" when the report would replace the
 // SDM file) and "Cannot write file: " + report path + " (" + reason + ")" when a write fails.

@@ -1,15 +1,15 @@
 #include "events/condition_terms.h"
 
-#include "base/terms.h"
+#include "contract/terms.h"
 
 ConditionChoice chooseConditions(std::span<const std::string> conditions, std::string_view terms) {
   ConditionChoice choice;
   std::vector<bool> kept(conditions.size(), false);
-  const std::vector<std::string_view> list = splitTerms(terms);
+  const std::vector<std::string_view> list = contract::splitTerms(terms);
   for (const std::string_view term : list) {
     bool matched = false;
     for (std::size_t c = 0; c < conditions.size(); ++c) {
-      if (!matchesWildcard(term, conditions[c])) continue;
+      if (!contract::matchesWildcard(term, conditions[c])) continue;
       kept[c] = true;
       matched = true;
     }

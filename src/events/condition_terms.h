@@ -7,7 +7,7 @@
 #include <vector>
 
 // Choosing conditions by name. A term is a condition name in which "*" stands for any text and
-// "?" for one byte; letters are compared exactly (base/terms.h).
+// "?" for one byte; letters are compared exactly (contract/terms.h).
 
 // The conditions `terms` keeps, and the terms that matched none.
 struct ConditionChoice {

@@ -10,7 +10,7 @@
 
 #include "base/io_error.h"
 #include "base/number_text.h"
-#include "base/paths.h"
+#include "contract/report_files.h"
 #include "events/condition_terms.h"
 #include "events/event_grid.h"
 #include "events/events_file.h"
@@ -145,7 +145,7 @@ void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
 std::string designPathOf(const std::string& eventsPath) {
   if (eventsPath.ends_with(eventsSuffix))
     return eventsPath.substr(0, eventsPath.size() - eventsSuffix.size()) + "_design.sdm";
-  return reportPath(eventsPath, ".sdm");
+  return contract::reportPath(eventsPath, ".sdm");
 }
 
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {

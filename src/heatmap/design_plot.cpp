@@ -12,6 +12,7 @@
 #include "base/number_text.h"
 #include "base/output_file.h"
 #include "base/paths.h"
+#include "contract/report_files.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
@@ -438,10 +439,6 @@ void appendLegend(std::string& svg, const Layout& layout) {
 
 }  // namespace
 
-std::string designPlotPath(const std::string& fileName, const std::string& folder) {
-  return insertSuffix(correlationPlotPath(fileName, folder), "_design");
-}
-
 std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
                           std::span<const PredictorRole> roles) {
@@ -479,7 +476,7 @@ void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> na
                      std::span<const double> varianceInflation,
                      std::span<const PredictorRole> roles, const std::string& folder) {
   const std::string svg = designPlotSvg(matrix, names, varianceInflation, roles);
-  OutputFile file(designPlotPath(matrix.fileName, folder));
+  OutputFile file(contract::designPlotPath(matrix.fileName, folder));
   file.write(svg);
   file.commit();
 }

@@ -12,10 +12,6 @@ class DesignMatrix;
 // own minimum (black) to its own maximum (white), so that a researcher sees what the model
 // will fit before trusting it.
 
-// The design picture's path: the heatmap's path (correlationPlotPath) with "_design" before
-// its ".svg".
-std::string designPlotPath(const std::string& fileName, const std::string& folder = {});
-
 // The design picture of `matrix` as SVG text (ASCII, CRLF line ends, no external reference)
 // for the K = coveredPredictorCount(matrix) predictors the report covers: `names` are the
 // names to show (K of them, such as displayNames gives), `varianceInflation` their factors
@@ -35,7 +31,7 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;
 
-// Writes designPlotSvg to designPlotPath(matrix.fileName) through a temporary file moved into
+// Writes designPlotSvg to contract::designPlotPath(matrix.fileName) through a temporary file moved into
 // place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
 // "Cannot write file: " + path when a write fails; a picture that stood at the path before is
 // then left as it was.

@@ -11,6 +11,7 @@
 
 #include "base/output_file.h"
 #include "base/paths.h"
+#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
@@ -282,10 +283,6 @@ void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<Ax
 
 }  // namespace
 
-std::string correlationPlotPath(const std::string& fileName, const std::string& folder) {
-  return reportPath(fileName, ".svg", folder);
-}
-
 std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
   return correlationPlotSvg(matrix, correlations,
                             std::span(matrix.names).first(coveredPredictorCount(matrix)),
@@ -326,7 +323,7 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
 void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
                           std::span<const std::string> shownNames,
                           std::span<const PredictorRole> roles, const std::string& folder) {
-  const std::string path = correlationPlotPath(matrix.fileName, folder);
+  const std::string path = contract::correlationPlotPath(matrix.fileName, folder);
   refuseToReplaceTheSdm(path, matrix.fileName);
   OutputFile file(path);
   file.write(correlationPlotSvg(matrix, correlations, shownNames, roles));

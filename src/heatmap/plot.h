@@ -10,11 +10,6 @@ class DesignMatrix;
 // The correlation heatmap: a self-contained SVG picture of the signed correlations between all
 // predictors of a design matrix, written beside its correlation report.
 
-// The heatmap's path for a design matrix whose file name is `fileName`: the file name's
-// extension replaced by ".svg" (see reportPath in base/paths.h), in `folder` when that is not
-// empty.
-std::string correlationPlotPath(const std::string& fileName, const std::string& folder = {});
-
 // The heatmap of `matrix` as SVG text (ASCII, CRLF line ends, no external reference): one cell
 // per ordered pair of the predictors the report covers, coloured by signed r on a diverging
 // scale (blue -1, white 0, red +1) at the report's two-decimal resolution; names on both axes
@@ -33,7 +28,7 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
                                std::span<const std::string> shownNames,
                                std::span<const PredictorRole> roles);
 
-// Writes correlationPlotSvg to correlationPlotPath(matrix.fileName, folder), through a
+// Writes correlationPlotSvg to contract::correlationPlotPath(matrix.fileName, folder), through a
 // temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path + "
 // (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would replace the
 // SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a

@@ -1,5 +1,6 @@
 #include <string>
 
+#include "contract/report_files.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
 #include "host/host_services.h"
@@ -28,5 +29,5 @@ void brindle::correlationTask() {
   request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.
   writeReport(matrix, request, *logStream,
-              "Saved Correlatios to " + correlationReportPath(matrix.fileName, request.folder));
+              "Saved Correlatios to " + contract::correlationReportPath(matrix.fileName, request.folder));
 }

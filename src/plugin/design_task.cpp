@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "contract/terms.h"
 #include "events/hrf.h"
 #include "events/task_design.h"
 #include "host/host_services.h"
@@ -48,7 +49,7 @@ DesignParameters readDesignParameters() {
 // `text` as a finite number in the classic notation ("2", "0.5", "1e-1"), blanks around it
 // allowed; nothing for any other text.
 std::optional<double> decimalNumber(std::string_view text) {
-  const std::optional<double> value = wholeNumber<double>(withoutBlanks(text));
+  const std::optional<double> value = wholeNumber<double>(contract::withoutBlanks(text));
   if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
 }
@@ -61,11 +62,11 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   if (options.eventsFiles.empty()) throw std::runtime_error("No events files available");
   const std::optional<double> tr = decimalNumber(read.repetitionTime);
   if (!tr) throw std::runtime_error("Invalid repetition time: " + read.repetitionTime);
-  const std::string_view hrfName = withoutBlanks(read.hrf);
+  const std::string_view hrfName = contract::withoutBlanks(read.hrf);
   const std::optional<HrfModel> hrf = hrfName.empty() ? HrfModel::spm : hrfModelNamed(hrfName);
   if (!hrf) throw std::runtime_error("Invalid HRF model: " + read.hrf + " (spm or glover)");
   std::optional<double> sliceReference = 0.0;
-  if (!withoutBlanks(read.sliceReference).empty())
+  if (!contract::withoutBlanks(read.sliceReference).empty())
     sliceReference = decimalNumber(read.sliceReference);
   if (!sliceReference)
     throw std::runtime_error("Invalid slice-timing reference: " + read.sliceReference);

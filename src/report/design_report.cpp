@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/output_file.h"
+#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
@@ -51,7 +52,7 @@ void writeReportFile(const std::string& path, const std::string& text, const Des
 
 void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
                             const ReportRequest& request) {
-  refuseToReplace(correlationReportPath(matrix.fileName, request.folder), matrix.fileName,
+  refuseToReplace(contract::correlationReportPath(matrix.fileName, request.folder), matrix.fileName,
                   request.inputs, request.written);
   if (report.analysed)
     writeCorrelations(matrix, report.correlations, request.folder);
@@ -63,17 +64,17 @@ void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request) {
   if (!report.analysed) return;
   if (request.plot) {
-    writeReportFile(correlationPlotPath(matrix.fileName, request.folder),
+    writeReportFile(contract::correlationPlotPath(matrix.fileName, request.folder),
                     correlationPlotSvg(matrix, report.correlations, report.shownNames,
                                        report.diagnostics.roles),
                     matrix, request);
-    writeReportFile(designPlotPath(matrix.fileName, request.folder),
+    writeReportFile(contract::designPlotPath(matrix.fileName, request.folder),
                     designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
                                   report.diagnostics.roles),
                     matrix, request);
   }
   if (request.summary) {
-    const std::string path = summaryPath(matrix.fileName, request.folder);
+    const std::string path = contract::summaryPath(matrix.fileName, request.folder);
     refuseToReplace(path, matrix.fileName, request.inputs, request.written);
     OutputFile file(path);
     writeSummaryJson(summaryOf(matrix, report, request),
@@ -83,13 +84,7 @@ void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
 }
 
 std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request) {
-  std::vector<std::string> paths{correlationReportPath(sdmPath, request.folder)};
-  if (request.plot) {
-    paths.push_back(correlationPlotPath(sdmPath, request.folder));
-    paths.push_back(designPlotPath(sdmPath, request.folder));
-  }
-  if (request.summary) paths.push_back(summaryPath(sdmPath, request.folder));
-  return paths;
+  return contract::reportFilePaths(sdmPath, {request.plot, request.summary, request.folder});
 }
 
 std::vector<std::string> logLines(const DesignReport& report,

@@ -57,7 +57,7 @@ struct DesignReport {
 // Computes, once, what `request` needs of `matrix`.
 DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request);
 
-// Writes the correlation report (correlationReportPath): from the report's cells when it holds
+// Writes the correlation report (contract::correlationReportPath): from the report's cells when it holds
 // them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h), and
 // InputProtectedError (base/output_file.h), creating nothing, when the report's path reaches one
 // of the request's inputs.
@@ -71,8 +71,9 @@ void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& repo
 void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request);
 
-// The paths of the report files `request` asks for, for the matrix saved at `sdmPath`: the
-// correlation report, then the heatmap and design picture, then the summary.
+// The paths of the report files `request` asks for, for the matrix saved at `sdmPath`, as
+// contract::reportFilePaths gives them: the correlation report, then the heatmap and design
+// picture, then the summary.
 std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request);
 
 // The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high

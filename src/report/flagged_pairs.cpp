@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/number_text.h"
+#include "contract/terms.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
 }  // namespace
 
 CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
-  const std::string_view t = withoutBlanks(text);
+  const std::string_view t = contract::withoutBlanks(text);
   if (t.empty()) return {};
   const std::optional<float> value = wholeNumber<float>(t);
   if (!value || !(*value > 0.0f && *value <= 1.0f))

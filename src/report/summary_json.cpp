@@ -8,9 +8,7 @@
 #include <string_view>
 
 #include "base/json_text.h"
-#include "base/paths.h"
 #include "correlation/covered_predictors.h"
-#include "correlation/report.h"
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
@@ -177,10 +175,6 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
   summary.meanFramewiseDisplacement =
       request.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
   return summary;
-}
-
-std::string summaryPath(const std::string& fileName, const std::string& folder) {
-  return stripExtension(correlationReportPath(fileName, folder)) + ".json";
 }
 
 void writeSummaryJson(const Summary& s, const JsonSink& put) {

@@ -62,10 +62,6 @@ std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix);
 Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request);
 
-// The summary file's path for a design matrix whose file name is `fileName`: the correlation
-// report's path (correlationReportPath) with ".json" in place of its ".csv".
-std::string summaryPath(const std::string& fileName, const std::string& folder = {});
-
 // Receives the summary's text piece by piece, in order.
 using JsonSink = std::function<void(std::string_view)>;
 

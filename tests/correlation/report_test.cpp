@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "contract/report_files.h"
 #include "correlation/correlation.h"
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
@@ -110,7 +111,7 @@ TEST(CorrelationReport, NamesTheFileAfterTheSdmWithItsExtensionReplaced) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "my.data");
     const DesignMatrix m = matrixOf(dir.file(c.sdm), {"A"}, {{1, 2}});
-    EXPECT_EQ(correlationReportPath(m.fileName), dir.file(c.report));
+    EXPECT_EQ(contract::correlationReportPath(m.fileName), dir.file(c.report));
     writeCorrelations(m);
     EXPECT_EQ(readFile(dir.file(c.report)), crlf(" ; A\nA ; 1.00\n")) << c.sdm;
   }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "base/terms.h"
+#include "contract/terms.h"
 #include "events/condition_terms.h"
 
 namespace {
@@ -22,7 +22,7 @@ TEST(EventsTerms, WildcardsMatchWholeNames) {
       {"F*", "faces", false},   {"**s", "s", true},        {"a*b*c", "abbc", true},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(matchesWildcard(c.term, c.name), c.matches) << c.term << " ~ " << c.name;
+    EXPECT_EQ(contract::matchesWildcard(c.term, c.name), c.matches) << c.term << " ~ " << c.name;
 }
 
 TEST(EventsTerms, KeepsWhatAnyTermMatchesInConditionOrder) {

@@ -38,11 +38,6 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-TEST(DesignPlot, IsTheHeatmapPathWithDesign) {
-  EXPECT_EQ(designPlotPath("D:/study/run1.sdm"), "D:/study/run1_design.svg");
-  EXPECT_EQ(designPlotPath("noextension"), "noextension_design.svg");
-}
-
 TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
   const float gap = std::nanf("");
   const DesignMatrix m =

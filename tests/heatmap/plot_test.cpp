@@ -211,15 +211,6 @@ TEST(XmlText, CutsAfterTheGivenNumberOfCharactersWithAnEllipsis) {
   EXPECT_FALSE(whole.cut);
 }
 
-TEST(CorrelationPlot, IsNamedLikeTheReportWithSvg) {
-  EXPECT_EQ(correlationPlotPath("D:/study/sub01_run1.sdm"), "D:/study/sub01_run1.svg");
-  EXPECT_EQ(correlationPlotPath("D:/study/run1"), "D:/study/run1.svg");
-  EXPECT_EQ(correlationPlotPath("D:/my.data/run1"), "D:/my.data/run1.svg");
-  EXPECT_EQ(correlationPlotPath("D:/study/run1.sdm", "E:/plots"), "E:/plots/run1.svg");
-  EXPECT_EQ(correlationPlotPath("D:\\study\\run1.sdm", "E:\\plots"), "E:\\plots\\run1.svg");
-  EXPECT_EQ(correlationPlotPath("run1.sdm", "plots/"), "plots/run1.svg");
-}
-
 TEST(CorrelationPlot, DrawsOneCellPerOrderedPairAndHatchesTheConstant) {
   const DesignMatrix m = noiseMatrix(12, 40, 5);
   const std::string svg = svgOf(m);

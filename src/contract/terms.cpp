@@ -1,15 +1,11 @@
-#include "base/terms.h"
+#include "contract/terms.h"
 
 #include <algorithm>
 #include <cstddef>
 
-namespace {
+namespace contract {
 
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
+namespace {
 
 // True when `piece` (no "*", "?" matching any byte) matches `text` at its start.
 bool piecePrefix(std::string_view piece, std::string_view text) {
@@ -28,11 +24,18 @@ std::size_t findPiece(std::string_view piece, std::string_view text, std::size_t
 
 }  // namespace
 
+std::string_view withoutBlanks(std::string_view text) {
+  constexpr std::string_view blanks = " \t\r\n";
+  const std::size_t begin = text.find_first_not_of(blanks);
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
+}
+
 std::vector<std::string_view> splitTerms(std::string_view terms) {
   std::vector<std::string_view> list;
   for (std::size_t start = 0; start <= terms.size();) {
     const std::size_t comma = std::min(terms.find(',', start), terms.size());
-    const std::string_view term = trimBlanks(terms.substr(start, comma - start));
+    const std::string_view term = withoutBlanks(terms.substr(start, comma - start));
     start = comma + 1;
     if (!term.empty()) list.push_back(term);
   }
@@ -64,3 +67,5 @@ bool matchesWildcard(std::string_view term, std::string_view name) {
   }
   return true;
 }
+
+}  // namespace contract
