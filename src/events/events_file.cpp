@@ -1,7 +1,6 @@
 // readEventsFile: one pass over the lines of an events file; each row is split at its tabs and
 // its four cells read on the spot, so that no more than one line of text is held.
 
-#include "contract/terms.h"
 #include "events/events_file.h"
 
 #include <cmath>
@@ -12,6 +11,7 @@
 
 #include "base/io_error.h"
 #include "base/number_text.h"
+#include "contract/terms.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
@@ -74,7 +74,8 @@ void splitCells(std::string_view line, std::vector<std::string_view>& cells) {
   cells.clear();
   for (std::size_t start = 0;;) {
     const std::size_t tab = line.find('\t', start);
-    cells.push_back(contract::withoutBlanks(line.substr(start, tab == absent ? absent : tab - start)));
+    cells.push_back(
+        contract::withoutBlanks(line.substr(start, tab == absent ? absent : tab - start)));
     if (tab == absent) return;
     start = tab + 1;
   }

@@ -31,8 +31,8 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;
 
-// Writes designPlotSvg to contract::designPlotPath(matrix.fileName) through a temporary file moved into
-// place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
+// Writes designPlotSvg to contract::designPlotPath(matrix.fileName) through a temporary file moved
+// into place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
 // "Cannot write file: " + path when a write fails; a picture that stood at the path before is
 // then left as it was.
 void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,

@@ -28,6 +28,7 @@ void brindle::correlationTask() {
   request.meanFramewiseDisplacement = loader.lastMeanFramewiseDisplacement();
   request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.
-  writeReport(matrix, request, *logStream,
-              "Saved Correlatios to " + contract::correlationReportPath(matrix.fileName, request.folder));
+  writeReport(
+      matrix, request, *logStream,
+      "Saved Correlatios to " + contract::correlationReportPath(matrix.fileName, request.folder));
 }

@@ -80,7 +80,9 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
       {{"A", "B"}, {{1, 2, 3}, {1, 2}}, " ; A ; B\nA ; 1.00 ; 0.00\nB ; 0.00 ; 1.00\n"},
       {{"", " "}, {{1, 2}, {2, 1}}, " ;  ;  \n ; 1.00 ; 1.00\n  ; 1.00 ; 1.00\n"},
       // A name holding the separator keeps the columns aligned: its " ; " is written ";".
-      {{"a ; b ; c", "d"}, {{1, 2}, {2, 1}}, " ; a;b;c ; d\na;b;c ; 1.00 ; 1.00\nd ; 1.00 ; 1.00\n"},
+      {{"a ; b ; c", "d"},
+       {{1, 2}, {2, 1}},
+       " ; a;b;c ; d\na;b;c ; 1.00 ; 1.00\nd ; 1.00 ; 1.00\n"},
   };
   for (const auto& c : cases) {
     TempDir dir;
