@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "base/io_error.h"
 #include "confounds/confound_input.h"
 #include "fuzz_folder.h"
 #include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/split.h"
 #include "merge/merge_names.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "base/io_error.h"
 #include "correlation/report.h"
 #include "correlation/ztransform.h"
 #include "merge/append.h"
 #include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_repairs.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include "base/paths.h"
 
 std::string noticeText(const Notice& notice) {
-  const char* opening = notice.kind == NoticeKind::warning ? "Warning: " : "Confounds from ";
-  return opening + baseName(notice.file) + ": " + notice.text;
+  if (notice.kind == NoticeKind::note) return notice.text;
+  return "Warning: " + baseName(notice.file) + ": " + notice.text;
 }
 
 std::vector<Notice> warningsOf(const std::vector<Notice>& notices) {

@@ -9,17 +9,18 @@
 // it reaches the log, and the summary file lists the warnings among them.
 enum class NoticeKind {
   warning,  // a file needed repair or held unreadable values: "Warning: NAME: text"
-  taken,    // what was taken from a confound file: "Confounds from NAME: text"
+  note,     // anything else worth telling about a file, worded whole by the layer that made it
 };
 
 struct Notice {
   NoticeKind kind = NoticeKind::warning;
   std::string file;  // the path of the file it concerns
-  std::string text;  // what it says about that file
+  std::string text;  // a warning: what it says about that file; a note: the whole line
 };
 
-// The notice as one line of text, without any prefix of the log: its kind's opening, the base
-// name of its file, ": " and its text ("Warning: run1.sdm: 3 of 3 predictor names missing").
+// The notice as one line of text, without any prefix of the log: for a warning "Warning: ", the
+// base name of its file, ": " and its text ("Warning: run1.sdm: 3 of 3 predictor names
+// missing"); for a note its text as it stands.
 std::string noticeText(const Notice& notice);
 
 // The warnings among `notices`, in order.

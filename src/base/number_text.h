@@ -8,7 +8,7 @@
 #include <string_view>
 #include <system_error>
 
-// Locale-free number text shared by the SDM and CSV writers and the reader.
+// Locale-free number text: the pieces every writer and reader of numbers in text shares.
 
 // What from_chars, which takes no "+", is to read of a text that may start with one: the text
 // without its "+", unless another sign follows (then the whole text, which reads as no number).
@@ -49,23 +49,38 @@ constexpr std::size_t fixedTextRoom(int decimals) {
 // characters, and returns the end of it: for writers that lay out a whole line in place.
 char* putFixed(char* out, double value, int decimals);
 
-// putFixed(out, value, 6) for a float, as the SDM writer writes its values: the same text,
-// with no check that the value is a float and no branch on its sign.
-char* putSixDecimals(char* out, float value);
+// A double rounded to the nearest float, as IEEE rounds it: a magnitude at or beyond the
+// midpoint between the largest float and 2^128 becomes an infinity, one below it the largest
+// float; a NaN stays a NaN. (A plain conversion of a double beyond the float range is undefined
+// in C++.)
+float roundToFloat(double value);
 
-// The float of the decimal text "digits / 10^6" with its sign: the quotient, correctly rounded
-// to double (both operands are exact when digits < 2^53), then rounded to float; the sign is
-// put on the double first. This is what parseFloatField gives for such a text, step for step.
-inline float sixDecimalsToFloat(uint64_t digits, bool negative) {
-  const double value = static_cast<double>(digits) / 1e6;
-  return static_cast<float>(negative ? -value : value);
+// Powers of ten that a double holds exactly: exactPowersOfTen[n] is 10^n.
+inline constexpr double exactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// "00", "01", ... "99": the two digits of n < 100 start at digitPairs + 2 * n.
+inline constexpr char digitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the `count` last decimal digits of `value` so that they end at `end`, two at a time.
+inline void putDigits(char* end, uint64_t value, int count) {
+  for (; count >= 2; count -= 2) {
+    const auto pair = static_cast<std::size_t>(value % 100) * 2;
+    value /= 100;
+    end -= 2;
+    end[0] = digitPairs[pair];
+    end[1] = digitPairs[pair + 1];
+  }
+  if (count == 1) *--end = static_cast<char>('0' + value % 10);
 }
 
-// Converts a text like the standard string-to-float conversion in the classic locale:
-// leading white space skipped, the longest prefix that forms a number parsed as a double and
-// rounded to float; trailing text ignored. Throws std::invalid_argument "invalid stof argument"
-// when no number starts the text and std::out_of_range "stof argument out of range" when the
-// number lies outside the double range: above it, or so small that the double is zero or an
-// inexact subnormal, as strtod reports ERANGE. Hexadecimal "0x1.8p3" is read too; a NaN's
-// sign is kept, its payload is not.
-float parseFloatField(std::string_view text);
+// The number of decimal digits of `value` (1 for 0).
+inline int digitCount(uint64_t value) {
+  int count = 1;
+  for (; value >= 10; value /= 10) ++count;
+  return count;
+}

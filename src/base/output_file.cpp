@@ -1,13 +1,9 @@
 #include "base/output_file.h"
 
-#include <algorithm>
-
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <random>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -210,32 +206,4 @@ void OutputFile::commit() {
     fail(cannotWrite, path_, filesys::failureReason(error));
   }
   file.temporaryPath.clear();  // it is the target now
-}
-
-namespace {
-
-// The same text, or paths that reach the same existing file.
-bool sameFile(const std::string& a, const std::string& b) {
-  std::error_code ignored;
-  return a == b || std::filesystem::equivalent(a, b, ignored);
-}
-
-}  // namespace
-
-void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
-  if (sameFile(path, sdmPath)) fail(cannotCreate, path, "it is the SDM itself");
-}
-
-void refuseToReplace(const std::string& path, const std::string& sdmPath,
-                     std::span<const std::string> inputs, std::span<const std::string> written) {
-  refuseToReplaceTheSdm(path, sdmPath);
-  const auto reaches = [&](std::span<const std::string> files) {
-    return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
-      return !file.empty() && sameFile(path, file);
-    });
-  };
-  if (reaches(inputs))
-    throw InputProtectedError(cannotCreate + path + " (it is an input of this task)");
-  if (reaches(written))
-    throw InputProtectedError(cannotCreate + path + " (an earlier result of this task wrote it)");
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -50,21 +49,3 @@ class OutputFile {
   std::string path_;
   std::unique_ptr<Impl> impl_;
 };
-
-// Throws std::runtime_error "Cannot Create file: " + path + " (it is the SDM itself)" when a
-// report file at `path` would take the place of the SDM file at `sdmPath`: the same text, or
-// paths that reach the same existing file (through a link, another spelling of the folder).
-void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath);
-
-// A report file that would replace a file the task read.
-class InputProtectedError : public std::runtime_error {
- public:
-  explicit InputProtectedError(const std::string& message) : std::runtime_error(message) {}
-};
-
-// refuseToReplaceTheSdm, then throws InputProtectedError "Cannot Create file: " + path +
-// " (it is an input of this task)" when `path` reaches one of `inputs` the same way, and
-// " (an earlier result of this task wrote it)" when it reaches one of `written`.
-void refuseToReplace(const std::string& path, const std::string& sdmPath,
-                     std::span<const std::string> inputs,
-                     std::span<const std::string> written = {});

@@ -1,5 +1,8 @@
 #include "base/paths.h"
 
+#include <filesystem>
+#include <system_error>
+
 std::string baseName(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -16,4 +19,9 @@ std::string insertSuffix(const std::string& path, const std::string& suffix) {
   std::string result = path;
   result.insert(dot, suffix);
   return result;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return a == b || std::filesystem::equivalent(a, b, ignored);
 }

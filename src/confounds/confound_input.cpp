@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "base/io_error.h"
 #include "confounds/confound_messages.h"
 #include "confounds/confound_reader.h"
 #include "confounds/confound_selection.h"
 #include "confounds/tsv_sidecar.h"
+#include "sdm/io_error.h"
 
 namespace {
 

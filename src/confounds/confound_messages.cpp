@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "base/notice.h"
+#include "base/paths.h"
 
 std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells) {
   if (cells.values <= 0) return std::nullopt;
@@ -16,7 +17,7 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
 Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& notes,
                             const std::vector<std::string>& leftOut) {
   const std::size_t count = selected.names.size();
-  std::string names;
+  std::string names = "Confounds from " + baseName(selected.fileName) + ": ";
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
     if (p > 0) names += ", ";
     names += selected.names[p];
@@ -25,5 +26,5 @@ Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std:
   for (const std::string& copy : leftOut) names += "; " + copy + ", left out";
   for (std::size_t n = 0; n < notes.size(); ++n) names += (n == 0 ? " (" : "; ") + notes[n];
   if (!notes.empty()) names += ')';
-  return {NoticeKind::taken, selected.fileName, std::move(names)};
+  return {NoticeKind::note, selected.fileName, std::move(names)};
 }

@@ -18,10 +18,10 @@ std::optional<Notice> unreadableNotice(const std::string& path, const Unreadable
 // The most names the notice of what was taken lists.
 inline constexpr std::size_t maxNamesTaken = 50;
 
-// What was taken from a file: the names of `selected` joined by ", ", about
-// `selected.fileName`; past maxNamesTaken names, ", ... (" + their number + " in all)"; then for
-// each column left out as a copy "; NAME = EARLIER, left out"; then `notes` (how some were made)
-// in parentheses, joined by "; ".
+// What was taken from a file, a note about `selected.fileName`: "Confounds from " + its base
+// name + ": " + the names of `selected` joined by ", "; past maxNamesTaken names, ", ... (" +
+// their number + " in all)"; then for each column left out as a copy "; NAME = EARLIER, left
+// out"; then `notes` (how some were made) in parentheses, joined by "; ".
 Notice confoundsTakenNotice(const DesignMatrix& selected,
                             const std::vector<std::string>& notes = {},
                             const std::vector<std::string>& leftOut = {});

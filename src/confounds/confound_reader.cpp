@@ -10,11 +10,11 @@
 #include <string_view>
 #include <utility>
 
-#include "base/io_error.h"
 #include "base/number_text.h"
 #include "base/paths.h"
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 

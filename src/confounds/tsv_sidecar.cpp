@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "base/io_error.h"
 #include "base/json_text.h"
 #include "base/output_file.h"
 #include "contract/report_files.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <utility>
 
-#include "base/io_error.h"
 #include "base/number_text.h"
 #include "contract/terms.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 

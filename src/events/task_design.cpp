@@ -8,7 +8,6 @@
 #include <string_view>
 #include <utility>
 
-#include "base/io_error.h"
 #include "base/number_text.h"
 #include "contract/report_files.h"
 #include "events/condition_terms.h"
@@ -16,6 +15,7 @@
 #include "events/events_file.h"
 #include "events/predictor_colours.h"
 #include "events/regressor.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_limits.h"
 
 namespace {

@@ -21,6 +21,7 @@
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
 
 namespace {
 

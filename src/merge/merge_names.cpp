@@ -12,15 +12,3 @@ std::string mergeSuffix(const std::string& thisPath, const std::string& otherPat
   if (c == std::string::npos) return "_" + other;
   return other.substr(c);
 }
-
-std::vector<std::string> split(const std::string& text, char delimiter) {
-  std::vector<std::string> entries;
-  std::string::size_type start = 0;
-  while (start < text.size()) {
-    auto end = text.find(delimiter, start);
-    if (end == std::string::npos) end = text.size();
-    entries.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return entries;
-}

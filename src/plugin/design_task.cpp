@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/number_text.h"
+#include "base/split.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
 #include "events/task_design.h"
 #include "host/host_services.h"
-#include "merge/merge_names.h"
 #include "plugin/brindle.h"
 #include "plugin/log_message.h"
 

@@ -3,16 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "base/output_file.h"
+#include "base/paths.h"
+#include "base/split.h"
 #include "correlation/ztransform.h"
 #include "host/host_services.h"
 #include "merge/append.h"
-#include "merge/merge_names.h"
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
 #include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "report/log_lines.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
 
 DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request) {
   DesignReport report;

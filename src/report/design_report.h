@@ -59,8 +59,8 @@ DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request);
 
 // Writes the correlation report (contract::correlationReportPath): from the report's cells when it
 // holds them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h),
-// and InputProtectedError (base/output_file.h), creating nothing, when the report's path reaches
-// one of the request's inputs.
+// and InputProtectedError (sdm/protected_inputs.h), creating nothing, when the report's path
+// reaches one of the request's inputs.
 void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
                             const ReportRequest& request);
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "base/number_text.h"
+#include "sdm/value_text.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define BRINDLE_HAVE_AVX2_PASS 1

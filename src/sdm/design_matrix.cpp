@@ -1,6 +1,6 @@
 #include "sdm/design_matrix.h"
 
-#include "base/io_error.h"
+#include "sdm/io_error.h"
 
 #include <algorithm>
 #include <charconv>

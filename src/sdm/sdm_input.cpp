@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-#include "base/io_error.h"
+#include "sdm/io_error.h"
 
 namespace {
 

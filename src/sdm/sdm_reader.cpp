@@ -12,10 +12,10 @@
 #include <type_traits>
 #include <vector>
 
-#include "base/io_error.h"
 #include "base/parallel.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"

@@ -19,6 +19,7 @@
 #include "base/output_file.h"
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_limits.h"
+#include "sdm/value_text.h"
 
 namespace {
 

@@ -45,7 +45,7 @@ TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {
   EXPECT_EQ(input.notices[0].kind, NoticeKind::warning);
   EXPECT_EQ(noticeText(input.notices[0]),
             "Warning: run1.csv: 1 value(s) unreadable (data points 1), read as 0");
-  EXPECT_EQ(input.notices[1].kind, NoticeKind::taken);
+  EXPECT_EQ(input.notices[1].kind, NoticeKind::note);
   EXPECT_EQ(noticeText(input.notices[1]), "Confounds from run1.csv: c, a");
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "base/io_error.h"
 #include "confound_generator.h"
 #include "confounds/confound_reader.h"
+#include "sdm/io_error.h"
 #include "sdm/matrix_text.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -75,8 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"CsvQuotedNamesHoldTheSeparator", "conf.csv",
                  "\"a,b\",c, \"d \"\"\"\" e\"\n1,\"2\",3\n",
                  "Unusable predictor name in PATH: d \\\"\\\" e"},
-        ReadCase{"CsvQuotedNameWithTheSeparator", "conf.csv",
-                 "\"a,b\",c\n1,\"2\"\n3,4\n",
+        ReadCase{"CsvQuotedNameWithTheSeparator", "conf.csv", "\"a,b\",c\n1,\"2\"\n3,4\n",
                  "names [a,b] [c]\nvalues 1 3\nvalues 2 4\n"},
         ReadCase{"TsvNameWithAQuoteIsRefused", "conf.tsv", "a\"b\tc\n1\t2\n",
                  "Unusable predictor name in PATH: a\\\"b"},

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "base/io_error.h"
 #include "events/events_file.h"
+#include "sdm/io_error.h"
 #include "support/number_text.h"
 #include "support/row_name.h"
 #include "support/temp_dir.h"

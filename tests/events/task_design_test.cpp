@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/io_error.h"
 #include "events/task_design.h"
+#include "sdm/io_error.h"
 #include "sdm/matrix_text.h"
 #include "support/expect_throw.h"
 #include "support/number_text.h"

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <string>
 
-#include "base/io_error.h"
+#include "sdm/io_error.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -105,7 +105,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   ReportRequest request;
   request.threshold = parseCorrelationThreshold("0.8");
   request.readerNotices = {{NoticeKind::warning, "D:/study/run.sdm", "Repaired \\ line 7"},
-                           {NoticeKind::taken, "D:/study/conf.tsv", "csf"}};
+                           {NoticeKind::note, "D:/study/conf.tsv", "csf"}};
   EXPECT_EQ(summaryJson(summaryOf(m, report, request)),
             "{\r\n"
             "  \"version\": 2,\r\n"

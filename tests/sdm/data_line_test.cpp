@@ -13,6 +13,7 @@
 
 #include "base/number_text.h"
 #include "matrix_text.h"
+#include "sdm/value_text.h"
 
 namespace {
 

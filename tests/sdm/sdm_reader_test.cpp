@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "base/io_error.h"
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
 #include "support/temp_dir.h"

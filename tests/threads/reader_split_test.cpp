@@ -12,8 +12,8 @@
 #include <tuple>
 #include <vector>
 
-#include "base/io_error.h"
 #include "sdm/design_matrix.h"
+#include "sdm/io_error.h"
 #include "sdm/sdm_repairs.h"
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"

@@ -1,0 +1,31 @@
+#include "sdm/protected_inputs.h"
+
+#include <algorithm>
+
+#include "base/paths.h"
+
+namespace {
+
+// The opening of OutputFile's own refusal, so that both read alike in the log.
+constexpr const char* cannotCreate = "Cannot Create file: ";
+
+}  // namespace
+
+void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
+  if (sameFile(path, sdmPath))
+    throw std::runtime_error(cannotCreate + path + " (it is the SDM itself)");
+}
+
+void refuseToReplace(const std::string& path, const std::string& sdmPath,
+                     std::span<const std::string> inputs, std::span<const std::string> written) {
+  refuseToReplaceTheSdm(path, sdmPath);
+  const auto reaches = [&](std::span<const std::string> files) {
+    return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
+      return !file.empty() && sameFile(path, file);
+    });
+  };
+  if (reaches(inputs))
+    throw InputProtectedError(cannotCreate + path + " (it is an input of this task)");
+  if (reaches(written))
+    throw InputProtectedError(cannotCreate + path + " (an earlier result of this task wrote it)");
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// The text of an SDM value, locale-free: the writer's six decimals and the reader's conversion
+// of a data field, each giving the bits the standard conversions give in the classic locale.
+
+// appendFixed's text with six decimals (base/number_text.h) for a float, as the SDM writer
+// writes its values, at `out`, which has room for fixedTextRoom(6) characters; returns the end of
+// it. No check that the value is a float and no branch on its sign.
+char* putSixDecimals(char* out, float value);
+
+// The float of the decimal text "digits / 10^6" with its sign: the quotient, correctly rounded
+// to double (both operands are exact when digits < 2^53), then rounded to float; the sign is
+// put on the double first. This is what parseFloatField gives for such a text, step for step.
+inline float sixDecimalsToFloat(uint64_t digits, bool negative) {
+  const double value = static_cast<double>(digits) / 1e6;
+  return static_cast<float>(negative ? -value : value);
+}
+
+// Converts a text like the standard string-to-float conversion in the classic locale:
+// leading white space skipped, the longest prefix that forms a number parsed as a double and
+// rounded to float; trailing text ignored. Throws std::invalid_argument "invalid stof argument"
+// when no number starts the text and std::out_of_range "stof argument out of range" when the
+// number lies outside the double range: above it, or so small that the double is zero or an
+// inexact subnormal, as strtod reports ERANGE. Hexadecimal "0x1.8p3" is read too; a NaN's
+// sign is kept, its payload is not.
+float parseFloatField(std::string_view text);
