@@ -6,6 +6,9 @@
 #include <random>
 #include <system_error>
 
+using namespace sdm;
+using namespace tools;
+
 namespace {
 
 class BenchFolder {

@@ -10,10 +10,10 @@
 // The three sizes the benchmarks run: 0 typical (20 predictors x 300 points), 1 large
 // (200 x 2,000), 2 very large (1,000 x 5,000). Each has a few predictors of interest, many
 // confounds and a trailing constant.
-DesignShape benchShape(int size);
+tools::DesignShape benchShape(int size);
 
 // The matrix of benchShape(size), made once per process and kept.
-const DesignMatrix& benchMatrix(int size);
+const sdm::DesignMatrix& benchMatrix(int size);
 
 // A path `name` inside a folder of this process under the system's temporary folder; the
 // folder is made on first use and removed with everything in it when the process ends.

@@ -26,6 +26,12 @@
 #include "diagnostics/design_diagnostics.h"
 #include "diagnostics/variance_inflation.h"
 
+using namespace base;
+using namespace sdm;
+using namespace correlation;
+using namespace diagnostics;
+using namespace tools;
+
 namespace {
 
 struct Times {

@@ -27,6 +27,11 @@
 #include "design_generator.h"
 #include "peak_rate.h"
 
+using namespace base;
+using namespace sdm;
+using namespace correlation;
+using namespace tools;
+
 namespace {
 
 double seconds(const std::function<void()>& work) {

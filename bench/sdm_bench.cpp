@@ -24,6 +24,13 @@
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
 
+using namespace base;
+using namespace sdm;
+using namespace merge;
+using namespace correlation;
+using namespace confounds;
+using namespace tools;
+
 namespace {
 
 void setValueCounters(benchmark::State& state, const DesignMatrix& m) {

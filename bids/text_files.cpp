@@ -42,7 +42,7 @@ std::string shortestText(double value) {
 
 std::string fixedText(double value, int decimals) {
   std::string text;
-  appendFixed(text, value, decimals);
+  base::appendFixed(text, value, decimals);
   return text;
 }
 

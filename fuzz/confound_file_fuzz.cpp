@@ -17,6 +17,9 @@
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
 
+using namespace sdm;
+using namespace confounds;
+
 namespace {
 
 [[noreturn]] void violated(const std::string& what) {

@@ -21,6 +21,8 @@
 
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+
 namespace {
 
 int written = 0;

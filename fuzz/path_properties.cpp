@@ -7,6 +7,9 @@
 #include "base/split.h"
 #include "merge/merge_names.h"
 
+using namespace base;
+using namespace merge;
+
 namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }

@@ -22,6 +22,10 @@
 #include "sdm/io_error.h"
 #include "sdm/sdm_repairs.h"
 
+using namespace sdm;
+using namespace merge;
+using namespace correlation;
+
 namespace {
 
 // Beyond these sizes an input would spend its time writing files rather than in the code:

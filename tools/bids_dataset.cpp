@@ -9,6 +9,8 @@
 #include "confound_generator.h"
 #include "random.h"
 
+namespace tools {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -20,7 +22,7 @@ void writeText(const fs::path& file, const std::string& text) {
   std::error_code error;
   fs::create_directories(file.parent_path(), error);
   if (error) throw std::runtime_error("Cannot Create folder: " + file.parent_path().string());
-  OutputFile out(file.string());
+  base::OutputFile out(file.string());
   out.write(text);
   out.commit();
 }
@@ -28,7 +30,7 @@ void writeText(const fs::path& file, const std::string& text) {
 // `value` with two decimals, whatever the locale ("12.50").
 std::string twoDecimals(double value) {
   std::string text;
-  appendFixed(text, value, 2);
+  base::appendFixed(text, value, 2);
   return text;
 }
 
@@ -129,3 +131,5 @@ void writeBidsDataset(const std::string& folder, uint64_t seed) {
   const std::vector<BidsRunShape> runs = bidsRunShapes();
   for (std::size_t i = 0; i < runs.size(); ++i) writeRun(root, runs[i], seed, i + 1);
 }
+
+}  // namespace tools

@@ -13,6 +13,7 @@
 // a confounds table with a row per volume (one under the older name
 // *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar with "StartTime".
 // Every text file ends its lines with LF. The same seed gives the same files.
+namespace tools {
 
 struct BidsRunShape {
   std::string folder;     // "sub-02/ses-1/func"
@@ -34,3 +35,5 @@ std::string bidsEventsText(const BidsRunShape& run, uint64_t seed);
 // Writes the dataset into `folder` (made when missing; files standing there are replaced).
 // Throws std::runtime_error when a file cannot be written.
 void writeBidsDataset(const std::string& folder, uint64_t seed);
+
+}  // namespace tools

@@ -11,6 +11,8 @@
 
 #include "random.h"
 
+namespace tools {
+
 namespace {
 
 using Series = std::vector<double>;
@@ -280,3 +282,5 @@ int confoundColumnCount(const ConfoundShape& shape) {
   return 18 + shape.tCompCor + shape.cCompCor + shape.wCompCor + shape.aCompCor + cosines + 2 + 24 +
          static_cast<int>(outliers.size());
 }
+
+}  // namespace tools

@@ -6,6 +6,7 @@
 // Realistic confound files of the preprocessing pipelines researchers run, written from the
 // published descriptions of their formats, the same for the same options on every platform.
 // All formats of one seed hold the same head motion: a slow drift with two sudden movements.
+namespace tools {
 
 enum class ConfoundTextFormat {
   tsv,   // a fMRIPrep-like confounds table (see generateConfoundText)
@@ -39,3 +40,5 @@ std::string generateConfoundText(const ConfoundShape& shape, ConfoundTextFormat 
 
 // The number of columns of the TSV of `shape` (its motion outliers included).
 int confoundColumnCount(const ConfoundShape& shape);
+
+}  // namespace tools

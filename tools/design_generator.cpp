@@ -9,6 +9,8 @@
 
 #include "random.h"
 
+namespace tools {
+
 namespace {
 
 double twoGamma(double t) {
@@ -63,8 +65,8 @@ std::vector<float> driftPredictor(int points, Random& random) {
 
 int shortestRun(int interest) { return interest > 0 ? interest + 2 : 0; }
 
-DesignMatrix generateDesignMatrix(const DesignShape& shape) {
-  DesignMatrix m;
+sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
+  sdm::DesignMatrix m;
   if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return m;
   static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
                                             "Translation Z [mm]", "Rotation X [deg]",
@@ -115,3 +117,5 @@ DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   m.firstConfoundPredictor = {"FirstConfoundPredictor", shape.interest + 1, 24, true};
   return m;
 }
+
+}  // namespace tools

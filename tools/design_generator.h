@@ -8,6 +8,7 @@
 
 // Realistic single-study design matrices for examples, tests and benchmarks, the same for the
 // same options on every platform.
+namespace tools {
 
 struct DesignShape {
   int interest = 3;       // predictors of interest: block designs convolved with a response
@@ -34,4 +35,6 @@ int shortestRun(int interest);
 // and `fileName` empty. Each predictor of interest has at least one whole block when
 // `shape.points` is shortestRun(shape.interest) or more. Returns an empty matrix when a count is
 // negative.
-DesignMatrix generateDesignMatrix(const DesignShape& shape);
+sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape);
+
+}  // namespace tools

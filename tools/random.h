@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace tools {
+
 // A small, fully specified generator (splitmix64), so generated files are identical on every
 // platform.
 class Random {
@@ -19,3 +21,5 @@ class Random {
  private:
   uint64_t state_;
 };
+
+}  // namespace tools

@@ -42,6 +42,8 @@
 #include "design_generator.h"
 #include "sdm/sdm_limits.h"
 
+namespace tools {
+
 namespace {
 
 constexpr int exitWritten = 0;
@@ -220,11 +222,11 @@ std::vector<std::string> nameList(std::string_view option, const std::string& li
 bool applyShapeOption(Option& option, DesignShape& shape) {
   const std::string& name = option.name();
   if (name == "--interest")
-    shape.interest = count(name, option.value(), maxSdmPredictors);
+    shape.interest = count(name, option.value(), sdm::maxSdmPredictors);
   else if (name == "--confounds")
-    shape.confounds = count(name, option.value(), maxSdmPredictors);
+    shape.confounds = count(name, option.value(), sdm::maxSdmPredictors);
   else if (name == "--points")
-    shape.points = count(name, option.value(), maxSdmValues);
+    shape.points = count(name, option.value(), sdm::maxSdmValues);
   else if (name == "--seed")
     shape.seed = wholeNumber<uint64_t>(name, option.value(), UINT64_MAX);
   else if (name == "--confound-prefix")
@@ -300,11 +302,11 @@ void checkShape(const DesignShape& shape, bool sdm) {
     throw UsageError("--sum needs at least three confounds to add up");
   const int64_t predictors = int64_t{shape.interest} + int64_t{shape.confounds} +
                              (shape.sumName.empty() ? 0 : 1) + (shape.constant ? 1 : 0);
-  if (predictors > maxSdmPredictors || predictors * shape.points > maxSdmValues) {
+  if (predictors > sdm::maxSdmPredictors || predictors * shape.points > sdm::maxSdmValues) {
     throw UsageError(std::to_string(predictors) + " predictors over " +
                      std::to_string(shape.points) + " data points are more than an SDM holds (" +
-                     std::to_string(maxSdmPredictors) + " predictors, " +
-                     std::to_string(maxSdmValues) + " values)");
+                     std::to_string(sdm::maxSdmPredictors) + " predictors, " +
+                     std::to_string(sdm::maxSdmValues) + " values)");
   }
   if (sdm && shape.points < shortestRun(shape.interest)) {
     throw UsageError("a run of " + counted(shape.points, "data point", "data points") +
@@ -331,40 +333,42 @@ Command parseCommand(const std::vector<std::string>& args) {
 
 }  // namespace
 
+}  // namespace tools
+
 int main(int argc, char** argv) {
-  Command command;
+  tools::Command command;
   try {
-    command = parseCommand(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const UsageError& error) {
+    command = tools::parseCommand(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const tools::UsageError& error) {
     std::fprintf(stderr, "sdmgen: %s\nTry 'sdmgen --help'.\n", error.what());
-    return exitUsage;
+    return tools::exitUsage;
   }
   if (command.help) {
-    std::fputs(helpText, stdout);
-    return exitWritten;
+    std::fputs(tools::helpText, stdout);
+    return tools::exitWritten;
   }
   if (command.version) {
     std::printf("sdmgen (Brindle) %s\n", BRINDLE_VERSION);
-    return exitWritten;
+    return tools::exitWritten;
   }
 
   try {
     if (!command.bidsFolder.empty()) {
-      writeBidsDataset(command.bidsFolder, command.shape.seed);
+      tools::writeBidsDataset(command.bidsFolder, command.shape.seed);
     } else if (!command.confoundFormat) {
-      DesignMatrix m = generateDesignMatrix(command.shape);
+      sdm::DesignMatrix m = tools::generateDesignMatrix(command.shape);
       m.save(command.out);
     } else {
-      ConfoundShape confounds = command.confounds;
+      tools::ConfoundShape confounds = command.confounds;
       confounds.points = command.shape.points;
       confounds.seed = command.shape.seed;
-      OutputFile file(command.out);
-      file.write(generateConfoundText(confounds, *command.confoundFormat));
+      base::OutputFile file(command.out);
+      file.write(tools::generateConfoundText(confounds, *command.confoundFormat));
       file.commit();
     }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "sdmgen: %s\n", error.what());
-    return exitNotWritten;
+    return tools::exitNotWritten;
   }
-  return exitWritten;
+  return tools::exitWritten;
 }

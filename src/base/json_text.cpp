@@ -5,6 +5,8 @@
 
 #include "base/number_text.h"
 
+namespace base {
+
 namespace {
 
 // The character at `bytes[i]` and the bytes it takes: a valid UTF-8 sequence (no overlong form,
@@ -106,3 +108,5 @@ void appendJsonNumber(std::string& out, double value) { appendFinite(out, value)
 void appendJsonNumber(std::string& out, float value) { appendFinite(out, value); }
 
 void appendJsonNumber(std::string& out, int64_t value) { out += shortestText(value); }
+
+}  // namespace base

@@ -5,6 +5,7 @@
 #include <string_view>
 
 // Pieces of JSON text, written without regard to any locale.
+namespace base {
 
 // Appends `bytes` as a JSON string with its quotes. The text stays ASCII: '"' and '\' are
 // escaped, control characters become \b \f \n \r \t or \u00XX, every character beyond ASCII a
@@ -17,3 +18,5 @@ void appendJsonString(std::string& out, std::string_view bytes);
 void appendJsonNumber(std::string& out, double value);
 void appendJsonNumber(std::string& out, float value);
 void appendJsonNumber(std::string& out, int64_t value);
+
+}  // namespace base

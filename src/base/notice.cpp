@@ -2,6 +2,8 @@
 
 #include "base/paths.h"
 
+namespace base {
+
 std::string noticeText(const Notice& notice) {
   if (notice.kind == NoticeKind::note) return notice.text;
   return "Warning: " + baseName(notice.file) + ": " + notice.text;
@@ -13,3 +15,5 @@ std::vector<Notice> warningsOf(const std::vector<Notice>& notices) {
     if (notice.kind == NoticeKind::warning) warnings.push_back(notice);
   return warnings;
 }
+
+}  // namespace base

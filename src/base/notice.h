@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace base {
+
 // Something a reader or an analysis tells the user about, as a value: the plug-in decides how
 // it reaches the log, and the summary file lists the warnings among them.
 enum class NoticeKind {
@@ -40,3 +42,5 @@ std::string listedNumbers(std::string_view label, const std::vector<Number>& num
   if (more) text += ", ...";
   return text + ")";
 }
+
+}  // namespace base

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <system_error>
 
+namespace base {
+
 namespace {
 
 // The common case of the writer's own output: a value that is exactly a float, below 10^9,
@@ -113,3 +115,5 @@ std::string_view withoutPlusSign(std::string_view text) {
   const std::string_view rest = text.substr(1);
   return rest.starts_with('+') || rest.starts_with('-') ? text : rest;
 }
+
+}  // namespace base

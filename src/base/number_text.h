@@ -9,6 +9,7 @@
 #include <system_error>
 
 // Locale-free number text: the pieces every writer and reader of numbers in text shares.
+namespace base {
 
 // What from_chars, which takes no "+", is to read of a text that may start with one: the text
 // without its "+", unless another sign follows (then the whole text, which reads as no number).
@@ -84,3 +85,5 @@ inline int digitCount(uint64_t value) {
   for (; value >= 10; value /= 10) ++count;
   return count;
 }
+
+}  // namespace base

@@ -9,6 +9,8 @@
 
 #include "base/file_system.h"
 
+namespace base {
+
 namespace {
 
 // Large enough that a report or an SDM of usual size goes out in a few system calls.
@@ -207,3 +209,5 @@ void OutputFile::commit() {
   }
   file.temporaryPath.clear();  // it is the target now
 }
+
+}  // namespace base

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace base {
+
 // A file written as a whole or not at all. The bytes go to a temporary file in the target's
 // folder; commit() flushes and closes it and moves it over the target. Until commit()
 // succeeds the file that stood at the target path (if any) is untouched, and a failed or
@@ -49,3 +51,5 @@ class OutputFile {
   std::string path_;
   std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace base

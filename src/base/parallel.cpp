@@ -18,6 +18,8 @@
 #include <intrin.h>
 #endif
 
+namespace base {
+
 namespace {
 
 std::atomic<std::size_t> forcedThreads{0};
@@ -261,3 +263,5 @@ void parallelFor(std::size_t parts, PartBody body, std::size_t threads) {
   WorkerTeam team(std::min(parts, threads));
   team.forEach(parts, body);
 }
+
+}  // namespace base

@@ -12,6 +12,7 @@
 // splits its work into parts that write disjoint results (cells, rows, lines), never a sum into
 // pieces, so that its results are the bits of one thread whatever the count. Threads start and
 // end inside the call that uses them: nothing runs on once a task has returned to the host.
+namespace base {
 
 // Most threads a step ever uses, whatever is asked for.
 inline constexpr std::size_t maxThreads = 256;
@@ -93,3 +94,5 @@ void parallelFor(std::size_t parts, PartBody body, std::size_t threads = threadC
 inline std::size_t partBegin(std::size_t count, std::size_t parts, std::size_t part) {
   return count / parts * part + std::min(part, count % parts);
 }
+
+}  // namespace base

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace base {
+
 std::string baseName(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -25,3 +27,5 @@ bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ignored;
   return a == b || std::filesystem::equivalent(a, b, ignored);
 }
+
+}  // namespace base

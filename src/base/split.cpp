@@ -1,5 +1,7 @@
 #include "base/split.h"
 
+namespace base {
+
 std::vector<std::string> split(const std::string& text, char delimiter) {
   std::vector<std::string> entries;
   std::string::size_type start = 0;
@@ -11,3 +13,5 @@ std::vector<std::string> split(const std::string& text, char delimiter) {
   }
   return entries;
 }
+
+}  // namespace base

@@ -14,6 +14,8 @@
 #include "confounds/tsv_sidecar.h"
 #include "sdm/io_error.h"
 
+namespace confounds {
+
 namespace {
 
 // Refuses a table with too many cells missing or unreadable, or with any at all when `strict`.
@@ -21,13 +23,13 @@ void refuseDamaged(const std::string& path, const UnreadableCells& cells, bool s
   const int64_t missing = cells.values + cells.firstRowMissing;
   if (!(strict ? cells.values > 0 : missing > cells.cells - missing)) return;
   const int64_t counted = strict ? cells.values : missing;
-  throw IOError("Damaged confound file: " + path + " (" + std::to_string(counted) + " of " +
-                std::to_string(cells.cells) + " values missing or unreadable)");
+  throw sdm::IOError("Damaged confound file: " + path + " (" + std::to_string(counted) + " of " +
+                     std::to_string(cells.cells) + " values missing or unreadable)");
 }
 
 }  // namespace
 
-std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table) {
+std::optional<double> meanFramewiseDisplacement(const sdm::DesignMatrix& table) {
   const std::vector<float>* found = columnNamed(table, framewiseDisplacementColumn);
   if (found == nullptr) return std::nullopt;
   const std::vector<float>& column = *found;
@@ -39,15 +41,15 @@ std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table) {
 }
 
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection, bool strict) {
-  SdmInput in(path);
+  sdm::SdmInput in(path);
   return loadConfounds(in, path, confoundFormatOf(path), selection, strict);
 }
 
-ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundFormat format,
+ConfoundInput loadConfounds(sdm::SdmInput& in, const std::string& path, ConfoundFormat format,
                             std::string_view selection, bool strict) {
   ConfoundFile file = readConfoundFile(in, path, format);
   refuseDamaged(path, file.unreadable, strict);
-  std::optional<Notice> sidecarWarning;
+  std::optional<base::Notice> sidecarWarning;
   std::optional<Sidecar> sidecar;
   if (format == ConfoundFormat::tsv)
     sidecar = readSidecar(sidecarPath(path), file.matrix.names.size(), sidecarWarning);
@@ -64,3 +66,5 @@ ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundForma
   input.notices.push_back(confoundsTakenNotice(input.matrix, chosen.notes, chosen.leftOut));
   return input;
 }
+
+}  // namespace confounds

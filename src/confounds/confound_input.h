@@ -11,10 +11,12 @@
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_input.h"
 
+namespace confounds {
+
 // What a task does with a file that is not an SDM: read it, choose its confounds, say so.
 struct ConfoundInput {
-  DesignMatrix matrix;          // the chosen confounds (selectConfounds)
-  std::vector<Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
+  sdm::DesignMatrix matrix;           // the chosen confounds (selectConfounds)
+  std::vector<base::Notice> notices;  // unreadableNotice (if any), then confoundsTakenNotice
   // meanFramewiseDisplacement of the whole table, whatever the selection took.
   std::optional<double> meanFramewiseDisplacement;
 };
@@ -24,7 +26,7 @@ struct ConfoundInput {
 // read as 0), summed in double; NaN when there is no such row or a value is not finite. Nothing
 // when the table has no column of that name (letters compared exactly); the first of that name
 // when it has several.
-std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table);
+std::optional<double> meanFramewiseDisplacement(const sdm::DesignMatrix& table);
 
 // readConfoundFile(path), then selectConfounds with `selection`, and the mean framewise
 // displacement of what the file holds; throws what they throw, and
@@ -37,5 +39,7 @@ std::optional<double> meanFramewiseDisplacement(const DesignMatrix& table);
 ConfoundInput loadConfounds(const std::string& path, std::string_view selection,
                             bool strict = false);
 // The same from `in`, which has just opened `path` and consumed nothing, read as `format`.
-ConfoundInput loadConfounds(SdmInput& in, const std::string& path, ConfoundFormat format,
+ConfoundInput loadConfounds(sdm::SdmInput& in, const std::string& path, ConfoundFormat format,
                             std::string_view selection, bool strict);
+
+}  // namespace confounds

@@ -5,19 +5,24 @@
 #include "base/notice.h"
 #include "base/paths.h"
 
-std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells) {
+namespace confounds {
+
+std::optional<base::Notice> unreadableNotice(const std::string& path,
+                                             const UnreadableCells& cells) {
   if (cells.values <= 0) return std::nullopt;
   std::string text = std::to_string(cells.values) + " value(s) unreadable ";
-  text += listedNumbers("data points", cells.firstDataPoints,
-                        cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
+  text +=
+      base::listedNumbers("data points", cells.firstDataPoints,
+                          cells.dataPoints > static_cast<int64_t>(cells.firstDataPoints.size()));
   text += ", read as 0";
-  return Notice{NoticeKind::warning, path, std::move(text)};
+  return base::Notice{base::NoticeKind::warning, path, std::move(text)};
 }
 
-Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std::string>& notes,
-                            const std::vector<std::string>& leftOut) {
+base::Notice confoundsTakenNotice(const sdm::DesignMatrix& selected,
+                                  const std::vector<std::string>& notes,
+                                  const std::vector<std::string>& leftOut) {
   const std::size_t count = selected.names.size();
-  std::string names = "Confounds from " + baseName(selected.fileName) + ": ";
+  std::string names = "Confounds from " + base::baseName(selected.fileName) + ": ";
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
     if (p > 0) names += ", ";
     names += selected.names[p];
@@ -26,5 +31,7 @@ Notice confoundsTakenNotice(const DesignMatrix& selected, const std::vector<std:
   for (const std::string& copy : leftOut) names += "; " + copy + ", left out";
   for (std::size_t n = 0; n < notes.size(); ++n) names += (n == 0 ? " (" : "; ") + notes[n];
   if (!notes.empty()) names += ')';
-  return {NoticeKind::note, selected.fileName, std::move(names)};
+  return {base::NoticeKind::note, selected.fileName, std::move(names)};
 }
+
+}  // namespace confounds

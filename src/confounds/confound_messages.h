@@ -9,11 +9,12 @@
 #include "sdm/design_matrix.h"
 
 // What a task that reads a confound file tells the user.
+namespace confounds {
 
 // The warning about a file with unreadable cells, or none when there are none: k + " value(s)
 // unreadable (data points " + the first five data points joined by ", " + ", ..." when more
 // rows hold such cells + "), read as 0".
-std::optional<Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells);
+std::optional<base::Notice> unreadableNotice(const std::string& path, const UnreadableCells& cells);
 
 // The most names the notice of what was taken lists.
 inline constexpr std::size_t maxNamesTaken = 50;
@@ -22,6 +23,8 @@ inline constexpr std::size_t maxNamesTaken = 50;
 // name + ": " + the names of `selected` joined by ", "; past maxNamesTaken names, ", ... (" +
 // their number + " in all)"; then for each column left out as a copy "; NAME = EARLIER, left
 // out"; then `notes` (how some were made) in parentheses, joined by "; ".
-Notice confoundsTakenNotice(const DesignMatrix& selected,
-                            const std::vector<std::string>& notes = {},
-                            const std::vector<std::string>& leftOut = {});
+base::Notice confoundsTakenNotice(const sdm::DesignMatrix& selected,
+                                  const std::vector<std::string>& notes = {},
+                                  const std::vector<std::string>& leftOut = {});
+
+}  // namespace confounds

@@ -18,6 +18,8 @@
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
+namespace confounds {
+
 namespace {
 
 constexpr std::string_view notAvailableText = "n/a";
@@ -63,7 +65,7 @@ enum class Cell { number, notAvailable, unreadable };
 Cell readCell(std::string_view field, float& value) {
   const std::string_view text = fieldText(field);
   if (text == notAvailableText) return Cell::notAvailable;
-  const std::optional<double> number = wholeNumber<double>(withoutPlusSign(text));
+  const std::optional<double> number = base::wholeNumber<double>(base::withoutPlusSign(text));
   if (!number || !(std::fabs(*number) < floatRoundingLimit)) return Cell::unreadable;
   value = static_cast<float>(*number);
   return Cell::number;
@@ -75,14 +77,14 @@ std::string columnCount(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " column" : " columns");
 }
 
-IOError tooManyColumns(const std::string& path, int64_t line) {
-  return IOError("Too many columns in " + path + " (line " + std::to_string(line) + ")");
+sdm::IOError tooManyColumns(const std::string& path, int64_t line) {
+  return sdm::IOError("Too many columns in " + path + " (line " + std::to_string(line) + ")");
 }
 
 // Lines of the file, numbered from 1, without their line ends and without a byte order mark.
 class LineSource {
  public:
-  explicit LineSource(SdmInput& in) : in_(in) {}
+  explicit LineSource(sdm::SdmInput& in) : in_(in) {}
 
   bool next(std::string& line, std::size_t bound) {
     if (!in_.readLine(line, bound)) return false;
@@ -92,7 +94,7 @@ class LineSource {
   int64_t number() const { return number_; }
 
  private:
-  SdmInput& in_;
+  sdm::SdmInput& in_;
   int64_t number_ = 0;
 };
 
@@ -235,8 +237,8 @@ class TableBuilder {
 
   void addRow(std::span<const std::string_view> fields, int64_t line) {
     if (fields.size() != width_) throw ragged(line, "has " + columnCount(fields.size()));
-    if ((rows_ + 1) * static_cast<int64_t>(width_) > maxSdmValues) {
-      throw IOError("Too many values in " + path_ + " (line " + std::to_string(line) + ")");
+    if ((rows_ + 1) * static_cast<int64_t>(width_) > sdm::maxSdmValues) {
+      throw sdm::IOError("Too many values in " + path_ + " (line " + std::to_string(line) + ")");
     }
     int64_t unreadable = 0;
     for (std::size_t p = 0; p < width_; ++p) {
@@ -269,17 +271,17 @@ class TableBuilder {
   }
 
   ConfoundFile finish(std::vector<std::string> names) {
-    if (rows_ == 0) throw IOError("No confound data in " + path_);
-    checkUsableNames(path_, names);
+    if (rows_ == 0) throw sdm::IOError("No confound data in " + path_);
+    sdm::checkUsableNames(path_, names);
     return {confoundMatrix(path_, std::move(names), std::move(columns_)), std::move(cells_)};
   }
 
  private:
   // `what` says what the line holds: "has 5 columns", "is blank".
-  IOError ragged(int64_t line, const std::string& what) const {
-    return IOError("Rows of different lengths in " + path_ + " (line " + std::to_string(line) +
-                   " " + what + ", line " + std::to_string(firstLine_) + " has " +
-                   columnCount(width_) + ")");
+  sdm::IOError ragged(int64_t line, const std::string& what) const {
+    return sdm::IOError("Rows of different lengths in " + path_ + " (line " + std::to_string(line) +
+                        " " + what + ", line " + std::to_string(firstLine_) + " has " +
+                        columnCount(width_) + ")");
   }
 
   const std::string& path_;
@@ -290,7 +292,7 @@ class TableBuilder {
   UnreadableCells cells_;
 };
 
-ConfoundFile readDelimited(SdmInput& in, const std::string& path, char delimiter) {
+ConfoundFile readDelimited(sdm::SdmInput& in, const std::string& path, char delimiter) {
   LineSource lines(in);
   TableBuilder table(path);
   std::vector<std::string> names;
@@ -323,7 +325,7 @@ ConfoundFile readDelimited(SdmInput& in, const std::string& path, char delimiter
   return table.finish(std::move(names));
 }
 
-ConfoundFile readColumns(SdmInput& in, const std::string& path, ConfoundFormat format) {
+ConfoundFile readColumns(sdm::SdmInput& in, const std::string& path, ConfoundFormat format) {
   const std::vector<std::string>* const fixedNames =
       format == ConfoundFormat::fslMotion   ? &fslMotionNames
       : format == ConfoundFormat::spmMotion ? &spmMotionNames
@@ -345,9 +347,9 @@ ConfoundFile readColumns(SdmInput& in, const std::string& path, ConfoundFormat f
     if (fields.empty()) continue;
     if (!table.started()) {
       if (fixedNames && fields.size() != motionColumns) {
-        throw IOError("Expected 6 motion columns in " + path + " (line " +
-                      std::to_string(lines.number()) + " has " + std::to_string(fields.size()) +
-                      ")");
+        throw sdm::IOError("Expected 6 motion columns in " + path + " (line " +
+                           std::to_string(lines.number()) + " has " +
+                           std::to_string(fields.size()) + ")");
       }
       table.start(fields.size(), lines.number());
       bound = confoundLineBound(fields.size());
@@ -372,7 +374,7 @@ ConfoundFile readColumns(SdmInput& in, const std::string& path, ConfoundFormat f
 // begins "dfile" or "motion", as AFNI names its motion files, by AFNI's order. Units stay as
 // they are.
 void nameAfniMotion(const std::string& path, std::vector<std::string>& names) {
-  const std::string name = lowerCase(baseName(path));
+  const std::string name = lowerCase(base::baseName(path));
   if (!name.ends_with(".1d")) return;
   const bool unlabelled = names.size() == motionColumns && [&] {
     for (std::size_t k = 0; k < motionColumns; ++k) {
@@ -394,7 +396,7 @@ void nameAfniMotion(const std::string& path, std::vector<std::string>& names) {
 }  // namespace
 
 ConfoundFormat confoundFormatOf(const std::string& path) {
-  const std::string name = lowerCase(baseName(path));
+  const std::string name = lowerCase(base::baseName(path));
   if (name.ends_with(".tsv")) return ConfoundFormat::tsv;
   if (name.ends_with(".csv")) return ConfoundFormat::csv;
   if (name.ends_with(".par")) return ConfoundFormat::fslMotion;
@@ -421,11 +423,11 @@ bool beginsLikeSdm(std::string_view head) {
 
 }  // namespace
 
-ConfoundFormat formatOf(const SdmInput& in, const std::string& path) {
+ConfoundFormat formatOf(const sdm::SdmInput& in, const std::string& path) {
   const std::string_view head = in.buffered();
   if (beginsLikeSdm(head)) return ConfoundFormat::sdm;
   // A name without any extension (a pipe such as /dev/fd/63) is told by its first line.
-  if (baseName(path).find('.') == std::string::npos) {
+  if (base::baseName(path).find('.') == std::string::npos) {
     const std::string_view firstLine = head.substr(0, head.find('\n'));
     if (firstLine.find('\t') != std::string_view::npos) return ConfoundFormat::tsv;
     if (firstLine.find(',') != std::string_view::npos) return ConfoundFormat::csv;
@@ -436,14 +438,14 @@ ConfoundFormat formatOf(const SdmInput& in, const std::string& path) {
 bool isConfoundFile(const std::string& path) {
   if (confoundFormatOf(path) == ConfoundFormat::sdm) return false;
   try {
-    const SdmInput in(path);
+    const sdm::SdmInput in(path);
     return formatOf(in, path) != ConfoundFormat::sdm;
-  } catch (const IOError&) {
+  } catch (const sdm::IOError&) {
     return true;  // its reader reports why it cannot be read
   }
 }
 
-ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFormat format) {
+ConfoundFile readConfoundFile(sdm::SdmInput& in, const std::string& path, ConfoundFormat format) {
   switch (format) {
     case ConfoundFormat::tsv:
       return readDelimited(in, path, '\t');
@@ -463,6 +465,8 @@ ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFor
 }
 
 ConfoundFile readConfoundFile(const std::string& path) {
-  SdmInput in(path);
+  sdm::SdmInput in(path);
   return readConfoundFile(in, path, confoundFormatOf(path));
 }
+
+}  // namespace confounds

@@ -23,6 +23,7 @@
 //                    and so do six unlabelled columns of a file named "dfile*" or "motion*"
 // Every other name (".sdm" above all) is an SDM file, and so is a file of any name whose text
 // begins with an SDM header key ("FileVersion:", "NrOfPredictors:", ...).
+namespace confounds {
 
 enum class ConfoundFormat { sdm, tsv, csv, fslMotion, spmMotion, columns };
 
@@ -37,7 +38,7 @@ bool isConfoundFile(const std::string& path);
 // name: an SDM when they begin like one; for a name without any extension (a pipe such as
 // /dev/fd/63), a table with tabs or with commas when its first line holds one; else by the name.
 // Reads nothing more, so a pipe is read once.
-ConfoundFormat formatOf(const SdmInput& in, const std::string& path);
+ConfoundFormat formatOf(const sdm::SdmInput& in, const std::string& path);
 
 // At most this many columns in a confound file; a wider line is refused before its values are
 // held.
@@ -63,7 +64,7 @@ struct UnreadableCells {
 
 // A confound file as read: every column, in file order, and the cells read as 0.
 struct ConfoundFile {
-  DesignMatrix matrix;  // made by confoundMatrix (confounds/confound_matrix.h) from `path`
+  sdm::DesignMatrix matrix;  // made by confoundMatrix (confounds/confound_matrix.h) from `path`
   UnreadableCells unreadable;
 };
 
@@ -96,4 +97,6 @@ struct ConfoundFile {
 //   "Failed reading from: " + path                     a read error
 ConfoundFile readConfoundFile(const std::string& path);
 // The same from `in`, which has just opened `path` and consumed nothing, read as `format`.
-ConfoundFile readConfoundFile(SdmInput& in, const std::string& path, ConfoundFormat format);
+ConfoundFile readConfoundFile(sdm::SdmInput& in, const std::string& path, ConfoundFormat format);
+
+}  // namespace confounds

@@ -17,6 +17,8 @@
 #include "confounds/scrub.h"
 #include "contract/terms.h"
 
+namespace confounds {
+
 namespace {
 
 constexpr std::string_view derivativeSuffix = "_derivative1";
@@ -78,7 +80,7 @@ std::vector<Wanted> expand(std::string_view term) {
 
 class Selection {
  public:
-  explicit Selection(const DesignMatrix& table) : table_(table), taken_(table.names.size()) {
+  explicit Selection(const sdm::DesignMatrix& table) : table_(table), taken_(table.names.size()) {
     for (std::size_t p = 0; p < table.names.size(); ++p) index_[table.names[p]].push_back(p);
   }
 
@@ -121,7 +123,7 @@ class Selection {
     for (std::size_t p = 0; p < table_.names.size(); ++p) takeColumn(p);
   }
 
-  DesignMatrix result() {
+  sdm::DesignMatrix result() {
     return confoundMatrix(table_.fileName, std::move(names_), std::move(columns_));
   }
 
@@ -175,7 +177,7 @@ class Selection {
     return std::nullopt;
   }
 
-  const DesignMatrix& table_;
+  const sdm::DesignMatrix& table_;
   std::unordered_map<std::string, std::vector<std::size_t>> index_;
   std::vector<bool> taken_;
   std::unordered_set<std::string> computed_;
@@ -185,7 +187,7 @@ class Selection {
   std::vector<std::string> leftOut_;
 };
 
-std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
+std::runtime_error noMatch(const std::string& term, const sdm::DesignMatrix& table) {
   std::string message =
       "No confound column matches \"" + term + "\" in " + table.fileName + " (columns: ";
   const std::size_t listed = std::min(table.names.size(), namesInError);
@@ -200,7 +202,7 @@ std::runtime_error noMatch(const std::string& term, const DesignMatrix& table) {
 
 }  // namespace
 
-SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view terms) {
+SelectedConfounds chooseConfounds(const sdm::DesignMatrix& table, std::string_view terms) {
   Selection selection(table);
   std::vector<std::string> notes;
   bool anyTerm = false;
@@ -234,6 +236,8 @@ SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view te
   return {selection.result(), std::move(notes), selection.leftOut()};
 }
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms) {
+sdm::DesignMatrix selectConfounds(const sdm::DesignMatrix& table, std::string_view terms) {
   return chooseConfounds(table, terms).matrix;
 }
+
+}  // namespace confounds

@@ -29,6 +29,7 @@
 // derivative. Columns come out in the order of the terms (wildcards in file order), each column
 // once; a column identical value for value (bit for bit) to one taken before it is left out. An
 // absent or blank `terms` means motion6 when the file has those six columns, else every column.
+namespace confounds {
 
 // The chosen columns of `table` (a matrix read by readConfoundFile) as a new matrix of
 // confounds (confoundMatrix, with `table.fileName`). Throws std::runtime_error
@@ -39,13 +40,15 @@
 // Throws std::runtime_error "Confound term too long: N bytes (at most 256)" for a longer one.
 inline constexpr std::size_t maxTermBytes = 256;
 
-DesignMatrix selectConfounds(const DesignMatrix& table, std::string_view terms);
+sdm::DesignMatrix selectConfounds(const sdm::DesignMatrix& table, std::string_view terms);
 
 // The chosen columns, what the log says about how some were made (scrubbing's note) and the
 // columns left out as copies of earlier ones ("copy = earlier").
 struct SelectedConfounds {
-  DesignMatrix matrix;
+  sdm::DesignMatrix matrix;
   std::vector<std::string> notes;
   std::vector<std::string> leftOut;
 };
-SelectedConfounds chooseConfounds(const DesignMatrix& table, std::string_view terms);
+SelectedConfounds chooseConfounds(const sdm::DesignMatrix& table, std::string_view terms);
+
+}  // namespace confounds

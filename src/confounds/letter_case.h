@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace confounds {
+
 // `text` with the letters A to Z made lower case, nothing else changed (whatever the locale).
 inline std::string lowerCase(std::string_view text) {
   std::string lower(text);
@@ -11,3 +13,5 @@ inline std::string lowerCase(std::string_view text) {
   }
   return lower;
 }
+
+}  // namespace confounds

@@ -7,13 +7,15 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 
+namespace confounds {
+
 namespace {
 
 constexpr std::string_view scrubWord = "scrub";
 
 // A threshold above 0 written in the classic notation, the whole text of it.
 std::optional<float> threshold(std::string_view text) {
-  const std::optional<float> value = wholeNumber<float>(text);
+  const std::optional<float> value = base::wholeNumber<float>(text);
   if (!value || !(*value > 0.0f)) return {};
   return value;
 }
@@ -44,7 +46,7 @@ std::optional<ScrubTerm> scrubTermOf(std::string_view term) {
   return ScrubTerm{*displacement, *dvars};
 }
 
-Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
+Scrubbing scrubRegressors(const sdm::DesignMatrix& table, const ScrubTerm& term) {
   const std::size_t volumes = table.values.empty() ? 0 : table.values.front().size();
   std::vector<bool> flagged(volumes, false);
   std::size_t byDisplacement = 0, byDvars = 0, byOutlier = 0;
@@ -75,8 +77,10 @@ Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term) {
   }
   result.note = "scrub: " + std::to_string(result.names.size()) + " volume(s) flagged (" +
                 std::to_string(byDisplacement) + " by framewise_displacement > " +
-                shortestText(term.displacement) + ", " + std::to_string(byDvars) +
-                " by std_dvars > " + shortestText(term.dvars) + ", " + std::to_string(byOutlier) +
-                " by non_steady_state_outlier*)";
+                base::shortestText(term.displacement) + ", " + std::to_string(byDvars) +
+                " by std_dvars > " + base::shortestText(term.dvars) + ", " +
+                std::to_string(byOutlier) + " by non_steady_state_outlier*)";
   return result;
 }
+
+}  // namespace confounds

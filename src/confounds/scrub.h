@@ -9,6 +9,7 @@
 
 // Scrubbing: one spike regressor (1 at its volume, 0 elsewhere) for each volume of high motion,
 // as the confound term "scrub" or "scrub:FD:DVARS" asks.
+namespace confounds {
 
 // The default thresholds: framewise displacement in mm, standardised DVARS.
 inline constexpr float defaultScrubDisplacement = 0.5f;
@@ -38,4 +39,6 @@ struct Scrubbing {
 // framewise_displacement exceeds term.displacement, its std_dvars exceeds term.dvars, or a
 // non_steady_state_outlier* column is not 0 there. Columns the table lacks flag nothing; the
 // first row's "n/a" (read as 0) never flags.
-Scrubbing scrubRegressors(const DesignMatrix& table, const ScrubTerm& term);
+Scrubbing scrubRegressors(const sdm::DesignMatrix& table, const ScrubTerm& term);
+
+}  // namespace confounds

@@ -13,6 +13,8 @@
 #include "sdm/io_error.h"
 #include "sdm/sdm_input.h"
 
+namespace confounds {
+
 namespace {
 
 // Sidecars are small: a file beyond this is no sidecar of ours.
@@ -193,7 +195,7 @@ class JsonReader {
 // The whole file at `path`, or none when it cannot be opened or exceeds maxSidecarBytes.
 std::optional<std::string> fileText(const std::string& path) {
   try {
-    SdmInput in(path);
+    sdm::SdmInput in(path);
     std::string text;
     for (int c = in.peek(); c >= 0; c = in.peek()) {
       if (text.size() >= maxSidecarBytes) return std::nullopt;
@@ -201,7 +203,7 @@ std::optional<std::string> fileText(const std::string& path) {
       in.advance();
     }
     return text;
-  } catch (const IOError&) {
+  } catch (const sdm::IOError&) {
     return std::nullopt;
   }
 }
@@ -258,15 +260,15 @@ std::optional<Sidecar> sidecarOf(const JsonValue& root, std::size_t columns) {
   return sidecar;
 }
 
-void appendColumn(std::string& out, const DesignMatrix& matrix, std::size_t p) {
+void appendColumn(std::string& out, const sdm::DesignMatrix& matrix, std::size_t p) {
   out += "{\"Name\": ";
-  appendJsonString(out, matrix.names[p]);
+  base::appendJsonString(out, matrix.names[p]);
   out += ", \"Colour\": [";
-  appendJsonNumber(out, int64_t{matrix.red[p]});
+  base::appendJsonNumber(out, int64_t{matrix.red[p]});
   out += ", ";
-  appendJsonNumber(out, int64_t{matrix.green[p]});
+  base::appendJsonNumber(out, int64_t{matrix.green[p]});
   out += ", ";
-  appendJsonNumber(out, int64_t{matrix.blue[p]});
+  base::appendJsonNumber(out, int64_t{matrix.blue[p]});
   out += "]}";
 }
 
@@ -276,12 +278,12 @@ std::string sidecarPath(const std::string& tablePath) {
   return contract::reportPath(tablePath, ".json");
 }
 
-std::string sidecarJson(const DesignMatrix& matrix, std::string_view version) {
+std::string sidecarJson(const sdm::DesignMatrix& matrix, std::string_view version) {
   const auto count = static_cast<std::size_t>(std::max(matrix.nrOfPredictors.value, 0));
   std::string out = "{\r\n  \"GeneratedBy\": [{\"Name\": \"Brindle\", \"Version\": ";
-  appendJsonString(out, version);
+  base::appendJsonString(out, version);
   out += "}],\r\n  \"FirstConfoundPredictor\": ";
-  appendJsonNumber(out, int64_t{matrix.firstConfoundPredictor.value});
+  base::appendJsonNumber(out, int64_t{matrix.firstConfoundPredictor.value});
   out += ",\r\n  \"IncludesConstant\": ";
   out += matrix.includesConstant.value ? "true" : "false";
   out += ",\r\n  \"Columns\": [";
@@ -293,15 +295,16 @@ std::string sidecarJson(const DesignMatrix& matrix, std::string_view version) {
   return out;
 }
 
-void saveSidecar(const DesignMatrix& matrix, const std::string& path, std::string_view version) {
+void saveSidecar(const sdm::DesignMatrix& matrix, const std::string& path,
+                 std::string_view version) {
   const std::string text = sidecarJson(matrix, version);
-  OutputFile file(path);
+  base::OutputFile file(path);
   file.write(text);
   file.commit();
 }
 
 std::optional<Sidecar> readSidecar(const std::string& path, std::size_t columns,
-                                   std::optional<Notice>& warning) {
+                                   std::optional<base::Notice>& warning) {
   warning.reset();
   const std::optional<std::string> text = fileText(path);
   if (!text) return std::nullopt;
@@ -313,14 +316,14 @@ std::optional<Sidecar> readSidecar(const std::string& path, std::size_t columns,
     return std::nullopt;
   std::optional<Sidecar> sidecar = sidecarOf(root, columns);
   if (!sidecar) {
-    warning =
-        Notice{NoticeKind::warning, path,
-               "not a sidecar of this table's " + std::to_string(columns) + " columns, ignored"};
+    warning = base::Notice{
+        base::NoticeKind::warning, path,
+        "not a sidecar of this table's " + std::to_string(columns) + " columns, ignored"};
   }
   return sidecar;
 }
 
-DesignMatrix designFromSidecar(DesignMatrix table, const Sidecar& sidecar) {
+sdm::DesignMatrix designFromSidecar(sdm::DesignMatrix table, const Sidecar& sidecar) {
   table.names = sidecar.names;
   for (std::size_t p = 0; p < sidecar.colours.size(); ++p) {
     table.red[p] = sidecar.colours[p].red;
@@ -331,3 +334,5 @@ DesignMatrix designFromSidecar(DesignMatrix table, const Sidecar& sidecar) {
   table.includesConstant.value = sidecar.includesConstant;
   return table;
 }
+
+}  // namespace confounds

@@ -8,6 +8,8 @@
 
 #include "base/output_file.h"
 
+namespace confounds {
+
 namespace {
 
 constexpr std::size_t chunkSize = 1 << 20;
@@ -41,7 +43,7 @@ void appendShortest(std::string& out, float value) {
 
 }  // namespace
 
-void saveTsv(const DesignMatrix& matrix, const std::string& path) {
+void saveTsv(const sdm::DesignMatrix& matrix, const std::string& path) {
   const auto count =
       static_cast<std::size_t>(matrix.nrOfPredictors.value > 0 ? matrix.nrOfPredictors.value : 0);
   const auto dataPoints =
@@ -50,7 +52,7 @@ void saveTsv(const DesignMatrix& matrix, const std::string& path) {
   for (std::size_t p = 0; fits && p < count; ++p) fits = matrix.values[p].size() >= dataPoints;
   if (!fits) throw std::logic_error("Design matrix does not match its header: " + path);
 
-  OutputFile file(path);
+  base::OutputFile file(path);
   std::string out;
   out.reserve(chunkSize + 64 * count + 4096);
   for (std::size_t p = 0; p < count; ++p) {
@@ -81,3 +83,5 @@ void saveTsv(const DesignMatrix& matrix, const std::string& path) {
   file.write(out);
   file.commit();
 }
+
+}  // namespace confounds

@@ -4,6 +4,8 @@
 
 #include "sdm/design_matrix.h"
 
+namespace confounds {
+
 // Writes `matrix` as a BIDS-style table at `path`: one header row of the predictor names, then
 // one row per data point, fields separated by tabs, each value in the shortest text that reads
 // back as the same float ("-0.5", "1234.5677", "3.2e-07"), NaN and infinities as "n/a", LF line
@@ -12,4 +14,6 @@
 // std::runtime_error "Cannot Create file: " + path when it cannot be created and "Cannot write
 // file: " + path when a write fails; std::logic_error, creating nothing, when the arrays are
 // shorter than the counts of the header.
-void saveTsv(const DesignMatrix& matrix, const std::string& path);
+void saveTsv(const sdm::DesignMatrix& matrix, const std::string& path);
+
+}  // namespace confounds

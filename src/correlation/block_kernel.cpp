@@ -10,6 +10,8 @@
 #define BRINDLE_HAVE_AVX2_KERNELS 0
 #endif
 
+namespace correlation {
+
 namespace {
 
 static_assert(panelLanes % blockRows == 0, "a block's rows lie within one panel");
@@ -178,3 +180,5 @@ PanelSquaresKernel panelSquaresKernel() {
 const char* activeKernelName() { return useAvx2() ? "avx2" : "portable"; }
 
 void forcePortableKernels(bool portable) { portableForced = portable; }
+
+}  // namespace correlation

@@ -9,6 +9,7 @@
 // panel's predictor l. Every lane keeps its own sums in data-point order and every product is
 // rounded to float before it is added (no fused multiply-add), so each lane gets the bits of the
 // plain one-predictor loops. An AVX2 version is chosen at run time when the processor has it.
+namespace correlation {
 
 // Predictors per panel, and rows of one block: a block pairs blockRows predictors of one panel
 // with all panelLanes predictors of another.
@@ -44,3 +45,5 @@ bool avx2KernelsSupported();
 // Test and benchmark hook: true makes every later call use the portable kernels, false returns
 // to the automatic choice. Not thread-safe; call it while no report is being computed.
 void forcePortableKernels(bool portable);
+
+}  // namespace correlation

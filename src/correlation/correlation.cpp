@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace correlation {
+
 PredictorStats predictorStats(std::span<const float> values) {
   float sum = 0.0f;
   for (const float v : values) sum = sum + v;
@@ -27,7 +29,7 @@ bool isFlatPredictor(std::span<const float> values) {
 }
 
 float stdDevFloor(std::span<const float> values) {
-  return minStdDev * std::min(1.0f, largestFiniteMagnitude(values));
+  return minStdDev * std::min(1.0f, sdm::largestFiniteMagnitude(values));
 }
 
 bool isFlat(std::span<const float> values, const PredictorStats& stats) {
@@ -54,3 +56,5 @@ float correlation(std::span<const float> a, std::span<const float> b) {
   const float denominator = (sb.stdDev * sa.stdDev) * static_cast<float>(n - 1);
   return chooseCorrelation(numerator / denominator, centred / denominator);
 }
+
+}  // namespace correlation

@@ -8,6 +8,7 @@
 // Statistics and correlation of predictors in exact IEEE single precision: every sum runs in
 // index order into one accumulator, every product is rounded before it is added. The results
 // are bit-for-bit what that order of operations gives.
+namespace correlation {
 
 // Mean and sample standard deviation (denominator n - 1) of one predictor.
 struct PredictorStats {
@@ -59,3 +60,5 @@ inline float chooseCorrelation(float crossProduct, float centred) {
 // standard deviation below its floor; a NaN one passes) or when the lengths differ; else
 // chooseCorrelation of the cross-product and the centred result. Not clamped.
 float correlation(std::span<const float> a, std::span<const float> b);
+
+}  // namespace correlation

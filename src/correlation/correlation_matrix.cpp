@@ -12,6 +12,8 @@
 #include "correlation/block_kernel.h"
 #include "correlation/correlation.h"
 
+namespace correlation {
+
 namespace {
 
 // Data points per pass over the blocks. A pass reads chunk * panelLanes floats (8 KiB) of every
@@ -99,7 +101,7 @@ void panelStats(std::span<const std::vector<float>> predictors, const LengthGrou
 // The statistics of a paired group's members: the sums, the means, then the squared deviations,
 // each panel on its own (a part of the team's work, its sums in memory of its own until done).
 void groupStats(std::span<const std::vector<float>> predictors, const LengthGroup& group,
-                std::vector<PredictorStats>& stats, WorkerTeam& team) {
+                std::vector<PredictorStats>& stats, base::WorkerTeam& team) {
   const std::size_t panels = group.panelCount();
   std::vector<float> sums(panels * panelLanes, 0.0f);
   team.forEach(panels, [&](std::size_t p) {
@@ -141,7 +143,7 @@ Prepared groupByLength(std::span<const std::vector<float>> predictors) {
 
 // Statistics of every predictor, once, and which of them can correlate to anything but 0.
 void computeStats(std::span<const std::vector<float>> predictors, Prepared& prepared,
-                  WorkerTeam& team) {
+                  base::WorkerTeam& team) {
   for (LengthGroup& group : prepared.groups) {
     if (group.paired) {
       groupStats(predictors, group, prepared.stats, team);
@@ -169,7 +171,7 @@ std::size_t usefulThreads(const Prepared& prepared) {
     panels = std::max(panels, group.panelCount());
     work += group.members.size() * group.members.size() / 2 * group.n;
   }
-  return std::clamp<std::size_t>(2 * panels, 1, threadsFor(work, parallelWork));
+  return std::clamp<std::size_t>(2 * panels, 1, base::threadsFor(work, parallelWork));
 }
 
 // The dot products of a rectangle of one group, both kinds: of the values (`raw`) and of the
@@ -180,7 +182,7 @@ struct Tiles {
   // zeroed by parts of the team's work: a large matrix's tiles are first written on every core.
   // Each kind starts at a multiple of 64 bytes, so that a partner panel's 16 columns of a row
   // are one cache line, which no other part writes.
-  void zero(std::size_t size, WorkerTeam& team) {
+  void zero(std::size_t size, base::WorkerTeam& team) {
     if (size > capacity) {
       rawStorage.reset();
       centredStorage.reset();
@@ -236,7 +238,7 @@ struct DotsJob {
 // Packs data points t0 ... t0 + count - 1 of the job's partner panels (and row panels, unless
 // they are the same), plain and centred, each panel of each kind a part of the team's work.
 void packPiece(const DotsJob& job, std::size_t t0, std::size_t count, Packs& packs,
-               WorkerTeam& team) {
+               base::WorkerTeam& team) {
   const std::size_t partners = job.panelEnd - job.panelBegin;
   const std::size_t rows = job.samePanels() ? 0 : job.rowPanelEnd() - job.rowPanelBegin();
   const std::size_t panelSize = count * panelLanes;
@@ -260,7 +262,7 @@ void packPiece(const DotsJob& job, std::size_t t0, std::size_t count, Packs& pac
 // of each kind is a part of the team's work and the only one that writes its tile columns; the
 // partners with the most row blocks come first, so that the threads finish together.
 void multiplyPiece(const DotsJob& job, std::size_t count, const Packs& packs, Tiles& tiles,
-                   WorkerTeam& team) {
+                   base::WorkerTeam& team) {
   const std::size_t panels = job.panelEnd - job.panelBegin;
   const std::size_t stride = panels * panelLanes;
   const BlockKernel kernel = blockKernel();
@@ -289,7 +291,7 @@ void multiplyPiece(const DotsJob& job, std::size_t count, const Packs& packs, Ti
 
 // The job's dot products, both kinds, into `tiles`: every tile cell keeps one sum in data-point
 // order, pieces of data points one after the other.
-void groupDots(const DotsJob& job, Tiles& tiles, Packs& packs, WorkerTeam& team) {
+void groupDots(const DotsJob& job, Tiles& tiles, Packs& packs, base::WorkerTeam& team) {
   const std::size_t stride = (job.panelEnd - job.panelBegin) * panelLanes;
   tiles.zero((job.rowEnd - job.rowBegin) * stride, team);
   const std::size_t step =
@@ -321,7 +323,7 @@ struct MemberRange {
 // team's work (in the whole matrix a row writes its pairs with later members and their mirror
 // cells, which no other row writes).
 void cellsFromDots(const Prepared& prepared, const LengthGroup& group, const Rectangle& rect,
-                   const Tiles& tiles, const MemberRange& range, WorkerTeam& team) {
+                   const Tiles& tiles, const MemberRange& range, base::WorkerTeam& team) {
   const std::size_t stride = range.stride;
   // The counts as correlation() converts them: from a 32-bit signed length.
   const auto count = static_cast<int32_t>(group.n);
@@ -360,7 +362,7 @@ void cellsFromDots(const Prepared& prepared, const LengthGroup& group, const Rec
 
 void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared,
                const LengthGroup& group, const Rectangle& rect, Tiles& tiles, Packs& packs,
-               WorkerTeam& team) {
+               base::WorkerTeam& team) {
   if (!group.anyPassing || group.n == 0) return;  // every cell 0
   const auto& members = group.members;
   const auto firstAtOrAfter = [&](std::size_t index) {
@@ -400,7 +402,7 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
   const std::size_t k = predictors.size();
   if (k == 0) return;
   Prepared prepared = groupByLength(predictors);
-  WorkerTeam team(usefulThreads(prepared));
+  base::WorkerTeam team(usefulThreads(prepared));
   computeStats(predictors, prepared, team);
   cellLimit = std::max<std::size_t>(cellLimit, 1);
   const bool whole = k <= cellLimit / k;
@@ -450,3 +452,5 @@ std::vector<float> correlationMatrixReference(std::span<const std::vector<float>
   }
   return result;
 }
+
+}  // namespace correlation

@@ -9,6 +9,7 @@
 // Cell (i, j) is correlation(predictors[i], predictors[j]) bit for bit (a NaN cell is a NaN,
 // whatever its payload). Each predictor's statistics are computed once; many pairs run side by
 // side, each pair with its own sum in data-point order (see block_kernel.h).
+namespace correlation {
 
 // Cells held at a time by the streaming form below: 2^24 floats, 64 MiB.
 inline constexpr std::size_t correlationCellLimit = std::size_t{1} << 24;
@@ -44,3 +45,5 @@ std::vector<float> correlationMatrix(std::span<const std::vector<float>> predict
 // The same matrix the literal way: `correlation` called for every ordered pair. The
 // reference that the fast version is tested against; time K^2 * n.
 std::vector<float> correlationMatrixReference(std::span<const std::vector<float>> predictors);
+
+}  // namespace correlation

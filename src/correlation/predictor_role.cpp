@@ -6,6 +6,8 @@
 #include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
 
+namespace correlation {
+
 std::string_view roleName(PredictorRole role) {
   switch (role) {
     case PredictorRole::interest:
@@ -20,7 +22,7 @@ std::string_view roleName(PredictorRole role) {
   return "flat";
 }
 
-std::size_t confoundStart(const DesignMatrix& matrix, std::size_t count) {
+std::size_t confoundStart(const sdm::DesignMatrix& matrix, std::size_t count) {
   // In 64 bits: the header's value may be the least 32-bit integer.
   return static_cast<std::size_t>(std::clamp<int64_t>(
       int64_t{matrix.firstConfoundPredictor.value} - 1, 0, static_cast<int64_t>(count)));
@@ -28,12 +30,12 @@ std::size_t confoundStart(const DesignMatrix& matrix, std::size_t count) {
 
 PredictorRole roleOf(std::span<const float> values, const PredictorStats& stats, std::size_t index,
                      std::size_t firstConfound) {
-  if (isConstantPredictor(values)) return PredictorRole::constant;
+  if (sdm::isConstantPredictor(values)) return PredictorRole::constant;
   if (isFlat(values, stats)) return PredictorRole::flat;
   return index < firstConfound ? PredictorRole::interest : PredictorRole::confound;
 }
 
-std::vector<PredictorRole> predictorRoles(const DesignMatrix& matrix) {
+std::vector<PredictorRole> predictorRoles(const sdm::DesignMatrix& matrix) {
   const std::size_t k = coveredPredictorCount(matrix);
   const std::size_t start = confoundStart(matrix, k);
   std::vector<PredictorRole> roles(k);
@@ -41,3 +43,5 @@ std::vector<PredictorRole> predictorRoles(const DesignMatrix& matrix) {
     roles[i] = roleOf(matrix.values[i], predictorStats(matrix.values[i]), i, start);
   return roles;
 }
+
+}  // namespace correlation

@@ -7,7 +7,11 @@
 
 #include "correlation/correlation.h"
 
+namespace sdm {
 class DesignMatrix;
+}
+
+namespace correlation {
 
 // What each predictor a report covers is: of interest or a confound (both take part in the
 // correlations and the diagnostics), or set apart as the constant or as flat (all values equal,
@@ -25,7 +29,7 @@ inline bool correlates(PredictorRole role) {
 
 // Where the confounds start among the first `count` predictors: the header's first confound
 // brought into 0 .. count (0 when all are confounds, `count` when none is).
-std::size_t confoundStart(const DesignMatrix& matrix, std::size_t count);
+std::size_t confoundStart(const sdm::DesignMatrix& matrix, std::size_t count);
 
 // The role of predictor `index`, whose statistics are `stats`, when confounds start at
 // `firstConfound`.
@@ -34,4 +38,6 @@ PredictorRole roleOf(std::span<const float> values, const PredictorStats& stats,
 
 // The roles of the predictors the report covers (coveredPredictorCount), each predictor's
 // statistics computed here.
-std::vector<PredictorRole> predictorRoles(const DesignMatrix& matrix);
+std::vector<PredictorRole> predictorRoles(const sdm::DesignMatrix& matrix);
+
+}  // namespace correlation

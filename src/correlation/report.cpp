@@ -15,12 +15,14 @@
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
 
+namespace correlation {
+
 namespace {
 
 // The path of the report of `matrix`, refused when it is the SDM itself.
-std::string reportFileOf(const DesignMatrix& matrix, const std::string& folder) {
+std::string reportFileOf(const sdm::DesignMatrix& matrix, const std::string& folder) {
   std::string path = contract::correlationReportPath(matrix.fileName, folder);
-  refuseToReplaceTheSdm(path, matrix.fileName);
+  sdm::refuseToReplaceTheSdm(path, matrix.fileName);
   return path;
 }
 
@@ -39,7 +41,7 @@ void appendName(std::string& line, std::string_view name) {
 }
 
 // The header line: " ; " before every name.
-void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
+void writeHeader(base::OutputFile& file, const sdm::DesignMatrix& matrix) {
   std::string line;
   for (const auto& name : matrix.names) {
     line += separator;
@@ -51,12 +53,12 @@ void writeHeader(OutputFile& file, const DesignMatrix& matrix) {
 
 // Appends the cells of row `row` from `firstColumn` on to `line`: the row's name first when the
 // piece starts the row, the line end when it closes a row of `k` cells.
-void appendPiece(std::string& line, const DesignMatrix& matrix, std::size_t row,
+void appendPiece(std::string& line, const sdm::DesignMatrix& matrix, std::size_t row,
                  std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
   if (firstColumn == 0) appendName(line, matrix.names[row]);
   for (const float cell : cells) {
     line += separator;
-    appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
+    base::appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
   }
   if (firstColumn + cells.size() == k) line += "\r\n";
 }
@@ -68,8 +70,8 @@ constexpr std::size_t bandCells = std::size_t{1} << 16;
 // text on the team, each piece a part of its work, then written piece after piece.
 class PieceWriter {
  public:
-  PieceWriter(OutputFile& file, const DesignMatrix& matrix, std::size_t k)
-      : file_(file), matrix_(matrix), k_(k), team_(threadsFor(k * k, bandCells)) {}
+  PieceWriter(base::OutputFile& file, const sdm::DesignMatrix& matrix, std::size_t k)
+      : file_(file), matrix_(matrix), k_(k), team_(base::threadsFor(k * k, bandCells)) {}
 
   void add(std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
     pieces_.push_back({row, firstColumn, cells_.size(), cells.size()});
@@ -98,10 +100,10 @@ class PieceWriter {
   struct Piece {
     std::size_t row, firstColumn, offset, size;
   };
-  OutputFile& file_;
-  const DesignMatrix& matrix_;
+  base::OutputFile& file_;
+  const sdm::DesignMatrix& matrix_;
   std::size_t k_;
-  WorkerTeam team_;
+  base::WorkerTeam team_;
   std::vector<Piece> pieces_;
   std::vector<float> cells_;
   std::vector<std::string> texts_;
@@ -109,9 +111,9 @@ class PieceWriter {
 
 }  // namespace
 
-void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
+void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folder) {
   // The file comes first: a report that cannot be created costs no computation.
-  OutputFile file(reportFileOf(matrix, folder));
+  base::OutputFile file(reportFileOf(matrix, folder));
   writeHeader(file, matrix);
   // Rows and columns run to the predictor count, which the model keeps equal to the sizes of
   // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
@@ -128,15 +130,17 @@ void writeCorrelations(const DesignMatrix& matrix, const std::string& folder) {
   file.commit();
 }
 
-void writeCorrelations(const DesignMatrix& matrix, std::span<const float> correlations,
+void writeCorrelations(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                        const std::string& folder) {
   const std::size_t k = coveredPredictorCount(matrix);
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
-  OutputFile file(reportFileOf(matrix, folder));
+  base::OutputFile file(reportFileOf(matrix, folder));
   writeHeader(file, matrix);
   PieceWriter writer(file, matrix, k);
   for (std::size_t row = 0; row < k; ++row) writer.add(row, 0, correlations.subspan(row * k, k));
   writer.flush();
   file.commit();
 }
+
+}  // namespace correlation

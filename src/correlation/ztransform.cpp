@@ -7,6 +7,8 @@
 #include "correlation/correlation.h"
 #include "sdm/design_matrix.h"
 
+namespace correlation {
+
 namespace {
 
 // Predictors whose statistics are computed side by side. A sum is a chain of dependent adds,
@@ -76,18 +78,20 @@ class Batch {
 
 }  // namespace
 
-void zTransform(DesignMatrix& matrix, int32_t firstIndex) {
+void zTransform(sdm::DesignMatrix& matrix, int32_t firstIndex) {
   auto& values = matrix.values;
   Batch batch(values);
   // The index is compared as an unsigned quantity: a negative one lies past every predictor.
   for (auto k = static_cast<std::size_t>(firstIndex); k < values.size(); ++k) {
-    if (!isConstantPredictor(values[k])) batch.add(k);
+    if (!sdm::isConstantPredictor(values[k])) batch.add(k);
   }
   batch.flush();
 }
 
-void zTransformConfounds(DesignMatrix& matrix) {
+void zTransformConfounds(sdm::DesignMatrix& matrix) {
   // The lowest index a file can hold has no predecessor; it names no confound either.
   if (matrix.firstConfoundPredictor.value == INT32_MIN) return;
   zTransform(matrix, matrix.firstConfoundPredictor.value - 1);
 }
+
+}  // namespace correlation

@@ -6,6 +6,8 @@
 
 #include "diagnostics/symmetric_eigen.h"
 
+namespace diagnostics {
+
 namespace {
 
 // The condition number from the extreme eigenvalues of an m x m correlation matrix.
@@ -23,6 +25,8 @@ double conditionNumber(std::vector<double>& correlations, std::size_t m) {
   return fromRange(extremeEigenvalues(correlations, m), m);
 }
 
-double conditionNumber(std::vector<double>& correlations, std::size_t m, WorkerTeam& team) {
+double conditionNumber(std::vector<double>& correlations, std::size_t m, base::WorkerTeam& team) {
   return fromRange(extremeEigenvalues(correlations, m, team), m);
 }
+
+}  // namespace diagnostics

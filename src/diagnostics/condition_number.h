@@ -3,12 +3,15 @@
 #include <cstddef>
 #include <vector>
 
+namespace base {
 class WorkerTeam;
+}
 
 // The condition number of a design: sqrt(lambda_max / lambda_min) of the correlation matrix of
 // its predictors (centred columns of unit length; the constant is not one of them). It measures
 // collinearity among the regressors, not with the intercept, which a GLM in double precision
 // absorbs. From 30 on a design is called ill-conditioned.
+namespace diagnostics {
 
 // The condition number of the m x m correlation matrix `correlations` (row-major, unit
 // diagonal; only the lower triangle is read), in double precision: the square root of the ratio
@@ -18,4 +21,6 @@ class WorkerTeam;
 // caller to say (see VarianceInflation). Overwrites `correlations`. Time about 2/3 m^3. The
 // second form runs on `team` (see extremeEigenvalues).
 double conditionNumber(std::vector<double>& correlations, std::size_t m);
-double conditionNumber(std::vector<double>& correlations, std::size_t m, WorkerTeam& team);
+double conditionNumber(std::vector<double>& correlations, std::size_t m, base::WorkerTeam& team);
+
+}  // namespace diagnostics

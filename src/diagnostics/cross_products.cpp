@@ -14,6 +14,8 @@
 #define BRINDLE_HAVE_AVX2_CROSS_KERNEL 0
 #endif
 
+namespace diagnostics {
+
 namespace {
 
 // Predictors side by side in a panel (value t * lanes + l is data point t of lane l), and the
@@ -100,7 +102,7 @@ __attribute__((target("avx2"))) void avx2Kernel(const double* rowValues, const d
 // The kernel the correlation report uses decides: one switch forces both to the portable loops.
 Kernel kernel() {
 #if BRINDLE_HAVE_AVX2_CROSS_KERNEL
-  if (std::string_view(activeKernelName()) == "avx2") return avx2Kernel;
+  if (std::string_view(correlation::activeKernelName()) == "avx2") return avx2Kernel;
 #endif
   return portableKernel;
 }
@@ -113,7 +115,7 @@ std::size_t checkedLength(std::span<const std::vector<float>> predictors) {
   return n;
 }
 
-CrossProducts withMeans(std::span<const std::vector<float>> predictors, WorkerTeam& team) {
+CrossProducts withMeans(std::span<const std::vector<float>> predictors, base::WorkerTeam& team) {
   CrossProducts result;
   result.count = predictors.size();
   result.dataPoints = checkedLength(predictors);
@@ -133,7 +135,7 @@ CrossProducts withMeans(std::span<const std::vector<float>> predictors, WorkerTe
 // (each panel a part of the team's work), then every block of rows runs through its partner
 // panels (each block a part: the only one that writes its rows of the sums).
 void blockSums(std::span<const std::vector<float>> predictors, const CrossProducts& result,
-               std::size_t stride, std::vector<double>& sums, WorkerTeam& team) {
+               std::size_t stride, std::vector<double>& sums, base::WorkerTeam& team) {
   const std::size_t k = result.count, n = result.dataPoints;
   const std::size_t panels = stride / lanes;
   std::vector<double> values(panels * chunk * lanes, 0.0);
@@ -167,8 +169,8 @@ CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictor
   const std::size_t panels = (predictors.size() + lanes - 1) / lanes;
   // Little work (about a millisecond's: 2^22 products) goes on one thread.
   const std::size_t k = predictors.size(), n = k == 0 ? 0 : predictors[0].size();
-  WorkerTeam team(std::clamp<std::size_t>(panels * (lanes / rows), 1,
-                                          threadsFor(k * k / 2 * n, std::size_t{1} << 22)));
+  base::WorkerTeam team(std::clamp<std::size_t>(
+      panels * (lanes / rows), 1, base::threadsFor(k * k / 2 * n, std::size_t{1} << 22)));
   CrossProducts result = withMeans(predictors, team);
   if (k == 0 || result.dataPoints == 0) return result;
 
@@ -188,7 +190,7 @@ CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictor
 }
 
 CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> predictors) {
-  WorkerTeam oneThread(1);
+  base::WorkerTeam oneThread(1);
   CrossProducts result = withMeans(predictors, oneThread);
   const std::size_t k = result.count;
   for (std::size_t i = 0; i < k; ++i) {
@@ -203,3 +205,5 @@ CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> 
   }
   return result;
 }
+
+}  // namespace diagnostics

@@ -10,6 +10,7 @@
 // data-point order into one accumulator, so the results are the bits of the plain loops
 // whichever kernel ran (see blockKernel for the choice and the switch that forces the portable
 // one).
+namespace diagnostics {
 
 struct CrossProducts {
   std::size_t count = 0;       // predictors, K
@@ -31,3 +32,5 @@ CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictor
 // The same sums by the literal loops, one cell at a time: the reference that the fast version is
 // tested against.
 CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> predictors);
+
+}  // namespace diagnostics

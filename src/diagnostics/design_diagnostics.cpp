@@ -10,30 +10,33 @@
 #include "diagnostics/variance_inflation.h"
 #include "sdm/design_matrix.h"
 
-DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
-  const std::size_t k = coveredPredictorCount(matrix);
+namespace diagnostics {
+
+DesignDiagnostics diagnoseDesign(const sdm::DesignMatrix& matrix) {
+  const std::size_t k = correlation::coveredPredictorCount(matrix);
   const std::span<const std::vector<float>> predictors = std::span(matrix.values).first(k);
   DesignDiagnostics result;
   result.conditionNumber = std::numeric_limits<double>::quiet_NaN();
   result.varianceInflation.assign(k, std::numeric_limits<double>::quiet_NaN());
 
-  const std::size_t firstConfound = confoundStart(matrix, k);
+  const std::size_t firstConfound = correlation::confoundStart(matrix, k);
   std::vector<bool> included(k);
   // Each predictor's statistics are its own sums: the predictors are split among the threads.
   result.stats.resize(k);
   std::size_t values = 0;
   for (const auto& p : predictors) values += p.size();
   const std::size_t parts = std::min<std::size_t>(k, 64);
-  parallelFor(
+  base::parallelFor(
       parts,
       [&](std::size_t part) {
-        for (std::size_t i = partBegin(k, parts, part); i < partBegin(k, parts, part + 1); ++i)
-          result.stats[i] = predictorStats(predictors[i]);
+        for (std::size_t i = base::partBegin(k, parts, part);
+             i < base::partBegin(k, parts, part + 1); ++i)
+          result.stats[i] = correlation::predictorStats(predictors[i]);
       },
-      threadsFor(values, std::size_t{1} << 18));
+      base::threadsFor(values, std::size_t{1} << 18));
   for (std::size_t i = 0; i < k; ++i) {
-    result.roles.push_back(roleOf(predictors[i], result.stats[i], i, firstConfound));
-    included[i] = correlates(result.roles[i]);
+    result.roles.push_back(correlation::roleOf(predictors[i], result.stats[i], i, firstConfound));
+    included[i] = correlation::correlates(result.roles[i]);
   }
 
   const bool sameLength = std::all_of(predictors.begin(), predictors.end(), [&](const auto& p) {
@@ -49,3 +52,5 @@ DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix) {
   result.computed = true;
   return result;
 }
+
+}  // namespace diagnostics

@@ -6,10 +6,13 @@
 #include "correlation/correlation.h"
 #include "correlation/predictor_role.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 
 // Collinearity of a whole design beyond pairs: each predictor's role and statistics, its
 // variance inflation factor, the linear dependencies found, and the condition number.
+namespace diagnostics {
 
 // The most predictors diagnosed: the work grows with the cube of their number (about 0.3 s for
 // a thousand), the memory with the square (at most three K x K tables of doubles, 96 MiB here).
@@ -17,8 +20,8 @@ inline constexpr std::size_t maxDiagnosedPredictors = 2048;
 
 struct DesignDiagnostics {
   // Per covered predictor (coveredPredictorCount), in order.
-  std::vector<PredictorRole> roles;
-  std::vector<PredictorStats> stats;  // predictorStats, as the report computes them
+  std::vector<correlation::PredictorRole> roles;
+  std::vector<correlation::PredictorStats> stats;  // predictorStats, as the report computes them
   // Variance inflation factors (see VarianceInflation) of the predictors of interest and the
   // confounds, from their correlations computed in double precision; NaN for constant and flat
   // predictors, for predictors with a value that is not finite, and for all when not computed.
@@ -38,4 +41,6 @@ struct DesignDiagnostics {
 
 // Everything above for `matrix`, in one pass over its values in double precision plus about
 // K^3 / 3 (factors) and 2/3 K^3 (condition number) multiplies and adds.
-DesignDiagnostics diagnoseDesign(const DesignMatrix& matrix);
+DesignDiagnostics diagnoseDesign(const sdm::DesignMatrix& matrix);
+
+}  // namespace diagnostics

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace diagnostics {
+
 std::vector<std::string> displayNames(std::span<const std::string> names) {
   std::unordered_map<std::string_view, std::size_t> occurrences;
   for (const std::string& name : names) ++occurrences[name];
@@ -24,3 +26,5 @@ std::vector<std::string> displayNames(std::span<const std::string> names) {
   }
   return shown;
 }
+
+}  // namespace diagnostics

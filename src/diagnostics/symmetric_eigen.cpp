@@ -7,6 +7,8 @@
 #include "base/parallel.h"
 #include "diagnostics/vector_kernels.h"
 
+namespace diagnostics {
+
 namespace {
 
 struct Tridiagonal {
@@ -32,8 +34,8 @@ double length(const double* x, std::size_t p) {
 constexpr std::size_t parallelSize = 192;
 
 // The parts one step's work is split into: one per thread of the team for a large block.
-std::size_t stepParts(std::size_t size, const WorkerTeam& team) {
-  return threadsFor(size, parallelSize) > 1 ? team.size() : 1;
+std::size_t stepParts(std::size_t size, const base::WorkerTeam& team) {
+  return base::threadsFor(size, parallelSize) > 1 ? team.size() : 1;
 }
 
 // p = A v over the trailing block (lower triangle only, `block` its first row at column 0, row
@@ -42,10 +44,11 @@ std::size_t stepParts(std::size_t size, const WorkerTeam& team) {
 // (the same work for every column: size multiplies and adds) and runs through the rows below
 // the strip's start, so that every entry gets its sums in the order of one thread.
 void blockTimesVector(const double* block, std::size_t m, std::size_t size, const double* v,
-                      double* p, WorkerTeam& team, const VectorKernels& kernels) {
+                      double* p, base::WorkerTeam& team, const VectorKernels& kernels) {
   const std::size_t parts = stepParts(size, team);
   team.forEach(parts, [&](std::size_t part) {
-    const std::size_t j0 = partBegin(size, parts, part), j1 = partBegin(size, parts, part + 1);
+    const std::size_t j0 = base::partBegin(size, parts, part),
+                      j1 = base::partBegin(size, parts, part + 1);
     // The strip's sums in memory of its own: the ends of neighbouring strips share a cache line.
     std::vector<double> strip(j1 - j0, 0.0);
     for (std::size_t i = j0; i < size; ++i) {
@@ -61,7 +64,7 @@ void blockTimesVector(const double* block, std::size_t m, std::size_t size, cons
 // A <- A - v w^T - w v^T on the lower triangle of the trailing block, row by row: each part of
 // the team takes rows of about equal area (row i holds i + 1 entries).
 void rankTwoUpdate(double* block, std::size_t m, std::size_t size, const double* v, const double* w,
-                   WorkerTeam& team, const VectorKernels& kernels) {
+                   base::WorkerTeam& team, const VectorKernels& kernels) {
   const std::size_t parts = stepParts(size, team);
   const auto rowBegin = [&](std::size_t part) {
     if (part == parts) return size;
@@ -78,7 +81,7 @@ void rankTwoUpdate(double* block, std::size_t m, std::size_t size, const double*
 // H = I - tau v v^T and applies H to the trailing block from both sides:
 // A <- A - v w^T - w v^T with p = tau A v and w = p - (tau / 2)(p^T v) v. Only the lower
 // triangle is read and written.
-Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m, WorkerTeam& team) {
+Tridiagonal tridiagonalise(std::vector<double>& a, std::size_t m, base::WorkerTeam& team) {
   Tridiagonal t{std::vector<double>(m), std::vector<double>(m > 0 ? m - 1 : 0)};
   std::vector<double> v(m), p(m);
   const VectorKernels kernels = vectorKernels();
@@ -155,11 +158,11 @@ double bisect(const Tridiagonal& t, std::size_t rank, double low, double high, d
 }  // namespace
 
 EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m) {
-  WorkerTeam team(threadsFor(m, parallelSize));
+  base::WorkerTeam team(base::threadsFor(m, parallelSize));
   return extremeEigenvalues(a, m, team);
 }
 
-EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, WorkerTeam& team) {
+EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, base::WorkerTeam& team) {
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   if (m == 0 || a.size() < m * m) return {nan, nan};
   for (std::size_t i = 0; i < m; ++i) {
@@ -186,3 +189,5 @@ EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, Worker
   const double tiny = std::numeric_limits<double>::min() * std::max(1.0, largestSquare);
   return {bisect(t, 1, low, high, tiny), bisect(t, m, low, high, tiny)};
 }
+
+}  // namespace diagnostics

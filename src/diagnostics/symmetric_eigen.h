@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <vector>
 
+namespace base {
 class WorkerTeam;
+}
 
 // The extreme eigenvalues of a real symmetric matrix, for the condition number of a design.
+namespace diagnostics {
 
 struct EigenvalueRange {
   double smallest;
@@ -22,4 +25,6 @@ struct EigenvalueRange {
 // the same bits for every count. The second form runs them on `team`, which the caller has
 // started for work of its own.
 EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m);
-EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, WorkerTeam& team);
+EigenvalueRange extremeEigenvalues(std::vector<double>& a, std::size_t m, base::WorkerTeam& team);
+
+}  // namespace diagnostics

@@ -6,9 +6,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "diagnostics/condition_number.h"
 #include "base/parallel.h"
+#include "diagnostics/condition_number.h"
 #include "diagnostics/vector_kernels.h"
+
+namespace diagnostics {
 
 namespace {
 
@@ -36,14 +38,15 @@ std::vector<std::size_t> takingPart(std::span<const double> gram, const std::vec
 // rows split among the team.
 std::vector<double> memberCorrelations(std::span<const double> gram,
                                        const std::vector<std::size_t>& members, std::size_t k,
-                                       WorkerTeam& team) {
+                                       base::WorkerTeam& team) {
   const std::size_t m = members.size();
   std::vector<double> scale(m);
   for (std::size_t a = 0; a < m; ++a) scale[a] = std::sqrt(gram[members[a] * k + members[a]]);
   std::vector<double> r(m * m);
   const std::size_t parts = std::min(m, 4 * team.size());
   team.forEach(parts, [&](std::size_t part) {
-    for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+    for (std::size_t a = base::partBegin(m, parts, part); a < base::partBegin(m, parts, part + 1);
+         ++a) {
       for (std::size_t b = 0; b < m; ++b)
         r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
       r[a * m + a] = 1.0;
@@ -75,7 +78,8 @@ constexpr std::size_t parallelWork = std::size_t{1} << 15;
 // later of two aliased columns; it keeps receiving entries, for its coefficients. Takes `r` by
 // value: its memory goes back when the factorisation is done, before more is taken. The members
 // of a column are split into parts of the team's work: each entry is one member's own sum.
-Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, WorkerTeam& team) {
+Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot,
+                        base::WorkerTeam& team) {
   Factorisation f;
   f.m = m;
   f.factor.assign(m * m, 0.0);
@@ -87,9 +91,10 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, Wor
     const std::size_t step = f.chosen.size();
     const double pivot = std::sqrt(f.unexplained[next]);
     const double* pivotRow = f.factor.data() + next * m;
-    const std::size_t parts = threadsFor(m * step, parallelWork) > 1 ? team.size() : 1;
+    const std::size_t parts = base::threadsFor(m * step, parallelWork) > 1 ? team.size() : 1;
     team.forEach(parts, [&](std::size_t part) {
-      for (std::size_t a = partBegin(m, parts, part); a < partBegin(m, parts, part + 1); ++a) {
+      for (std::size_t a = base::partBegin(m, parts, part); a < base::partBegin(m, parts, part + 1);
+           ++a) {
         if (f.isChosen[a] || a == next) continue;
         double* row = f.factor.data() + a * m;
         row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
@@ -107,10 +112,10 @@ Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot, Wor
 // column, each column's sum of squares. The columns are independent: each part of the team
 // takes every parts-th column (the first ones cost the most), with a column of its own in `x`
 // (entries c ... rank - 1).
-std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, WorkerTeam& team) {
+std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, base::WorkerTeam& team) {
   const std::size_t rank = f.chosen.size();
   std::vector<double> inflation(rank);
-  const std::size_t parts = threadsFor(rank * rank, parallelWork) > 1 ? 4 * team.size() : 1;
+  const std::size_t parts = base::threadsFor(rank * rank, parallelWork) > 1 ? 4 * team.size() : 1;
   team.forEach(parts, [&](std::size_t part) {
     std::vector<double> x(rank);
     for (std::size_t c = part; c < rank; c += parts) {
@@ -178,7 +183,7 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  WorkerTeam team(threadsFor(m * m, parallelWork));
+  base::WorkerTeam team(base::threadsFor(m * m, parallelWork));
   std::vector<double> r = memberCorrelations(gram, members, k, team);
   {
     // The copy goes before the factorisation takes its own table.
@@ -200,3 +205,5 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   }
   return result;
 }
+
+}  // namespace diagnostics

@@ -8,6 +8,7 @@
 // the other predictors, which is the diagonal of the inverse of their correlation matrix. A
 // predictor that pairs show nothing wrong with can still be (nearly) a combination of several
 // others; its factor then grows without bound.
+namespace diagnostics {
 
 // A predictor whose variance the predictors before it explain to within 1 / this of it counts as
 // linearly dependent on them: closer than values written with six decimals tell apart.
@@ -39,3 +40,5 @@ struct VarianceInflation {
 // inverse: the same bits for every count.
 VarianceInflation varianceInflation(std::span<const double> gram,
                                     const std::vector<bool>& included);
+
+}  // namespace diagnostics

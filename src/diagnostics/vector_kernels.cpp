@@ -11,6 +11,8 @@
 #define BRINDLE_HAVE_AVX2_VECTOR_KERNELS 0
 #endif
 
+namespace diagnostics {
+
 namespace {
 
 double portableDot(const double* a, const double* b, std::size_t n) {
@@ -74,8 +76,10 @@ __attribute__((target("avx2"))) void avx2SubtractTwo(double* y, double s, const 
 
 VectorKernels vectorKernels() {
 #if BRINDLE_HAVE_AVX2_VECTOR_KERNELS
-  if (std::string_view(activeKernelName()) == "avx2")
+  if (std::string_view(correlation::activeKernelName()) == "avx2")
     return {avx2Dot, avx2AddScaled, avx2SubtractTwo};
 #endif
   return {portableDot, portableAddScaled, portableSubtractTwo};
 }
+
+}  // namespace diagnostics

@@ -6,6 +6,7 @@
 // number, on rows of doubles. Each is a fixed sequence of operations, the same in the portable
 // and the AVX2 version (no fused multiply-add), so results never depend on the processor. The
 // AVX2 versions run when the correlation report's kernels do (see blockKernel).
+namespace diagnostics {
 
 // Four sums side by side, element i into sum i % 4, then (s0 + s1) + (s2 + s3): a * b summed.
 using DotKernel = double (*)(const double* a, const double* b, std::size_t n);
@@ -25,3 +26,5 @@ struct VectorKernels {
 
 // The versions for this processor, by the same choice as blockKernel.
 VectorKernels vectorKernels();
+
+}  // namespace diagnostics

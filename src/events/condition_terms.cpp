@@ -2,6 +2,8 @@
 
 #include "contract/terms.h"
 
+namespace events {
+
 ConditionChoice chooseConditions(std::span<const std::string> conditions, std::string_view terms) {
   ConditionChoice choice;
   std::vector<bool> kept(conditions.size(), false);
@@ -19,3 +21,5 @@ ConditionChoice chooseConditions(std::span<const std::string> conditions, std::s
     if (kept[c] || list.empty()) choice.kept.push_back(c);
   return choice;
 }
+
+}  // namespace events

@@ -8,6 +8,7 @@
 
 // Choosing conditions by name. A term is a condition name in which "*" stands for any text and
 // "?" for one byte; letters are compared exactly (contract/terms.h).
+namespace events {
 
 // The conditions `terms` keeps, and the terms that matched none.
 struct ConditionChoice {
@@ -18,3 +19,5 @@ struct ConditionChoice {
 // Keeps every condition that matches one of the comma-separated `terms` (blanks around a term
 // and empty terms are ignored); every condition when there is no term at all.
 ConditionChoice chooseConditions(std::span<const std::string> conditions, std::string_view terms);
+
+}  // namespace events

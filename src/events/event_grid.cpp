@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace events {
+
 namespace {
 
 // `index` (a whole number, or an infinity) cut to 0 .. points, as an integer.
@@ -27,3 +29,5 @@ GridSpan EventGrid::span(const Event& event) const {
   const int64_t first = clampToGrid(start, points_);
   return {first, std::max(first, clampToGrid(end, points_))};
 }
+
+}  // namespace events

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace events {
+
 // One event of a condition, in seconds from the start of the run's first volume.
 struct Event {
   double onset = 0.0;
@@ -53,3 +55,5 @@ class EventGrid {
   double step_;
   int64_t points_;
 };
+
+}  // namespace events

@@ -15,6 +15,8 @@
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
+namespace events {
+
 namespace {
 
 constexpr std::string_view notAvailable = "n/a";
@@ -22,9 +24,9 @@ constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t listedRows = 10;
 constexpr std::size_t absent = std::string_view::npos;
 
-IOError invalidLine(const std::string& path, int64_t line, const std::string& reason) {
-  return IOError("Invalid events file " + path + " (line " + std::to_string(line) + ": " + reason +
-                 ")");
+sdm::IOError invalidLine(const std::string& path, int64_t line, const std::string& reason) {
+  return sdm::IOError("Invalid events file " + path + " (line " + std::to_string(line) + ": " +
+                      reason + ")");
 }
 
 bool isControl(int c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
@@ -56,11 +58,13 @@ class EventLines {
     return true;
   }
   int64_t number() const { return number_; }
-  IOError invalid(const std::string& reason) const { return invalidLine(path_, number_, reason); }
+  sdm::IOError invalid(const std::string& reason) const {
+    return invalidLine(path_, number_, reason);
+  }
 
  private:
   const std::string& path_;
-  SdmInput in_;
+  sdm::SdmInput in_;
   int64_t number_ = 0;
 };
 
@@ -83,7 +87,7 @@ void splitCells(std::string_view line, std::vector<std::string_view>& cells) {
 
 // A whole cell that is a finite number in the classic notation ("+" allowed).
 bool readNumber(std::string_view cell, double& value) {
-  const std::optional<double> number = wholeNumber<double>(withoutPlusSign(cell));
+  const std::optional<double> number = base::wholeNumber<double>(base::withoutPlusSign(cell));
   if (!number || !std::isfinite(*number)) return false;
   value = *number;
   return true;
@@ -132,8 +136,8 @@ class TableBuilder {
       throw lines.invalid("more than " + std::to_string(maxEvents) + " events");
     auto at = conditions_.find(condition);
     if (at == conditions_.end()) {
-      if (static_cast<int64_t>(conditions_.size()) == maxSdmPredictors)
-        throw lines.invalid("more than " + std::to_string(maxSdmPredictors) + " conditions");
+      if (static_cast<int64_t>(conditions_.size()) == sdm::maxSdmPredictors)
+        throw lines.invalid("more than " + std::to_string(sdm::maxSdmPredictors) + " conditions");
       at = conditions_.emplace(std::string(condition), std::vector<Event>()).first;
     }
     at->second.push_back(event);
@@ -154,15 +158,15 @@ class TableBuilder {
       table.conditions.push_back(name);
       table.events.push_back(std::move(events));
     }
-    if (skipped_ > 0) table.notices.push_back({NoticeKind::warning, path, skippedText()});
+    if (skipped_ > 0) table.notices.push_back({base::NoticeKind::warning, path, skippedText()});
     return table;
   }
 
  private:
   std::string skippedText() const {
     return std::to_string(skipped_) + " event(s) skipped " +
-           listedNumbers("rows", skippedLines_,
-                         skipped_ > static_cast<int64_t>(skippedLines_.size()));
+           base::listedNumbers("rows", skippedLines_,
+                               skipped_ > static_cast<int64_t>(skippedLines_.size()));
   }
 
   std::map<std::string, std::vector<Event>, std::less<>> conditions_;  // byte order
@@ -201,3 +205,5 @@ EventsTable readEventsFile(const std::string& path) {
   if (!layout) throw invalidLine(path, lines.number() + 1, "no header row");
   return table.finish(path, layout->trialType != absent);
 }
+
+}  // namespace events

@@ -22,6 +22,7 @@
 // with another number of cells than the header, a control byte other than tab, a line longer
 // than maxEventsLineBytes, more than maxEvents events or maxSdmPredictors conditions) is
 // refused: IOError "Invalid events file " + path + " (line L: reason)".
+namespace events {
 
 // Lines (the carriage return before a line feed not counted) hold at most this many bytes.
 inline constexpr std::size_t maxEventsLineBytes = std::size_t{1} << 20;
@@ -36,10 +37,12 @@ inline constexpr const char* defaultCondition = "trial";
 struct EventsTable {
   std::vector<std::string> conditions;     // distinct trial_type values, in byte order
   std::vector<std::vector<Event>> events;  // parallel to `conditions`, in file order
-  std::vector<Notice> notices;             // the warning about skipped rows, if any
+  std::vector<base::Notice> notices;       // the warning about skipped rows, if any
 };
 
 // Reads the events file at `path` through the file-system seam, as described above. Also
 // throws OpenFileError "Failed opening for reading: " + path and IOError "Failed reading
 // from: " + path.
 EventsTable readEventsFile(const std::string& path);
+
+}  // namespace events

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
+namespace events {
+
 namespace {
 
 // Seconds by which the derivative's second kernel lags the first.
@@ -87,3 +89,5 @@ std::vector<double> hrfDerivativeKernel(HrfModel model, double dt) {
     kernel[k] = (kernel[k] - lagged[k]) / derivativeShift;
   return kernel;
 }
+
+}  // namespace events

@@ -7,6 +7,7 @@
 // The haemodynamic response that turns events into predicted signal: a difference of two gamma
 // densities, h(t) = g(t; a1, b1) - c g(t; a2, b2), with g(t; a, b) = t^(a-1) e^(-t/b) /
 // (Gamma(a) b^a) for t > 0 and 0 otherwise.
+namespace events {
 
 // The two shapes on offer:
 //   spm     a1 = 6, b1 = 1, a2 = 16, b2 = 1, c = 1/6 (peak near 5 s, undershoot near 15 s)
@@ -29,3 +30,5 @@ std::vector<double> hrfKernel(HrfModel model, double dt);
 // The kernel of the time derivative for grid step `dt`: (H - H') / 0.1, H' made as H from
 // h(t - 0.1) and divided by its own sum; it sums to about 0.
 std::vector<double> hrfDerivativeKernel(HrfModel model, double dt);
+
+}  // namespace events

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <utility>
 
+namespace events {
+
 namespace {
 
 // The running sums of a kernel: the response at grid point j to a box over points [lo, hi) of
@@ -109,3 +111,5 @@ std::vector<double> sampledRegressor(const EventGrid& grid, std::span<const doub
   }
   return std::move(responses).values();
 }
+
+}  // namespace events

@@ -18,6 +18,8 @@
 #include "sdm/io_error.h"
 #include "sdm/sdm_limits.h"
 
+namespace events {
+
 namespace {
 
 constexpr std::string_view eventsSuffix = "_events.tsv";
@@ -26,14 +28,14 @@ constexpr int32_t headerWidth = 24;
 constexpr int32_t fileVersion = 3;
 constexpr std::size_t conditionsInError = 10;
 
-IOError cannotModel(const std::string& path, const std::string& reason) {
-  return IOError("Cannot model the events of " + path + " (" + reason + ")");
+sdm::IOError cannotModel(const std::string& path, const std::string& reason) {
+  return sdm::IOError("Cannot model the events of " + path + " (" + reason + ")");
 }
 
 // Seconds with at most three decimals, trailing zeros dropped: "12.5".
 std::string secondsText(double seconds) {
   std::string text;
-  appendFixed(text, seconds, 3);
+  base::appendFixed(text, seconds, 3);
   if (text.find('.') == std::string::npos) return text;
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
@@ -43,22 +45,23 @@ std::string secondsText(double seconds) {
 void checkModel(const std::string& path, const TaskModel& model) {
   const double tr = model.repetitionTime;
   if (!(tr >= minRepetitionTime && tr <= maxRepetitionTime)) {
-    throw cannotModel(path, "TR " + shortestText(tr) + " s outside " +
-                                shortestText(minRepetitionTime) + " to " +
-                                shortestText(maxRepetitionTime) + " s");
+    throw cannotModel(path, "TR " + base::shortestText(tr) + " s outside " +
+                                base::shortestText(minRepetitionTime) + " to " +
+                                base::shortestText(maxRepetitionTime) + " s");
   }
-  if (model.volumes < 1 || model.volumes > maxSdmValues) {
+  if (model.volumes < 1 || model.volumes > sdm::maxSdmValues) {
     throw cannotModel(path, std::to_string(model.volumes) + " volumes outside 1 to " +
-                                std::to_string(maxSdmValues));
+                                std::to_string(sdm::maxSdmValues));
   }
   const double s = model.sliceReference;
   if (!(s >= 0.0 && s <= 1.0))
-    throw cannotModel(path, "slice-timing reference " + shortestText(s) + " outside 0 to 1");
+    throw cannotModel(path, "slice-timing reference " + base::shortestText(s) + " outside 0 to 1");
 }
 
 // The conditions of `table` that `terms` keeps; warns about terms that keep none.
 std::vector<std::size_t> keptConditions(const std::string& path, const EventsTable& table,
-                                        const std::string& terms, std::vector<Notice>& notices) {
+                                        const std::string& terms,
+                                        std::vector<base::Notice>& notices) {
   if (table.conditions.empty()) throw cannotModel(path, "no events");
   ConditionChoice choice = chooseConditions(table.conditions, terms);
   if (choice.kept.empty()) {
@@ -69,13 +72,13 @@ std::vector<std::size_t> keptConditions(const std::string& path, const EventsTab
     throw cannotModel(path, "no condition matches \"" + terms + "\"; conditions: " + listed);
   }
   for (const std::string& term : choice.unmatched)
-    notices.push_back({NoticeKind::warning, path, "no condition matches \"" + term + "\""});
+    notices.push_back({base::NoticeKind::warning, path, "no condition matches \"" + term + "\""});
   return std::move(choice.kept);
 }
 
 // A design of predictors of interest, every header entry present, no predictor yet.
-DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
-  DesignMatrix m;
+sdm::DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
+  sdm::DesignMatrix m;
   m.fileName = designPathOf(eventsPath);
   m.fileVersion = {"FileVersion", fileVersion, headerWidth, true};
   m.nrOfPredictors = {"NrOfPredictors", 0, headerWidth, true};
@@ -98,8 +101,8 @@ float toFloat(double value) {
   return std::signbit(value) ? -limit : limit;
 }
 
-void appendPredictor(DesignMatrix& m, std::string name, const std::vector<double>& values,
-                     PredictorColour colour) {
+void appendPredictor(sdm::DesignMatrix& m, std::string name, const std::vector<double>& values,
+                     sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
   std::transform(values.begin(), values.end(), stored.begin(), toFloat);
   m.red.push_back(colour.red);
@@ -113,7 +116,7 @@ void appendPredictor(DesignMatrix& m, std::string name, const std::vector<double
 
 void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {
   const auto count = static_cast<int64_t>(predictors);
-  if (count > maxSdmPredictors || count * volumes > maxSdmValues) {
+  if (count > sdm::maxSdmPredictors || count * volumes > sdm::maxSdmValues) {
     throw cannotModel(path, std::to_string(count) + " predictors of " + std::to_string(volumes) +
                                 " volumes: more values than an SDM file holds");
   }
@@ -128,14 +131,14 @@ bool anyEventInRun(const EventGrid& grid, std::span<const Event> events) {
 
 void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
                       std::span<const std::size_t> kept, const TaskModel& model,
-                      std::vector<Notice>& notices) {
+                      std::vector<base::Notice>& notices) {
   double lastEnd = -std::numeric_limits<double>::infinity();
   for (const std::size_t c : kept)
     for (const Event& event : table.events[c])
       lastEnd = std::max(lastEnd, event.onset + event.duration);
   const double runEnd = static_cast<double>(model.volumes) * model.repetitionTime;
   if (!(lastEnd > runEnd)) return;
-  notices.push_back({NoticeKind::warning, path,
+  notices.push_back({base::NoticeKind::warning, path,
                      "events run past the last volume (" + secondsText(lastEnd - runEnd) +
                          " s after the run's end at " + secondsText(runEnd) + " s)"});
 }
@@ -154,7 +157,8 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   TaskDesign design{emptyDesign(eventsPath, model.volumes), std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
-  for (const std::size_t k : kept) checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
+  for (const std::size_t k : kept)
+    sdm::checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
   checkSize(eventsPath, kept.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
 
   const EventGrid grid({model.repetitionTime, model.volumes, model.sliceReference});
@@ -172,10 +176,12 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
                       conditionColour(position, true));
     }
     if (!anyEventInRun(grid, events)) {
-      design.notices.push_back(
-          {NoticeKind::warning, eventsPath, "condition " + name + " has no event in the run"});
+      design.notices.push_back({base::NoticeKind::warning, eventsPath,
+                                "condition " + name + " has no event in the run"});
     }
   }
   warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
   return design;
 }
+
+}  // namespace events

@@ -21,6 +21,7 @@
 // IOError "Cannot model the events of " + path + " (" + reason + ")" refuses a TR, n or s
 // outside its bounds, a file without events, terms that keep no condition, and more predictors
 // or values than an SDM file holds.
+namespace events {
 
 // How the events of a run become predictors.
 struct TaskModel {
@@ -38,8 +39,8 @@ inline constexpr double maxRepetitionTime = 100.0;
 
 // A design made from an events file, and the warnings about it.
 struct TaskDesign {
-  DesignMatrix matrix;
-  std::vector<Notice> notices;
+  sdm::DesignMatrix matrix;
+  std::vector<base::Notice> notices;
 };
 
 // The SDM path for an events file: "_events.tsv" at the end of `eventsPath` becomes
@@ -49,3 +50,5 @@ std::string designPathOf(const std::string& eventsPath);
 // The design of the events file at `eventsPath` under `model`, its `fileName` from
 // designPathOf, with its warnings; throws as described above and as readEventsFile throws.
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model);
+
+}  // namespace events

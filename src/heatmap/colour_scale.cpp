@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+namespace heatmap {
+
 int correlationHundredths(float r) {
   // A float times 100 is exact in double (24 + 7 bits), so nearbyint sees the exact value and
   // rounds ties to even, as the report's fixed-point output does.
@@ -48,3 +50,5 @@ void appendHundredths(std::string& out, int hundredths) {
   out += static_cast<char>('0' + magnitude % 100 / 10);
   out += static_cast<char>('0' + magnitude % 10);
 }
+
+}  // namespace heatmap

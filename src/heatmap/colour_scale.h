@@ -5,6 +5,7 @@
 
 // The heatmap's diverging colour scale: blue for -1, white for 0, red for +1, linear in sRGB
 // between five anchors. Correlations are coloured at the two-decimal resolution of the report.
+namespace heatmap {
 
 struct Rgb {
   uint8_t red;
@@ -38,3 +39,5 @@ void appendHexColour(std::string& out, Rgb colour);
 // Appends hundredths / 100 with two decimals: "-0.83", "0.00", "1.00" (for the values that
 // correlationHundredths gives).
 void appendHundredths(std::string& out, int hundredths);
+
+}  // namespace heatmap

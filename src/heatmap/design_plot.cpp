@@ -23,6 +23,8 @@
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
 
+namespace heatmap {
+
 namespace {
 
 using svgtext::appendGroup;
@@ -51,7 +53,7 @@ constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for 
 
 // One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
-  PredictorRole kind = PredictorRole::interest;
+  correlation::PredictorRole kind = correlation::PredictorRole::interest;
   std::string text;      // shown name, cut after maxNameCharacters
   std::string fullName;  // the whole name, for the hover text
   std::size_t characters = 0;
@@ -123,7 +125,7 @@ Layout designLayout(std::size_t count, long long points, std::size_t nameCharact
 }
 
 // The columns of the predictors of `kinds` shown with `names` and variance inflation `factors`.
-std::vector<Column> columnsOf(std::span<const PredictorRole> kinds,
+std::vector<Column> columnsOf(std::span<const correlation::PredictorRole> kinds,
                               std::span<const std::string> names, std::span<const double> factors) {
   const std::size_t k = names.size();
   std::vector<Column> columns(k);
@@ -137,7 +139,7 @@ std::vector<Column> columnsOf(std::span<const PredictorRole> kinds,
       c.factor = "&#x2013;";
       c.factorCharacters = 1;
     } else {
-      appendFixed(c.factor, factors[i], 1);
+      base::appendFixed(c.factor, factors[i], 1);
       c.factorCharacters = c.factor.size();
       c.high = factors[i] >= highFactor;
     }
@@ -146,7 +148,7 @@ std::vector<Column> columnsOf(std::span<const PredictorRole> kinds,
 }
 
 // Whether a column's values are drawn: those of constant and flat predictors are hatched.
-bool drawn(const Column& c) { return correlates(c.kind); }
+bool drawn(const Column& c) { return correlation::correlates(c.kind); }
 
 // Appends everything before the values: the svg element, the defs, the style and the titles.
 void appendHeader(std::string& svg, const Layout& layout, const std::string& title) {
@@ -250,7 +252,7 @@ void appendValuePaths(std::string& svg, const Layout& layout, const GreyPaths& p
 
 // The values, each run of equal grey in a column one rectangle, so 300 predictors over 2,000
 // points stay a file of a megabyte or less; constant and flat columns hatched instead.
-void appendValues(std::string& svg, const Layout& layout, const DesignMatrix& matrix,
+void appendValues(std::string& svg, const Layout& layout, const sdm::DesignMatrix& matrix,
                   const std::vector<Column>& columns) {
   const bool filled = layout.count > 0 && layout.points > 0;
   if (filled) {
@@ -391,22 +393,24 @@ void appendNames(std::string& svg, const Layout& layout, const std::vector<Colum
 // the label fits under it. The first run of a kind gives the number of that kind's predictors
 // (the confounds' count is the heatmap's too), later runs only its name.
 void appendBand(std::string& svg, const Layout& layout, const std::vector<Column>& columns,
-                std::span<const PredictorRole> kinds) {
+                std::span<const correlation::PredictorRole> kinds) {
   const long long y = layout.gridY + layout.gridHeight + 8;
   std::array<bool, 4> counted{};
   std::size_t from = 0;
   while (from < columns.size()) {
-    const PredictorRole kind = columns[from].kind;
+    const correlation::PredictorRole kind = columns[from].kind;
     std::size_t to = from + 1;
     while (to < columns.size() && columns[to].kind == kind) ++to;
-    const char* colour = kind == PredictorRole::interest   ? interestColour
-                         : kind == PredictorRole::confound ? confoundColour
-                                                           : constantColour;
-    const std::string_view word = kind == PredictorRole::interest   ? "predictors of interest"
-                                  : kind == PredictorRole::confound ? "confounds"
-                                  : kind == PredictorRole::constant ? "constant"
-                                                                    : "flat";
-    const std::string_view shortWord = kind == PredictorRole::interest ? "interest" : word;
+    const char* colour = kind == correlation::PredictorRole::interest   ? interestColour
+                         : kind == correlation::PredictorRole::confound ? confoundColour
+                                                                        : constantColour;
+    const std::string_view word = kind == correlation::PredictorRole::interest
+                                      ? "predictors of interest"
+                                  : kind == correlation::PredictorRole::confound ? "confounds"
+                                  : kind == correlation::PredictorRole::constant ? "constant"
+                                                                                 : "flat";
+    const std::string_view shortWord =
+        kind == correlation::PredictorRole::interest ? "interest" : word;
     const long long x = layout.gridX + static_cast<long long>(from) * layout.column;
     const long long width = static_cast<long long>(to - from) * layout.column;
     bool& alreadyCounted = counted[static_cast<std::size_t>(kind)];
@@ -439,10 +443,10 @@ void appendLegend(std::string& svg, const Layout& layout) {
 
 }  // namespace
 
-std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
+std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
-                          std::span<const PredictorRole> roles) {
-  const std::size_t k = coveredPredictorCount(matrix);
+                          std::span<const correlation::PredictorRole> roles) {
+  const std::size_t k = correlation::coveredPredictorCount(matrix);
   if (names.size() != k || varianceInflation.size() != k || roles.size() != k)
     throw std::invalid_argument("names, factors or roles do not fit the design matrix");
   const std::vector<Column> columns = columnsOf(roles, names, varianceInflation);
@@ -455,10 +459,10 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
     points = std::max(points, matrix.values[i].size());
   }
   std::string title;
-  const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
+  const XmlTextLength titleLength = appendXmlText(title, base::baseName(matrix.fileName));
   const Layout layout = designLayout(k, static_cast<long long>(points), longestName, longestFactor,
                                      titleLength.characters);
-  const int start = static_cast<int>(confoundStart(matrix, k));
+  const int start = static_cast<int>(correlation::confoundStart(matrix, k));
 
   std::string svg;
   appendHeader(svg, layout, title);
@@ -472,11 +476,13 @@ std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::strin
   return svg;
 }
 
-void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,
+void writeDesignPlot(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                      std::span<const double> varianceInflation,
-                     std::span<const PredictorRole> roles, const std::string& folder) {
+                     std::span<const correlation::PredictorRole> roles, const std::string& folder) {
   const std::string svg = designPlotSvg(matrix, names, varianceInflation, roles);
-  OutputFile file(contract::designPlotPath(matrix.fileName, folder));
+  base::OutputFile file(contract::designPlotPath(matrix.fileName, folder));
   file.write(svg);
   file.commit();
 }
+
+}  // namespace heatmap

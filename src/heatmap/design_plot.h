@@ -5,12 +5,15 @@
 
 #include "correlation/predictor_role.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 
 // The design picture: the design matrix itself as a self-contained SVG, written beside the
 // heatmap. One column per predictor, time running down, each column on a grey scale from its
 // own minimum (black) to its own maximum (white), so that a researcher sees what the model
 // will fit before trusting it.
+namespace heatmap {
 
 // The design picture of `matrix` as SVG text (ASCII, CRLF line ends, no external reference)
 // for the K = coveredPredictorCount(matrix) predictors the report covers: `names` are the
@@ -24,9 +27,9 @@ class DesignMatrix;
 // column's values are quantised to designGreyLevels greys and drawn as runs of equal grey, so
 // the file grows with the changes in the data rather than with its size. Throws
 // std::invalid_argument when `names`, `varianceInflation` or `roles` do not hold K entries.
-std::string designPlotSvg(const DesignMatrix& matrix, std::span<const std::string> names,
+std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
-                          std::span<const PredictorRole> roles);
+                          std::span<const correlation::PredictorRole> roles);
 
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;
@@ -35,6 +38,9 @@ inline constexpr int designGreyLevels = 16;
 // into place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
 // "Cannot write file: " + path when a write fails; a picture that stood at the path before is
 // then left as it was.
-void writeDesignPlot(const DesignMatrix& matrix, std::span<const std::string> names,
+void writeDesignPlot(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                      std::span<const double> varianceInflation,
-                     std::span<const PredictorRole> roles, const std::string& folder = {});
+                     std::span<const correlation::PredictorRole> roles,
+                     const std::string& folder = {});
+
+}  // namespace heatmap

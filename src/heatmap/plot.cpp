@@ -23,6 +23,8 @@
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
 
+namespace heatmap {
+
 namespace {
 
 using svgtext::appendGroup;
@@ -37,11 +39,11 @@ struct AxisName {
   std::string text;      // shown name, cut after maxNameCharacters, with its suffix
   std::string fullName;  // the whole name, when `text` was cut (shown on hover)
   std::size_t characters = 0;
-  PredictorRole kind = PredictorRole::interest;
+  correlation::PredictorRole kind = correlation::PredictorRole::interest;
 };
 
 // Predictors of interest and confounds are drawn; constant and flat ones are hatched.
-bool regular(const AxisName& name) { return correlates(name.kind); }
+bool regular(const AxisName& name) { return correlation::correlates(name.kind); }
 
 // "Constant (constant)" would say it twice.
 bool saysConstant(std::string_view name) {
@@ -56,7 +58,7 @@ bool saysConstant(std::string_view name) {
 
 // The axis entries of the predictors of `kinds` shown as `shown`: kind, drawn text and hover
 // text.
-std::vector<AxisName> axisNames(std::span<const PredictorRole> kinds,
+std::vector<AxisName> axisNames(std::span<const correlation::PredictorRole> kinds,
                                 std::span<const std::string> shown) {
   const std::size_t count = shown.size();
   std::vector<AxisName> names(count);
@@ -67,9 +69,10 @@ std::vector<AxisName> axisNames(std::span<const PredictorRole> kinds,
     name.characters = length.characters;
     if (length.cut) appendXmlText(name.fullName, shown[i]);
     const std::string_view suffix =
-        name.kind == PredictorRole::flat                                  ? " (flat)"
-        : name.kind == PredictorRole::constant && !saysConstant(shown[i]) ? " (constant)"
-                                                                          : "";
+        name.kind == correlation::PredictorRole::flat ? " (flat)"
+        : name.kind == correlation::PredictorRole::constant && !saysConstant(shown[i])
+            ? " (constant)"
+            : "";
     name.text += suffix;
     name.characters += suffix.size();
   }
@@ -78,7 +81,7 @@ std::vector<AxisName> axisNames(std::span<const PredictorRole> kinds,
 
 // "Pearson r between 3 predictors over 120 data points"; a file without predictors has nothing
 // to correlate and says so.
-std::string subtitleOf(const DesignMatrix& matrix, std::size_t count) {
+std::string subtitleOf(const sdm::DesignMatrix& matrix, std::size_t count) {
   if (count == 0) return "No predictors: nothing to correlate";
   std::string text;
   Line(text)
@@ -284,16 +287,18 @@ void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<Ax
 
 }  // namespace
 
-std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations) {
-  return correlationPlotSvg(matrix, correlations,
-                            std::span(matrix.names).first(coveredPredictorCount(matrix)),
-                            predictorRoles(matrix));
+std::string correlationPlotSvg(const sdm::DesignMatrix& matrix,
+                               std::span<const float> correlations) {
+  return correlationPlotSvg(
+      matrix, correlations,
+      std::span(matrix.names).first(correlation::coveredPredictorCount(matrix)),
+      correlation::predictorRoles(matrix));
 }
 
-std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
+std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                                std::span<const std::string> shownNames,
-                               std::span<const PredictorRole> roles) {
-  const std::size_t k = coveredPredictorCount(matrix);
+                               std::span<const correlation::PredictorRole> roles) {
+  const std::size_t k = correlation::coveredPredictorCount(matrix);
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
   if (shownNames.size() != k || roles.size() != k)
@@ -303,10 +308,10 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   for (const AxisName& name : names) longest = std::max(longest, name.characters);
 
   std::string title;
-  const XmlTextLength titleLength = appendXmlText(title, baseName(matrix.fileName));
+  const XmlTextLength titleLength = appendXmlText(title, base::baseName(matrix.fileName));
   const std::string subtitle = subtitleOf(matrix, k);
   const PlotLayout layout = plotLayout(k, longest, titleLength.characters, subtitle.size());
-  const int start = static_cast<int>(confoundStart(matrix, k));
+  const int start = static_cast<int>(correlation::confoundStart(matrix, k));
 
   std::string svg;
   appendHeader(svg, layout, title, subtitle);
@@ -315,18 +320,22 @@ std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float
   appendConfoundLine(svg, layout, start);
   appendAxes(svg, layout, names);
   appendBand(svg, layout, start,
-             static_cast<int>(std::count(roles.begin(), roles.end(), PredictorRole::confound)));
+             static_cast<int>(
+                 std::count(roles.begin(), roles.end(), correlation::PredictorRole::confound)));
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;
 }
 
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+void writeCorrelationPlot(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                           std::span<const std::string> shownNames,
-                          std::span<const PredictorRole> roles, const std::string& folder) {
+                          std::span<const correlation::PredictorRole> roles,
+                          const std::string& folder) {
   const std::string path = contract::correlationPlotPath(matrix.fileName, folder);
-  refuseToReplaceTheSdm(path, matrix.fileName);
-  OutputFile file(path);
+  sdm::refuseToReplaceTheSdm(path, matrix.fileName);
+  base::OutputFile file(path);
   file.write(correlationPlotSvg(matrix, correlations, shownNames, roles));
   file.commit();
 }
+
+}  // namespace heatmap

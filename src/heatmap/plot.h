@@ -5,10 +5,13 @@
 
 #include "correlation/predictor_role.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 
 // The correlation heatmap: a self-contained SVG picture of the signed correlations between all
 // predictors of a design matrix, written beside its correlation report.
+namespace heatmap {
 
 // The heatmap of `matrix` as SVG text (ASCII, CRLF line ends, no external reference): one cell
 // per ordered pair of the predictors the report covers, coloured by signed r on a diverging
@@ -20,19 +23,23 @@ class DesignMatrix;
 // K x K cells row by row, as correlationMatrix gives them for the K =
 // coveredPredictorCount(matrix) predictors. Throws std::invalid_argument when its size is not
 // K x K.
-std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations);
+std::string correlationPlotSvg(const sdm::DesignMatrix& matrix,
+                               std::span<const float> correlations);
 // The same with `shownNames` (K of them, such as displayNames gives) in place of the file's
 // names, and the predictors' `roles` (K of them, as the diagnostics found them; the first form
 // finds them with predictorRoles); throws std::invalid_argument when either is not K.
-std::string correlationPlotSvg(const DesignMatrix& matrix, std::span<const float> correlations,
+std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                                std::span<const std::string> shownNames,
-                               std::span<const PredictorRole> roles);
+                               std::span<const correlation::PredictorRole> roles);
 
 // Writes correlationPlotSvg to contract::correlationPlotPath(matrix.fileName, folder), through a
 // temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path + "
 // (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would replace the
 // SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a
 // heatmap that stood at the path before is then left as it was.
-void writeCorrelationPlot(const DesignMatrix& matrix, std::span<const float> correlations,
+void writeCorrelationPlot(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                           std::span<const std::string> shownNames,
-                          std::span<const PredictorRole> roles, const std::string& folder = {});
+                          std::span<const correlation::PredictorRole> roles,
+                          const std::string& folder = {});
+
+}  // namespace heatmap

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace heatmap {
+
 namespace {
 
 constexpr int targetGrid = 900;
@@ -50,3 +52,5 @@ PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_
       std::max(layout.gridY + layout.grid + PlotLayout::bandHeight, legendBottom) + PlotLayout::pad;
   return layout;
 }
+
+}  // namespace heatmap

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace heatmap {
+
 // Where the parts of the heatmap go, in whole pixels. Cells shrink as predictors grow, so the
 // grid stays near 900 pixels from 25 to 450 predictors; names are drawn for every `labelStep`-th
 // predictor, so that drawn names stay at least 11 pixels apart.
@@ -37,3 +39,5 @@ PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_
 
 // The estimated width of `characters` characters of the monospaced name font at `fontSize`.
 int monospaceWidth(std::size_t characters, int fontSize);
+
+}  // namespace heatmap

@@ -5,6 +5,8 @@
 
 #include "heatmap/svg_line.h"
 
+namespace heatmap {
+
 using svgtext::appendLines;
 using svgtext::appendText;
 using svgtext::Line;
@@ -163,3 +165,5 @@ void appendConfoundLineKey(std::string& svg, int x, int textX, int y) {
       .end();
   appendText(svg, textX, y + 11, "interest | confounds");
 }
+
+}  // namespace heatmap

@@ -10,6 +10,7 @@
 
 // The parts of the heatmap and the design picture around their grids that explain them, and
 // the pieces of markup both pictures share.
+namespace heatmap {
 
 // One stop of a picture's vertical colour gradient: its offset as written, and its colour.
 struct GradientStop {
@@ -73,3 +74,5 @@ int appendFlatAndNanKey(std::string& svg, int x, int textX, int y, const char* n
 
 // Appends the key's line between predictors of interest and confounds at `y`.
 void appendConfoundLineKey(std::string& svg, int x, int textX, int y);
+
+}  // namespace heatmap

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+namespace heatmap {
+
 // The one way the heatmap and the design picture write their SVG text: numbers through
 // to_chars, so the global locale has no say in the picture, and each line of markup as a chain
 // of calls that end() closes with the pictures' CRLF line end.
@@ -118,3 +120,5 @@ inline void appendRotatedText(std::string& out, long long x, long long y, std::s
 }
 
 }  // namespace svgtext
+
+}  // namespace heatmap

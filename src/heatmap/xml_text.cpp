@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+namespace heatmap {
+
 namespace {
 
 constexpr char32_t replacement = 0xFFFD;
@@ -99,3 +101,5 @@ XmlTextLength appendXmlText(std::string& out, std::string_view bytes, std::size_
   }
   return {written, false};
 }
+
+}  // namespace heatmap

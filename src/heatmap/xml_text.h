@@ -6,6 +6,7 @@
 
 // Predictor names are bytes from a file, in whatever encoding the host wrote them. This turns
 // them into XML character data that every XML reader accepts.
+namespace heatmap {
 
 // Appends `bytes` to `out` as XML text, safe inside elements and quoted attribute values:
 // "&", "<", ">", '"' and "'" become entities, every character beyond ASCII a numeric character
@@ -19,3 +20,5 @@ struct XmlTextLength {
 };
 XmlTextLength appendXmlText(std::string& out, std::string_view bytes,
                             std::size_t maxCharacters = std::string_view::npos);
+
+}  // namespace heatmap

@@ -6,10 +6,12 @@
 
 #include "merge/merge_names.h"
 
-void append(DesignMatrix& matrix, const DesignMatrix& other) {
+namespace merge {
+
+void append(sdm::DesignMatrix& matrix, const sdm::DesignMatrix& other) {
   if (&other == &matrix) {
     // Appending to itself would grow the source while reading it.
-    const DesignMatrix copy = other;
+    const sdm::DesignMatrix copy = other;
     append(matrix, copy);
     return;
   }
@@ -30,11 +32,14 @@ void append(DesignMatrix& matrix, const DesignMatrix& other) {
                           other.blue[i], isConfound);
     }
   }
-  matrix.fileName = insertSuffix(matrix.fileName, mergeSuffix(matrix.fileName, other.fileName));
+  matrix.fileName =
+      base::insertSuffix(matrix.fileName, mergeSuffix(matrix.fileName, other.fileName));
 }
 
-DesignMatrix concatenate(const DesignMatrix& first, const DesignMatrix& second) {
-  DesignMatrix result = first;
+sdm::DesignMatrix concatenate(const sdm::DesignMatrix& first, const sdm::DesignMatrix& second) {
+  sdm::DesignMatrix result = first;
   append(result, second);
   return result;
 }
+
+}  // namespace merge

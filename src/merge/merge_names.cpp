@@ -1,8 +1,10 @@
 #include "merge/merge_names.h"
 
+namespace merge {
+
 std::string mergeSuffix(const std::string& thisPath, const std::string& otherPath) {
-  const std::string other = stripExtension(baseName(otherPath));
-  const std::string self = stripExtension(baseName(thisPath));
+  const std::string other = base::stripExtension(base::baseName(otherPath));
+  const std::string self = base::stripExtension(base::baseName(thisPath));
   // Walk back over the other's underscores and spaces until the text before one agrees with
   // the start of this stem; at position 0 both prefixes are empty, so the walk always ends.
   auto c = other.find_last_of("_ ");
@@ -12,3 +14,5 @@ std::string mergeSuffix(const std::string& thisPath, const std::string& otherPat
   if (c == std::string::npos) return "_" + other;
   return other.substr(c);
 }
+
+}  // namespace merge

@@ -9,6 +9,8 @@
 #include "plugin/log_message.h"
 #include "plugin/metadata.h"
 
+namespace plugin {
+
 namespace {
 
 // Stops the host's busy cursor on every way out of the scope that showed it.
@@ -46,11 +48,13 @@ void showCurrentError() noexcept {
 
 }  // namespace
 
+}  // namespace plugin
+
 brindle::brindle() = default;
 
 brindle::~brindle() {
   try {
-    if (logStream) logMessage(*logStream, "Plugin finished!\n");
+    if (logStream) plugin::logMessage(*logStream, "Plugin finished!\n");
   } catch (...) {
     // The host is deleting us: a goodbye that cannot be written is dropped.
   }
@@ -79,17 +83,17 @@ bool brindle::initPlugin() noexcept {
 
     int major = 0, minor = 0, third = 0;
     HostApi::tmGetVersionOfTormel(&major, &minor, &third);
-    if (!versionAtLeast(major, minor, third, 2, 8, 0)) {
+    if (!plugin::versionAtLeast(major, minor, third, 2, 8, 0)) {
       host::messageBox("Can not execute this plugin - Tormel version 2.8 or higher required.");
       return false;
     }
     HostApi::tmShowLogTab();
-    logMessage(*logStream, "Running...");
+    plugin::logMessage(*logStream, "Running...");
     running_ = true;
     return true;
   } catch (...) {
     // Once the host functions are known, the host can still show why the plug-in stays off.
-    if (resolved) showCurrentError();
+    if (resolved) plugin::showCurrentError();
     running_ = false;
     return false;
   }
@@ -104,7 +108,7 @@ bool brindle::execute() noexcept {
       openSdmTask();
       return true;
     }
-    BusyCursor busy;
+    plugin::BusyCursor busy;
     if (task == "sdm1corr") {
       correlationTask();
       return true;
@@ -121,7 +125,7 @@ bool brindle::execute() noexcept {
     }
     return true;
   } catch (...) {
-    showCurrentError();
+    plugin::showCurrentError();
     return true;
   }
 }

@@ -13,25 +13,26 @@
 
 void brindle::convertTask() {
   const std::string input = host::stringParameter("sdm1");
-  DesignLoader loader(logStream.get(), host::flagParameter("strict"), {input});
-  DesignMatrix matrix = loader.load(input);
+  plugin::DesignLoader loader(logStream.get(), host::flagParameter("strict"), {input});
+  sdm::DesignMatrix matrix = loader.load(input);
 
-  const auto path =
-      host::saveFileName("Choose a name for saving the resulting SDM", sdmNameBeside(input));
+  const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
+                                       plugin::sdmNameBeside(input));
   if (!path) return;
   // The chosen name decides the kind of file: a table for pandas and the like, else an SDM.
   // A table gets a sidecar beside it with what the table cannot hold, so that it reads back as
   // the same design.
-  const bool table = confoundFormatOf(*path) == ConfoundFormat::tsv;
+  const bool table = confounds::confoundFormatOf(*path) == confounds::ConfoundFormat::tsv;
   if (table) {
-    saveTsv(matrix, *path);
-    saveSidecar(matrix, sidecarPath(*path), pluginVersion);
+    confounds::saveTsv(matrix, *path);
+    confounds::saveSidecar(matrix, confounds::sidecarPath(*path), plugin::pluginVersion);
     matrix.fileName = *path;  // as save() names an SDM: the warnings below name what was saved
   } else {
     matrix.save(*path);
   }
   if (!logStream) return;
-  logMessage(*logStream, "Saved " + *path);
-  if (table) logMessage(*logStream, "Saved " + sidecarPath(*path));
-  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
+  plugin::logMessage(*logStream, "Saved " + *path);
+  if (table) plugin::logMessage(*logStream, "Saved " + confounds::sidecarPath(*path));
+  if (const auto warning = report::estimabilityNotice(matrix))
+    plugin::logMessage(*logStream, base::noticeText(*warning));
 }

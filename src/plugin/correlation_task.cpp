@@ -14,21 +14,22 @@ void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
   const std::string path = host::stringParameter("sdm1");
   const bool strict = host::flagParameter("strict");
-  ReportRequest request = readReportRequest();
-  DesignLoader loader(logStream.get(), strict, {path});
-  const DesignMatrix matrix = loader.load(path);
+  report::ReportRequest request = plugin::readReportRequest();
+  plugin::DesignLoader loader(logStream.get(), strict, {path});
+  const sdm::DesignMatrix matrix = loader.load(path);
   if (!logStream) {
     // With nowhere to say what it found, the task writes the correlation report alone.
-    if (coveredPredictorCount(matrix) <= maxReportedPredictors)
-      writeCorrelations(matrix, request.folder);
+    if (correlation::coveredPredictorCount(matrix) <= report::maxReportedPredictors)
+      correlation::writeCorrelations(matrix, request.folder);
     return;
   }
-  if (const auto warning = estimabilityNotice(matrix)) logMessage(*logStream, noticeText(*warning));
+  if (const auto warning = report::estimabilityNotice(matrix))
+    plugin::logMessage(*logStream, base::noticeText(*warning));
   request.readerNotices = loader.lastWarnings();
   request.meanFramewiseDisplacement = loader.lastMeanFramewiseDisplacement();
   request.inputs = {path};
   // The host's own spelling of this line, kept as the host's users know it.
-  writeReport(
+  plugin::writeReport(
       matrix, request, *logStream,
       "Saved Correlatios to " + contract::correlationReportPath(matrix.fileName, request.folder));
 }

@@ -15,6 +15,8 @@
 #include "plugin/brindle.h"
 #include "plugin/log_message.h"
 
+namespace plugin {
+
 namespace {
 
 // The dialog parameters of "design" as the host gave them, every one read once.
@@ -31,7 +33,7 @@ struct DesignParameters {
 // What the task does: the events files in order, each modelled the same way.
 struct DesignOptions {
   std::vector<std::string> eventsFiles;
-  TaskModel model;
+  events::TaskModel model;
 };
 
 DesignParameters readDesignParameters() {
@@ -49,7 +51,7 @@ DesignParameters readDesignParameters() {
 // `text` as a finite number in the classic notation ("2", "0.5", "1e-1"), blanks around it
 // allowed; nothing for any other text.
 std::optional<double> decimalNumber(std::string_view text) {
-  const std::optional<double> value = wholeNumber<double>(contract::withoutBlanks(text));
+  const std::optional<double> value = base::wholeNumber<double>(contract::withoutBlanks(text));
   if (!value || !std::isfinite(*value)) return std::nullopt;
   return value;
 }
@@ -58,12 +60,13 @@ std::optional<double> decimalNumber(std::string_view text) {
 // The bounds of the numbers are the design's to check, with the file they refuse.
 DesignOptions designOptionsOf(const DesignParameters& read) {
   DesignOptions options;
-  options.eventsFiles = split(read.events, '\n');
+  options.eventsFiles = base::split(read.events, '\n');
   if (options.eventsFiles.empty()) throw std::runtime_error("No events files available");
   const std::optional<double> tr = decimalNumber(read.repetitionTime);
   if (!tr) throw std::runtime_error("Invalid repetition time: " + read.repetitionTime);
   const std::string_view hrfName = contract::withoutBlanks(read.hrf);
-  const std::optional<HrfModel> hrf = hrfName.empty() ? HrfModel::spm : hrfModelNamed(hrfName);
+  const std::optional<events::HrfModel> hrf =
+      hrfName.empty() ? events::HrfModel::spm : events::hrfModelNamed(hrfName);
   if (!hrf) throw std::runtime_error("Invalid HRF model: " + read.hrf + " (spm or glover)");
   std::optional<double> sliceReference = 0.0;
   if (!contract::withoutBlanks(read.sliceReference).empty())
@@ -82,17 +85,20 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
 
 }  // namespace
 
+}  // namespace plugin
+
 void brindle::designTask() {
-  const DesignOptions options = designOptionsOf(readDesignParameters());
+  const plugin::DesignOptions options = plugin::designOptionsOf(plugin::readDesignParameters());
   for (const std::string& path : options.eventsFiles) {
-    TaskDesign design = taskDesign(path, options.model);
+    events::TaskDesign design = events::taskDesign(path, options.model);
     if (logStream) {
-      for (const Notice& notice : design.notices) logMessage(*logStream, noticeText(notice));
+      for (const base::Notice& notice : design.notices)
+        plugin::logMessage(*logStream, base::noticeText(notice));
     }
-    const auto saved =
-        host::saveFileName("Choose a name for saving the resulting SDM", designPathOf(path));
+    const auto saved = host::saveFileName("Choose a name for saving the resulting SDM",
+                                          events::designPathOf(path));
     if (!saved) continue;  // this file's design only
     design.matrix.save(*saved);
-    if (logStream) logMessage(*logStream, "Saved " + *saved);
+    if (logStream) plugin::logMessage(*logStream, "Saved " + *saved);
   }
 }

@@ -15,21 +15,21 @@ extern "C" {
 BRINDLE_EXPORT TRMLPluginInterface* createPlugin() noexcept { return new (std::nothrow) brindle(); }
 
 // The display name, which also heads every log line. Never throws.
-BRINDLE_EXPORT const char* getPluginName() noexcept { return pluginName; }
+BRINDLE_EXPORT const char* getPluginName() noexcept { return plugin::pluginName; }
 
 // One sentence for the host's plug-in list. Never throws.
-BRINDLE_EXPORT const char* getPluginDescription() noexcept { return pluginDescription; }
+BRINDLE_EXPORT const char* getPluginDescription() noexcept { return plugin::pluginDescription; }
 
 // The version text. Never throws.
-BRINDLE_EXPORT const char* getPluginVersion() noexcept { return pluginVersion; }
+BRINDLE_EXPORT const char* getPluginVersion() noexcept { return plugin::pluginVersion; }
 
 // The author line, a short HTML fragment. Never throws.
-BRINDLE_EXPORT const char* getAuthor() noexcept { return pluginAuthor; }
+BRINDLE_EXPORT const char* getAuthor() noexcept { return plugin::pluginAuthor; }
 
 // The help page, relative to the plug-in's folder. Never throws.
-BRINDLE_EXPORT const char* getHelpFile() noexcept { return pluginHelpFile; }
+BRINDLE_EXPORT const char* getHelpFile() noexcept { return plugin::pluginHelpFile; }
 
 // The dialog script the host runs for the plug-in. Never throws.
-BRINDLE_EXPORT const char* getGUIScript() noexcept { return pluginGuiScript; }
+BRINDLE_EXPORT const char* getGUIScript() noexcept { return plugin::pluginGuiScript; }
 
 }  // extern "C"

@@ -11,35 +11,39 @@
 #include "plugin/log_message.h"
 #include "sdm/sdm_repairs.h"
 
+namespace plugin {
+
 DesignLoader::DesignLoader(TRMLLog* log, bool strict, const std::vector<std::string>& paths)
     : log_(log), strict_(strict) {
   // Told by the names alone: a file is opened once, when it is loaded.
   if (std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
-        return confoundFormatOf(path) != ConfoundFormat::sdm;
+        return confounds::confoundFormatOf(path) != confounds::ConfoundFormat::sdm;
       }))
     selection();
 }
 
-DesignMatrix DesignLoader::load(const std::string& path) {
-  std::vector<Notice> notices;
-  DesignMatrix matrix;
+sdm::DesignMatrix DesignLoader::load(const std::string& path) {
+  std::vector<base::Notice> notices;
+  sdm::DesignMatrix matrix;
   lastDisplacement_.reset();
   // Opened once and its kind told from the bytes read ahead, so a pipe is read once.
-  SdmInput in(path);
-  if (const ConfoundFormat format = formatOf(in, path); format != ConfoundFormat::sdm) {
-    ConfoundInput input = loadConfounds(in, path, format, selection(), strict_);
+  sdm::SdmInput in(path);
+  if (const confounds::ConfoundFormat format = confounds::formatOf(in, path);
+      format != confounds::ConfoundFormat::sdm) {
+    confounds::ConfoundInput input =
+        confounds::loadConfounds(in, path, format, selection(), strict_);
     matrix = std::move(input.matrix);
     notices = std::move(input.notices);
     lastDisplacement_ = input.meanFramewiseDisplacement;
   } else {
-    LoadedSdm loaded = loadSdm(in, path, strict_);
+    sdm::LoadedSdm loaded = sdm::loadSdm(in, path, strict_);
     matrix = std::move(loaded.matrix);
-    notices = repairNotices(path, loaded.repairs);
+    notices = sdm::repairNotices(path, loaded.repairs);
   }
   if (log_ != nullptr) {
-    for (const Notice& notice : notices) logMessage(*log_, noticeText(notice));
+    for (const base::Notice& notice : notices) logMessage(*log_, base::noticeText(notice));
   }
-  lastWarnings_ = warningsOf(notices);
+  lastWarnings_ = base::warningsOf(notices);
   return matrix;
 }
 
@@ -49,12 +53,14 @@ const std::string& DesignLoader::selection() {
 }
 
 std::string sdmNameBeside(const std::string& path) {
-  const std::string name = baseName(path);
+  const std::string name = base::baseName(path);
   const auto dot = name.rfind('.');
   const std::string folder = path.substr(0, path.size() - name.size());
   return folder + (dot == std::string::npos ? name : name.substr(0, dot)) + ".sdm";
 }
 
 std::string offeredSdmName(const std::string& path) {
-  return isConfoundFile(path) ? sdmNameBeside(path) : path;
+  return confounds::isConfoundFile(path) ? sdmNameBeside(path) : path;
 }
+
+}  // namespace plugin

@@ -9,6 +9,8 @@
 
 class TRMLLog;
 
+namespace plugin {
+
 // The loads of one task. An SDM is read with the reader's repair accounting: a damaged file
 // (and, when `strict`, any file the reader had to repair) is refused with its IOError, and the
 // log gets one warning per kind of repair right after the load. A confound file
@@ -26,10 +28,10 @@ class DesignLoader {
   DesignLoader(TRMLLog* log, bool strict, const std::vector<std::string>& paths = {});
 
   // Loads `path` as above. Throws what the readers throw.
-  DesignMatrix load(const std::string& path);
+  sdm::DesignMatrix load(const std::string& path);
 
   // The warnings among the notices of the last file loaded.
-  const std::vector<Notice>& lastWarnings() const { return lastWarnings_; }
+  const std::vector<base::Notice>& lastWarnings() const { return lastWarnings_; }
 
   // The mean framewise displacement of the last file loaded (confounds/confound_input.h):
   // nothing for an SDM and for a confound file without that column.
@@ -41,7 +43,7 @@ class DesignLoader {
   TRMLLog* log_;
   bool strict_;
   std::optional<std::string> selection_;
-  std::vector<Notice> lastWarnings_;
+  std::vector<base::Notice> lastWarnings_;
   std::optional<double> lastDisplacement_;
 };
 
@@ -52,3 +54,5 @@ std::string sdmNameBeside(const std::string& path);
 // The name a merge offers for a result whose name came from `path`: `path` itself when it names
 // an SDM, sdmNameBeside(path) when it names a confound file (the result is an SDM either way).
 std::string offeredSdmName(const std::string& path);
+
+}  // namespace plugin

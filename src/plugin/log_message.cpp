@@ -3,6 +3,8 @@
 #include "host/trml_log.h"
 #include "plugin/metadata.h"
 
+namespace plugin {
+
 void logMessage(TRMLLog& log, std::string_view text) {
   // A stream left bad by an earlier failure (the host's log function threw, memory ran out)
   // would drop every later message: each message starts afresh.
@@ -10,3 +12,5 @@ void logMessage(TRMLLog& log, std::string_view text) {
   log << '\n' << pluginName << ">  " << text;
   log.flush();
 }
+
+}  // namespace plugin

@@ -15,27 +15,30 @@
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
 
+namespace plugin {
+
 namespace {
 
 struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
-  ReportRequest reportRequest;  // when `report`: the report files and the log lines asked for
+  report::ReportRequest
+      reportRequest;  // when `report`: the report files and the log lines asked for
   std::vector<std::string> secondaries;  // "sdms2", one path a line
   bool strict = false;
 };
 
 // "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
-std::string dataPointMismatch(const DesignMatrix& odd, const DesignMatrix& first) {
-  return baseName(odd.fileName) + " does not have the same number of data points as " +
-         baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints.value) + " against " +
-         std::to_string(first.nrOfDataPoints.value) + ")";
+std::string dataPointMismatch(const sdm::DesignMatrix& odd, const sdm::DesignMatrix& first) {
+  return base::baseName(odd.fileName) + " does not have the same number of data points as " +
+         base::baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints.value) +
+         " against " + std::to_string(first.nrOfDataPoints.value) + ")";
 }
 
 // What the summary of a result tells of the files it was made from.
 struct Sources {
-  std::vector<Notice> warnings;                     // the readers' warnings, file by file
+  std::vector<base::Notice> warnings;               // the readers' warnings, file by file
   std::optional<double> meanFramewiseDisplacement;  // the first file's that has one
 };
 
@@ -54,33 +57,34 @@ void addSource(Sources& sources, const Sources& file) {
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
 // A cancelled dialog drops this result only. `sources` tell the summary file of the files the
 // result was made from.
-void finishResult(DesignMatrix& result, MergeOptions& options, TRMLLog& log,
+void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log,
                   const Sources& sources) {
   if (options.constant)
     result.addConstant();
   else
     result.removeConstant();
-  if (options.zTransform) zTransformConfounds(result);
+  if (options.zTransform) correlation::zTransformConfounds(result);
 
-  checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
+  sdm::checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
                                        offeredSdmName(result.fileName));
   if (!path) return;
   result.save(*path);
   logMessage(log, "Saved " + *path);
-  if (const auto warning = estimabilityNotice(result)) logMessage(log, noticeText(*warning));
+  if (const auto warning = report::estimabilityNotice(result))
+    logMessage(log, base::noticeText(*warning));
   if (!options.report) return;
-  ReportRequest request = options.reportRequest;
+  report::ReportRequest request = options.reportRequest;
   request.readerNotices = sources.warnings;
   request.meanFramewiseDisplacement = sources.meanFramewiseDisplacement;
   try {
     writeReport(result, request, log);
-  } catch (const InputProtectedError& refusal) {
+  } catch (const sdm::InputProtectedError& refusal) {
     // The saved SDM stands; this result's other reports are not written, the next result's are.
     logMessage(log, refusal.what());
     return;
   }
-  for (std::string& report : reportFilePaths(*path, request))
+  for (std::string& report : report::reportFilePaths(*path, request))
     options.reportRequest.written.push_back(std::move(report));
 }
 
@@ -94,7 +98,7 @@ MergeOptions readMergeOptions(bool withPrimary) {
   options.constant = host::flagParameter("baseline");
   options.report = host::flagParameter("allcorr");
   if (options.report) options.reportRequest = readReportRequest();
-  options.secondaries = split(host::stringParameter("sdms2", host::listBufferSize), '\n');
+  options.secondaries = base::split(host::stringParameter("sdms2", host::listBufferSize), '\n');
   if (options.secondaries.empty()) throw std::runtime_error("No secondary SDMs available");
   if (!withPrimary && options.secondaries.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
@@ -104,7 +108,7 @@ MergeOptions readMergeOptions(bool withPrimary) {
 
 // The loaded files of a merge, each with what the summary tells of it.
 struct Loaded {
-  std::vector<DesignMatrix> matrices;
+  std::vector<sdm::DesignMatrix> matrices;
   std::vector<Sources> sources;
 };
 
@@ -117,7 +121,7 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
     loaded.matrices.push_back(loader.load(path));
     loaded.sources.push_back(lastSource(loader));
   }
-  const DesignMatrix& first = loaded.matrices.front();
+  const sdm::DesignMatrix& first = loaded.matrices.front();
   for (const auto& matrix : loaded.matrices) {
     if (matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
       host::messageBox(dataPointMismatch(matrix, first));
@@ -130,10 +134,10 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
 // "mergeall": the primary merged with each secondary in turn. Each result is built when its turn
 // comes, so only one is held at a time; every check that could reject the task has passed by
 // then, so nothing the user sees depends on it.
-void mergeEach(const DesignMatrix& primary, const Sources& primarySources,
+void mergeEach(const sdm::DesignMatrix& primary, const Sources& primarySources,
                const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
   for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
-    DesignMatrix result = concatenate(primary, secondaries.matrices[i]);
+    sdm::DesignMatrix result = merge::concatenate(primary, secondaries.matrices[i]);
     Sources sources = primarySources;
     addSource(sources, secondaries.sources[i]);
     finishResult(result, options, log, sources);
@@ -142,10 +146,10 @@ void mergeEach(const DesignMatrix& primary, const Sources& primarySources,
 
 // "mergesec": every secondary merged into one result.
 void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
-  DesignMatrix result = secondaries.matrices.front();
+  sdm::DesignMatrix result = secondaries.matrices.front();
   Sources sources = secondaries.sources.front();
   for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
-    append(result, secondaries.matrices[i]);
+    merge::append(result, secondaries.matrices[i]);
     addSource(sources, secondaries.sources[i]);
   }
   finishResult(result, options, log, sources);
@@ -153,28 +157,31 @@ void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) 
 
 }  // namespace
 
-bool brindle::mergeTask(bool withPrimary) {
-  logMessage(*logStream,
-             std::string("Start merging process of ") +
-                 (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
-  MergeOptions options = readMergeOptions(withPrimary);
-  options.reportRequest.inputs = options.secondaries;
-  DesignLoader loader(logStream.get(), options.strict, options.secondaries);
+}  // namespace plugin
 
-  const std::optional<Loaded> secondaries = loadAgreeing(loader, options.secondaries);
+bool brindle::mergeTask(bool withPrimary) {
+  plugin::logMessage(*logStream,
+                     std::string("Start merging process of ") +
+                         (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
+  plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
+  options.reportRequest.inputs = options.secondaries;
+  plugin::DesignLoader loader(logStream.get(), options.strict, options.secondaries);
+
+  const std::optional<plugin::Loaded> secondaries =
+      plugin::loadAgreeing(loader, options.secondaries);
   if (!secondaries) return false;
   if (!withPrimary) {
-    mergeInOne(*secondaries, options, *logStream);
+    plugin::mergeInOne(*secondaries, options, *logStream);
     return true;
   }
   const std::string primaryPath = host::stringParameter("sdm1");
   options.reportRequest.inputs.push_back(primaryPath);
-  const DesignMatrix primary = loader.load(primaryPath);
-  const DesignMatrix& first = secondaries->matrices.front();
+  const sdm::DesignMatrix primary = loader.load(primaryPath);
+  const sdm::DesignMatrix& first = secondaries->matrices.front();
   if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
-    host::messageBox(dataPointMismatch(primary, first));
+    host::messageBox(plugin::dataPointMismatch(primary, first));
     return false;
   }
-  mergeEach(primary, lastSource(loader), *secondaries, options, *logStream);
+  plugin::mergeEach(primary, plugin::lastSource(loader), *secondaries, options, *logStream);
   return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace plugin {
+
 // The texts the plug-in reports to the host; they live as long as the library is loaded.
 inline constexpr const char* pluginName = "Brindle";
 inline constexpr const char* pluginDescription =
@@ -9,3 +11,5 @@ inline constexpr const char* pluginVersion = "1.0";
 inline constexpr const char* pluginAuthor = "<i>BR</i>";
 inline constexpr const char* pluginHelpFile = "HelpFolder/index.html";
 inline constexpr const char* pluginGuiScript = "Brindle.js";
+
+}  // namespace plugin

@@ -7,25 +7,29 @@
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
-ReportRequest readReportRequest() {
-  ReportRequest request;
+namespace plugin {
+
+report::ReportRequest readReportRequest() {
+  report::ReportRequest request;
   request.folder = host::stringParameter("corrdir");
   request.plot = host::flagParameter("corrplot");
-  request.threshold = parseCorrelationThreshold(host::stringParameter("corrwarn"));
+  request.threshold = report::parseCorrelationThreshold(host::stringParameter("corrwarn"));
   request.summary = host::flagParameter("corrjson");
   return request;
 }
 
-void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLLog& log,
-                 const std::string& savedLine) {
-  const std::size_t predictors = coveredPredictorCount(matrix);
-  if (predictors > maxReportedPredictors) {
-    logMessage(log, reportSkippedLine(predictors));
+void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
+                 TRMLLog& log, const std::string& savedLine) {
+  const std::size_t predictors = correlation::coveredPredictorCount(matrix);
+  if (predictors > report::maxReportedPredictors) {
+    logMessage(log, report::reportSkippedLine(predictors));
     return;
   }
-  const DesignReport report = analyse(matrix, request);
-  writeCorrelationReport(matrix, report, request);
+  const report::DesignReport report = report::analyse(matrix, request);
+  report::writeCorrelationReport(matrix, report, request);
   if (!savedLine.empty()) logMessage(log, savedLine);
-  writeReportFiles(matrix, report, request);
-  for (const std::string& line : logLines(report, request.threshold)) logMessage(log, line);
+  report::writeReportFiles(matrix, report, request);
+  for (const std::string& line : report::logLines(report, request.threshold)) logMessage(log, line);
 }
+
+}  // namespace plugin

@@ -4,8 +4,12 @@
 
 #include "report/design_report.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 class TRMLLog;
+
+namespace plugin {
 
 // What goes with a correlation report, by the dialog parameters "corrdir" (a folder for every
 // report file; absent or empty: beside the SDM), "corrplot" (non-zero: a heatmap and a picture
@@ -13,7 +17,7 @@ class TRMLLog;
 // predictors that reach it, then the high variance inflation factors and the condition number,
 // in the log) and "corrjson" (non-zero: a summary file beside the report), read from the host in
 // that order. All absent (0 and the empty text) ask for the correlation report alone.
-ReportRequest readReportRequest();
+report::ReportRequest readReportRequest();
 
 // Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine`
 // (a matrix of more than maxReportedPredictors gets the line "Report skipped: K predictors (at
@@ -21,5 +25,7 @@ ReportRequest readReportRequest();
 // (when not empty), writes the pictures and the summary asked for, then logs the report's lines
 // (logLines). Each file throws like the report writer, with its own path; nothing later is
 // written or logged after a failure.
-void writeReport(const DesignMatrix& matrix, const ReportRequest& request, TRMLLog& log,
-                 const std::string& savedLine = {});
+void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
+                 TRMLLog& log, const std::string& savedLine = {});
+
+}  // namespace plugin

@@ -19,14 +19,17 @@
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
 
-DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request) {
+namespace report {
+
+DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request) {
   DesignReport report;
-  report.predictorCount = coveredPredictorCount(matrix);
+  report.predictorCount = correlation::coveredPredictorCount(matrix);
   if (!request.needsAnalysis()) return report;
   const auto predictors = std::span(matrix.values).first(report.predictorCount);
-  report.correlations = correlationMatrix(predictors);
-  report.shownNames = displayNames(std::span(matrix.names).first(report.predictorCount));
-  report.diagnostics = diagnoseDesign(matrix);
+  report.correlations = correlation::correlationMatrix(predictors);
+  report.shownNames =
+      diagnostics::displayNames(std::span(matrix.names).first(report.predictorCount));
+  report.diagnostics = diagnostics::diagnoseDesign(matrix);
   if (request.threshold.on()) {
     // The log shows the strongest pairs only; the summary lists all of them in order.
     report.pairs =
@@ -41,43 +44,44 @@ namespace {
 
 // Writes `text` to `path` through a temporary file moved into place, unless the path reaches the
 // SDM or an input of the task.
-void writeReportFile(const std::string& path, const std::string& text, const DesignMatrix& matrix,
-                     const ReportRequest& request) {
-  refuseToReplace(path, matrix.fileName, request.inputs, request.written);
-  OutputFile file(path);
+void writeReportFile(const std::string& path, const std::string& text,
+                     const sdm::DesignMatrix& matrix, const ReportRequest& request) {
+  sdm::refuseToReplace(path, matrix.fileName, request.inputs, request.written);
+  base::OutputFile file(path);
   file.write(text);
   file.commit();
 }
 
 }  // namespace
 
-void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
+void writeCorrelationReport(const sdm::DesignMatrix& matrix, const DesignReport& report,
                             const ReportRequest& request) {
-  refuseToReplace(contract::correlationReportPath(matrix.fileName, request.folder), matrix.fileName,
-                  request.inputs, request.written);
+  sdm::refuseToReplace(contract::correlationReportPath(matrix.fileName, request.folder),
+                       matrix.fileName, request.inputs, request.written);
   if (report.analysed)
-    writeCorrelations(matrix, report.correlations, request.folder);
+    correlation::writeCorrelations(matrix, report.correlations, request.folder);
   else
-    writeCorrelations(matrix, request.folder);
+    correlation::writeCorrelations(matrix, request.folder);
 }
 
-void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
+void writeReportFiles(const sdm::DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request) {
   if (!report.analysed) return;
   if (request.plot) {
     writeReportFile(contract::correlationPlotPath(matrix.fileName, request.folder),
-                    correlationPlotSvg(matrix, report.correlations, report.shownNames,
-                                       report.diagnostics.roles),
+                    heatmap::correlationPlotSvg(matrix, report.correlations, report.shownNames,
+                                                report.diagnostics.roles),
                     matrix, request);
-    writeReportFile(contract::designPlotPath(matrix.fileName, request.folder),
-                    designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
-                                  report.diagnostics.roles),
-                    matrix, request);
+    writeReportFile(
+        contract::designPlotPath(matrix.fileName, request.folder),
+        heatmap::designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
+                               report.diagnostics.roles),
+        matrix, request);
   }
   if (request.summary) {
     const std::string path = contract::summaryPath(matrix.fileName, request.folder);
-    refuseToReplace(path, matrix.fileName, request.inputs, request.written);
-    OutputFile file(path);
+    sdm::refuseToReplace(path, matrix.fileName, request.inputs, request.written);
+    base::OutputFile file(path);
     writeSummaryJson(summaryOf(matrix, report, request),
                      [&](std::string_view piece) { file.write(piece); });
     file.commit();
@@ -103,11 +107,13 @@ std::vector<std::string> logLines(const DesignReport& report,
   return lines;
 }
 
-std::optional<Notice> estimabilityNotice(const DesignMatrix& matrix) {
+std::optional<base::Notice> estimabilityNotice(const sdm::DesignMatrix& matrix) {
   const int32_t predictors = matrix.nrOfPredictors.value;
   const int32_t dataPoints = matrix.nrOfDataPoints.value;
   if (predictors < 1 || predictors < dataPoints) return std::nullopt;
-  return Notice{NoticeKind::warning, matrix.fileName,
-                std::to_string(predictors) + " predictors for " + std::to_string(dataPoints) +
-                    " data points: the design cannot be estimated"};
+  return base::Notice{base::NoticeKind::warning, matrix.fileName,
+                      std::to_string(predictors) + " predictors for " + std::to_string(dataPoints) +
+                          " data points: the design cannot be estimated"};
 }
+
+}  // namespace report

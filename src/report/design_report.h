@@ -9,12 +9,15 @@
 #include "diagnostics/design_diagnostics.h"
 #include "report/flagged_pairs.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 
 // One analysis of a design matrix, rendered many ways: the correlation report (CSV), the
 // heatmap and the design picture (SVG), the summary file (JSON) and the lines for the log all
 // come from one DesignReport, so the correlations are computed once and every rendering lists
 // the same pairs.
+namespace report {
 
 // The most predictors a report covers: the correlation report, the heatmap and the summary grow
 // with the square of their number (8,192 predictors: 67 million cells).
@@ -27,7 +30,7 @@ struct ReportRequest {
   CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
   std::string folder;              // the folder of every report file; empty: beside the SDM
   // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
-  std::vector<Notice> readerNotices;
+  std::vector<base::Notice> readerNotices;
   // The mean framewise displacement of the confound file behind the matrix that has the column
   // (the first of them, in the order the matrix joins them), for the summary; nothing when none
   // has it.
@@ -47,28 +50,28 @@ struct DesignReport {
   // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis(); else empty,
   // and the correlation report streams its cells without holding them.
   std::vector<float> correlations;
-  std::vector<std::string> shownNames;  // the K names, repeated ones numbered (displayNames)
-  DesignDiagnostics diagnostics;        // when needsAnalysis()
+  std::vector<std::string> shownNames;         // the K names, repeated ones numbered (displayNames)
+  diagnostics::DesignDiagnostics diagnostics;  // when needsAnalysis()
   // Every pair at or above the threshold when it is on, in listing order (pairsAtOrAbove).
   std::vector<FlaggedPair> pairs;
   bool analysed = false;  // needsAnalysis() held: the members above are filled in
 };
 
 // Computes, once, what `request` needs of `matrix`.
-DesignReport analyse(const DesignMatrix& matrix, const ReportRequest& request);
+DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request);
 
 // Writes the correlation report (contract::correlationReportPath): from the report's cells when it
 // holds them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h),
 // and InputProtectedError (sdm/protected_inputs.h), creating nothing, when the report's path
 // reaches one of the request's inputs.
-void writeCorrelationReport(const DesignMatrix& matrix, const DesignReport& report,
+void writeCorrelationReport(const sdm::DesignMatrix& matrix, const DesignReport& report,
                             const ReportRequest& request);
 
 // Writes what the request asks for beyond the correlation report: the heatmap, the design
 // picture and the summary file, in that order (each throws like the report writer, with its own
 // path, and a later one is not written after a failure; InputProtectedError for a path that
 // reaches an input).
-void writeReportFiles(const DesignMatrix& matrix, const DesignReport& report,
+void writeReportFiles(const sdm::DesignMatrix& matrix, const DesignReport& report,
                       const ReportRequest& request);
 
 // The paths of the report files `request` asks for, for the matrix saved at `sdmPath`, as
@@ -86,4 +89,6 @@ std::vector<std::string> logLines(const DesignReport& report,
 // The warning about a design that has at least as many predictors (the constant included) as
 // data points, which no GLM can estimate: "K predictors for M data points: the design cannot be
 // estimated", about the matrix's file; none for a design with fewer predictors or none at all.
-std::optional<Notice> estimabilityNotice(const DesignMatrix& matrix);
+std::optional<base::Notice> estimabilityNotice(const sdm::DesignMatrix& matrix);
+
+}  // namespace report

@@ -7,6 +7,8 @@
 #include "base/number_text.h"
 #include "contract/terms.h"
 
+namespace report {
+
 namespace {
 
 // Strongest first; the indices make the order total, so the listing never depends on the sort.
@@ -22,13 +24,13 @@ bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
 CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
   const std::string_view t = contract::withoutBlanks(text);
   if (t.empty()) return {};
-  const std::optional<float> value = wholeNumber<float>(t);
+  const std::optional<float> value = base::wholeNumber<float>(t);
   if (!value || !(*value > 0.0f && *value <= 1.0f))
     return {CorrelationThreshold::State::invalid, 0.0f, std::string(t)};
   return {CorrelationThreshold::State::on, *value, std::string(t)};
 }
 
-std::vector<FlaggedPair> pairsAtOrAbove(std::span<const PredictorRole> roles,
+std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRole> roles,
                                         std::span<const float> correlations, float threshold,
                                         std::size_t ordered) {
   const std::size_t k = roles.size();
@@ -36,14 +38,17 @@ std::vector<FlaggedPair> pairsAtOrAbove(std::span<const PredictorRole> roles,
     throw std::invalid_argument("correlations do not fit the predictors");
   std::vector<FlaggedPair> pairs;
   for (std::size_t i = 0; i < k; ++i) {
-    if (!correlates(roles[i])) continue;
+    if (!correlation::correlates(roles[i])) continue;
     for (std::size_t j = i + 1; j < k; ++j) {
       const float r = correlations[i * k + j];
       // A NaN fails the comparison and is never listed.
-      if (correlates(roles[j]) && std::fabs(r) >= threshold) pairs.push_back({i, j, r});
+      if (correlation::correlates(roles[j]) && std::fabs(r) >= threshold)
+        pairs.push_back({i, j, r});
     }
   }
   const auto middle = pairs.begin() + static_cast<std::ptrdiff_t>(std::min(ordered, pairs.size()));
   std::partial_sort(pairs.begin(), middle, pairs.end(), listedBefore);
   return pairs;
 }
+
+}  // namespace report

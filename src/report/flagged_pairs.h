@@ -11,6 +11,7 @@
 
 // The pairs of predictors whose correlation reaches the threshold the user gave as text (the
 // dialog parameter "corrwarn"): one rule for the log and the summary file.
+namespace report {
 
 // The most pairs listed in the log after one report; the rest are counted in one closing line.
 inline constexpr std::size_t maxFlaggedPairs = 20;
@@ -42,6 +43,8 @@ struct FlaggedPair {
 // pairs are put in that order (the rest follow them in no particular order), which spares a
 // sort of many pairs when only the strongest are shown. Throws std::invalid_argument when the
 // sizes do not fit.
-std::vector<FlaggedPair> pairsAtOrAbove(std::span<const PredictorRole> roles,
+std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRole> roles,
                                         std::span<const float> correlations, float threshold,
                                         std::size_t ordered = SIZE_MAX);
+
+}  // namespace report

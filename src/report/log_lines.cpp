@@ -10,6 +10,8 @@
 #include "diagnostics/design_diagnostics.h"
 #include "report/design_report.h"
 
+namespace report {
+
 std::string moreLine(std::size_t unlisted) {
   std::array<char, 24> digits{};
   const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), unlisted).ptr;
@@ -22,13 +24,13 @@ std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
   std::vector<std::string> lines;
   for (const FlaggedPair& pair : pairs.first(listed)) {
     std::string text = "High correlation ";
-    appendFixed(text, static_cast<double>(std::abs(pair.r)), 2);
+    base::appendFixed(text, static_cast<double>(std::abs(pair.r)), 2);
     text += ": ";
     text += names[pair.first];
     text += " ~ ";
     text += names[pair.second];
     text += " (r = ";
-    appendFixed(text, static_cast<double>(pair.r), 2);
+    base::appendFixed(text, static_cast<double>(pair.r), 2);
     text += ')';
     lines.push_back(std::move(text));
   }
@@ -54,7 +56,7 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
   std::vector<std::string> lines;
   for (std::size_t p = 0; p < listed; ++p) {
     std::string text = "High VIF ";
-    appendFixed(text, factors[flagged[p]], 1);
+    base::appendFixed(text, factors[flagged[p]], 1);
     text += ": ";
     text += names[flagged[p]];
     lines.push_back(std::move(text));
@@ -65,7 +67,7 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
 
 std::string conditionNumberLine(double conditionNumber) {
   std::string text = "Design condition number ";
-  appendFixed(text, conditionNumber, 1);
+  base::appendFixed(text, conditionNumber, 1);
   if (conditionNumber >= illConditioned) text += " (ill-conditioned)";
   return text;
 }
@@ -75,7 +77,8 @@ std::string tooManyPredictorsText(std::size_t predictors, std::size_t limit) {
 }
 
 std::string diagnosticsSkippedLine(std::size_t predictors) {
-  return "Design diagnostics skipped: " + tooManyPredictorsText(predictors, maxDiagnosedPredictors);
+  return "Design diagnostics skipped: " +
+         tooManyPredictorsText(predictors, diagnostics::maxDiagnosedPredictors);
 }
 
 std::string reportSkippedLine(std::size_t predictors) {
@@ -86,3 +89,5 @@ std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {
   return "Correlation threshold \"" + threshold.text +
          "\" ignored: give a number above 0 and at most 1, such as 0.8";
 }
+
+}  // namespace report

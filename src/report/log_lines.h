@@ -9,6 +9,7 @@
 
 // The lines a report adds to the log, as texts without the log's own prefix: the flagged
 // pairs, then the high variance inflation factors and the condition number.
+namespace report {
 
 // Factors from this one up are listed, and at most this many of them; the rest are counted in
 // one closing line.
@@ -53,3 +54,5 @@ std::string reportSkippedLine(std::size_t predictors);
 // "Correlation threshold \"TEXT\" ignored: give a number above 0 and at most 1, such as 0.8",
 // TEXT as the threshold holds it.
 std::string thresholdIgnoredLine(const CorrelationThreshold& threshold);
+
+}  // namespace report

@@ -12,10 +12,12 @@
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
+namespace report {
+
 namespace {
 
 void appendIndex(std::string& out, std::size_t index) {
-  appendJsonNumber(out, static_cast<int64_t>(index));
+  base::appendJsonNumber(out, static_cast<int64_t>(index));
 }
 
 // The text written so far, handed on in pieces of about a mebibyte: a summary of thousands of
@@ -64,28 +66,28 @@ void appendIndices(std::string& out, const std::vector<std::size_t>& indices) {
 
 void appendHeader(std::string& out, const Summary& s) {
   out += "{\r\n  \"version\": ";
-  appendJsonNumber(out, int64_t{summaryVersion});
+  base::appendJsonNumber(out, int64_t{summaryVersion});
   out += ",\r\n  \"file\": ";
-  appendJsonString(out, s.file);
+  base::appendJsonString(out, s.file);
   out += ",\r\n  \"nrOfPredictors\": ";
-  appendJsonNumber(out, s.nrOfPredictors);
+  base::appendJsonNumber(out, s.nrOfPredictors);
   out += ",\r\n  \"nrOfDataPoints\": ";
-  appendJsonNumber(out, s.nrOfDataPoints);
+  base::appendJsonNumber(out, s.nrOfDataPoints);
   out += ",\r\n  \"firstConfoundPredictor\": ";
-  appendJsonNumber(out, s.firstConfoundPredictor);
+  base::appendJsonNumber(out, s.firstConfoundPredictor);
 }
 
 void appendPredictor(std::string& out, const SummaryPredictor& p) {
   out += "{\"name\": ";
-  appendJsonString(out, p.name);
+  base::appendJsonString(out, p.name);
   out += ", \"role\": ";
-  appendJsonString(out, roleName(p.role));
+  base::appendJsonString(out, correlation::roleName(p.role));
   out += ", \"mean\": ";
-  appendJsonNumber(out, p.mean);
+  base::appendJsonNumber(out, p.mean);
   out += ", \"sd\": ";
-  appendJsonNumber(out, p.stdDev);
+  base::appendJsonNumber(out, p.stdDev);
   out += ", \"vif\": ";
-  appendJsonNumber(out, p.varianceInflation);
+  base::appendJsonNumber(out, p.varianceInflation);
   out += '}';
 }
 
@@ -97,7 +99,7 @@ void appendCorrelationRow(std::string& out, std::span<const float> row) {
   out += '[';
   for (std::size_t j = 0; j < row.size(); ++j) {
     if (j > 0) out += ", ";
-    appendJsonNumber(out, clamped(row[j]));
+    base::appendJsonNumber(out, clamped(row[j]));
   }
   out += ']';
 }
@@ -108,7 +110,7 @@ void appendPair(std::string& out, const FlaggedPair& pair) {
   out += ", \"second\": ";
   appendIndex(out, pair.second);
   out += ", \"r\": ";
-  appendJsonNumber(out, clamped(pair.r));
+  base::appendJsonNumber(out, clamped(pair.r));
   out += '}';
 }
 
@@ -132,9 +134,9 @@ std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
 
 }  // namespace
 
-std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix) {
+std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix) {
   std::vector<std::size_t> volumes;
-  const std::size_t k = coveredPredictorCount(matrix);
+  const std::size_t k = correlation::coveredPredictorCount(matrix);
   for (std::size_t p = 0; p < k; ++p) {
     if (!isScrubName(matrix.names[p])) continue;
     if (const auto spike = spikeAt(matrix.values[p])) volumes.push_back(*spike);
@@ -144,10 +146,10 @@ std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix) {
   return volumes;
 }
 
-Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
+Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request) {
-  const std::size_t k = coveredPredictorCount(matrix);
-  const DesignDiagnostics& diagnostics = report.diagnostics;
+  const std::size_t k = correlation::coveredPredictorCount(matrix);
+  const diagnostics::DesignDiagnostics& diagnostics = report.diagnostics;
   if (diagnostics.roles.size() != k || diagnostics.stats.size() != k ||
       diagnostics.varianceInflation.size() != k || report.correlations.size() != k * k)
     throw std::invalid_argument("the report does not fit the design matrix");
@@ -166,11 +168,11 @@ Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
   summary.pairs = report.pairs;
   summary.conditionNumber = diagnostics.conditionNumber;
   if (diagnostics.tooManyPredictors) {
-    summary.diagnosticsSkipped = tooManyPredictorsText(k, maxDiagnosedPredictors);
+    summary.diagnosticsSkipped = tooManyPredictorsText(k, diagnostics::maxDiagnosedPredictors);
   }
   summary.dependencies = diagnostics.dependencies;
-  for (const Notice& warning : warningsOf(request.readerNotices))
-    summary.warnings.push_back(noticeText(warning));
+  for (const base::Notice& warning : base::warningsOf(request.readerNotices))
+    summary.warnings.push_back(base::noticeText(warning));
   summary.scrubbedVolumes = scrubbedVolumes(matrix);
   summary.meanFramewiseDisplacement =
       request.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
@@ -189,22 +191,22 @@ void writeSummaryJson(const Summary& s, const JsonSink& put) {
   appendArray(output, "correlations", k,
               [&](std::size_t i) { appendCorrelationRow(out, s.correlations.subspan(i * k, k)); });
   out += ",\r\n  \"threshold\": ";
-  appendJsonNumber(out, s.threshold);
+  base::appendJsonNumber(out, s.threshold);
   appendArray(output, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
   out += ",\r\n  \"conditionNumber\": ";
-  appendJsonNumber(out, s.conditionNumber);
+  base::appendJsonNumber(out, s.conditionNumber);
   if (!s.diagnosticsSkipped.empty()) {
     out += ",\r\n  \"diagnosticsSkipped\": ";
-    appendJsonString(out, s.diagnosticsSkipped);
+    base::appendJsonString(out, s.diagnosticsSkipped);
   }
   appendArray(output, "dependencies", s.dependencies.size(),
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
   appendArray(output, "warnings", s.warnings.size(),
-              [&](std::size_t w) { appendJsonString(out, s.warnings[w]); });
+              [&](std::size_t w) { base::appendJsonString(out, s.warnings[w]); });
   out += ",\r\n  \"scrubbedVolumes\": ";
   appendIndices(out, s.scrubbedVolumes);
   out += ",\r\n  \"meanFramewiseDisplacement\": ";
-  appendJsonNumber(out, s.meanFramewiseDisplacement);
+  base::appendJsonNumber(out, s.meanFramewiseDisplacement);
   out += "\r\n}\r\n";
   output.flush();
 }
@@ -214,3 +216,5 @@ std::string summaryJson(const Summary& s) {
   writeSummaryJson(s, [&](std::string_view piece) { all += piece; });
   return all;
 }
+
+}  // namespace report

@@ -13,14 +13,17 @@
 #include "report/design_report.h"
 #include "report/flagged_pairs.h"
 
+namespace sdm {
 class DesignMatrix;
+}
 
 // The summary file for pipelines: everything the correlation report, the flagged pairs and the
 // design diagnostics found, as one JSON text. docs/summary-json.md describes it.
+namespace report {
 
 struct SummaryPredictor {
   std::string name;  // as in the file
-  PredictorRole role = PredictorRole::interest;
+  correlation::PredictorRole role = correlation::PredictorRole::interest;
   float mean = 0.0f;
   float stdDev = 0.0f;
   double varianceInflation = 0.0;  // NaN or infinite: written as null
@@ -52,14 +55,14 @@ inline constexpr int summaryVersion = 2;
 // The 0-based data points that a spike regressor among the covered predictors of `matrix`
 // removes, ascending, each once. A spike regressor is named "scrub_" and one or more digits
 // (0-9) and is 1 at exactly one data point and 0 at every other.
-std::vector<std::size_t> scrubbedVolumes(const DesignMatrix& matrix);
+std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
 // The summary of `report` (an analysed one) of `matrix` (its covered predictors): names, header
 // counts, file name and scrubbed volumes from `matrix`, roles, statistics, factors, dependencies,
 // condition number and pairs from `report`, the threshold, the reader's warnings and the mean
 // framewise displacement from `request`. The report must outlive the result. Throws
 // std::invalid_argument when the sizes do not fit.
-Summary summaryOf(const DesignMatrix& matrix, const DesignReport& report,
+Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request);
 
 // Receives the summary's text piece by piece, in order.
@@ -72,3 +75,5 @@ void writeSummaryJson(const Summary& summary, const JsonSink& put);
 
 // The same text whole.
 std::string summaryJson(const Summary& summary);
+
+}  // namespace report

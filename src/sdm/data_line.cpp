@@ -14,6 +14,8 @@
 #define BRINDLE_HAVE_AVX2_PASS 0
 #endif
 
+namespace sdm {
+
 namespace {
 
 // Blanks end a token; the same set the number conversion skips in front of a number.
@@ -362,3 +364,5 @@ bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::
   }
   return true;
 }
+
+}  // namespace sdm

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sdm {
+
 // Reads the values of one SDM data line into `row`, one value per predictor
 // (row.size() predictors). The line is taken when it holds exactly row.size() points ("."),
 // one per value, or when it splits at blanks into exactly row.size() tokens each of which is
@@ -43,3 +45,5 @@ const char* activeDataLinePass();
 // That pass alone, for tests: true when it read the line (always false under `general`), and
 // then `row` holds what readDataLine gives.
 bool readWritersLayout(std::string_view line, std::span<float> row);
+
+}  // namespace sdm

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace sdm {
+
 namespace {
 
 // Inserts at `index`, or at the end when a broken invariant left `array` shorter than that:
@@ -129,3 +131,5 @@ void checkUsableNames(const std::string& path, std::span<const std::string> name
     throw IOError("Unusable predictor name in " + path + ": " + shown);
   }
 }
+
+}  // namespace sdm

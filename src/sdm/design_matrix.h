@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace sdm {
+
 // One key-and-value entry of an SDM header, kept with the spacing it had in its file so
 // that a loaded matrix is written back with the same layout. `T` is int32_t for four of
 // the five entries and bool for "IncludesConstant".
@@ -115,3 +117,5 @@ int savedDecimals(std::span<const float> values);
 // True when `values` is a constant predictor: non-empty, its first value not 0.0 (nor -0.0),
 // and every value equal to the first (a NaN equals nothing, so it never is).
 bool isConstantPredictor(std::span<const float> values);
+
+}  // namespace sdm

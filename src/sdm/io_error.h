@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace sdm {
+
 // Failures of SDM file input: the common base of the reader's own exceptions.
 class IOError : public std::runtime_error {
  public:
@@ -14,3 +16,5 @@ class OpenFileError : public IOError {
  public:
   explicit OpenFileError(const std::string& message) : IOError(message) {}
 };
+
+}  // namespace sdm

@@ -4,6 +4,8 @@
 
 #include "base/paths.h"
 
+namespace sdm {
+
 namespace {
 
 // The opening of OutputFile's own refusal, so that both read alike in the log.
@@ -12,7 +14,7 @@ constexpr const char* cannotCreate = "Cannot Create file: ";
 }  // namespace
 
 void refuseToReplaceTheSdm(const std::string& path, const std::string& sdmPath) {
-  if (sameFile(path, sdmPath))
+  if (base::sameFile(path, sdmPath))
     throw std::runtime_error(cannotCreate + path + " (it is the SDM itself)");
 }
 
@@ -21,7 +23,7 @@ void refuseToReplace(const std::string& path, const std::string& sdmPath,
   refuseToReplaceTheSdm(path, sdmPath);
   const auto reaches = [&](std::span<const std::string> files) {
     return std::any_of(files.begin(), files.end(), [&](const std::string& file) {
-      return !file.empty() && sameFile(path, file);
+      return !file.empty() && base::sameFile(path, file);
     });
   };
   if (reaches(inputs))
@@ -29,3 +31,5 @@ void refuseToReplace(const std::string& path, const std::string& sdmPath,
   if (reaches(written))
     throw InputProtectedError(cannotCreate + path + " (an earlier result of this task wrote it)");
 }
+
+}  // namespace sdm

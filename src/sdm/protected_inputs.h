@@ -7,6 +7,7 @@
 // No report file takes the place of the SDM it reports on, nor of another file its task read or
 // an earlier result of the task wrote. Paths reach the same file when they are the same text or
 // lead to the same existing file (through a link, another spelling of the folder).
+namespace sdm {
 
 // Throws std::runtime_error "Cannot Create file: " + path + " (it is the SDM itself)" when a
 // report file at `path` would take the place of the SDM file at `sdmPath`.
@@ -24,3 +25,5 @@ class InputProtectedError : public std::runtime_error {
 void refuseToReplace(const std::string& path, const std::string& sdmPath,
                      std::span<const std::string> inputs,
                      std::span<const std::string> written = {});
+
+}  // namespace sdm

@@ -6,6 +6,8 @@
 
 #include "sdm/io_error.h"
 
+namespace sdm {
+
 namespace {
 
 constexpr std::size_t inputBufferSize = 64 * 1024;
@@ -177,3 +179,5 @@ bool SdmInput::appendLine(std::string& text, std::size_t maxLength) {
   if (text.size() - start > maxLength) throw IOError("Line too long in " + path_);
   return true;
 }
+
+}  // namespace sdm

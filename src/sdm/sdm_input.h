@@ -9,6 +9,8 @@
 
 #include "base/file_system.h"
 
+namespace sdm {
+
 // Buffered, locale-free input of one file (an SDM, a confound table), read as bytes through a
 // fixed-size buffer from the file-system seam (base/file_system.h).
 // It offers the few extractions the SDM reader needs, each with the rules of an input stream
@@ -91,3 +93,5 @@ class SdmInput {
   bool exhausted_ = false;
   std::optional<std::uintmax_t> size_;  // the file's size when it was opened
 };
+
+}  // namespace sdm

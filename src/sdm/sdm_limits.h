@@ -6,6 +6,7 @@
 // The bounds the SDM reader puts on a file, so that a corrupt or hostile file fails fast
 // instead of exhausting memory: counts are checked before anything is allocated, and no line
 // is held beyond a length computed from the counts.
+namespace sdm {
 
 #ifndef BRINDLE_FUZZ_LIMITS
 // At most this many predictors (N); a larger "NrOfPredictors:" is an invalid header.
@@ -46,3 +47,5 @@ constexpr std::size_t sdmNamesLineBound(int64_t predictors) {
   const std::size_t bound = (std::size_t{1} << 20) + static_cast<std::size_t>(predictors) * 16384;
   return bound < (std::size_t{1} << 28) ? bound : (std::size_t{1} << 28);
 }
+
+}  // namespace sdm

@@ -20,6 +20,8 @@
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
 
+namespace sdm {
+
 namespace {
 
 constexpr std::string_view fileVersionKey = "FileVersion:";
@@ -188,7 +190,7 @@ void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_
 
 // Moves the batch's converted rows into the matrix's columns, blocks of sixteen predictors as
 // parts of the team's work: each part writes columns of its own, which no other part shares.
-void storeBatch(const LineBatch& batch, DesignMatrix& matrix, WorkerTeam& team) {
+void storeBatch(const LineBatch& batch, DesignMatrix& matrix, base::WorkerTeam& team) {
   constexpr std::size_t block = 16;
   const std::size_t count = matrix.values.size(), lines = batch.ends.size();
   if (lines == 0 || count == 0) return;  // no rows to move (and none held)
@@ -250,14 +252,14 @@ struct BatchReader {
 // is a matrix), and the parts' unreadable lines into `repairs` part after part, so that the
 // counts and the first five are those of one pass in order. When lines cannot be converted (a
 // value beyond the range of a double), the first such line's exception is thrown.
-void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, WorkerTeam& team,
+void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, base::WorkerTeam& team,
                   BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
   const std::size_t lines = batch.ends.size();
   const std::size_t parts = std::min(lines, team.size() == 1 ? 1 : 8 * team.size());
   std::vector<std::size_t> bounds(parts + 1, lines);
   bounds[0] = 0;
   for (std::size_t q = 1; q < parts; ++q) {
-    const std::size_t bytes = partBegin(batch.text.size(), parts, q);
+    const std::size_t bytes = base::partBegin(batch.text.size(), parts, q);
     bounds[q] = static_cast<std::size_t>(
         std::upper_bound(batch.ends.begin(), batch.ends.end(), bytes) - batch.ends.begin());
   }
@@ -285,7 +287,7 @@ void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, Wor
 // Without a matrix the lines are read and counted only.
 void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
               SdmRepairs& repairs) {
-  WorkerTeam team(threadsFor(count * dataPoints, parallelBytes / 8));
+  base::WorkerTeam team(base::threadsFor(count * dataPoints, parallelBytes / 8));
   if (matrix) {
     // Zeros, each predictor's values made by a part of the team's work: the memory of a large
     // matrix is taken and first written on every core at once.
@@ -293,7 +295,8 @@ void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t
     matrix->values.resize(count);
     const std::size_t parts = std::min(count, 4 * team.size());
     team.forEach(parts, [&](std::size_t q) {
-      for (std::size_t p = partBegin(count, parts, q); p < partBegin(count, parts, q + 1); ++p)
+      for (std::size_t p = base::partBegin(count, parts, q);
+           p < base::partBegin(count, parts, q + 1); ++p)
         matrix->values[p].assign(dataPoints, 0.0f);
     });
   }
@@ -409,3 +412,5 @@ LoadedSdm loadSdm(const std::string& path, bool strict) { return read(path, true
 LoadedSdm loadSdm(SdmInput& in, const std::string& path, bool strict) {
   return read(in, path, true, strict, true);
 }
+
+}  // namespace sdm

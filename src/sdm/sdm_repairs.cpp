@@ -5,6 +5,8 @@
 
 #include "base/paths.h"
 
+namespace sdm {
+
 namespace {
 
 std::string number(std::size_t value) {
@@ -26,8 +28,8 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
   }
   if (repairs.unreadable != 0) {
     texts.push_back(number(repairs.unreadable) + " data line(s) unreadable " +
-                    listedNumbers("data points", repairs.firstUnreadable,
-                                  repairs.unreadable > repairs.firstUnreadable.size()) +
+                    base::listedNumbers("data points", repairs.firstUnreadable,
+                                        repairs.unreadable > repairs.firstUnreadable.size()) +
                     ", read as 0");
   }
   if (repairs.namesMissing != 0) {
@@ -37,9 +39,11 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
   return texts;
 }
 
-std::vector<Notice> repairNotices(const std::string& path, const SdmRepairs& repairs) {
-  std::vector<Notice> notices;
+std::vector<base::Notice> repairNotices(const std::string& path, const SdmRepairs& repairs) {
+  std::vector<base::Notice> notices;
   for (std::string& text : repairTexts(repairs))
-    notices.push_back({NoticeKind::warning, path, std::move(text)});
+    notices.push_back({base::NoticeKind::warning, path, std::move(text)});
   return notices;
 }
+
+}  // namespace sdm

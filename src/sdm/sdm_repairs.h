@@ -8,6 +8,8 @@
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_input.h"
 
+namespace sdm {
+
 // What the tolerant reader had to make up for while loading one SDM file: data points it read
 // as 0 because the file ended early or their lines could not be read, and predictor names it
 // could not find. Lines as the writer writes them never count (a NaN or an infinity it wrote
@@ -50,4 +52,6 @@ LoadedSdm loadSdm(SdmInput& in, const std::string& path, bool strict);
 std::vector<std::string> repairTexts(const SdmRepairs& repairs);
 
 // One warning for each kind of repair of the file at `path`, its text from repairTexts.
-std::vector<Notice> repairNotices(const std::string& path, const SdmRepairs& repairs);
+std::vector<base::Notice> repairNotices(const std::string& path, const SdmRepairs& repairs);
+
+}  // namespace sdm

@@ -21,6 +21,8 @@
 #include "sdm/sdm_limits.h"
 #include "sdm/value_text.h"
 
+namespace sdm {
+
 namespace {
 
 constexpr std::string_view lineEnd = "\r\n";
@@ -65,7 +67,7 @@ void checkShape(const DesignMatrix& matrix, std::size_t count, std::size_t dataP
 
 // Writes the header, the colours line and the names line, handing the text to `file` whenever
 // a chunk is full.
-void writeHeader(OutputFile& file, const DesignMatrix& matrix, std::size_t count) {
+void writeHeader(base::OutputFile& file, const DesignMatrix& matrix, std::size_t count) {
   std::string out;
   out.reserve(chunkSize + 64 * count + 4096);
   const auto flushIfFull = [&] {
@@ -106,14 +108,14 @@ void writeHeader(OutputFile& file, const DesignMatrix& matrix, std::size_t count
 
 // The bytes the longest value with `decimals` decimals takes on a data line, with the blanks
 // before it.
-constexpr std::size_t valueRoom(int decimals) { return 3 + fixedTextRoom(decimals); }
+constexpr std::size_t valueRoom(int decimals) { return 3 + base::fixedTextRoom(decimals); }
 
 // The data lines are laid out in place in a buffer of their own, one pass over each line; the
 // buffer goes to the file whenever fewer bytes than the longest value needs are left. Each
 // predictor is written with its own decimals (savedDecimals).
 class DataLineBuffer {
  public:
-  DataLineBuffer(OutputFile& file, std::vector<int> decimals)
+  DataLineBuffer(base::OutputFile& file, std::vector<int> decimals)
       : file_(file), decimals_(std::move(decimals)) {
     const int most = decimals_.empty() ? 6 : *std::max_element(decimals_.begin(), decimals_.end());
     room_ = valueRoom(std::max(most, 6));
@@ -137,7 +139,7 @@ class DataLineBuffer {
       w += value >= 0.0f ? 1 : 0;
       const int decimals = decimals_[p];
       w = decimals == 6 ? putSixDecimals(w, value)
-                        : putFixed(w, static_cast<double>(value), decimals);
+                        : base::putFixed(w, static_cast<double>(value), decimals);
     }
     std::memcpy(w, lineEnd.data(), lineEnd.size());  // the buffer keeps room for it
     w += lineEnd.size();
@@ -155,7 +157,7 @@ class DataLineBuffer {
     return buffer_.data();
   }
 
-  OutputFile& file_;
+  base::OutputFile& file_;
   std::vector<int> decimals_;
   std::size_t room_ = 0;
   std::vector<char> buffer_;
@@ -166,7 +168,7 @@ class DataLineBuffer {
 // data points is first gathered into rows, a cache line of each predictor at a time (sixteen
 // rows; fewer when the tile would pass 1 MiB, so that it stays a small part of the matrix), and
 // the lines are then laid out from contiguous rows.
-void writeDataLines(OutputFile& file, const std::vector<std::vector<float>>& values,
+void writeDataLines(base::OutputFile& file, const std::vector<std::vector<float>>& values,
                     std::size_t count, std::size_t dataPoints) {
   std::vector<int> decimals(count);
   for (std::size_t p = 0; p < count; ++p)
@@ -220,8 +222,10 @@ void DesignMatrix::save(const std::string& path) {
   checkShape(*this, count, dataPoints, path);
   checkSdmLimits(*this, path);
 
-  OutputFile file(path);
+  base::OutputFile file(path);
   writeHeader(file, *this, count);
   writeDataLines(file, values, count, dataPoints);
   file.commit();
 }
+
+}  // namespace sdm

@@ -11,6 +11,8 @@
 
 #include "base/number_text.h"
 
+namespace sdm {
+
 namespace {
 
 bool isClassicSpace(char c) {
@@ -87,7 +89,7 @@ bool parseShortDecimal(const char* p, const char* last, double& value) {
     }
   }
   if (count == 0 || (p != last && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X'))) return false;
-  value = static_cast<double>(digits) / exactPowersOfTen[decimals];
+  value = static_cast<double>(digits) / base::exactPowersOfTen[decimals];
   return true;
 }
 
@@ -101,7 +103,7 @@ bool parseShortDecimal(const char* p, const char* last, double& value) {
 // fraction two digits at a time, all of them independent of each other.
 char* putSixDecimals(char* out, float value) {
   const float magnitude = std::fabs(value);
-  if (!(magnitude < 1e9f)) return putFixed(out, static_cast<double>(value), 6);
+  if (!(magnitude < 1e9f)) return base::putFixed(out, static_cast<double>(value), 6);
   const double scaled = static_cast<double>(magnitude) * 1e6;
   auto units = static_cast<uint64_t>(scaled);
   const double fraction = scaled - static_cast<double>(units);
@@ -114,18 +116,18 @@ char* putSixDecimals(char* out, float value) {
   if (whole < 10) {
     *out++ = static_cast<char>('0' + whole);
   } else {
-    const int wholeDigits = digitCount(whole);
+    const int wholeDigits = base::digitCount(whole);
     out += wholeDigits;
-    putDigits(out, whole, wholeDigits);
+    base::putDigits(out, whole, wholeDigits);
   }
   const uint32_t first = decimals / 10000;
   const uint32_t rest = decimals - first * 10000;
   const uint32_t second = rest / 100;
   const uint32_t third = rest - second * 100;
   out[0] = '.';
-  std::memcpy(out + 1, digitPairs + 2 * first, 2);
-  std::memcpy(out + 3, digitPairs + 2 * second, 2);
-  std::memcpy(out + 5, digitPairs + 2 * third, 2);
+  std::memcpy(out + 1, base::digitPairs + 2 * first, 2);
+  std::memcpy(out + 3, base::digitPairs + 2 * second, 2);
+  std::memcpy(out + 5, base::digitPairs + 2 * third, 2);
   return out + 7;
 }
 
@@ -168,5 +170,7 @@ float parseFloatField(std::string_view text) {
     throwOutOfRange();
   }
   if (negative) value = -value;
-  return roundToFloat(value);
+  return base::roundToFloat(value);
 }
+
+}  // namespace sdm

@@ -5,6 +5,7 @@
 
 // The text of an SDM value, locale-free: the writer's six decimals and the reader's conversion
 // of a data field, each giving the bits the standard conversions give in the classic locale.
+namespace sdm {
 
 // appendFixed's text with six decimals (base/number_text.h) for a float, as the SDM writer
 // writes its values, at `out`, which has room for fixedTextRoom(6) characters; returns the end of
@@ -27,3 +28,5 @@ inline float sixDecimalsToFloat(uint64_t digits, bool negative) {
 // inexact subnormal, as strtod reports ERANGE. Hexadecimal "0x1.8p3" is read too; a NaN's
 // sign is kept, its payload is not.
 float parseFloatField(std::string_view text);
+
+}  // namespace sdm

@@ -10,6 +10,8 @@
 
 #include "base/number_text.h"
 
+using namespace base;
+
 namespace {
 
 // A report cell: the absolute correlation, widened to double, with two decimals.

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace base;
+
 namespace {
 
 std::string fixedByPrintf(double value, int decimals) {

@@ -18,6 +18,8 @@
 
 #include "support/temp_dir.h"
 
+using namespace base;
+
 using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;

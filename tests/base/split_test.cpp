@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace base;
+
 namespace {
 
 TEST(Split, BehavesLikeReadingLinesFromAStream) {

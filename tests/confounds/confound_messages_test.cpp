@@ -8,6 +8,10 @@
 #include "sdm/matrix_text.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+using namespace confounds;
+
 namespace {
 
 TEST(ConfoundMessages, UnreadableWarningListsTheFirstFiveDataPoints) {

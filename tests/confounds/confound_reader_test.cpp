@@ -13,6 +13,10 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+using namespace confounds;
+using namespace tools;
+
 namespace {
 
 using testing_support::TempDir;

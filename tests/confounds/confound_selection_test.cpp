@@ -9,6 +9,9 @@
 #include "sdm/matrix_text.h"
 #include "support/expect_throw.h"
 
+using namespace sdm;
+using namespace confounds;
+
 namespace {
 
 using sdm_test::joinedNames;

@@ -16,6 +16,9 @@
 #include "sdm/matrix_text.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+using namespace confounds;
+
 namespace {
 
 using sdm_test::makeMatrix;

@@ -19,6 +19,8 @@
 #include "correlation/correlation.h"
 #include "random_predictors.h"
 
+using namespace correlation;
+
 namespace {
 
 using random_predictors::expectSameBits;
@@ -115,7 +117,7 @@ TEST(CorrelationMatrix, StreamsAMillionPredictorsWithoutHoldingTheMatrix) {
   ASSERT_EQ(firstRow.size(), k);
   for (const std::size_t j : {0u, 1u, 5u, 16u, 999'999u}) {
     EXPECT_EQ(std::bit_cast<uint32_t>(firstRow[j]),
-              std::bit_cast<uint32_t>(correlation(predictors[0], predictors[j])))
+              std::bit_cast<uint32_t>(correlation::correlation(predictors[0], predictors[j])))
         << j;
   }
 }

@@ -13,6 +13,8 @@
 #include "random_predictors.h"
 #include "support/reference_correlation.h"
 
+using namespace correlation;
+
 namespace {
 
 using testing_support::referenceCorrelation;
@@ -70,8 +72,8 @@ TEST(Correlation, GivesTheBitsOfTheCrossProductFormula) {
       {{1e8f, 1, -1e8f, 1}, {1, 2, 3, 5}, 0xbef4c864},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(bits(correlation(c.a, c.b)), c.expected) << c.b[0];
-    EXPECT_EQ(bits(correlation(c.b, c.a)), c.expected) << c.b[0];
+    EXPECT_EQ(bits(correlation::correlation(c.a, c.b)), c.expected) << c.b[0];
+    EXPECT_EQ(bits(correlation::correlation(c.b, c.a)), c.expected) << c.b[0];
   }
 }
 
@@ -107,14 +109,14 @@ TEST(Correlation, IsZeroForFlatPredictorsAndDifferentLengths) {
       {{}, ramp},
       {{qnan, qnan}, {1, 2, 3}},  // lengths differ: 0 even with a NaN
   };
-  for (const auto& c : zeroCases) EXPECT_EQ(bits(correlation(c.a, c.b)), bits(0.0f));
-  EXPECT_NEAR(correlation(barelyAbove, ramp), 0.447f, 0.001f);
-  EXPECT_NEAR(correlation(small, ramp), 0.447f, 0.001f);
+  for (const auto& c : zeroCases) EXPECT_EQ(bits(correlation::correlation(c.a, c.b)), bits(0.0f));
+  EXPECT_NEAR(correlation::correlation(barelyAbove, ramp), 0.447f, 0.001f);
+  EXPECT_NEAR(correlation::correlation(small, ramp), 0.447f, 0.001f);
 }
 
 TEST(Correlation, LetsNanDeviationsThrough) {
-  EXPECT_TRUE(std::isnan(correlation(Values{1, 2, qnan, 4}, Values{1, 2, 3, 4})));
-  EXPECT_TRUE(std::isnan(correlation(Values{1, 2, inf, 4}, Values{1, 2, 3, 4})));
+  EXPECT_TRUE(std::isnan(correlation::correlation(Values{1, 2, qnan, 4}, Values{1, 2, 3, 4})));
+  EXPECT_TRUE(std::isnan(correlation::correlation(Values{1, 2, inf, 4}, Values{1, 2, 3, 4})));
 }
 
 TEST(IsConstantPredictor, NeedsEqualNonZeroValues) {
@@ -135,7 +137,7 @@ TEST(IsConstantPredictor, NeedsEqualNonZeroValues) {
       {{0, 1, 1}, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(isConstantPredictor(c.values), c.expected) << c.values.size();
+    EXPECT_EQ(sdm::isConstantPredictor(c.values), c.expected) << c.values.size();
 }
 
 namespace {
@@ -199,8 +201,9 @@ TEST(Correlation, StaysWithinAHundredthOfTheReferenceWhereCrossProductsCancel) {
   };
   for (const auto& k : cases) {
     const double reference = referenceCorrelation(k.x, k.y);
-    EXPECT_NEAR(correlation(k.x, k.y), reference, k.within) << k.what;
-    EXPECT_EQ(bits(correlation(k.x, k.y)), bits(correlation(k.y, k.x))) << k.what;
+    EXPECT_NEAR(correlation::correlation(k.x, k.y), reference, k.within) << k.what;
+    EXPECT_EQ(bits(correlation::correlation(k.x, k.y)), bits(correlation::correlation(k.y, k.x)))
+        << k.what;
   }
   // The cross-product formula alone is far off here: the reason for the centred result.
   EXPECT_GT(std::fabs(crossProductCorrelation(c, d) - referenceCorrelation(c, d)), 0.1);
@@ -214,9 +217,9 @@ TEST(Correlation, FlatPredictorsCorrelateZeroWithEverythingThemselvesIncluded) {
   for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<float>(i);
   const Values flats[] = {inexact, Values(120, 0.0f), Values(120, -inf), Values{7.0f}};
   for (const auto& flat : flats) {
-    EXPECT_EQ(bits(correlation(flat, flat)), bits(0.0f)) << flat[0];
-    EXPECT_EQ(bits(correlation(flat, ramp)), bits(0.0f)) << flat[0];
-    EXPECT_EQ(bits(correlation(ramp, flat)), bits(0.0f)) << flat[0];
+    EXPECT_EQ(bits(correlation::correlation(flat, flat)), bits(0.0f)) << flat[0];
+    EXPECT_EQ(bits(correlation::correlation(flat, ramp)), bits(0.0f)) << flat[0];
+    EXPECT_EQ(bits(correlation::correlation(ramp, flat)), bits(0.0f)) << flat[0];
   }
   EXPECT_FALSE(isFlatPredictor(Values{qnan, qnan}));
   EXPECT_FALSE(isFlatPredictor(Values{1.0f, 1.0f, 1.0000001f}));
@@ -231,7 +234,7 @@ TEST(Correlation, KeepsTheCrossProductBitsWhereverTheyWereRight) {
     const auto predictors = random_predictors::randomMatrix(random, 40, n);
     for (const auto& a : predictors) {
       for (const auto& b : predictors) {
-        const float now = correlation(a, b);
+        const float now = correlation::correlation(a, b);
         if (a.size() != b.size() || isFlat(a, predictorStats(a)) || isFlat(b, predictorStats(b))) {
           ASSERT_EQ(bits(now), bits(0.0f));
           continue;

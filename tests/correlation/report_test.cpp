@@ -15,6 +15,10 @@
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
+using namespace contract;
+using namespace sdm;
+using namespace correlation;
+
 using testing_support::crlf;
 using testing_support::readFile;
 using testing_support::TempDir;
@@ -164,8 +168,9 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
     expected += names[i];
     for (std::size_t j = 0; j < predictors.size(); ++j) {
       char cell[32];
-      std::snprintf(cell, sizeof cell, " ; %.2f",
-                    static_cast<double>(std::fabs(correlation(predictors[i], predictors[j]))));
+      std::snprintf(
+          cell, sizeof cell, " ; %.2f",
+          static_cast<double>(std::fabs(correlation::correlation(predictors[i], predictors[j]))));
       expected += cell;
     }
     expected += "\r\n";

@@ -13,6 +13,9 @@
 #include "random_predictors.h"
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+using namespace correlation;
+
 namespace {
 
 using Values = std::vector<float>;

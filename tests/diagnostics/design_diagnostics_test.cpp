@@ -17,6 +17,10 @@
 #include "diagnostics/cross_products.h"
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+using namespace correlation;
+using namespace diagnostics;
+
 namespace {
 
 using Columns = std::vector<std::vector<float>>;

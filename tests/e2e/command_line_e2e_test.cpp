@@ -15,6 +15,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -237,8 +239,7 @@ TEST(Sdmgen, KeepsEveryConfoundWhenOneDataPointMakesEachLookConstant) {
                  "FirstConfoundPredictor: 1\n"
                  "\n"
                  "128 128 128   128 128 128   255 255 255\n"));
-  EXPECT_NE(sdm.find("\"Confound 1\" \"Confound 2\" \"Constant\"\r\n"), std::string::npos)
-      << sdm;
+  EXPECT_NE(sdm.find("\"Confound 1\" \"Confound 2\" \"Constant\"\r\n"), std::string::npos) << sdm;
 }
 
 TEST(Sdmgen, GivesEveryConditionAnEventInAnyRunLongEnoughForOne) {

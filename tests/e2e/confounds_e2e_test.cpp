@@ -17,6 +17,8 @@
 #include "support/reference_correlation.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+
 namespace {
 
 using testing_support::readFile;

@@ -6,6 +6,9 @@
 #include "contract/terms.h"
 #include "events/condition_terms.h"
 
+using namespace contract;
+using namespace events;
+
 namespace {
 
 TEST(EventsTerms, WildcardsMatchWholeNames) {

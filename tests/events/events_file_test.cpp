@@ -9,6 +9,10 @@
 #include "support/row_name.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+using namespace events;
+
 namespace {
 
 using testing_support::numberText;

@@ -8,6 +8,8 @@
 
 #include "events/hrf.h"
 
+using namespace events;
+
 namespace {
 
 double sum(const std::vector<double>& kernel) {

@@ -13,6 +13,10 @@
 #include "support/number_text.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+using namespace events;
+
 namespace {
 
 using testing_support::numberText;

@@ -16,6 +16,9 @@
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+
 namespace {
 
 using testing_support::crlf;

@@ -13,6 +13,8 @@
 #include "sdm/io_error.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+
 namespace {
 
 using testing_support::TempDir;

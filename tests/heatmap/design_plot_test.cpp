@@ -15,6 +15,10 @@
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+using namespace correlation;
+using namespace heatmap;
+
 namespace {
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();

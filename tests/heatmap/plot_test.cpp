@@ -23,6 +23,11 @@
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+using namespace correlation;
+using namespace heatmap;
+
 namespace {
 
 using testing_support::readFile;

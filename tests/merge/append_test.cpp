@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+using namespace sdm;
+using namespace merge;
+
 namespace {
 
 // A matrix of 3 data points whose predictors are named and valued by the test. A name starting
@@ -56,7 +59,7 @@ TEST(Append, ConfoundBlockOfTheOtherDecidesHowItsPredictorsAreAppended) {
 }
 
 TEST(Append, DifferentNumberOfDataPointsAddsNothingButStillExtendsTheName) {
-  DesignMatrix a = matrix("x/left.sdm", {"A1"}, 2);
+  sdm::DesignMatrix a = matrix("x/left.sdm", {"A1"}, 2);
   append(a, matrix("y/right.sdm", {"B1"}, 2, 4));
   EXPECT_EQ(a.names, std::vector<std::string>{"A1"});
   EXPECT_EQ(a.nrOfPredictors.value, 1);
@@ -64,16 +67,16 @@ TEST(Append, DifferentNumberOfDataPointsAddsNothingButStillExtendsTheName) {
 }
 
 TEST(Append, AppendingAMatrixToItselfDoublesItsPredictors) {
-  DesignMatrix a = matrix("r_1.sdm", {"A1", "Ac1"}, 2);
+  sdm::DesignMatrix a = matrix("r_1.sdm", {"A1", "Ac1"}, 2);
   append(a, a);
   EXPECT_EQ(a.names, (std::vector<std::string>{"A1", "A1", "Ac1", "Ac1"}));
   EXPECT_EQ(a.fileName, "r_1_1.sdm");
 }
 
 TEST(Append, HeaderCountLargerThanTheArraysNeverReadsPastThem) {
-  DesignMatrix b = matrix("b.sdm", {"B1"}, 2);
+  sdm::DesignMatrix b = matrix("b.sdm", {"B1"}, 2);
   b.nrOfPredictors.value = 50;
-  DesignMatrix a = matrix("a.sdm", {"A1"}, 2);
+  sdm::DesignMatrix a = matrix("a.sdm", {"A1"}, 2);
   append(a, b);
   EXPECT_EQ(a.names, (std::vector<std::string>{"A1", "B1"}));
 }

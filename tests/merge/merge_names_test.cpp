@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+using namespace merge;
+
 namespace {
 
 struct PathCase {
@@ -25,15 +27,15 @@ TEST(PathFunctions, CutAtTheLastSeparatorAndTheLastPoint) {
       {".sdm", ".sdm", ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(baseName(c.path), c.base) << c.path;
-    EXPECT_EQ(stripExtension(c.path), c.stem) << c.path;
+    EXPECT_EQ(base::baseName(c.path), c.base) << c.path;
+    EXPECT_EQ(base::stripExtension(c.path), c.stem) << c.path;
   }
 }
 
 TEST(PathFunctions, InsertSuffixGoesBeforeTheLastPointOfTheWholePath) {
-  EXPECT_EQ(insertSuffix("a/b.sdm", "_x"), "a/b_x.sdm");
-  EXPECT_EQ(insertSuffix("a/b", "_x"), "a/b_x");
-  EXPECT_EQ(insertSuffix("D:/my.data/run1", "_run2"), "D:/my_run2.data/run1");
+  EXPECT_EQ(base::insertSuffix("a/b.sdm", "_x"), "a/b_x.sdm");
+  EXPECT_EQ(base::insertSuffix("a/b", "_x"), "a/b_x");
+  EXPECT_EQ(base::insertSuffix("D:/my.data/run1", "_run2"), "D:/my_run2.data/run1");
 }
 
 struct MergeNameCase {
@@ -45,7 +47,7 @@ struct MergeNameCase {
 std::string mergedName(const std::vector<std::string>& paths) {
   std::string name = paths.front();
   for (std::size_t i = 1; i < paths.size(); ++i)
-    name = insertSuffix(name, mergeSuffix(name, paths[i]));
+    name = base::insertSuffix(name, mergeSuffix(name, paths[i]));
   return name;
 }
 

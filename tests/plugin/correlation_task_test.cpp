@@ -10,6 +10,8 @@
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
 
+using namespace correlation;
+
 using testing_support::crlf;
 using testing_support::FakeHost;
 using testing_support::readFile;

@@ -12,6 +12,10 @@
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+using namespace diagnostics;
+using namespace report;
+
 namespace {
 
 using Messages = std::vector<std::string>;

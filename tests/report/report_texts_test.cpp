@@ -12,6 +12,12 @@
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
 
+using namespace base;
+using namespace sdm;
+using namespace correlation;
+using namespace diagnostics;
+using namespace report;
+
 namespace {
 
 using Texts = std::vector<std::string>;

@@ -15,6 +15,9 @@
 #include "matrix_text.h"
 #include "sdm/value_text.h"
 
+using namespace base;
+using namespace sdm;
+
 namespace {
 
 // The plain fixed cut: field k from two characters before its point (the first from the

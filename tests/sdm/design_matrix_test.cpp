@@ -11,6 +11,8 @@
 #include "matrix_text.h"
 #include "support/row_name.h"
 
+using namespace sdm;
+
 namespace {
 
 using sdm_test::joinedNames;

@@ -44,7 +44,7 @@ inline std::string printfText(float value, int decimals) {
 }
 
 template <typename T>
-std::string entryText(const HeaderEntry<T>& entry) {
+std::string entryText(const sdm::HeaderEntry<T>& entry) {
   if (!entry.present) return "absent " + std::to_string(static_cast<long long>(entry.value));
   return entry.key + " " + std::to_string(entry.width) + " " +
          std::to_string(static_cast<long long>(entry.value));
@@ -52,7 +52,7 @@ std::string entryText(const HeaderEntry<T>& entry) {
 
 // Everything a matrix holds, one member a line, so that a test compares a whole loaded matrix
 // with one expected text.
-inline std::string describe(const DesignMatrix& m) {
+inline std::string describe(const sdm::DesignMatrix& m) {
   std::string out;
   out += "fileVersion " + entryText(m.fileVersion) + "\n";
   out += "nrOfPredictors " + entryText(m.nrOfPredictors) + "\n";
@@ -121,10 +121,10 @@ inline float anyFloat(std::mt19937& random) {
 
 // A hand-built matrix of `names.size()` predictors as the reader would leave it, with every
 // header entry present at width 24. Colours are (p, p + 1, p + 2) for predictor p.
-inline DesignMatrix makeMatrix(const std::vector<std::string>& names,
-                               const std::vector<std::vector<float>>& columns, int32_t dataPoints,
-                               int32_t firstConfound) {
-  DesignMatrix m;
+inline sdm::DesignMatrix makeMatrix(const std::vector<std::string>& names,
+                                    const std::vector<std::vector<float>>& columns,
+                                    int32_t dataPoints, int32_t firstConfound) {
+  sdm::DesignMatrix m;
   m.fileName = "made.sdm";
   m.fileVersion = {"FileVersion", 1, 24, true};
   m.nrOfPredictors = {"NrOfPredictors", static_cast<int32_t>(names.size()), 24, true};
@@ -143,7 +143,7 @@ inline DesignMatrix makeMatrix(const std::vector<std::string>& names,
 }
 
 // The names of a matrix joined by single spaces: placement checks read like "a b c Constant".
-inline std::string joinedNames(const DesignMatrix& m) {
+inline std::string joinedNames(const sdm::DesignMatrix& m) {
   std::string out;
   for (const auto& name : m.names) {
     if (!out.empty()) out += ' ';

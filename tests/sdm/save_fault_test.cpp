@@ -23,6 +23,9 @@
 #include "support/sdm_text.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+using namespace confounds;
+
 namespace {
 
 using testing_support::FaultyFileSystem;

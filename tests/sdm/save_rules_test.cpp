@@ -27,6 +27,8 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -300,8 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
                    const std::string live = ".out.sdm.tmp-" + ended + "-inuseXYZ";
                    writeFile(s.at(live), "live");
                    s.startSleeper(s.at(live).string());
-                   for (const std::string& pid : {ended, std::to_string(s.sleeper),
-                                                  std::to_string(::getpid())})
+                   for (const std::string& pid :
+                        {ended, std::to_string(s.sleeper), std::to_string(::getpid())})
                      writeFile(s.at(".out.sdm.tmp-" + pid + "-abcdefgh"), "left");
                    s.kept = {live,
                              ".out.sdm.tmp-" + ended + "-abc",  // not a name a save makes

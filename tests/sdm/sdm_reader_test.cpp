@@ -13,6 +13,9 @@
 #include "sdm/sdm_repairs.h"
 #include "support/temp_dir.h"
 
+using namespace base;
+using namespace sdm;
+
 namespace {
 
 using testing_support::crlf;

@@ -16,6 +16,8 @@
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+
 namespace {
 
 using testing_support::crlf;

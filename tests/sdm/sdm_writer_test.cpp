@@ -19,6 +19,8 @@
 #include "sdm/sdm_limits.h"
 #include "support/temp_dir.h"
 
+using namespace sdm;
+
 namespace {
 
 using sdm_test::makeMatrix;

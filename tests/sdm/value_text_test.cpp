@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace sdm;
+
 namespace {
 
 // What the C library's strtod in the classic locale (the test process never changes its

@@ -11,7 +11,7 @@ namespace testing_support {
 // before counting: a sanitizer's runtime starts a thread of its own at the first thread a
 // program makes, and keeps it.
 inline std::size_t liveThreads() {
-  parallelFor(
+  base::parallelFor(
       2, [](std::size_t) {}, 2);
   std::size_t count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))

@@ -18,6 +18,8 @@
 #include "support/failing_allocation.h"
 #include "support/live_threads.h"
 
+using namespace base;
+
 namespace {
 
 using testing_support::liveThreads;

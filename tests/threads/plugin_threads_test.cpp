@@ -17,6 +17,8 @@
 #include "support/temp_dir.h"
 #include "threads/threads_support.h"
 
+using namespace base;
+
 namespace {
 
 using testing_support::FakeHost;

@@ -19,6 +19,8 @@
 #include "support/temp_dir.h"
 #include "threads/threads_support.h"
 
+using namespace sdm;
+
 namespace {
 
 using testing_support::TempDir;

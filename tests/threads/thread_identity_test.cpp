@@ -21,6 +21,12 @@
 #include "sdm/design_matrix.h"
 #include "threads/threads_support.h"
 
+using namespace base;
+using namespace sdm;
+using namespace correlation;
+using namespace diagnostics;
+using namespace tools;
+
 namespace {
 
 using random_predictors::randomMatrix;

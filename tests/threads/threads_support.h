@@ -43,14 +43,14 @@ std::string bytesOf(const T& value) {
 // every time; returns the result of 1 thread. The thread count is automatic again afterwards.
 template <typename Compute, typename Bits = std::identity>
 auto sameForEveryCount(const std::string& what, const Compute& compute, const Bits& bits = {}) {
-  forceThreadCount(1);
+  base::forceThreadCount(1);
   const auto one = compute();
   for (const std::size_t threads : {2u, 7u}) {
-    forceThreadCount(threads);
+    base::forceThreadCount(threads);
     EXPECT_TRUE(bytesOf(bits(compute())) == bytesOf(bits(one)))
         << what << ", " << threads << " threads";
   }
-  forceThreadCount(0);
+  base::forceThreadCount(0);
   return one;
 }
 

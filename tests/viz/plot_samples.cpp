@@ -19,6 +19,11 @@
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
 
+using namespace sdm;
+using namespace correlation;
+using namespace diagnostics;
+using namespace heatmap;
+
 namespace {
 
 // A small generator with the same sequence everywhere (the standard distributions are not).
