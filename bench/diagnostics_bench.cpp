@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -109,7 +110,7 @@ void timeParts(const DesignMatrix& matrix, int repeats, std::size_t threads, con
   std::vector<bool> included(matrix.values.size(), true);
   included.back() = false;
   std::vector<double> wall[4], processor[4];
-  forceThreadCount(threads);
+  std::optional<ScopedThreadCount> count(std::in_place, threads);
   for (int r = 0; r < repeats; ++r) {
     CrossProducts products;
     const Times parts[] = {
@@ -127,7 +128,7 @@ void timeParts(const DesignMatrix& matrix, int repeats, std::size_t threads, con
       processor[p].push_back(parts[p].processor);
     }
   }
-  forceThreadCount(0);
+  count.reset();
   for (int p = 0; p < 4; ++p) {
     std::printf("%s%s_seconds %.4f\n%s%s_processor_seconds %.4f\n", partNames[p], suffix,
                 median(wall[p]), partNames[p], suffix, median(processor[p]));

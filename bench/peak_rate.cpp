@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "base/cpu_features.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define PEAK_X86 1
@@ -60,10 +62,6 @@ __attribute__((noinline)) float sseChains(int64_t steps) {
   return _mm_cvtss_f32(sum);
 }
 
-bool hasAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}
 #endif
 
 __attribute__((noinline)) float scalarChains(int64_t steps) {
@@ -90,7 +88,7 @@ volatile float sink;
 
 const char* peakRateUnit() {
 #if PEAK_X86
-  return hasAvx2() ? "avx2" : "sse";
+  return base::processorHasAvx2() ? "avx2" : "sse";
 #else
   return "scalar";
 #endif
@@ -100,8 +98,8 @@ double peakMultiplyAddRate(double seconds) {
   float (*run)(int64_t) = scalarChains;
   int lanes = 1;
 #if PEAK_X86
-  run = hasAvx2() ? avx2Chains : sseChains;
-  lanes = hasAvx2() ? 8 : 4;
+  run = base::processorHasAvx2() ? avx2Chains : sseChains;
+  lanes = base::processorHasAvx2() ? 8 : 4;
 #endif
   // Best of several short runs: the fastest shows the processor's rate, the others are
   // interrupted by whatever else runs on the machine.

@@ -18,9 +18,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "base/parallel.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
@@ -126,23 +128,20 @@ Runs timeRuns(const std::vector<std::vector<float>>& values, const Options& o) {
   for (int r = 0; r < std::max(o.repeats, o.referenceRepeats); ++r) {
     if (r < o.repeats) {
       runs.peakRates.push_back(peakMultiplyAddRate(o.peakSeconds / o.repeats));
-      forceThreadCount(1);
+      std::optional<ScopedThreadCount> count(std::in_place, 1);
       runs.fastTimes.push_back(seconds([&] { runs.fast = correlationMatrix(values); }));
-      forceThreadCount(availableCores());
+      count.emplace(availableCores());
       runs.allTimes.push_back(seconds([&] { runs.all = correlationMatrix(values); }));
-      forceThreadCount(0);
     }
     if (r < o.referenceRepeats) {
       runs.referenceTimes.push_back(
           seconds([&] { runs.reference = correlationMatrixReference(values); }));
     }
   }
-  forcePortableKernels(true);
-  forceThreadCount(1);
+  const ScopedCpuFeatures portable({.avx2 = false});
+  const ScopedThreadCount single(1);
   for (int r = 0; r < o.repeats; ++r)
     runs.portableTimes.push_back(seconds([&] { runs.portable = correlationMatrix(values); }));
-  forceThreadCount(0);
-  forcePortableKernels(false);
   return runs;
 }
 
@@ -190,9 +189,10 @@ int main(int argc, char** argv) {
   // Two sums of products a pair: of the values and of the values less their means.
   const double pairFlops = k * (k + 1) / 2 * o.points * 4.0;
 
-  forceThreadCount(1);
-  const double isolated = isolatedKernelRate(0.5);
-  forceThreadCount(0);
+  const double isolated = [] {
+    const ScopedThreadCount single(1);
+    return isolatedKernelRate(0.5);
+  }();
   const Runs runs = timeRuns(values, o);
   std::printf("size %d x %d\n", o.predictors, o.points);
   const double fastMedian = median(runs.fastTimes);

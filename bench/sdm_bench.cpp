@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/cpu_features.h"
 #include "base/output_file.h"
 #include "base/parallel.h"
 #include "bench_files.h"
@@ -54,10 +55,8 @@ class BenchThreads {
  public:
   BenchThreads(benchmark::State& state, int index)
       : threads_(state.range(index) == 0 ? availableCores()
-                                         : static_cast<std::size_t>(state.range(index))) {
-    forceThreadCount(threads_);
-  }
-  ~BenchThreads() { forceThreadCount(0); }
+                                         : static_cast<std::size_t>(state.range(index))),
+        count_(threads_) {}
   BenchThreads(const BenchThreads&) = delete;
   BenchThreads& operator=(const BenchThreads&) = delete;
   std::string label() const {
@@ -66,6 +65,7 @@ class BenchThreads {
 
  private:
   std::size_t threads_;
+  ScopedThreadCount count_;
 };
 
 // Range 1 picks the reader's pass for lines in the writer's layout: 0 the one of this
@@ -78,10 +78,9 @@ void BM_Load(benchmark::State& state) {
   m.save(path);
   const DataLinePass passes[] = {DataLinePass::automatic, DataLinePass::portable,
                                  DataLinePass::general};
-  forceDataLinePass(passes[state.range(1)]);
+  const ScopedDataLinePass pass(passes[state.range(1)]);
   state.SetLabel(std::string(activeDataLinePass()) + ", " + threads.label());
   for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
-  forceDataLinePass(DataLinePass::automatic);
   setValueCounters(state, m);
   setByteCounter(state, path);
 }
@@ -108,9 +107,10 @@ void BM_WriteCorrelations(benchmark::State& state) {
 void BM_CorrelationMatrix(benchmark::State& state) {
   const BenchThreads threads(state, 2);
   const DesignMatrix& m = benchMatrix(static_cast<int>(state.range(0)));
-  forcePortableKernels(state.range(1) != 0);
-  for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
-  forcePortableKernels(false);
+  {
+    const ScopedCpuFeatures features({.avx2 = state.range(1) == 0 && cpuFeatures().avx2});
+    for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
+  }
   setValueCounters(state, m);
   state.SetLabel(std::string(state.range(1) != 0 ? "portable" : activeKernelName()) + ", " +
                  threads.label());

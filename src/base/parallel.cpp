@@ -1,19 +1,14 @@
 #include "base/parallel.h"
 
+#include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <new>
-#include <string_view>
 #include <system_error>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
 #if defined(_MSC_VER)
 #include <intrin.h>
 #endif
@@ -22,67 +17,8 @@ namespace base {
 
 namespace {
 
-std::atomic<std::size_t> forcedThreads{0};
+// Whether a ScopedThreadStartRefusal lives.
 std::atomic<bool> threadStartsRefused{false};
-std::atomic<bool> smallStepsSplit{false};
-
-// The count BRINDLE_THREADS asks for: a whole number of at least 1 (digits only), capped at
-// maxThreads; 0 for anything else.
-std::size_t requestedThreads() {
-  const char* text = std::getenv("BRINDLE_THREADS");
-  if (text == nullptr) return 0;
-  const std::string_view digits(text);
-  unsigned long long value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (digits.empty() || end != digits.data() + digits.size()) return 0;
-  if (error == std::errc::result_out_of_range) return maxThreads;
-  if (error != std::errc() || value == 0) return 0;
-  return value > maxThreads ? maxThreads : static_cast<std::size_t>(value);
-}
-
-std::size_t withinLimits(std::size_t count) {
-  return std::clamp<std::size_t>(count, 1, maxThreads);
-}
-
-}  // namespace
-
-std::size_t availableCores() {
-#if defined(__linux__)
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int cores = CPU_COUNT(&set);
-    if (cores > 0) return withinLimits(static_cast<std::size_t>(cores));
-  }
-#endif
-  return withinLimits(std::thread::hardware_concurrency());
-}
-
-std::size_t threadCount() {
-  const std::size_t forced = forcedThreads.load(std::memory_order_relaxed);
-  if (forced != 0) return withinLimits(forced);
-  const std::size_t requested = requestedThreads();
-  return requested != 0 ? requested : availableCores();
-}
-
-void forceThreadCount(std::size_t threads) {
-  forcedThreads.store(threads, std::memory_order_relaxed);
-}
-
-std::size_t threadsFor(std::size_t work, std::size_t minimum) {
-  if (work >= minimum || smallStepsSplit.load(std::memory_order_relaxed)) return threadCount();
-  const char* value = std::getenv("BRINDLE_SPLIT_SMALL_STEPS");
-  const bool split = value != nullptr && value[0] != '\0' && std::string_view(value) != "0";
-  return split ? threadCount() : 1;
-}
-
-void splitSmallSteps(bool split) { smallStepsSplit.store(split, std::memory_order_relaxed); }
-
-void refuseThreadStarts(bool refuse) {
-  threadStartsRefused.store(refuse, std::memory_order_relaxed);
-}
-
-namespace {
 
 // A waiting thread first watches for what it waits for this long before it sleeps: waking a
 // sleeping thread takes tens of microseconds on some machines (a virtual one's idle core), longer
@@ -136,8 +72,15 @@ struct WorkerTeam::Shared {
   }
 };
 
+ScopedThreadStartRefusal::ScopedThreadStartRefusal()
+    : previous_(threadStartsRefused.exchange(true, std::memory_order_relaxed)) {}
+
+ScopedThreadStartRefusal::~ScopedThreadStartRefusal() {
+  threadStartsRefused.store(previous_, std::memory_order_relaxed);
+}
+
 WorkerTeam::WorkerTeam(std::size_t threads) {
-  threads = withinLimits(threads);
+  threads = std::clamp<std::size_t>(threads, 1, maxThreads);
   if (threads == 1) return;
   try {
     shared_ = std::make_unique<Shared>();

@@ -8,37 +8,26 @@
 #include <utility>
 #include <vector>
 
+#include "base/thread_count.h"
+
 // Work spread over the cores for the length of one call. Every parallel step of the plug-in
 // splits its work into parts that write disjoint results (cells, rows, lines), never a sum into
 // pieces, so that its results are the bits of one thread whatever the count. Threads start and
 // end inside the call that uses them: nothing runs on once a task has returned to the host.
 namespace base {
 
-// Most threads a step ever uses, whatever is asked for.
-inline constexpr std::size_t maxThreads = 256;
+// For tests: while one lives, every team made starts no thread, as when the system refuses one
+// (std::system_error). Make and end it while no step runs.
+class ScopedThreadStartRefusal {
+ public:
+  ScopedThreadStartRefusal();
+  ~ScopedThreadStartRefusal();
+  ScopedThreadStartRefusal(const ScopedThreadStartRefusal&) = delete;
+  ScopedThreadStartRefusal& operator=(const ScopedThreadStartRefusal&) = delete;
 
-// The threads a parallel step may use: the environment variable BRINDLE_THREADS when it holds a
-// whole number of at least 1 (above maxThreads: maxThreads), else availableCores(). Read at
-// every call, so that a host setting the variable before a task is heard.
-std::size_t threadCount();
-
-// The cores this process may run on: its affinity mask where the system has one (Linux), else
-// what the standard library reports; at least 1, at most maxThreads.
-std::size_t availableCores();
-
-// Test and benchmark hook: makes threadCount() return `threads` (0: back to the rule above).
-void forceThreadCount(std::size_t threads);
-
-// The threads for a step of `work` (in the step's own units): threadCount(), or 1 when the work
-// is below `minimum`, too little for threads to pay for their start. Tests make every step split
-// whatever its work: splitSmallSteps(true), or the environment variable BRINDLE_SPLIT_SMALL_STEPS
-// set to a non-empty value other than "0".
-std::size_t threadsFor(std::size_t work, std::size_t minimum);
-void splitSmallSteps(bool split);
-
-// Test hook: true makes every later team start no thread, as when the system refuses one
-// (std::system_error); false lets them start again.
-void refuseThreadStarts(bool refuse);
+ private:
+  bool previous_;
+};
 
 // A part of a step, by reference to any callable taking the part's number: no allocation. Only
 // for parameters: it refers to the callable, which must outlive the call it is passed to.

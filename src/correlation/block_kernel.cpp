@@ -1,7 +1,6 @@
 #include "correlation/block_kernel.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "base/cpu_features.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define BRINDLE_HAVE_AVX2_KERNELS 1
@@ -125,35 +124,11 @@ __attribute__((target("avx2"))) void avx2PanelSquares(const float* panel, std::s
   _mm256_storeu_ps(squares + 8, squares1);
 }
 
-bool processorHasAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}
-
 #endif
 
-bool portableForced = false;
-
-bool environmentForcesPortable() {
-  const char* value = std::getenv("BRINDLE_PORTABLE_KERNELS");
-  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
-bool useAvx2() {
-  static const bool forcedByEnvironment = environmentForcesPortable();
-  return !portableForced && !forcedByEnvironment && avx2KernelsSupported();
-}
+bool useAvx2() { return base::cpuFeatures().avx2; }
 
 }  // namespace
-
-bool avx2KernelsSupported() {
-#if BRINDLE_HAVE_AVX2_KERNELS
-  static const bool supported = processorHasAvx2();
-  return supported;
-#else
-  return false;
-#endif
-}
 
 // The one place that picks the kernels for the running processor.
 BlockKernel blockKernel() {
@@ -178,7 +153,5 @@ PanelSquaresKernel panelSquaresKernel() {
 }
 
 const char* activeKernelName() { return useAvx2() ? "avx2" : "portable"; }
-
-void forcePortableKernels(bool portable) { portableForced = portable; }
 
 }  // namespace correlation

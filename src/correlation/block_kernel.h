@@ -29,21 +29,13 @@ using PanelSumsKernel = void (*)(const float* panel, std::size_t count, float* s
 // squares[l] += panel[t * panelLanes + l] * panel[t * panelLanes + l], each product rounded.
 using PanelSquaresKernel = void (*)(const float* panel, std::size_t count, float* squares);
 
-// The kernels in use: AVX2 when the processor has it and nothing forced the portable ones
-// (forcePortableKernels, or the environment variable BRINDLE_PORTABLE_KERNELS set to a non-empty
-// value other than "0" when first asked).
+// The kernels in use: AVX2 when base::cpuFeatures() allows it (base/cpu_features.h), else the
+// portable ones.
 BlockKernel blockKernel();
 PanelSumsKernel panelSumsKernel();
 PanelSquaresKernel panelSquaresKernel();
 
 // "avx2" or "portable": the kernels these functions now return.
 const char* activeKernelName();
-
-// True when the processor can run the AVX2 kernels (whatever is forced).
-bool avx2KernelsSupported();
-
-// Test and benchmark hook: true makes every later call use the portable kernels, false returns
-// to the automatic choice. Not thread-safe; call it while no report is being computed.
-void forcePortableKernels(bool portable);
 
 }  // namespace correlation

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <string_view>
 
+#include "base/cpu_features.h"
 #include "base/parallel.h"
-#include "correlation/block_kernel.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define BRINDLE_HAVE_AVX2_CROSS_KERNEL 1
@@ -99,10 +98,10 @@ __attribute__((target("avx2"))) void avx2Kernel(const double* rowValues, const d
 
 #endif
 
-// The kernel the correlation report uses decides: one switch forces both to the portable loops.
+// The processor's features decide, as for the correlations' kernels.
 Kernel kernel() {
 #if BRINDLE_HAVE_AVX2_CROSS_KERNEL
-  if (std::string_view(correlation::activeKernelName()) == "avx2") return avx2Kernel;
+  if (base::cpuFeatures().avx2) return avx2Kernel;
 #endif
   return portableKernel;
 }

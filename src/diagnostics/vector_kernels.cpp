@@ -1,8 +1,6 @@
 #include "diagnostics/vector_kernels.h"
 
-#include <string_view>
-
-#include "correlation/block_kernel.h"
+#include "base/cpu_features.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
 #define BRINDLE_HAVE_AVX2_VECTOR_KERNELS 1
@@ -76,8 +74,7 @@ __attribute__((target("avx2"))) void avx2SubtractTwo(double* y, double s, const 
 
 VectorKernels vectorKernels() {
 #if BRINDLE_HAVE_AVX2_VECTOR_KERNELS
-  if (std::string_view(correlation::activeKernelName()) == "avx2")
-    return {avx2Dot, avx2AddScaled, avx2SubtractTwo};
+  if (base::cpuFeatures().avx2) return {avx2Dot, avx2AddScaled, avx2SubtractTwo};
 #endif
   return {portableDot, portableAddScaled, portableSubtractTwo};
 }

@@ -24,7 +24,8 @@ struct VectorKernels {
   SubtractTwoKernel subtractTwo;
 };
 
-// The versions for this processor, by the same choice as blockKernel.
+// The versions for this processor: AVX2 when base::cpuFeatures() allows it, as for the
+// correlations' kernels.
 VectorKernels vectorKernels();
 
 }  // namespace diagnostics

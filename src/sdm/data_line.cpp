@@ -1,10 +1,11 @@
 #include "sdm/data_line.h"
 
+#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 
+#include "base/cpu_features.h"
 #include "sdm/value_text.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -271,32 +272,14 @@ __attribute__((target("avx2"))) bool avx2WritersLine(std::string_view line, std:
 
 #endif
 
-bool processorHasAvx2() {
-#if BRINDLE_HAVE_AVX2_PASS
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-#else
-  return false;
-#endif
-}
-
 using WritersLinePass = bool (*)(std::string_view line, std::span<float> row);
 
-DataLinePass forcedPass = DataLinePass::automatic;
-
-bool environmentForcesPortable() {
-  const char* value = std::getenv("BRINDLE_PORTABLE_KERNELS");
-  return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
-bool avx2PassUsable() {
-  static const bool usable = !environmentForcesPortable() && processorHasAvx2();
-  return usable;
-}
+// The pass of the innermost live ScopedDataLinePass; read by the workers of a file's read.
+std::atomic<DataLinePass> chosenPass{DataLinePass::automatic};
 
 // The one place that picks the fast pass; nullptr when none is used.
 WritersLinePass writersLinePass() {
-  switch (forcedPass) {
+  switch (chosenPass.load(std::memory_order_relaxed)) {
     case DataLinePass::general:
       return nullptr;
     case DataLinePass::portable:
@@ -305,16 +288,19 @@ WritersLinePass writersLinePass() {
       break;
   }
 #if BRINDLE_HAVE_AVX2_PASS
-  if (avx2PassUsable()) return avx2WritersLine;
-#else
-  (void)avx2PassUsable;
+  if (base::cpuFeatures().avx2) return avx2WritersLine;
 #endif
   return portableWritersLine;
 }
 
 }  // namespace
 
-void forceDataLinePass(DataLinePass pass) { forcedPass = pass; }
+ScopedDataLinePass::ScopedDataLinePass(DataLinePass pass)
+    : previous_(chosenPass.exchange(pass, std::memory_order_relaxed)) {}
+
+ScopedDataLinePass::~ScopedDataLinePass() {
+  chosenPass.store(previous_, std::memory_order_relaxed);
+}
 
 const char* activeDataLinePass() {
   const WritersLinePass pass = writersLinePass();

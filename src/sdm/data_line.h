@@ -29,15 +29,23 @@ namespace sdm {
 // give; every other line is read by those rules as they stand.
 bool readDataLine(std::string_view line, std::span<float> row, std::vector<std::size_t>& points);
 
-// The fast pass in use: AVX2 when the processor has it and nothing forced another (the
-// environment variable BRINDLE_PORTABLE_KERNELS set to a non-empty value other than "0" when
-// first asked forces the portable one), else the portable one. `general` turns the fast pass
-// off, so that every line is read by the general rules.
+// The fast pass in use: `automatic`, AVX2 when base::cpuFeatures() allows it
+// (base/cpu_features.h), else the portable one. `general` turns the fast pass off, so that every
+// line is read by the general rules.
 enum class DataLinePass { automatic, portable, general };
 
-// Test and benchmark hook: forces `pass` for every later line (automatic returns to the choice
-// above). Not thread-safe; call it while no file is being read.
-void forceDataLinePass(DataLinePass pass);
+// Makes every line read during its lifetime try `pass` first, then gives back the previous
+// choice. For tests and benchmarks: make and end it while no file is being read.
+class ScopedDataLinePass {
+ public:
+  explicit ScopedDataLinePass(DataLinePass pass);
+  ~ScopedDataLinePass();
+  ScopedDataLinePass(const ScopedDataLinePass&) = delete;
+  ScopedDataLinePass& operator=(const ScopedDataLinePass&) = delete;
+
+ private:
+  DataLinePass previous_;
+};
 
 // "avx2", "portable" or "general": the pass readDataLine now tries first.
 const char* activeDataLinePass();

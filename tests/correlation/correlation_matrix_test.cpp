@@ -1,4 +1,5 @@
 #include "correlation/correlation_matrix.h"
+#include "base/cpu_features.h"
 
 #include <algorithm>
 #include <bit>
@@ -30,11 +31,10 @@ using random_predictors::Values;
 // Runs `check` with the portable kernels and, where the processor has them, the AVX2 ones.
 void forEachKernel(const std::function<void()>& check) {
   for (const bool portable : {true, false}) {
-    if (!portable && !avx2KernelsSupported()) continue;
-    forcePortableKernels(portable);
+    if (!portable && !base::processorHasAvx2()) continue;
+    const base::ScopedCpuFeatures features({.avx2 = !portable});
     SCOPED_TRACE(std::string("kernels: ") + activeKernelName());
     check();
-    forcePortableKernels(false);
     if (::testing::Test::HasFatalFailure()) return;
   }
 }
@@ -132,12 +132,13 @@ TEST(CorrelationMatrix, IsSymmetricWithOneOnTheDiagonal) {
 }
 
 TEST(BlockKernel, CanBeForcedToThePortableKernels) {
-  forcePortableKernels(true);
-  EXPECT_STREQ(activeKernelName(), "portable");
-  forcePortableKernels(false);
-  if (avx2KernelsSupported() && std::getenv("BRINDLE_PORTABLE_KERNELS") == nullptr) {
-    EXPECT_STREQ(activeKernelName(), "avx2");
+  {
+    const base::ScopedCpuFeatures portable({.avx2 = false});
+    EXPECT_STREQ(activeKernelName(), "portable");
   }
+  EXPECT_STREQ(activeKernelName(), base::cpuFeatures().avx2 ? "avx2" : "portable");
+  const base::ScopedCpuFeatures avx2({.avx2 = true});
+  EXPECT_STREQ(activeKernelName(), base::processorHasAvx2() ? "avx2" : "portable");
 }
 
 // A timing, not a check: run with --gtest_also_run_disabled_tests.

@@ -1,4 +1,5 @@
 #include "diagnostics/design_diagnostics.h"
+#include "base/cpu_features.h"
 
 #include <gtest/gtest.h>
 
@@ -255,7 +256,7 @@ TEST(CentredCrossProducts, GivesTheBitsOfThePlainLoopsWithEitherKernel) {
   std::mt19937 random(3);
   std::uniform_real_distribution<float> uniform(-4.0f, 40.0f);
   for (const bool portable : {false, true}) {
-    forcePortableKernels(portable);
+    const base::ScopedCpuFeatures features({.avx2 = !portable});
     for (const auto& [k, n] :
          {std::pair<std::size_t, std::size_t>{1, 1}, {7, 127}, {9, 300}, {33, 128}}) {
       Columns columns(k, std::vector<float>(n));
@@ -276,7 +277,6 @@ TEST(CentredCrossProducts, GivesTheBitsOfThePlainLoopsWithEitherKernel) {
       }
     }
   }
-  forcePortableKernels(false);
   EXPECT_THROW(centredCrossProducts(Columns{{1, 2}, {1}}), std::invalid_argument);
 }
 

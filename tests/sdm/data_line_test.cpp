@@ -105,7 +105,7 @@ TEST(DataLine, CutsAsTheTableSays) {
 // How a pass reads a line: "taken" and the bits of every value in hexadecimal, "not taken",
 // or the error thrown.
 std::string readWith(DataLinePass pass, const std::string& line, std::size_t count) {
-  forceDataLinePass(pass);
+  const ScopedDataLinePass chosen(pass);
   std::string reading = "taken";
   std::vector<float> row(count);
   std::vector<std::size_t> points;
@@ -114,7 +114,6 @@ std::string readWith(DataLinePass pass, const std::string& line, std::size_t cou
   } catch (const std::exception& e) {
     reading = e.what();
   }
-  forceDataLinePass(DataLinePass::automatic);
   for (std::size_t p = 0; reading == "taken" && p < count; ++p) {
     char bits[16];
     std::snprintf(bits, sizeof bits, " %08x", std::bit_cast<uint32_t>(row[p]));
@@ -156,10 +155,9 @@ TEST(DataLine, TheFastPassesGiveTheBitsOfTheGeneralRules) {
     ASSERT_EQ(general.substr(0, 5), "taken") << line;
     // The writer's lines do not fall through to the general rules (NaN and infinity included).
     for (const DataLinePass pass : {DataLinePass::portable, DataLinePass::automatic}) {
-      forceDataLinePass(pass);
+      const ScopedDataLinePass chosen(pass);
       EXPECT_EQ(readWritersLayout(line, row), short_) << activeDataLinePass() << ": " << line;
     }
-    forceDataLinePass(DataLinePass::automatic);
   }
 }
 

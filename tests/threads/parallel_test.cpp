@@ -8,13 +8,17 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
 #include <sched.h>
 #endif
 
+#include "base/environment.h"
 #include "support/failing_allocation.h"
 #include "support/live_threads.h"
 
@@ -28,8 +32,9 @@ using testing_support::liveThreads;
 // small on purpose (K below the thread count, K = 1, n = 1), and would otherwise stay on one
 // thread.
 class SplitSmallSteps : public ::testing::Environment {
-  void SetUp() override { splitSmallSteps(true); }
-  void TearDown() override { splitSmallSteps(false); }
+  void SetUp() override { split_ = std::make_unique<ScopedSmallStepSplit>(true); }
+  void TearDown() override { split_.reset(); }
+  std::unique_ptr<ScopedSmallStepSplit> split_;
 };
 [[maybe_unused]] ::testing::Environment* const split =
     ::testing::AddGlobalTestEnvironment(new SplitSmallSteps);
@@ -79,9 +84,9 @@ TEST(ThreadsTeam, TheLowestFailingPartsExceptionIsRethrownAndTheTeamGoesOn) {
 }
 
 TEST(ThreadsTeam, ThreadsOrMemoryThatCannotBeHadLeaveTheCallerAlone) {
-  refuseThreadStarts(true);
+  std::optional<ScopedThreadStartRefusal> refusal(std::in_place);
   WorkerTeam refused(8);
-  refuseThreadStarts(false);
+  refusal.reset();
   EXPECT_EQ(refused.size(), 1u);
   std::vector<int> order;
   refused.forEach(5, [&](std::size_t part) { order.push_back(static_cast<int>(part)); });
@@ -115,24 +120,26 @@ TEST(ThreadsCount, TheVariableSetsTheCountWhenItIsAWholeNumberOfOneOrMore) {
   for (const char* ignored : {"0", "-2", "+2", " 2", "2 ", "2x", "two", "1.5", ""})
     EXPECT_EQ(countWith(ignored), availableCores()) << '"' << ignored << '"';
   EXPECT_EQ(threadCount(), availableCores());
-  forceThreadCount(2);
-  EXPECT_EQ(countWith("5"), 2u);  // the test hook comes first
-  forceThreadCount(0);
+  const ScopedThreadCount two(2);
+  EXPECT_EQ(countWith("5"), 2u);  // the test's count comes first
 }
 
 TEST(ThreadsCount, LittleWorkStaysOnOneThreadUnlessSmallStepsSplit) {
-  forceThreadCount(3);
-  splitSmallSteps(false);
-  EXPECT_EQ(threadsFor(99, 100), 1u);
-  EXPECT_EQ(threadsFor(100, 100), 3u);
-  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "1", 1);
-  EXPECT_EQ(threadsFor(99, 100), 3u);
-  ::setenv("BRINDLE_SPLIT_SMALL_STEPS", "0", 1);
-  EXPECT_EQ(threadsFor(99, 100), 1u);
-  ::unsetenv("BRINDLE_SPLIT_SMALL_STEPS");
-  splitSmallSteps(true);  // as this program's tests run
-  EXPECT_EQ(threadsFor(99, 100), 3u);
-  forceThreadCount(0);
+  const ScopedThreadCount three(3);
+  {
+    const ScopedSmallStepSplit noSplit(false);
+    EXPECT_EQ(threadsFor(99, 100), 1u);
+    EXPECT_EQ(threadsFor(100, 100), 3u);
+  }
+  EXPECT_EQ(threadsFor(99, 100), 3u);  // as this program's tests run
+  // The switch in the environment of a process (read once there): on for any text but "" and "0".
+  for (const auto& [value, on] : {std::pair<const char*, bool>{nullptr, false},
+                                  {"", false},
+                                  {"0", false},
+                                  {"1", true},
+                                  {"yes", true},
+                                  {"00", true}})
+    EXPECT_EQ(switchOn(value), on) << (value == nullptr ? "(not set)" : value);
 }
 
 #if defined(__linux__)

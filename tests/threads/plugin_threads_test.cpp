@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,7 @@ const std::size_t k = 230, n = 301;
 class ThreadsPlugin : public ::testing::Test {
  protected:
   void SetUp() override { FakeHost::get().reset(); }
-  void TearDown() override {
-    forceThreadCount(0);
-    refuseThreadStarts(false);
-    FakeHost::get().reset();
-  }
+  void TearDown() override { FakeHost::get().reset(); }
 
   // Runs "sdm1corr" with every report file on `path` and returns the host calls of execute.
   std::vector<std::string> runReport(const std::string& path) {
@@ -67,13 +64,14 @@ std::string reportFiles(const std::string& stem) {
 TEST_F(ThreadsPlugin, ExecuteLeavesNoThreadRunningAndTheSameFilesForEveryCount) {
   TempDir dir;
   writeFile(dir.file("design.sdm"), madeUpSdm(k, n).text());
-  forceThreadCount(1);
+  std::optional<ScopedThreadCount> count(std::in_place, 1);
   const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
   const std::string files = reportFiles(dir.file("design"));
   // 2 and 7 threads, then 7 asked for that the system refuses: the host's thread alone.
   for (const std::size_t threads : {2u, 7u, 0u}) {
-    forceThreadCount(threads == 0 ? 7 : threads);
-    refuseThreadStarts(threads == 0);
+    count.emplace(threads == 0 ? 7 : threads);
+    std::optional<ScopedThreadStartRefusal> refusal;
+    if (threads == 0) refusal.emplace();
     const std::size_t before = liveThreads();
     EXPECT_EQ(runReport(dir.file("design.sdm")), calls) << threads;
     EXPECT_EQ(liveThreads(), before) << threads << " threads";
@@ -89,7 +87,7 @@ TEST_F(ThreadsPlugin, AnExceptionInAWorkerEndsTheTaskInItsErrorBox) {
   for (std::size_t p = 1; p < k; ++p) text.rows[250] += "  1.000000";
   writeFile(dir.file("design.sdm"), text.text());
   for (const std::size_t threads : {1u, 2u, 7u}) {
-    forceThreadCount(threads);
+    const ScopedThreadCount count(threads);
     const std::size_t before = liveThreads();
     const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
     ASSERT_FALSE(calls.empty());

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "base/parallel.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
@@ -40,8 +41,8 @@ TEST(ThreadsIdentity, CorrelationCellsAreTheSameBitsForEveryThreadCount) {
   const std::size_t shapes[][2] = {{1, 1},    {1, 40},   {2, 1},    {3, 7},    {5, 300},
                                    {17, 129}, {37, 131}, {70, 257}, {131, 77}, {203, 45}};
   for (const bool portable : {true, false}) {
-    if (!portable && !avx2KernelsSupported()) continue;
-    forcePortableKernels(portable);
+    if (!portable && !processorHasAvx2()) continue;
+    const ScopedCpuFeatures features({.avx2 = !portable});
     for (const auto [k, n] : shapes) {
       std::mt19937 random(static_cast<unsigned>(k * 1000 + n));
       const std::vector<Values> predictors = randomMatrix(random, k, n);
@@ -49,15 +50,16 @@ TEST(ThreadsIdentity, CorrelationCellsAreTheSameBitsForEveryThreadCount) {
           std::string(activeKernelName()) + ", K " + std::to_string(k) + ", n " + std::to_string(n),
           [&] { return correlationMatrix(predictors); });
     }
-    forcePortableKernels(false);
   }
 }
 
 TEST(ThreadsIdentity, StreamedBandsAndColumnPiecesAreTheSameBitsForEveryThreadCount) {
   std::mt19937 random(11);
   const std::vector<Values> predictors = randomMatrix(random, 53, 139);
-  forceThreadCount(1);
-  const std::vector<float> whole = correlationMatrix(predictors);
+  const std::vector<float> whole = [&] {
+    const ScopedThreadCount single(1);
+    return correlationMatrix(predictors);
+  }();
   // Cell limits that make bands and column pieces.
   for (const std::size_t limit : {200u, 20u, 1u}) {
     const std::vector<float> streamed = sameForEveryCount("limit " + std::to_string(limit), [&] {

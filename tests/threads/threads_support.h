@@ -40,17 +40,18 @@ std::string bytesOf(const T& value) {
 }
 
 // compute() under 1, 2 and 7 threads, the bytes of bits(result) expected to be those of 1 thread
-// every time; returns the result of 1 thread. The thread count is automatic again afterwards.
+// every time; returns the result of 1 thread. The thread count is as before afterwards.
 template <typename Compute, typename Bits = std::identity>
 auto sameForEveryCount(const std::string& what, const Compute& compute, const Bits& bits = {}) {
-  base::forceThreadCount(1);
-  const auto one = compute();
+  const auto one = [&] {
+    const base::ScopedThreadCount single(1);
+    return compute();
+  }();
   for (const std::size_t threads : {2u, 7u}) {
-    base::forceThreadCount(threads);
+    const base::ScopedThreadCount count(threads);
     EXPECT_TRUE(bytesOf(bits(compute())) == bytesOf(bits(one)))
         << what << ", " << threads << " threads";
   }
-  base::forceThreadCount(0);
   return one;
 }
 
