@@ -1,6 +1,8 @@
+#include <cstddef>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/paths.h"
@@ -41,11 +43,6 @@ struct Sources {
   std::vector<base::Notice> warnings;               // the readers' warnings, file by file
   std::optional<double> meanFramewiseDisplacement;  // the first file's that has one
 };
-
-// What the summary tells of the file `loader` loaded last.
-Sources lastSource(const DesignLoader& loader) {
-  return {loader.lastWarnings(), loader.lastMeanFramewiseDisplacement()};
-}
 
 // Adds what the summary tells of a file joined to the result after those of `sources`.
 void addSource(Sources& sources, const Sources& file) {
@@ -106,25 +103,29 @@ MergeOptions readMergeOptions(bool withPrimary) {
   return options;
 }
 
-// The loaded files of a merge, each with what the summary tells of it.
+// A file of a merge as loaded, with what the summary tells of it.
 struct Loaded {
-  std::vector<sdm::DesignMatrix> matrices;
-  std::vector<Sources> sources;
+  sdm::DesignMatrix matrix;
+  Sources sources;
 };
+
+// Loads `path`, with the warnings and the displacement the load found.
+Loaded loadFile(DesignLoader& loader, const std::string& path) {
+  sdm::DesignMatrix matrix = loader.load(path);
+  return {std::move(matrix), {loader.lastWarnings(), loader.lastMeanFramewiseDisplacement()}};
+}
 
 // Loads `paths` in order. When their numbers of data points differ, says so in a message box
 // and returns nothing.
-std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::string>& paths) {
-  Loaded loaded;
-  loaded.matrices.reserve(paths.size());
-  for (const auto& path : paths) {
-    loaded.matrices.push_back(loader.load(path));
-    loaded.sources.push_back(lastSource(loader));
-  }
-  const sdm::DesignMatrix& first = loaded.matrices.front();
-  for (const auto& matrix : loaded.matrices) {
-    if (matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
-      host::messageBox(dataPointMismatch(matrix, first));
+std::optional<std::vector<Loaded>> loadAgreeing(DesignLoader& loader,
+                                                const std::vector<std::string>& paths) {
+  std::vector<Loaded> loaded;
+  loaded.reserve(paths.size());
+  for (const auto& path : paths) loaded.push_back(loadFile(loader, path));
+  const sdm::DesignMatrix& first = loaded.front().matrix;
+  for (const Loaded& file : loaded) {
+    if (file.matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+      host::messageBox(dataPointMismatch(file.matrix, first));
       return std::nullopt;
     }
   }
@@ -134,23 +135,23 @@ std::optional<Loaded> loadAgreeing(DesignLoader& loader, const std::vector<std::
 // "mergeall": the primary merged with each secondary in turn. Each result is built when its turn
 // comes, so only one is held at a time; every check that could reject the task has passed by
 // then, so nothing the user sees depends on it.
-void mergeEach(const sdm::DesignMatrix& primary, const Sources& primarySources,
-               const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
-  for (std::size_t i = 0; i < secondaries.matrices.size(); ++i) {
-    sdm::DesignMatrix result = merge::concatenate(primary, secondaries.matrices[i]);
-    Sources sources = primarySources;
-    addSource(sources, secondaries.sources[i]);
+void mergeEach(const Loaded& primary, const std::vector<Loaded>& secondaries, MergeOptions& options,
+               TRMLLog& log) {
+  for (const Loaded& secondary : secondaries) {
+    sdm::DesignMatrix result = merge::concatenate(primary.matrix, secondary.matrix);
+    Sources sources = primary.sources;
+    addSource(sources, secondary.sources);
     finishResult(result, options, log, sources);
   }
 }
 
 // "mergesec": every secondary merged into one result.
-void mergeInOne(const Loaded& secondaries, MergeOptions& options, TRMLLog& log) {
-  sdm::DesignMatrix result = secondaries.matrices.front();
-  Sources sources = secondaries.sources.front();
-  for (std::size_t i = 1; i < secondaries.matrices.size(); ++i) {
-    merge::append(result, secondaries.matrices[i]);
-    addSource(sources, secondaries.sources[i]);
+void mergeInOne(const std::vector<Loaded>& secondaries, MergeOptions& options, TRMLLog& log) {
+  sdm::DesignMatrix result = secondaries.front().matrix;
+  Sources sources = secondaries.front().sources;
+  for (std::size_t i = 1; i < secondaries.size(); ++i) {
+    merge::append(result, secondaries[i].matrix);
+    addSource(sources, secondaries[i].sources);
   }
   finishResult(result, options, log, sources);
 }
@@ -167,7 +168,7 @@ bool brindle::mergeTask(bool withPrimary) {
   options.reportRequest.inputs = options.secondaries;
   plugin::DesignLoader loader(logStream.get(), options.strict, options.secondaries);
 
-  const std::optional<plugin::Loaded> secondaries =
+  const std::optional<std::vector<plugin::Loaded>> secondaries =
       plugin::loadAgreeing(loader, options.secondaries);
   if (!secondaries) return false;
   if (!withPrimary) {
@@ -176,12 +177,12 @@ bool brindle::mergeTask(bool withPrimary) {
   }
   const std::string primaryPath = host::stringParameter("sdm1");
   options.reportRequest.inputs.push_back(primaryPath);
-  const sdm::DesignMatrix primary = loader.load(primaryPath);
-  const sdm::DesignMatrix& first = secondaries->matrices.front();
-  if (primary.nrOfDataPoints.value != first.nrOfDataPoints.value) {
-    host::messageBox(plugin::dataPointMismatch(primary, first));
+  const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
+  const sdm::DesignMatrix& first = secondaries->front().matrix;
+  if (primary.matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+    host::messageBox(plugin::dataPointMismatch(primary.matrix, first));
     return false;
   }
-  plugin::mergeEach(primary, plugin::lastSource(loader), *secondaries, options, *logStream);
+  plugin::mergeEach(primary, *secondaries, options, *logStream);
   return true;
 }
