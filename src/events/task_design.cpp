@@ -88,23 +88,21 @@ sdm::DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
   return m;
 }
 
-// `value` rounded to the nearest float as IEEE rounds it: from halfway between the largest
-// float and 2^128 on an infinity, below that the largest float (a plain conversion of a value
-// beyond the float range is undefined).
-float toFloat(double value) {
-  constexpr double largest = std::numeric_limits<float>::max();
-  constexpr double overflow = 0x1.ffffffp+127;
-  const double magnitude = std::fabs(value);
-  if (magnitude <= largest) return static_cast<float>(value);
-  const float limit = magnitude >= overflow ? std::numeric_limits<float>::infinity()
-                                            : std::numeric_limits<float>::max();
-  return std::signbit(value) ? -limit : limit;
+// A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
+// except a NaN (where the overflowing sums of events of opposite signs meet), which designs have
+// always stored as the largest float of its sign.
+float storedValue(double value) {
+  if (std::isnan(value)) {
+    constexpr float largest = std::numeric_limits<float>::max();
+    return std::signbit(value) ? -largest : largest;
+  }
+  return base::roundToFloat(value);
 }
 
 void appendPredictor(sdm::DesignMatrix& m, std::string name, const std::vector<double>& values,
                      sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
-  std::transform(values.begin(), values.end(), stored.begin(), toFloat);
+  std::transform(values.begin(), values.end(), stored.begin(), storedValue);
   m.red.push_back(colour.red);
   m.green.push_back(colour.green);
   m.blue.push_back(colour.blue);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,28 @@ TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
       "Warning: run1.tsv: condition early has no event in the run\n"
       "Warning: run1.tsv: condition late has no event in the run\n"
       "Warning: run1.tsv: events run past the last volume (2 s after the run's end at 5 s)\n");
+}
+
+TEST(EventsDesign, StoresSumsBeyondTheFloatRangeAsInfinitiesOrTheLargestFloats) {
+  // Two long events that overflow double, and two short ones of the opposite sign inside them:
+  // where the overflowing sums meet (a NaN in double) the design holds the largest float.
+  TempDir dir;
+  const std::string path =
+      dir.write("a_events.tsv",
+                "onset\tduration\ttrial_type\tmodulation\n0\t30\ta\t1.7e308\n"
+                "0\t30\ta\t1.7e308\n10\t10\ta\t-1.7e308\n10\t10\ta\t-1.7e308\n");
+  TaskModel model;
+  model.repetitionTime = 2.0;
+  model.volumes = 20;
+  const TaskDesign design = taskDesign(path, model);
+  std::size_t nan = 0, infinite = 0, largest = 0;
+  for (const float value : design.matrix.values.at(0)) {
+    nan += std::isnan(value) ? 1 : 0;
+    infinite += std::isinf(value) ? 1 : 0;
+    largest += std::fabs(value) == std::numeric_limits<float>::max() ? 1 : 0;
+  }
+  EXPECT_EQ(std::to_string(nan) + " " + std::to_string(infinite) + " " + std::to_string(largest),
+            "0 17 2");
 }
 
 TEST(EventsDesign, RefusesWhatCannotBeModelled) {
