@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "base/output_file.h"
 #include "base/paths.h"
-#include "contract/report_files.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
@@ -474,15 +472,6 @@ std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;
-}
-
-void writeDesignPlot(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
-                     std::span<const double> varianceInflation,
-                     std::span<const correlation::PredictorRole> roles, const std::string& folder) {
-  const std::string svg = designPlotSvg(matrix, names, varianceInflation, roles);
-  base::OutputFile file(contract::designPlotPath(matrix.fileName, folder));
-  file.write(svg);
-  file.commit();
 }
 
 }  // namespace heatmap

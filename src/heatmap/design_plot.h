@@ -34,13 +34,4 @@ std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;
 
-// Writes designPlotSvg to contract::designPlotPath(matrix.fileName) through a temporary file moved
-// into place. Throws std::runtime_error "Cannot Create file: " + path when it cannot be created and
-// "Cannot write file: " + path when a write fails; a picture that stood at the path before is
-// then left as it was.
-void writeDesignPlot(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
-                     std::span<const double> varianceInflation,
-                     std::span<const correlation::PredictorRole> roles,
-                     const std::string& folder = {});
-
 }  // namespace heatmap

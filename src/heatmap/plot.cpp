@@ -9,9 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/output_file.h"
 #include "base/paths.h"
-#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
@@ -21,7 +19,6 @@
 #include "heatmap/svg_line.h"
 #include "heatmap/xml_text.h"
 #include "sdm/design_matrix.h"
-#include "sdm/protected_inputs.h"
 
 namespace heatmap {
 
@@ -325,17 +322,6 @@ std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const 
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
   return svg;
-}
-
-void writeCorrelationPlot(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
-                          std::span<const std::string> shownNames,
-                          std::span<const correlation::PredictorRole> roles,
-                          const std::string& folder) {
-  const std::string path = contract::correlationPlotPath(matrix.fileName, folder);
-  sdm::refuseToReplaceTheSdm(path, matrix.fileName);
-  base::OutputFile file(path);
-  file.write(correlationPlotSvg(matrix, correlations, shownNames, roles));
-  file.commit();
 }
 
 }  // namespace heatmap

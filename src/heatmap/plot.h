@@ -32,14 +32,4 @@ std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const 
                                std::span<const std::string> shownNames,
                                std::span<const correlation::PredictorRole> roles);
 
-// Writes correlationPlotSvg to contract::correlationPlotPath(matrix.fileName, folder), through a
-// temporary file moved into place. Throws std::runtime_error "Cannot Create file: " + svg path + "
-// (" + reason + ")" when it cannot be created (" (it is the SDM itself)" when it would replace the
-// SDM file) and "Cannot write file: " + svg path + " (" + reason + ")" when a write fails; a
-// heatmap that stood at the path before is then left as it was.
-void writeCorrelationPlot(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
-                          std::span<const std::string> shownNames,
-                          std::span<const correlation::PredictorRole> roles,
-                          const std::string& folder = {});
-
 }  // namespace heatmap

@@ -20,6 +20,7 @@
 #include "correlation/correlation_matrix.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/xml_text.h"
+#include "report/design_report.h"
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
@@ -351,17 +352,16 @@ TEST(CorrelationPlot, IsTheSameWhateverTheGlobalLocale) {
 
 TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
   TempDir dir;
-  const DesignMatrix m = noiseMatrix(4, 10, 3);
-  DesignMatrix there = m;
+  DesignMatrix there = noiseMatrix(4, 10, 3);
   there.fileName = dir.file("run1.sdm");
-  writeCorrelationPlot(there, correlationMatrix(std::span(there.values)), there.names,
-                       predictorRoles(there));
+  report::ReportRequest request;
+  request.plot = true;
+  report::writeReportFiles(there, report::analyse(there, request), request);
   EXPECT_EQ(readFile(dir.file("run1.svg")), svgOf(there));
 
   there.fileName = dir.file("missing/run1.sdm");
   try {
-    writeCorrelationPlot(there, correlationMatrix(std::span(there.values)), there.names,
-                         predictorRoles(there));
+    report::writeReportFiles(there, report::analyse(there, request), request);
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()),

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
+#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/covered_predictors.h"
 #include "diagnostics/design_diagnostics.h"
@@ -85,6 +87,13 @@ std::vector<float> mix(const std::vector<float>& a, float wa, const std::vector<
   return out;
 }
 
+// Writes `text` to the file at `path` as a whole.
+void writeText(const std::string& path, const std::string& text) {
+  base::OutputFile file(path);
+  file.write(text);
+  file.commit();
+}
+
 // Both pictures, as the plug-in draws them: repeated names numbered, the design with its
 // variance inflation factors. Only the design picture when `heatmap` is false.
 void write(const DesignMatrix& matrix, int firstConfound, bool heatmap = true) {
@@ -93,10 +102,13 @@ void write(const DesignMatrix& matrix, int firstConfound, bool heatmap = true) {
   const std::size_t k = coveredPredictorCount(m);
   const std::vector<std::string> names = displayNames(std::span(m.names).first(k));
   const DesignDiagnostics diagnostics = diagnoseDesign(m);
-  if (heatmap)
-    writeCorrelationPlot(m, correlationMatrix(std::span(m.values).first(k)), names,
-                         diagnostics.roles);
-  writeDesignPlot(m, names, diagnostics.varianceInflation, diagnostics.roles);
+  if (heatmap) {
+    writeText(contract::correlationPlotPath(m.fileName),
+              correlationPlotSvg(m, correlationMatrix(std::span(m.values).first(k)), names,
+                                 diagnostics.roles));
+  }
+  writeText(contract::designPlotPath(m.fileName),
+            designPlotSvg(m, names, diagnostics.varianceInflation, diagnostics.roles));
   std::printf("%s\n", m.fileName.c_str());
 }
 
