@@ -193,4 +193,26 @@ std::vector<RunRow> readRunRows(const fs::path& output) {
   return rows;
 }
 
+int runGroup(const fs::path& output, std::ostream& log) {
+  std::vector<RunRow> rows;
+  try {
+    rows = readRunRows(output);
+  } catch (const SummaryError& problems) {
+    log << problems.what() << "\nbrindle-bids: no group report written\n";
+    return 1;
+  }
+  if (rows.empty()) {
+    log << "brindle-bids: no run summaries (sub-*/.../*_desc-brindle_design.json) under "
+        << output.string() << ": run the participant level first\n";
+    return 1;
+  }
+  writeTextFile(output / "group_report.tsv", groupTable(rows));
+  writeTextFile(output / "group_report.json", groupTableSidecar());
+  writeTextFile(output / "group_report.html", groupPage(rows));
+  const MarkCounts marks = countMarks(rows);
+  log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
+      << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";
+  return 0;
+}
+
 }  // namespace bids

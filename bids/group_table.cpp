@@ -1,12 +1,9 @@
-// The group table (group_report.tsv), its sidecar and the group level's driver.
+// The group table (group_report.tsv) and its sidecar.
 
 #include <nlohmann/json.hpp>
-#include <ostream>
 
 #include "group.h"
 #include "text_files.h"
-
-namespace fs = std::filesystem;
 
 namespace bids {
 
@@ -99,28 +96,6 @@ std::string groupTableSidecar() {
                                {"amber", "A threshold worth a look crossed"},
                                {"red", "A threshold that breaks the design crossed"}};
   return sidecar.dump(2) + "\n";
-}
-
-int runGroup(const fs::path& output, std::ostream& log) {
-  std::vector<RunRow> rows;
-  try {
-    rows = readRunRows(output);
-  } catch (const SummaryError& problems) {
-    log << problems.what() << "\nbrindle-bids: no group report written\n";
-    return 1;
-  }
-  if (rows.empty()) {
-    log << "brindle-bids: no run summaries (sub-*/.../*_desc-brindle_design.json) under "
-        << output.string() << ": run the participant level first\n";
-    return 1;
-  }
-  writeTextFile(output / "group_report.tsv", groupTable(rows));
-  writeTextFile(output / "group_report.json", groupTableSidecar());
-  writeTextFile(output / "group_report.html", groupPage(rows));
-  const MarkCounts marks = countMarks(rows);
-  log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
-      << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";
-  return 0;
 }
 
 }  // namespace bids
