@@ -440,10 +440,11 @@ A --save PATH answer is always taken as given.
                        the file dialogs with their answer: "... -> PATH" or "... -> cancel";
                        line breaks in arguments show as \n; lifecycle steps as "[plugin] ..."
   --threads N          run the plug-in's parallel steps (the correlations, the diagnostics, the
-                       reading of data lines) on N threads, by setting BRINDLE_THREADS=N for it;
-                       the results are the same for every N (default: BRINDLE_THREADS from the
-                       environment when it is a whole number of 1 or more, else every core this
-                       process may run on)
+                       reading of data lines) on N threads, but on no more than the cores this
+                       process may run on, by setting BRINDLE_THREADS=N for it; the results are
+                       the same for every N (default: BRINDLE_THREADS from the environment when
+                       it is a whole number of 1 or more, else every core this process may run
+                       on)
   --help               print this text and exit
   --version            print the version of Tormel and of the plug-in it loads, and exit
   --                   every later word is a file, even when it starts with "-"

@@ -22,7 +22,9 @@ std::atomic<bool> threadStartsRefused{false};
 
 // A waiting thread first watches for what it waits for this long before it sleeps: waking a
 // sleeping thread takes tens of microseconds on some machines (a virtual one's idle core), longer
-// than many steps, while steps of one computation follow each other within microseconds.
+// than many steps, while steps of one computation follow each other within microseconds. Only a
+// team that fits the cores watches: with more threads than cores, a watching thread holds the
+// core that the thread it waits for needs, and all of them sleep at once.
 constexpr auto spinTime = std::chrono::microseconds(100);
 
 // A hint to the processor that this thread is waiting in a loop.
@@ -34,9 +36,10 @@ inline void relax() {
 #endif
 }
 
-// Watches `done` for about spinTime; true when it came true.
+// Watches `done` for about spinTime (not at all unless `spin`); true when it came true.
 template <typename Done>
-bool spinUntil(const Done& done) {
+bool spinUntil(bool spin, const Done& done) {
+  if (!spin) return done();
   const auto end = std::chrono::steady_clock::now() + spinTime;
   for (unsigned i = 1;; ++i) {
     if (done()) return true;
@@ -58,6 +61,7 @@ struct WorkerTeam::Shared {
   std::atomic<bool> open{false};
   std::atomic<bool> stop{false};
   std::atomic<std::size_t> inside{0};  // workers running parts of the current job
+  bool spin = true;                    // the team fits the cores: waits watch before they sleep
   std::size_t sleeping = 0;            // workers asleep on `wake` (under the mutex)
   const PartBody* body = nullptr;
   std::size_t parts = 0;
@@ -84,6 +88,7 @@ WorkerTeam::WorkerTeam(std::size_t threads) {
   if (threads == 1) return;
   try {
     shared_ = std::make_unique<Shared>();
+    shared_->spin = threads <= availableCores();
     workers_.reserve(threads - 1);
   } catch (const std::bad_alloc&) {
     shared_.reset();
@@ -136,7 +141,7 @@ void WorkerTeam::work() {
   Shared& shared = *shared_;
   std::size_t seen = 0;
   for (;;) {
-    spinUntil([&] { return shared.jobFor(seen); });
+    spinUntil(shared.spin, [&] { return shared.jobFor(seen); });
     std::unique_lock lock(shared.mutex);
     if (!shared.jobFor(seen)) {
       ++shared.sleeping;
@@ -190,7 +195,7 @@ void WorkerTeam::finishJob(Shared& shared) {
     std::unique_lock lock(shared.mutex);
     if (!allOut()) {
       lock.unlock();
-      spinUntil(allOut);
+      spinUntil(shared.spin, allOut);
       lock.lock();
       shared.idle.wait(lock, allOut);
     }

@@ -49,6 +49,8 @@ class PartBody {
 // Threads that live as long as the team: the caller's and up to threads - 1 more, started when
 // the team is made and joined when it ends. A team that cannot start a thread (no memory, or the
 // system refuses one: std::system_error) goes on with those it has, down to the caller alone.
+// A thread with nothing to do sleeps on a condition variable, after watching for about 100 us
+// in a team no larger than availableCores() (base/thread_count.h).
 class WorkerTeam {
  public:
   explicit WorkerTeam(std::size_t threads = threadCount());

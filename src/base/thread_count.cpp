@@ -23,10 +23,10 @@ std::atomic<std::size_t> scopedThreads{0};
 // The choice of the innermost live ScopedSmallStepSplit: 1 split, 0 not; -1 when none lives.
 std::atomic<int> scopedSplit{-1};
 
-// The count BRINDLE_THREADS asks for: a whole number of at least 1 (digits only), capped at
-// maxThreads; 0 for anything else.
-std::size_t requestedThreads() {
-  const char* text = std::getenv("BRINDLE_THREADS");
+// The count the environment variable `name` asks for: a whole number of at least 1 (digits only),
+// capped at maxThreads; 0 for anything else.
+std::size_t requestedThreads(const char* name) {
+  const char* text = std::getenv(name);
   if (text == nullptr) return 0;
   const std::string_view digits(text);
   unsigned long long value = 0;
@@ -65,8 +65,11 @@ std::size_t availableCores() {
 std::size_t threadCount() {
   const std::size_t scoped = scopedThreads.load(std::memory_order_relaxed);
   if (scoped != 0) return scoped;
-  const std::size_t requested = requestedThreads();
-  return requested != 0 ? requested : availableCores();
+  static const std::size_t forTests = requestedThreads("BRINDLE_TEST_THREADS");
+  if (forTests != 0) return forTests;
+  const std::size_t cores = availableCores();
+  const std::size_t requested = requestedThreads("BRINDLE_THREADS");
+  return requested != 0 ? std::min(requested, cores) : cores;
 }
 
 std::size_t threadsFor(std::size_t work, std::size_t minimum) {

@@ -10,9 +10,13 @@ namespace base {
 inline constexpr std::size_t maxThreads = 256;
 
 // The threads a parallel step may use: the environment variable BRINDLE_THREADS when it holds a
-// whole number of at least 1 (above maxThreads: maxThreads), else availableCores(). Read at
-// every call, so that a host setting the variable before a task is heard. While a
-// ScopedThreadCount lives, its count instead.
+// whole number of at least 1, but never more than availableCores(): more threads than cores only
+// take turns, and their waits for each other cost far more than their share of the work. Without
+// the variable, availableCores(). Read at every call, so that a host setting the variable before
+// a task is heard. For tests, which need steps split into more parts than this machine has cores
+// to show the results do not change: while a ScopedThreadCount lives its count, else in a process
+// whose environment variable BRINDLE_TEST_THREADS held such a whole number at the first call that
+// number, each up to maxThreads whatever the cores.
 std::size_t threadCount();
 
 // The cores this process may run on: its affinity mask where the system has one (Linux), else
@@ -25,9 +29,9 @@ std::size_t availableCores();
 // variable BRINDLE_SPLIT_SMALL_STEPS was switched on (base/environment.h) at the first call.
 std::size_t threadsFor(std::size_t work, std::size_t minimum);
 
-// For tests and benchmarks: makes threadCount() give `threads` (1 to maxThreads) for its
-// lifetime, whatever the environment says, then gives back the previous count. Make and end it
-// while no step runs.
+// For tests and benchmarks: makes threadCount() give `threads` (1 to maxThreads, more than the
+// cores too) for its lifetime, whatever the environment says, then gives back the previous count.
+// Make and end it while no step runs.
 class ScopedThreadCount {
  public:
   explicit ScopedThreadCount(std::size_t threads);

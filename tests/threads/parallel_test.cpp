@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -106,22 +107,25 @@ TEST(ThreadsTeam, NoThreadOutlivesItsStep) {
   EXPECT_EQ(liveThreads(), before);
 }
 
-TEST(ThreadsCount, TheVariableSetsTheCountWhenItIsAWholeNumberOfOneOrMore) {
-  const auto countWith = [](const char* value) {
-    ::setenv("BRINDLE_THREADS", value, 1);
-    const std::size_t count = threadCount();
-    ::unsetenv("BRINDLE_THREADS");
-    return count;
-  };
-  EXPECT_EQ(countWith("3"), 3u);
+// threadCount() with BRINDLE_THREADS set to `value` for the call.
+std::size_t countWith(const char* value) {
+  ::setenv("BRINDLE_THREADS", value, 1);
+  const std::size_t count = threadCount();
+  ::unsetenv("BRINDLE_THREADS");
+  return count;
+}
+
+TEST(ThreadsCount, TheVariableSetsTheCountWhenItIsAWholeNumberOfOneOrMoreUpToTheCores) {
+  const std::size_t cores = availableCores();
+  EXPECT_EQ(countWith("3"), std::min<std::size_t>(3, cores));
   EXPECT_EQ(countWith("1"), 1u);
-  EXPECT_EQ(countWith("100000"), maxThreads);
-  EXPECT_EQ(countWith("99999999999999999999999999"), maxThreads);
+  EXPECT_EQ(countWith("100000"), cores);
+  EXPECT_EQ(countWith("99999999999999999999999999"), cores);
   for (const char* ignored : {"0", "-2", "+2", " 2", "2 ", "2x", "two", "1.5", ""})
-    EXPECT_EQ(countWith(ignored), availableCores()) << '"' << ignored << '"';
-  EXPECT_EQ(threadCount(), availableCores());
-  const ScopedThreadCount two(2);
-  EXPECT_EQ(countWith("5"), 2u);  // the test's count comes first
+    EXPECT_EQ(countWith(ignored), cores) << '"' << ignored << '"';
+  EXPECT_EQ(threadCount(), cores);
+  const ScopedThreadCount seven(7);
+  EXPECT_EQ(countWith("5"), 7u);  // the test's count comes first, beyond the cores too
 }
 
 TEST(ThreadsCount, LittleWorkStaysOnOneThreadUnlessSmallStepsSplit) {
@@ -143,7 +147,7 @@ TEST(ThreadsCount, LittleWorkStaysOnOneThreadUnlessSmallStepsSplit) {
 }
 
 #if defined(__linux__)
-TEST(ThreadsCount, TheDefaultIsTheCoresOfTheAffinityMask) {
+TEST(ThreadsCount, TheDefaultIsTheCoresOfTheAffinityMaskAndNoCountGoesBeyondThem) {
   cpu_set_t all;
   ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
   EXPECT_EQ(availableCores(), static_cast<std::size_t>(CPU_COUNT(&all)));
@@ -155,8 +159,10 @@ TEST(ThreadsCount, TheDefaultIsTheCoresOfTheAffinityMask) {
   CPU_SET(first, &one);
   ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
   const std::size_t cores = availableCores();
+  const std::size_t asked = countWith("256");
   ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
   EXPECT_EQ(cores, 1u);
+  EXPECT_EQ(asked, 1u);
 }
 #endif
 
