@@ -26,7 +26,7 @@ using CorrelationPieceVisitor =
 // the design matrix's own. When K * K fits the limit each unordered pair is computed once;
 // otherwise rows are computed in bands (and, when one row exceeds the limit, in column pieces)
 // and each ordered pair is computed on its own, with the same bits. The work runs on up to
-// threadCount() threads (base/parallel.h), split by cells, never within a sum, so the bits are
+// threadCount() threads (base/thread_count.h), split by cells, never within a sum, so the bits are
 // the same for every count; `visit` is called on the calling thread only, and no thread outlives
 // the call. Exceptions from `visit` pass through.
 void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,

@@ -12,8 +12,8 @@ namespace correlation {
 // that is not empty. Throws std::runtime_error "Cannot Create file: " + report path + " (" + reason
 // + ")" when it cannot be created (" (it is the SDM itself)" when the report would replace the SDM
 // file) and "Cannot write file: " + report path + " (" + reason + ")" when a write fails. The
-// correlations and their text are made on up to threadCount() threads (base/parallel.h), the file
-// written on the calling thread in order: the same bytes for every count.
+// correlations and their text are made on up to threadCount() threads (base/thread_count.h), the
+// file written on the calling thread in order: the same bytes for every count.
 void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folder = {});
 
 // The same from cells computed before: `correlations` holds K x K cells as correlationMatrix

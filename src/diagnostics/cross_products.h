@@ -25,7 +25,7 @@ struct CrossProducts {
 
 // The cross products of `predictors`, which must all hold the same number of values (throws
 // std::invalid_argument "predictors differ in length" otherwise). Allocates K x K doubles plus
-// about 8 KiB per predictor. Runs on up to threadCount() threads (base/parallel.h), split by
+// about 8 KiB per predictor. Runs on up to threadCount() threads (base/thread_count.h), split by
 // predictors and by blocks of rows: the same bits for every count.
 CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors);
 

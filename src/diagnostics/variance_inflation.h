@@ -36,7 +36,7 @@ struct VarianceInflation {
 // dependent ones); the factors of the kept ones come from the inverse of the factor, the
 // condition number from the extreme eigenvalues of the same correlations. Throws
 // std::invalid_argument when the sizes do not fit. Time about K^3 multiplies and adds, on up to
-// threadCount() threads (base/parallel.h) for large K, split by members and by columns of the
+// threadCount() threads (base/thread_count.h) for large K, split by members and by columns of the
 // inverse: the same bits for every count.
 VarianceInflation varianceInflation(std::span<const double> gram,
                                     const std::vector<bool>& included);

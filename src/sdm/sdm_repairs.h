@@ -39,7 +39,7 @@ struct LoadedSdm {
 // missing or unreadable (counted before anything the size of the matrix is made when the file is
 // too short to hold half of them), and, when `strict`, "Damaged SDM file: " + path + " (" + the
 // first of repairTexts() + ")" for any repair at all. The data lines are converted on up to
-// threadCount() threads (base/parallel.h); the values, the repairs and the exceptions are those
+// threadCount() threads (base/thread_count.h); the values, the repairs and the exceptions are those
 // of one thread reading the lines in order.
 LoadedSdm loadSdm(const std::string& path, bool strict);
 // The same from `in`, which has just opened `path` and consumed nothing.
