@@ -1,13 +1,10 @@
 #include "base/number_text.h"
 
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <stdexcept>
-#include <system_error>
 
 namespace base {
 

@@ -22,16 +22,16 @@ base::Notice confoundsTakenNotice(const sdm::DesignMatrix& selected,
                                   const std::vector<std::string>& notes,
                                   const std::vector<std::string>& leftOut) {
   const std::size_t count = selected.names.size();
-  std::string names = "Confounds from " + base::baseName(selected.fileName) + ": ";
+  std::string line = "Confounds from " + base::baseName(selected.fileName) + ": ";
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
-    if (p > 0) names += ", ";
-    names += selected.names[p];
+    if (p > 0) line += ", ";
+    line += selected.names[p];
   }
-  if (count > maxNamesTaken) names += ", ... (" + std::to_string(count) + " in all)";
-  for (const std::string& copy : leftOut) names += "; " + copy + ", left out";
-  for (std::size_t n = 0; n < notes.size(); ++n) names += (n == 0 ? " (" : "; ") + notes[n];
-  if (!notes.empty()) names += ')';
-  return {base::NoticeKind::note, selected.fileName, std::move(names)};
+  if (count > maxNamesTaken) line += ", ... (" + std::to_string(count) + " in all)";
+  for (const std::string& copy : leftOut) line += "; " + copy + ", left out";
+  for (std::size_t n = 0; n < notes.size(); ++n) line += (n == 0 ? " (" : "; ") + notes[n];
+  if (!notes.empty()) line += ')';
+  return {base::NoticeKind::note, selected.fileName, std::move(line)};
 }
 
 }  // namespace confounds
