@@ -53,7 +53,7 @@ void setByteCounter(benchmark::State& state, const std::string& path) {
 // object ends, and names it in the label.
 class BenchThreads {
  public:
-  BenchThreads(benchmark::State& state, int index)
+  BenchThreads(benchmark::State& state, std::size_t index)
       : threads_(state.range(index) == 0 ? availableCores()
                                          : static_cast<std::size_t>(state.range(index))),
         count_(threads_) {}

@@ -144,7 +144,7 @@ TEST(OutputFile, RefusesTargetsThatCannotBeCreated) {
       {"", "folder missing"},
   };
   for (const auto& [path, reason] : paths) {
-    EXPECT_EQ(messageOf([&] { OutputFile file(path); }),
+    EXPECT_EQ(messageOf([&target = path] { OutputFile file(target); }),
               "Cannot Create file: " + path + " (" + reason + ")");
   }
   EXPECT_EQ(readFile(dir.path() / "readonly.csv"), "keep");
