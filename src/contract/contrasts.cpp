@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -69,13 +70,12 @@ class Parser {
     fail(": \"" + std::string(lead) + "\" is not followed by a predictor; " +
          std::string(termHelp));
   }
-  bool atEnd() const { return pos_ >= end_; }
+  bool atEnd() const { return pos_ >= text_.size(); }
   char peek() const { return text_[pos_]; }
   void skipBlanks() {
     while (!atEnd() && isBlank(peek())) ++pos_;
   }
-  std::string_view rest() const { return text_.substr(pos_, end_ - pos_); }
-  std::string nameAt() const;
+  std::string_view rest() const { return text_.substr(pos_); }
   void checkName(std::string_view name) const;
   std::string predictor(std::string_view lead);
   std::vector<ContrastTerm> expression(bool inRows);
@@ -83,7 +83,6 @@ class Parser {
 
   std::string_view text_;
   std::size_t pos_ = 0;
-  std::size_t end_ = 0;
 };
 
 void Parser::unexpected(std::string_view help) const {
@@ -107,7 +106,7 @@ std::string Parser::predictor(std::string_view lead) {
   if (!atEnd() && peek() == '"') {
     const std::size_t close = text_.find('"', pos_ + 1);
     const std::size_t lineEnd = text_.find_first_of("\r\n", pos_ + 1);
-    if (close == std::string_view::npos || close >= end_ || lineEnd < close)
+    if (close == std::string_view::npos || lineEnd < close)
       fail(
           " has a quote that is not closed; write a predictor name with blanks or signs in "
           "double quotes, as in \"left hand\"");
@@ -119,7 +118,6 @@ std::string Parser::predictor(std::string_view lead) {
   std::size_t length = 0;
   if (atEnd() || !isNameByte(peek()) || leadingNumber(rest(), length)) {
     if (lead.empty()) {
-      if (atEnd()) fail(" has no predictor; " + std::string(termHelp));
       if (peek() == '=') fail(" has a second \"=\"; write one NAME = EXPR per definition");
       unexpected(termHelp);
     }
@@ -134,6 +132,7 @@ std::string Parser::predictor(std::string_view lead) {
 // again add to their first term's weight.
 std::vector<ContrastTerm> Parser::expression(bool inRows) {
   std::vector<ContrastTerm> terms;
+  std::map<std::string, std::size_t> places;  // term of each predictor
   for (bool first = true;; first = false) {
     skipBlanks();
     if (atEnd() || (inRows && (peek() == ',' || peek() == ']'))) break;
@@ -160,15 +159,15 @@ std::vector<ContrastTerm> Parser::expression(bool inRows) {
       if (!atEnd() && peek() == '*') lead = text_.substr(pos_++, 1);
     }
     std::string name = predictor(lead);
-    auto same = terms.begin();
-    while (same != terms.end() && same->predictor != name) ++same;
-    if (same == terms.end()) {
+    const auto [place, isNew] = places.try_emplace(name, terms.size());
+    if (isNew) {
       terms.push_back({std::move(name), weight});
       continue;
     }
-    same->weight = same->weight + weight;
-    if (!std::isfinite(same->weight))
-      fail(": the weights of " + same->predictor +
+    ContrastTerm& same = terms[place->second];
+    same.weight = same.weight + weight;
+    if (!std::isfinite(same.weight))
+      fail(": the weights of " + same.predictor +
            " add up beyond the range of a double; write smaller weights");
   }
   return terms;
@@ -216,7 +215,6 @@ ContrastDefinition Parser::parse() {
     if (text_[i] == '=' && !quoted) equals = i;
   }
   ContrastDefinition contrast;
-  end_ = text_.size();
   if (equals == std::string_view::npos) {
     if (text_.front() == '[') fail(" is an F contrast without a name; " + std::string(fHelp));
     contrast.name = std::string(text_);

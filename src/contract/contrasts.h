@@ -11,9 +11,9 @@
 // A definition is `NAME = EXPR` or just `EXPR` (its name is then the expression as written); an
 // F contrast is `NAME = [EXPR, EXPR, ...]`. EXPR is a sum of terms `[+|-] [NUMBER [*]] PREDICTOR`,
 // the first sign optional, the number (weight 1 when left out) in the classic decimal notation;
-// a predictor name that holds blanks, `+ - * = ,`, brackets or starts like a number is written
-// in double quotes (no escapes: a name cannot hold `"` or a line end). Blanks are free between
-// tokens. The text never depends on the locale.
+// a predictor name that holds blanks, `+ - * = ,` or brackets, or that reads as a number, is
+// written in double quotes (no escapes: a name cannot hold `"` or a line end; "2back" needs
+// none). Blanks are free between tokens. The text never depends on the locale.
 
 namespace contract {
 
