@@ -88,7 +88,9 @@ class Parser {
 void Parser::unexpected(std::string_view help) const {
   std::string token;
   if (isControl(peek())) {
-    token = "a control character";
+    token = "control character";
+  } else if (peek() == '"') {
+    token = "quoted name";
   } else if (isNameByte(peek())) {
     std::size_t length = 0;
     while (length < rest().size() && isNameByte(rest()[length])) ++length;
