@@ -17,6 +17,7 @@
 
 namespace diagnostics {
 
+// One contrast as the design can estimate it, or why it cannot.
 struct ContrastEstimate {
   ContrastWeights contrast;
   // True when every row lies in the row space of Xc, to within the tolerance that decides the
