@@ -8,13 +8,17 @@
 
 #include "base/parallel.h"
 #include "diagnostics/condition_number.h"
+#include "diagnostics/pivoted_cholesky.h"
 #include "diagnostics/vector_kernels.h"
 
 namespace diagnostics {
 
+using base::threadsFor;
+using base::WorkerTeam;
+
 namespace {
 
-constexpr double unexplainedFloor = 1.0 / maxVarianceInflation;
+using Factorisation = PivotedCholesky;
 
 // The predictors that take part: included, with a finite positive variance and finite
 // correlations with every other one that takes part.
@@ -34,88 +38,14 @@ std::vector<std::size_t> takingPart(std::span<const double> gram, const std::vec
   return members;
 }
 
-// The correlations of the `members` (unit diagonal), row-major m x m, from the K x K `gram`,
-// rows split among the team.
-std::vector<double> memberCorrelations(std::span<const double> gram,
-                                       const std::vector<std::size_t>& members, std::size_t k,
-                                       base::WorkerTeam& team) {
-  const std::size_t m = members.size();
-  std::vector<double> scale(m);
-  for (std::size_t a = 0; a < m; ++a) scale[a] = std::sqrt(gram[members[a] * k + members[a]]);
-  std::vector<double> r(m * m);
-  const std::size_t parts = std::min(m, 4 * team.size());
-  team.forEach(parts, [&](std::size_t part) {
-    for (std::size_t a = base::partBegin(m, parts, part); a < base::partBegin(m, parts, part + 1);
-         ++a) {
-      for (std::size_t b = 0; b < m; ++b)
-        r[a * m + b] = gram[members[a] * k + members[b]] / (scale[a] * scale[b]);
-      r[a * m + a] = 1.0;
-    }
-  });
-  return r;
-}
-
-// The Cholesky factorisation of the members' correlations in predictor order, one column per
-// kept member: row a of `factor` holds member a's entries of the columns so far, `unexplained`
-// the variance of member a left after regressing it on the members kept before it.
-struct Factorisation {
-  std::size_t m = 0;
-  std::vector<double> factor;
-  std::vector<double> unexplained;
-  std::vector<std::size_t> chosen;  // members kept, in order
-  std::vector<bool> isChosen;
-  // Row `row` of the kept members' triangular factor L: the row of `factor` of the row-th kept
-  // member.
-  const double* lower(std::size_t row) const { return factor.data() + chosen[row] * m; }
-};
-
-// Members times kept columns below which a column of the factorisation (or of the inverse) is
-// computed on one thread: shorter work than handing it out.
-constexpr std::size_t parallelWork = std::size_t{1} << 15;
-
-// Factorises the m x m correlations `r`. A member whose turn comes with no more than the floor
-// left is a combination of earlier ones and is set aside, as regression programs set aside the
-// later of two aliased columns; it keeps receiving entries, for its coefficients. Takes `r` by
-// value: its memory goes back when the factorisation is done, before more is taken. The members
-// of a column are split into parts of the team's work: each entry is one member's own sum.
-Factorisation factorise(std::vector<double> r, std::size_t m, DotKernel dot,
-                        base::WorkerTeam& team) {
-  Factorisation f;
-  f.m = m;
-  f.factor.assign(m * m, 0.0);
-  f.unexplained.resize(m);
-  for (std::size_t a = 0; a < m; ++a) f.unexplained[a] = r[a * m + a];
-  f.isChosen.assign(m, false);
-  for (std::size_t next = 0; next < m; ++next) {
-    if (!(f.unexplained[next] > unexplainedFloor)) continue;
-    const std::size_t step = f.chosen.size();
-    const double pivot = std::sqrt(f.unexplained[next]);
-    const double* pivotRow = f.factor.data() + next * m;
-    const std::size_t parts = base::threadsFor(m * step, parallelWork) > 1 ? team.size() : 1;
-    team.forEach(parts, [&](std::size_t part) {
-      for (std::size_t a = base::partBegin(m, parts, part); a < base::partBegin(m, parts, part + 1);
-           ++a) {
-        if (f.isChosen[a] || a == next) continue;
-        double* row = f.factor.data() + a * m;
-        row[step] = (r[a * m + next] - dot(row, pivotRow, step)) / pivot;
-        f.unexplained[a] = f.unexplained[a] - row[step] * row[step];
-      }
-    });
-    f.factor[next * m + step] = pivot;
-    f.chosen.push_back(next);
-    f.isChosen[next] = true;
-  }
-  return f;
-}
-
 // The diagonal of the inverse of the kept members' correlations: the inverse of L column by
 // column, each column's sum of squares. The columns are independent: each part of the team
 // takes every parts-th column (the first ones cost the most), with a column of its own in `x`
 // (entries c ... rank - 1).
-std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, base::WorkerTeam& team) {
+std::vector<double> inverseDiagonal(const Factorisation& f, DotKernel dot, WorkerTeam& team) {
   const std::size_t rank = f.chosen.size();
   std::vector<double> inflation(rank);
-  const std::size_t parts = base::threadsFor(rank * rank, parallelWork) > 1 ? 4 * team.size() : 1;
+  const std::size_t parts = threadsFor(rank * rank, parallelFactorWork) > 1 ? 4 * team.size() : 1;
   team.forEach(parts, [&](std::size_t part) {
     std::vector<double> x(rank);
     for (std::size_t c = part; c < rank; c += parts) {
@@ -183,14 +113,14 @@ VarianceInflation varianceInflation(std::span<const double> gram,
   if (m == 0) return result;
 
   const DotKernel dot = vectorKernels().dot;
-  base::WorkerTeam team(base::threadsFor(m * m, parallelWork));
+  WorkerTeam team(threadsFor(m * m, parallelFactorWork));
   std::vector<double> r = memberCorrelations(gram, members, k, team);
   {
     // The copy goes before the factorisation takes its own table.
     std::vector<double> copy = r;
     result.conditionNumber = conditionNumber(copy, m, team);
   }
-  const Factorisation f = factorise(std::move(r), m, dot, team);
+  const Factorisation f = diagnostics::pivotedCholesky(std::move(r), m, dot, team);
   const std::vector<double> inflation = inverseDiagonal(f, dot, team);
   const std::vector<bool> dependent = findDependencies(f, inflation, members, result.dependencies);
 
