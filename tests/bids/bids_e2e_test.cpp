@@ -1,14 +1,21 @@
 // brindle-bids end to end: sdmgen --bids writes the dataset, brindle-bids runs the participant
-// level with one job and with four (the same bytes), then the group level (the golden table).
+// level with one job and with four (the same bytes), then the group level (the golden table);
+// a table of small datasets, each with its messages and the files written.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "confound_generator.h"
+#include "nifti_image.h"
 #include "support/process.h"
+#include "support/row_name.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -143,5 +150,118 @@ TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   EXPECT_EQ(events.find('\r'), std::string::npos);
   EXPECT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file("c"), "x.sdm"}).exitCode, 64);
 }
+
+}  // namespace
+
+namespace {
+
+// A file of a small dataset, relative to the test's folder, and its bytes; `pipe` and `loop`
+// make a named pipe and a link to itself instead.
+using Files = std::vector<std::pair<std::string, std::string>>;
+const std::string pipe = "<pipe>", loop = "<loop>";
+const std::string run1 = "ds/sub-01/func/sub-01_task-a_run-01_bold.nii.gz",
+                  confounds1 = "ds/derivatives/fmriprep/sub-01/func/"
+                               "sub-01_task-a_run-1_desc-confounds_timeseries.tsv";
+
+// One raw run-01 of 40 volumes, its events and TR at the root, its confounds as run-1.
+Files baseDataset() {
+  ConfoundShape shape;
+  shape.points = 40;
+  return {{run1, gzipStored(niftiImage({1, false, 40, 2.0, 0x0a}))},
+          {"ds/task-a_bold.json", "{\"RepetitionTime\": 2}"},
+          {"ds/task-a_events.tsv", "onset\tduration\ttrial_type\n4\t6\tgo\n30\t6\tgo\n50\t6\tgo\n"},
+          {confounds1, generateConfoundText(shape, ConfoundTextFormat::tsv)}};
+}
+
+struct DatasetCase {
+  const char* what;
+  Files files;                    // over those of baseDataset()
+  std::vector<std::string> args;  // after BIDS_DIR OUTPUT_DIR participant -j 1
+  int status;
+  std::string log;                   // standard error: "$D" for the folder, "ok" for "ok (N s)"
+  std::vector<std::string> outputs;  // the files under OUTPUT_DIR
+  std::vector<std::string> first = {};  // not empty: the arguments of a successful run before
+  std::string out = "out";
+  std::string record = "";  // not empty: the failure record of sub-01's run-01
+};
+
+const std::vector<std::string> designs = {
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.csv",
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.json",
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.sdm",
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.svg",
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design_design.svg"};
+const std::string failure = "sub-01/func/sub-01_task-a_run-01_desc-brindle_failure.json",
+                  events = "sub-01/func/sub-01_task-a_run-01_desc-events_design.sdm";
+
+std::vector<std::string> with(std::vector<std::string> files, std::vector<std::string> more) {
+  files.insert(files.end(), more.begin(), more.end());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void makeFiles(const testing_support::TempDir& dir, const Files& files) {
+  for (const auto& [path, bytes] : files) {
+    const fs::path file = dir.path() / path;
+    fs::create_directories(file.parent_path());
+    fs::remove(file);
+    if (bytes == pipe)
+      ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    else if (bytes == loop)
+      fs::create_symlink(file.filename(), file);
+    else
+      dir.write(path, bytes);
+  }
+}
+
+// brindle-bids under a time limit of its own: a hang fails the test instead of stalling it.
+testing_support::ProcessResult participant(const testing_support::TempDir& dir,
+                                           const std::string& out,
+                                           const std::vector<std::string>& args) {
+  std::vector<std::string> words{"120", program("brindle-bids"), dir.file("ds"), dir.file(out),
+                                 "participant", "-j", "1"};
+  words.insert(words.end(), args.begin(), args.end());
+  for (std::string& word : words)
+    if (word.starts_with("$D/")) word = dir.file(word.substr(3));
+  return runProcess("/usr/bin/timeout", words);
+}
+
+std::string normalised(std::string log, const std::string& folder) {
+  for (auto at = log.find(folder); at != std::string::npos; at = log.find(folder))
+    log.replace(at, folder.size(), "$D");
+  return std::regex_replace(log, std::regex(" ok \\([0-9.]+ s\\)"), " ok");
+}
+
+class SmallDatasets : public ::testing::TestWithParam<DatasetCase> {};
+
+TEST_P(SmallDatasets, SayWhatHappenedToEveryRunAndWriteOnlyTheirOutputs) {
+  const DatasetCase& row = GetParam();
+  testing_support::TempDir dir;
+  makeFiles(dir, baseDataset());
+  if (!row.first.empty()) ASSERT_EQ(participant(dir, row.out, row.first).exitCode, 0);
+  makeFiles(dir, row.files);
+  const auto result = participant(dir, row.out, row.args);
+  EXPECT_EQ(result.exitCode, row.status);
+  EXPECT_EQ(normalised(result.err, dir.path().string()), row.log);
+  EXPECT_EQ(fs::exists(dir.path() / row.out) ? filesUnder(dir.path() / row.out)
+                                              : std::vector<std::string>{},
+            row.outputs);
+  if (!row.record.empty())
+    EXPECT_EQ(readFile(dir.path() / row.out / failure), row.record);
+}
+
+const std::string lastLine = "brindle-bids: 1 of 1 runs done\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SmallDatasets,
+    ::testing::ValuesIn(std::vector<DatasetCase>{
+        {"run 01 raw run 1 derivatives events at the root",
+         {},
+         {},
+         0,
+         "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         with(designs, {"dataset_description.json", events})},
+    }),
+    testing_support::rowName);
 
 }  // namespace
