@@ -49,7 +49,7 @@ TEST(BidsNames, ParseEntitiesSuffixAndExtension) {
   EXPECT_EQ(bids::parseFileName("bold.json")->suffix, "bold");
   EXPECT_FALSE(bids::parseFileName("x_bold.nii.gz"));
   EXPECT_EQ(bids::parseFileName("sub-01_bold.nii.gz")->extension, ".nii.gz");
-  const auto entities = [](const char* name) { return bids::parseFileName(name)->entities; };
+  const auto entities = [](const char* text) { return bids::parseFileName(text)->entities; };
   EXPECT_TRUE(bids::sameEntities(entities("run-01_echo-002_task-a_x.y"),
                                  entities("task-a_run-1_echo-2_x.y")));
   EXPECT_FALSE(bids::sameEntities(entities("acq-01_x.y"), entities("acq-1_x.y")));
@@ -77,16 +77,16 @@ TEST(BidsRuns, EveryImageOfEverySubjectAndSessionInByteOrder) {
         "sub-03/ses-1/func/sub-03_task-faces_bold.nii", "sub-01/func/sub-01_task-x_bold.json",
         "derivatives/sub-01/func/sub-01_task-faces_bold.nii"})
     dir.write(path, "x");
-  EXPECT_EQ(runsOf(dir.path(), {}), (std::vector<std::string>{
-                                        "sub-01/func/sub-01_task-faces_run-2_bold.nii",
-                                        "sub-01/func/sub-01_task-rest_bold.nii.gz",
-                                        "sub-02/ses-a/func/sub-02_ses-a_task-faces_run-1_bold.nii",
-                                        "sub-02/ses-b/func/sub-02_ses-b_task-faces_run-1_bold.nii.gz"}));
+  EXPECT_EQ(
+      runsOf(dir.path(), {}),
+      (std::vector<std::string>{"sub-01/func/sub-01_task-faces_run-2_bold.nii",
+                                "sub-01/func/sub-01_task-rest_bold.nii.gz",
+                                "sub-02/ses-a/func/sub-02_ses-a_task-faces_run-1_bold.nii",
+                                "sub-02/ses-b/func/sub-02_ses-b_task-faces_run-1_bold.nii.gz"}));
   EXPECT_EQ(runsOf(dir.path(), {{"02"}, std::nullopt}).size(), 2u);
   EXPECT_EQ(runsOf(dir.path(), {{bids::participantLabel("sub-01")}, "rest"}).size(), 1u);
   EXPECT_EQ(bids::Dataset(dir.path()).runs().front().label(), "sub-01 task-faces run-2");
-  EXPECT_EQ(bids::Dataset(dir.path()).participants(),
-            (std::vector<std::string>{"01", "02", "03"}));
+  EXPECT_EQ(bids::Dataset(dir.path()).participants(), (std::vector<std::string>{"01", "02", "03"}));
 }
 
 // The events files around the run sub-01/ses-1/func/sub-01_ses-1_task-faces_run-01_bold.nii and
@@ -203,7 +203,9 @@ INSTANTIATE_TEST_SUITE_P(
          0,
          "apply equally"},
         {"none", {}, 0},
-        {"run index as a number", {{func + "sub-01_ses-1_task-faces_run-001_bold.json", tr("3")}}, 3},
+        {"run index as a number",
+         {{func + "sub-01_ses-1_task-faces_run-001_bold.json", tr("3")}},
+         3},
         {"text", {{root, tr("\"2\"")}}, 0, "is not a number"},
         {"zero", {{root, tr("0")}}, 0, "above 0"},
         {"not JSON", {{root, "RepetitionTime = 2"}}, 0, "not a JSON file"}}),

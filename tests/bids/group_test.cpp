@@ -191,12 +191,12 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.sliceTimeRef = 0.45;
   plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-02_desc-confounds_timeseries.tsv";
   plan.prefix = "sub-01_task-faces_run-02";
-  EXPECT_EQ(bids::designArguments(options, plan),
-            (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
-                                      "--volumes-from", plan.confounds->string(),
-                                      "--slice-time-ref", "0.45", "--hrf", "spm", "--derivatives",
-                                      "--conditions", "fa*", "--save",
-                                      "sub-01_task-faces_run-02_desc-events_design.sdm"}));
+  EXPECT_EQ(
+      bids::designArguments(options, plan),
+      (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
+                                "--volumes-from", plan.confounds->string(), "--slice-time-ref",
+                                "0.45", "--hrf", "spm", "--derivatives", "--conditions", "fa*",
+                                "--save", "sub-01_task-faces_run-02_desc-events_design.sdm"}));
   EXPECT_EQ(
       bids::checkArguments(options, plan),
       (std::vector<std::string>{
@@ -207,9 +207,10 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.confounds.reset();
   plan.volumes = 140;
   EXPECT_EQ(bids::designArguments(options, plan)[5], "140");
-  EXPECT_EQ(bids::checkArguments(options, plan),
-            (std::vector<std::string>{"sdm1corr", "sub-01_task-faces_run-02_desc-brindle_design.sdm",
-                                      "--plot", "--json", "--warn", "0.8"}));
+  EXPECT_EQ(
+      bids::checkArguments(options, plan),
+      (std::vector<std::string>{"sdm1corr", "sub-01_task-faces_run-02_desc-brindle_design.sdm",
+                                "--plot", "--json", "--warn", "0.8"}));
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
 }
 

@@ -19,9 +19,9 @@ namespace {
 
 struct HeaderCase {
   const char* what;
-  std::string bytes;        // the file's
-  std::string name;         // its name in the test's folder
-  std::string expected;     // "VOLUMES volumes, TR s" or the error, "$F" for the file's path
+  std::string bytes;     // the file's
+  std::string name;      // its name in the test's folder
+  std::string expected;  // "VOLUMES volumes, TR s" or the error, "$F" for the file's path
 };
 
 class NiftiHeaders : public ::testing::TestWithParam<HeaderCase> {};
@@ -36,7 +36,8 @@ TEST_P(NiftiHeaders, GiveVolumesAndSecondsOrSayWhyNot) {
   std::string said;
   try {
     const bids::NiftiHeader header = bids::readNiftiHeader(file);
-    said = std::to_string(header.volumes) + " volumes, " + bids::shortestText(header.timeStep) + " s";
+    said =
+        std::to_string(header.volumes) + " volumes, " + bids::shortestText(header.timeStep) + " s";
   } catch (const std::exception& error) {
     said = error.what();
   }
@@ -77,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         {"wrong magic", image(1, false).replace(344, 3, "abc"), "a.nii",
          "$F: not a NIfTI-1 image (wrong magic)"},
         {"no header size", "{\"RepetitionTime\": 2}", "a.nii",
-         "$F: not a NIfTI image (its first 4 bytes give a header size of 1701990523, not 348 or "
+         "$F: not a NIfTI image (its first 4 bytes give a header size of 1699881595, not 348 or "
          "540)"},
         {"not gzip", image(1, false), "a.nii.gz",
          "$F: not gzip data (no gzip signature at its start)"},
