@@ -16,7 +16,7 @@ namespace bids {
 
 namespace {
 
-constexpr std::size_t nifti1Size = 348, nifti2Size = 540;
+constexpr std::int64_t nifti1Size = 348, nifti2Size = 540;
 // A header lies at the start of its gzip stream; far more than this without it is no image.
 constexpr std::size_t maxPacked = std::size_t{1} << 20;
 
@@ -124,9 +124,9 @@ NiftiHeader parseNiftiHeader(std::string_view bytes, const std::string& name) {
                      " bytes: shorter than a NIfTI header (a placeholder?)");
   const std::int64_t size = Fields(bytes, false).int32(0),
                      swappedSize = Fields(bytes, true).int32(0);
-  const bool swap = size != 348 && size != 540;
+  const bool swap = size != nifti1Size && size != nifti2Size;
   const std::int64_t headerSize = swap ? swappedSize : size;
-  if (headerSize != 348 && headerSize != 540)
+  if (headerSize != nifti1Size && headerSize != nifti2Size)
     throw NiftiError(name + ": not a NIfTI image (its first 4 bytes give a header size of " +
                      std::to_string(size) + ", not 348 or 540)");
   if (bytes.size() < static_cast<std::size_t>(headerSize))
@@ -134,7 +134,7 @@ NiftiHeader parseNiftiHeader(std::string_view bytes, const std::string& name) {
                      " bytes: shorter than a NIfTI header (a placeholder?)");
   const Fields fields(bytes, swap);
   NiftiHeader header;
-  header.version = headerSize == 348 ? 1 : 2;
+  header.version = headerSize == nifti1Size ? 1 : 2;
   const std::string_view magic = header.version == 1 ? bytes.substr(344, 4) : bytes.substr(4, 8);
   const bool magicOk = header.version == 1 ? magic == std::string_view("n+1\0", 4) ||
                                                  magic == std::string_view("ni1\0", 4)
@@ -166,12 +166,12 @@ NiftiHeader readNiftiHeader(const fs::path& file) {
   std::string start;
   bool unpacked = false;
   try {
-    start = readStart(fd, nifti2Size);
+    start = readStart(fd, static_cast<std::size_t>(nifti2Size));
     if (name.ends_with(".gz") && !start.empty()) {
       if (start.size() < 2 || start[0] != '\x1f' || start[1] != '\x8b')
         throw NiftiError(name + ": not gzip data (no gzip signature at its start)");
       if (lseek(fd, 0, SEEK_SET) != 0) throw NiftiError(name + ": cannot be read again");
-      start = unpackStart(fd, name, nifti2Size);
+      start = unpackStart(fd, name, static_cast<std::size_t>(nifti2Size));
       unpacked = true;
     }
   } catch (...) {
