@@ -178,7 +178,7 @@ struct DatasetCase {
   int status;
   std::string log;                      // standard error: "$D" for the folder, "ok" for "ok (N s)"
   std::vector<std::string> outputs;     // the files under OUTPUT_DIR
-  std::vector<std::string> first = {};  // not empty: the arguments of a successful run before
+  std::vector<std::string> first = {};  // not empty: a run before, ending the other way
   std::string out = "out";
   std::string record = "";  // not empty: the failure record of sub-01's run-01
 };
@@ -236,8 +236,9 @@ TEST_P(SmallDatasets, SayWhatHappenedToEveryRunAndWriteOnlyTheirOutputs) {
   const DatasetCase& row = GetParam();
   testing_support::TempDir dir;
   makeFiles(dir, baseDataset());
+  // A run before the one looked at ends the other way: a success before a failure, or back.
   if (!row.first.empty()) {
-    ASSERT_EQ(participant(dir, row.out, row.first).exitCode, 0);
+    ASSERT_EQ(participant(dir, row.out, row.first).exitCode, row.status == 0 ? 1 : 0);
   }
   makeFiles(dir, row.files);
   const auto result = participant(dir, row.out, row.args);
@@ -344,6 +345,13 @@ INSTANTIATE_TEST_SUITE_P(
          "{\n  \"version\": 1,\n  \"run\": \"sub-01 task-a run-01\",\n  \"bold\": \"" + bold1 +
              "\",\n  \"events\": \"task-a_events.tsv\",\n  \"error\": \"" +
              std::regex_replace(noColumn, std::regex("\""), "\\\"") + "\"\n}\n"},
+        {"a success after a failure",
+         {},
+         {},
+         0,
+         "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         with(designs, {"dataset_description.json", events}),
+         {"--confounds", "no_such_column"}},
         {"no derivatives and a placeholder image",
          {{"ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz", ""}},
          {"--derivatives", "$D/none"},
