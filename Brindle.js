@@ -61,9 +61,10 @@
 // is not an SDM (fMRIPrep .tsv, .csv, FSL .par, SPM rp_*.txt, AFNI .1D), "" for the plug-in's
 // default. For designs, "events" is the list of BIDS events files joined with "\n"; "tr" (the
 // repetition time in seconds) and "sliceref" (when in its TR a volume is taken, 0 to 1, "" for
-// 0) are texts with a point, which the plug-in checks; "volumes" is an integer; "hrf" is "spm",
-// "glover" or "" (spm); "derivatives" is 1 or 0; "conditions" names the conditions to model, with
-// * and ?, "" for all.
+// 0) are texts with a point, which the plug-in checks; "volumes" is an integer (when it is 0 the
+// plug-in counts the data points of the file "volumesfrom", which this dialog leaves unset, as
+// Tormel's --volumes-from sets it); "hrf" is "spm", "glover" or "" (spm); "derivatives" is 1 or
+// 0; "conditions" names the conditions to model, with * and ?, "" for all.
 
 // The files the secondary list takes: SDMs and the confound files of preprocessing pipelines.
 var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)';

@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -41,14 +44,31 @@ struct Pipe {
   }
 };
 
-// Reads both pipes until both are closed.
-void collect(int outFd, int errFd, ChildResult& result) {
+// The milliseconds from now to `deadline`, 0 when it has passed, at most a day at a time.
+int millisecondsTo(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 86'400'000));
+}
+
+// Reads both pipes until both are closed; past `deadline` kills `pid` once, after which its
+// pipes close as it dies.
+void collect(int outFd, int errFd, pid_t pid, std::chrono::steady_clock::time_point deadline,
+             ChildResult& result) {
   std::array<pollfd, 2> fds{pollfd{outFd, POLLIN, 0}, pollfd{errFd, POLLIN, 0}};
   std::array<std::string*, 2> sinks{&result.out, &result.err};
   int open = 2;
   char buffer[65536];
   while (open > 0) {
-    if (poll(fds.data(), fds.size(), -1) < 0) {
+    const int wait = result.timedOut ? -1 : millisecondsTo(deadline);
+    const int ready = poll(fds.data(), fds.size(), wait);
+    if (ready == 0 && !result.timedOut && millisecondsTo(deadline) == 0) {
+      kill(pid, SIGKILL);
+      result.timedOut = true;
+      continue;
+    }
+    if (ready < 0) {
       if (errno == EINTR) continue;
       break;
     }
@@ -78,7 +98,10 @@ int waitFor(pid_t pid) {
 }  // namespace
 
 ChildResult runChild(const fs::path& program, const std::vector<std::string>& args,
-                     const fs::path& folder) {
+                     const fs::path& folder, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(std::min(seconds, 1e9)));
   std::vector<std::string> words{program.string()};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -102,7 +125,7 @@ ChildResult runChild(const fs::path& program, const std::vector<std::string>& ar
   }
   out.closeEnd(1);
   err.closeEnd(1);
-  collect(out.ends[0], err.ends[0], result);
+  collect(out.ends[0], err.ends[0], pid, deadline, result);
   result.status = waitFor(pid);
   return result;
 }

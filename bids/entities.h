@@ -31,14 +31,23 @@ struct FileName {
 // digits, and no key may repeat.
 std::optional<FileName> parseFileName(std::string_view name);
 
-// True when every entity of `part` appears in `whole` with the same value: the test of the
-// inheritance principle for a sidecar (`part`) and a data file (`whole`).
+// True when `a` and `b` are the same entity as BIDS compares them: the same key, and for an
+// index (run, echo, flip, inv, split, chunk) the same number, so "run-01" is "run-1"; else the
+// same text.
+bool sameEntity(const Entity& a, const Entity& b);
+
+// True when every entity of `part` appears in `whole` (sameEntity): the test of the inheritance
+// principle for a sidecar (`part`) and a data file (`whole`).
 bool entitiesSubset(const std::vector<Entity>& part, const std::vector<Entity>& whole);
 
 // `entities` without the entity `key`.
 std::vector<Entity> withoutEntity(std::vector<Entity> entities, std::string_view key);
 
-// True when the two lists hold the same entities, in any order.
+// True when the two lists hold the same entities (sameEntity), in any order.
 bool sameEntities(const std::vector<Entity>& a, const std::vector<Entity>& b);
+
+// `entities` in the order BIDS gives them (sub, ses, task, acq, ce, rec, dir, run, echo, ...,
+// desc); keys BIDS does not know keep their order, before "desc".
+std::vector<Entity> inBidsOrder(std::vector<Entity> entities);
 
 }  // namespace bids

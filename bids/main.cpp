@@ -1,7 +1,7 @@
 // brindle-bids: a BIDS App. From a BIDS dataset and its fMRIPrep derivatives to one checked
 // design matrix per run (participant level), and a report of every run (group level).
 //
-//   brindle-bids BIDS_DIR OUTPUT_DIR participant [--participant-label L...] [--task NAME] ...
+//   brindle-bids BIDS_DIR OUTPUT_DIR participant [--participant_label L...] [--task NAME] ...
 //   brindle-bids BIDS_DIR OUTPUT_DIR group
 //
 // Every design is made and checked by the plug-in's own tasks, run through the Tormel program
@@ -15,6 +15,7 @@
 
 #include "child_process.h"
 #include "group.h"
+#include "output_place.h"
 #include "participant.h"
 #include "text_files.h"
 
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int exitUsage = 64;
+constexpr int exitCannotCreate = 73;  // an output that would land in an input
 
 struct CommandLine {
   std::string dataset, output, level, derivatives;
@@ -40,7 +42,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("analysis_level", line.level, "participant: one design per run; group: report")
       ->required()
       ->check(CLI::IsMember({"participant", "group"}));
-  app.add_option("--participant-label", line.participants,
+  app.add_option("--participant_label,--participant-label", line.participants,
                  "Only these participants (labels with or without \"sub-\")");
   app.add_option("--task", line.task, "Only the runs of this task");
   app.add_option("--derivatives", line.derivatives,
@@ -63,15 +65,24 @@ void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
       ->check(CLI::Range(1u, 1024u));
+  app.add_option("--timeout", line.participant.timeout,
+                 "Seconds a Tormel task may take before its run fails")
+      ->check(CLI::Range(1e-3, 1e7))
+      ->capture_default_str();
 }
 
-int participantLevel(CommandLine& line) {
-  bids::ParticipantOptions& options = line.participant;
+// The folders as absolute paths; refuses (OutputRefused) an OUTPUT_DIR that is an input.
+void placeFolders(const CommandLine& line, bids::ParticipantOptions& options) {
   options.dataset = fs::absolute(line.dataset).lexically_normal();
   options.output = fs::absolute(line.output).lexically_normal();
   options.derivatives = line.derivatives.empty()
                             ? options.dataset / "derivatives" / "fmriprep"
                             : fs::absolute(line.derivatives).lexically_normal();
+  bids::checkOutputPlace(options.dataset, options.output, options.derivatives);
+}
+
+int participantLevel(CommandLine& line) {
+  bids::ParticipantOptions& options = line.participant;
   if (!fs::is_directory(options.dataset)) {
     std::cerr << "brindle-bids: " << line.dataset << " is not a folder\n";
     return 1;
@@ -89,7 +100,13 @@ int participantLevel(CommandLine& line) {
     std::cerr << "brindle-bids: no Tormel program beside brindle-bids nor on PATH\n";
     return 1;
   }
-  return bids::runParticipant(options, std::cerr);
+  bids::checkDescription(options.output);
+  try {
+    return bids::runParticipant(options, std::cerr);
+  } catch (const bids::FilterError& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return exitUsage;
+  }
 }
 
 }  // namespace
@@ -105,7 +122,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("brindle-bids (Brindle) ") + BRINDLE_VERSION);
   app.footer(
       "Exit status: 0 when everything succeeded, 1 when a run (or the report) failed, 64 for a "
-      "wrong command line.");
+      "wrong command line or a participant or task the dataset does not have, 73 for an "
+      "OUTPUT_DIR that would write into an input.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -113,8 +131,12 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : exitUsage;
   }
   try {
-    if (line.level == "group") return bids::runGroup(fs::absolute(line.output), std::cerr);
+    placeFolders(line, line.participant);
+    if (line.level == "group") return bids::runGroup(line.participant.output, std::cerr);
     return participantLevel(line);
+  } catch (const bids::OutputRefused& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return exitCannotCreate;
   } catch (const std::exception& error) {
     std::cerr << "brindle-bids: " << error.what() << "\n";
     return 1;

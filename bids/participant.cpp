@@ -4,14 +4,17 @@
 #include <atomic>
 #include <chrono>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <set>
 #include <system_error>
 #include <thread>
 
 #include "child_process.h"
-#include "sidecars.h"
+#include "run_outputs.h"
+#include "run_plan.h"
 #include "text_files.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +27,7 @@ namespace {
 struct Outcome {
   bool done = false;
   std::string failure;
-  std::vector<std::string> warnings;  // the plug-in's warnings, from its log
+  std::vector<std::string> warnings;  // brindle-bids' own, then the plug-in's from its log
   double seconds = 0;
 };
 
@@ -41,11 +44,15 @@ void collectWarnings(const std::string& log, std::vector<std::string>& warnings)
   }
 }
 
-// Runs one Tormel task; a non-zero exit status or anything on standard error fails the run.
-void runTormel(const ParticipantOptions& options, const std::string& task,
-               const std::vector<std::string>& args, const fs::path& folder, Outcome& outcome) {
-  const ChildResult result = runChild(options.tormel, args, folder);
+// Runs one Tormel task; a non-zero exit status, anything on standard error or running past the
+// time limit fails the run.
+void runTormel(const ParticipantOptions& options, const std::vector<std::string>& args,
+               const fs::path& folder, Outcome& outcome) {
+  const std::string& task = args.front();
+  const ChildResult result = runChild(options.tormel, args, folder, options.timeout);
   collectWarnings(result.out, outcome.warnings);
+  if (result.timedOut)
+    throw RunError("Tormel " + task + " timed out after " + shortestText(options.timeout) + " s");
   if (result.status == 0 && result.err.empty()) return;
   std::string said = result.err;
   while (!said.empty() && (said.back() == '\n' || said.back() == '\r')) said.pop_back();
@@ -54,29 +61,39 @@ void runTormel(const ParticipantOptions& options, const std::string& task,
                  (said.empty() ? "" : ": " + said));
 }
 
-Outcome processRun(const ParticipantOptions& options, const Run& run) {
+Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
   const auto start = std::chrono::steady_clock::now();
   Outcome outcome;
+  outcome.warnings = plan.warnings;
   try {
-    const RunPlan plan = planRun(options, run);
+    if (!plan.error.empty()) throw RunError(plan.error);
     std::error_code error;
     fs::create_directories(plan.outputFolder, error);
     if (error) throw RunError("cannot make the folder " + plan.outputFolder.string());
-    runTormel(options, "design", designArguments(options, run, plan), plan.outputFolder, outcome);
-    runTormel(options, "mergeall", mergeArguments(options, plan), plan.outputFolder, outcome);
+    runTormel(options, designArguments(options, plan), plan.outputFolder, outcome);
+    runTormel(options, checkArguments(options, plan), plan.outputFolder, outcome);
+    clearFailure(plan);
     outcome.done = true;
   } catch (const std::exception& error) {
     outcome.failure = error.what();
+  }
+  // Runs sharing their outputs' names write nothing, a record neither.
+  if (!outcome.done && !plan.sharesOutputs) {
+    try {
+      recordFailure(plan, options.dataset, outcome.failure);
+    } catch (const std::exception& error) {
+      outcome.failure += "; " + std::string(error.what());
+    }
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return outcome;
 }
 
 // "[3/8] sub-01 task-faces run-2 ok (1.2 s)", the warnings indented below.
-std::string progressLine(std::size_t finished, std::size_t total, const Run& run,
+std::string progressLine(std::size_t finished, std::size_t total, const RunPlan& plan,
                          const Outcome& outcome) {
   std::string line = "[" + std::to_string(finished) + "/" + std::to_string(total) + "] " +
-                     run.label() +
+                     plan.run.label() +
                      (outcome.done ? " ok (" + fixedText(outcome.seconds, 1) + " s)"
                                    : " FAILED: " + outcome.failure) +
                      "\n";
@@ -84,83 +101,131 @@ std::string progressLine(std::size_t finished, std::size_t total, const Run& run
   return line;
 }
 
-// Runs every run on `options.jobs` threads; each outcome lands in its run's place.
-std::vector<Outcome> processAll(const ParticipantOptions& options, const std::vector<Run>& runs,
-                                std::ostream& log) {
-  std::vector<Outcome> outcomes(runs.size());
+// Runs every plan on `options.jobs` threads; each outcome lands in its plan's place.
+std::vector<Outcome> processAll(const ParticipantOptions& options,
+                                const std::vector<RunPlan>& plans, std::ostream& log) {
+  std::vector<Outcome> outcomes(plans.size());
+  if (plans.empty()) return outcomes;
   std::atomic<std::size_t> next{0};
   std::size_t finished = 0;
   std::mutex logMutex;
   auto work = [&] {
-    for (std::size_t i = next++; i < runs.size(); i = next++) {
-      outcomes[i] = processRun(options, runs[i]);
+    for (std::size_t i = next++; i < plans.size(); i = next++) {
+      outcomes[i] = processRun(options, plans[i]);
       const std::lock_guard lock(logMutex);
-      log << progressLine(++finished, runs.size(), runs[i], outcomes[i]) << std::flush;
+      log << progressLine(++finished, plans.size(), plans[i], outcomes[i]) << std::flush;
     }
   };
-  const std::size_t threads = std::clamp<std::size_t>(options.jobs, 1, runs.size());
+  const std::size_t threads = std::clamp<std::size_t>(options.jobs, 1, plans.size());
   std::vector<std::jthread> workers;
   for (std::size_t t = 1; t < threads; ++t) workers.emplace_back(work);
   work();
   return outcomes;
 }
 
+std::string listed(const std::set<std::string>& names, const std::string& prefix) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + prefix + name;
+  return text.empty() ? "none" : text;
+}
+
+// Refuses a participant or a task that the dataset does not have.
+void checkFilter(const Dataset& dataset, const RunFilter& filter) {
+  const std::set<std::string> participants(dataset.participants().begin(),
+                                           dataset.participants().end());
+  for (const std::string& label : filter.participants) {
+    if (!participants.contains(label))
+      throw FilterError("no participant sub-" + label + " in " + dataset.root().string() +
+                        " (there are: " + listed(participants, "sub-") + ")");
+  }
+  std::set<std::string> tasks;
+  for (const Run& run : dataset.runs())
+    if (const std::string* task = run.name.value("task")) tasks.insert(*task);
+  if (filter.task && !tasks.contains(*filter.task))
+    throw FilterError("no run of task " + *filter.task + " in " + dataset.root().string() +
+                      " (there are: " + listed(tasks, "") + ")");
+}
+
+bool selected(const std::string& subject, const RunFilter& filter) {
+  return subject.empty() || filter.participants.empty() ||
+         std::find(filter.participants.begin(), filter.participants.end(), subject) !=
+             filter.participants.end();
+}
+
 }  // namespace
 
-std::string outputName(const Run& run, const std::string& desc,
-                       const std::string& suffixAndExtension) {
-  // text() puts the extension right after the suffix, so the two may stay one string here.
-  FileName name{withoutEntity(run.name.entities, "desc"), suffixAndExtension, ""};
-  name.entities.push_back({"desc", desc});
-  return name.text();
-}
+namespace {
 
-RunPlan planRun(const ParticipantOptions& options, const Run& run) {
-  RunPlan plan;
-  plan.repetitionTime = repetitionTime(options.dataset, run);
-  plan.confounds = confoundsFile(options.derivatives, run);
-  plan.volumes = tableRows(plan.confounds);
-  if (plan.volumes == 0) throw RunError(plan.confounds.string() + ": no data rows");
-  if (options.sliceTimeRef) {
-    plan.sliceTimeRef = *options.sliceTimeRef;
-  } else if (const auto start = startTime(options.derivatives, run)) {
-    plan.sliceTimeRef = *start / plan.repetitionTime;
+// The events files of the selected participants and task that apply to none of `runs`: a run
+// missing its image, or a name that does not fit, would otherwise go unseen.
+std::vector<std::string> unusedEvents(const Dataset& dataset, const RunFilter& filter,
+                                      const std::vector<Run>& runs) {
+  std::set<fs::path> used;
+  for (const Run& run : runs)
+    for (const auto& level : dataset.inherited(run, "events", ".tsv"))
+      for (const DatasetFile* file : level) used.insert(file->path);
+  std::vector<std::string> unused;
+  for (const fs::path& folder : dataset.folders()) {
+    const std::string first = folder.empty() ? "" : folder.begin()->string();
+    if (!first.starts_with("sub-") || !selected(first.substr(4), filter)) continue;
+    for (const DatasetFile& file : dataset.filesIn(folder)) {
+      const std::string* task = file.name.value("task");
+      if (file.name.suffix != "events" || file.name.extension != ".tsv" ||
+          used.contains(file.path) || (filter.task && task != nullptr && *task != *filter.task))
+        continue;
+      unused.push_back((folder / file.path.filename()).generic_string());
+    }
   }
-  plan.outputFolder = options.output / run.folder;
-  plan.designFile = outputName(run, "events", "design.sdm");
-  plan.resultFile = outputName(run, "brindle", "design.sdm");
-  return plan;
+  return unused;
 }
 
-std::vector<std::string> designArguments(const ParticipantOptions& options, const Run& run,
-                                         const RunPlan& plan) {
-  std::vector<std::string> args{"design",
-                                run.events.string(),
-                                "--tr",
-                                shortestText(plan.repetitionTime),
-                                "--volumes",
-                                std::to_string(plan.volumes),
-                                "--slice-time-ref",
-                                shortestText(plan.sliceTimeRef),
-                                "--hrf",
-                                options.hrf};
-  if (options.timeDerivatives) args.emplace_back("--derivatives");
-  if (!options.conditions.empty()) {
-    args.emplace_back("--conditions");
-    args.push_back(options.conditions);
+// Plans the runs; says which are skipped for want of events, task by task, and which events
+// files apply to no run.
+std::vector<RunPlan> planAll(const ParticipantOptions& options, const Dataset& dataset,
+                             const std::vector<Run>& runs, std::ostream& log) {
+  PlanSources sources{options, dataset, {}, Derivatives(options.derivatives)};
+  std::vector<RunPlan> plans;
+  std::map<std::string, std::size_t> withoutEvents;
+  for (const Run& run : runs) {
+    RunPlan plan = planRun(sources, run);
+    if (plan.events || !plan.error.empty()) {
+      plans.push_back(std::move(plan));
+    } else {
+      const std::string* task = run.name.value("task");
+      ++withoutEvents[task != nullptr ? "task-" + *task : "no task"];
+    }
   }
-  args.emplace_back("--save");
-  args.push_back(plan.designFile);
-  return args;
+  for (const auto& [task, count] : withoutEvents)
+    log << task << ": " << count << (count == 1 ? " run" : " runs") << " without events, skipped\n";
+  for (const std::string& file : unusedEvents(dataset, options.filter, runs))
+    log << "brindle-bids: " << file << " applies to no run (no *_bold.nii[.gz] has its entities)\n";
+  refuseSharedOutputs(plans);
+  return plans;
 }
 
-std::vector<std::string> mergeArguments(const ParticipantOptions& options, const RunPlan& plan) {
-  return {"mergeall",     plan.designFile,   plan.confounds.string(),
-          "--confounds",  options.confounds, "--baseline",
-          "--corr",       "--plot",          "--json",
-          "--warn",       options.warn,      "--save",
-          plan.resultFile};
+// The last lines: how many runs were done or which failed, and the folders not read.
+int finalLines(const std::vector<RunPlan>& plans, const std::vector<Outcome>& outcomes,
+               const std::vector<std::string>& problems, std::ostream& log) {
+  const auto failed = static_cast<std::size_t>(
+      std::count_if(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return !o.done; }));
+  if (failed == 0) {
+    log << "brindle-bids: " << plans.size() << " of " << plans.size() << " runs done\n";
+  } else {
+    log << "brindle-bids: " << failed << " of " << plans.size() << " runs failed:\n";
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+      if (!outcomes[i].done)
+        log << "  " << plans[i].run.relativeBold() << ": " << outcomes[i].failure << "\n";
+    }
+  }
+  if (!problems.empty()) {
+    log << "brindle-bids: " << problems.size() << (problems.size() == 1 ? " folder" : " folders")
+        << " could not be read, the runs in them are not counted:\n";
+    for (const std::string& problem : problems) log << "  " << problem << "\n";
+  }
+  return failed == 0 && problems.empty() ? 0 : 1;
 }
+
+}  // namespace
 
 std::string datasetDescription() {
   nlohmann::ordered_json description = {
@@ -177,28 +242,26 @@ std::string datasetDescription() {
 }
 
 int runParticipant(const ParticipantOptions& options, std::ostream& log) {
-  const std::vector<Run> runs = findRuns(options.dataset, options.filter);
-  if (runs.empty()) {
-    log << "brindle-bids: no events files to work on under " << options.dataset.string()
-        << " (sub-*/[ses-*/]func/*_events.tsv)\n";
+  const Dataset dataset(options.dataset);
+  checkFilter(dataset, options.filter);
+  std::vector<std::string> problems;
+  for (const ScanProblem& problem : dataset.problems()) {
+    if (!selected(problem.subject, options.filter)) continue;
+    problems.push_back(problem.text);
+    log << "brindle-bids: " << problem.text << ": the runs in it are not known\n";
+  }
+  const std::vector<Run> runs = selectRuns(dataset, options.filter);
+  const std::vector<RunPlan> plans = planAll(options, dataset, runs, log);
+  if (plans.empty() && problems.empty()) {
+    log << "brindle-bids: no run with events to work on under " << options.dataset.string()
+        << " (sub-*/[ses-*/]func/*_bold.nii[.gz], events by the inheritance principle)\n";
     return 1;
   }
   std::error_code error;
   fs::create_directories(options.output, error);
   writeTextFile(options.output / "dataset_description.json", datasetDescription());
-  const std::vector<Outcome> outcomes = processAll(options, runs, log);
-  const auto failed = static_cast<std::size_t>(
-      std::count_if(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return !o.done; }));
-  if (failed == 0) {
-    log << "brindle-bids: " << runs.size() << " of " << runs.size() << " runs done\n";
-    return 0;
-  }
-  log << "brindle-bids: " << failed << " of " << runs.size() << " runs failed:\n";
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    if (!outcomes[i].done)
-      log << "  " << runs[i].relativeEvents() << ": " << outcomes[i].failure << "\n";
-  }
-  return 1;
+  const std::vector<Outcome> outcomes = processAll(options, plans, log);
+  return finalLines(plans, outcomes, problems, log);
 }
 
 }  // namespace bids

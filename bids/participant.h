@@ -1,16 +1,15 @@
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
+#include <stdexcept>
 #include <string>
-#include <vector>
 
 #include "dataset.h"
 
-// The participant level: one design per run, made by Tormel's "design" task and merged with the
-// run's confounds by its "mergeall" task, each run on its own.
+// The participant level: one design per run, made by Tormel's "design" task and checked by its
+// "mergeall" task with the run's confounds (by "sdm1corr" without them), each run on its own.
 namespace bids {
 
 struct ParticipantOptions {
@@ -25,38 +24,23 @@ struct ParticipantOptions {
   std::string conditions;  // empty: every condition
   std::string warn = "0.8";
   unsigned jobs = 1;
+  double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;
 };
 
-// What the lookups found for one run, and where its files go.
-struct RunPlan {
-  double repetitionTime = 0;
-  std::size_t volumes = 0;
-  double sliceTimeRef = 0;
-  std::filesystem::path confounds;
-  std::filesystem::path outputFolder;  // OUTPUT/sub-01/[ses-1/]func
-  std::string designFile;              // the task predictors alone (desc-events)
-  std::string resultFile;              // the merged design (desc-brindle)
+// A participant label or task that names nothing in the dataset (exit status 64); the text
+// lists those there are.
+class FilterError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
-
-// The name of one of the run's outputs: the events file's entities (any "desc" dropped), then
-// desc-`desc`, then "_" + `suffixAndExtension` ("design.sdm").
-std::string outputName(const Run& run, const std::string& desc,
-                       const std::string& suffixAndExtension);
-
-// The lookups for `run`; throws RunError when one fails.
-RunPlan planRun(const ParticipantOptions& options, const Run& run);
-
-// Tormel's command lines, run in plan.outputFolder.
-std::vector<std::string> designArguments(const ParticipantOptions& options, const Run& run,
-                                         const RunPlan& plan);
-std::vector<std::string> mergeArguments(const ParticipantOptions& options, const RunPlan& plan);
 
 // OUTPUT/dataset_description.json, LF line ends.
 std::string datasetDescription();
 
-// Every run of the dataset, `options.jobs` at a time; progress and the list of failed runs go to
-// `log`. Returns the exit status: 0 when every run succeeded, 1 otherwise.
+// Every run of the dataset that has events, `options.jobs` at a time; the runs without events
+// (per task), the folders that cannot be read, progress and the failed runs go to `log`. Returns
+// the exit status: 0 when every run succeeded, 1 otherwise. Throws FilterError before any work.
 int runParticipant(const ParticipantOptions& options, std::ostream& log);
 
 }  // namespace bids

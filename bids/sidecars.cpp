@@ -1,9 +1,11 @@
 #include "sidecars.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include "regular_file.h"
 
 namespace fs = std::filesystem;
 
@@ -11,117 +13,108 @@ namespace bids {
 
 namespace {
 
-// One sidecar that applies to the run and holds the value looked for.
-struct Found {
-  fs::path file;
-  std::size_t entities = 0;
-  double value = 0;
-};
-
-nlohmann::json readJson(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw RunError(file.string() + ": cannot be read");
-  try {
-    return nlohmann::json::parse(in);
-  } catch (const nlohmann::json::exception& error) {
-    throw RunError(file.string() + ": not a JSON file (" + error.what() + ")");
-  }
-}
-
-// The number under `key` of a JSON object; none when the key is missing (or it is no object).
-std::optional<double> numberField(const fs::path& file, const nlohmann::json& json,
-                                  const char* key) {
-  if (!json.is_object() || !json.contains(key)) return std::nullopt;
-  const auto& value = json.at(key);
-  if (!value.is_number()) throw RunError(file.string() + ": \"" + key + "\" is not a number");
-  return value.get<double>();
-}
-
-// The folders where a sidecar may apply to the run, nearest first.
-std::vector<fs::path> inheritanceFolders(const fs::path& dataset, const Run& run) {
-  std::vector<fs::path> folders;
-  for (fs::path folder = run.folder; !folder.empty(); folder = folder.parent_path())
-    folders.push_back(dataset / folder);
-  folders.push_back(dataset);
-  return folders;
-}
-
-// The applicable bold sidecar of `folder` holding "RepetitionTime" with the most entities.
-std::optional<Found> nearestInFolder(const fs::path& folder, const Run& run) {
-  std::optional<Found> best;
-  for (const auto& entry : sortedEntries(folder)) {
-    const auto name = parseFileName(entry.path().filename().string());
-    if (!name || name->suffix != "bold" || name->extension != ".json" ||
-        !entitiesSubset(name->entities, run.name.entities))
-      continue;
-    const auto value = numberField(entry.path(), readJson(entry.path()), "RepetitionTime");
-    if (!value) continue;
-    const Found found{entry.path(), name->entities.size(), *value};
-    if (best && best->entities == found.entities && best->value != found.value) {
-      throw RunError("the sidecars " + best->file.string() + " and " + found.file.string() +
-                     " apply equally and give different RepetitionTime values");
-    }
-    if (!best || found.entities > best->entities) best = found;
-  }
-  return best;
-}
+// The entities a derivative shares with its raw run: all but "desc" (and the image's own).
+std::vector<Entity> runEntities(const Run& run) { return withoutEntity(run.name.entities, "desc"); }
 
 }  // namespace
 
-double repetitionTime(const fs::path& dataset, const Run& run) {
-  for (const fs::path& folder : inheritanceFolders(dataset, run)) {
-    const auto found = nearestInFolder(folder, run);
-    if (!found) continue;
-    if (!(found->value > 0) || found->value > 1e4)
-      throw RunError(found->file.string() + ": RepetitionTime is not a number of seconds above 0");
-    return found->value;
+std::optional<double> SidecarCache::number(const fs::path& file, const std::string& key) {
+  auto [at, fresh] = parsed_.try_emplace(file);
+  Parsed& parsed = at->second;
+  if (fresh) {
+    try {
+      const nlohmann::json json = nlohmann::json::parse(readRegularFile(file), nullptr, false);
+      if (json.is_discarded() || !json.is_object()) {
+        parsed.error = file.string() + ": not a JSON file (no JSON object)";
+      } else {
+        // Only the top-level numbers are kept: a sidecar may be large, the run needs two fields.
+        for (const auto& [name, value] : json.items())
+          parsed.numbers[name] =
+              value.is_number() ? std::optional<double>(value.get<double>()) : std::nullopt;
+      }
+    } catch (const std::exception& error) {
+      parsed.error = error.what();
+    }
   }
-  throw RunError("no *_bold.json sidecar of this run holds \"RepetitionTime\" (looked in " +
-                 (dataset / run.folder).string() + " and the folders above it)");
+  if (!parsed.error.empty()) throw RunError(parsed.error);
+  const auto found = parsed.numbers.find(key);
+  if (found == parsed.numbers.end()) return std::nullopt;
+  if (!found->second) throw RunError(file.string() + ": \"" + key + "\" is not a number");
+  return found->second;
 }
 
-fs::path confoundsFile(const fs::path& derivatives, const Run& run) {
-  const fs::path folder = derivatives / run.folder;
-  const auto wanted = withoutEntity(run.name.entities, "desc");
-  std::optional<fs::path> older;
+const std::vector<DatasetFile>& Derivatives::filesIn(const fs::path& relative) {
+  if (const auto known = files_.find(relative); known != files_.end()) return known->second;
+  const fs::path folder = root_ / relative;
+  std::error_code error;
+  fs::directory_iterator check(folder, error);
+  if (error && error != std::errc::no_such_file_or_directory)
+    throw RunError(folder.string() + ": cannot be read (" + error.message() + ")");
+  std::vector<DatasetFile>& files = files_[relative];
   for (const auto& entry : sortedEntries(folder)) {
-    const auto name = parseFileName(entry.path().filename().string());
-    if (!name || name->extension != ".tsv") continue;
-    const std::string* desc = name->value("desc");
-    if (desc == nullptr || *desc != "confounds" ||
-        !sameEntities(withoutEntity(name->entities, "desc"), wanted))
-      continue;
-    if (name->suffix == "timeseries") return entry.path();
-    if (name->suffix == "regressors" && !older) older = entry.path();
+    if (auto name = parseFileName(entry.path().filename().string()))
+      files.push_back({entry.path(), std::move(*name)});
   }
-  if (older) return *older;
-  FileName expected{wanted, "timeseries", ".tsv"};
+  return files;
+}
+
+std::optional<SidecarValue> repetitionTime(const Dataset& dataset, SidecarCache& sidecars,
+                                           const Run& run) {
+  for (const auto& level : dataset.inherited(run, "bold", ".json")) {
+    std::optional<SidecarValue> best;
+    std::size_t bestEntities = 0;
+    for (const DatasetFile* file : level) {
+      const auto value = sidecars.number(file->path, "RepetitionTime");
+      if (!value) continue;
+      if (best && bestEntities == file->name.entities.size() && best->value != *value) {
+        throw RunError("the sidecars " + best->file.string() + " and " + file->path.string() +
+                       " apply equally and give different RepetitionTime values");
+      }
+      if (!best) {
+        best = SidecarValue{file->path, *value};
+        bestEntities = file->name.entities.size();
+      }
+    }
+    if (!best) continue;
+    if (!(best->value > 0) || best->value > 1e4)
+      throw RunError(best->file.string() + ": RepetitionTime is not a number of seconds above 0");
+    return best;
+  }
+  return std::nullopt;
+}
+
+std::optional<fs::path> confoundsFile(Derivatives& derivatives, const Run& run) {
+  const auto wanted = runEntities(run);
+  std::optional<fs::path> older, found;
+  for (const DatasetFile& file : derivatives.filesIn(run.folder)) {
+    const std::string* desc = file.name.value("desc");
+    if (file.name.extension != ".tsv" || desc == nullptr || *desc != "confounds" ||
+        !sameEntities(withoutEntity(file.name.entities, "desc"), wanted))
+      continue;
+    if (file.name.suffix == "timeseries" && !found) found = file.path;
+    if (file.name.suffix == "regressors" && !older) older = file.path;
+  }
+  if (!found) found = older;
+  if (found) {
+    if (const std::string why = notRegularFile(*found); !why.empty())
+      throw RunError(found->string() + ": " + why);
+  }
+  return found;
+}
+
+fs::path expectedConfoundsFile(const Derivatives& derivatives, const Run& run) {
+  FileName expected{runEntities(run), "timeseries", ".tsv"};
   expected.entities.push_back({"desc", "confounds"});
-  throw RunError("no confounds file " + (folder / expected.text()).string() +
-                 " (nor the older *_desc-confounds_regressors.tsv)");
+  return derivatives.root() / run.folder / expected.text();
 }
 
-std::size_t tableRows(const fs::path& table) {
-  std::ifstream in(table, std::ios::binary);
-  if (!in) throw RunError(table.string() + ": cannot be read");
-  std::string line;
-  if (!std::getline(in, line) || line.empty() || line == "\r")
-    throw RunError(table.string() + ": no header row");
-  std::size_t rows = 0;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line != "\r") ++rows;
-  }
-  return rows;
-}
-
-std::optional<double> startTime(const fs::path& derivatives, const Run& run) {
-  const auto wanted = withoutEntity(run.name.entities, "desc");
-  for (const auto& entry : sortedEntries(derivatives / run.folder)) {
-    const auto name = parseFileName(entry.path().filename().string());
-    if (!name || name->suffix != "bold" || name->extension != ".json" ||
-        !entitiesSubset(wanted, name->entities))
+std::optional<double> startTime(Derivatives& derivatives, SidecarCache& sidecars, const Run& run) {
+  const auto wanted = runEntities(run);
+  for (const DatasetFile& file : derivatives.filesIn(run.folder)) {
+    if (file.name.suffix != "bold" || file.name.extension != ".json" ||
+        !entitiesSubset(wanted, file.name.entities))
       continue;
-    if (auto value = numberField(entry.path(), readJson(entry.path()), "StartTime")) return value;
+    if (auto value = sidecars.number(file.path, "StartTime")) return value;
   }
   return std::nullopt;
 }

@@ -7,6 +7,7 @@
 #include "base/number_text.h"
 #include "base/output_file.h"
 #include "confound_generator.h"
+#include "nifti_image.h"
 #include "random.h"
 
 namespace tools {
@@ -50,8 +51,12 @@ std::string derivativeDescription() {
          "      \"Name\": \"sdmgen\"\n    }\n  ]\n}\n";
 }
 
-// The files of one run: events, sidecars, confounds.
+// The files of one run: image, events, sidecars, confounds.
 void writeRun(const fs::path& root, const BidsRunShape& run, uint64_t seed, uint64_t index) {
+  NiftiImageShape image;
+  image.volumes = run.volumes;
+  image.timeStep = run.repetitionTime;
+  writeText(root / run.folder / (run.prefix + "_bold.nii.gz"), gzipStored(niftiImage(image)));
   writeText(root / run.folder / (run.prefix + "_events.tsv"), bidsEventsText(run, seed));
   if (run.runLevelSidecar) {
     writeText(root / run.folder / (run.prefix + "_bold.json"),

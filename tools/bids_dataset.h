@@ -6,7 +6,8 @@
 
 // A small synthetic BIDS dataset with fMRIPrep-like derivatives, for the tests and the README of
 // brindle-bids: two subjects (the second with two sessions), two runs each of the task "faces",
-// events with two conditions, a modulation column and one "n/a" row. The repetition time comes
+// each run's image (*_bold.nii.gz: a NIfTI-1 header giving its volumes and repetition time over
+// one voxel per volume), events with two conditions, a modulation column and one "n/a" row. The repetition time comes
 // from a task-level sidecar at the root, one run overrides it; a session-level sidecar without
 // it must be passed over. In one run each houses event follows a faces event by half a second: two
 // predictors that a design cannot tell apart well. Under derivatives/fmriprep every run but one has
@@ -19,7 +20,7 @@ struct BidsRunShape {
   std::string folder;     // "sub-02/ses-1/func"
   std::string prefix;     // "sub-02_ses-1_task-faces_run-1"
   double repetitionTime;  // seconds
-  int volumes;            // rows of the confounds table
+  int volumes;            // rows of the confounds table, volumes of the image
   const char* confounds;  // "timeseries", "regressors" or nullptr (no table)
   double startTime;       // < 0: no preprocessed BOLD sidecar
   bool runLevelSidecar;   // a run-level *_bold.json overriding the repetition time

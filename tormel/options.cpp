@@ -32,6 +32,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--strict", "strict", "1"},
     {"--tr", "tr", nullptr},
     {"--volumes", "volumes", nullptr},
+    {"--volumes-from", "volumesfrom", nullptr},
     {"--hrf", "hrf", nullptr},
     {"--derivatives", "derivatives", "1"},
     {"--slice-time-ref", "sliceref", nullptr},
@@ -358,7 +359,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                                    (a name ending in .tsv saves a tab-separated table)
   design EVENTS.tsv...             task=design, events=the BIDS events files, one per line:
                                    each file's task predictors saved as an SDM, offered as
-                                   NAME_design.sdm for NAME_events.tsv (needs --tr, --volumes)
+                                   NAME_design.sdm for NAME_events.tsv (needs --tr, and
+                                   --volumes or --volumes-from)
   Every FILE may also be a confound file of a preprocessing pipeline, told by its name:
   .tsv/.csv tables, FSL .par, SPM rp_*.txt, AFNI .1D and other .txt columns.
 
@@ -393,6 +395,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        unreadable data points, missing names) instead of warning about it
   --tr SECONDS         tr=SECONDS: the repetition time of the design's runs, such as 2 or 0.8
   --volumes N          volumes=N: the number of volumes of each run of the design
+  --volumes-from FILE  volumesfrom=FILE: without --volumes, as many volumes as FILE (a confound
+                       table or an SDM) has data points, counted as a merge reads it
   --hrf spm|glover     hrf=MODEL: the haemodynamic response of the design (default spm)
   --derivatives        derivatives=1: each condition of the design followed by its time
                        derivative

@@ -13,6 +13,7 @@
 #include "events/task_design.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
+#include "plugin/load_design.h"
 #include "plugin/log_message.h"
 
 namespace plugin {
@@ -24,6 +25,7 @@ struct DesignParameters {
   std::string events;  // the events files, one path a line
   std::string repetitionTime;
   int volumes = 0;
+  std::string volumesFrom;  // a table or SDM whose data points are the volumes, when volumes is 0
   std::string hrf;
   bool derivatives = false;
   std::string sliceReference;
@@ -41,6 +43,8 @@ DesignParameters readDesignParameters() {
   read.events = host::stringParameter("events", host::listBufferSize);
   read.repetitionTime = host::stringParameter("tr");
   read.volumes = host::intParameter("volumes");
+  // Asked for only without "volumes", so a design given its volumes makes the calls it made.
+  if (read.volumes == 0) read.volumesFrom = host::stringParameter("volumesfrom");
   read.hrf = host::stringParameter("hrf");
   read.derivatives = host::flagParameter("derivatives");
   read.sliceReference = host::stringParameter("sliceref");
@@ -76,6 +80,11 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
 
   options.model.repetitionTime = *tr;
   options.model.volumes = read.volumes;
+  if (read.volumes == 0 && !withoutBlanks(read.volumesFrom).empty()) {
+    // Counted by the readers the merge uses, so the design has the rows the merge will match.
+    DesignLoader loader(nullptr, false, {read.volumesFrom});
+    options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints.value;
+  }
   options.model.hrf = *hrf;
   options.model.timeDerivatives = read.derivatives;
   options.model.sliceReference = *sliceReference;

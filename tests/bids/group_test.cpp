@@ -9,6 +9,7 @@
 
 #include "group.h"
 #include "participant.h"
+#include "run_plan.h"
 #include "support/expect_throw.h"
 #include "support/row_name.h"
 #include "support/temp_dir.h"
@@ -181,29 +182,35 @@ TEST(GroupFiles, NoSummaryOrAnOldOneWritesNoReport) {
 }
 
 TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
-  bids::Run run{"/data/sub-01/func/sub-01_task-faces_desc-x_run-2_events.tsv",
-                *bids::parseFileName("sub-01_task-faces_desc-x_run-2_events.tsv"), "sub-01/func"};
   bids::ParticipantOptions options;
   options.timeDerivatives = true;
   options.conditions = "fa*";
   bids::RunPlan plan;
+  plan.events = "/data/task-faces_events.tsv";
   plan.repetitionTime = 2.5;
-  plan.volumes = 140;
   plan.sliceTimeRef = 0.45;
-  plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-2_desc-confounds_timeseries.tsv";
-  plan.designFile = bids::outputName(run, "events", "design.sdm");
-  plan.resultFile = bids::outputName(run, "brindle", "design.sdm");
-  EXPECT_EQ(bids::designArguments(options, run, plan),
-            (std::vector<std::string>{"design", run.events.string(), "--tr", "2.5", "--volumes",
-                                      "140", "--slice-time-ref", "0.45", "--hrf", "spm",
-                                      "--derivatives", "--conditions", "fa*", "--save",
-                                      "sub-01_task-faces_run-2_desc-events_design.sdm"}));
+  plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-02_desc-confounds_timeseries.tsv";
+  plan.prefix = "sub-01_task-faces_run-02";
   EXPECT_EQ(
-      bids::mergeArguments(options, plan),
+      bids::designArguments(options, plan),
+      (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
+                                "--volumes-from", plan.confounds->string(), "--slice-time-ref",
+                                "0.45", "--hrf", "spm", "--derivatives", "--conditions", "fa*",
+                                "--save", "sub-01_task-faces_run-02_desc-events_design.sdm"}));
+  EXPECT_EQ(
+      bids::checkArguments(options, plan),
       (std::vector<std::string>{
-          "mergeall", "sub-01_task-faces_run-2_desc-events_design.sdm", plan.confounds.string(),
+          "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm", plan.confounds->string(),
           "--confounds", "motion24,wm_csf,cosine,scrub", "--baseline", "--corr", "--plot", "--json",
-          "--warn", "0.8", "--save", "sub-01_task-faces_run-2_desc-brindle_design.sdm"}));
+          "--warn", "0.8", "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  // Without a confounds table: the image's volumes, the design checked alone.
+  plan.confounds.reset();
+  plan.volumes = 140;
+  EXPECT_EQ(bids::designArguments(options, plan)[5], "140");
+  EXPECT_EQ(
+      bids::checkArguments(options, plan),
+      (std::vector<std::string>{"sdm1corr", "sub-01_task-faces_run-02_desc-brindle_design.sdm",
+                                "--plot", "--json", "--warn", "0.8"}));
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
 }
 

@@ -1,6 +1,6 @@
 // The design task end to end: an events file becomes an SDM of task predictors through Tormel's
 // "design" word, parameters the plug-in cannot use end in an error box with nothing written, and
-// Tormel's own save answers never replace an events file.
+// Tormel's own save answers never replace an events file; the volumes may be counted from a table.
 
 #include <gtest/gtest.h>
 
@@ -64,6 +64,27 @@ TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
                                 "  0.088594   0.311648   0.145507  -0.074358\n"
                                 "  1.076663   0.579386   0.016969  -0.048956\n"
                                 "  1.868672   0.106471  -0.041563  -0.013255\n"));
+}
+
+TEST(DesignEndToEnd, VolumesFromATableAreItsDataPointsAsTheMergeReadsThem) {
+  TempDir dir;
+  // A last line of blanks is a data point (of unreadable values) to the table's reader.
+  std::string table = "trans_x\trot_x\n";
+  for (int row = 0; row < 12; ++row) table += "0.1\t0.2\n";
+  const std::string path = dir.write("run_desc-confounds_timeseries.tsv", table + " \t \n");
+  const std::string eventsPath = dir.write("run_events.tsv", events);
+  const auto design = runTormel({"design", eventsPath, "--tr", "2", "--volumes-from", path});
+  EXPECT_EQ(design.exitCode, 0) << design.err;
+  EXPECT_NE(readFile(dir.file("run_design.sdm")).find("NrOfDataPoints:         13\r\n"),
+            std::string::npos);
+  EXPECT_EQ(runTormel({"mergeall", dir.file("run_design.sdm"), path, "--save", dir.file("m.sdm")})
+                .exitCode,
+            0);
+  const auto missing =
+      runTormel({"design", eventsPath, "--tr", "2", "--volumes-from", dir.file("none.tsv")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err,
+            "[message] Error: Failed opening for reading: " + dir.file("none.tsv") + "\n");
 }
 
 TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritten) {

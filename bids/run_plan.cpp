@@ -1,0 +1,151 @@
+#include "run_plan.h"
+
+#include <cmath>
+#include <map>
+
+#include "nifti_header.h"
+#include "participant.h"
+#include "regular_file.h"
+#include "text_files.h"
+
+namespace fs = std::filesystem;
+
+namespace bids {
+
+namespace {
+
+// A sidecar and an image header this far apart (seconds) are warned about.
+constexpr double timeTolerance = 1e-3;
+
+// The header of the run's image, or why it cannot be had.
+struct Image {
+  std::optional<NiftiHeader> header;
+  std::string problem;
+};
+
+Image readImage(const Run& run) {
+  try {
+    return {readNiftiHeader(run.bold), ""};
+  } catch (const std::exception& error) {
+    return {std::nullopt, error.what()};
+  }
+}
+
+// The repetition time from the sidecars, else from the image's header; warns when both give one
+// and they differ.
+void setRepetitionTime(PlanSources& sources, const Image& image, RunPlan& plan) {
+  const auto sidecar = repetitionTime(sources.dataset, sources.sidecars, plan.run);
+  const NiftiHeader* header = image.header ? &*image.header : nullptr;
+  const bool headerTime =
+      header != nullptr && header->timeStep > 0 && header->unit != TimeUnit::notTime;
+  if (sidecar) {
+    plan.repetitionTime = sidecar->value;
+    if (headerTime && std::fabs(header->timeStep - sidecar->value) > timeTolerance)
+      plan.warnings.push_back("RepetitionTime " + shortestText(sidecar->value) + " s in " +
+                              sidecar->file.string() + ", but " + shortestText(header->timeStep) +
+                              " s in the header of " + plan.run.bold.string() +
+                              ": the sidecar's is used");
+    return;
+  }
+  const std::string advice = "; give RepetitionTime in a *_bold.json sidecar of the run";
+  if (header == nullptr) throw RunError(image.problem + advice);
+  if (!headerTime)
+    throw RunError(
+        "no *_bold.json sidecar of this run holds \"RepetitionTime\" and the header of " +
+        plan.run.bold.string() + " gives no time between volumes (pixdim[4])" + advice);
+  if (header->unit == TimeUnit::unknown)
+    plan.warnings.push_back(plan.run.bold.string() + " gives no time unit: pixdim[4] " +
+                            shortestText(header->timeStep) + " taken as seconds");
+  plan.repetitionTime = header->timeStep;
+}
+
+// The confounds table, else the volumes of the image's header.
+void setVolumes(PlanSources& sources, const Image& image, RunPlan& plan) {
+  plan.confounds = confoundsFile(sources.derivatives, plan.run);
+  if (plan.confounds) return;
+  const fs::path expected = expectedConfoundsFile(sources.derivatives, plan.run);
+  if (!image.header)
+    throw RunError(image.problem + "; give the real image, or a confounds table " +
+                   expected.string());
+  plan.volumes = static_cast<std::size_t>(image.header->volumes);
+  plan.warnings.push_back("no confounds table " + expected.string() +
+                          " (nor the older *_desc-confounds_regressors.tsv): the design holds "
+                          "the task predictors alone, " +
+                          std::to_string(plan.volumes) + " volumes from the image's header");
+}
+
+}  // namespace
+
+std::string RunPlan::outputName(const std::string& desc,
+                                const std::string& suffixAndExtension) const {
+  return prefix + "_desc-" + desc + "_" + suffixAndExtension;
+}
+
+RunPlan planRun(PlanSources& sources, const Run& run) {
+  RunPlan plan;
+  plan.run = run;
+  plan.outputFolder = sources.options.output / run.folder;
+  FileName name{inBidsOrder(withoutEntity(run.name.entities, "desc")), "", ""};
+  plan.prefix = name.text();
+  plan.prefix.pop_back();  // text() ends the entities with "_" before the (empty) suffix
+  try {
+    plan.events = eventsFile(sources.dataset, run);
+    if (!plan.events) return plan;
+    if (const std::string why = notRegularFile(*plan.events); !why.empty())
+      throw RunError(plan.events->string() + ": " + why);
+    const Image image = readImage(run);
+    setRepetitionTime(sources, image, plan);
+    setVolumes(sources, image, plan);
+    if (sources.options.sliceTimeRef) {
+      plan.sliceTimeRef = *sources.options.sliceTimeRef;
+    } else if (const auto start = startTime(sources.derivatives, sources.sidecars, run)) {
+      plan.sliceTimeRef = *start / plan.repetitionTime;
+    }
+  } catch (const std::exception& error) {
+    plan.error = error.what();
+  }
+  return plan;
+}
+
+void refuseSharedOutputs(std::vector<RunPlan>& plans) {
+  std::map<fs::path, std::size_t> first;
+  for (std::size_t i = 0; i < plans.size(); ++i) {
+    if (!plans[i].events) continue;
+    const auto [at, fresh] = first.try_emplace(plans[i].outputFolder / plans[i].prefix, i);
+    if (fresh) continue;
+    RunPlan& other = plans[at->second];
+    const std::string shared = " would write the same files as ";
+    if (!other.sharesOutputs)
+      other.error = other.run.relativeBold() + shared + plans[i].run.relativeBold();
+    plans[i].error = plans[i].run.relativeBold() + shared + other.run.relativeBold();
+    other.sharesOutputs = plans[i].sharesOutputs = true;
+  }
+}
+
+std::vector<std::string> designArguments(const ParticipantOptions& options, const RunPlan& plan) {
+  std::vector<std::string> args{"design", plan.events->string(), "--tr",
+                                shortestText(plan.repetitionTime)};
+  if (plan.confounds) {
+    args.insert(args.end(), {"--volumes-from", plan.confounds->string()});
+  } else {
+    args.insert(args.end(), {"--volumes", std::to_string(plan.volumes)});
+  }
+  args.insert(args.end(),
+              {"--slice-time-ref", shortestText(plan.sliceTimeRef), "--hrf", options.hrf});
+  if (options.timeDerivatives) args.emplace_back("--derivatives");
+  if (!options.conditions.empty()) args.insert(args.end(), {"--conditions", options.conditions});
+  args.insert(args.end(), {"--save", plan.confounds ? plan.designFile() : plan.resultFile()});
+  return args;
+}
+
+std::vector<std::string> checkArguments(const ParticipantOptions& options, const RunPlan& plan) {
+  if (!plan.confounds)
+    return {"sdm1corr", plan.resultFile(), "--plot", "--json", "--warn", options.warn};
+  return {"mergeall",       plan.designFile(), plan.confounds->string(),
+          "--confounds",    options.confounds, "--baseline",
+          "--corr",         "--plot",          "--json",
+          "--warn",         options.warn,      "--save",
+          plan.resultFile()};
+}
+
+}  // namespace bids
