@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstring>
 
+namespace tools {
+
 namespace {
 
 // Header fields written at their offsets in the chosen byte order.
@@ -105,3 +107,5 @@ std::string gzipStored(std::string_view bytes) {
   appendLittle(out, static_cast<std::uint32_t>(bytes.size() & 0xffffffffu), 4);
   return out;
 }
+
+}  // namespace tools

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace tools {
+
 // Tiny NIfTI images for synthetic datasets and the tests: a valid NIfTI-1 or NIfTI-2 header
 // (either byte order) over one voxel per volume, written from the published header layout, and
 // gzip files made of stored deflate blocks, so that no compression library is needed.
@@ -21,3 +23,5 @@ std::string niftiImage(const NiftiImageShape& shape);
 
 // `bytes` as a gzip file (one member, stored blocks, CRC-32 and size at its end).
 std::string gzipStored(std::string_view bytes);
+
+}  // namespace tools

@@ -80,7 +80,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
 
   options.model.repetitionTime = *tr;
   options.model.volumes = read.volumes;
-  if (read.volumes == 0 && !withoutBlanks(read.volumesFrom).empty()) {
+  if (read.volumes == 0 && !contract::withoutBlanks(read.volumesFrom).empty()) {
     // Counted by the readers the merge uses, so the design has the rows the merge will match.
     DesignLoader loader(nullptr, false, {read.volumesFrom});
     options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints.value;

@@ -23,6 +23,11 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::readFile;
 using testing_support::runProcess;
+using tools::ConfoundShape;
+using tools::ConfoundTextFormat;
+using tools::generateConfoundText;
+using tools::gzipStored;
+using tools::niftiImage;
 
 std::string program(const char* name) { return testing_support::buildDir() + "/" + name; }
 

@@ -17,6 +17,9 @@
 
 namespace {
 
+using tools::gzipStored;
+using tools::niftiImage;
+
 struct HeaderCase {
   const char* what;
   std::string bytes;     // the file's
