@@ -23,7 +23,7 @@ std::string numberOr(const std::optional<double>& value, int decimals) {
 }
 
 std::string reasonsText(const RunMark& mark) {
-  const std::string text = joinedReasons(mark);
+  const std::string text = joined(mark.limits);
   return text.empty() ? missing : text;
 }
 
@@ -116,7 +116,7 @@ int runGroup(const fs::path& output, std::ostream& log) {
   }
   writeTextFile(output / "group_report.tsv", groupTable(rows));
   writeTextFile(output / "group_report.json", groupTableSidecar());
-  writeTextFile(output / "group_report.html", groupPage(rows));
+  writeTextFile(output / "group_report.html", groupPage(rows, {}));
   const MarkCounts marks = countMarks(rows);
   log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
       << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";
