@@ -169,7 +169,7 @@ std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedR
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>Brindle group report</title>\n<style>";
-  html += pageStyle();
+  html += pageStyle;
   // Without the script every run stays in the table.
   html +=
       "</style>\n<noscript><style>#runs:not(.live) tbody tr:nth-child(n+251) { display: "
@@ -185,7 +185,7 @@ std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedR
   html += "<div id=\"tip\" role=\"tooltip\" hidden></div>\n";
   html += "<script type=\"application/json\" id=\"data\">" + pageData(rows, failed, measures) +
           "</script>\n<script>";
-  html += pageScript();
+  html += pageScript;
   return html + "</script>\n</body>\n</html>\n";
 }
 

@@ -44,7 +44,7 @@ std::string runsTable(const std::vector<RunRow>& rows);
 // The failed runs with their errors and a link to each failure record; a note when none failed.
 std::string failedTable(const std::vector<FailedRun>& failed);
 
-const char* pageStyle();   // the page's CSS
-const char* pageScript();  // the page's JavaScript: plots, tooltip, filters, sorting
+extern const char* const pageStyle;   // the page's CSS
+extern const char* const pageScript;  // the page's JavaScript: plots, tooltip, filters, sorting
 
 }  // namespace bids

@@ -6,10 +6,10 @@
 
 namespace bids {
 
-const char* pageScript() {
-  return R"JS(
-(function () {
-  'use strict';
+// A block rather than a function around it all: its names stay out of the page's global ones.
+const char* const pageScript = R"JS(
+'use strict';
+{
   const byId = (id) => document.getElementById(id);
   const data = JSON.parse(byId('data').textContent);
   const rowsOf = (table) => (table ? Array.from(table.tBodies[0].rows) : []);
@@ -53,17 +53,19 @@ const char* pageScript() {
     const height = strip.y1 - strip.y0 - 2 * r;
     const drawn = drawOrder.filter((run) => run.values[k] !== null);
     // A run's height in the strip is its index times the golden ratio, modulo 1: the runs
-    // spread evenly, and a run keeps its height from strip to strip.
+    // spread evenly, and a run keeps its height from strip to strip. The points are no tab
+    // stops (thousands of them would be): the table's rows hold the same links.
     const shapesAt = drawn.map((run) => `M${xOf(run.values[k], measure).toFixed(1)},` +
       `${(strip.y0 + r + height * ((run.index * 0.6180339887498949) % 1)).toFixed(1)}${shapes[run.mark]}`);
     group.innerHTML = `<path class="shadow" d="${shapesAt.join('')}"/>` + drawn.map((run, j) =>
-      `<a href="${escaped(run.page)}" class="pt m-${run.mark}"><path d="${shapesAt[j]}"/><title>` +
+      `<a href="${escaped(run.page)}" class="pt m-${run.mark}" tabindex="-1"><path d="${shapesAt[j]}"/><title>` +
       `${escaped(run.label)}: ${escaped(measure.title)} ${escaped(valueText(run.values[k], measure))}` +
       '</title></a>').join('');
     drawn.forEach((run, j) => run.points.push(group.children[j + 1]));
   }
   document.querySelectorAll('#plots g.points').forEach((group, k) => drawStrip(group, data.measures[k], k));
 
+  // The run and the value of the point under the pointer beside it.
   const tip = byId('tip');
   function showTip(point, x, y) {
     tip.textContent = point.querySelector('title').textContent;
@@ -76,12 +78,7 @@ const char* pageScript() {
   plots.addEventListener('mouseover', (event) => {
     if (pointOf(event)) showTip(pointOf(event), event.clientX, event.clientY);
   });
-  plots.addEventListener('focusin', (event) => {
-    const box = pointOf(event) && pointOf(event).getBoundingClientRect();
-    if (box) showTip(pointOf(event), box.right, box.top);
-  });
-  for (const type of ['mouseout', 'focusout'])
-    plots.addEventListener(type, (event) => { if (pointOf(event)) tip.hidden = true; });
+  plots.addEventListener('mouseout', (event) => { if (pointOf(event)) tip.hidden = true; });
 
   // The runs table shows the first `shown` runs that pass the filters, in its order, and a button
   // for more: laying out thousands of rows at each change would stall the page. The style sheet
@@ -103,6 +100,8 @@ const char* pageScript() {
   }
   more.addEventListener('click', () => { shown += 250; showRows(); });
 
+  // A run passes when it matches every filter and has every word of the search in its label or
+  // its reasons (a failed run: anywhere in its row).
   const form = byId('filters');
   const valueOf = (id) => (byId(id) ? byId(id).value : '');
   function filter() {
@@ -133,6 +132,7 @@ const char* pageScript() {
   filter();
   runsTable.classList.add('live');
 
+  // A select of a column heading sorts by that column, the next one the other way round.
   const collator = new Intl.Collator('en', { numeric: true });
   function sortable(table) {
     if (!table) return;
@@ -160,8 +160,7 @@ const char* pageScript() {
   }
   sortable(byId('runs'));
   sortable(byId('failed'));
-})();
-)JS";
 }
+)JS";
 
 }  // namespace bids

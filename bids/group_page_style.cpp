@@ -6,8 +6,7 @@
 
 namespace bids {
 
-const char* pageStyle() {
-  return R"CSS(
+const char* const pageStyle = R"CSS(
 :root { --ok: #0072b2; --amber: #e69f00; --red: #d55e00; }
 * { box-sizing: border-box; }
 body { font: 14px/1.45 system-ui, sans-serif; margin: 0 auto; padding: 16px 24px; max-width: 1440px; color: #1d1d1f; }
@@ -38,7 +37,7 @@ a.pt.m-ok { fill: var(--ok); }
 a.pt.m-amber { fill: var(--amber); }
 a.pt.m-red { fill: var(--red); }
 a.pt path { stroke: #fff; stroke-width: 0.5; }
-a.pt:hover path, a.pt:focus path { stroke: #000; stroke-width: 1.5; }
+a.pt:hover path { stroke: #000; stroke-width: 1.5; }
 a.pt.out { display: none; }
 .shadow { fill: #d4d4d4; }
 #tip { position: fixed; z-index: 3; max-width: 420px; padding: 4px 8px; border-radius: 4px; background: #1d1d1f; color: #fff; font-size: 13px; pointer-events: none; }
@@ -64,6 +63,5 @@ tr.m-red td.sym b { color: #a33f00; }
 small { color: #555; }
 .tag { padding: 0 4px; border: 1px solid #999; border-radius: 3px; font-size: 12px; }
 )CSS";
-}
 
 }  // namespace bids
