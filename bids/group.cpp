@@ -60,8 +60,9 @@ bool inDependency(const json& dependencies, std::size_t index) {
   return false;
 }
 
+// A role that is not a string is no role, not a reason to stop.
 bool isInterest(const json& predictor) {
-  return predictor.is_object() && predictor.value("role", "") == "interest";
+  return predictor.is_object() && predictor.contains("role") && predictor.at("role") == "interest";
 }
 
 std::string nameOf(const json& predictor) {

@@ -45,14 +45,14 @@ struct RunRow {
   int flaggedPairs = 0;
   int scrubbed = 0;
   std::optional<double> meanFramewiseDisplacement;
-  std::string page;         // the run's page relative to OUTPUT: the summary's path, ".html"
+  std::string page = {};    // the run's page relative to OUTPUT: the summary's path, ".html"
   bool designOnly = false;  // the design alone, without confounds
-  std::optional<double> repetitionTime;  // seconds; none: the summary does not say
-  std::string hrf;                       // the HRF model; "" when the summary does not say
-  std::vector<ContrastCell> contrasts;   // in the summary's order; empty when it has none
-  std::string maxInterestVifName;        // the predictor of interest with maxTaskVif; "" if none
+  std::optional<double> repetitionTime = {};  // seconds; none: the summary does not say
+  std::string hrf = {};                       // the HRF model; "" when the summary does not say
+  std::vector<ContrastCell> contrasts = {};   // in the summary's order; empty when it has none
+  std::string maxInterestVifName = {};  // the predictor of interest with maxTaskVif; "" if none
   // The strongest flagged pair with a predictor of interest in it; none when no such pair.
-  std::optional<PairCell> strongestInterestPair;
+  std::optional<PairCell> strongestInterestPair = {};
 
   // "sub-01 ses-1 task-faces run-1": the run for people.
   std::string label() const;

@@ -9,6 +9,7 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "group.h"
@@ -60,20 +61,6 @@ bids::RunRow sampleRow(std::size_t i) {
   return row;
 }
 
-bids::FailedRun sampleFailure(std::size_t i) {
-  const bids::RunRow like = sampleRow(i);
-  const std::string stem = like.summary.substr(0, like.summary.size() - 25);
-  return {like.label(),
-          like.subject,
-          like.session,
-          like.task,
-          like.run,
-          stem + "_bold.nii.gz",
-          stem + "_events.tsv",
-          "no confounds file <" + stem + "_desc-confounds_timeseries.tsv>",
-          stem + "_desc-brindle_failure.json"};
-}
-
 void placeholder(const std::filesystem::path& file, const std::string& what) {
   std::filesystem::create_directories(file.parent_path());
   bids::writeTextFile(file, "<!DOCTYPE html>\n<title>" + what + "</title>\n<p>" + what + "</p>\n");
@@ -91,13 +78,19 @@ int main(int argc, char** argv) {
     std::vector<bids::RunRow> rows;
     std::vector<bids::FailedRun> failed;
     for (std::size_t i = 0, count = std::stoul(argv[2]); i < count; ++i) {
-      if (i % 50 == 49) {
-        failed.push_back(sampleFailure(i));
-        placeholder(folder / failed.back().record, failed.back().label + " failed");
-      } else {
-        rows.push_back(sampleRow(i));
-        placeholder(folder / rows.back().page, rows.back().label());
+      bids::RunRow row = sampleRow(i);
+      if (i % 50 != 49) {
+        placeholder(folder / row.page, row.label());
+        rows.push_back(std::move(row));
+        continue;
       }
+      // The run without "_desc-brindle_design.json".
+      const std::string stem = row.summary.substr(0, row.summary.size() - 25);
+      failed.push_back({row.label(), row.subject, row.session, row.task, row.run,
+                        stem + "_bold.nii.gz", stem + "_events.tsv",
+                        "no confounds file <" + stem + "_desc-confounds_timeseries.tsv>",
+                        stem + "_desc-brindle_failure.json"});
+      placeholder(folder / failed.back().record, failed.back().label + " failed");
     }
     const std::string page = bids::groupPage(rows, failed);
     bids::writeTextFile(folder / "group_report.html", page);
