@@ -20,6 +20,7 @@
 //   --hover SELECTOR, --click SELECTOR   moves the mouse to (and clicks) the element's centre,
 //                                 which must not be covered by another element
 //   --expect-visible SELECTOR N   waits (up to 5 s) until exactly N matching elements are visible
+//                                 (a count the step before leaves as it was passes at once)
 //   --expect-url-suffix TEXT      waits (up to 10 s) until the page's address ends with TEXT
 // Exit code 0 when every check passes, 1 otherwise, 2 on a usage error.
 //
