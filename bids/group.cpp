@@ -1,6 +1,7 @@
 #include "group.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -59,19 +60,56 @@ bool inDependency(const json& dependencies, std::size_t index) {
   return false;
 }
 
-// The largest factor among the predictors of interest; infinite for one in a dependency.
-std::optional<double> largestTaskVif(const json& summary, const std::string& where) {
+// A role that is not a string is no role, not a reason to stop.
+bool isInterest(const json& predictor) {
+  return predictor.is_object() && predictor.contains("role") && predictor.at("role") == "interest";
+}
+
+std::string nameOf(const json& predictor) {
+  const auto name = predictor.find("name");
+  return name != predictor.end() && name->is_string() ? name->get<std::string>() : "";
+}
+
+// The largest factor among the predictors of interest (infinite for one in a dependency) and
+// whose it is: the first of equals.
+void setLargestTaskVif(RunRow& row, const json& summary, const std::string& where) {
   const json& predictors = arrayField(summary, "predictors", where);
   const json& dependencies = arrayField(summary, "dependencies", where);
-  std::optional<double> largest;
   for (std::size_t i = 0; i < predictors.size(); ++i) {
     const json& predictor = predictors[i];
-    if (!predictor.is_object() || predictor.value("role", "") != "interest") continue;
+    if (!isInterest(predictor)) continue;
     std::optional<double> vif = numberOrNull(predictor, "vif", where);
     if (!vif && inDependency(dependencies, i)) vif = std::numeric_limits<double>::infinity();
-    if (vif && (!largest || *vif > *largest)) largest = vif;
+    if (vif && (!row.maxTaskVif || *vif > *row.maxTaskVif)) {
+      row.maxTaskVif = vif;
+      row.maxInterestVifName = nameOf(predictor);
+    }
   }
-  return largest;
+}
+
+// A flagged pair's predictor `key` ("first", "second"), when it is an index into `predictors`.
+const json* pairMember(const json& pair, const char* key, const json& predictors) {
+  if (!pair.is_object() || !pair.contains(key)) return nullptr;
+  const json& index = pair.at(key);
+  if (!index.is_number_unsigned() || index.get<std::size_t>() >= predictors.size()) return nullptr;
+  return &predictors[index.get<std::size_t>()];
+}
+
+// The strongest flagged pair with a predictor of interest in it (by |r|, the first of equals).
+std::optional<PairCell> strongestInterestPair(const json& summary, const std::string& where) {
+  const json& predictors = arrayField(summary, "predictors", where);
+  std::optional<PairCell> strongest;
+  for (const json& pair : arrayField(summary, "pairs", where)) {
+    const json* first = pairMember(pair, "first", predictors);
+    const json* second = pairMember(pair, "second", predictors);
+    if (!first || !second || !pair.contains("r") || !pair.at("r").is_number())
+      throw SummaryError(where + ": \"pairs\" holds an entry that is not a pair of predictors");
+    const double r = pair.at("r").get<double>();
+    if ((isInterest(*first) || isInterest(*second)) &&
+        (!strongest || std::abs(r) > std::abs(strongest->r)))
+      strongest = PairCell{nameOf(*first), nameOf(*second), r};
+  }
+  return strongest;
 }
 
 void setEntities(RunRow& row, const std::string& relative) {
@@ -85,6 +123,18 @@ void setEntities(RunRow& row, const std::string& relative) {
   for (const auto& [key, target] : wanted) {
     if (const std::string* value = name->value(key)) *target = *value;
   }
+}
+
+// A number in a reason: "infinite" rather than "inf".
+std::string wordsFor(double value, int decimals) {
+  return std::isinf(value) ? "infinite" : fixedText(value, decimals);
+}
+
+// "25 %", "22.7 %": a share as a percentage to a tenth, without a trailing ".0".
+std::string percentText(double share) {
+  std::string text = fixedText(100 * share, 1);
+  if (text.ends_with(".0")) text.resize(text.size() - 2);
+  return text + " %";
 }
 
 }  // namespace
@@ -106,17 +156,23 @@ std::string RunRow::designPicture() const {
 
 RunMark markRun(const RunRow& row) {
   RunMark result;
-  auto raise = [&result](Mark mark, std::string reason) {
+  auto raise = [&result](Mark mark, std::string reason, std::string limit) {
     result.mark = std::max(result.mark, mark);
     result.reasons.push_back(std::move(reason));
+    result.limits.push_back(std::move(limit));
   };
+  const std::string vif =
+      (row.maxInterestVifName.empty() ? std::string("task predictor") : row.maxInterestVifName) +
+      " VIF " + wordsFor(row.maxTaskVif.value_or(0), 2);
   if (row.maxTaskVif && *row.maxTaskVif >= redVif)
-    raise(Mark::red, "task VIF >= 10");
+    raise(Mark::red, vif, "task VIF >= 10");
   else if (row.maxTaskVif && *row.maxTaskVif >= amberVif)
-    raise(Mark::amber, "task VIF >= 5");
-  if (row.scrubbedShare() > redScrubbedShare) raise(Mark::red, "scrubbed > 20 %");
+    raise(Mark::amber, vif, "task VIF >= 5");
+  if (row.scrubbedShare() > redScrubbedShare)
+    raise(Mark::red, "scrubbed " + percentText(row.scrubbedShare()), "scrubbed > 20 %");
   if (row.conditionNumber && *row.conditionNumber >= amberCondition)
-    raise(Mark::amber, "condition number >= 30");
+    raise(Mark::amber, "condition number " + wordsFor(*row.conditionNumber, 1),
+          "condition number >= 30");
   return result;
 }
 
@@ -124,9 +180,9 @@ const char* markName(Mark mark) {
   return mark == Mark::red ? "red" : mark == Mark::amber ? "amber" : "ok";
 }
 
-std::string joinedReasons(const RunMark& mark) {
+std::string joined(const std::vector<std::string>& parts) {
   std::string text;
-  for (const std::string& reason : mark.reasons) text += (text.empty() ? "" : "; ") + reason;
+  for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
   return text;
 }
 
@@ -155,13 +211,15 @@ RunRow readRunRow(const std::string& text, const std::string& relative) {
   setEntities(row, relative);
   row.volumes = wholeField(summary, "nrOfDataPoints", relative);
   row.predictors = wholeField(summary, "nrOfPredictors", relative);
-  row.maxTaskVif = largestTaskVif(summary, relative);
+  setLargestTaskVif(row, summary, relative);
   row.conditionNumber = numberOrNull(summary, "conditionNumber", relative);
   if (!row.conditionNumber && !arrayField(summary, "dependencies", relative).empty())
     row.conditionNumber = std::numeric_limits<double>::infinity();
   row.flaggedPairs = static_cast<int>(arrayField(summary, "pairs", relative).size());
   row.scrubbed = static_cast<int>(arrayField(summary, "scrubbedVolumes", relative).size());
   row.meanFramewiseDisplacement = numberOrNull(summary, "meanFramewiseDisplacement", relative);
+  row.page = relative.substr(0, relative.size() - 5) + ".html";
+  row.strongestInterestPair = strongestInterestPair(summary, relative);
   return row;
 }
 
@@ -208,7 +266,7 @@ int runGroup(const fs::path& output, std::ostream& log) {
   }
   writeTextFile(output / "group_report.tsv", groupTable(rows));
   writeTextFile(output / "group_report.json", groupTableSidecar());
-  writeTextFile(output / "group_report.html", groupPage(rows));
+  writeTextFile(output / "group_report.html", groupPage(rows, {}));
   const MarkCounts marks = countMarks(rows);
   log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
       << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";

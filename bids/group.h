@@ -18,6 +18,22 @@ class SummaryError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// One contrast of a run's design: how well the design estimates it and what the confounds cost.
+struct ContrastCell {
+  std::string name;
+  std::string test;  // "t" or "F"
+  bool estimable = true;
+  std::optional<double> efficiency, confoundCost;  // none: not given (or not estimable)
+  std::string reason;                              // why it is not estimable; "" when it is
+};
+
+// A pair of predictors and their signed correlation.
+struct PairCell {
+  std::string first, second;
+  double r = 0;
+  bool operator==(const PairCell&) const = default;
+};
+
 // One run as its summary tells it.
 struct RunRow {
   std::string summary;  // the summary's path relative to OUTPUT, "/" between folders
@@ -29,6 +45,14 @@ struct RunRow {
   int flaggedPairs = 0;
   int scrubbed = 0;
   std::optional<double> meanFramewiseDisplacement;
+  std::string page = {};    // the run's page relative to OUTPUT: the summary's path, ".html"
+  bool designOnly = false;  // the design alone, without confounds
+  std::optional<double> repetitionTime = {};  // seconds; none: the summary does not say
+  std::string hrf = {};                       // the HRF model; "" when the summary does not say
+  std::vector<ContrastCell> contrasts = {};   // in the summary's order; empty when it has none
+  std::string maxInterestVifName = {};  // the predictor of interest with maxTaskVif; "" if none
+  // The strongest flagged pair with a predictor of interest in it; none when no such pair.
+  std::optional<PairCell> strongestInterestPair = {};
 
   // "sub-01 ses-1 task-faces run-1": the run for people.
   std::string label() const;
@@ -38,20 +62,31 @@ struct RunRow {
   std::string designPicture() const;
 };
 
+// A run the participant level could not make a design for.
+struct FailedRun {
+  std::string label, subject, session, task, run;  // as in RunRow; "" when the name lacks one
+  std::string bold, events;  // the run's files as the participant level found them
+  std::string error;         // what went wrong, in words
+  std::string record;        // the failure record's path relative to OUTPUT; "" when none
+};
+
 enum class Mark { none, amber, red };
 
 // The thresholds a run crosses, with the worst mark.
 struct RunMark {
   Mark mark = Mark::none;
-  std::vector<std::string> reasons;  // "task VIF >= 10", in a fixed order
+  // Per threshold crossed, in a fixed order, what crossed it in words: "faces VIF 44.45",
+  // "scrubbed 25 %", "condition number 739.9".
+  std::vector<std::string> reasons;
+  std::vector<std::string> limits;  // the same thresholds as the group table names them
 };
 
 // VIF of a task predictor >= 5 amber, >= 10 red; more than 20 % of the volumes scrubbed red;
 // condition number >= 30 amber.
 RunMark markRun(const RunRow& row);
 const char* markName(Mark mark);  // "ok", "amber", "red"
-// The reasons joined by "; "; "" when there are none.
-std::string joinedReasons(const RunMark& mark);
+// The parts joined by "; "; "" when there are none.
+std::string joined(const std::vector<std::string>& parts);
 
 // How many of the rows are marked amber and how many red.
 struct MarkCounts {
@@ -69,10 +104,9 @@ std::vector<RunRow> readRunRows(const std::filesystem::path& output);
 
 std::string groupTable(const std::vector<RunRow>& rows);  // group_report.tsv
 std::string groupTableSidecar();                          // group_report.json
-std::string groupPage(const std::vector<RunRow>& rows);   // group_report.html
-// The page's plot: an inline SVG bar of the largest task VIF of every run, in the rows' order,
-// each bar linking to its row ("#run-1", ...), the limits 5 and 10 drawn across.
-std::string vifPlot(const std::vector<RunRow>& rows);
+// group_report.html: the counts, a strip plot per measure, the runs and the failed runs, with
+// filters; one self-contained file whose links are relative to OUTPUT.
+std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed);
 
 // Reads the summaries and writes the three files; messages go to `log`. Returns the exit status.
 int runGroup(const std::filesystem::path& output, std::ostream& log);

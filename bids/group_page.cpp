@@ -1,68 +1,125 @@
-// The group report page (group_report.html): one self-contained file, inline CSS, inline SVG and
-// inline JavaScript, nothing loaded from anywhere; links to each run's pictures are relative.
+// The group report page (group_report.html): one self-contained file, inline CSS, SVG and
+// JavaScript, nothing loaded from anywhere; its links are relative to the page's folder. The
+// counts and the tables read without the script; the plots' points, the filters and the sorting
+// come from the script and the page's data, a JSON block that holds each value once.
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <set>
 
-#include "group.h"
+#include "group_page.h"
 #include "text_files.h"
 
 namespace bids {
 
 namespace {
 
-constexpr const char* style = R"CSS(
-body { font: 14px/1.45 system-ui, sans-serif; margin: 24px; color: #1d1d1f; }
-h1 { font-size: 22px; margin: 0 0 4px; }
-h2 { font-size: 17px; margin: 24px 0 8px; }
-p.note { color: #555; margin: 4px 0; }
-table { border-collapse: collapse; font-variant-numeric: tabular-nums; }
-th, td { border-bottom: 1px solid #ddd; padding: 4px 8px; text-align: right; white-space: nowrap; }
-th[data-type="text"], th[data-type="mark"], td.text { text-align: left; }
-th button { font: inherit; font-weight: 600; border: 0; background: none; cursor: pointer; padding: 0; }
-th[aria-sort="ascending"] button::after { content: " \25B2"; }
-th[aria-sort="descending"] button::after { content: " \25BC"; }
-tr.mark-amber { background: #fff3cd; }
-tr.mark-red { background: #f8d7da; }
-tr.mark-amber td.mark { color: #8a6100; font-weight: 600; }
-tr.mark-red td.mark { color: #a21b1b; font-weight: 600; }
-svg text { font: 11px system-ui, sans-serif; fill: #333; }
-.bar-ok { fill: #4a7fb5; } .bar-amber { fill: #e0a000; } .bar-red { fill: #c62828; }
-.limit-amber { stroke: #e0a000; stroke-dasharray: 5 3; } .limit-red { stroke: #c62828; stroke-dasharray: 5 3; }
-.grid { stroke: #e5e5e5; } .axis { stroke: #888; }
-)CSS";
+std::string tile(const std::string& cssClass, std::size_t count, const char* what) {
+  return "<li" + (cssClass.empty() ? "" : " class=\"" + cssClass + "\"") + "><b>" +
+         std::to_string(count) + "</b> " + what + "</li>\n";
+}
 
-constexpr const char* script = R"JS(
-(function () {
-  const table = document.getElementById('runs');
-  const body = table.tBodies[0];
-  const headers = Array.from(table.tHead.rows[0].cells);
-  function key(row, column, numeric) {
-    const cell = row.cells[column];
-    const text = cell.dataset.sort !== undefined ? cell.dataset.sort : cell.textContent;
-    return numeric ? Number(text) : text;
-  }
-  function sortBy(column) {
-    const header = headers[column];
-    const numeric = header.dataset.type !== 'text';
-    const ascending = header.getAttribute('aria-sort') !== 'ascending';
-    const rows = Array.from(body.rows);
-    rows.sort(function (a, b) {
-      const x = key(a, column, numeric), y = key(b, column, numeric);
-      const order = numeric ? (x < y ? -1 : x > y ? 1 : 0)
-                            : String(x).localeCompare(String(y), 'en', { numeric: true });
-      return ascending ? order : -order;
-    });
-    headers.forEach(function (h) { h.removeAttribute('aria-sort'); });
-    header.setAttribute('aria-sort', ascending ? 'ascending' : 'descending');
-    rows.forEach(function (row) { body.appendChild(row); });
-  }
-  headers.forEach(function (header, column) {
-    header.querySelector('button').addEventListener('click', function () { sortBy(column); });
-  });
-})();
-)JS";
+std::string counts(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed) {
+  const MarkCounts marks = countMarks(rows);
+  const auto designOnly =
+      std::count_if(rows.begin(), rows.end(), [](const RunRow& row) { return row.designOnly; });
+  return "<ul class=\"counts\">\n" + tile("", rows.size() + failed.size(), "runs") +
+         tile("sym m-ok", rows.size() - marks.amber - marks.red, "ok") +
+         tile("sym m-amber", marks.amber, "amber") + tile("sym m-red", marks.red, "red") +
+         tile("m-failed", failed.size(), "failed") +
+         tile("", static_cast<std::size_t>(designOnly), "design only") + "</ul>\n";
+}
 
-std::string escaped(const std::string& text) {
+// A select of the values one entity takes in the runs, "all" first; none when no run has one.
+std::string entitySelect(const char* id, const char* title, const char* prefix,
+                         const std::set<std::string>& values) {
+  if (values.empty()) return "";
+  std::string html =
+      std::string("<label>") + title + " <select id=\"" + id + "\"><option value=\"\">all</option>";
+  for (const std::string& value : values)
+    html += "<option value=\"" + htmlText(value) + "\">" + prefix + htmlText(value) + "</option>";
+  return html + "</select></label>\n";
+}
+
+template <typename Run>
+void collect(const std::vector<Run>& runs, std::set<std::string> (&values)[3]) {
+  for (const Run& run : runs) {
+    const std::string* entity[] = {&run.subject, &run.session, &run.task};
+    for (int i = 0; i < 3; ++i)
+      if (!entity[i]->empty()) values[i].insert(*entity[i]);
+  }
+}
+
+// The filters: hidden until the script shows them, as they do nothing without it.
+std::string filters(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed) {
+  std::set<std::string> values[3];
+  collect(rows, values);
+  collect(failed, values);
+  return "<form id=\"filters\" hidden>\n<label>Mark <select id=\"f-mark\"><option value=\"\">all"
+         "</option><option>ok</option><option>amber</option><option>red</option><option>failed"
+         "</option></select></label>\n" +
+         entitySelect("f-sub", "Subject", "sub-", values[0]) +
+         entitySelect("f-ses", "Session", "ses-", values[1]) +
+         entitySelect("f-task", "Task", "task-", values[2]) +
+         "<label>Search <input id=\"f-text\" type=\"search\" placeholder=\"run or reason\" "
+         "autocomplete=\"off\"></label>\n<output id=\"shown\"></output>\n</form>\n";
+}
+
+std::string jsonValue(const std::optional<double>& value, int decimals) {
+  if (!value) return "null";
+  return std::isinf(*value) ? "\"inf\"" : fixedText(*value, decimals);
+}
+
+std::string entities(const std::string& subject, const std::string& session,
+                     const std::string& task) {
+  return jsonText(subject) + ", " + jsonText(session) + ", " + jsonText(task);
+}
+
+// The page's data: the strips' geometry and scales, per run its mark, subject, session, task
+// and a value per measure (in the table's order), per failed run its subject, session, task.
+std::string pageData(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed,
+                     const std::vector<Measure>& measures) {
+  std::string json = "{\"strip\": " + stripGeometry() + ",\n\"measures\": [";
+  for (const Measure& m : measures)
+    json += std::string(&m == measures.data() ? "" : ",") + "\n{\"title\": " + jsonText(m.title) +
+            ", \"unit\": " + jsonText(m.unit) + ", \"decimals\": " + std::to_string(m.decimals) +
+            ", \"log\": " + (m.logScale ? "true" : "false") + ", \"low\": " + shortestText(m.low) +
+            ", \"high\": " + shortestText(m.high) + "}";
+  json += "],\n\"runs\": [";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const RunRow& row = rows[i];
+    json += std::string(i == 0 ? "" : ",") + "\n[\"" + markName(markRun(row).mark) + "\", " +
+            entities(row.subject, row.session, row.task) + ", [";
+    for (const Measure& m : measures)
+      json += (&m == measures.data() ? "" : ", ") + jsonValue(m.values[i], m.decimals);
+    json += "]]";
+  }
+  json += "],\n\"failed\": [";
+  for (const FailedRun& run : failed)
+    json += std::string(&run == failed.data() ? "" : ",") + "\n[" +
+            entities(run.subject, run.session, run.task) + "]";
+  return json + "]}\n";
+}
+
+constexpr const char* markNote =
+    "Marked amber: a task predictor&#39;s VIF of 5 or more, or a condition number of 30 or more; "
+    "red: a task predictor&#39;s VIF of 10 or more, or more than 20 % of the volumes scrubbed.";
+
+std::string plots(const std::vector<Measure>& measures) {
+  std::string html =
+      "<section id=\"plots\">\n<h2>The runs, measure by measure</h2>\n<p class=\"note\">A point "
+      "per run: <span class=\"sym m-ok\">ok</span>, <span class=\"sym m-amber\">amber</span>, "
+      "<span class=\"sym m-red\">red</span>; dashed lines are the limits of amber and red. "
+      "Point at a run to see its value; select it to open its page.</p>\n<noscript><p "
+      "class=\"note\">The points need JavaScript; the tables below do not.</p></noscript>\n";
+  for (std::size_t i = 0; i < measures.size(); ++i) html += stripFrame(measures[i], i);
+  return html + "</section>\n";
+}
+
+}  // namespace
+
+std::string htmlText(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
@@ -88,90 +145,48 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
-std::string numberCell(const std::optional<double>& value, int decimals) {
-  if (!value) return "<td data-sort=\"-Infinity\">n/a</td>";
-  const std::string sortKey = std::isinf(*value) ? "Infinity" : shortestText(*value);
-  return "<td data-sort=\"" + sortKey + "\">" + fixedText(*value, decimals) + "</td>";
+std::string jsonText(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || c == '<' || c == '>' || c == '&') {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(byte));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
-std::string wholeCell(long long value) { return "<td>" + std::to_string(value) + "</td>"; }
-
-std::string textCell(const std::string& value) {
-  return "<td class=\"text\">" + (value.empty() ? std::string("n/a") : escaped(value)) + "</td>";
-}
-
-std::string tableRow(const RunRow& row, std::size_t index) {
-  const RunMark mark = markRun(row);
-  const std::string reasons = joinedReasons(mark);
-  std::string html = "<tr id=\"run-" + std::to_string(index + 1) + "\" class=\"mark-" +
-                     markName(mark.mark) + "\">";
-  html += textCell(row.subject) + textCell(row.session) + textCell(row.task) +
-          textCell(row.acquisition) + textCell(row.run);
-  html += wholeCell(row.volumes) + wholeCell(row.predictors);
-  html += numberCell(row.maxTaskVif, 2) + numberCell(row.conditionNumber, 1);
-  html += wholeCell(row.flaggedPairs) + wholeCell(row.scrubbed);
-  html += "<td data-sort=\"" + shortestText(row.scrubbedShare()) + "\">" +
-          fixedText(100 * row.scrubbedShare(), 1) + " %</td>";
-  html += numberCell(row.meanFramewiseDisplacement, 3);
-  html += "<td class=\"mark text\" data-sort=\"" + std::to_string(static_cast<int>(mark.mark)) +
-          "\">" + markName(mark.mark) + (reasons.empty() ? "" : ": " + escaped(reasons)) + "</td>";
-  html += "<td class=\"text\"><a href=\"" + escaped(row.heatmap()) + "\">heatmap</a> <a href=\"" +
-          escaped(row.designPicture()) + "\">design</a></td></tr>\n";
-  return html;
-}
-
-std::string table(const std::vector<RunRow>& rows) {
-  const std::pair<const char*, const char*> headers[] = {{"Subject", "text"},
-                                                         {"Session", "text"},
-                                                         {"Task", "text"},
-                                                         {"Acq.", "text"},
-                                                         {"Run", "text"},
-                                                         {"Volumes", "number"},
-                                                         {"Predictors", "number"},
-                                                         {"Task VIF", "number"},
-                                                         {"Cond. number", "number"},
-                                                         {"Flagged pairs", "number"},
-                                                         {"Scrubbed", "number"},
-                                                         {"Scrubbed share", "number"},
-                                                         {"Mean FD (mm)", "number"},
-                                                         {"Mark", "mark"},
-                                                         {"Pictures", "text"}};
-  std::string html = "<table id=\"runs\">\n<thead><tr>";
-  for (const auto& [title, type] : headers)
-    html += std::string("<th data-type=\"") + type + "\"><button type=\"button\">" + title +
-            "</button></th>";
-  html += "</tr></thead>\n<tbody>\n";
-  for (std::size_t i = 0; i < rows.size(); ++i) html += tableRow(rows[i], i);
-  return html + "</tbody>\n</table>\n";
-}
-
-std::string counts(const std::vector<RunRow>& rows) {
-  const MarkCounts marks = countMarks(rows);
-  return std::to_string(rows.size()) + " runs: " + std::to_string(marks.red) + " red, " +
-         std::to_string(marks.amber) + " amber.";
-}
-
-}  // namespace
-
-std::string groupPage(const std::vector<RunRow>& rows) {
+std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed) {
+  const std::vector<Measure> measures = measuresOf(rows);
   std::string html =
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>Brindle group report</title>\n<style>";
-  html += style;
-  html += "</style>\n</head>\n<body>\n<h1>Brindle group report</h1>\n<p class=\"note\">" +
-          counts(rows) +
-          " Marked amber: a task predictor's VIF of 5 or more, or a condition number of 30 or "
-          "more; red: a task predictor's VIF of 10 or more, or more than 20 % of the volumes "
-          "scrubbed.</p>\n";
-  html += "<h2 id=\"plot-title\">Largest VIF among the task predictors, per run</h2>\n";
-  html += vifPlot(rows);
-  html += "<h2>Runs</h2>\n<p class=\"note\">Select a column heading to sort by it.</p>\n";
-  html += table(rows);
-  html += "<script>";
-  html += script;
-  html += "</script>\n</body>\n</html>\n";
-  return html;
+  html += pageStyle;
+  // Without the script every run stays in the table.
+  html +=
+      "</style>\n<noscript><style>#runs:not(.live) tbody tr:nth-child(n+251) { display: "
+      "table-row; }</style></noscript>\n</head>\n<body>\n<header>\n<h1>Brindle group "
+      "report</h1>\n" +
+      counts(rows, failed) + "<p class=\"note\">" + markNote + "</p>\n</header>\n";
+  html += filters(rows, failed) + plots(measures);
+  html +=
+      "<section>\n<h2>Runs</h2>\n<p class=\"note\">Select a column heading to sort by it, a "
+      "run to open its page.</p>\n" +
+      runsTable(rows) + "</section>\n";
+  html += "<section>\n<h2>Failed runs</h2>\n" + failedTable(failed) + "</section>\n";
+  html += "<div id=\"tip\" role=\"tooltip\" hidden></div>\n";
+  html += "<script type=\"application/json\" id=\"data\">" + pageData(rows, failed, measures) +
+          "</script>\n<script>";
+  html += pageScript;
+  return html + "</script>\n</body>\n</html>\n";
 }
 
 }  // namespace bids

@@ -1,105 +1,207 @@
-// The plot of the group report: the largest VIF among the task predictors of every run.
+// The strip plots of the group report: a measure per strip, its scale on a fixed width whatever
+// the number of runs. The points themselves are drawn by the page's script from its data.
 
 #include <algorithm>
 #include <cmath>
 
-#include "group.h"
+#include "group_page.h"
 #include "text_files.h"
 
 namespace bids {
 
 namespace {
 
-// Room around the bars: the scale on the left, the labels turned down to the right below.
-constexpr double left = 56, top = 16, plotHeight = 200, labelSpace = 150, labelReach = 140;
-constexpr double step = 34, bar = 24;
+// The strip's geometry in SVG units: the scale from x0 to x1, infinite values at xInf, the
+// points spread over y0..y1, the axis below them.
+constexpr double width = 1280, height = 90, x0 = 16, x1 = 1200, xInf = 1240, y0 = 4, y1 = 60;
+constexpr double axisY = 66, labelY = 82;
 
-// The scale's top: 15 at least, the largest finite factor rounded up to a multiple of 5, 30 at
-// most (taller bars are cut there and labelled with their value).
-double scaleTop(const std::vector<RunRow>& rows) {
-  double largest = 0;
-  for (const RunRow& row : rows) {
-    if (row.maxTaskVif && std::isfinite(*row.maxTaskVif))
-      largest = std::max(largest, *row.maxTaskVif);
+double powerOfTenBelow(double value) { return std::pow(10.0, std::floor(std::log10(value))); }
+
+// The smallest of 1, 2, 2.5 and 5 times a power of ten that is at least `value` (> 0).
+double niceAbove(double value) {
+  const double power = powerOfTenBelow(value);
+  for (double step : {1.0, 2.0, 2.5, 5.0})
+    if (step * power >= value) return step * power;
+  return 10 * power;
+}
+
+// 1, 2, 5, 10, 20, 50, ...: the ticks of a logarithmic scale.
+double nextLogTick(double tick) {
+  return tick / powerOfTenBelow(tick) == 2 ? tick * 2.5 : tick * 2;
+}
+
+// The scale's ends: from 0 (or a round number below negative values) to a round number at or
+// above the largest finite value and `least`; a logarithmic scale runs from 1 to a tick.
+void setScale(Measure& measure, double least) {
+  double smallest = 0, largest = least;
+  for (const auto& value : measure.values) {
+    if (!value || std::isinf(*value)) continue;
+    smallest = std::min(smallest, *value);
+    largest = std::max(largest, *value);
   }
-  return std::clamp(5 * std::ceil((largest + 1) / 5), 15.0, 30.0);
+  measure.low = measure.logScale ? 1 : smallest < 0 ? -niceAbove(-smallest) : 0;
+  if (!measure.logScale) {
+    measure.high = largest > 0 ? niceAbove(largest) : 1;
+    return;
+  }
+  for (measure.high = 1; measure.high < largest;) measure.high = nextLogTick(measure.high);
 }
 
-std::string number(double value) { return fixedText(value, 1); }
-
-// A bar's colour goes by the factor alone (the row's mark may come from another threshold).
-const char* barClass(double vif) {
-  return vif >= 10 ? "bar-red" : vif >= 5 ? "bar-amber" : "bar-ok";
+double xOf(const Measure& measure, double value) {
+  const double share = measure.logScale ? std::log(std::max(value, measure.low) / measure.low) /
+                                              std::log(measure.high / measure.low)
+                                        : (value - measure.low) / (measure.high - measure.low);
+  return x0 + (x1 - x0) * std::clamp(share, 0.0, 1.0);
 }
 
-double yOf(double value, double scale) {
-  return top + plotHeight * (1 - std::min(value, scale) / scale);
+std::string at(double value) { return fixedText(value, 1); }
+
+std::string line(const char* cssClass, double left, double right, double top, double bottom) {
+  return std::string("<line class=\"") + cssClass + "\" x1=\"" + at(left) + "\" x2=\"" + at(right) +
+         "\" y1=\"" + at(top) + "\" y2=\"" + at(bottom) + "\"/>";
 }
 
-std::string line(const char* cssClass, double x1, double y1, double x2, double y2) {
-  return std::string("<line class=\"") + cssClass + "\" x1=\"" + number(x1) + "\" y1=\"" +
-         number(y1) + "\" x2=\"" + number(x2) + "\" y2=\"" + number(y2) + "\"/>\n";
+// A line across the strip from the top of the points to the axis.
+std::string across(const char* cssClass, double x) { return line(cssClass, x, x, y0, axisY); }
+
+std::string tickLabel(double x, const std::string& text) {
+  return "<text x=\"" + at(x) + "\" y=\"" + at(labelY) + "\">" + text + "</text>";
 }
 
-std::string text(double x, double y, const std::string& anchor, const std::string& content,
-                 const std::string& extra = "") {
-  return "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\" text-anchor=\"" + anchor + "\"" +
-         extra + ">" + content + "</text>\n";
-}
-
-// The grid every 5, its numbers, the axis and the two limits.
-std::string scale(double width, double scaleMax) {
+// A faint line across the points and a number under the axis, at round values.
+std::string ticks(const Measure& measure) {
   std::string svg;
-  for (double v = 0; v <= scaleMax; v += 5) {
-    svg += line("grid", left, yOf(v, scaleMax), width - 8, yOf(v, scaleMax));
-    svg += text(left - 6, yOf(v, scaleMax) + 4, "end", fixedText(v, 0));
+  if (measure.logScale) {
+    for (double tick = 1; tick <= measure.high; tick = nextLogTick(tick))
+      svg += across("grid", xOf(measure, tick)) +
+             tickLabel(xOf(measure, tick), fixedText(tick, 0)) + "\n";
+    return svg;
   }
-  svg += line("limit-amber", left, yOf(5, scaleMax), width - 8, yOf(5, scaleMax));
-  svg += line("limit-red", left, yOf(10, scaleMax), width - 8, yOf(10, scaleMax));
-  svg += line("axis", left, top, left, top + plotHeight);
-  svg += text(14, top + plotHeight / 2, "middle", "VIF",
-              " transform=\"rotate(-90 14 " + number(top + plotHeight / 2) + ")\"");
+  const double step = niceAbove((measure.high - measure.low) / 5);
+  const double mantissa = step / powerOfTenBelow(step);
+  const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step)))) +
+                       (std::abs(mantissa - 2.5) < 1e-9 ? 1 : 0);
+  // Whole multiples of the step, so that no tick is "-0.0" or 0.30000000000000004.
+  const auto first = static_cast<long long>(std::ceil(measure.low / step - 1e-9));
+  for (long long k = first; static_cast<double>(k) * step <= measure.high * (1 + 1e-9); ++k) {
+    const double tick = static_cast<double>(k) * step;
+    svg += across("grid", xOf(measure, tick)) +
+           tickLabel(xOf(measure, tick), fixedText(tick, decimals)) + "\n";
+  }
   return svg;
 }
 
-// One run's bar (or "n/a"), linking to its row, and its label under the axis.
-std::string runBar(const RunRow& row, std::size_t index, double scaleMax) {
-  const double x = left + 8 + static_cast<double>(index) * step;
-  const double base = top + plotHeight;
-  const std::string anchor = "#run-" + std::to_string(index + 1);
-  std::string svg = "<a href=\"" + anchor + "\">";
-  if (!row.maxTaskVif) {
-    svg += text(x + bar / 2, base - 4, "middle", "n/a");
-  } else {
-    const double value = *row.maxTaskVif;
-    const std::string shown = fixedText(value, 2);
-    const double y = yOf(value, scaleMax);
-    svg += "<rect class=\"" + std::string(barClass(value)) + "\" x=\"" + number(x) + "\" y=\"" +
-           number(y) + "\" width=\"" + number(bar) + "\" height=\"" + number(base - y) +
-           "\"><title>" + row.label() + ": task VIF " + shown + "</title></rect>";
-    if (value > scaleMax) svg += text(x + bar / 2, top - 4, "middle", shown);
+bool hasValue(const std::optional<double>& value) { return value.has_value(); }
+bool isMissing(const std::optional<double>& value) { return !value; }
+bool isInfinite(const std::optional<double>& value) { return value && std::isinf(*value); }
+
+std::size_t count(const Measure& measure, bool (*which)(const std::optional<double>&)) {
+  return static_cast<std::size_t>(
+      std::count_if(measure.values.begin(), measure.values.end(), which));
+}
+
+// A measure before its values and scale.
+Measure shaped(std::string title, const char* unit, int decimals, bool logScale = false,
+               std::vector<std::pair<double, Mark>> limits = {}) {
+  Measure result;
+  result.title = std::move(title);
+  result.unit = unit;
+  result.decimals = decimals;
+  result.logScale = logScale;
+  result.limits = std::move(limits);
+  return result;
+}
+
+// A measure of every run that has a value; none when no run has one.
+std::optional<Measure> measure(const std::vector<RunRow>& rows, Measure shape, double least,
+                               std::optional<double> (*value)(const RunRow&)) {
+  for (const RunRow& row : rows) shape.values.push_back(value(row));
+  if (count(shape, hasValue) == 0) return std::nullopt;
+  setScale(shape, least);
+  return shape;
+}
+
+const ContrastCell* contrastNamed(const RunRow& row, const std::string& name) {
+  for (const ContrastCell& contrast : row.contrasts)
+    if (contrast.name == name && contrast.estimable) return &contrast;
+  return nullptr;
+}
+
+// The contrast names of the rows, in the order they first come.
+std::vector<std::string> contrastNames(const std::vector<RunRow>& rows) {
+  std::vector<std::string> names;
+  for (const RunRow& row : rows)
+    for (const ContrastCell& contrast : row.contrasts)
+      if (std::find(names.begin(), names.end(), contrast.name) == names.end())
+        names.push_back(contrast.name);
+  return names;
+}
+
+// The efficiency (or else the confound cost) of contrast `name` in every row.
+Measure contrastMeasure(const std::vector<RunRow>& rows, const std::string& name, bool cost) {
+  Measure result = shaped((cost ? "Confound cost of " : "Efficiency of ") + name, "", 3);
+  for (const RunRow& row : rows) {
+    const ContrastCell* contrast = contrastNamed(row, name);
+    result.values.push_back(!contrast ? std::nullopt
+                            : cost    ? contrast->confoundCost
+                                      : contrast->efficiency);
   }
-  svg += "</a>\n";
-  const double labelX = x + bar / 2;
-  svg += text(labelX, base + 12, "start", row.label(),
-              " transform=\"rotate(45 " + number(labelX) + " " + number(base + 12) + ")\"");
-  return svg;
+  setScale(result, 0);
+  return result;
 }
 
 }  // namespace
 
-std::string vifPlot(const std::vector<RunRow>& rows) {
-  const double width =
-      std::max(420.0, left + 16 + static_cast<double>(rows.size()) * step + labelReach);
-  const double height = top + plotHeight + labelSpace;
-  const double scaleMax = scaleTop(rows);
-  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"vif-plot\" width=\"" +
-                    number(width) + "\" height=\"" + number(height) + "\" viewBox=\"0 0 " +
-                    number(width) + " " + number(height) +
-                    "\" role=\"img\" aria-labelledby=\"plot-title\">\n";
-  svg += scale(width, scaleMax);
-  for (std::size_t i = 0; i < rows.size(); ++i) svg += runBar(rows[i], i, scaleMax);
-  return svg + "</svg>\n";
+std::vector<Measure> measuresOf(const std::vector<RunRow>& rows) {
+  std::vector<Measure> result;
+  for (bool cost : {false, true})
+    for (const std::string& name : contrastNames(rows)) {
+      Measure contrast = contrastMeasure(rows, name, cost);
+      if (count(contrast, hasValue) > 0) result.push_back(std::move(contrast));
+    }
+  const std::optional<Measure> more[] = {
+      measure(rows,
+              shaped("Largest VIF of interest", "", 2, true, {{5, Mark::amber}, {10, Mark::red}}),
+              20, [](const RunRow& row) { return row.maxTaskVif; }),
+      measure(rows, shaped("Strongest flagged pair with a predictor of interest, |r|", "", 2), 1,
+              [](const RunRow& row) -> std::optional<double> {
+                if (!row.strongestInterestPair) return std::nullopt;
+                return std::abs(row.strongestInterestPair->r);
+              }),
+      measure(rows, shaped("Volumes scrubbed", " %", 1, false, {{20, Mark::red}}), 25,
+              [](const RunRow& row) -> std::optional<double> { return 100 * row.scrubbedShare(); }),
+      measure(rows, shaped("Mean framewise displacement", " mm", 3), 0,
+              [](const RunRow& row) { return row.meanFramewiseDisplacement; }),
+  };
+  for (const auto& one : more)
+    if (one) result.push_back(*one);
+  return result;
+}
+
+std::string stripFrame(const Measure& measure, std::size_t index) {
+  const std::string id = "strip-" + std::to_string(index);
+  const std::size_t missing = count(measure, isMissing);
+  std::string html =
+      "<figure class=\"strip\">\n<figcaption id=\"" + id + "-title\">" + htmlText(measure.title);
+  if (missing > 0)
+    html += " <span class=\"note\">(n/a for " + std::to_string(missing) +
+            (missing == 1 ? " run" : " runs") + ")</span>";
+  html += "</figcaption>\n<svg xmlns=\"http://www.w3.org/2000/svg\" id=\"" + id +
+          "\" viewBox=\"0 0 " + at(width) + " " + at(height) + "\" width=\"" + at(width) +
+          "\" height=\"" + at(height) + "\" role=\"img\" aria-labelledby=\"" + id + "-title\">\n";
+  html += ticks(measure);
+  for (const auto& [value, mark] : measure.limits)
+    html += across(mark == Mark::red ? "limit-red" : "limit-amber", xOf(measure, value)) + "\n";
+  html += line("axis", x0, x1, axisY, axisY) + "\n";
+  if (count(measure, isInfinite) > 0)
+    html += across("grid", xInf) + tickLabel(xInf, "&#8734;") + "\n";
+  return html + "<g class=\"points\"></g>\n</svg>\n</figure>\n";
+}
+
+std::string stripGeometry() {
+  return "{\"x0\": " + at(x0) + ", \"x1\": " + at(x1) + ", \"inf\": " + at(xInf) +
+         ", \"y0\": " + at(y0) + ", \"y1\": " + at(y1) + "}";
 }
 
 }  // namespace bids

@@ -20,7 +20,7 @@ std::string numberOr(const std::optional<double>& value, int decimals) {
 }
 
 std::string reasonsText(const RunMark& mark) {
-  const std::string text = joinedReasons(mark);
+  const std::string text = joined(mark.limits);
   return text.empty() ? missing : text;
 }
 

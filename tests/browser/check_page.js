@@ -3,6 +3,7 @@
 //
 //   node check_page.js --chromium PATH --page FILE --screenshot OUT.png [--width N] [--height N]
 //                      [--expect-svg] [--expect-text TEXT]... [--allow-file-links]
+//                      [--viewport-no-horizontal-scroll] [STEP]...
 //
 // Checks: the page loads from file:// without a console error, an uncaught exception or any request
 // that leaves the machine; every internal link (href="#id"), every url(#id) and href reference
@@ -10,7 +11,18 @@
 // image has loaded and every inline SVG has a size. --expect-svg wants an SVG document that parsed
 // without an XML error. --allow-file-links also takes links to files beside the page (relative
 // hrefs without "..", such as a report's links to its pictures), each of which must name a file
-// that exists. Exit code 0 when every check passes, 1 otherwise, 2 on a usage error.
+// that exists. --viewport-no-horizontal-scroll wants the page no wider than the window.
+//
+// The steps then run in their order on the loaded page, each with real input events where a user
+// would make them, and each printed with the milliseconds it took:
+//   --type SELECTOR TEXT          focuses the field, clears it and types TEXT
+//   --select SELECTOR VALUE       picks the option of that value in a select
+//   --hover SELECTOR, --click SELECTOR   moves the mouse to (and clicks) the element's centre,
+//                                 which must not be covered by another element
+//   --expect-visible SELECTOR N   waits (up to 5 s) until exactly N matching elements are visible
+//                                 (a count the step before leaves as it was passes at once)
+//   --expect-url-suffix TEXT      waits (up to 10 s) until the page's address ends with TEXT
+// Exit code 0 when every check passes, 1 otherwise, 2 on a usage error.
 //
 // Talks to Chromium through the DevTools protocol over --remote-debugging-pipe (fd 3 carries
 // commands to the browser, fd 4 its answers, each message ended by a NUL byte), so it needs
@@ -24,7 +36,10 @@ const path = require('node:path');
 const { fileURLToPath, pathToFileURL } = require('node:url');
 
 function parseArgs(argv) {
-  const args = { width: 1100, height: 900, expectSvg: false, expectText: [], allowFileLinks: false };
+  const args = { width: 1100, height: 900, expectSvg: false, expectText: [], allowFileLinks: false,
+    noHorizontalScroll: false, steps: [] };
+  const stepArity = { '--type': 2, '--select': 2, '--hover': 1, '--click': 1, '--expect-visible': 2,
+    '--expect-url-suffix': 1 };
   for (let i = 0; i < argv.length; i++) {
     const a = argv[i];
     const value = () => {
@@ -39,6 +54,8 @@ function parseArgs(argv) {
     else if (a === '--expect-svg') args.expectSvg = true;
     else if (a === '--expect-text') args.expectText.push(value());
     else if (a === '--allow-file-links') args.allowFileLinks = true;
+    else if (a === '--viewport-no-horizontal-scroll') args.noHorizontalScroll = true;
+    else if (a in stepArity) args.steps.push({ kind: a.slice(2), values: Array.from({ length: stepArity[a] }, value) });
     else throw new Error(`unknown argument ${a}`);
   }
   for (const need of ['chromium', 'page', 'screenshot']) {
@@ -139,7 +156,8 @@ function inspectPage(expectSvg, expectText, allowFileLinks) {
           if (!exists(m[1])) problems.push(`<${el.localName} ${attr.name}> names missing #${m[1]}`);
         }
       }
-      if ((attr.name === 'href' || attr.name === 'xlink:href') && el.namespaceURI === 'http://www.w3.org/2000/svg') {
+      if ((attr.name === 'href' || attr.name === 'xlink:href') && el.namespaceURI === 'http://www.w3.org/2000/svg' &&
+          el.localName !== 'a') {
         if (value.startsWith('#')) {
           references++;
           if (!exists(value.slice(1))) problems.push(`<${el.localName} href> names missing ${value}`);
@@ -179,10 +197,79 @@ function inspectPage(expectSvg, expectText, allowFileLinks) {
     if (!(box.width > 0 && box.height > 0)) problems.push(`<svg id="${svg.id}"> has no size`);
   }
 
+  const pageWidth = root.scrollWidth;
   const text = root.textContent;
   for (const wanted of expectText) if (!text.includes(wanted)) problems.push(`text not found: ${wanted}`);
 
-  return { problems, internalLinks, fileLinks, references, images, svgs, title: doc.title || '' };
+  return { problems, internalLinks, fileLinks: [...new Set(fileLinks)], references, images, svgs, pageWidth,
+    title: doc.title || '' };
+}
+
+// Evaluates `expression` in the page and returns its value.
+async function evaluate(send, expression) {
+  const result = await send('Runtime.evaluate', { expression, returnByValue: true, awaitPromise: true });
+  if (result.exceptionDetails) throw new Error(`in the page: ${result.exceptionDetails.exception?.description || result.exceptionDetails.text}`);
+  return result.result.value;
+}
+
+// Asks the page `expression` until it gives `wanted` or `ms` pass; returns the last answer. A
+// page being left for another answers nothing for a moment, which is waited out too.
+async function waitFor(send, expression, wanted, ms) {
+  const end = Date.now() + ms;
+  for (;;) {
+    const answer = await evaluate(send, expression).catch((e) => `no answer (${e.message})`);
+    if (answer === wanted || Date.now() > end) return answer;
+    await new Promise((resolve) => setTimeout(resolve, 25));
+  }
+}
+
+// Where a mouse would point at the element: its centre, scrolled into view; an error text when
+// it is missing or something else lies on top there.
+function centreOf(selector) {
+  const el = document.querySelector(selector);
+  if (!el) return 'no element matches';
+  el.scrollIntoView({ block: 'center', inline: 'center' });
+  const box = el.getBoundingClientRect();
+  const x = box.left + box.width / 2, y = box.top + box.height / 2;
+  const top = document.elementFromPoint(x, y);
+  if (!top || !(el === top || el.contains(top))) return `covered at its centre by <${top ? top.localName : 'nothing'}>`;
+  return { x, y };
+}
+
+// Runs one step; returns a problem text, or nothing when it went as wanted.
+async function runStep(step, send) {
+  const [first, second] = step.values;
+  const quoted = JSON.stringify(first);
+  const frame = 'new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)))';
+  if (step.kind === 'type' || step.kind === 'select') {
+    const found = await evaluate(send, `(() => { const el = document.querySelector(${quoted}); if (!el) return false;
+      el.focus(); el.value = ${step.kind === 'select' ? JSON.stringify(second) : "''"};
+      if (el.value !== ${step.kind === 'select' ? JSON.stringify(second) : "''"}) return false;
+      el.dispatchEvent(new Event('input', { bubbles: true })); el.dispatchEvent(new Event('change', { bubbles: true }));
+      return true; })()`);
+    if (!found) return step.kind === 'select' ? 'no such select or option' : 'no element matches';
+    if (step.kind === 'type') await send('Input.insertText', { text: second });
+    await evaluate(send, frame);
+  } else if (step.kind === 'hover' || step.kind === 'click') {
+    const at = await evaluate(send, `(${centreOf.toString()})(${quoted})`);
+    if (typeof at === 'string') return at;
+    await send('Input.dispatchMouseEvent', { type: 'mouseMoved', x: at.x, y: at.y });
+    if (step.kind === 'click') {
+      for (const type of ['mousePressed', 'mouseReleased'])
+        await send('Input.dispatchMouseEvent', { type, x: at.x, y: at.y, button: 'left', clickCount: 1 });
+    } else {
+      await evaluate(send, frame);
+    }
+  } else if (step.kind === 'expect-visible') {
+    const count = `[...document.querySelectorAll(${quoted})].filter((el) => el.getClientRects().length > 0 &&
+      getComputedStyle(el).visibility !== 'hidden').length`;
+    const seen = await waitFor(send, count, Number(second), 5000);
+    if (seen !== Number(second)) return `${seen} visible`;
+  } else if (step.kind === 'expect-url-suffix') {
+    const seen = await waitFor(send, `location.href.endsWith(${quoted}) || location.href`, true, 10000);
+    if (seen !== true) return `the page is ${seen}`;
+  }
+  return undefined;
 }
 
 async function main(args) {
@@ -269,6 +356,9 @@ async function main(args) {
     if (evaluation.exceptionDetails) throw new Error(`page inspection failed: ${evaluation.exceptionDetails.text}`);
     const facts = evaluation.result.value;
     errors.push(...facts.problems);
+    if (args.noHorizontalScroll && facts.pageWidth > args.width) {
+      errors.push(`the page scrolls sideways: ${facts.pageWidth} px wide in a ${args.width} px window`);
+    }
     for (const href of facts.fileLinks) {
       const target = new URL(href, url);
       if (target.protocol !== 'file:' || !fs.existsSync(fileURLToPath(target))) errors.push(`link to a missing file: ${href}`);
@@ -288,6 +378,15 @@ async function main(args) {
       `${facts.fileLinks.length} links to files, ` +
       `${facts.references} id references, ${facts.images} images, ${facts.svgs} svg, page ${width}x${height}`);
     console.log(`check_page: screenshot ${path.resolve(args.screenshot)}`);
+    for (const step of args.steps) {
+      const started = Date.now();
+      const problem = await runStep(step, send);
+      console.log(`check_page: --${step.kind} ${step.values.join(' ')}: ${Date.now() - started} ms`);
+      if (problem) {
+        errors.push(`--${step.kind} ${step.values.join(' ')}: ${problem}`);
+        break;
+      }
+    }
   } catch (e) {
     errors.push(String(e && e.message ? e.message : e));
     if (browserLog) errors.push(`browser said: ${browserLog.trim()}`);
