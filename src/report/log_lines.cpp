@@ -85,7 +85,7 @@ std::string reportSkippedLine(std::size_t predictors) {
   return "Report skipped: " + tooManyPredictorsText(predictors, maxReportedPredictors);
 }
 
-std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {
+std::string thresholdIgnoredLine(const contract::CorrelationThreshold& threshold) {
   return "Correlation threshold \"" + threshold.text +
          "\" ignored: give a number above 0 and at most 1, such as 0.8";
 }

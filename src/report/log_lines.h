@@ -53,6 +53,6 @@ std::string reportSkippedLine(std::size_t predictors);
 
 // "Correlation threshold \"TEXT\" ignored: give a number above 0 and at most 1, such as 0.8",
 // TEXT as the threshold holds it.
-std::string thresholdIgnoredLine(const CorrelationThreshold& threshold);
+std::string thresholdIgnoredLine(const contract::CorrelationThreshold& threshold);
 
 }  // namespace report
