@@ -119,13 +119,14 @@ function brindleTrim(text) {
 }
 
 // Why the warning threshold `text` cannot be used, or null when it can: empty (no warnings) or a
-// plain decimal number above 0 and at most 1, with a point as decimal separator ("0.8", ".75").
-// The plug-in applies the same rule and ignores a threshold that breaks it.
+// plain decimal number above 0 and at most 1 once rounded to the plug-in's single precision, with
+// a point as decimal separator ("0.8", ".75"). The plug-in applies the same rule and ignores a
+// threshold that breaks it.
 function brindleThresholdProblem(text) {
   var t = brindleTrim(text);
   if (t === '') return null;
   if (/^(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(t)) {
-    var value = Number(t);
+    var value = Math.fround(Number(t));
     if (value > 0 && value <= 1) return null;
   }
   return 'The warning threshold "' + t + '" is not a number above 0 and at most 1. ' +
@@ -133,11 +134,11 @@ function brindleThresholdProblem(text) {
 }
 
 // Why the number of volumes `text` cannot be used, or null when it can: a whole number from 1 to
-// 2147483647, digits only.
+// 268435456 (the most values an SDM holds), digits only.
 function brindleVolumesProblem(text) {
   var t = brindleTrim(text);
-  if (/^\d+$/.test(t) && Number(t) >= 1 && Number(t) <= 2147483647) return null;
-  return 'The number of volumes "' + t + '" is not a whole number above 0. ' +
+  if (/^\d+$/.test(t) && Number(t) >= 1 && Number(t) <= 268435456) return null;
+  return 'The number of volumes "' + t + '" is not a whole number from 1 to 268435456. ' +
          'Give the number of volumes of each run, such as 180.';
 }
 

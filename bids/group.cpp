@@ -9,6 +9,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "contract/limits.h"
 #include "entities.h"
 #include "text_files.h"
 
@@ -19,7 +20,6 @@ namespace bids {
 
 namespace {
 
-constexpr double amberVif = 5, redVif = 10, redScrubbedShare = 0.2, amberCondition = 30;
 constexpr std::string_view summarySuffix = "_desc-brindle_design.json";
 constexpr int summaryVersion = 2;
 
@@ -164,13 +164,13 @@ RunMark markRun(const RunRow& row) {
   const std::string vif =
       (row.maxInterestVifName.empty() ? std::string("task predictor") : row.maxInterestVifName) +
       " VIF " + wordsFor(row.maxTaskVif.value_or(0), 2);
-  if (row.maxTaskVif && *row.maxTaskVif >= redVif)
+  if (row.maxTaskVif && *row.maxTaskVif >= contract::redVif)
     raise(Mark::red, vif, "task VIF >= 10");
-  else if (row.maxTaskVif && *row.maxTaskVif >= amberVif)
+  else if (row.maxTaskVif && *row.maxTaskVif >= contract::amberVif)
     raise(Mark::amber, vif, "task VIF >= 5");
-  if (row.scrubbedShare() > redScrubbedShare)
+  if (row.scrubbedShare() > contract::redScrubbedShare)
     raise(Mark::red, "scrubbed " + percentText(row.scrubbedShare()), "scrubbed > 20 %");
-  if (row.conditionNumber && *row.conditionNumber >= amberCondition)
+  if (row.conditionNumber && *row.conditionNumber >= contract::illConditioned)
     raise(Mark::amber, "condition number " + wordsFor(*row.conditionNumber, 1),
           "condition number >= 30");
   return result;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "contract/parameters.h"
 #include "group.h"
 #include "output_place.h"
 #include "participant.h"
@@ -30,9 +31,21 @@ struct CommandLine {
   std::string dataset, output, level, derivatives;
   std::vector<std::string> participants;
   std::string task;
-  double warn = 0.8;
+  std::string sliceTimeRef;  // empty: from the sidecars
   bids::ParticipantOptions participant;
 };
+
+// Checks an option's text by the rule the plug-in reads its parameter `name` by, so that what
+// brindle-bids takes here, the plug-in takes from it as written.
+CLI::Validator plugInTakes(const char* name) {
+  const contract::ParameterRule& rule = *contract::parameterRule(name);
+  return CLI::Validator(
+      [&rule](std::string& text) {
+        return contract::parameterTakes(rule, text) ? std::string()
+                                                    : "wants " + contract::parameterWants(rule);
+      },
+      contract::parameterWants(rule));
+}
 
 void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
@@ -49,18 +62,19 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep)");
   app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
       ->capture_default_str();
-  app.add_option("--slice-time-ref", line.participant.sliceTimeRef,
+  app.add_option("--slice-time-ref", line.sliceTimeRef,
                  "Slice-timing reference, a fraction of TR (default StartTime / TR, else 0)")
-      ->check(CLI::Range(0.0, 1.0));
+      ->check(plugInTakes(contract::parameter::sliceReference));
   app.add_option("--hrf", line.participant.hrf, "Haemodynamic response: spm or glover")
-      ->check(CLI::IsMember({"spm", "glover"}))
+      ->check(plugInTakes(contract::parameter::hrf))
       ->capture_default_str();
   app.add_flag("--time-derivatives", line.participant.timeDerivatives,
                "A time derivative after each task predictor");
   app.add_option("--conditions", line.participant.conditions,
                  "Only these conditions (names with * and ?, comma-separated)");
-  app.add_option("--warn", line.warn, "Correlation from which a pair of predictors is flagged")
-      ->check(CLI::Range(0.0, 1.0))
+  app.add_option("--warn", line.participant.warn,
+                 "Correlation from which a pair of predictors is flagged")
+      ->check(plugInTakes(contract::parameter::threshold))
       ->capture_default_str();
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
@@ -90,11 +104,7 @@ int participantLevel(CommandLine& line) {
   for (const std::string& label : line.participants)
     options.filter.participants.push_back(bids::participantLabel(label));
   if (!line.task.empty()) options.filter.task = line.task;
-  if (!(line.warn > 0)) {
-    std::cerr << "brindle-bids: --warn wants a correlation above 0 and at most 1\n";
-    return exitUsage;
-  }
-  options.warn = bids::shortestText(line.warn);
+  if (!line.sliceTimeRef.empty()) options.sliceTimeRef = contract::decimalValue(line.sliceTimeRef);
   options.tormel = bids::findProgram("Tormel");
   if (options.tormel.empty()) {
     std::cerr << "brindle-bids: no Tormel program beside brindle-bids nor on PATH\n";

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "contract/limits.h"
 #include "dataset.h"
 
 // The participant level: one design per run, made by Tormel's "design" task and checked by its
@@ -21,8 +22,8 @@ struct ParticipantOptions {
   std::optional<double> sliceTimeRef;  // none: StartTime / TR, else 0
   std::string hrf = "spm";
   bool timeDerivatives = false;
-  std::string conditions;  // empty: every condition
-  std::string warn = "0.8";
+  std::string conditions;                         // empty: every condition
+  std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;

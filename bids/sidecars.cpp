@@ -5,7 +5,9 @@
 #include <system_error>
 #include <vector>
 
+#include "contract/limits.h"
 #include "regular_file.h"
+#include "text_files.h"
 
 namespace fs = std::filesystem;
 
@@ -76,8 +78,11 @@ std::optional<SidecarValue> repetitionTime(const Dataset& dataset, SidecarCache&
       }
     }
     if (!best) continue;
-    if (!(best->value > 0) || best->value > 1e4)
-      throw RunError(best->file.string() + ": RepetitionTime is not a number of seconds above 0");
+    if (!(best->value >= contract::minRepetitionTime && best->value <= contract::maxRepetitionTime))
+      throw RunError(best->file.string() + ": RepetitionTime " + shortestText(best->value) +
+                     " is not a number of seconds from " +
+                     shortestText(contract::minRepetitionTime) + " to " +
+                     shortestText(contract::maxRepetitionTime));
     return best;
   }
   return std::nullopt;

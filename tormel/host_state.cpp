@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "contract/parameters.h"
 #include "contract/report_files.h"
 
 namespace tormel {
@@ -69,7 +70,9 @@ int parseIntParameter(std::string_view text) {
 }
 
 std::size_t parameterLimit(const std::string& name) {
-  return name == listParameter || name == eventsParameter ? maxListLength : maxPathLength;
+  const contract::ParameterRule* rule = contract::parameterRule(name);
+  return rule != nullptr && rule->kind == contract::ParameterKind::list ? maxListLength
+                                                                       : maxPathLength;
 }
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
@@ -228,14 +231,16 @@ std::pair<DialogAnswer, bool> HostState::nextSaveAnswer(std::string_view offered
 }
 
 std::vector<std::string> HostState::taskInputs() const {
-  const std::string task = parameter("task").value_or(std::string());
+  const std::string task = parameter(contract::parameter::task).value_or(std::string());
   std::vector<std::string> inputs;
-  if (task == "design") {
-    appendLines(inputs, parameter(eventsParameter).value_or(std::string()));
+  if (task == contract::taskWord(contract::Task::design)) {
+    appendLines(inputs, parameter(contract::parameter::events).value_or(std::string()));
     return inputs;
   }
-  if (task != "mergesec") inputs.push_back(parameter("sdm1").value_or(std::string()));
-  if (task != "sdm1corr") appendLines(inputs, parameter(listParameter).value_or(std::string()));
+  if (task != contract::taskWord(contract::Task::mergesec))
+    inputs.push_back(parameter(contract::parameter::primary).value_or(std::string()));
+  if (task != contract::taskWord(contract::Task::sdm1corr))
+    appendLines(inputs, parameter(contract::parameter::secondaries).value_or(std::string()));
   return inputs;
 }
 
@@ -245,11 +250,15 @@ bool HostState::flag(const std::string& name) const {
 
 std::vector<std::string> HostState::filesWrittenFor(const std::string& sdmPath) const {
   std::vector<std::string> files{sdmPath};
-  const std::string task = parameter("task").value_or(std::string());
-  if ((task != "mergeall" && task != "mergesec") || !flag("allcorr")) return files;
+  const std::string task = parameter(contract::parameter::task).value_or(std::string());
+  if ((task != contract::taskWord(contract::Task::mergeall) &&
+       task != contract::taskWord(contract::Task::mergesec)) ||
+      !flag(contract::parameter::reports))
+    return files;
   // The plug-in's own naming, seen from the host.
-  const contract::ReportFiles reports{flag("corrplot"), flag("corrjson"),
-                                      parameter("corrdir").value_or(std::string())};
+  const contract::ReportFiles reports{
+      flag(contract::parameter::plots), flag(contract::parameter::summary),
+      parameter(contract::parameter::reportFolder).value_or(std::string())};
   for (std::string& report : contract::reportFilePaths(sdmPath, reports))
     files.push_back(std::move(report));
   return files;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/host_services.h"
 #include "save_guard.h"
 
 // The stand-in host's side of the eleven host calls the plug-in makes: dialog parameters kept as
@@ -21,10 +22,8 @@ namespace tormel {
 // The largest texts the host writes into the plug-in's buffers (it is not told their sizes):
 // a single path or parameter text, and the list parameters "sdms2" and "events". One more byte
 // holds the NUL.
-inline constexpr std::size_t maxPathLength = 4095;
-inline constexpr std::size_t maxListLength = 65535;
-inline constexpr const char* listParameter = "sdms2";
-inline constexpr const char* eventsParameter = "events";
+inline constexpr std::size_t maxPathLength = host::pathBufferSize - 1;
+inline constexpr std::size_t maxListLength = host::listBufferSize - 1;
 
 // The longest text the plug-in reads for the parameter `name`: maxListLength for its lists of
 // files, else maxPathLength.

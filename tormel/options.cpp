@@ -7,6 +7,9 @@
 #include <string_view>
 #include <utility>
 
+#include "contract/parameters.h"
+#include "contract/threshold.h"
+
 namespace tormel {
 
 namespace {
@@ -19,24 +22,26 @@ struct ParameterOption {
   const char* value;
 };
 
+namespace name = contract::parameter;
+
 constexpr ParameterOption parameterOptions[] = {
-    {"--task", "task", nullptr},
-    {"--ztrans", "ztans", "1"},
-    {"--baseline", "baseline", "1"},
-    {"--corr", "allcorr", "1"},
-    {"--plot", "corrplot", "1"},
-    {"--warn", "corrwarn", nullptr},
-    {"--report-into", "corrdir", nullptr},
-    {"--confounds", "confounds", nullptr},
-    {"--json", "corrjson", "1"},
-    {"--strict", "strict", "1"},
-    {"--tr", "tr", nullptr},
-    {"--volumes", "volumes", nullptr},
-    {"--volumes-from", "volumesfrom", nullptr},
-    {"--hrf", "hrf", nullptr},
-    {"--derivatives", "derivatives", "1"},
-    {"--slice-time-ref", "sliceref", nullptr},
-    {"--conditions", "conditions", nullptr},
+    {"--task", name::task, nullptr},
+    {"--ztrans", name::zTransform, "1"},
+    {"--baseline", name::constant, "1"},
+    {"--corr", name::reports, "1"},
+    {"--plot", name::plots, "1"},
+    {"--warn", name::threshold, nullptr},
+    {"--report-into", name::reportFolder, nullptr},
+    {"--confounds", name::confounds, nullptr},
+    {"--json", name::summary, "1"},
+    {"--strict", name::strict, "1"},
+    {"--tr", name::repetitionTime, nullptr},
+    {"--volumes", name::volumes, nullptr},
+    {"--volumes-from", name::volumesFrom, nullptr},
+    {"--hrf", name::hrf, nullptr},
+    {"--derivatives", name::derivatives, "1"},
+    {"--slice-time-ref", name::sliceReference, nullptr},
+    {"--conditions", name::conditions, nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -47,24 +52,22 @@ struct Edit {
   std::string option;  // the option that made it
 };
 
-// The correlation threshold of --warn: a number above 0 and at most 1, in the classic form.
-void checkThreshold(const std::string& text) {
-  float value = 0.0f;
-  const char* last = text.data() + text.size();
-  const auto [end, error] = std::from_chars(text.data(), last, value, std::chars_format::general);
-  if (text.empty() || error != std::errc() || end != last || !(value > 0.0f && value <= 1.0f)) {
-    throw UsageError("--warn wants a correlation above 0 and at most 1, such as 0.8, not \"" +
-                     text + "\"");
-  }
+// Refuses the value `text` of `option` for a parameter whose text the plug-in could not use: the
+// same rule the plug-in reads it by.
+void checkValue(const std::string& option, const char* parameter, const std::string& text) {
+  const contract::ParameterRule* rule = contract::parameterRule(parameter);
+  if (rule == nullptr || contract::parameterTakes(*rule, text)) return;
+  throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
 // A merge draws the heatmap and lists the pairs only beside each result's correlation report.
 void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn,
                       bool json) {
-  const auto task = parameters.find("task");
-  if (task == parameters.end() || (task->second != "mergeall" && task->second != "mergesec"))
+  const auto task = parameters.find(name::task);
+  if (task == parameters.end() || (task->second != contract::taskWord(contract::Task::mergeall) &&
+                                   task->second != contract::taskWord(contract::Task::mergesec)))
     return;
-  const auto corr = parameters.find("allcorr");
+  const auto corr = parameters.find(name::reports);
   if (corr != parameters.end() && parseIntParameter(corr->second) != 0) return;
   if (plot)
     throw UsageError(
@@ -78,6 +81,19 @@ void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool
     throw UsageError(
         "--json needs --corr in a merge: the summary is written beside each "
         "result's correlation report");
+}
+
+// A design is modelled on its runs' timing: the repetition time and the number of volumes (or a
+// table that gives it) must be set.
+void checkDesignTiming(const std::map<std::string, std::string>& parameters) {
+  const auto task = parameters.find(contract::parameter::task);
+  if (task == parameters.end() || task->second != contract::taskWord(contract::Task::design))
+    return;
+  if (!parameters.contains(contract::parameter::repetitionTime))
+    throw UsageError("design needs --tr SECONDS: the repetition time of its runs");
+  if (!parameters.contains(contract::parameter::volumes) &&
+      !parameters.contains(contract::parameter::volumesFrom))
+    throw UsageError("design needs --volumes N or --volumes-from FILE: the volumes of its runs");
 }
 
 // Reads all of `text` as a whole number into `value`; false when it is none.
@@ -133,6 +149,15 @@ std::string joinLines(std::vector<std::string>::const_iterator first,
   return list;
 }
 
+// The task words joined by ", ", the last two by `last` ("open_sdm, ..., convert and design").
+std::string taskList(const char* last) {
+  const auto words = contract::taskWords();
+  std::string list;
+  for (std::size_t i = 0; i < words.size(); ++i)
+    list += (i == 0 ? "" : i + 1 == words.size() ? last : ", ") + std::string(words[i]);
+  return list;
+}
+
 // The parameters of a task word and its files; convert's OUT answers the first save dialog.
 void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
   auto& parameters = host.parameters;
@@ -144,33 +169,32 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
       throw UsageError("open_sdm takes no files (answer its dialog with --open PATH)");
   } else if (task == "sdm1corr") {
     if (files != 1) throw UsageError("sdm1corr takes exactly one file: Tormel sdm1corr FILE.sdm");
-    parameters["sdm1"] = words[1];
+    parameters[name::primary] = words[1];
   } else if (task == "mergeall") {
     if (files == 0)
       throw UsageError(
           "mergeall wants a primary SDM: Tormel mergeall PRIMARY.sdm SECONDARY.sdm...");
-    parameters["sdm1"] = words[1];
+    parameters[name::primary] = words[1];
     // Without secondaries "sdms2" stays unset, which the plug-in reads as an empty list.
-    if (files > 1) parameters[listParameter] = joinLines(filesBegin + 1, words.end());
+    if (files > 1) parameters[name::secondaries] = joinLines(filesBegin + 1, words.end());
   } else if (task == "mergesec") {
     if (files == 0)
       throw UsageError("mergesec wants secondary SDMs: Tormel mergesec S1.sdm S2.sdm...");
-    parameters[listParameter] = joinLines(filesBegin, words.end());
+    parameters[name::secondaries] = joinLines(filesBegin, words.end());
   } else if (task == "design") {
     if (files == 0)
       throw UsageError("design wants events files: Tormel design EVENTS.tsv... --tr SECONDS");
-    parameters[eventsParameter] = joinLines(filesBegin, words.end());
+    parameters[name::events] = joinLines(filesBegin, words.end());
   } else if (task == "convert") {
     if (files != 1 && files != 2)
       throw UsageError("convert takes one file and where to save it: Tormel convert IN [OUT]");
-    parameters["sdm1"] = words[1];
+    parameters[name::primary] = words[1];
     if (files == 2) host.saveAnswers.push_front(words[2]);
   } else {
-    throw UsageError("unknown task \"" + task +
-                     "\"; the task words are open_sdm, sdm1corr, mergeall, mergesec, convert and "
-                     "design (--task NAME sends any other name)");
+    throw UsageError("unknown task \"" + task + "\"; the task words are " + taskList(" and ") +
+                     " (--task NAME sends any other name)");
   }
-  parameters["task"] = task;
+  parameters[name::task] = task;
 }
 
 // What the command line says besides the options that set Options directly: the task word with
@@ -297,15 +321,11 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
     } else {
       line.edits.push_back({false, entry.parameter, word.value(), option});
     }
+    const std::string& text = line.edits.back().text;
+    checkValue(option, entry.parameter, text);
     if (option == "--plot") line.plot = true;
     if (option == "--json") line.json = true;
-    if (option == "--warn") {
-      checkThreshold(line.edits.back().text);
-      line.warn = true;
-    }
-    int volumes = 0;
-    if (option == "--volumes" && !parseWholeInt(line.edits.back().text, volumes))
-      throw UsageError("--volumes wants a whole number, not \"" + line.edits.back().text + "\"");
+    if (option == "--warn") line.warn = contract::parseCorrelationThreshold(text).on();
     return true;
   }
   return false;
@@ -529,12 +549,11 @@ Options parseOptions(const std::vector<std::string>& args) {
     else
       parameters[edit.name] = edit.text;
   }
-  if (!options.info && parameters.find("task") == parameters.end()) {
-    throw UsageError(
-        "no task given: name one (open_sdm, sdm1corr, mergeall, mergesec, convert, design) or "
-        "use --task NAME");
+  if (!options.info && parameters.find(name::task) == parameters.end()) {
+    throw UsageError("no task given: name one (" + taskList(", ") + ") or use --task NAME");
   }
   checkMergeExtras(parameters, line.plot, line.warn, line.json);
+  checkDesignTiming(parameters);
   checkLengths(options, line);
   return options;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/number_text.h"
+#include "contract/limits.h"
 #include "contract/report_files.h"
 #include "events/condition_terms.h"
 #include "events/event_grid.h"
@@ -44,14 +45,15 @@ std::string secondsText(double seconds) {
 
 void checkModel(const std::string& path, const TaskModel& model) {
   const double tr = model.repetitionTime;
-  if (!(tr >= minRepetitionTime && tr <= maxRepetitionTime)) {
+  // The TR bounds keep a response kernel between 17 and 1,600,001 grid points.
+  if (!(tr >= contract::minRepetitionTime && tr <= contract::maxRepetitionTime)) {
     throw cannotModel(path, "TR " + base::shortestText(tr) + " s outside " +
-                                base::shortestText(minRepetitionTime) + " to " +
-                                base::shortestText(maxRepetitionTime) + " s");
+                                base::shortestText(contract::minRepetitionTime) + " to " +
+                                base::shortestText(contract::maxRepetitionTime) + " s");
   }
-  if (model.volumes < 1 || model.volumes > sdm::maxSdmValues) {
+  if (model.volumes < 1 || model.volumes > contract::maxVolumes) {
     throw cannotModel(path, std::to_string(model.volumes) + " volumes outside 1 to " +
-                                std::to_string(sdm::maxSdmValues));
+                                std::to_string(contract::maxVolumes));
   }
   const double s = model.sliceReference;
   if (!(s >= 0.0 && s <= 1.0))

@@ -25,17 +25,13 @@ namespace events {
 
 // How the events of a run become predictors.
 struct TaskModel {
-  double repetitionTime = 0.0;  // TR in seconds, from minRepetitionTime to maxRepetitionTime
+  double repetitionTime = 0.0;  // TR in seconds, within contract/limits.h's bounds
   int64_t volumes = 0;          // n, from 1 to the SDM reader's data-point limit
   HrfModel hrf = HrfModel::spm;
   bool timeDerivatives = false;  // add each condition's time derivative right after it
   double sliceReference = 0.0;   // s: when in its TR a volume is taken, 0 to 1 of the TR
   std::string conditionTerms;    // conditions to keep (events/condition_terms.h); all if blank
 };
-
-// TR bounds in seconds, so that a response kernel holds from 17 to 1,600,001 grid points.
-inline constexpr double minRepetitionTime = 0.001;
-inline constexpr double maxRepetitionTime = 100.0;
 
 // A design made from an events file, and the warnings about it.
 struct TaskDesign {

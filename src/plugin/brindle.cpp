@@ -2,8 +2,10 @@
 
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "contract/parameters.h"
 #include "host/host_api.h"
 #include "host/host_services.h"
 #include "plugin/log_message.h"
@@ -103,26 +105,19 @@ bool brindle::execute() noexcept {
   // Without a resolved host there is nothing safe to call.
   if (!running_) return false;
   try {
-    const std::string task = host::stringParameter("task");
-    if (task == "open_sdm") {
+    using contract::Task;
+    const std::optional<Task> task =
+        contract::taskNamed(host::stringParameter(contract::parameter::task));
+    if (task == Task::openSdm) {
       openSdmTask();
       return true;
     }
+    // Any other word, a task or not, runs under the busy cursor, as the host has always seen it.
     plugin::BusyCursor busy;
-    if (task == "sdm1corr") {
-      correlationTask();
-      return true;
-    }
-    if (task == "mergeall") return mergeTask(true);
-    if (task == "mergesec") return mergeTask(false);
-    if (task == "convert") {
-      convertTask();
-      return true;
-    }
-    if (task == "design") {
-      designTask();
-      return true;
-    }
+    if (task == Task::sdm1corr) correlationTask();
+    if (task == Task::mergeall || task == Task::mergesec) return mergeTask(task == Task::mergeall);
+    if (task == Task::convert) convertTask();
+    if (task == Task::design) designTask();
     return true;
   } catch (...) {
     plugin::showCurrentError();
@@ -131,5 +126,5 @@ bool brindle::execute() noexcept {
 }
 
 void brindle::openSdmTask() {
-  host::setStringParameter("sdmfile", host::openFileName("Select an SDM:", ""));
+  host::setStringParameter(contract::parameter::sdmFile, host::openFileName("Select an SDM:", ""));
 }

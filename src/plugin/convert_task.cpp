@@ -3,6 +3,7 @@
 #include "confounds/confound_reader.h"
 #include "confounds/tsv_sidecar.h"
 #include "confounds/tsv_writer.h"
+#include "contract/parameters.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
@@ -12,8 +13,9 @@
 #include "sdm/design_matrix.h"
 
 void brindle::convertTask() {
-  const std::string input = host::stringParameter("sdm1");
-  plugin::DesignLoader loader(logStream.get(), host::flagParameter("strict"), {input});
+  const std::string input = host::stringParameter(contract::parameter::primary);
+  plugin::DesignLoader loader(logStream.get(), host::flagParameter(contract::parameter::strict),
+                              {input});
   sdm::DesignMatrix matrix = loader.load(input);
 
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",

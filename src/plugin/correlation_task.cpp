@@ -1,5 +1,6 @@
 #include <string>
 
+#include "contract/parameters.h"
 #include "contract/report_files.h"
 #include "correlation/covered_predictors.h"
 #include "correlation/report.h"
@@ -12,8 +13,8 @@
 
 void brindle::correlationTask() {
   // The path is used as the dialog gave it: the load reports a missing or empty one.
-  const std::string path = host::stringParameter("sdm1");
-  const bool strict = host::flagParameter("strict");
+  const std::string path = host::stringParameter(contract::parameter::primary);
+  const bool strict = host::flagParameter(contract::parameter::strict);
   report::ReportRequest request = plugin::readReportRequest();
   plugin::DesignLoader loader(logStream.get(), strict, {path});
   const sdm::DesignMatrix matrix = loader.load(path);

@@ -1,4 +1,3 @@
-#include <cmath>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -6,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/number_text.h"
 #include "base/split.h"
+#include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
 #include "events/task_design.h"
@@ -40,24 +39,16 @@ struct DesignOptions {
 
 DesignParameters readDesignParameters() {
   DesignParameters read;
-  read.events = host::stringParameter("events", host::listBufferSize);
-  read.repetitionTime = host::stringParameter("tr");
-  read.volumes = host::intParameter("volumes");
+  read.events = host::stringParameter(contract::parameter::events, host::listBufferSize);
+  read.repetitionTime = host::stringParameter(contract::parameter::repetitionTime);
+  read.volumes = host::intParameter(contract::parameter::volumes);
   // Asked for only without "volumes", so a design given its volumes makes the calls it made.
-  if (read.volumes == 0) read.volumesFrom = host::stringParameter("volumesfrom");
-  read.hrf = host::stringParameter("hrf");
-  read.derivatives = host::flagParameter("derivatives");
-  read.sliceReference = host::stringParameter("sliceref");
-  read.conditions = host::stringParameter("conditions");
+  if (read.volumes == 0) read.volumesFrom = host::stringParameter(contract::parameter::volumesFrom);
+  read.hrf = host::stringParameter(contract::parameter::hrf);
+  read.derivatives = host::flagParameter(contract::parameter::derivatives);
+  read.sliceReference = host::stringParameter(contract::parameter::sliceReference);
+  read.conditions = host::stringParameter(contract::parameter::conditions);
   return read;
-}
-
-// `text` as a finite number in the classic notation ("2", "0.5", "1e-1"), blanks around it
-// allowed; nothing for any other text.
-std::optional<double> decimalNumber(std::string_view text) {
-  const std::optional<double> value = base::wholeNumber<double>(contract::withoutBlanks(text));
-  if (!value || !std::isfinite(*value)) return std::nullopt;
-  return value;
 }
 
 // The parameters judged: throws std::runtime_error naming the first one that cannot be used.
@@ -66,7 +57,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   DesignOptions options;
   options.eventsFiles = base::split(read.events, '\n');
   if (options.eventsFiles.empty()) throw std::runtime_error("No events files available");
-  const std::optional<double> tr = decimalNumber(read.repetitionTime);
+  const std::optional<double> tr = contract::decimalValue(read.repetitionTime);
   if (!tr) throw std::runtime_error("Invalid repetition time: " + read.repetitionTime);
   const std::string_view hrfName = contract::withoutBlanks(read.hrf);
   const std::optional<events::HrfModel> hrf =
@@ -74,7 +65,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   if (!hrf) throw std::runtime_error("Invalid HRF model: " + read.hrf + " (spm or glover)");
   std::optional<double> sliceReference = 0.0;
   if (!contract::withoutBlanks(read.sliceReference).empty())
-    sliceReference = decimalNumber(read.sliceReference);
+    sliceReference = contract::decimalValue(read.sliceReference);
   if (!sliceReference)
     throw std::runtime_error("Invalid slice-timing reference: " + read.sliceReference);
 

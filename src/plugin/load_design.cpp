@@ -6,6 +6,7 @@
 #include "base/paths.h"
 #include "confounds/confound_input.h"
 #include "confounds/confound_reader.h"
+#include "contract/parameters.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
@@ -48,7 +49,7 @@ sdm::DesignMatrix DesignLoader::load(const std::string& path) {
 }
 
 const std::string& DesignLoader::selection() {
-  if (!selection_) selection_ = host::stringParameter("confounds");
+  if (!selection_) selection_ = host::stringParameter(contract::parameter::confounds);
   return *selection_;
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/paths.h"
 #include "base/split.h"
+#include "contract/parameters.h"
 #include "correlation/ztransform.h"
 #include "host/host_services.h"
 #include "merge/append.h"
@@ -91,15 +92,16 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
 MergeOptions readMergeOptions(bool withPrimary) {
   MergeOptions options;
   // "ztans" is the host dialog's own spelling of the parameter: keep it as it is.
-  options.zTransform = host::flagParameter("ztans");
-  options.constant = host::flagParameter("baseline");
-  options.report = host::flagParameter("allcorr");
+  options.zTransform = host::flagParameter(contract::parameter::zTransform);
+  options.constant = host::flagParameter(contract::parameter::constant);
+  options.report = host::flagParameter(contract::parameter::reports);
   if (options.report) options.reportRequest = readReportRequest();
-  options.secondaries = base::split(host::stringParameter("sdms2", host::listBufferSize), '\n');
+  options.secondaries = base::split(
+      host::stringParameter(contract::parameter::secondaries, host::listBufferSize), '\n');
   if (options.secondaries.empty()) throw std::runtime_error("No secondary SDMs available");
   if (!withPrimary && options.secondaries.size() == 1)
     throw std::runtime_error("Not enough secondary SDMs available");
-  options.strict = host::flagParameter("strict");
+  options.strict = host::flagParameter(contract::parameter::strict);
   return options;
 }
 
@@ -175,7 +177,7 @@ bool brindle::mergeTask(bool withPrimary) {
     plugin::mergeInOne(*secondaries, options, *logStream);
     return true;
   }
-  const std::string primaryPath = host::stringParameter("sdm1");
+  const std::string primaryPath = host::stringParameter(contract::parameter::primary);
   options.reportRequest.inputs.push_back(primaryPath);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "contract/log_text.h"
+
 namespace plugin {
 
 // The texts the plug-in reports to the host; they live as long as the library is loaded.
-inline constexpr const char* pluginName = "Brindle";
+inline constexpr const char* pluginName = contract::pluginName;
 inline constexpr const char* pluginDescription =
     "Offers 2 ways to efficiently merge SDMs and also check the correlations between the "
     "predictors.";

@@ -1,5 +1,6 @@
 #include "plugin/report_extras.h"
 
+#include "contract/parameters.h"
 #include "correlation/covered_predictors.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
@@ -11,10 +12,11 @@ namespace plugin {
 
 report::ReportRequest readReportRequest() {
   report::ReportRequest request;
-  request.folder = host::stringParameter("corrdir");
-  request.plot = host::flagParameter("corrplot");
-  request.threshold = report::parseCorrelationThreshold(host::stringParameter("corrwarn"));
-  request.summary = host::flagParameter("corrjson");
+  request.folder = host::stringParameter(contract::parameter::reportFolder);
+  request.plot = host::flagParameter(contract::parameter::plots);
+  request.threshold =
+      contract::parseCorrelationThreshold(host::stringParameter(contract::parameter::threshold));
+  request.summary = host::flagParameter(contract::parameter::summary);
   return request;
 }
 

@@ -93,8 +93,8 @@ std::vector<std::string> reportFilePaths(const std::string& sdmPath, const Repor
 }
 
 std::vector<std::string> logLines(const DesignReport& report,
-                                  const CorrelationThreshold& threshold) {
-  if (threshold.state == CorrelationThreshold::State::invalid)
+                                  const contract::CorrelationThreshold& threshold) {
+  if (threshold.state == contract::CorrelationThreshold::State::invalid)
     return {thresholdIgnoredLine(threshold)};
   if (!threshold.on() || !report.analysed) return {};
   std::vector<std::string> lines = flaggedPairLines(report.pairs, report.shownNames);

@@ -27,7 +27,7 @@ inline constexpr std::size_t maxReportedPredictors = 8192;
 struct ReportRequest {
   bool plot = false;               // the heatmap and the design picture beside the report
   bool summary = false;            // the summary file (JSON) beside the report
-  CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
+  contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
   std::string folder;              // the folder of every report file; empty: beside the SDM
   // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
   std::vector<base::Notice> readerNotices;
@@ -84,7 +84,7 @@ std::vector<std::string> reportFilePaths(const std::string& sdmPath, const Repor
 // a design with more predictors than the diagnostics take), in that order; with an invalid
 // threshold the one line saying it is ignored; else none.
 std::vector<std::string> logLines(const DesignReport& report,
-                                  const CorrelationThreshold& threshold);
+                                  const contract::CorrelationThreshold& threshold);
 
 // The warning about a design that has at least as many predictors (the constant included) as
 // data points, which no GLM can estimate: "K predictors for M data points: the design cannot be

@@ -21,15 +21,6 @@ bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
 
 }  // namespace
 
-CorrelationThreshold parseCorrelationThreshold(std::string_view text) {
-  const std::string_view t = contract::withoutBlanks(text);
-  if (t.empty()) return {};
-  const std::optional<float> value = base::wholeNumber<float>(t);
-  if (!value || !(*value > 0.0f && *value <= 1.0f))
-    return {CorrelationThreshold::State::invalid, 0.0f, std::string(t)};
-  return {CorrelationThreshold::State::on, *value, std::string(t)};
-}
-
 std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRole> roles,
                                         std::span<const float> correlations, float threshold,
                                         std::size_t ordered) {

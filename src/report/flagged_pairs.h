@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "contract/threshold.h"
 #include "correlation/predictor_role.h"
 
 // The pairs of predictors whose correlation reaches the threshold the user gave as text (the
@@ -16,18 +17,6 @@ namespace report {
 // The most pairs listed in the log after one report; the rest are counted in one closing line.
 inline constexpr std::size_t maxFlaggedPairs = 20;
 
-// A "corrwarn" text read without regard to any locale. Blanks (space, tab, CR, LF) around it
-// are ignored; nothing left means off; a decimal number with a "." (an exponent allowed) that
-// is above 0 and at most 1 means on; anything else ("0,8", "abc", "-0.5", "1.5", "nan") is
-// invalid, which lists no pair either.
-struct CorrelationThreshold {
-  enum class State { off, on, invalid };
-  State state = State::off;
-  float value = 0.0f;  // the threshold, rounded to float, when on
-  std::string text;    // the text without the blanks around it
-  bool on() const { return state == State::on; }
-};
-CorrelationThreshold parseCorrelationThreshold(std::string_view text);
 
 // A pair of predictors (0-based, first < second) and their correlation as the report has it.
 struct FlaggedPair {

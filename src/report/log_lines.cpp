@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/number_text.h"
+#include "contract/limits.h"
 #include "diagnostics/design_diagnostics.h"
 #include "report/design_report.h"
 
@@ -45,7 +46,7 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
   std::vector<std::size_t> flagged;
   for (std::size_t i = 0; i < factors.size(); ++i) {
     // A NaN fails the comparison and is never listed.
-    if (factors[i] >= highVarianceInflation) flagged.push_back(i);
+    if (factors[i] >= contract::redVif) flagged.push_back(i);
   }
   const std::size_t listed = std::min(flagged.size(), maxFlaggedInflations);
   std::partial_sort(flagged.begin(), flagged.begin() + static_cast<std::ptrdiff_t>(listed),
@@ -68,7 +69,7 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
 std::string conditionNumberLine(double conditionNumber) {
   std::string text = "Design condition number ";
   base::appendFixed(text, conditionNumber, 1);
-  if (conditionNumber >= illConditioned) text += " (ill-conditioned)";
+  if (conditionNumber >= contract::illConditioned) text += " (ill-conditioned)";
   return text;
 }
 
@@ -85,7 +86,7 @@ std::string reportSkippedLine(std::size_t predictors) {
   return "Report skipped: " + tooManyPredictorsText(predictors, maxReportedPredictors);
 }
 
-std::string thresholdIgnoredLine(const CorrelationThreshold& threshold) {
+std::string thresholdIgnoredLine(const contract::CorrelationThreshold& threshold) {
   return "Correlation threshold \"" + threshold.text +
          "\" ignored: give a number above 0 and at most 1, such as 0.8";
 }

@@ -11,13 +11,8 @@
 // pairs, then the high variance inflation factors and the condition number.
 namespace report {
 
-// Factors from this one up are listed, and at most this many of them; the rest are counted in
-// one closing line.
-inline constexpr double highVarianceInflation = 10.0;
+// At most this many high factors are listed; the rest are counted in one closing line.
 inline constexpr std::size_t maxFlaggedInflations = 20;
-
-// Condition numbers from this one up are called ill-conditioned.
-inline constexpr double illConditioned = 30.0;
 
 // The line that closes a capped list: "... and " + `unlisted` + " more".
 std::string moreLine(std::size_t unlisted);
@@ -28,7 +23,7 @@ std::string moreLine(std::size_t unlisted);
 std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
                                           std::span<const std::string> names);
 
-// "High VIF 12.3: NAME" for every predictor whose factor is highVarianceInflation or more,
+// "High VIF 12.3: NAME" for every predictor whose factor is contract::redVif or more,
 // largest first (infinite ones, printed "inf", before all others; equal ones by index), the
 // factor rounded to one decimal, NAME from `names`; NaN factors are never listed. After
 // maxFlaggedInflations lines one more says moreLine. Throws std::invalid_argument when the
@@ -37,7 +32,8 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
                                             std::span<const double> factors);
 
 // "Design condition number 12.3", the number rounded to one decimal ("inf" when infinite, "nan"
-// when there is none), followed by " (ill-conditioned)" when it is illConditioned or more.
+// when there is none), followed by " (ill-conditioned)" when it is contract::illConditioned or
+// more.
 std::string conditionNumberLine(double conditionNumber);
 
 // "K predictors (at most LIMIT)": why a step was skipped.
@@ -53,6 +49,6 @@ std::string reportSkippedLine(std::size_t predictors);
 
 // "Correlation threshold \"TEXT\" ignored: give a number above 0 and at most 1, such as 0.8",
 // TEXT as the threshold holds it.
-std::string thresholdIgnoredLine(const CorrelationThreshold& threshold);
+std::string thresholdIgnoredLine(const contract::CorrelationThreshold& threshold);
 
 }  // namespace report

@@ -207,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
          {{func + "sub-01_ses-1_task-faces_run-001_bold.json", tr("3")}},
          3},
         {"text", {{root, tr("\"2\"")}}, 0, "is not a number"},
-        {"zero", {{root, tr("0")}}, 0, "above 0"},
+        {"zero", {{root, tr("0")}}, 0, "from 0.001 to 100"},
         {"not JSON", {{root, "RepetitionTime = 2"}}, 0, "not a JSON file"}}),
     testing_support::rowName);
 

@@ -91,11 +91,12 @@ TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritt
   TempDir dir;
   const std::string path = dir.write("run_events.tsv", events);
   const std::vector<std::vector<std::string>> cases = {
-      {"--tr", "2,5", "Invalid repetition time: 2,5"},
+      // The raw parameters of the host's dialog: Tormel's own options refuse these texts.
+      {"--set", "tr=2,5", "Invalid repetition time: 2,5"},
       {"--set", "tr=", "Invalid repetition time: "},
-      {"--hrf", "canonical", "Invalid HRF model: canonical (spm or glover)"},
-      {"--slice-time-ref", "half", "Invalid slice-timing reference: half"},
-      {"--tr", "0", "Cannot model the events of " + path + " (TR 0 s outside 0.001 to 100 s)"},
+      {"--set", "hrf=canonical", "Invalid HRF model: canonical (spm or glover)"},
+      {"--set", "sliceref=half", "Invalid slice-timing reference: half"},
+      {"--set", "tr=0", "Cannot model the events of " + path + " (TR 0 s outside 0.001 to 100 s)"},
   };
   for (const auto& c : cases) {
     const auto result = runTormel({"design", path, "--tr", "2", "--volumes", "12", c[0], c[1]});

@@ -40,7 +40,7 @@ Messages flaggedPairMessages(const DesignMatrix& m, const std::vector<float>& r,
 // The report's log lines for `m` with the threshold `text`.
 Messages correlationWarnings(const DesignMatrix& m, const char* text) {
   ReportRequest request;
-  request.threshold = parseCorrelationThreshold(text);
+  request.threshold = contract::parseCorrelationThreshold(text);
   return logLines(analyse(m, request), request.threshold);
 }
 
@@ -127,45 +127,6 @@ TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {
 TEST(FlaggedPairs, RejectsCorrelationsOfTheWrongSize) {
   EXPECT_THROW(flaggedPairMessages(fourPredictors(), std::vector<float>(15), 0.5f),
                std::invalid_argument);
-}
-
-struct ThresholdCase {
-  const char* text;
-  CorrelationThreshold::State state;
-  float value;
-};
-
-TEST(CorrelationThreshold, ReadsOnlyPlainNumbersAboveZeroAndAtMostOne) {
-  using S = CorrelationThreshold::State;
-  const ThresholdCase cases[] = {
-      {"", S::off, 0},
-      {" \t\r\n", S::off, 0},
-      {"0.8", S::on, 0.8f},
-      {" 0.4\t", S::on, 0.4f},
-      {".75", S::on, 0.75f},
-      {"1", S::on, 1.0f},
-      {"8e-1", S::on, 0.8f},
-      {"0.001", S::on, 0.001f},
-      {"0", S::invalid, 0},
-      {"-0.5", S::invalid, 0},
-      {"1.01", S::invalid, 0},
-      {"0,8", S::invalid, 0},
-      {"abc", S::invalid, 0},
-      {"0.8x", S::invalid, 0},
-      {"nan", S::invalid, 0},
-      {"inf", S::invalid, 0},
-      {"+0.5", S::invalid, 0},
-      {"0x1", S::invalid, 0},
-      {"0.8 0.9", S::invalid, 0},
-      {"1e-50", S::invalid, 0},
-  };
-  for (const ThresholdCase& c : cases) {
-    const CorrelationThreshold t = parseCorrelationThreshold(c.text);
-    EXPECT_EQ(t.state, c.state) << '"' << c.text << '"';
-    if (c.state == S::on) {
-      EXPECT_EQ(t.value, c.value) << '"' << c.text << '"';
-    }
-  }
 }
 
 TEST(CorrelationWarnings, SaysNothingForABlankThresholdAndOneNoticeForAnInvalidOne) {

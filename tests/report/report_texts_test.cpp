@@ -109,7 +109,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   report.diagnostics = d;
   report.pairs = pairsAtOrAbove(d.roles, report.correlations, 0.8f);
   ReportRequest request;
-  request.threshold = parseCorrelationThreshold("0.8");
+  request.threshold = contract::parseCorrelationThreshold("0.8");
   request.readerNotices = {{NoticeKind::warning, "D:/study/run.sdm", "Repaired \\ line 7"},
                            {NoticeKind::note, "D:/study/conf.tsv", "csf"}};
   EXPECT_EQ(summaryJson(summaryOf(m, report, request)),

@@ -1,0 +1,188 @@
+#include "contract/parameters.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "contract/limits.h"
+#include "contract/terms.h"
+#include "contract/threshold.h"
+
+namespace contract {
+
+namespace {
+
+constexpr ParameterRule text(const char* name, ParameterKind kind = ParameterKind::path,
+                             std::string_view example = {}) {
+  return {name, kind, 0, 0, {}, example, {}};
+}
+
+// A flag is read as an int: a number beyond one would not reach the plug-in as written.
+constexpr ParameterRule flag(const char* name) {
+  return {name, ParameterKind::flag, -2147483648.0, 2147483647.0, {}, "1", "0"};
+}
+
+constexpr ParameterRule number(const char* name, ParameterKind kind, double minimum, double maximum,
+                               std::string_view example, std::string_view defaultText = {}) {
+  return {name, kind, minimum, maximum, {}, example, defaultText};
+}
+
+constexpr ParameterRule rules[] = {
+    text(parameter::task),
+    text(parameter::sdmFile),
+    text(parameter::primary),
+    text(parameter::secondaries, ParameterKind::list),
+    flag(parameter::zTransform),
+    flag(parameter::constant),
+    flag(parameter::reports),
+    text(parameter::reportFolder),
+    flag(parameter::plots),
+    number(parameter::threshold, ParameterKind::threshold, 0, 1, defaultThreshold),
+    flag(parameter::summary),
+    text(parameter::confounds, ParameterKind::terms, "motion24,wm_csf"),
+    flag(parameter::strict),
+    text(parameter::events, ParameterKind::list),
+    number(parameter::repetitionTime, ParameterKind::decimal, minRepetitionTime, maxRepetitionTime,
+           "2"),
+    number(parameter::volumes, ParameterKind::wholeNumber, 1, static_cast<double>(maxVolumes),
+           "180"),
+    text(parameter::volumesFrom),
+    {parameter::hrf, ParameterKind::choice, 0, 0, "spm glover", "spm", "spm"},
+    flag(parameter::derivatives),
+    number(parameter::sliceReference, ParameterKind::decimal, 0, 1, "0.5", "0"),
+    text(parameter::conditions, ParameterKind::terms, "go,stop*"),
+};
+
+constexpr const char* words[] = {"open_sdm", "sdm1corr", "mergeall",
+                                 "mergesec", "convert",  "design"};
+
+}  // namespace
+
+std::optional<double> decimalValue(std::string_view text) {
+  const std::string_view t = withoutBlanks(text);
+  double value = 0.0;
+  const char* const last = t.data() + t.size();
+  const auto [end, error] = std::from_chars(t.data(), last, value, std::chars_format::general);
+  if (t.empty() || error != std::errc() || end != last || !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
+namespace {
+
+// A whole number with an optional sign, as the host reads an integer parameter, or none.
+std::optional<double> wholeOf(std::string_view t) {
+  if (t.size() > 1 && t.front() == '+' && t[1] != '-') t.remove_prefix(1);
+  long long value = 0;
+  const char* const last = t.data() + t.size();
+  const auto [end, error] = std::from_chars(t.data(), last, value);
+  if (t.empty() || error != std::errc() || end != last) return std::nullopt;
+  return static_cast<double>(value);
+}
+
+bool isChoice(const ParameterRule& rule, std::string_view word) {
+  std::string_view rest = rule.choices;
+  while (!rest.empty()) {
+    const std::size_t blank = std::min(rest.find(' '), rest.size());
+    if (rest.substr(0, blank) == word) return true;
+    rest.remove_prefix(std::min(blank + 1, rest.size()));
+  }
+  return false;
+}
+
+// "spm or glover", "a, b or c".
+std::string choiceList(std::string_view choices) {
+  std::string text(choices);
+  const std::size_t last = text.rfind(' ');
+  if (last != std::string::npos) text.replace(last, 1, " or ");
+  for (std::size_t at = text.find(' '); at < last; at = text.find(' ', at + 2))
+    text.replace(at, 1, ", ");
+  return text;
+}
+
+std::string numberText(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+}  // namespace
+
+std::span<const ParameterRule> parameterRules() { return rules; }
+
+const ParameterRule* parameterRule(std::string_view name) {
+  for (const ParameterRule& rule : rules)
+    if (name == rule.name) return &rule;
+  return nullptr;
+}
+
+std::string parameterWants(const ParameterRule& rule) {
+  switch (rule.kind) {
+    case ParameterKind::flag:
+      return "a whole number (0: off)";
+    case ParameterKind::wholeNumber:
+      return "a whole number from " + numberText(rule.minimum) + " to " + numberText(rule.maximum);
+    case ParameterKind::decimal:
+      return "a number from " + numberText(rule.minimum) + " to " + numberText(rule.maximum) +
+             ", such as " + std::string(rule.example);
+    case ParameterKind::threshold:
+      return "a correlation above 0 and at most 1, such as " + std::string(rule.example);
+    case ParameterKind::choice:
+      return choiceList(rule.choices);
+    case ParameterKind::terms:
+      return "terms separated by commas, such as " + std::string(rule.example);
+    case ParameterKind::path:
+    case ParameterKind::list:
+      break;
+  }
+  return "a path";
+}
+
+std::optional<double> parameterNumber(const ParameterRule& rule, std::string_view text) {
+  const std::string_view t = withoutBlanks(text);
+  std::optional<double> value;
+  if (rule.kind == ParameterKind::decimal) value = decimalValue(t);
+  if (rule.kind == ParameterKind::wholeNumber || rule.kind == ParameterKind::flag)
+    value = wholeOf(t);
+  if (rule.kind == ParameterKind::threshold) {
+    const CorrelationThreshold threshold = parseCorrelationThreshold(t);
+    if (threshold.on()) value = threshold.value;
+  }
+  const bool ranged = rule.kind == ParameterKind::decimal ||
+                      rule.kind == ParameterKind::wholeNumber || rule.kind == ParameterKind::flag;
+  if (value && ranged && !(*value >= rule.minimum && *value <= rule.maximum)) return std::nullopt;
+  return value;
+}
+
+bool parameterTakes(const ParameterRule& rule, std::string_view text) {
+  const std::string_view t = withoutBlanks(text);
+  switch (rule.kind) {
+    case ParameterKind::path:
+    case ParameterKind::list:
+    case ParameterKind::terms:
+      return true;
+    case ParameterKind::threshold:
+      return parseCorrelationThreshold(t).state != CorrelationThreshold::State::invalid;
+    case ParameterKind::choice:
+      return t.empty() || isChoice(rule, t);
+    case ParameterKind::flag:
+      return t.empty() || parameterNumber(rule, t).has_value();
+    case ParameterKind::wholeNumber:
+    case ParameterKind::decimal:
+      break;
+  }
+  if (t.empty() && !rule.defaultText.empty()) return true;
+  return parameterNumber(rule, t).has_value();
+}
+
+std::optional<Task> taskNamed(std::string_view word) {
+  for (std::size_t i = 0; i < std::size(words); ++i)
+    if (word == words[i]) return static_cast<Task>(i);
+  return std::nullopt;
+}
+
+const char* taskWord(Task task) { return words[static_cast<std::size_t>(task)]; }
+
+std::span<const char* const> taskWords() { return words; }
+
+}  // namespace contract
