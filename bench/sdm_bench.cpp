@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/cpu_features.h"
 #include "base/output_file.h"
@@ -35,10 +37,11 @@ using namespace tools;
 namespace {
 
 void setValueCounters(benchmark::State& state, const DesignMatrix& m) {
-  const auto values = static_cast<int64_t>(m.values.size() * m.values.front().size());
+  const std::size_t points = m.predictors.front().values.size();
+  const auto values = static_cast<int64_t>(m.predictors.size() * points);
   state.SetItemsProcessed(state.iterations() * values);
-  state.counters["predictors"] = static_cast<double>(m.values.size());
-  state.counters["points"] = static_cast<double>(m.values.front().size());
+  state.counters["predictors"] = static_cast<double>(m.predictors.size());
+  state.counters["points"] = static_cast<double>(points);
 }
 
 // Bytes of file text per second (of CPU time, as Google Benchmark divides rates), beside the
@@ -109,7 +112,8 @@ void BM_CorrelationMatrix(benchmark::State& state) {
   const DesignMatrix& m = benchMatrix(static_cast<int>(state.range(0)));
   {
     const ScopedCpuFeatures features({.avx2 = state.range(1) == 0 && cpuFeatures().avx2});
-    for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
+    const std::vector<std::span<const float>> values = valuesOf(m.predictors);
+    for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(values));
   }
   setValueCounters(state, m);
   state.SetLabel(std::string(state.range(1) != 0 ? "portable" : activeKernelName()) + ", " +

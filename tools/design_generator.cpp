@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "random.h"
+#include "sdm/sdm_file.h"
 
 namespace tools {
 
@@ -75,11 +77,7 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   // predictor whose values are all equal and not 0 for a constant: over one data point every
   // drift is such a predictor, and a second one would be refused.
   const auto add = [&m](std::vector<float> values, std::string name, int red, int green, int blue) {
-    m.values.push_back(std::move(values));
-    m.names.push_back(std::move(name));
-    m.red.push_back(red);
-    m.green.push_back(green);
-    m.blue.push_back(blue);
+    m.predictors.push_back({std::move(name), {red, green, blue}, std::move(values)});
   };
   Random random(shape.seed);
   for (int k = 0; k < shape.interest; ++k) {
@@ -102,19 +100,22 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
     const auto first = static_cast<std::size_t>(shape.interest);
     std::vector<float> sum(static_cast<std::size_t>(shape.points));
     for (std::size_t t = 0; t < sum.size(); ++t)
-      sum[t] = m.values[first][t] + m.values[first + 1][t] + m.values[first + 2][t];
+      sum[t] = m.predictors[first].values[t] + m.predictors[first + 1].values[t] +
+               m.predictors[first + 2].values[t];
     add(std::move(sum), shape.sumName, 128, 128, 128);
   }
   if (shape.constant)
     add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
         255);
 
-  const auto count = static_cast<int32_t>(m.values.size());
-  m.fileVersion = {"FileVersion", 1, 24, true};
-  m.nrOfPredictors = {"NrOfPredictors", count, 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", shape.points, 24, true};
-  m.includesConstant = {"IncludesConstant", shape.constant, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", shape.interest + 1, 24, true};
+  m.nrOfDataPoints = shape.points;
+  m.includesConstant = shape.constant;
+  m.firstConfoundPredictor = shape.interest + 1;
+  auto layout = std::make_shared<sdm::SdmLayout>();
+  layout->version = 1;
+  layout->fileVersion = layout->nrOfPredictors = layout->nrOfDataPoints = layout->includesConstant =
+      layout->firstConfoundPredictor = {24, true};
+  m.layout = std::move(layout);
   return m;
 }
 

@@ -80,8 +80,10 @@ std::vector<Wanted> expand(std::string_view term) {
 
 class Selection {
  public:
-  explicit Selection(const sdm::DesignMatrix& table) : table_(table), taken_(table.names.size()) {
-    for (std::size_t p = 0; p < table.names.size(); ++p) index_[table.names[p]].push_back(p);
+  explicit Selection(const sdm::DesignMatrix& table)
+      : table_(table), taken_(table.predictors.size()) {
+    for (std::size_t p = 0; p < table.predictors.size(); ++p)
+      index_[table.predictors[p].name].push_back(p);
   }
 
   bool hasColumn(const std::string& name) const { return index_.contains(name); }
@@ -94,8 +96,8 @@ class Selection {
   bool take(const Wanted& wanted) {
     if (hasWildcard(wanted.text)) {
       bool found = false;
-      for (std::size_t p = 0; p < table_.names.size(); ++p) {
-        if (!contract::matchesWildcard(wanted.text, table_.names[p])) continue;
+      for (std::size_t p = 0; p < table_.predictors.size(); ++p) {
+        if (!contract::matchesWildcard(wanted.text, table_.predictors[p].name)) continue;
         found = true;
         takeColumn(p);
       }
@@ -120,18 +122,16 @@ class Selection {
   }
 
   void takeAll() {
-    for (std::size_t p = 0; p < table_.names.size(); ++p) takeColumn(p);
+    for (std::size_t p = 0; p < table_.predictors.size(); ++p) takeColumn(p);
   }
 
-  sdm::DesignMatrix result() {
-    return confoundMatrix(table_.fileName, std::move(names_), std::move(columns_));
-  }
+  sdm::DesignMatrix result() { return confoundMatrix(table_.fileName, std::move(columns_)); }
 
  private:
   void takeColumn(std::size_t p) {
     if (taken_[p]) return;
     taken_[p] = true;
-    add(table_.names[p], table_.values[p]);
+    add(table_.predictors[p].name, table_.predictors[p].values);
   }
 
   // Adds a column unless it is identical, value for value (bit for bit), to one taken before:
@@ -139,14 +139,13 @@ class Selection {
   void add(const std::string& name, std::vector<float> values) {
     std::vector<std::size_t>& same = byValues_[valuesKey(values)];
     for (const std::size_t earlier : same) {
-      if (identical(columns_[earlier], values)) {
-        leftOut_.push_back(name + " = " + names_[earlier]);
+      if (identical(columns_[earlier].values, values)) {
+        leftOut_.push_back(name + " = " + columns_[earlier].name);
         return;
       }
     }
     same.push_back(columns_.size());
-    names_.push_back(name);
-    columns_.push_back(std::move(values));
+    columns_.push_back({name, {}, std::move(values)});
   }
 
   static bool identical(const std::vector<float>& a, const std::vector<float>& b) {
@@ -166,7 +165,7 @@ class Selection {
   // without its last "_derivative1" or "_power2". Each step shortens the name, so this ends.
   std::optional<std::vector<float>> compute(std::string_view name) const {
     if (const auto at = index_.find(std::string(name)); at != index_.end())
-      return table_.values[at->second.front()];
+      return table_.predictors[at->second.front()].values;
     if (name.ends_with(powerSuffix)) {
       auto base = compute(name.substr(0, name.size() - powerSuffix.size()));
       if (base) return power(std::move(*base));
@@ -181,8 +180,7 @@ class Selection {
   std::unordered_map<std::string, std::vector<std::size_t>> index_;
   std::vector<bool> taken_;
   std::unordered_set<std::string> computed_;
-  std::vector<std::string> names_;
-  std::vector<std::vector<float>> columns_;
+  std::vector<sdm::Predictor> columns_;
   std::unordered_map<uint64_t, std::vector<std::size_t>> byValues_;
   std::vector<std::string> leftOut_;
 };
@@ -190,12 +188,12 @@ class Selection {
 std::runtime_error noMatch(const std::string& term, const sdm::DesignMatrix& table) {
   std::string message =
       "No confound column matches \"" + term + "\" in " + table.fileName + " (columns: ";
-  const std::size_t listed = std::min(table.names.size(), namesInError);
+  const std::size_t listed = std::min(table.predictors.size(), namesInError);
   for (std::size_t p = 0; p < listed; ++p) {
     if (p > 0) message += ", ";
-    message += table.names[p];
+    message += table.predictors[p].name;
   }
-  if (table.names.size() > namesInError) message += ", ...";
+  if (table.predictors.size() > namesInError) message += ", ...";
   message += ")";
   return std::runtime_error(message);
 }

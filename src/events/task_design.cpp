@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "events/predictor_colours.h"
 #include "events/regressor.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 
 namespace events {
@@ -80,11 +82,13 @@ std::vector<std::size_t> keptConditions(const std::string& path, const EventsTab
 sdm::DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
   sdm::DesignMatrix m;
   m.fileName = designPathOf(eventsPath);
-  m.fileVersion = {"FileVersion", fileVersion, headerWidth, true};
-  m.nrOfPredictors = {"NrOfPredictors", 0, headerWidth, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", static_cast<int32_t>(volumes), headerWidth, true};
-  m.includesConstant = {"IncludesConstant", false, headerWidth, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, headerWidth, true};
+  m.nrOfDataPoints = static_cast<int32_t>(volumes);
+  m.firstConfoundPredictor = 1;
+  auto layout = std::make_shared<sdm::SdmLayout>();
+  layout->version = fileVersion;
+  layout->fileVersion = layout->nrOfPredictors = layout->nrOfDataPoints = layout->includesConstant =
+      layout->firstConfoundPredictor = {headerWidth, true};
+  m.layout = std::move(layout);
   return m;
 }
 
@@ -103,13 +107,8 @@ void appendPredictor(sdm::DesignMatrix& m, std::string name, const std::vector<d
                      sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
   std::transform(values.begin(), values.end(), stored.begin(), storedValue);
-  m.red.push_back(colour.red);
-  m.green.push_back(colour.green);
-  m.blue.push_back(colour.blue);
-  m.names.push_back(std::move(name));
-  m.values.push_back(std::move(stored));
-  m.nrOfPredictors.value = static_cast<int32_t>(m.names.size());
-  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
+  m.predictors.push_back({std::move(name), colour, std::move(stored)});
+  m.firstConfoundPredictor = static_cast<int32_t>(m.predictors.size()) + 1;
 }
 
 void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {

@@ -83,7 +83,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   if (read.volumes == 0 && !contract::withoutBlanks(read.volumesFrom).empty()) {
     // Counted by the readers the merge uses, so the design has the rows the merge will match.
     DesignLoader loader(nullptr, false, {read.volumesFrom});
-    options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints.value;
+    options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints;
   }
   options.model.hrf = *hrf;
   options.model.timeDerivatives = read.derivatives;

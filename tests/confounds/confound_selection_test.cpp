@@ -7,10 +7,12 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/confound_selection.h"
 #include "sdm/matrix_text.h"
+#include "support/columns.h"
 #include "support/expect_throw.h"
 
 using namespace sdm;
 using namespace confounds;
+using testing_support::predictorsOf;
 
 namespace {
 
@@ -47,11 +49,11 @@ DesignMatrix fmriprepTable() {
   columns[1] = {4097, 0.5f, -1.25f, 3};
   columns[6] = {9, 9, 9, 9};
   columns.back() = columns[8];
-  return confoundMatrix("run.tsv", names, columns);
+  return confoundMatrix("run.tsv", predictorsOf(names, columns));
 }
 
 DesignMatrix smallTable() {
-  return confoundMatrix("data/small.tsv", {"a", "b", "trans_x"}, {{1}, {2}, {3}});
+  return confoundMatrix("data/small.tsv", predictorsOf({"a", "b", "trans_x"}, {{1}, {2}, {3}}));
 }
 
 const std::string kMotion6 = "trans_x trans_y trans_z rot_x rot_y rot_z";
@@ -165,7 +167,7 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
     std::vector<std::string> names;
     for (std::size_t k = 0; k < count; ++k) names.push_back("c" + std::to_string(k));
     const DesignMatrix table =
-        confoundMatrix("t.csv", names, std::vector<std::vector<float>>(count, {0}));
+        confoundMatrix("t.csv", predictorsOf(names, std::vector<std::vector<float>>(count, {0})));
     try {
       selectConfounds(table, "x");
       ADD_FAILURE() << "no exception";
@@ -181,9 +183,9 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
 // Five volumes: displacement 0 (the first row's n/a), 0.3, 0.9, 0.1, 0.6; std_dvars 1, 2, 1, 1,
 // 1; the first volume a non-steady-state outlier.
 DesignMatrix motionTable() {
-  return confoundMatrix("run.tsv",
-                        {"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
-                        {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}});
+  return confoundMatrix(
+      "run.tsv", predictorsOf({"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
+                              {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}}));
 }
 
 TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused) {
@@ -208,7 +210,7 @@ TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused
     EXPECT_EQ(chosen.notes, std::vector<std::string>{c.note}) << c.terms;
   }
   const DesignMatrix spikes = selectConfounds(motionTable(), "scrub");
-  EXPECT_EQ(spikes.values[3], (std::vector<float>{0, 0, 0, 0, 1}));
+  EXPECT_EQ(spikes.predictors[3].values, (std::vector<float>{0, 0, 0, 0, 1}));
   EXPECT_THROW_MSG(selectConfounds(motionTable(), "scrub," + std::string(257, '*')),
                    std::runtime_error, "Confound term too long: 257 bytes (at most 256)");
   for (const std::string bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"})

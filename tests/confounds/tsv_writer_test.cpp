@@ -97,7 +97,7 @@ TEST(TsvWriter, TableAndSidecarReadBackAsTheSameDesign) {
     saveSidecar(original, sidecarPath(path), "1.0");
     const ConfoundInput input = loadConfounds(path, "motion6");
     original.fileName = path;
-    original.fileVersion = {"FileVersion", 1, 24, true};
+    original.layout = sdm_test::newFileLayout();
     EXPECT_EQ(sdm_test::describe(input.matrix), sdm_test::describe(original));
   }
   EXPECT_EQ(sidecarPath("d.1/run.tsv"), "d.1/run.json");

@@ -267,7 +267,8 @@ TEST(Sdmgen, GivesEveryConditionAnEventInAnyRunLongEnoughForOne) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const DesignMatrix m = DesignMatrix::load(dir.file("run.sdm"));
     std::vector<int> rises;
-    for (const auto& values : m.values) {
+    for (const Predictor& predictor : m.predictors) {
+      const std::vector<float>& values = predictor.values;
       const auto above = std::find_if(values.begin(), values.end(), [](float v) { return v > 0; });
       rises.push_back(above == values.end() ? 0 : static_cast<int>(above - values.begin()) + 1);
     }

@@ -177,11 +177,11 @@ TEST(SdmReader, AValueOnTheLineAfterItsKeyCountsOnlyTheBlanksBeforeTheLineEnd) {
   const DesignMatrix m = loadText(
       dir,
       crlf("NrOfPredictors: \t\n 1\nNrOfDataPoints:\n0\nFirstConfoundPredictor:\n\n2\n\"x\"\n"));
-  EXPECT_EQ(m.nrOfPredictors.width, 17);
-  EXPECT_EQ(m.nrOfDataPoints.width, 15);
-  EXPECT_EQ(m.firstConfoundPredictor.width, 23);
-  EXPECT_EQ(m.firstConfoundPredictor.value, 2);
-  EXPECT_EQ(m.names, std::vector<std::string>{"x"});
+  EXPECT_EQ(layoutOf(m).nrOfPredictors.width, 17);
+  EXPECT_EQ(layoutOf(m).nrOfDataPoints.width, 15);
+  EXPECT_EQ(layoutOf(m).firstConfoundPredictor.width, 23);
+  EXPECT_EQ(m.firstConfoundPredictor, 2);
+  EXPECT_EQ(namesOf(m.predictors), std::vector<std::string>{"x"});
 }
 
 TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
@@ -190,16 +190,16 @@ TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
       loadText(dir, std::string(200000, 'x') + " FileVersion:" + std::string(10000, ' ') +
                         "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
                         "FirstConfoundPredictor: 1\n\n\n");
-  EXPECT_EQ(m.fileVersion.value, 4);
-  EXPECT_EQ(m.fileVersion.width, maxSdmHeaderWidth);
+  EXPECT_EQ(layoutOf(m).version, 4);
+  EXPECT_EQ(layoutOf(m).fileVersion.width, maxSdmHeaderWidth);
 }
 
 TEST(SdmReader, ZeroPredictorsWithTheMostDataPointsAllocateNothing) {
   TempDir dir;
   const DesignMatrix m =
       loadText(dir, "NrOfPredictors: 0 NrOfDataPoints: 268435456 FirstConfoundPredictor: 1\n");
-  EXPECT_EQ(m.nrOfDataPoints.value, 268435456);
-  EXPECT_TRUE(m.values.empty());
+  EXPECT_EQ(m.nrOfDataPoints, 268435456);
+  EXPECT_TRUE(m.predictors.empty());
 }
 
 TEST(SdmReader, MissingFileThrowsOpenFileErrorWithThePath) {
@@ -297,9 +297,9 @@ TEST(SdmReader, LinesUpToTheirBoundsAreRead) {
   dataLine.insert(0, sdmDataLineBound(2) - dataLine.size(), ' ');
   const DesignMatrix m =
       loadText(dir, kHeader + "1 2 3 4 5 6\n\"" + longName + "\" \"b\"\r\n" + dataLine + "\r\n");
-  EXPECT_EQ(m.names[0], longName);
-  EXPECT_EQ(m.values[0][0], 1.0f);
-  EXPECT_EQ(m.values[1][0], 2.0f);
+  EXPECT_EQ(m.predictors[0].name, longName);
+  EXPECT_EQ(m.predictors[0].values[0], 1.0f);
+  EXPECT_EQ(m.predictors[1].values[0], 2.0f);
 }
 
 struct NumberFailCase {

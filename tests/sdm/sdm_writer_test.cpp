@@ -73,12 +73,13 @@ TEST(SdmWriter, AddConstantShowsInHeaderColoursNamesAndData) {
 
 TEST(SdmWriter, WritesOnlyPresentEntriesPaddedToTheirWidth) {
   DesignMatrix m = makeMatrix({"a"}, {{1.0f}}, 1, 2);
-  m.fileVersion.present = false;
-  m.includesConstant.present = false;
-  m.nrOfPredictors.width = 16;         // one tab in the loaded file
-  m.nrOfDataPoints.width = 15;         // the value stood on the next line
-  m.firstConfoundPredictor.width = 0;  // built by hand
-  m.nrOfPredictors.key = "NrOfPredictors";
+  sdm_test::editLayout(m, [](SdmLayout& layout) {
+    layout.fileVersion.present = false;
+    layout.includesConstant.present = false;
+    layout.nrOfPredictors.width = 16;         // one tab in the loaded file
+    layout.nrOfDataPoints.width = 15;         // the value stood on the next line
+    layout.firstConfoundPredictor.width = 0;  // built by hand
+  });
   EXPECT_EQ(savedText(m), crlf("NrOfPredictors: 1\n"
                                "NrOfDataPoints: 1\n"
                                "FirstConfoundPredictor: 2\n\n"
@@ -172,10 +173,10 @@ TEST(SdmWriter, ZeroPredictorsGiveEmptyColourNamesAndDataLines) {
                  "FirstConfoundPredictor: 1\n\n\n\n\n\n"));
 }
 
-TEST(SdmWriter, RefusesAMatrixWhoseArraysAreShorterThanItsHeaderSays) {
+TEST(SdmWriter, RefusesAMatrixWhosePredictorsAreShorterThanItsHeaderSays) {
   TempDir dir;
   DesignMatrix m = twoPredictors();
-  m.values[1].pop_back();
+  m.predictors[1].values.pop_back();
   EXPECT_THROW(m.save(dir.file("broken.sdm")), std::logic_error);
   EXPECT_FALSE(std::filesystem::exists(dir.file("broken.sdm")));
 }
@@ -198,8 +199,8 @@ TEST(SdmWriter, RefusesAFileTheReaderWouldRefuse) {
   };
   for (const auto& c : cases) {
     DesignMatrix m = makeMatrix({c.name}, {std::vector<float>(2, 0.5f)}, 2, 2);
-    m.nrOfPredictors.value = c.predictors;
-    m.nrOfDataPoints.value = c.dataPoints;
+    m.predictors.resize(static_cast<std::size_t>(c.predictors));  // the limits need no values
+    m.nrOfDataPoints = c.dataPoints;
     std::string reason;
     try {
       checkSdmLimits(m, "x.sdm");
