@@ -26,6 +26,7 @@
 #include "merge/append.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 
 using namespace base;
 using namespace sdm;
@@ -78,12 +79,12 @@ void BM_Load(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   DesignMatrix m = benchMatrix(size);
   const std::string path = benchPath("load" + std::to_string(size) + ".sdm");
-  m.save(path);
+  saveSdm(m, path);
   const DataLinePass passes[] = {DataLinePass::automatic, DataLinePass::portable,
                                  DataLinePass::general};
   const ScopedDataLinePass pass(passes[state.range(1)]);
   state.SetLabel(std::string(activeDataLinePass()) + ", " + threads.label());
-  for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
+  for (auto _ : state) benchmark::DoNotOptimize(loadSdm(path));
   setValueCounters(state, m);
   setByteCounter(state, path);
 }
@@ -91,7 +92,7 @@ void BM_Load(benchmark::State& state) {
 void BM_Save(benchmark::State& state) {
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   const std::string path = benchPath("save" + std::to_string(state.range(0)) + ".sdm");
-  for (auto _ : state) m.save(path);
+  for (auto _ : state) saveSdm(m, path);
   setValueCounters(state, m);
   setByteCounter(state, path);
 }

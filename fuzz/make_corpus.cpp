@@ -129,7 +129,7 @@ void writerSeeds(const std::string& folder) {
     for (const Shape& shape : shapes) {
       DesignMatrix m = makeMatrix(shape, variant);
       if (variant == 2) m.firstConfoundPredictor = 0;
-      m.save(scratch);
+      saveSdm(m, scratch);
       const std::string file = readBytes(scratch);
       writeSeed(folder, file);
       writeSeed(folder, withoutCarriageReturns(file));

@@ -15,6 +15,7 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "sdm/sdm_file.h"
 
 namespace plugin {
 
@@ -107,7 +108,7 @@ void brindle::designTask() {
     const auto saved = host::saveFileName("Choose a name for saving the resulting SDM",
                                           events::designPathOf(path));
     if (!saved) continue;  // this file's design only
-    design.matrix.save(*saved);
+    sdm::saveSdm(design.matrix, *saved);
     if (logStream) plugin::logMessage(*logStream, "Saved " + *saved);
   }
 }

@@ -67,7 +67,7 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
                                        offeredSdmName(result.fileName));
   if (!path) return;
-  result.save(*path);
+  sdm::saveSdm(result, *path);
   logMessage(log, "Saved " + *path);
   if (const auto warning = report::estimabilityNotice(result))
     logMessage(log, base::noticeText(*warning));

@@ -38,30 +38,9 @@ struct SdmLayout;
 // there is one, is the last predictor. Every predictor normally holds `nrOfDataPoints` values.
 class DesignMatrix {
  public:
-  // An empty matrix: no predictors, no layout. Matrices normally come from load() or a copy.
+  // An empty matrix: no predictors, no layout. Matrices normally come from the SDM reader
+  // (sdm/sdm_file.h) or a copy.
   DesignMatrix() = default;
-
-  // Reads the SDM file at `path`. Throws OpenFileError "Failed opening for reading: " + path
-  // when it cannot be opened, IOError "Invalid SDM header in " + path for a header that
-  // never ends (or runs past its bound) or impossible counts (limits in sdm/sdm_limits.h),
-  // IOError "Invalid SDM colours in " + path for colours that run past their bound, IOError
-  // "Line too long in " + path for a names or data line beyond its bound, IOError
-  // "Failed reading from: " + path for a read error, and std::invalid_argument
-  // "invalid stof argument" / std::out_of_range "stof argument out of range" for a data
-  // field that is no number. Reads tolerantly as described in docs/sdm-format.md; loadSdm
-  // (sdm/sdm_repairs.h) reads the same way, counts what it repaired and refuses damaged files.
-  static DesignMatrix load(const std::string& path);
-
-  // Sets `fileName` to `path` (first, also when the save fails) and writes the matrix as an
-  // SDM file with CRLF line ends, through a temporary file moved into place. Throws
-  // checkSdmLimits' error for a file the reader would refuse, std::runtime_error
-  // "Cannot Create file: " + path + " (" + reason + ")" when the file cannot be created and
-  // "Cannot write file: " + path + " (" + reason + ")" when a write fails; the file that stood
-  // at `path` stays. How links, devices and the replaced file's permissions are treated:
-  // base/output_file.h.
-  // Throws std::logic_error, creating nothing, when a predictor holds fewer values than
-  // `nrOfDataPoints`.
-  void save(const std::string& path);
 
   // True when the last predictor is constant: non-empty, first value not 0.0, every value
   // equal to the first (a NaN is never equal).

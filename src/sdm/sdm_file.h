@@ -41,9 +41,30 @@ struct SdmLayout {
 // and FileVersion -1. The reference lives as long as `matrix.layout` is unchanged.
 const SdmLayout& layoutOf(const DesignMatrix& matrix);
 
+// Reads the SDM file at `path`, with the layout of its header. Throws OpenFileError "Failed
+// opening for reading: " + path when it cannot be opened, IOError "Invalid SDM header in " + path
+// for a header that never ends (or runs past its bound) or impossible counts (limits in
+// sdm/sdm_limits.h), IOError "Invalid SDM colours in " + path for colours that run past their
+// bound, IOError "Line too long in " + path for a names or data line beyond its bound, IOError
+// "Failed reading from: " + path for a read error, and std::invalid_argument "invalid stof
+// argument" / std::out_of_range "stof argument out of range" for a data field that is no number.
+// Reads tolerantly as described in docs/sdm-format.md; loadSdm(path, strict) (sdm/sdm_repairs.h)
+// reads the same way, counts what it repaired and refuses damaged files.
+DesignMatrix loadSdm(const std::string& path);
+
+// Sets `matrix.fileName` to `path` (first, also when the save fails) and writes the matrix as an
+// SDM file with CRLF line ends, through a temporary file moved into place: the header as its
+// layout says (layoutOf), then its predictors. Throws checkSdmLimits' error for a file the reader
+// would refuse, std::runtime_error "Cannot Create file: " + path + " (" + reason + ")" when the
+// file cannot be created and "Cannot write file: " + path + " (" + reason + ")" when a write
+// fails; the file that stood at `path` stays. How links, devices and the replaced file's
+// permissions are treated: base/output_file.h. Throws std::logic_error, creating nothing, when a
+// predictor holds fewer values than `matrix.nrOfDataPoints`.
+void saveSdm(DesignMatrix& matrix, const std::string& path);
+
 // Throws std::runtime_error "Cannot save " + path + ": " + the reason, when the SDM file of
 // `matrix` would be more than the reader takes back (sdm/sdm_limits.h): more predictors, more
-// values or a longer names line. save() checks this before it creates anything; a merge checks
+// values or a longer names line. saveSdm checks this before it creates anything; a merge checks
 // it before it offers its result for saving.
 void checkSdmLimits(const DesignMatrix& matrix, const std::string& path);
 

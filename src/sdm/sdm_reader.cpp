@@ -1,4 +1,4 @@
-// DesignMatrix::load: reads an SDM file in one pass over a fixed-size buffer. The layout and
+// loadSdm: reads an SDM file in one pass over a fixed-size buffer. The layout and
 // the reader's tolerances are described for people in docs/sdm-format.md.
 
 #include <algorithm>
@@ -415,9 +415,7 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
 
 }  // namespace
 
-DesignMatrix DesignMatrix::load(const std::string& path) {
-  return read(path, false, false, false).matrix;
-}
+DesignMatrix loadSdm(const std::string& path) { return read(path, false, false, false).matrix; }
 
 LoadedSdm loadSdm(const std::string& path, bool strict) { return read(path, true, strict, true); }
 

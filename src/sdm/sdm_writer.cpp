@@ -1,4 +1,4 @@
-// DesignMatrix::save: writes the SDM layout that the reader reads back, with CRLF line ends on
+// saveSdm: writes the SDM layout that the reader reads back, with CRLF line ends on
 // every platform. The header is built in one string, the data lines in place in a buffer, and
 // both are handed to the output file in large chunks; numbers are formatted without any locale.
 
@@ -226,15 +226,16 @@ void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
   if (!reason.empty()) throw std::runtime_error("Cannot save " + path + ": " + reason);
 }
 
-void DesignMatrix::save(const std::string& path) {
-  fileName = path;
-  const auto dataPoints = static_cast<std::size_t>(nrOfDataPoints > 0 ? nrOfDataPoints : 0);
-  checkShape(*this, dataPoints, path);
-  checkSdmLimits(*this, path);
+void saveSdm(DesignMatrix& matrix, const std::string& path) {
+  matrix.fileName = path;
+  const int32_t declared = matrix.nrOfDataPoints;
+  const auto dataPoints = static_cast<std::size_t>(declared > 0 ? declared : 0);
+  checkShape(matrix, dataPoints, path);
+  checkSdmLimits(matrix, path);
 
   base::OutputFile file(path);
-  writeHeader(file, *this);
-  writeDataLines(file, predictors, dataPoints);
+  writeHeader(file, matrix);
+  writeDataLines(file, matrix.predictors, dataPoints);
   file.commit();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "support/process.h"
 #include "support/reference_correlation.h"
 #include "support/temp_dir.h"
@@ -135,8 +136,7 @@ TEST(ConfoundsEndToEnd, Motion24OfRotationsInRadiansKeepsEverySmallColumn) {
       runTormel({"mergeall", example("sub01_task.sdm"), tsv, "--confounds", "motion24", "--corr",
                  "--plot", "--save-into", dir.path().string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const DesignMatrix saved =
-      DesignMatrix::load(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm"));
+  const DesignMatrix saved = loadSdm(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm"));
   const auto source = tableColumns(readFile(tsv));
   std::size_t checked = 0;
   for (const Predictor& predictor : saved.predictors) {

@@ -9,6 +9,7 @@
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
 #include "support/temp_dir.h"
@@ -42,7 +43,7 @@ const std::string kStandardHeaderText =
 DesignMatrix loadText(const TempDir& dir, const std::string& bytes) {
   const std::string path = dir.file("in.sdm");
   writeFile(path, bytes);
-  return DesignMatrix::load(path);
+  return loadSdm(path);
 }
 
 struct ReadCase {
@@ -206,13 +207,13 @@ TEST(SdmReader, MissingFileThrowsOpenFileErrorWithThePath) {
   TempDir dir;
   const std::string path = dir.file("missing.sdm");
   try {
-    DesignMatrix::load(path);
+    loadSdm(path);
     FAIL() << "no exception";
   } catch (const OpenFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + path);
   }
   try {
-    DesignMatrix::load(dir.path().string());
+    loadSdm(dir.path().string());
     FAIL() << "no exception";
   } catch (const OpenFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + dir.path().string());
@@ -232,7 +233,7 @@ TEST_P(SdmReaderFailures, ThrowsIOErrorNamingThePath) {
   const std::string path = dir.file("bad.sdm");
   writeFile(path, GetParam().file);
   try {
-    DesignMatrix::load(path);
+    loadSdm(path);
     FAIL() << "no exception";
   } catch (const IOError& e) {
     EXPECT_EQ(std::string(e.what()), GetParam().messagePrefix + path);
@@ -319,7 +320,7 @@ TEST(SdmReader, DataFieldsWithoutANumberThrowTheConversionErrors) {
     const std::string path = dir.file("numbers.sdm");
     writeFile(path, kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n" + c.line + "\n");
     try {
-      DesignMatrix::load(path);
+      loadSdm(path);
       ADD_FAILURE() << c.what << ": no exception";
     } catch (const std::invalid_argument& e) {
       EXPECT_EQ(std::string(e.what()), c.message) << c.what;
@@ -342,7 +343,7 @@ TEST(SdmReader, AHugeFileWithoutLineEndsFailsAtTheLineBound) {
     writeFile(path, start);
     std::filesystem::resize_file(path, std::uintmax_t{3} << 30);
     try {
-      DesignMatrix::load(path);
+      loadSdm(path);
       ADD_FAILURE() << "no exception";
     } catch (const IOError& e) {
       EXPECT_EQ(std::string(e.what()), kTooLong + path);
