@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,16 +67,17 @@ std::vector<float> driftPredictor(int points, Random& random) {
 int shortestRun(int interest) { return interest > 0 ? interest + 2 : 0; }
 
 sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
-  sdm::DesignMatrix m;
-  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return m;
+  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return {};
   static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
                                             "Translation Z [mm]", "Rotation X [deg]",
                                             "Rotation Y [deg]",   "Rotation Z [deg]"};
   // Predictors are placed in order here rather than through addPredictor, which takes any
   // predictor whose values are all equal and not 0 for a constant: over one data point every
   // drift is such a predictor, and a second one would be refused.
-  const auto add = [&m](std::vector<float> values, std::string name, int red, int green, int blue) {
-    m.predictors.push_back({std::move(name), {red, green, blue}, std::move(values)});
+  std::vector<sdm::Predictor> predictors;
+  const auto add = [&predictors](std::vector<float> values, std::string name, int red, int green,
+                                 int blue) {
+    predictors.push_back({std::move(name), {red, green, blue}, std::move(values)});
   };
   Random random(shape.seed);
   for (int k = 0; k < shape.interest; ++k) {
@@ -100,22 +100,17 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
     const auto first = static_cast<std::size_t>(shape.interest);
     std::vector<float> sum(static_cast<std::size_t>(shape.points));
     for (std::size_t t = 0; t < sum.size(); ++t)
-      sum[t] = m.predictors[first].values[t] + m.predictors[first + 1].values[t] +
-               m.predictors[first + 2].values[t];
+      sum[t] = predictors[first].values[t] + predictors[first + 1].values[t] +
+               predictors[first + 2].values[t];
     add(std::move(sum), shape.sumName, 128, 128, 128);
   }
   if (shape.constant)
     add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
         255);
 
-  m.nrOfDataPoints = shape.points;
+  sdm::DesignMatrix m =
+      sdm::newDesignMatrix({}, shape.points, std::move(predictors), shape.interest + 1);
   m.includesConstant = shape.constant;
-  m.firstConfoundPredictor = shape.interest + 1;
-  auto layout = std::make_shared<sdm::SdmLayout>();
-  layout->version = 1;
-  layout->fileVersion = layout->nrOfPredictors = layout->nrOfDataPoints = layout->includesConstant =
-      layout->firstConfoundPredictor = {24, true};
-  m.layout = std::move(layout);
   return m;
 }
 

@@ -1,6 +1,5 @@
 #include "confounds/confound_matrix.h"
 
-#include <memory>
 #include <utility>
 
 #include "sdm/sdm_file.h"
@@ -23,17 +22,8 @@ sdm::PredictorColour confoundColour(std::size_t position) {
 
 sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns) {
   for (std::size_t p = 0; p < columns.size(); ++p) columns[p].colour = confoundColour(p);
-  sdm::DesignMatrix m;
-  m.fileName = path;
-  m.nrOfDataPoints = static_cast<int32_t>(columns.empty() ? 0 : columns.front().values.size());
-  m.firstConfoundPredictor = 1;
-  m.predictors = std::move(columns);
-  auto layout = std::make_shared<sdm::SdmLayout>();
-  layout->version = 1;
-  layout->fileVersion = layout->nrOfPredictors = layout->nrOfDataPoints = layout->includesConstant =
-      layout->firstConfoundPredictor = {24, true};
-  m.layout = std::move(layout);
-  return m;
+  const auto points = static_cast<int32_t>(columns.empty() ? 0 : columns.front().values.size());
+  return sdm::newDesignMatrix(path, points, std::move(columns), 1);
 }
 
 const std::vector<float>* columnNamed(const sdm::DesignMatrix& table, std::string_view name) {

@@ -13,10 +13,10 @@ namespace confounds {
 // confound file: one fixed palette of twelve colours, repeated.
 sdm::PredictorColour confoundColour(std::size_t position);
 
-// A design matrix of confounds as Brindle writes a new file: every predictor a confound
-// (FirstConfoundPredictor 1), no constant, FileVersion 1, every header entry present with width
-// 24, colours from confoundColour by position (in place of those `columns` came with) and
-// `fileName` set to `path`. Every column must hold as many values as the first (the number of
+// A design matrix of confounds as Brindle writes a new file (sdm::newDesignMatrix, FileVersion
+// 1): every predictor a confound (FirstConfoundPredictor 1), no constant, colours from
+// confoundColour by position (in place of those `columns` came with) and `fileName` set to
+// `path`. Every column must hold as many values as the first (the number of
 // data points; none without columns). Columns are kept as given, also constant ones.
 sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns);
 

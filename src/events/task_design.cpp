@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
-#include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -26,7 +25,6 @@ namespace {
 
 constexpr std::string_view eventsSuffix = "_events.tsv";
 constexpr std::string_view derivativeSuffix = "_derivative";
-constexpr int32_t headerWidth = 24;
 constexpr int32_t fileVersion = 3;
 constexpr std::size_t conditionsInError = 10;
 
@@ -78,20 +76,6 @@ std::vector<std::size_t> keptConditions(const std::string& path, const EventsTab
   return std::move(choice.kept);
 }
 
-// A design of predictors of interest, every header entry present, no predictor yet.
-sdm::DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
-  sdm::DesignMatrix m;
-  m.fileName = designPathOf(eventsPath);
-  m.nrOfDataPoints = static_cast<int32_t>(volumes);
-  m.firstConfoundPredictor = 1;
-  auto layout = std::make_shared<sdm::SdmLayout>();
-  layout->version = fileVersion;
-  layout->fileVersion = layout->nrOfPredictors = layout->nrOfDataPoints = layout->includesConstant =
-      layout->firstConfoundPredictor = {headerWidth, true};
-  m.layout = std::move(layout);
-  return m;
-}
-
 // A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
 // except a NaN (where the overflowing sums of events of opposite signs meet), which designs have
 // always stored as the largest float of its sign.
@@ -103,12 +87,11 @@ float storedValue(double value) {
   return base::roundToFloat(value);
 }
 
-void appendPredictor(sdm::DesignMatrix& m, std::string name, const std::vector<double>& values,
-                     sdm::PredictorColour colour) {
+void appendPredictor(std::vector<sdm::Predictor>& predictors, std::string name,
+                     const std::vector<double>& values, sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
   std::transform(values.begin(), values.end(), stored.begin(), storedValue);
-  m.predictors.push_back({std::move(name), colour, std::move(stored)});
-  m.firstConfoundPredictor = static_cast<int32_t>(m.predictors.size()) + 1;
+  predictors.push_back({std::move(name), colour, std::move(stored)});
 }
 
 void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {
@@ -151,7 +134,7 @@ std::string designPathOf(const std::string& eventsPath) {
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
   EventsTable table = readEventsFile(eventsPath);
-  TaskDesign design{emptyDesign(eventsPath, model.volumes), std::move(table.notices)};
+  TaskDesign design{{}, std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
   for (const std::size_t k : kept)
@@ -162,13 +145,14 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   const std::vector<double> kernel = hrfKernel(model.hrf, grid.step());
   std::vector<double> derivativeKernel;
   if (model.timeDerivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
+  std::vector<sdm::Predictor> predictors;
   for (std::size_t position = 0; position < kept.size(); ++position) {
     const std::string& name = table.conditions[kept[position]];
     const std::span<const Event> events = table.events[kept[position]];
-    appendPredictor(design.matrix, name, sampledRegressor(grid, kernel, events),
+    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
                     conditionColour(position, false));
     if (model.timeDerivatives) {
-      appendPredictor(design.matrix, name + std::string(derivativeSuffix),
+      appendPredictor(predictors, name + std::string(derivativeSuffix),
                       sampledRegressor(grid, derivativeKernel, events),
                       conditionColour(position, true));
     }
@@ -178,6 +162,10 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
     }
   }
   warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
+  const auto count = static_cast<int32_t>(predictors.size());
+  design.matrix =
+      sdm::newDesignMatrix(designPathOf(eventsPath), static_cast<int32_t>(model.volumes),
+                           std::move(predictors), count + 1, fileVersion);
   return design;
 }
 

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sdm/design_matrix.h"
 
@@ -40,6 +41,14 @@ struct SdmLayout {
 // The layout of `matrix`; for a matrix without one (made by hand), a layout with no key present
 // and FileVersion -1. The reference lives as long as `matrix.layout` is unchanged.
 const SdmLayout& layoutOf(const DesignMatrix& matrix);
+
+// A new matrix laid out as Brindle writes a new SDM file: every header key present with width 24
+// and FileVersion `fileVersion`; `predictors` as given, `nrOfDataPoints` data points, the 1-based
+// first confound `firstConfound`, no constant flag (set `includesConstant` afterwards when there is
+// one) and `fileName`. Nothing is checked: every predictor should hold `nrOfDataPoints` values.
+DesignMatrix newDesignMatrix(std::string fileName, int32_t nrOfDataPoints,
+                             std::vector<Predictor> predictors, int32_t firstConfound,
+                             int32_t fileVersion = 1);
 
 // Reads the SDM file at `path`, with the layout of its header. Throws OpenFileError "Failed
 // opening for reading: " + path when it cannot be opened, IOError "Invalid SDM header in " + path

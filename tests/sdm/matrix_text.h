@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sdm/design_matrix.h"
@@ -98,11 +99,7 @@ inline std::string describe(const sdm::DesignMatrix& m) {
 
 // The layout of a file Brindle writes anew: FileVersion 1, every key present at width 24.
 inline std::shared_ptr<const sdm::SdmLayout> newFileLayout() {
-  sdm::SdmLayout layout;
-  layout.version = 1;
-  layout.fileVersion = layout.nrOfPredictors = layout.nrOfDataPoints = layout.includesConstant =
-      layout.firstConfoundPredictor = {24, true};
-  return std::make_shared<const sdm::SdmLayout>(layout);
+  return sdm::newDesignMatrix({}, 0, {}, 1).layout;
 }
 
 // Changes the layout of `m` by `edit`, leaving the layout that copies of `m` share alone.
@@ -146,21 +143,17 @@ inline float anyFloat(std::mt19937& random) {
   }
 }
 
-// A hand-built matrix of `names.size()` predictors as the reader would leave it, with every
-// header entry present at width 24. Colours are (p, p + 1, p + 2) for predictor p.
+// A matrix "made.sdm" of `names.size()` predictors laid out as Brindle writes a new file (every
+// header entry present at width 24, FileVersion 1). Colours are (p, p + 1, p + 2) for predictor p.
 inline sdm::DesignMatrix makeMatrix(const std::vector<std::string>& names,
                                     const std::vector<std::vector<float>>& columns,
                                     int32_t dataPoints, int32_t firstConfound) {
-  sdm::DesignMatrix m;
-  m.fileName = "made.sdm";
-  m.nrOfDataPoints = dataPoints;
-  m.firstConfoundPredictor = firstConfound;
-  m.layout = newFileLayout();
+  std::vector<sdm::Predictor> predictors;
   for (std::size_t p = 0; p < names.size(); ++p) {
     const auto index = static_cast<int32_t>(p);
-    m.predictors.push_back({names[p], {index, index + 1, index + 2}, columns.at(p)});
+    predictors.push_back({names[p], {index, index + 1, index + 2}, columns.at(p)});
   }
-  return m;
+  return sdm::newDesignMatrix("made.sdm", dataPoints, std::move(predictors), firstConfound);
 }
 
 // The names of a matrix joined by single spaces: placement checks read like "a b c Constant".
