@@ -114,7 +114,7 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
                        : variant == 0 ? 0.1f * static_cast<float>(t - p)
                                       : unusual[pick]);
     }
-    m.predictors.push_back({std::move(name), colour, std::move(column)});
+    m.predictors.push_back({std::move(name), colour, PredictorKind::confound, std::move(column)});
   }
   return m;
 }

@@ -74,10 +74,11 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
   // Predictors are placed in order here rather than through addPredictor, which takes any
   // predictor whose values are all equal and not 0 for a constant: over one data point every
   // drift is such a predictor, and a second one would be refused.
+  using Kind = sdm::PredictorKind;
   std::vector<sdm::Predictor> predictors;
-  const auto add = [&predictors](std::vector<float> values, std::string name, int red, int green,
-                                 int blue) {
-    predictors.push_back({std::move(name), {red, green, blue}, std::move(values)});
+  const auto add = [&predictors](std::vector<float> values, std::string name, Kind kind,
+                                 sdm::PredictorColour colour) {
+    predictors.push_back({std::move(name), colour, kind, std::move(values)});
   };
   Random random(shape.seed);
   for (int k = 0; k < shape.interest; ++k) {
@@ -89,12 +90,14 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
     const auto green = static_cast<int>(random.next() % 256);
     const auto red = static_cast<int>(random.next() % 256);
     std::vector<float> values = taskPredictor(shape.points, k, shape.interest, random);
-    add(std::move(values), std::move(name), red, green, blue);
+    add(std::move(values), std::move(name), Kind::interest, {red, green, blue});
   }
   for (int k = 0; k < shape.confounds; ++k) {
-    std::string name = shape.motion && k < 6 ? std::string(motionNames[k])
-                                             : shape.confoundPrefix + " " + std::to_string(k + 1);
-    add(driftPredictor(shape.points, random), std::move(name), 128, 128, 128);
+    const bool motion = shape.motion && k < 6;
+    std::string name =
+        motion ? std::string(motionNames[k]) : shape.confoundPrefix + " " + std::to_string(k + 1);
+    add(driftPredictor(shape.points, random), std::move(name),
+        motion ? Kind::motion : Kind::confound, {128, 128, 128});
   }
   if (!shape.sumName.empty() && shape.confounds >= 3) {
     const auto first = static_cast<std::size_t>(shape.interest);
@@ -102,11 +105,11 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
     for (std::size_t t = 0; t < sum.size(); ++t)
       sum[t] = predictors[first].values[t] + predictors[first + 1].values[t] +
                predictors[first + 2].values[t];
-    add(std::move(sum), shape.sumName, 128, 128, 128);
+    add(std::move(sum), shape.sumName, Kind::confound, {128, 128, 128});
   }
   if (shape.constant)
-    add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
-        255);
+    add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant",
+        Kind::constant, {255, 255, 255});
 
   sdm::DesignMatrix m =
       sdm::newDesignMatrix({}, shape.points, std::move(predictors), shape.interest + 1);

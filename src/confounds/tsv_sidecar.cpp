@@ -330,6 +330,7 @@ sdm::DesignMatrix designFromSidecar(sdm::DesignMatrix table, const Sidecar& side
   }
   table.firstConfoundPredictor = sidecar.firstConfoundPredictor;
   table.includesConstant = sidecar.includesConstant;
+  sdm::setKindsByPosition(table);
   return table;
 }
 

@@ -57,7 +57,8 @@ std::optional<Sidecar> readSidecar(const std::string& path, std::size_t columns,
                                    std::optional<base::Notice>& warning);
 
 // `table` (every column of a table, as readConfoundFile gives it) as the design `sidecar`
-// describes: its names, colours, first confound and constant flag.
+// describes: its names, colours, first confound and constant flag, and the kinds these tell
+// (sdm::setKindsByPosition), as an SDM's reader gives them.
 sdm::DesignMatrix designFromSidecar(sdm::DesignMatrix table, const Sidecar& sidecar);
 
 }  // namespace confounds

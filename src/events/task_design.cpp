@@ -91,7 +91,7 @@ void appendPredictor(std::vector<sdm::Predictor>& predictors, std::string name,
                      const std::vector<double>& values, sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
   std::transform(values.begin(), values.end(), stored.begin(), storedValue);
-  predictors.push_back({std::move(name), colour, std::move(stored)});
+  predictors.push_back({std::move(name), colour, sdm::PredictorKind::interest, std::move(stored)});
 }
 
 void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {

@@ -8,6 +8,40 @@
 
 namespace sdm {
 
+std::string_view kindName(PredictorKind kind) {
+  switch (kind) {
+    case PredictorKind::interest:
+      return "interest";
+    case PredictorKind::confound:
+      return "confound";
+    case PredictorKind::motion:
+      return "motion";
+    case PredictorKind::signal:
+      return "signal";
+    case PredictorKind::compcor:
+      return "compcor";
+    case PredictorKind::cosine:
+      return "cosine";
+    case PredictorKind::scrub:
+      return "scrub";
+    case PredictorKind::outlier:
+      return "outlier";
+    case PredictorKind::constant:
+      break;
+  }
+  return "constant";
+}
+
+void setKindsByPosition(DesignMatrix& matrix) {
+  const std::size_t count = matrix.predictors.size();
+  // In 64 bits: the header's value may be the least 32-bit integer.
+  const auto interest = static_cast<std::size_t>(std::clamp<int64_t>(
+      int64_t{matrix.firstConfoundPredictor} - 1, 0, static_cast<int64_t>(count)));
+  for (std::size_t p = 0; p < count; ++p)
+    matrix.predictors[p].kind = p < interest ? PredictorKind::interest : PredictorKind::confound;
+  if (matrix.hasConstant()) matrix.predictors.back().kind = PredictorKind::constant;
+}
+
 std::vector<std::span<const float>> valuesOf(std::span<const Predictor> predictors) {
   std::vector<std::span<const float>> values;
   values.reserve(predictors.size());
@@ -66,7 +100,9 @@ void DesignMatrix::addPredictor(Predictor predictor, bool isConfound) {
 void DesignMatrix::addConstant() {
   if (!hasConstant()) {
     const auto count = static_cast<std::size_t>(std::max<int32_t>(nrOfDataPoints, 0));
-    addPredictor({"Constant", {255, 255, 255}, std::vector<float>(count, 1.0f)}, true);
+    addPredictor(
+        {"Constant", {255, 255, 255}, PredictorKind::constant, std::vector<float>(count, 1.0f)},
+        true);
   }
   includesConstant = true;
 }

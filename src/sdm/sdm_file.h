@@ -50,7 +50,8 @@ DesignMatrix newDesignMatrix(std::string fileName, int32_t nrOfDataPoints,
                              std::vector<Predictor> predictors, int32_t firstConfound,
                              int32_t fileVersion = 1);
 
-// Reads the SDM file at `path`, with the layout of its header. Throws OpenFileError "Failed
+// Reads the SDM file at `path`, with the layout of its header and its predictors' kinds by
+// position (setKindsByPosition). Throws OpenFileError "Failed
 // opening for reading: " + path when it cannot be opened, IOError "Invalid SDM header in " + path
 // for a header that never ends (or runs past its bound) or impossible counts (limits in
 // sdm/sdm_limits.h), IOError "Invalid SDM colours in " + path for colours that run past their

@@ -409,6 +409,7 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
     // Only a file that grew after it was measured gets here: read it again, keeping everything.
     return read(path, checkDamage, strict, false);
   }
+  setKindsByPosition(matrix);
   if (checkDamage) checkDamaged(repairs, dataPoints, path, strict);
   return loaded;
 }

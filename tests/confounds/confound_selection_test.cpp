@@ -188,6 +188,31 @@ DesignMatrix motionTable() {
                               {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}}));
 }
 
+// A preset gives its columns its kind; a column taken by its name or a pattern is motion
+// (trans_*, rot_*), CompCor (*comp_cor*) or else a confound, and the first term to take it decides.
+TEST(ConfoundSelection, EachColumnIsOfTheKindOfThePresetOrNameThatTookIt) {
+  const std::string motion6 = "motion motion motion motion motion motion";
+  const struct {
+    DesignMatrix table;
+    const char* terms;
+    std::string kinds;
+  } cases[] = {
+      {fmriprepTable(), "", motion6},
+      {fmriprepTable(), "motion12", motion6 + " " + motion6},
+      {fmriprepTable(), "trans_*,rot_z_power2", "motion motion motion motion motion"},
+      {fmriprepTable(), "wm_csf,global", "signal signal signal"},
+      {fmriprepTable(), "compcor5,*comp_cor_05", "compcor compcor compcor compcor compcor compcor"},
+      {fmriprepTable(), "cosine,outliers", "cosine cosine outlier outlier"},
+      {fmriprepTable(), "white_matter,cosine01,motion_outlier00", "confound confound confound"},
+      {fmriprepTable(), "csf_copy,wm_csf", "confound signal"},  // csf is csf_copy's copy
+      {fmriprepTable(), "csf,wm_csf", "confound signal"},
+      {smallTable(), "", "confound confound motion"},
+      {motionTable(), "scrub,std_dvars", "scrub scrub scrub scrub confound"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(sdm_test::kindsText(selectConfounds(c.table, c.terms)), c.kinds) << c.terms;
+}
+
 TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused) {
   const struct {
     const char* terms;

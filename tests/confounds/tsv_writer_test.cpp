@@ -99,6 +99,7 @@ TEST(TsvWriter, TableAndSidecarReadBackAsTheSameDesign) {
     original.fileName = path;
     original.layout = sdm_test::newFileLayout();
     EXPECT_EQ(sdm_test::describe(input.matrix), sdm_test::describe(original));
+    EXPECT_EQ(sdm_test::kindsText(input.matrix), sdm_test::kindsText(original));
   }
   EXPECT_EQ(sidecarPath("d.1/run.tsv"), "d.1/run.json");
   EXPECT_EQ(sidecarPath("d.1/pipe"), "d.1/pipe.json");

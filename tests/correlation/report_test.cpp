@@ -35,7 +35,7 @@ DesignMatrix matrixOf(const std::string& fileName, const std::vector<std::string
   m.nrOfDataPoints = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
   m.firstConfoundPredictor = static_cast<int32_t>(predictors.size()) + 1;
   for (std::size_t p = 0; p < predictors.size(); ++p)
-    m.predictors.push_back({names.at(p), {}, predictors[p]});
+    m.predictors.push_back({names.at(p), {}, PredictorKind::interest, predictors[p]});
   return m;
 }
 

@@ -12,6 +12,7 @@
 #include "correlation/ztransform.h"
 #include "random_predictors.h"
 #include "sdm/design_matrix.h"
+#include "sdm/matrix_text.h"
 
 using namespace sdm;
 using namespace correlation;
@@ -27,7 +28,8 @@ DesignMatrix matrixOf(const std::vector<Values>& predictors, int32_t firstConfou
   m.nrOfDataPoints = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
   m.firstConfoundPredictor = firstConfound;
   for (std::size_t p = 0; p < predictors.size(); ++p)
-    m.predictors.push_back({"P" + std::to_string(p + 1), {1, 2, 3}, predictors[p]});
+    m.predictors.push_back({"P" + std::to_string(p + 1), {1, 2, 3}, {}, predictors[p]});
+  setKindsByPosition(m);
   return m;
 }
 
@@ -66,6 +68,7 @@ TEST(ZTransformConfounds, StandardisesTheConfoundBlockOnly) {
   EXPECT_EQ(namesOf(m.predictors), (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5", "P6"}));
   EXPECT_EQ(m.predictors.size(), 6u);
   EXPECT_EQ(m.firstConfoundPredictor, 2);
+  EXPECT_EQ(sdm_test::kindsText(m), "interest confound confound confound confound constant");
 }
 
 TEST(ZTransformConfounds, GivesTheBitsOfSinglePrecision) {

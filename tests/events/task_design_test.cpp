@@ -121,6 +121,7 @@ TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
             "colours 220,60,60 132,36,36 50,140,220 30,84,132\n"
             "names [early] [early_derivative] [late] [late_derivative]\n"
             "values 0 0\nvalues 0 0\nvalues 0 0\nvalues 0 0\n");
+  EXPECT_EQ(sdm_test::kindsText(design.matrix), "interest interest interest interest");
   std::string notices;
   for (const Notice& notice : design.notices) notices += noticeText(notice) + "\n";
   EXPECT_EQ(

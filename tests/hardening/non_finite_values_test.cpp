@@ -122,6 +122,7 @@ TEST(NonFiniteValues, SaveLoadSaveKeepsBytesAndValues) {
   for (std::size_t p = 0; p < 3; ++p) {
     m.predictors.push_back({"p" + std::to_string(p),
                             {1, 2, 3},
+                            PredictorKind::confound,
                             {unusual[3 * p], unusual[3 * p + 1], unusual[3 * p + 2]}});
   }
   TempDir dir;

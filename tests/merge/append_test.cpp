@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sdm/matrix_text.h"
+
 using namespace sdm;
 using namespace merge;
 
@@ -24,8 +26,9 @@ DesignMatrix matrix(const std::string& path, const std::vector<std::string>& nam
     for (int t = 0; t < dataPoints; ++t)
       v.push_back(name[0] == 'K' ? 1.0f : seed + static_cast<float>(t * t));
     seed += 1.0f;
-    m.predictors.push_back({name, {static_cast<int>(name.size()), 2, 3}, v});
+    m.predictors.push_back({name, {static_cast<int>(name.size()), 2, 3}, {}, v});
   }
+  setKindsByPosition(m);
   return m;
 }
 
@@ -46,6 +49,8 @@ TEST(Append, PutsRegularPredictorsBeforeConfoundsAndKeepsOneConstantLast) {
   EXPECT_EQ(merged.firstConfoundPredictor, 4);
   EXPECT_EQ(merged.predictors[2].values, b.predictors[0].values);
   EXPECT_EQ(redsOf(merged), (std::vector<int>{2, 2, 2, 3, 3, 3, 1}));
+  EXPECT_EQ(sdm_test::kindsText(merged),
+            "interest interest interest confound confound confound constant");
   EXPECT_EQ(merged.fileName, "a/sub01_run1_run2.sdm");
   EXPECT_EQ(a.predictors.size(), 5u);  // the source is untouched
   EXPECT_EQ(a.fileName, "a/sub01_run1.sdm");

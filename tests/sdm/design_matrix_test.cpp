@@ -43,7 +43,7 @@ class AddPredictorPlacement : public ::testing::TestWithParam<PlacementCase> {};
 TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
   const PlacementCase& c = GetParam();
   DesignMatrix m = matrixOf(c.names, c.firstConfound);
-  m.addPredictor({"new", {7, 8, 9}, c.added}, c.isConfound);
+  m.addPredictor({"new", {7, 8, 9}, PredictorKind::motion, c.added}, c.isConfound);
   EXPECT_EQ(joinedNames(m), c.expectedNames);
   EXPECT_EQ(m.firstConfoundPredictor, c.expectedFirstConfound);
   EXPECT_EQ(m.predictors.size(), c.names.size() + 1);
@@ -56,6 +56,7 @@ TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
   EXPECT_EQ(m.predictors[at].colour.red, 7);
   EXPECT_EQ(m.predictors[at].colour.green, 8);
   EXPECT_EQ(m.predictors[at].colour.blue, 9);
+  EXPECT_EQ(m.predictors[at].kind, PredictorKind::motion);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,11 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DesignMatrix, FirstConfoundAtTheExtremeIntegersIsBroughtIntoRange) {
   DesignMatrix high = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
-  high.addPredictor({"new", {}, kRamp}, false);
+  high.addPredictor({"new", {}, PredictorKind::interest, kRamp}, false);
   EXPECT_EQ(joinedNames(high), "a new");
   EXPECT_EQ(high.firstConfoundPredictor, 3);
   DesignMatrix low = matrixOf({"a"}, std::numeric_limits<int32_t>::min());
-  low.addPredictor({"new", {}, kRamp}, false);
+  low.addPredictor({"new", {}, PredictorKind::interest, kRamp}, false);
   EXPECT_EQ(joinedNames(low), "new a");
   EXPECT_EQ(low.firstConfoundPredictor, 2);
 }
@@ -115,22 +116,22 @@ TEST(DesignMatrix, FirstConfoundAtTheExtremeIntegersIsBroughtIntoRange) {
 TEST(DesignMatrix, RefusesAPredictorOfTheWrongLength) {
   DesignMatrix m = matrixOf({"a", "K"}, 2);
   const std::string before = sdm_test::describe(m);
-  m.addPredictor({"short", {}, {1.0f, 2.0f}}, false);
-  m.addPredictor({"long", {}, {1.0f, 2.0f, 3.0f, 4.0f}}, true);
+  m.addPredictor({"short", {}, PredictorKind::interest, {1.0f, 2.0f}}, false);
+  m.addPredictor({"long", {}, PredictorKind::confound, {1.0f, 2.0f, 3.0f, 4.0f}}, true);
   EXPECT_EQ(sdm_test::describe(m), before);
 }
 
 TEST(DesignMatrix, RefusesASecondConstantWhateverItsValue) {
   DesignMatrix m = matrixOf({"a", "K"}, 2);
   const std::string before = sdm_test::describe(m);
-  m.addPredictor({"twos", {}, {2.0f, 2.0f, 2.0f}}, true);
-  m.addPredictor({"ones", {}, {1.0f, 1.0f, 1.0f}}, false);
+  m.addPredictor({"twos", {}, PredictorKind::confound, {2.0f, 2.0f, 2.0f}}, true);
+  m.addPredictor({"ones", {}, PredictorKind::interest, {1.0f, 1.0f, 1.0f}}, false);
   EXPECT_EQ(sdm_test::describe(m), before);
 }
 
 TEST(DesignMatrix, AConstantOfInterestSetsIncludesConstantThoughItIsNotLast) {
   DesignMatrix m = matrixOf({"a", "c"}, 2);
-  m.addPredictor({"k", {}, {3.0f, 3.0f, 3.0f}}, false);
+  m.addPredictor({"k", {}, PredictorKind::interest, {3.0f, 3.0f, 3.0f}}, false);
   EXPECT_EQ(joinedNames(m), "a k c");
   EXPECT_TRUE(m.includesConstant);
   EXPECT_FALSE(m.hasConstant());
@@ -170,6 +171,7 @@ TEST(DesignMatrix, AddConstantAppendsOneConstantPredictor) {
   EXPECT_EQ(m.predictors.back().colour.red, 255);
   EXPECT_EQ(m.predictors.back().colour.green, 255);
   EXPECT_EQ(m.predictors.back().colour.blue, 255);
+  EXPECT_EQ(m.predictors.back().kind, PredictorKind::constant);
   EXPECT_EQ(m.predictors.size(), 3u);
   EXPECT_EQ(m.firstConfoundPredictor, 3);
   EXPECT_TRUE(m.includesConstant);
@@ -208,6 +210,34 @@ TEST(DesignMatrix, RemoveConstantRemovesOnlyATrailingConstant) {
   EXPECT_FALSE(without.includesConstant);
 }
 
+TEST(DesignMatrix, KindsByPositionAreInterestThenConfoundsAndATrailingConstant) {
+  const struct {
+    std::vector<std::string> names;
+    int32_t firstConfound;
+    std::string kinds;
+  } cases[] = {
+      {{"a", "b", "c", "K"}, 2, "interest confound confound constant"},
+      {{"a", "K"}, 3, "interest constant"},  // a constant among the predictors of interest
+      {{"K", "a"}, 2, "interest confound"},  // a constant that is not last is none
+      {{"a", "b"}, 0, "confound confound"},
+      {{"a", "b"}, std::numeric_limits<int32_t>::min(), "confound confound"},
+      {{"a", "b"}, 9, "interest interest"},
+  };
+  for (const auto& c : cases) {
+    DesignMatrix m = matrixOf(c.names, c.firstConfound);
+    for (Predictor& p : m.predictors) p.kind = PredictorKind::scrub;
+    setKindsByPosition(m);
+    EXPECT_EQ(sdm_test::kindsText(m), c.kinds) << c.firstConfound;
+  }
+}
+
+TEST(PredictorKind, EveryKindHasItsLowerCaseWord) {
+  std::string words;
+  for (int k = 0; k <= static_cast<int>(PredictorKind::constant); ++k)
+    words += std::string(kindName(static_cast<PredictorKind>(k))) + " ";
+  EXPECT_EQ(words, "interest confound motion signal compcor cosine scrub outlier constant ");
+}
+
 TEST(DesignMatrix, CopiesAreDeepAndKeepTheHeaderLayout) {
   DesignMatrix source = matrixOf({"a", "K"}, 2);
   source.fileName = "dir/source.sdm";
@@ -221,7 +251,7 @@ TEST(DesignMatrix, CopiesAreDeepAndKeepTheHeaderLayout) {
   EXPECT_EQ(copy.fileName, "dir/source.sdm");
 
   const std::string before = sdm_test::describe(source);
-  copy.addPredictor({"x", {1, 1, 1}, kRamp}, false);
+  copy.addPredictor({"x", {1, 1, 1}, PredictorKind::interest, kRamp}, false);
   copy.predictors[0].values[0] = 42.0f;
   sdm_test::editLayout(copy, [](SdmLayout& layout) { layout.fileVersion.width = 3; });
   copy.removeConstant();

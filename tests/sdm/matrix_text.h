@@ -144,16 +144,30 @@ inline float anyFloat(std::mt19937& random) {
 }
 
 // A matrix "made.sdm" of `names.size()` predictors laid out as Brindle writes a new file (every
-// header entry present at width 24, FileVersion 1). Colours are (p, p + 1, p + 2) for predictor p.
+// header entry present at width 24, FileVersion 1), the kinds by position as the reader gives
+// them. Colours are (p, p + 1, p + 2) for predictor p.
 inline sdm::DesignMatrix makeMatrix(const std::vector<std::string>& names,
                                     const std::vector<std::vector<float>>& columns,
                                     int32_t dataPoints, int32_t firstConfound) {
   std::vector<sdm::Predictor> predictors;
   for (std::size_t p = 0; p < names.size(); ++p) {
     const auto index = static_cast<int32_t>(p);
-    predictors.push_back({names[p], {index, index + 1, index + 2}, columns.at(p)});
+    predictors.push_back({names[p], {index, index + 1, index + 2}, {}, columns.at(p)});
   }
-  return sdm::newDesignMatrix("made.sdm", dataPoints, std::move(predictors), firstConfound);
+  sdm::DesignMatrix m =
+      sdm::newDesignMatrix("made.sdm", dataPoints, std::move(predictors), firstConfound);
+  sdm::setKindsByPosition(m);
+  return m;
+}
+
+// The kinds of a matrix's predictors joined by single spaces: "interest confound constant".
+inline std::string kindsText(const sdm::DesignMatrix& m) {
+  std::string out;
+  for (const sdm::Predictor& p : m.predictors) {
+    if (!out.empty()) out += ' ';
+    out += sdm::kindName(p.kind);
+  }
+  return out;
 }
 
 // The names of a matrix joined by single spaces: placement checks read like "a b c Constant".

@@ -56,6 +56,7 @@ std::string exampleSavedAgain() {
             "firstConfoundPredictor FirstConfoundPredictor 24 2\n"
             "colours 255,0,0 255,255,255\nnames [Motion] [Constant]\n"
             "values 0.25 -0.5 1\nvalues 1 1 1\n");
+  EXPECT_EQ(sdm_test::kindsText(m), "interest constant");
   saveSdm(m, dir.file("copy.sdm"));
   return readFile(dir.file("copy.sdm"));
 }
@@ -116,7 +117,7 @@ DesignMatrix randomMatrix(std::mt19937& random, int32_t predictors, int32_t data
       if (v < 0.0f && v > -0.0000005f) v = -v;
       column.push_back(v);
     }
-    m.predictors.push_back({name, colour, column});
+    m.predictors.push_back({name, colour, PredictorKind::confound, column});
   }
   return m;
 }

@@ -50,7 +50,8 @@ struct Builder {
     matrix.nrOfDataPoints = dataPoints;
   }
   void add(const std::string& name, std::vector<float> values) {
-    matrix.predictors.push_back({name, {128, 128, 128}, std::move(values)});
+    matrix.predictors.push_back(
+        {name, {128, 128, 128}, PredictorKind::confound, std::move(values)});
   }
 };
 
