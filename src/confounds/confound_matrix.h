@@ -14,10 +14,10 @@ namespace confounds {
 sdm::PredictorColour confoundColour(std::size_t position);
 
 // A design matrix of confounds as Brindle writes a new file (sdm::newDesignMatrix, FileVersion
-// 1): every predictor a confound (FirstConfoundPredictor 1), no constant, colours from
+// 1): every predictor in the confound block (FirstConfoundPredictor 1), no constant, colours from
 // confoundColour by position (in place of those `columns` came with) and `fileName` set to
-// `path`. Every column must hold as many values as the first (the number of
-// data points; none without columns). Columns are kept as given, also constant ones.
+// `path`. Every column must hold as many values as the first (the number of data points; none
+// without columns). Columns are kept as given otherwise, their kinds and constant ones too.
 sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns);
 
 // The column of head motion per volume that preprocessing pipelines write.
