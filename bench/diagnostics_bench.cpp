@@ -16,6 +16,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -107,14 +108,15 @@ const char* const partNames[] = {"cross_products", "variance_inflation", "condit
 // Medians of the four parts' wall and processor times on `threads` threads, one line each as
 // "NAME_seconds", "NAME_processor_seconds" (the calling thread's alone), after `suffix`.
 void timeParts(const DesignMatrix& matrix, int repeats, std::size_t threads, const char* suffix) {
-  std::vector<bool> included(matrix.values.size(), true);
+  std::vector<bool> included(matrix.predictors.size(), true);
+  const std::vector<std::span<const float>> values = valuesOf(matrix.predictors);
   included.back() = false;
   std::vector<double> wall[4], processor[4];
   std::optional<ScopedThreadCount> count(std::in_place, threads);
   for (int r = 0; r < repeats; ++r) {
     CrossProducts products;
     const Times parts[] = {
-        measure([&] { products = centredCrossProducts(matrix.values); }),
+        measure([&] { products = centredCrossProducts(values); }),
         measure([&] { varianceInflation(products.centred, included); }),
         measure([&] {
           std::vector<double> correlations = correlationsOf(products, included);
@@ -147,7 +149,7 @@ int main(int argc, char** argv) {
   shape.constant = true;
   const DesignMatrix matrix = generateDesignMatrix(shape);
   std::printf("predictors %zu\npoints %d\nkernel %s\ncondition_number %.1f\nthreads_all %zu\n",
-              matrix.values.size(), o.points, activeKernelName(),
+              matrix.predictors.size(), o.points, activeKernelName(),
               diagnoseDesign(matrix).conditionNumber, availableCores());
   timeParts(matrix, o.repeats, 1, "");
   timeParts(matrix, o.repeats, availableCores(), "_all_threads");

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -123,7 +124,7 @@ struct Runs {
 // The fast computation on one thread and on all, and the literal one, alternately; the peak is
 // sampled before every fast run, so that both see the same machine: on a shared machine other
 // work slows both alike, and the share compares medians of the two. Then the portable kernels.
-Runs timeRuns(const std::vector<std::vector<float>>& values, const Options& o) {
+Runs timeRuns(std::span<const std::span<const float>> values, const Options& o) {
   Runs runs;
   for (int r = 0; r < std::max(o.repeats, o.referenceRepeats); ++r) {
     if (r < o.repeats) {
@@ -184,7 +185,7 @@ int main(int argc, char** argv) {
   shape.constant = true;
   shape.points = o.points;
   const DesignMatrix matrix = generateDesignMatrix(shape);
-  const auto& values = matrix.values;
+  const std::vector<std::span<const float>> values = valuesOf(matrix.predictors);
   const double k = static_cast<double>(values.size());
   // Two sums of products a pair: of the values and of the values less their means.
   const double pairFlops = k * (k + 1) / 2 * o.points * 4.0;

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/cpu_features.h"
 #include "base/output_file.h"
@@ -24,6 +26,7 @@
 #include "merge/append.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 
 using namespace base;
 using namespace sdm;
@@ -35,10 +38,11 @@ using namespace tools;
 namespace {
 
 void setValueCounters(benchmark::State& state, const DesignMatrix& m) {
-  const auto values = static_cast<int64_t>(m.values.size() * m.values.front().size());
+  const std::size_t points = m.predictors.front().values.size();
+  const auto values = static_cast<int64_t>(m.predictors.size() * points);
   state.SetItemsProcessed(state.iterations() * values);
-  state.counters["predictors"] = static_cast<double>(m.values.size());
-  state.counters["points"] = static_cast<double>(m.values.front().size());
+  state.counters["predictors"] = static_cast<double>(m.predictors.size());
+  state.counters["points"] = static_cast<double>(points);
 }
 
 // Bytes of file text per second (of CPU time, as Google Benchmark divides rates), beside the
@@ -75,12 +79,12 @@ void BM_Load(benchmark::State& state) {
   const int size = static_cast<int>(state.range(0));
   DesignMatrix m = benchMatrix(size);
   const std::string path = benchPath("load" + std::to_string(size) + ".sdm");
-  m.save(path);
+  saveSdm(m, path);
   const DataLinePass passes[] = {DataLinePass::automatic, DataLinePass::portable,
                                  DataLinePass::general};
   const ScopedDataLinePass pass(passes[state.range(1)]);
   state.SetLabel(std::string(activeDataLinePass()) + ", " + threads.label());
-  for (auto _ : state) benchmark::DoNotOptimize(DesignMatrix::load(path));
+  for (auto _ : state) benchmark::DoNotOptimize(loadSdm(path));
   setValueCounters(state, m);
   setByteCounter(state, path);
 }
@@ -88,7 +92,7 @@ void BM_Load(benchmark::State& state) {
 void BM_Save(benchmark::State& state) {
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   const std::string path = benchPath("save" + std::to_string(state.range(0)) + ".sdm");
-  for (auto _ : state) m.save(path);
+  for (auto _ : state) saveSdm(m, path);
   setValueCounters(state, m);
   setByteCounter(state, path);
 }
@@ -109,7 +113,8 @@ void BM_CorrelationMatrix(benchmark::State& state) {
   const DesignMatrix& m = benchMatrix(static_cast<int>(state.range(0)));
   {
     const ScopedCpuFeatures features({.avx2 = state.range(1) == 0 && cpuFeatures().avx2});
-    for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(m.values));
+    const std::vector<std::span<const float>> values = valuesOf(m.predictors);
+    for (auto _ : state) benchmark::DoNotOptimize(correlationMatrix(values));
   }
   setValueCounters(state, m);
   state.SetLabel(std::string(state.range(1) != 0 ? "portable" : activeKernelName()) + ", " +

@@ -16,10 +16,13 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 
 using namespace sdm;
 
@@ -78,12 +81,14 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
   const int32_t n = shape.predictors;
   m.fileName = "seed.sdm";
   const int32_t width = shape.width > 0 ? shape.width : 24;
-  m.fileVersion = {"FileVersion", 1, width, shape.width > 0};
-  m.nrOfPredictors = {"NrOfPredictors", n, width, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", shape.dataPoints, width, true};
-  m.includesConstant = {"IncludesConstant", variant % 2 == 1, width, shape.width > 0};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor",
-                              shape.firstConfound == 0 ? n + 1 : shape.firstConfound, width, true};
+  SdmLayout layout;
+  layout.version = 1;
+  layout.fileVersion = layout.includesConstant = {width, shape.width > 0};
+  layout.nrOfPredictors = layout.nrOfDataPoints = layout.firstConfoundPredictor = {width, true};
+  m.layout = std::make_shared<const SdmLayout>(layout);
+  m.nrOfDataPoints = shape.dataPoints;
+  m.includesConstant = variant % 2 == 1;
+  m.firstConfoundPredictor = shape.firstConfound == 0 ? n + 1 : shape.firstConfound;
   const float unusual[] = {0.25f,
                            -0.5f,
                            123.25f,
@@ -98,10 +103,9 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
                            1.0f};
   const char* names[] = {"Motion", "", "a b;c", "Constant", "NoName", "x\ty"};
   for (int32_t p = 0; p < n; ++p) {
-    m.red.push_back(p * 40 + variant);
-    m.green.push_back(variant % 3 == 0 ? -p : 255);
-    m.blue.push_back(p == 1 ? 2147483647 : p);
-    m.names.push_back(p == 2 && variant == 3 ? std::string(300, 'n') : names[(p + variant) % 6]);
+    const PredictorColour colour{p * 40 + variant, variant % 3 == 0 ? -p : 255,
+                                 p == 1 ? 2147483647 : p};
+    std::string name = p == 2 && variant == 3 ? std::string(300, 'n') : names[(p + variant) % 6];
     std::vector<float> column;
     for (int32_t t = 0; t < shape.dataPoints; ++t) {
       const bool constant = p == n - 1 && variant % 2 == 1;
@@ -110,7 +114,7 @@ DesignMatrix makeMatrix(const Shape& shape, int variant) {
                        : variant == 0 ? 0.1f * static_cast<float>(t - p)
                                       : unusual[pick]);
     }
-    m.values.push_back(column);
+    m.predictors.push_back({std::move(name), colour, PredictorKind::confound, std::move(column)});
   }
   return m;
 }
@@ -124,8 +128,8 @@ void writerSeeds(const std::string& folder) {
   for (int variant = 0; variant < 4; ++variant) {
     for (const Shape& shape : shapes) {
       DesignMatrix m = makeMatrix(shape, variant);
-      if (variant == 2) m.firstConfoundPredictor.value = 0;
-      m.save(scratch);
+      if (variant == 2) m.firstConfoundPredictor = 0;
+      saveSdm(m, scratch);
       const std::string file = readBytes(scratch);
       writeSeed(folder, file);
       writeSeed(folder, withoutCarriageReturns(file));

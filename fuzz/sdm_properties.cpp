@@ -13,6 +13,7 @@
 #include <iterator>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "correlation/report.h"
@@ -20,6 +21,7 @@
 #include "merge/append.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_repairs.h"
 
 using namespace sdm;
@@ -68,53 +70,58 @@ std::string refusalProblem(const std::exception& error, const std::string& path)
   return "unexpected refusal: " + message;
 }
 
-// N entries in every per-predictor array, M values in every column, as the writer and the
-// report rely on.
+// M values in every predictor, as the writer and the report rely on.
 std::string shapeProblem(const DesignMatrix& m, const char* what) {
-  const int64_t predictors = m.nrOfPredictors.value;
-  const int64_t dataPoints = m.nrOfDataPoints.value;
-  if (predictors < 0 || dataPoints < 0) return std::string(what) + ": negative count";
-  const auto n = static_cast<std::size_t>(predictors);
-  if (m.red.size() != n || m.green.size() != n || m.blue.size() != n || m.names.size() != n ||
-      m.values.size() != n) {
-    return std::string(what) + ": arrays do not hold " + text(predictors) + " predictors";
-  }
-  for (const auto& column : m.values) {
-    if (column.size() != static_cast<std::size_t>(dataPoints)) {
+  const int64_t dataPoints = m.nrOfDataPoints;
+  if (dataPoints < 0) return std::string(what) + ": negative count";
+  for (const Predictor& predictor : m.predictors) {
+    if (predictor.values.size() != static_cast<std::size_t>(dataPoints)) {
       return std::string(what) + ": a column does not hold " + text(dataPoints) + " values";
     }
   }
   return "";
 }
 
-// A reloaded entry keeps presence, key and value; its width is the saved one, except that a
-// key whose value stood on a later line is written with one blank before its value.
-template <typename T>
-std::string entryProblem(const char* name, const HeaderEntry<T>& before,
-                         const HeaderEntry<T>& after) {
-  if (before.present != after.present) return std::string(name) + ": presence changed";
+// A reloaded entry keeps presence and value; its width is the saved one, except that a key
+// whose value stood on a later line is written with one blank before its value.
+std::string entryProblem(std::string_view key, const SdmKeyLayout& before, int64_t beforeValue,
+                         const SdmKeyLayout& after, int64_t afterValue) {
+  const std::string name(key.substr(0, key.size() - 1));
+  if (before.present != after.present) return name + ": presence changed";
   if (!before.present) return "";
-  if (before.key != after.key) return std::string(name) + ": key changed";
-  if (before.value != after.value) return std::string(name) + ": value changed";
-  const int32_t keyLength = static_cast<int32_t>(before.key.size()) + 1;
-  const int32_t width = std::max(before.width, keyLength + 1);
+  if (beforeValue != afterValue) return name + ": value changed";
+  const int32_t width = std::max(before.width, static_cast<int32_t>(key.size()) + 1);
   if (after.width != width) {
-    return std::string(name) + ": width " + text(after.width) + " instead of " + text(width);
+    return name + ": width " + text(after.width) + " instead of " + text(width);
   }
   return "";
 }
 
 std::string headerProblem(const DesignMatrix& before, const DesignMatrix& after) {
+  const SdmLayout& a = layoutOf(before);
+  const SdmLayout& b = layoutOf(after);
   for (const std::string& problem :
-       {entryProblem("FileVersion", before.fileVersion, after.fileVersion),
-        entryProblem("NrOfPredictors", before.nrOfPredictors, after.nrOfPredictors),
-        entryProblem("NrOfDataPoints", before.nrOfDataPoints, after.nrOfDataPoints),
-        entryProblem("IncludesConstant", before.includesConstant, after.includesConstant),
-        entryProblem("FirstConfoundPredictor", before.firstConfoundPredictor,
+       {entryProblem(fileVersionKey, a.fileVersion, a.version, b.fileVersion, b.version),
+        entryProblem(nrOfPredictorsKey, a.nrOfPredictors,
+                     static_cast<int64_t>(before.predictors.size()), b.nrOfPredictors,
+                     static_cast<int64_t>(after.predictors.size())),
+        entryProblem(nrOfDataPointsKey, a.nrOfDataPoints, before.nrOfDataPoints, b.nrOfDataPoints,
+                     after.nrOfDataPoints),
+        entryProblem(includesConstantKey, a.includesConstant, before.includesConstant,
+                     b.includesConstant, after.includesConstant),
+        entryProblem(firstConfoundPredictorKey, a.firstConfoundPredictor,
+                     before.firstConfoundPredictor, b.firstConfoundPredictor,
                      after.firstConfoundPredictor)}) {
     if (!problem.empty()) return problem;
   }
   return "";
+}
+
+// The same colour for every predictor, in order.
+bool sameColours(const DesignMatrix& a, const DesignMatrix& b) {
+  return std::equal(a.predictors.begin(), a.predictors.end(), b.predictors.begin(),
+                    b.predictors.end(),
+                    [](const Predictor& x, const Predictor& y) { return x.colour == y.colour; });
 }
 
 // The decimals the writer gives `column`, by the C library's own conversions: six, or 4 - e for
@@ -146,9 +153,11 @@ bool sameFloat(float a, float b) {
 
 bool sameColumns(const DesignMatrix& a, const DesignMatrix& b, std::size_t from, std::size_t to) {
   for (std::size_t p = from; p < to; ++p) {
-    if (a.values[p].size() != b.values[p].size()) return false;
-    for (std::size_t t = 0; t < a.values[p].size(); ++t) {
-      if (!sameFloat(a.values[p][t], b.values[p][t])) return false;
+    const std::vector<float>& x = a.predictors[p].values;
+    const std::vector<float>& y = b.predictors[p].values;
+    if (x.size() != y.size()) return false;
+    for (std::size_t t = 0; t < x.size(); ++t) {
+      if (!sameFloat(x[t], y[t])) return false;
     }
   }
   return true;
@@ -164,24 +173,23 @@ std::string roundTripProblem(const DesignMatrix& loaded, const std::string& fold
   DesignMatrix first = loaded;
   const std::string pathA = folder + "/a.sdm";
   const std::string pathB = folder + "/b.sdm";
-  first.save(pathA);
+  saveSdm(first, pathA);
   // Strict: nothing the writer writes may need a repair to be read back.
   reloaded = loadSdm(pathA, true).matrix;
   const DesignMatrix& again = *reloaded;
   if (std::string problem = shapeProblem(again, "reloaded"); !problem.empty()) return problem;
   if (std::string problem = headerProblem(loaded, again); !problem.empty()) return problem;
-  if (again.red != loaded.red || again.green != loaded.green || again.blue != loaded.blue) {
-    return "colours changed";
-  }
-  if (again.names != loaded.names) return "names changed";
+  if (!sameColours(again, loaded)) return "colours changed";
+  if (namesOf(again.predictors) != namesOf(loaded.predictors)) return "names changed";
   bool layoutMayChange = false;
-  for (std::size_t p = 0; p < loaded.values.size(); ++p) {
-    const int decimals = savedDecimals(loaded.values[p]);
-    if (savedDecimals(again.values[p]) != decimals) layoutMayChange = true;
-    for (std::size_t t = 0; t < loaded.values[p].size(); ++t) {
-      const float value = loaded.values[p][t];
+  for (std::size_t p = 0; p < loaded.predictors.size(); ++p) {
+    const std::vector<float>& values = loaded.predictors[p].values;
+    const int decimals = savedDecimals(values);
+    if (savedDecimals(again.predictors[p].values) != decimals) layoutMayChange = true;
+    for (std::size_t t = 0; t < values.size(); ++t) {
+      const float value = values[t];
       const float expected = savedValue(value, decimals);
-      if (!sameFloat(again.values[p][t], expected)) {
+      if (!sameFloat(again.predictors[p].values[t], expected)) {
         return "value of predictor " + text(static_cast<long long>(p)) + " at data point " +
                text(static_cast<long long>(t)) + " did not read back";
       }
@@ -189,7 +197,7 @@ std::string roundTripProblem(const DesignMatrix& loaded, const std::string& fold
     }
   }
   DesignMatrix second = again;
-  second.save(pathB);
+  saveSdm(second, pathB);
   if (!layoutMayChange && readBytes(pathA) != readBytes(pathB)) return "second save differs";
   return "";
 }
@@ -203,20 +211,20 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
   // The merged block starts after this matrix's predictors of interest (an index outside
   // 1..N+1 read as the nearest end) and the other's (those before its index), when none of
   // the other's predictors was refused.
-  const int64_t count = merged.nrOfPredictors.value;
-  const int64_t ownCount = loaded.nrOfPredictors.value;
-  const int64_t otherCount = other.nrOfPredictors.value;
-  if (merged.firstConfoundPredictor.value < 1 || merged.firstConfoundPredictor.value > count + 1) {
-    return "merged: first confound " + text(merged.firstConfoundPredictor.value) + " outside 1.." +
+  const auto count = static_cast<int64_t>(merged.predictors.size());
+  const auto ownCount = static_cast<int64_t>(loaded.predictors.size());
+  const auto otherCount = static_cast<int64_t>(other.predictors.size());
+  if (merged.firstConfoundPredictor < 1 || merged.firstConfoundPredictor > count + 1) {
+    return "merged: first confound " + text(merged.firstConfoundPredictor) + " outside 1.." +
            text(count + 1);
   }
   if (count == ownCount + otherCount) {
     const int64_t expected =
-        std::clamp<int64_t>(loaded.firstConfoundPredictor.value, 1, ownCount + 1) +
-        std::clamp<int64_t>(int64_t{other.firstConfoundPredictor.value} - 1, 0, otherCount);
-    if (merged.firstConfoundPredictor.value != expected) {
-      return "merged: first confound " + text(merged.firstConfoundPredictor.value) +
-             " instead of " + text(expected);
+        std::clamp<int64_t>(loaded.firstConfoundPredictor, 1, ownCount + 1) +
+        std::clamp<int64_t>(int64_t{other.firstConfoundPredictor} - 1, 0, otherCount);
+    if (merged.firstConfoundPredictor != expected) {
+      return "merged: first confound " + text(merged.firstConfoundPredictor) + " instead of " +
+             text(expected);
     }
   }
   if (withConstant)
@@ -225,20 +233,21 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
     merged.removeConstant();
   if (std::string problem = shapeProblem(merged, "constant option"); !problem.empty())
     return problem;
-  if (merged.includesConstant.value != withConstant) return "includesConstant not set";
-  if (withConstant && merged.nrOfDataPoints.value > 0 && !merged.hasConstant()) {
+  if (merged.includesConstant != withConstant) return "includesConstant not set";
+  if (withConstant && merged.nrOfDataPoints > 0 && !merged.hasConstant()) {
     return "no constant after addConstant";
   }
 
   const DesignMatrix before = merged;
   zTransformConfounds(merged);
-  const int64_t first = merged.firstConfoundPredictor.value;
-  const auto interest = static_cast<std::size_t>(
-      std::clamp<int64_t>(first >= 1 ? first - 1 : static_cast<int64_t>(merged.values.size()), 0,
-                          static_cast<int64_t>(merged.values.size())));
+  const int64_t first = merged.firstConfoundPredictor;
+  const auto size = static_cast<int64_t>(merged.predictors.size());
+  const auto interest =
+      static_cast<std::size_t>(std::clamp<int64_t>(first >= 1 ? first - 1 : size, 0, size));
   if (!sameColumns(before, merged, 0, interest))
     return "z-transform touched a predictor of interest";
-  if (before.names != merged.names || before.red != merged.red) return "z-transform changed names";
+  if (namesOf(before.predictors) != namesOf(merged.predictors) || !sameColours(before, merged))
+    return "z-transform changed names";
 
   merged.fileName = folder + "/merged.sdm";
   writeCorrelations(merged);
@@ -248,7 +257,7 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
        at = report.find("\r\n", at + 2)) {
     ++lines;
   }
-  if (lines != merged.values.size() + 1)
+  if (lines != merged.predictors.size() + 1)
     return "report has " + text(static_cast<long long>(lines)) + " lines";
   return "";
 }
@@ -260,19 +269,21 @@ std::string checkSdmFile(std::string_view bytes, const std::string& folder, bool
   if (!writeBytes(path, bytes)) return "cannot write the input file into " + folder;
   std::optional<DesignMatrix> loaded;
   try {
-    loaded = DesignMatrix::load(path);
+    loaded = loadSdm(path);
   } catch (const std::exception& error) {
     return refusalProblem(error, path);
   }
   const DesignMatrix& m = *loaded;
   if (m.fileName != path) return "fileName is not the path";
-  if (!m.nrOfPredictors.present || !m.nrOfDataPoints.present || !m.firstConfoundPredictor.present) {
+  const SdmLayout& layout = layoutOf(m);
+  if (!layout.nrOfPredictors.present || !layout.nrOfDataPoints.present ||
+      !layout.firstConfoundPredictor.present) {
     return "loaded without a required header entry";
   }
   if (std::string problem = shapeProblem(m, "loaded"); !problem.empty()) return problem;
 
-  const int64_t predictors = m.nrOfPredictors.value;
-  const int64_t dataPoints = m.nrOfDataPoints.value;
+  const auto predictors = static_cast<int64_t>(m.predictors.size());
+  const int64_t dataPoints = m.nrOfDataPoints;
   if (predictors * dataPoints > kMaxRoundTripValues || dataPoints > kMaxRoundTripDataPoints)
     return "";
   try {

@@ -8,7 +8,7 @@
 
 // Writes `bytes` as "input.sdm" into the existing folder `folder` and loads it. A refusal
 // must be one of the reader's documented errors with its exact text. A matrix that loads must
-// be well formed (parallel arrays of N, columns of M), and, when it is small enough to be
+// be well formed (N predictors of M values each), and, when it is small enough to be
 // cheap, must survive a save and a strict reload (no repair needed): the same header values,
 // colours and names, every value read back as exactly the float its six-decimal text means, and a
 // second save giving the same bytes as the first (see the .cpp for the one layout exception). Small

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "random.h"
+#include "sdm/sdm_file.h"
 
 namespace tools {
 
@@ -66,20 +67,18 @@ std::vector<float> driftPredictor(int points, Random& random) {
 int shortestRun(int interest) { return interest > 0 ? interest + 2 : 0; }
 
 sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
-  sdm::DesignMatrix m;
-  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return m;
+  if (shape.interest < 0 || shape.confounds < 0 || shape.points < 0) return {};
   static const char* const motionNames[] = {"Translation X [mm]", "Translation Y [mm]",
                                             "Translation Z [mm]", "Rotation X [deg]",
                                             "Rotation Y [deg]",   "Rotation Z [deg]"};
   // Predictors are placed in order here rather than through addPredictor, which takes any
   // predictor whose values are all equal and not 0 for a constant: over one data point every
   // drift is such a predictor, and a second one would be refused.
-  const auto add = [&m](std::vector<float> values, std::string name, int red, int green, int blue) {
-    m.values.push_back(std::move(values));
-    m.names.push_back(std::move(name));
-    m.red.push_back(red);
-    m.green.push_back(green);
-    m.blue.push_back(blue);
+  using Kind = sdm::PredictorKind;
+  std::vector<sdm::Predictor> predictors;
+  const auto add = [&predictors](std::vector<float> values, std::string name, Kind kind,
+                                 sdm::PredictorColour colour) {
+    predictors.push_back({std::move(name), colour, kind, std::move(values)});
   };
   Random random(shape.seed);
   for (int k = 0; k < shape.interest; ++k) {
@@ -91,30 +90,30 @@ sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape) {
     const auto green = static_cast<int>(random.next() % 256);
     const auto red = static_cast<int>(random.next() % 256);
     std::vector<float> values = taskPredictor(shape.points, k, shape.interest, random);
-    add(std::move(values), std::move(name), red, green, blue);
+    add(std::move(values), std::move(name), Kind::interest, {red, green, blue});
   }
   for (int k = 0; k < shape.confounds; ++k) {
-    std::string name = shape.motion && k < 6 ? std::string(motionNames[k])
-                                             : shape.confoundPrefix + " " + std::to_string(k + 1);
-    add(driftPredictor(shape.points, random), std::move(name), 128, 128, 128);
+    const bool motion = shape.motion && k < 6;
+    std::string name =
+        motion ? std::string(motionNames[k]) : shape.confoundPrefix + " " + std::to_string(k + 1);
+    add(driftPredictor(shape.points, random), std::move(name),
+        motion ? Kind::motion : Kind::confound, {128, 128, 128});
   }
   if (!shape.sumName.empty() && shape.confounds >= 3) {
     const auto first = static_cast<std::size_t>(shape.interest);
     std::vector<float> sum(static_cast<std::size_t>(shape.points));
     for (std::size_t t = 0; t < sum.size(); ++t)
-      sum[t] = m.values[first][t] + m.values[first + 1][t] + m.values[first + 2][t];
-    add(std::move(sum), shape.sumName, 128, 128, 128);
+      sum[t] = predictors[first].values[t] + predictors[first + 1].values[t] +
+               predictors[first + 2].values[t];
+    add(std::move(sum), shape.sumName, Kind::confound, {128, 128, 128});
   }
   if (shape.constant)
-    add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant", 255, 255,
-        255);
+    add(std::vector<float>(static_cast<std::size_t>(shape.points), 1.0f), "Constant",
+        Kind::constant, {255, 255, 255});
 
-  const auto count = static_cast<int32_t>(m.values.size());
-  m.fileVersion = {"FileVersion", 1, 24, true};
-  m.nrOfPredictors = {"NrOfPredictors", count, 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", shape.points, 24, true};
-  m.includesConstant = {"IncludesConstant", shape.constant, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", shape.interest + 1, 24, true};
+  sdm::DesignMatrix m =
+      sdm::newDesignMatrix({}, shape.points, std::move(predictors), shape.interest + 1);
+  m.includesConstant = shape.constant;
   return m;
 }
 

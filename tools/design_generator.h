@@ -32,9 +32,10 @@ struct DesignShape {
 int shortestRun(int interest);
 
 // A matrix of that shape with every header entry present (widths 24, as the host writes them)
-// and `fileName` empty. Each predictor of interest has at least one whole block when
-// `shape.points` is shortestRun(shape.interest) or more. Returns an empty matrix when a count is
-// negative.
+// and `fileName` empty; its predictors of kind interest, motion (the six motion parameters),
+// confound (the other drifts and the sum) and constant. Each predictor of interest has at least one
+// whole block when `shape.points` is shortestRun(shape.interest) or more. Returns an empty matrix
+// when a count is negative.
 sdm::DesignMatrix generateDesignMatrix(const DesignShape& shape);
 
 }  // namespace tools

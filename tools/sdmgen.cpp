@@ -40,6 +40,7 @@
 #include "bids_dataset.h"
 #include "confound_generator.h"
 #include "design_generator.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 
 namespace tools {
@@ -358,7 +359,7 @@ int main(int argc, char** argv) {
       tools::writeBidsDataset(command.bidsFolder, command.shape.seed);
     } else if (!command.confoundFormat) {
       sdm::DesignMatrix m = tools::generateDesignMatrix(command.shape);
-      m.save(command.out);
+      sdm::saveSdm(m, command.out);
     } else {
       tools::ConfoundShape confounds = command.confounds;
       confounds.points = command.shape.points;

@@ -52,7 +52,7 @@ ConfoundInput loadConfounds(sdm::SdmInput& in, const std::string& path, Confound
   std::optional<base::Notice> sidecarWarning;
   std::optional<Sidecar> sidecar;
   if (format == ConfoundFormat::tsv)
-    sidecar = readSidecar(sidecarPath(path), file.matrix.names.size(), sidecarWarning);
+    sidecar = readSidecar(sidecarPath(path), file.matrix.predictors.size(), sidecarWarning);
   const std::optional<double> displacement = meanFramewiseDisplacement(file.matrix);
   SelectedConfounds chosen;
   if (sidecar)

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "sdm/sdm_file.h"
+
 namespace confounds {
 
 namespace {
@@ -18,31 +20,15 @@ sdm::PredictorColour confoundColour(std::size_t position) {
   return palette[position % (sizeof palette / sizeof palette[0])];
 }
 
-sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,
-                                 std::vector<std::vector<float>> columns) {
-  sdm::DesignMatrix m;
-  m.fileName = path;
-  const auto count = static_cast<int32_t>(columns.size());
-  const auto points = static_cast<int32_t>(columns.empty() ? 0 : columns.front().size());
-  m.fileVersion = {"FileVersion", 1, 24, true};
-  m.nrOfPredictors = {"NrOfPredictors", count, 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", points, 24, true};
-  m.includesConstant = {"IncludesConstant", false, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, 24, true};
-  for (std::size_t p = 0; p < columns.size(); ++p) {
-    const sdm::PredictorColour colour = confoundColour(p);
-    m.red.push_back(colour.red);
-    m.green.push_back(colour.green);
-    m.blue.push_back(colour.blue);
-  }
-  m.names = std::move(names);
-  m.values = std::move(columns);
-  return m;
+sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns) {
+  for (std::size_t p = 0; p < columns.size(); ++p) columns[p].colour = confoundColour(p);
+  const auto points = static_cast<int32_t>(columns.empty() ? 0 : columns.front().values.size());
+  return sdm::newDesignMatrix(path, points, std::move(columns), 1);
 }
 
 const std::vector<float>* columnNamed(const sdm::DesignMatrix& table, std::string_view name) {
-  for (std::size_t c = 0; c < table.names.size() && c < table.values.size(); ++c) {
-    if (table.names[c] == name) return &table.values[c];
+  for (const sdm::Predictor& column : table.predictors) {
+    if (column.name == name) return &column.values;
   }
   return nullptr;
 }

@@ -13,19 +13,18 @@ namespace confounds {
 // confound file: one fixed palette of twelve colours, repeated.
 sdm::PredictorColour confoundColour(std::size_t position);
 
-// A design matrix of confounds as Brindle writes a new file: every predictor a confound
-// (FirstConfoundPredictor 1), no constant, FileVersion 1, every header entry present with width
-// 24, colours from confoundColour by position and `fileName` set to `path`. `names` and
-// `columns` are parallel; every column must hold as many values as the first (the number of
-// data points; none without columns). Columns are kept as given, also constant ones.
-sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<std::string> names,
-                                 std::vector<std::vector<float>> columns);
+// A design matrix of confounds as Brindle writes a new file (sdm::newDesignMatrix, FileVersion
+// 1): every predictor in the confound block (FirstConfoundPredictor 1), no constant, colours from
+// confoundColour by position (in place of those `columns` came with) and `fileName` set to
+// `path`. Every column must hold as many values as the first (the number of data points; none
+// without columns). Columns are kept as given otherwise, their kinds and constant ones too.
+sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns);
 
 // The column of head motion per volume that preprocessing pipelines write.
 inline constexpr const char* framewiseDisplacementColumn = "framewise_displacement";
 
 // The values of the first column of `table` named `name` (letters compared exactly), or null
-// when there is none. Only positions that have both a name and values are looked at.
+// when there is none.
 const std::vector<float>* columnNamed(const sdm::DesignMatrix& table, std::string_view name);
 
 }  // namespace confounds

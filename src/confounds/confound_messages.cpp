@@ -21,11 +21,11 @@ std::optional<base::Notice> unreadableNotice(const std::string& path,
 base::Notice confoundsTakenNotice(const sdm::DesignMatrix& selected,
                                   const std::vector<std::string>& notes,
                                   const std::vector<std::string>& leftOut) {
-  const std::size_t count = selected.names.size();
+  const std::size_t count = selected.predictors.size();
   std::string line = "Confounds from " + base::baseName(selected.fileName) + ": ";
   for (std::size_t p = 0; p < count && p < maxNamesTaken; ++p) {
     if (p > 0) line += ", ";
-    line += selected.names[p];
+    line += selected.predictors[p].name;
   }
   if (count > maxNamesTaken) line += ", ... (" + std::to_string(count) + " in all)";
   for (const std::string& copy : leftOut) line += "; " + copy + ", left out";

@@ -15,6 +15,7 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/letter_case.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 
@@ -273,7 +274,12 @@ class TableBuilder {
   ConfoundFile finish(std::vector<std::string> names) {
     if (rows_ == 0) throw sdm::IOError("No confound data in " + path_);
     sdm::checkUsableNames(path_, names);
-    return {confoundMatrix(path_, std::move(names), std::move(columns_)), std::move(cells_)};
+    std::vector<sdm::Predictor> columns(width_);
+    for (std::size_t p = 0; p < width_; ++p) {
+      columns[p].name = std::move(names[p]);
+      columns[p].values = std::move(columns_[p]);
+    }
+    return {confoundMatrix(path_, std::move(columns)), std::move(cells_)};
   }
 
  private:
@@ -373,22 +379,22 @@ ConfoundFile readColumns(sdm::SdmInput& in, const std::string& path, ConfoundFor
 // ones by their labels, and six unlabelled ones ("Column 1" ... "Column 6") of a file whose name
 // begins "dfile" or "motion", as AFNI names its motion files, by AFNI's order. Units stay as
 // they are.
-void nameAfniMotion(const std::string& path, std::vector<std::string>& names) {
+void nameAfniMotion(const std::string& path, std::vector<sdm::Predictor>& columns) {
   const std::string name = lowerCase(base::baseName(path));
   if (!name.ends_with(".1d")) return;
-  const bool unlabelled = names.size() == motionColumns && [&] {
+  const bool unlabelled = columns.size() == motionColumns && [&] {
     for (std::size_t k = 0; k < motionColumns; ++k) {
-      if (names[k] != columnName(k)) return false;
+      if (columns[k].name != columnName(k)) return false;
     }
     return true;
   }();
   if (unlabelled && (name.starts_with("dfile") || name.starts_with("motion"))) {
-    for (std::size_t k = 0; k < motionColumns; ++k) names[k] = afniMotionNames[k].second;
+    for (std::size_t k = 0; k < motionColumns; ++k) columns[k].name = afniMotionNames[k].second;
     return;
   }
-  for (std::string& column : names) {
+  for (sdm::Predictor& column : columns) {
     for (const auto& [label, motion] : afniMotionNames) {
-      if (column == label) column = motion;
+      if (column.name == label) column.name = motion;
     }
   }
 }
@@ -460,7 +466,7 @@ ConfoundFile readConfoundFile(sdm::SdmInput& in, const std::string& path, Confou
       break;
   }
   ConfoundFile file = readColumns(in, path, ConfoundFormat::columns);
-  nameAfniMotion(path, file.matrix.names);
+  nameAfniMotion(path, file.matrix.predictors);
   return file;
 }
 

@@ -42,17 +42,31 @@ std::vector<float> power(std::vector<float> x) {
   return x;
 }
 
+using Kind = sdm::PredictorKind;
+
 // One element of a preset, or a term as written: an exact name (computed when missing) or a
-// pattern; `optional` ones may match nothing.
+// pattern; `optional` ones may match nothing. A preset says what its columns are; a term as
+// written leaves that to each column's name (kindOfNamed).
 struct Wanted {
   std::string text;
   bool optional = false;
+  std::optional<Kind> kind;
 };
+
+// The kind of a column taken by its name rather than by a preset: motion for trans_* and rot_*
+// (their derivatives and squares too), CompCor for *comp_cor*; anything else is a confound of
+// no known family.
+Kind kindOfNamed(std::string_view name) {
+  if (name.starts_with("trans_") || name.starts_with("rot_")) return Kind::motion;
+  if (name.find("comp_cor") != std::string_view::npos) return Kind::compcor;
+  return Kind::confound;
+}
 
 std::vector<Wanted> motionTerms(std::initializer_list<std::string_view> suffixes) {
   std::vector<Wanted> wanted;
   for (const std::string_view suffix : suffixes) {
-    for (const auto& name : motionBaseNames) wanted.push_back({name + std::string(suffix)});
+    for (const auto& name : motionBaseNames)
+      wanted.push_back({name + std::string(suffix), false, Kind::motion});
   }
   return wanted;
 }
@@ -64,24 +78,29 @@ std::vector<Wanted> expand(std::string_view term) {
   if (preset == "motion12") return motionTerms({"", derivativeSuffix});
   if (preset == "motion24")
     return motionTerms({"", derivativeSuffix, powerSuffix, "_derivative1_power2"});
-  if (preset == "wm_csf") return {{"white_matter"}, {"csf"}};
-  if (preset == "global") return {{"global_signal"}};
+  if (preset == "wm_csf")
+    return {{"white_matter", false, Kind::signal}, {"csf", false, Kind::signal}};
+  if (preset == "global") return {{"global_signal", false, Kind::signal}};
   if (preset == "compcor5") {
-    return {{"a_comp_cor_00"},
-            {"a_comp_cor_01"},
-            {"a_comp_cor_02"},
-            {"a_comp_cor_03"},
-            {"a_comp_cor_04"}};
+    std::vector<Wanted> components;
+    for (int c = 0; c < 5; ++c)
+      components.push_back({"a_comp_cor_0" + std::to_string(c), false, Kind::compcor});
+    return components;
   }
-  if (preset == "cosine") return {{"cosine*"}};
-  if (preset == "outliers") return {{"motion_outlier*", true}, {"non_steady_state_outlier*", true}};
-  return {{std::string(term)}};
+  if (preset == "cosine") return {{"cosine*", false, Kind::cosine}};
+  if (preset == "outliers") {
+    return {{"motion_outlier*", true, Kind::outlier},
+            {"non_steady_state_outlier*", true, Kind::outlier}};
+  }
+  return {{std::string(term), false, std::nullopt}};
 }
 
 class Selection {
  public:
-  explicit Selection(const sdm::DesignMatrix& table) : table_(table), taken_(table.names.size()) {
-    for (std::size_t p = 0; p < table.names.size(); ++p) index_[table.names[p]].push_back(p);
+  explicit Selection(const sdm::DesignMatrix& table)
+      : table_(table), taken_(table.predictors.size()) {
+    for (std::size_t p = 0; p < table.predictors.size(); ++p)
+      index_[table.predictors[p].name].push_back(p);
   }
 
   bool hasColumn(const std::string& name) const { return index_.contains(name); }
@@ -94,59 +113,58 @@ class Selection {
   bool take(const Wanted& wanted) {
     if (hasWildcard(wanted.text)) {
       bool found = false;
-      for (std::size_t p = 0; p < table_.names.size(); ++p) {
-        if (!contract::matchesWildcard(wanted.text, table_.names[p])) continue;
+      for (std::size_t p = 0; p < table_.predictors.size(); ++p) {
+        if (!contract::matchesWildcard(wanted.text, table_.predictors[p].name)) continue;
         found = true;
-        takeColumn(p);
+        takeColumn(p, wanted.kind);
       }
       return found;
     }
     if (const auto at = index_.find(wanted.text); at != index_.end()) {
-      for (const std::size_t p : at->second) takeColumn(p);
+      for (const std::size_t p : at->second) takeColumn(p, wanted.kind);
       return true;
     }
     if (computed_.contains(wanted.text)) return true;
     std::optional<std::vector<float>> values = compute(wanted.text);
     if (!values) return false;
     computed_.insert(wanted.text);
-    add(wanted.text, std::move(*values));
+    add(wanted.text, wanted.kind.value_or(kindOfNamed(wanted.text)), std::move(*values));
     return true;
   }
 
   // Takes a column made from the table (a spike regressor), once a name.
-  void takeMade(const std::string& name, std::vector<float> values) {
+  void takeMade(const std::string& name, Kind kind, std::vector<float> values) {
     if (!computed_.insert(name).second) return;
-    add(name, std::move(values));
+    add(name, kind, std::move(values));
   }
 
   void takeAll() {
-    for (std::size_t p = 0; p < table_.names.size(); ++p) takeColumn(p);
+    for (std::size_t p = 0; p < table_.predictors.size(); ++p) takeColumn(p, std::nullopt);
   }
 
-  sdm::DesignMatrix result() {
-    return confoundMatrix(table_.fileName, std::move(names_), std::move(columns_));
-  }
+  sdm::DesignMatrix result() { return confoundMatrix(table_.fileName, std::move(columns_)); }
 
  private:
-  void takeColumn(std::size_t p) {
+  // Takes the table's column `p`, of the kind `kind` or, without one, the kind its name tells.
+  void takeColumn(std::size_t p, std::optional<Kind> kind) {
     if (taken_[p]) return;
     taken_[p] = true;
-    add(table_.names[p], table_.values[p]);
+    const sdm::Predictor& column = table_.predictors[p];
+    add(column.name, kind.value_or(kindOfNamed(column.name)), column.values);
   }
 
   // Adds a column unless it is identical, value for value (bit for bit), to one taken before:
   // fMRIPrep's outlier columns repeat one another, and a copy would make the design singular.
-  void add(const std::string& name, std::vector<float> values) {
+  void add(const std::string& name, Kind kind, std::vector<float> values) {
     std::vector<std::size_t>& same = byValues_[valuesKey(values)];
     for (const std::size_t earlier : same) {
-      if (identical(columns_[earlier], values)) {
-        leftOut_.push_back(name + " = " + names_[earlier]);
+      if (identical(columns_[earlier].values, values)) {
+        leftOut_.push_back(name + " = " + columns_[earlier].name);
         return;
       }
     }
     same.push_back(columns_.size());
-    names_.push_back(name);
-    columns_.push_back(std::move(values));
+    columns_.push_back({name, {}, kind, std::move(values)});
   }
 
   static bool identical(const std::vector<float>& a, const std::vector<float>& b) {
@@ -166,7 +184,7 @@ class Selection {
   // without its last "_derivative1" or "_power2". Each step shortens the name, so this ends.
   std::optional<std::vector<float>> compute(std::string_view name) const {
     if (const auto at = index_.find(std::string(name)); at != index_.end())
-      return table_.values[at->second.front()];
+      return table_.predictors[at->second.front()].values;
     if (name.ends_with(powerSuffix)) {
       auto base = compute(name.substr(0, name.size() - powerSuffix.size()));
       if (base) return power(std::move(*base));
@@ -181,8 +199,7 @@ class Selection {
   std::unordered_map<std::string, std::vector<std::size_t>> index_;
   std::vector<bool> taken_;
   std::unordered_set<std::string> computed_;
-  std::vector<std::string> names_;
-  std::vector<std::vector<float>> columns_;
+  std::vector<sdm::Predictor> columns_;
   std::unordered_map<uint64_t, std::vector<std::size_t>> byValues_;
   std::vector<std::string> leftOut_;
 };
@@ -190,12 +207,12 @@ class Selection {
 std::runtime_error noMatch(const std::string& term, const sdm::DesignMatrix& table) {
   std::string message =
       "No confound column matches \"" + term + "\" in " + table.fileName + " (columns: ";
-  const std::size_t listed = std::min(table.names.size(), namesInError);
+  const std::size_t listed = std::min(table.predictors.size(), namesInError);
   for (std::size_t p = 0; p < listed; ++p) {
     if (p > 0) message += ", ";
-    message += table.names[p];
+    message += table.predictors[p].name;
   }
-  if (table.names.size() > namesInError) message += ", ...";
+  if (table.predictors.size() > namesInError) message += ", ...";
   message += ")";
   return std::runtime_error(message);
 }
@@ -215,7 +232,7 @@ SelectedConfounds chooseConfounds(const sdm::DesignMatrix& table, std::string_vi
     if (const std::optional<ScrubTerm> scrub = scrubTermOf(term)) {
       Scrubbing spikes = scrubRegressors(table, *scrub);
       for (std::size_t s = 0; s < spikes.names.size(); ++s)
-        selection.takeMade(spikes.names[s], std::move(spikes.regressors[s]));
+        selection.takeMade(spikes.names[s], Kind::scrub, std::move(spikes.regressors[s]));
       notes.push_back(std::move(spikes.note));
       continue;
     }
@@ -228,7 +245,7 @@ SelectedConfounds chooseConfounds(const sdm::DesignMatrix& table, std::string_vi
         std::all_of(motionBaseNames.begin(), motionBaseNames.end(),
                     [&](const std::string& n) { return selection.hasColumn(n); });
     if (hasMotion) {
-      for (const auto& name : motionBaseNames) selection.take({name});
+      for (const auto& name : motionBaseNames) selection.take({name, false, Kind::motion});
     } else {
       selection.takeAll();
     }

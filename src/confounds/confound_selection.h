@@ -29,6 +29,12 @@
 // derivative. Columns come out in the order of the terms (wildcards in file order), each column
 // once; a column identical value for value (bit for bit) to one taken before it is left out. An
 // absent or blank `terms` means motion6 when the file has those six columns, else every column.
+//
+// Each column taken is of the kind of the preset that took it: motion (motion6/12/24), signal
+// (wm_csf, global), compcor (compcor5), cosine, outlier (outliers) or scrub. A column taken by
+// its name or a pattern (or as every column) is motion when the name begins "trans_" or "rot_",
+// compcor when it holds "comp_cor", else a confound of no known family; the first term to take a
+// column decides.
 namespace confounds {
 
 // The chosen columns of `table` (a matrix read by readConfoundFile) as a new matrix of

@@ -47,7 +47,7 @@ std::optional<ScrubTerm> scrubTermOf(std::string_view term) {
 }
 
 Scrubbing scrubRegressors(const sdm::DesignMatrix& table, const ScrubTerm& term) {
-  const std::size_t volumes = table.values.empty() ? 0 : table.values.front().size();
+  const std::size_t volumes = table.predictors.empty() ? 0 : table.predictors.front().values.size();
   std::vector<bool> flagged(volumes, false);
   std::size_t byDisplacement = 0, byDvars = 0, byOutlier = 0;
   const auto flag = [&](const std::vector<float>* values, auto exceeds, std::size_t& count) {
@@ -63,10 +63,10 @@ Scrubbing scrubRegressors(const sdm::DesignMatrix& table, const ScrubTerm& term)
       [&](float v) { return v > term.displacement; }, byDisplacement);
   flag(
       columnNamed(table, "std_dvars"), [&](float v) { return v > term.dvars; }, byDvars);
-  for (std::size_t p = 0; p < table.names.size(); ++p) {
-    if (table.names[p].starts_with("non_steady_state_outlier"))
+  for (const sdm::Predictor& column : table.predictors) {
+    if (column.name.starts_with("non_steady_state_outlier"))
       flag(
-          &table.values[p], [](float v) { return v != 0.0f; }, byOutlier);
+          &column.values, [](float v) { return v != 0.0f; }, byOutlier);
   }
   Scrubbing result;
   for (std::size_t t = 0; t < volumes; ++t) {

@@ -260,15 +260,15 @@ std::optional<Sidecar> sidecarOf(const JsonValue& root, std::size_t columns) {
   return sidecar;
 }
 
-void appendColumn(std::string& out, const sdm::DesignMatrix& matrix, std::size_t p) {
+void appendColumn(std::string& out, const sdm::Predictor& column) {
   out += "{\"Name\": ";
-  base::appendJsonString(out, matrix.names[p]);
+  base::appendJsonString(out, column.name);
   out += ", \"Colour\": [";
-  base::appendJsonNumber(out, int64_t{matrix.red[p]});
+  base::appendJsonNumber(out, int64_t{column.colour.red});
   out += ", ";
-  base::appendJsonNumber(out, int64_t{matrix.green[p]});
+  base::appendJsonNumber(out, int64_t{column.colour.green});
   out += ", ";
-  base::appendJsonNumber(out, int64_t{matrix.blue[p]});
+  base::appendJsonNumber(out, int64_t{column.colour.blue});
   out += "]}";
 }
 
@@ -279,17 +279,17 @@ std::string sidecarPath(const std::string& tablePath) {
 }
 
 std::string sidecarJson(const sdm::DesignMatrix& matrix, std::string_view version) {
-  const auto count = static_cast<std::size_t>(std::max(matrix.nrOfPredictors.value, 0));
+  const std::size_t count = matrix.predictors.size();
   std::string out = "{\r\n  \"GeneratedBy\": [{\"Name\": \"Brindle\", \"Version\": ";
   base::appendJsonString(out, version);
   out += "}],\r\n  \"FirstConfoundPredictor\": ";
-  base::appendJsonNumber(out, int64_t{matrix.firstConfoundPredictor.value});
+  base::appendJsonNumber(out, int64_t{matrix.firstConfoundPredictor});
   out += ",\r\n  \"IncludesConstant\": ";
-  out += matrix.includesConstant.value ? "true" : "false";
+  out += matrix.includesConstant ? "true" : "false";
   out += ",\r\n  \"Columns\": [";
   for (std::size_t p = 0; p < count; ++p) {
     out += p == 0 ? "\r\n    " : ",\r\n    ";
-    appendColumn(out, matrix, p);
+    appendColumn(out, matrix.predictors[p]);
   }
   out += count == 0 ? "]\r\n}\r\n" : "\r\n  ]\r\n}\r\n";
   return out;
@@ -324,14 +324,13 @@ std::optional<Sidecar> readSidecar(const std::string& path, std::size_t columns,
 }
 
 sdm::DesignMatrix designFromSidecar(sdm::DesignMatrix table, const Sidecar& sidecar) {
-  table.names = sidecar.names;
-  for (std::size_t p = 0; p < sidecar.colours.size(); ++p) {
-    table.red[p] = sidecar.colours[p].red;
-    table.green[p] = sidecar.colours[p].green;
-    table.blue[p] = sidecar.colours[p].blue;
+  for (std::size_t p = 0; p < table.predictors.size() && p < sidecar.names.size(); ++p) {
+    table.predictors[p].name = sidecar.names[p];
+    table.predictors[p].colour = sidecar.colours[p];
   }
-  table.firstConfoundPredictor.value = sidecar.firstConfoundPredictor;
-  table.includesConstant.value = sidecar.includesConstant;
+  table.firstConfoundPredictor = sidecar.firstConfoundPredictor;
+  table.includesConstant = sidecar.includesConstant;
+  sdm::setKindsByPosition(table);
   return table;
 }
 

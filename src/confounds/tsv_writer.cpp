@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 
@@ -44,20 +45,21 @@ void appendShortest(std::string& out, float value) {
 }  // namespace
 
 void saveTsv(const sdm::DesignMatrix& matrix, const std::string& path) {
-  const auto count =
-      static_cast<std::size_t>(matrix.nrOfPredictors.value > 0 ? matrix.nrOfPredictors.value : 0);
+  const std::span<const sdm::Predictor> predictors = matrix.predictors;
+  const std::size_t count = predictors.size();
   const auto dataPoints =
-      static_cast<std::size_t>(matrix.nrOfDataPoints.value > 0 ? matrix.nrOfDataPoints.value : 0);
-  bool fits = matrix.names.size() >= count && matrix.values.size() >= count;
-  for (std::size_t p = 0; fits && p < count; ++p) fits = matrix.values[p].size() >= dataPoints;
-  if (!fits) throw std::logic_error("Design matrix does not match its header: " + path);
+      static_cast<std::size_t>(matrix.nrOfDataPoints > 0 ? matrix.nrOfDataPoints : 0);
+  for (const sdm::Predictor& predictor : predictors) {
+    if (predictor.values.size() < dataPoints)
+      throw std::logic_error("Design matrix does not match its header: " + path);
+  }
 
   base::OutputFile file(path);
   std::string out;
   out.reserve(chunkSize + 64 * count + 4096);
   for (std::size_t p = 0; p < count; ++p) {
     if (p > 0) out += '\t';
-    appendName(out, matrix.names[p]);
+    appendName(out, predictors[p].name);
     if (out.size() >= chunkSize) {
       file.write(out);
       out.clear();
@@ -67,7 +69,7 @@ void saveTsv(const sdm::DesignMatrix& matrix, const std::string& path) {
   for (std::size_t t = 0; t < dataPoints; ++t) {
     for (std::size_t p = 0; p < count; ++p) {
       if (p > 0) out += '\t';
-      const float value = matrix.values[p][t];
+      const float value = predictors[p].values[t];
       if (std::isfinite(value)) {
         appendShortest(out, value);
       } else {

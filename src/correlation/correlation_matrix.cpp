@@ -61,7 +61,7 @@ std::size_t pieceLength(std::size_t panels) {
 // panelLanes floats: value t of lane l at t * panelLanes + l), lanes past the last member 0.
 // With `means`, stores each value less its member's mean instead (rounded to float, as
 // predictorStats and the centred correlation take the difference).
-void packPanel(std::span<const std::vector<float>> predictors, const LengthGroup& group,
+void packPanel(std::span<const std::span<const float>> predictors, const LengthGroup& group,
                std::size_t p, std::size_t t0, std::size_t count,
                const std::vector<PredictorStats>* means, float* panel) {
   const std::size_t lanes = std::min(panelLanes, group.members.size() - p * panelLanes);
@@ -82,7 +82,7 @@ void packPanel(std::span<const std::vector<float>> predictors, const LengthGroup
 
 // One panel's sums of a paired group, lane by lane in data-point order, a piece of data points
 // at a time: of the values (`means` null), or of the squared deviations from the means.
-void panelStats(std::span<const std::vector<float>> predictors, const LengthGroup& group,
+void panelStats(std::span<const std::span<const float>> predictors, const LengthGroup& group,
                 std::size_t p, const std::vector<PredictorStats>* means, float* sums) {
   const std::size_t step = pieceLength(group.panelCount());
   std::vector<float> packed(step * panelLanes);
@@ -100,7 +100,7 @@ void panelStats(std::span<const std::vector<float>> predictors, const LengthGrou
 
 // The statistics of a paired group's members: the sums, the means, then the squared deviations,
 // each panel on its own (a part of the team's work, its sums in memory of its own until done).
-void groupStats(std::span<const std::vector<float>> predictors, const LengthGroup& group,
+void groupStats(std::span<const std::span<const float>> predictors, const LengthGroup& group,
                 std::vector<PredictorStats>& stats, base::WorkerTeam& team) {
   const std::size_t panels = group.panelCount();
   std::vector<float> sums(panels * panelLanes, 0.0f);
@@ -125,7 +125,7 @@ void groupStats(std::span<const std::vector<float>> predictors, const LengthGrou
 
 // The predictors grouped by length, in increasing length: only predictors of equal length can
 // correlate to anything but 0.
-Prepared groupByLength(std::span<const std::vector<float>> predictors) {
+Prepared groupByLength(std::span<const std::span<const float>> predictors) {
   Prepared prepared;
   prepared.stats.resize(predictors.size());
   prepared.passing.resize(predictors.size());
@@ -142,7 +142,7 @@ Prepared groupByLength(std::span<const std::vector<float>> predictors) {
 }
 
 // Statistics of every predictor, once, and which of them can correlate to anything but 0.
-void computeStats(std::span<const std::vector<float>> predictors, Prepared& prepared,
+void computeStats(std::span<const std::span<const float>> predictors, Prepared& prepared,
                   base::WorkerTeam& team) {
   for (LengthGroup& group : prepared.groups) {
     if (group.paired) {
@@ -223,7 +223,7 @@ struct Packs {
 // blockRows) with the members of panels panelBegin ... panelEnd - 1. With `upperOnly` the blocks
 // that lie wholly below the diagonal (a > b) are skipped.
 struct DotsJob {
-  std::span<const std::vector<float>> predictors;
+  std::span<const std::span<const float>> predictors;
   const Prepared& prepared;
   const LengthGroup& group;
   std::size_t rowBegin, rowEnd, panelBegin, panelEnd;
@@ -360,7 +360,7 @@ void cellsFromDots(const Prepared& prepared, const LengthGroup& group, const Rec
   });
 }
 
-void fillGroup(std::span<const std::vector<float>> predictors, const Prepared& prepared,
+void fillGroup(std::span<const std::span<const float>> predictors, const Prepared& prepared,
                const LengthGroup& group, const Rectangle& rect, Tiles& tiles, Packs& packs,
                base::WorkerTeam& team) {
   if (!group.anyPassing || group.n == 0) return;  // every cell 0
@@ -396,7 +396,7 @@ std::atomic<std::size_t> passes{0};
 
 std::size_t correlationPasses() { return passes.load(std::memory_order_relaxed); }
 
-void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
+void forEachCorrelationPiece(std::span<const std::span<const float>> predictors,
                              const CorrelationPieceVisitor& visit, std::size_t cellLimit) {
   passes.fetch_add(1, std::memory_order_relaxed);
   const std::size_t k = predictors.size();
@@ -432,7 +432,7 @@ void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
   }
 }
 
-std::vector<float> correlationMatrix(std::span<const std::vector<float>> predictors) {
+std::vector<float> correlationMatrix(std::span<const std::span<const float>> predictors) {
   const std::size_t k = predictors.size();
   std::vector<float> result(k * k);
   forEachCorrelationPiece(
@@ -443,7 +443,7 @@ std::vector<float> correlationMatrix(std::span<const std::vector<float>> predict
   return result;
 }
 
-std::vector<float> correlationMatrixReference(std::span<const std::vector<float>> predictors) {
+std::vector<float> correlationMatrixReference(std::span<const std::span<const float>> predictors) {
   const std::size_t k = predictors.size();
   std::vector<float> result(k * k);
   for (std::size_t i = 0; i < k; ++i) {

@@ -8,7 +8,8 @@
 // The correlations of every ordered pair of predictors, as the correlation report needs them.
 // Cell (i, j) is correlation(predictors[i], predictors[j]) bit for bit (a NaN cell is a NaN,
 // whatever its payload). Each predictor's statistics are computed once; many pairs run side by
-// side, each pair with its own sum in data-point order (see block_kernel.h).
+// side, each pair with its own sum in data-point order (see block_kernel.h). The predictors are
+// views of their values, which are not copied (sdm::valuesOf makes them).
 namespace correlation {
 
 // Cells held at a time by the streaming form below: 2^24 floats, 64 MiB.
@@ -29,7 +30,7 @@ using CorrelationPieceVisitor =
 // threadCount() threads (base/thread_count.h), split by cells, never within a sum, so the bits are
 // the same for every count; `visit` is called on the calling thread only, and no thread outlives
 // the call. Exceptions from `visit` pass through.
-void forEachCorrelationPiece(std::span<const std::vector<float>> predictors,
+void forEachCorrelationPiece(std::span<const std::span<const float>> predictors,
                              const CorrelationPieceVisitor& visit,
                              std::size_t cellLimit = correlationCellLimit);
 
@@ -40,10 +41,10 @@ std::size_t correlationPasses();
 
 // The whole matrix: cell i * K + j holds the correlation of predictors i and j. Allocates
 // K * K floats.
-std::vector<float> correlationMatrix(std::span<const std::vector<float>> predictors);
+std::vector<float> correlationMatrix(std::span<const std::span<const float>> predictors);
 
 // The same matrix the literal way: `correlation` called for every ordered pair. The
 // reference that the fast version is tested against; time K^2 * n.
-std::vector<float> correlationMatrixReference(std::span<const std::vector<float>> predictors);
+std::vector<float> correlationMatrixReference(std::span<const std::span<const float>> predictors);
 
 }  // namespace correlation

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
 
 namespace correlation {
@@ -24,8 +23,8 @@ std::string_view roleName(PredictorRole role) {
 
 std::size_t confoundStart(const sdm::DesignMatrix& matrix, std::size_t count) {
   // In 64 bits: the header's value may be the least 32-bit integer.
-  return static_cast<std::size_t>(std::clamp<int64_t>(
-      int64_t{matrix.firstConfoundPredictor.value} - 1, 0, static_cast<int64_t>(count)));
+  return static_cast<std::size_t>(std::clamp<int64_t>(int64_t{matrix.firstConfoundPredictor} - 1, 0,
+                                                      static_cast<int64_t>(count)));
 }
 
 PredictorRole roleOf(std::span<const float> values, const PredictorStats& stats, std::size_t index,
@@ -36,11 +35,13 @@ PredictorRole roleOf(std::span<const float> values, const PredictorStats& stats,
 }
 
 std::vector<PredictorRole> predictorRoles(const sdm::DesignMatrix& matrix) {
-  const std::size_t k = coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   const std::size_t start = confoundStart(matrix, k);
   std::vector<PredictorRole> roles(k);
-  for (std::size_t i = 0; i < k; ++i)
-    roles[i] = roleOf(matrix.values[i], predictorStats(matrix.values[i]), i, start);
+  for (std::size_t i = 0; i < k; ++i) {
+    const std::vector<float>& values = matrix.predictors[i].values;
+    roles[i] = roleOf(values, predictorStats(values), i, start);
+  }
   return roles;
 }
 

@@ -36,8 +36,7 @@ std::size_t confoundStart(const sdm::DesignMatrix& matrix, std::size_t count);
 PredictorRole roleOf(std::span<const float> values, const PredictorStats& stats, std::size_t index,
                      std::size_t firstConfound);
 
-// The roles of the predictors the report covers (coveredPredictorCount), each predictor's
-// statistics computed here.
+// The roles of the predictors of `matrix`, each predictor's statistics computed here.
 std::vector<PredictorRole> predictorRoles(const sdm::DesignMatrix& matrix);
 
 }  // namespace correlation

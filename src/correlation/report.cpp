@@ -11,7 +11,6 @@
 #include "base/parallel.h"
 #include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/covered_predictors.h"
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
 
@@ -43,9 +42,9 @@ void appendName(std::string& line, std::string_view name) {
 // The header line: " ; " before every name.
 void writeHeader(base::OutputFile& file, const sdm::DesignMatrix& matrix) {
   std::string line;
-  for (const auto& name : matrix.names) {
+  for (const sdm::Predictor& predictor : matrix.predictors) {
     line += separator;
-    appendName(line, name);
+    appendName(line, predictor.name);
   }
   line += "\r\n";
   file.write(line);
@@ -55,7 +54,7 @@ void writeHeader(base::OutputFile& file, const sdm::DesignMatrix& matrix) {
 // piece starts the row, the line end when it closes a row of `k` cells.
 void appendPiece(std::string& line, const sdm::DesignMatrix& matrix, std::size_t row,
                  std::size_t firstColumn, std::span<const float> cells, std::size_t k) {
-  if (firstColumn == 0) appendName(line, matrix.names[row]);
+  if (firstColumn == 0) appendName(line, matrix.predictors[row].name);
   for (const float cell : cells) {
     line += separator;
     base::appendFixed(line, static_cast<double>(std::fabs(cell)), 2);
@@ -115,14 +114,11 @@ void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folde
   // The file comes first: a report that cannot be created costs no computation.
   base::OutputFile file(reportFileOf(matrix, folder));
   writeHeader(file, matrix);
-  // Rows and columns run to the predictor count, which the model keeps equal to the sizes of
-  // `names` and `values`; a matrix that breaks this is cut to what exists rather than read
-  // out of bounds.
-  const std::size_t k = coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   PieceWriter writer(file, matrix, k);
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
   forEachCorrelationPiece(
-      std::span(matrix.values).first(k),
+      sdm::valuesOf(matrix.predictors),
       [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
         writer.add(row, firstColumn, cells);
       });
@@ -132,7 +128,7 @@ void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folde
 
 void writeCorrelations(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                        const std::string& folder) {
-  const std::size_t k = coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
   base::OutputFile file(reportFileOf(matrix, folder));

@@ -17,8 +17,8 @@ namespace correlation {
 void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folder = {});
 
 // The same from cells computed before: `correlations` holds K x K cells as correlationMatrix
-// gives them for the K = coveredPredictorCount(matrix) predictors (the same bytes as the form
-// above). Throws std::invalid_argument, creating nothing, when its size is not K x K.
+// gives them for the K predictors of `matrix` (the same bytes as the form above). Throws
+// std::invalid_argument, creating nothing, when its size is not K x K.
 void writeCorrelations(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                        const std::string& folder = {});
 

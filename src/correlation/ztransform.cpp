@@ -40,19 +40,19 @@ void statsSideBySide(const float* const (&batch)[batchSize], std::size_t n,
 
 // Divides by the standard deviation from the predictor's floor on; a predictor of zeros (floor
 // and deviation 0) only has its mean, 0, taken away.
-void transform(std::vector<float>& predictor, const PredictorStats& stats) {
-  const bool divides = !(stats.stdDev < stdDevFloor(predictor)) && stats.stdDev != 0.0f;
+void transform(std::vector<float>& values, const PredictorStats& stats) {
+  const bool divides = !(stats.stdDev < stdDevFloor(values)) && stats.stdDev != 0.0f;
   const float divisor = divides ? stats.stdDev : 1.0f;
-  for (float& v : predictor) v = (v - stats.mean) / divisor;
+  for (float& v : values) v = (v - stats.mean) / divisor;
 }
 
 // Predictors of one length waiting for their statistics; no allocation.
 class Batch {
  public:
-  explicit Batch(std::vector<std::vector<float>>& values) : values_(values) {}
+  explicit Batch(std::vector<sdm::Predictor>& predictors) : predictors_(predictors) {}
 
   void add(std::size_t k) {
-    if (count_ > 0 && values_[k].size() != values_[members_[0]].size()) flush();
+    if (count_ > 0 && column(k).size() != column(members_[0]).size()) flush();
     members_[count_++] = k;
     if (count_ == batchSize) flush();
   }
@@ -61,17 +61,19 @@ class Batch {
     if (count_ == 0) return;
     const float* data[batchSize];
     for (std::size_t j = 0; j < batchSize; ++j)
-      data[j] = values_[members_[j < count_ ? j : count_ - 1]].data();
+      data[j] = column(members_[j < count_ ? j : count_ - 1]).data();
     PredictorStats stats[batchSize];
-    statsSideBySide(data, values_[members_[0]].size(), stats);
+    statsSideBySide(data, column(members_[0]).size(), stats);
     // Every statistic is taken before any predictor changes; each predictor's own values only
     // feed its own statistics, so the order of the transforms does not matter.
-    for (std::size_t j = 0; j < count_; ++j) transform(values_[members_[j]], stats[j]);
+    for (std::size_t j = 0; j < count_; ++j) transform(column(members_[j]), stats[j]);
     count_ = 0;
   }
 
  private:
-  std::vector<std::vector<float>>& values_;
+  std::vector<float>& column(std::size_t k) { return predictors_[k].values; }
+
+  std::vector<sdm::Predictor>& predictors_;
   std::size_t members_[batchSize] = {};
   std::size_t count_ = 0;
 };
@@ -79,19 +81,19 @@ class Batch {
 }  // namespace
 
 void zTransform(sdm::DesignMatrix& matrix, int32_t firstIndex) {
-  auto& values = matrix.values;
-  Batch batch(values);
+  std::vector<sdm::Predictor>& predictors = matrix.predictors;
+  Batch batch(predictors);
   // The index is compared as an unsigned quantity: a negative one lies past every predictor.
-  for (auto k = static_cast<std::size_t>(firstIndex); k < values.size(); ++k) {
-    if (!sdm::isConstantPredictor(values[k])) batch.add(k);
+  for (auto k = static_cast<std::size_t>(firstIndex); k < predictors.size(); ++k) {
+    if (!sdm::isConstantPredictor(predictors[k].values)) batch.add(k);
   }
   batch.flush();
 }
 
 void zTransformConfounds(sdm::DesignMatrix& matrix) {
   // The lowest index a file can hold has no predecessor; it names no confound either.
-  if (matrix.firstConfoundPredictor.value == INT32_MIN) return;
-  zTransform(matrix, matrix.firstConfoundPredictor.value - 1);
+  if (matrix.firstConfoundPredictor == INT32_MIN) return;
+  zTransform(matrix, matrix.firstConfoundPredictor - 1);
 }
 
 }  // namespace correlation

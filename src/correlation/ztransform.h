@@ -12,7 +12,7 @@ namespace correlation {
 // A negative `firstIndex` transforms nothing.
 void zTransform(sdm::DesignMatrix& matrix, int32_t firstIndex);
 
-// zTransform(matrix, firstConfoundPredictor.value - 1): standardises the confound block.
+// zTransform(matrix, firstConfoundPredictor - 1): standardises the confound block.
 void zTransformConfounds(sdm::DesignMatrix& matrix);
 
 }  // namespace correlation

@@ -179,11 +179,11 @@ struct Products {
 
 Products productsOf(const ContrastDesign& design) {
   Products products;
-  std::vector<std::vector<float>> columns;
+  std::vector<std::span<const float>> columns;
   for (std::size_t i = 0; i < design.columns.size(); ++i) {
     if (!correlates(design.roles[i])) continue;
     products.predictors.push_back(i);
-    columns.emplace_back(design.columns[i].begin(), design.columns[i].end());
+    columns.push_back(design.columns[i]);
   }
   products.gram = centredCrossProducts(columns).centred;
   return products;

@@ -106,7 +106,7 @@ Kernel kernel() {
   return portableKernel;
 }
 
-std::size_t checkedLength(std::span<const std::vector<float>> predictors) {
+std::size_t checkedLength(std::span<const std::span<const float>> predictors) {
   const std::size_t n = predictors.empty() ? 0 : predictors[0].size();
   for (const auto& p : predictors) {
     if (p.size() != n) throw std::invalid_argument("predictors differ in length");
@@ -114,7 +114,8 @@ std::size_t checkedLength(std::span<const std::vector<float>> predictors) {
   return n;
 }
 
-CrossProducts withMeans(std::span<const std::vector<float>> predictors, base::WorkerTeam& team) {
+CrossProducts withMeans(std::span<const std::span<const float>> predictors,
+                        base::WorkerTeam& team) {
   CrossProducts result;
   result.count = predictors.size();
   result.dataPoints = checkedLength(predictors);
@@ -133,7 +134,7 @@ CrossProducts withMeans(std::span<const std::vector<float>> predictors, base::Wo
 // piece of `chunk` data points at a time: the values less their means are laid into the panels
 // (each panel a part of the team's work), then every block of rows runs through its partner
 // panels (each block a part: the only one that writes its rows of the sums).
-void blockSums(std::span<const std::vector<float>> predictors, const CrossProducts& result,
+void blockSums(std::span<const std::span<const float>> predictors, const CrossProducts& result,
                std::size_t stride, std::vector<double>& sums, base::WorkerTeam& team) {
   const std::size_t k = result.count, n = result.dataPoints;
   const std::size_t panels = stride / lanes;
@@ -164,7 +165,7 @@ void blockSums(std::span<const std::vector<float>> predictors, const CrossProduc
 
 }  // namespace
 
-CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors) {
+CrossProducts centredCrossProducts(std::span<const std::span<const float>> predictors) {
   const std::size_t panels = (predictors.size() + lanes - 1) / lanes;
   // Little work (about a millisecond's: 2^22 products) goes on one thread.
   const std::size_t k = predictors.size(), n = k == 0 ? 0 : predictors[0].size();
@@ -188,7 +189,7 @@ CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictor
   return result;
 }
 
-CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> predictors) {
+CrossProducts centredCrossProductsReference(std::span<const std::span<const float>> predictors) {
   base::WorkerTeam oneThread(1);
   CrossProducts result = withMeans(predictors, oneThread);
   const std::size_t k = result.count;

@@ -23,14 +23,15 @@ struct CrossProducts {
   std::vector<double> centred;
 };
 
-// The cross products of `predictors`, which must all hold the same number of values (throws
-// std::invalid_argument "predictors differ in length" otherwise). Allocates K x K doubles plus
-// about 8 KiB per predictor. Runs on up to threadCount() threads (base/thread_count.h), split by
-// predictors and by blocks of rows: the same bits for every count.
-CrossProducts centredCrossProducts(std::span<const std::vector<float>> predictors);
+// The cross products of `predictors` (views of their values, as sdm::valuesOf makes them),
+// which must all hold the same number of values (throws std::invalid_argument "predictors
+// differ in length" otherwise). Allocates K x K doubles plus about 8 KiB per predictor. Runs on
+// up to threadCount() threads (base/thread_count.h), split by predictors and by blocks of rows:
+// the same bits for every count.
+CrossProducts centredCrossProducts(std::span<const std::span<const float>> predictors);
 
 // The same sums by the literal loops, one cell at a time: the reference that the fast version is
 // tested against.
-CrossProducts centredCrossProductsReference(std::span<const std::vector<float>> predictors);
+CrossProducts centredCrossProductsReference(std::span<const std::span<const float>> predictors);
 
 }  // namespace diagnostics

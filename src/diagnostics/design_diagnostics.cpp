@@ -5,7 +5,6 @@
 #include <span>
 
 #include "base/parallel.h"
-#include "correlation/covered_predictors.h"
 #include "diagnostics/cross_products.h"
 #include "diagnostics/variance_inflation.h"
 #include "sdm/design_matrix.h"
@@ -13,8 +12,8 @@
 namespace diagnostics {
 
 DesignDiagnostics diagnoseDesign(const sdm::DesignMatrix& matrix) {
-  const std::size_t k = correlation::coveredPredictorCount(matrix);
-  const std::span<const std::vector<float>> predictors = std::span(matrix.values).first(k);
+  const std::size_t k = matrix.predictors.size();
+  const std::vector<std::span<const float>> predictors = sdm::valuesOf(matrix.predictors);
   DesignDiagnostics result;
   result.conditionNumber = std::numeric_limits<double>::quiet_NaN();
   result.varianceInflation.assign(k, std::numeric_limits<double>::quiet_NaN());

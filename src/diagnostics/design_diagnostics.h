@@ -19,7 +19,7 @@ namespace diagnostics {
 inline constexpr std::size_t maxDiagnosedPredictors = 2048;
 
 struct DesignDiagnostics {
-  // Per covered predictor (coveredPredictorCount), in order.
+  // Per predictor of the matrix, in order.
   std::vector<correlation::PredictorRole> roles;
   std::vector<correlation::PredictorStats> stats;  // predictorStats, as the report computes them
   // Variance inflation factors (see VarianceInflation) of the predictors of interest and the

@@ -17,6 +17,7 @@
 #include "events/predictor_colours.h"
 #include "events/regressor.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 
 namespace events {
@@ -25,7 +26,6 @@ namespace {
 
 constexpr std::string_view eventsSuffix = "_events.tsv";
 constexpr std::string_view derivativeSuffix = "_derivative";
-constexpr int32_t headerWidth = 24;
 constexpr int32_t fileVersion = 3;
 constexpr std::size_t conditionsInError = 10;
 
@@ -78,18 +78,6 @@ std::vector<std::size_t> keptConditions(const std::string& path, const EventsTab
   return std::move(choice.kept);
 }
 
-// A design of predictors of interest, every header entry present, no predictor yet.
-sdm::DesignMatrix emptyDesign(const std::string& eventsPath, int64_t volumes) {
-  sdm::DesignMatrix m;
-  m.fileName = designPathOf(eventsPath);
-  m.fileVersion = {"FileVersion", fileVersion, headerWidth, true};
-  m.nrOfPredictors = {"NrOfPredictors", 0, headerWidth, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", static_cast<int32_t>(volumes), headerWidth, true};
-  m.includesConstant = {"IncludesConstant", false, headerWidth, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", 1, headerWidth, true};
-  return m;
-}
-
 // A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
 // except a NaN (where the overflowing sums of events of opposite signs meet), which designs have
 // always stored as the largest float of its sign.
@@ -101,17 +89,11 @@ float storedValue(double value) {
   return base::roundToFloat(value);
 }
 
-void appendPredictor(sdm::DesignMatrix& m, std::string name, const std::vector<double>& values,
-                     sdm::PredictorColour colour) {
+void appendPredictor(std::vector<sdm::Predictor>& predictors, std::string name,
+                     const std::vector<double>& values, sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
   std::transform(values.begin(), values.end(), stored.begin(), storedValue);
-  m.red.push_back(colour.red);
-  m.green.push_back(colour.green);
-  m.blue.push_back(colour.blue);
-  m.names.push_back(std::move(name));
-  m.values.push_back(std::move(stored));
-  m.nrOfPredictors.value = static_cast<int32_t>(m.names.size());
-  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
+  predictors.push_back({std::move(name), colour, sdm::PredictorKind::interest, std::move(stored)});
 }
 
 void checkSize(const std::string& path, std::size_t predictors, int64_t volumes) {
@@ -154,7 +136,7 @@ std::string designPathOf(const std::string& eventsPath) {
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
   EventsTable table = readEventsFile(eventsPath);
-  TaskDesign design{emptyDesign(eventsPath, model.volumes), std::move(table.notices)};
+  TaskDesign design{{}, std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
   for (const std::size_t k : kept)
@@ -165,13 +147,14 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   const std::vector<double> kernel = hrfKernel(model.hrf, grid.step());
   std::vector<double> derivativeKernel;
   if (model.timeDerivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
+  std::vector<sdm::Predictor> predictors;
   for (std::size_t position = 0; position < kept.size(); ++position) {
     const std::string& name = table.conditions[kept[position]];
     const std::span<const Event> events = table.events[kept[position]];
-    appendPredictor(design.matrix, name, sampledRegressor(grid, kernel, events),
+    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
                     conditionColour(position, false));
     if (model.timeDerivatives) {
-      appendPredictor(design.matrix, name + std::string(derivativeSuffix),
+      appendPredictor(predictors, name + std::string(derivativeSuffix),
                       sampledRegressor(grid, derivativeKernel, events),
                       conditionColour(position, true));
     }
@@ -181,6 +164,10 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
     }
   }
   warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
+  const auto count = static_cast<int32_t>(predictors.size());
+  design.matrix =
+      sdm::newDesignMatrix(designPathOf(eventsPath), static_cast<int32_t>(model.volumes),
+                           std::move(predictors), count + 1, fileVersion);
   return design;
 }
 

@@ -11,9 +11,9 @@
 // Task predictors from a BIDS events file (events/events_file.h): one predictor per kept
 // condition, in byte order, its events convolved with a haemodynamic response and sampled at
 // every volume (events/regressor.h), computed in double and stored as float; with time
-// derivatives, each followed by its "_derivative". The matrix holds predictors of interest only:
-// no constant (IncludesConstant 0, FirstConfoundPredictor the number of predictors + 1),
-// FileVersion 3, every header entry present, colours from conditionColour.
+// derivatives, each followed by its "_derivative". The matrix holds predictors of interest only
+// (of kind `interest`): no constant (IncludesConstant 0, FirstConfoundPredictor the number of
+// predictors + 1), FileVersion 3, every header entry present, colours from conditionColour.
 //
 // Warnings, in this order: the skipped rows; "no condition matches \"TERM\"" for each term that
 // keeps none; "condition NAME has no event in the run" (its predictor is all 0); "events run

@@ -11,7 +11,6 @@
 
 #include "base/number_text.h"
 #include "base/paths.h"
-#include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot.h"
@@ -256,7 +255,7 @@ void appendValues(std::string& svg, const Layout& layout, const sdm::DesignMatri
   if (filled) {
     GreyPaths paths;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (drawn(columns[i])) appendColumnRuns(paths, i, levelsOf(matrix.values[i]));
+      if (drawn(columns[i])) appendColumnRuns(paths, i, levelsOf(matrix.predictors[i].values));
     }
     appendValuePaths(svg, layout, paths);
   }
@@ -444,7 +443,7 @@ void appendLegend(std::string& svg, const Layout& layout) {
 std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
                           std::span<const correlation::PredictorRole> roles) {
-  const std::size_t k = correlation::coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   if (names.size() != k || varianceInflation.size() != k || roles.size() != k)
     throw std::invalid_argument("names, factors or roles do not fit the design matrix");
   const std::vector<Column> columns = columnsOf(roles, names, varianceInflation);
@@ -454,7 +453,7 @@ std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::
   for (std::size_t i = 0; i < k; ++i) {
     longestName = std::max(longestName, columns[i].characters);
     longestFactor = std::max(longestFactor, columns[i].factorCharacters);
-    points = std::max(points, matrix.values[i].size());
+    points = std::max(points, matrix.predictors[i].values.size());
   }
   std::string title;
   const XmlTextLength titleLength = appendXmlText(title, base::baseName(matrix.fileName));

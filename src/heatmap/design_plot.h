@@ -16,17 +16,17 @@ class DesignMatrix;
 namespace heatmap {
 
 // The design picture of `matrix` as SVG text (ASCII, CRLF line ends, no external reference)
-// for the K = coveredPredictorCount(matrix) predictors the report covers: `names` are the
-// names to show (K of them, such as displayNames gives), `varianceInflation` their factors
-// (K of them; NaN shows as a dash, infinite ones as "inf", 10 or more stand out) and `roles`
-// what each is (K of them, as the diagnostics or predictorRoles give them). Names and
-// factors are drawn on top of their columns, every few columns when columns get narrow (each
-// column names itself and its factor on hover); the band under the columns marks predictors
-// of interest, confounds, constant and flat ones; constant and flat columns are hatched as on
-// the heatmap, values that are not finite drawn in one colour apart from the greys. Each
-// column's values are quantised to designGreyLevels greys and drawn as runs of equal grey, so
-// the file grows with the changes in the data rather than with its size. Throws
-// std::invalid_argument when `names`, `varianceInflation` or `roles` do not hold K entries.
+// for the K predictors of `matrix`: `names` are the names to show (K of them, such as
+// displayNames gives), `varianceInflation` their factors (K of them; NaN shows as a dash,
+// infinite ones as "inf", 10 or more stand out) and `roles` what each is (K of them, as the
+// diagnostics or predictorRoles give them). Names and factors are drawn on top of their columns,
+// every few columns when columns get narrow (each column names itself and its factor on hover);
+// the band under the columns marks predictors of interest, confounds, constant and flat ones;
+// constant and flat columns are hatched as on the heatmap, values that are not finite drawn in
+// one colour apart from the greys. Each column's values are quantised to designGreyLevels greys
+// and drawn as runs of equal grey, so the file grows with the changes in the data rather than
+// with its size. Throws std::invalid_argument when `names`, `varianceInflation` or `roles` do not
+// hold K entries.
 std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
                           std::span<const correlation::PredictorRole> roles);

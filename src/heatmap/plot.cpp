@@ -11,7 +11,6 @@
 
 #include "base/paths.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
 #include "heatmap/plot_layout.h"
@@ -85,7 +84,7 @@ std::string subtitleOf(const sdm::DesignMatrix& matrix, std::size_t count) {
       .raw("Pearson r between ")
       .num(static_cast<long long>(count))
       .raw(count == 1 ? " predictor over " : " predictors over ")
-      .num(static_cast<long long>(matrix.values.front().size()))
+      .num(static_cast<long long>(matrix.predictors.front().values.size()))
       .raw(" data points");
   return text;
 }
@@ -286,16 +285,14 @@ void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<Ax
 
 std::string correlationPlotSvg(const sdm::DesignMatrix& matrix,
                                std::span<const float> correlations) {
-  return correlationPlotSvg(
-      matrix, correlations,
-      std::span(matrix.names).first(correlation::coveredPredictorCount(matrix)),
-      correlation::predictorRoles(matrix));
+  return correlationPlotSvg(matrix, correlations, sdm::namesOf(matrix.predictors),
+                            correlation::predictorRoles(matrix));
 }
 
 std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                                std::span<const std::string> shownNames,
                                std::span<const correlation::PredictorRole> roles) {
-  const std::size_t k = correlation::coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
   if (shownNames.size() != k || roles.size() != k)

@@ -20,9 +20,8 @@ namespace heatmap {
 // constant and flat (all values equal, or standard deviation below its floor) predictors
 // hatched, their names in grey italics followed by " (constant)" (unless the name says so) or
 // " (flat)"; NaN cells dark grey; a colour bar; the file name as title. `correlations` holds
-// K x K cells row by row, as correlationMatrix gives them for the K =
-// coveredPredictorCount(matrix) predictors. Throws std::invalid_argument when its size is not
-// K x K.
+// K x K cells row by row, as correlationMatrix gives them for the K predictors of `matrix`.
+// Throws std::invalid_argument when its size is not K x K.
 std::string correlationPlotSvg(const sdm::DesignMatrix& matrix,
                                std::span<const float> correlations);
 // The same with `shownNames` (K of them, such as displayNames gives) in place of the file's

@@ -7,7 +7,7 @@ namespace merge {
 // Appends every predictor of `other` to `matrix` (placed as DesignMatrix::addPredictor places
 // it, confounds by `other`'s confound block) when the numbers of data points agree, and in
 // every case extends `matrix.fileName` with the merge suffix built from both file names
-// (merge/merge_names.h) and brings `matrix.firstConfoundPredictor.value` into 1..N+1 as
+// (merge/merge_names.h) and brings `matrix.firstConfoundPredictor` into 1..N+1 as
 // addPredictor does. `other` may be `matrix` itself.
 void append(sdm::DesignMatrix& matrix, const sdm::DesignMatrix& other);
 

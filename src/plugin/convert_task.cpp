@@ -11,6 +11,7 @@
 #include "plugin/metadata.h"
 #include "report/design_report.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 
 void brindle::convertTask() {
   const std::string input = host::stringParameter(contract::parameter::primary);
@@ -28,9 +29,9 @@ void brindle::convertTask() {
   if (table) {
     confounds::saveTsv(matrix, *path);
     confounds::saveSidecar(matrix, confounds::sidecarPath(*path), plugin::pluginVersion);
-    matrix.fileName = *path;  // as save() names an SDM: the warnings below name what was saved
+    matrix.fileName = *path;  // as saveSdm names an SDM: the warnings below name what was saved
   } else {
-    matrix.save(*path);
+    sdm::saveSdm(matrix, *path);
   }
   if (!logStream) return;
   plugin::logMessage(*logStream, "Saved " + *path);

@@ -2,7 +2,6 @@
 
 #include "contract/parameters.h"
 #include "contract/report_files.h"
-#include "correlation/covered_predictors.h"
 #include "correlation/report.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
@@ -20,7 +19,7 @@ void brindle::correlationTask() {
   const sdm::DesignMatrix matrix = loader.load(path);
   if (!logStream) {
     // With nowhere to say what it found, the task writes the correlation report alone.
-    if (correlation::coveredPredictorCount(matrix) <= report::maxReportedPredictors)
+    if (matrix.predictors.size() <= report::maxReportedPredictors)
       correlation::writeCorrelations(matrix, request.folder);
     return;
   }

@@ -14,6 +14,7 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "sdm/sdm_file.h"
 
 namespace plugin {
 
@@ -74,7 +75,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   if (read.volumes == 0 && !contract::withoutBlanks(read.volumesFrom).empty()) {
     // Counted by the readers the merge uses, so the design has the rows the merge will match.
     DesignLoader loader(nullptr, false, {read.volumesFrom});
-    options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints.value;
+    options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints;
   }
   options.model.hrf = *hrf;
   options.model.timeDerivatives = read.derivatives;
@@ -98,7 +99,7 @@ void brindle::designTask() {
     const auto saved = host::saveFileName("Choose a name for saving the resulting SDM",
                                           events::designPathOf(path));
     if (!saved) continue;  // this file's design only
-    design.matrix.save(*saved);
+    sdm::saveSdm(design.matrix, *saved);
     if (logStream) plugin::logMessage(*logStream, "Saved " + *saved);
   }
 }

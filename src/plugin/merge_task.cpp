@@ -17,6 +17,7 @@
 #include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
+#include "sdm/sdm_file.h"
 
 namespace plugin {
 
@@ -35,8 +36,8 @@ struct MergeOptions {
 // "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
 std::string dataPointMismatch(const sdm::DesignMatrix& odd, const sdm::DesignMatrix& first) {
   return base::baseName(odd.fileName) + " does not have the same number of data points as " +
-         base::baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints.value) +
-         " against " + std::to_string(first.nrOfDataPoints.value) + ")";
+         base::baseName(first.fileName) + " (" + std::to_string(odd.nrOfDataPoints) + " against " +
+         std::to_string(first.nrOfDataPoints) + ")";
 }
 
 // What the summary of a result tells of the files it was made from.
@@ -67,7 +68,7 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
                                        offeredSdmName(result.fileName));
   if (!path) return;
-  result.save(*path);
+  sdm::saveSdm(result, *path);
   logMessage(log, "Saved " + *path);
   if (const auto warning = report::estimabilityNotice(result))
     logMessage(log, base::noticeText(*warning));
@@ -126,7 +127,7 @@ std::optional<std::vector<Loaded>> loadAgreeing(DesignLoader& loader,
   for (const auto& path : paths) loaded.push_back(loadFile(loader, path));
   const sdm::DesignMatrix& first = loaded.front().matrix;
   for (const Loaded& file : loaded) {
-    if (file.matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+    if (file.matrix.nrOfDataPoints != first.nrOfDataPoints) {
       host::messageBox(dataPointMismatch(file.matrix, first));
       return std::nullopt;
     }
@@ -181,7 +182,7 @@ bool brindle::mergeTask(bool withPrimary) {
   options.reportRequest.inputs.push_back(primaryPath);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;
-  if (primary.matrix.nrOfDataPoints.value != first.nrOfDataPoints.value) {
+  if (primary.matrix.nrOfDataPoints != first.nrOfDataPoints) {
     host::messageBox(plugin::dataPointMismatch(primary.matrix, first));
     return false;
   }

@@ -1,7 +1,6 @@
 #include "plugin/report_extras.h"
 
 #include "contract/parameters.h"
-#include "correlation/covered_predictors.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
@@ -22,7 +21,7 @@ report::ReportRequest readReportRequest() {
 
 void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
                  TRMLLog& log, const std::string& savedLine) {
-  const std::size_t predictors = correlation::coveredPredictorCount(matrix);
+  const std::size_t predictors = matrix.predictors.size();
   if (predictors > report::maxReportedPredictors) {
     logMessage(log, report::reportSkippedLine(predictors));
     return;

@@ -9,7 +9,6 @@
 #include "base/output_file.h"
 #include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/covered_predictors.h"
 #include "correlation/report.h"
 #include "diagnostics/display_names.h"
 #include "heatmap/design_plot.h"
@@ -23,12 +22,10 @@ namespace report {
 
 DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request) {
   DesignReport report;
-  report.predictorCount = correlation::coveredPredictorCount(matrix);
+  report.predictorCount = matrix.predictors.size();
   if (!request.needsAnalysis()) return report;
-  const auto predictors = std::span(matrix.values).first(report.predictorCount);
-  report.correlations = correlation::correlationMatrix(predictors);
-  report.shownNames =
-      diagnostics::displayNames(std::span(matrix.names).first(report.predictorCount));
+  report.correlations = correlation::correlationMatrix(sdm::valuesOf(matrix.predictors));
+  report.shownNames = diagnostics::displayNames(sdm::namesOf(matrix.predictors));
   report.diagnostics = diagnostics::diagnoseDesign(matrix);
   if (request.threshold.on()) {
     // The log shows the strongest pairs only; the summary lists all of them in order.
@@ -108,8 +105,8 @@ std::vector<std::string> logLines(const DesignReport& report,
 }
 
 std::optional<base::Notice> estimabilityNotice(const sdm::DesignMatrix& matrix) {
-  const int32_t predictors = matrix.nrOfPredictors.value;
-  const int32_t dataPoints = matrix.nrOfDataPoints.value;
+  const auto predictors = static_cast<int64_t>(matrix.predictors.size());
+  const int32_t dataPoints = matrix.nrOfDataPoints;
   if (predictors < 1 || predictors < dataPoints) return std::nullopt;
   return base::Notice{base::NoticeKind::warning, matrix.fileName,
                       std::to_string(predictors) + " predictors for " + std::to_string(dataPoints) +

@@ -46,7 +46,7 @@ struct ReportRequest {
 };
 
 struct DesignReport {
-  std::size_t predictorCount = 0;  // K: the predictors covered (coveredPredictorCount)
+  std::size_t predictorCount = 0;  // K: the matrix's predictors
   // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis(); else empty,
   // and the correlation report streams its cells without holding them.
   std::vector<float> correlations;

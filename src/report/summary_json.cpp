@@ -8,7 +8,6 @@
 #include <string_view>
 
 #include "base/json_text.h"
-#include "correlation/covered_predictors.h"
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
@@ -136,10 +135,9 @@ std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
 
 std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix) {
   std::vector<std::size_t> volumes;
-  const std::size_t k = correlation::coveredPredictorCount(matrix);
-  for (std::size_t p = 0; p < k; ++p) {
-    if (!isScrubName(matrix.names[p])) continue;
-    if (const auto spike = spikeAt(matrix.values[p])) volumes.push_back(*spike);
+  for (const sdm::Predictor& predictor : matrix.predictors) {
+    if (!isScrubName(predictor.name)) continue;
+    if (const auto spike = spikeAt(predictor.values)) volumes.push_back(*spike);
   }
   std::sort(volumes.begin(), volumes.end());
   volumes.erase(std::unique(volumes.begin(), volumes.end()), volumes.end());
@@ -148,19 +146,20 @@ std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix) {
 
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request) {
-  const std::size_t k = correlation::coveredPredictorCount(matrix);
+  const std::size_t k = matrix.predictors.size();
   const diagnostics::DesignDiagnostics& diagnostics = report.diagnostics;
   if (diagnostics.roles.size() != k || diagnostics.stats.size() != k ||
       diagnostics.varianceInflation.size() != k || report.correlations.size() != k * k)
     throw std::invalid_argument("the report does not fit the design matrix");
   Summary summary;
   summary.file = matrix.fileName;
-  summary.nrOfPredictors = matrix.nrOfPredictors.value;
-  summary.nrOfDataPoints = matrix.nrOfDataPoints.value;
-  summary.firstConfoundPredictor = matrix.firstConfoundPredictor.value;
+  summary.nrOfPredictors = static_cast<int64_t>(k);
+  summary.nrOfDataPoints = matrix.nrOfDataPoints;
+  summary.firstConfoundPredictor = matrix.firstConfoundPredictor;
   for (std::size_t i = 0; i < k; ++i) {
-    summary.predictors.push_back({matrix.names[i], diagnostics.roles[i], diagnostics.stats[i].mean,
-                                  diagnostics.stats[i].stdDev, diagnostics.varianceInflation[i]});
+    summary.predictors.push_back({matrix.predictors[i].name, diagnostics.roles[i],
+                                  diagnostics.stats[i].mean, diagnostics.stats[i].stdDev,
+                                  diagnostics.varianceInflation[i]});
   }
   summary.correlations = report.correlations;
   summary.threshold =

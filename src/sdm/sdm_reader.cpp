@@ -1,10 +1,11 @@
-// DesignMatrix::load: reads an SDM file in one pass over a fixed-size buffer. The layout and
+// loadSdm: reads an SDM file in one pass over a fixed-size buffer. The layout and
 // the reader's tolerances are described for people in docs/sdm-format.md.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +17,7 @@
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
@@ -24,69 +26,77 @@ namespace sdm {
 
 namespace {
 
-constexpr std::string_view fileVersionKey = "FileVersion:";
-constexpr std::string_view nrOfPredictorsKey = "NrOfPredictors:";
-constexpr std::string_view nrOfDataPointsKey = "NrOfDataPoints:";
-constexpr std::string_view includesConstantKey = "IncludesConstant:";
-constexpr std::string_view firstConfoundPredictorKey = "FirstConfoundPredictor:";
 // No key is longer than this; a longer token is skipped without being held.
 constexpr std::size_t longestKey = firstConfoundPredictorKey.size();
 
 IOError invalidHeader(const std::string& path) { return IOError("Invalid SDM header in " + path); }
 
-// Reads the value of the key `token` into `entry`. `width` counts the key with its colon and
-// every space or tab right after it; the value itself may stand further on, even on a later
-// line. A value that cannot be read leaves a header that can never end properly.
+// The values of a header as read, and how it was laid out.
+struct Header {
+  SdmLayout layout;
+  int32_t predictors = 0;
+  int32_t dataPoints = 0;
+  bool includesConstant = false;
+  int32_t firstConfound = 0;
+};
+
+// Reads the value of the key `token` into `value` and its layout into `key`. The width counts
+// the key with its colon and every space or tab right after it; the value itself may stand
+// further on, even on a later line. A value that cannot be read leaves a header that can never
+// end properly.
 template <typename T>
-void readEntry(SdmInput& in, const std::string& token, HeaderEntry<T>& entry,
+void readEntry(SdmInput& in, const std::string& token, SdmKeyLayout& key, T& value,
                const std::string& path) {
-  entry.key.assign(token, 0, token.size() - 1);
-  entry.width = static_cast<int32_t>(token.size());
+  key.width = static_cast<int32_t>(token.size());
   for (int c = in.peek(); c == ' ' || c == '\t'; c = in.peek()) {
     in.advance();
-    if (entry.width < maxSdmHeaderWidth) ++entry.width;
+    if (key.width < maxSdmHeaderWidth) ++key.width;
   }
-  int32_t value = 0;
-  if (in.readInteger(value) == SdmInput::Extract::failed) throw invalidHeader(path);
+  int32_t number = 0;
+  if (in.readInteger(number) == SdmInput::Extract::failed) throw invalidHeader(path);
   if constexpr (std::is_same_v<T, bool>) {
     // A boolean is extracted as a number that must be 0 or 1.
-    if (value != 0 && value != 1) throw invalidHeader(path);
-    entry.value = value == 1;
+    if (number != 0 && number != 1) throw invalidHeader(path);
+    value = number == 1;
   } else {
-    entry.value = value;
+    value = number;
   }
-  entry.present = true;
+  key.present = true;
 }
 
 // The header is a sequence of white-space-separated tokens that ends with the value of
 // "FirstConfoundPredictor:"; any token that is not a key is skipped.
-void readHeader(SdmInput& in, DesignMatrix& matrix, const std::string& path) {
+Header readHeader(SdmInput& in, const std::string& path) {
   // A header that runs on for gigabytes would otherwise be scanned to its end.
   in.limit(maxSdmHeaderBytes, "Invalid SDM header in " + path);
+  Header header;
+  SdmLayout& layout = header.layout;
   std::string token;
   token.reserve(longestKey);
   while (token != firstConfoundPredictorKey) {
     if (!in.readToken(token, longestKey)) throw invalidHeader(path);
     if (token == fileVersionKey) {
-      readEntry(in, token, matrix.fileVersion, path);
+      readEntry(in, token, layout.fileVersion, layout.version, path);
     } else if (token == nrOfPredictorsKey) {
-      readEntry(in, token, matrix.nrOfPredictors, path);
+      readEntry(in, token, layout.nrOfPredictors, header.predictors, path);
     } else if (token == nrOfDataPointsKey) {
-      readEntry(in, token, matrix.nrOfDataPoints, path);
+      readEntry(in, token, layout.nrOfDataPoints, header.dataPoints, path);
     } else if (token == includesConstantKey) {
-      readEntry(in, token, matrix.includesConstant, path);
+      readEntry(in, token, layout.includesConstant, header.includesConstant, path);
     } else if (token == firstConfoundPredictorKey) {
-      readEntry(in, token, matrix.firstConfoundPredictor, path);
+      readEntry(in, token, layout.firstConfoundPredictor, header.firstConfound, path);
     }
   }
+  return header;
 }
 
 // Both counts are needed to size the matrix; they are checked before anything is allocated
 // so that a corrupt file cannot make the reader exhaust memory.
-void checkCounts(const DesignMatrix& matrix, const std::string& path) {
-  if (!matrix.nrOfPredictors.present || !matrix.nrOfDataPoints.present) throw invalidHeader(path);
-  const int64_t predictors = matrix.nrOfPredictors.value;
-  const int64_t dataPoints = matrix.nrOfDataPoints.value;
+void checkCounts(const Header& header, const std::string& path) {
+  if (!header.layout.nrOfPredictors.present || !header.layout.nrOfDataPoints.present)
+    throw invalidHeader(path);
+  const int64_t predictors = header.predictors;
+  const int64_t dataPoints = header.dataPoints;
   if (predictors < 0 || dataPoints < 0 || predictors > maxSdmPredictors ||
       dataPoints > maxSdmValues || predictors * dataPoints > maxSdmValues) {
     throw invalidHeader(path);
@@ -98,11 +108,6 @@ void checkCounts(const DesignMatrix& matrix, const std::string& path) {
 // leaves the input at the start of the names. Components that were not read stay 0. Without a
 // matrix the colours are only passed over.
 void readColours(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
-  if (matrix) {
-    matrix->red.assign(count, 0);
-    matrix->green.assign(count, 0);
-    matrix->blue.assign(count, 0);
-  }
   using Extract = SdmInput::Extract;
   int32_t pendingRed = 0;
   Extract status = in.readInteger(pendingRed);
@@ -112,9 +117,10 @@ void readColours(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
     const Extract greenStatus = in.readInteger(green);
     const Extract blueStatus = greenStatus == Extract::ok ? in.readInteger(blue) : Extract::failed;
     if (matrix) {
-      matrix->red[p] = pendingRed;
-      if (greenStatus != Extract::failed) matrix->green[p] = green;
-      if (blueStatus != Extract::failed) matrix->blue[p] = blue;
+      PredictorColour& colour = matrix->predictors[p].colour;
+      colour.red = pendingRed;
+      if (greenStatus != Extract::failed) colour.green = green;
+      if (blueStatus != Extract::failed) colour.blue = blue;
     }
     if (blueStatus != Extract::ok) break;
     status = in.readInteger(pendingRed);
@@ -130,15 +136,17 @@ std::size_t readNames(SdmInput& in, DesignMatrix* matrix, std::size_t count) {
   std::string line;
   in.readLine(line, bound);
   if (line.find('"') == std::string::npos) in.readLine(line, bound);
-  if (matrix) matrix->names.assign(count, "NoName");
   std::size_t taken = 0;
   std::size_t open = line.find('"');
   while (open != std::string::npos && taken < count) {
     const std::size_t close = line.find('"', open + 1);
     if (close == std::string::npos) break;
-    if (matrix) matrix->names[taken].assign(line, open + 1, close - open - 1);
+    if (matrix) matrix->predictors[taken].name.assign(line, open + 1, close - open - 1);
     ++taken;
     open = line.find('"', close + 1);
+  }
+  if (matrix) {
+    for (std::size_t p = taken; p < count; ++p) matrix->predictors[p].name = "NoName";
   }
   return taken;
 }
@@ -192,13 +200,13 @@ void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_
 // parts of the team's work: each part writes columns of its own, which no other part shares.
 void storeBatch(const LineBatch& batch, DesignMatrix& matrix, base::WorkerTeam& team) {
   constexpr std::size_t block = 16;
-  const std::size_t count = matrix.values.size(), lines = batch.ends.size();
+  const std::size_t count = matrix.predictors.size(), lines = batch.ends.size();
   if (lines == 0 || count == 0) return;  // no rows to move (and none held)
   team.forEach((count + block - 1) / block, [&](std::size_t part) {
     const std::size_t p0 = part * block, p1 = std::min(count, p0 + block);
     // Column by column: the block's rows of the batch stay in the first-level cache meanwhile.
     for (std::size_t p = p0; p < p1; ++p) {
-      float* column = matrix.values[p].data() + batch.first;
+      float* column = matrix.predictors[p].values.data() + batch.first;
       const float* value = batch.rows.data() + p;
       for (std::size_t l = 0; l < lines; ++l) column[l] = value[l * count];
     }
@@ -291,13 +299,11 @@ void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t
   if (matrix) {
     // Zeros, each predictor's values made by a part of the team's work: the memory of a large
     // matrix is taken and first written on every core at once.
-    matrix->values.clear();
-    matrix->values.resize(count);
     const std::size_t parts = std::min(count, 4 * team.size());
     team.forEach(parts, [&](std::size_t q) {
       for (std::size_t p = base::partBegin(count, parts, q);
            p < base::partBegin(count, parts, q + 1); ++p)
-        matrix->values[p].assign(dataPoints, 0.0f);
+        matrix->predictors[p].values.assign(dataPoints, 0.0f);
     });
   }
   BatchReader reader{in, dataPoints, sdmDataLineBound(static_cast<int64_t>(count)), repairs};
@@ -370,10 +376,14 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
   DesignMatrix& matrix = loaded.matrix;
   SdmRepairs& repairs = loaded.repairs;
   matrix.fileName = path;
-  readHeader(in, matrix, path);
-  checkCounts(matrix, path);
-  const auto count = static_cast<std::size_t>(matrix.nrOfPredictors.value);
-  const auto dataPoints = static_cast<std::size_t>(matrix.nrOfDataPoints.value);
+  const Header header = readHeader(in, path);
+  checkCounts(header, path);
+  matrix.nrOfDataPoints = header.dataPoints;
+  matrix.includesConstant = header.includesConstant;
+  matrix.firstConfoundPredictor = header.firstConfound;
+  matrix.layout = std::make_shared<const SdmLayout>(header.layout);
+  const auto count = static_cast<std::size_t>(header.predictors);
+  const auto dataPoints = static_cast<std::size_t>(header.dataPoints);
   repairs.predictors = count;
   repairs.dataPoints = dataPoints;
   // Without predictors nothing after the header belongs to the matrix; only its lines count.
@@ -386,7 +396,9 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
 
   const bool countOnly = checkDamage && measure && tooShortForHalfTheData(in, count, dataPoints);
   DesignMatrix* target = countOnly ? nullptr : &matrix;
-  in.limit(sdmColoursBound(matrix.nrOfPredictors.value), "Invalid SDM colours in " + path);
+  // The predictors are made here, not before: a file too short for them makes none.
+  if (target) matrix.predictors.resize(count);
+  in.limit(sdmColoursBound(header.predictors), "Invalid SDM colours in " + path);
   readColours(in, target, count);
   in.unlimit();  // the names and data lines have bounds of their own
   repairs.namesMissing = count - readNames(in, target, count);
@@ -397,15 +409,14 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
     // Only a file that grew after it was measured gets here: read it again, keeping everything.
     return read(path, checkDamage, strict, false);
   }
+  setKindsByPosition(matrix);
   if (checkDamage) checkDamaged(repairs, dataPoints, path, strict);
   return loaded;
 }
 
 }  // namespace
 
-DesignMatrix DesignMatrix::load(const std::string& path) {
-  return read(path, false, false, false).matrix;
-}
+DesignMatrix loadSdm(const std::string& path) { return read(path, false, false, false).matrix; }
 
 LoadedSdm loadSdm(const std::string& path, bool strict) { return read(path, true, strict, true); }
 

@@ -33,7 +33,7 @@ struct LoadedSdm {
   SdmRepairs repairs;
 };
 
-// Loads `path` as DesignMatrix::load does (and with its exceptions), counting the repairs, and
+// Loads `path` as loadSdm(path) does (and with its exceptions), counting the repairs, and
 // refuses a damaged file with IOError: "Damaged SDM file: " + path + " (" + k + " of " + M +
 // " data points missing or unreadable)" when more than half of the declared data points are
 // missing or unreadable (counted before anything the size of the matrix is made when the file is

@@ -1,4 +1,4 @@
-// DesignMatrix::save: writes the SDM layout that the reader reads back, with CRLF line ends on
+// saveSdm: writes the SDM layout that the reader reads back, with CRLF line ends on
 // every platform. The header is built in one string, the data lines in place in a buffer, and
 // both are handed to the output file in large chunks; numbers are formatted without any locale.
 
@@ -11,13 +11,13 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "base/number_text.h"
 #include "base/output_file.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/value_text.h"
 
@@ -35,41 +35,35 @@ void appendInteger(std::string& out, int64_t value) {
   out.append(digits, result.ptr);
 }
 
-// Key and colon padded with spaces to `width`. A width that leaves no blank (the value stood
-// on the line after its key) gets one space, so that the key is still read as a key.
-template <typename T>
-void appendEntry(std::string& out, const HeaderEntry<T>& entry, int lineEnds) {
-  if (!entry.present) return;
-  const std::size_t start = out.size();
-  out += entry.key;
-  out += ':';
-  const std::size_t written = out.size() - start;
-  const auto width = static_cast<std::size_t>(entry.width > 0 ? entry.width : 0);
-  out.append(width > written ? width - written : 1, ' ');
-  if constexpr (std::is_same_v<T, bool>) {
-    out += entry.value ? '1' : '0';
-  } else {
-    appendInteger(out, entry.value);
-  }
+// Key and colon padded with spaces to the key's width. A width that leaves no blank (the value
+// stood on the line after its key) gets one space, so that the key is still read as a key.
+void appendEntry(std::string& out, std::string_view key, const SdmKeyLayout& layout, int64_t value,
+                 int lineEnds) {
+  if (!layout.present) return;
+  out += key;
+  const auto width = static_cast<std::size_t>(layout.width > 0 ? layout.width : 0);
+  out.append(width > key.size() ? width - key.size() : 1, ' ');
+  appendInteger(out, value);
   for (int i = 0; i < lineEnds; ++i) out += lineEnd;
 }
 
-// The writer loops to the header's counts; a matrix whose arrays are shorter (an invariant
-// broken by hand) would make it read outside them, so it is refused before anything is created.
-void checkShape(const DesignMatrix& matrix, std::size_t count, std::size_t dataPoints,
-                const std::string& path) {
-  bool fits = matrix.red.size() >= count && matrix.green.size() >= count &&
-              matrix.blue.size() >= count && matrix.names.size() >= count &&
-              matrix.values.size() >= count;
-  for (std::size_t p = 0; fits && p < count; ++p) fits = matrix.values[p].size() >= dataPoints;
-  if (!fits) throw std::logic_error("Design matrix does not match its header: " + path);
+// The writer loops to the header's number of data points; a predictor with fewer values (an
+// invariant broken by hand) would make it read outside them, so it is refused before anything
+// is created.
+void checkShape(const DesignMatrix& matrix, std::size_t dataPoints, const std::string& path) {
+  for (const Predictor& predictor : matrix.predictors) {
+    if (predictor.values.size() < dataPoints)
+      throw std::logic_error("Design matrix does not match its header: " + path);
+  }
 }
 
 // Writes the header, the colours line and the names line, handing the text to `file` whenever
 // a chunk is full.
-void writeHeader(base::OutputFile& file, const DesignMatrix& matrix, std::size_t count) {
+void writeHeader(base::OutputFile& file, const DesignMatrix& matrix) {
+  const std::span<const Predictor> predictors = matrix.predictors;
+  const SdmLayout& layout = layoutOf(matrix);
   std::string out;
-  out.reserve(chunkSize + 64 * count + 4096);
+  out.reserve(chunkSize + 64 * predictors.size() + 4096);
   const auto flushIfFull = [&] {
     if (out.size() >= chunkSize) {
       file.write(out);
@@ -77,27 +71,31 @@ void writeHeader(base::OutputFile& file, const DesignMatrix& matrix, std::size_t
     }
   };
 
-  appendEntry(out, matrix.fileVersion, 2);
-  appendEntry(out, matrix.nrOfPredictors, 1);
-  appendEntry(out, matrix.nrOfDataPoints, 1);
-  appendEntry(out, matrix.includesConstant, 1);
-  appendEntry(out, matrix.firstConfoundPredictor, 2);
+  appendEntry(out, fileVersionKey, layout.fileVersion, layout.version, 2);
+  appendEntry(out, nrOfPredictorsKey, layout.nrOfPredictors,
+              static_cast<int64_t>(predictors.size()), 1);
+  appendEntry(out, nrOfDataPointsKey, layout.nrOfDataPoints, matrix.nrOfDataPoints, 1);
+  appendEntry(out, includesConstantKey, layout.includesConstant, matrix.includesConstant ? 1 : 0,
+              1);
+  appendEntry(out, firstConfoundPredictorKey, layout.firstConfoundPredictor,
+              matrix.firstConfoundPredictor, 2);
 
-  for (std::size_t p = 0; p < count; ++p) {
+  for (std::size_t p = 0; p < predictors.size(); ++p) {
+    const PredictorColour& colour = predictors[p].colour;
     if (p > 0) out += "   ";
-    appendInteger(out, matrix.red[p]);
+    appendInteger(out, colour.red);
     out += ' ';
-    appendInteger(out, matrix.green[p]);
+    appendInteger(out, colour.green);
     out += ' ';
-    appendInteger(out, matrix.blue[p]);
+    appendInteger(out, colour.blue);
     flushIfFull();
   }
   out += lineEnd;
 
-  for (std::size_t p = 0; p < count; ++p) {
+  for (std::size_t p = 0; p < predictors.size(); ++p) {
     if (p > 0) out += ' ';
     out += '"';
-    out += matrix.names[p];
+    out += predictors[p].name;
     out += '"';
     flushIfFull();
   }
@@ -168,11 +166,12 @@ class DataLineBuffer {
 // data points is first gathered into rows, a cache line of each predictor at a time (sixteen
 // rows; fewer when the tile would pass 1 MiB, so that it stays a small part of the matrix), and
 // the lines are then laid out from contiguous rows.
-void writeDataLines(base::OutputFile& file, const std::vector<std::vector<float>>& values,
-                    std::size_t count, std::size_t dataPoints) {
+void writeDataLines(base::OutputFile& file, std::span<const Predictor> predictors,
+                    std::size_t dataPoints) {
+  const std::size_t count = predictors.size();
   std::vector<int> decimals(count);
   for (std::size_t p = 0; p < count; ++p)
-    decimals[p] = savedDecimals(std::span(values[p]).first(dataPoints));
+    decimals[p] = savedDecimals(std::span(predictors[p].values).first(dataPoints));
   DataLineBuffer lines(file, std::move(decimals));
   const std::size_t tileRows =
       std::clamp<std::size_t>((std::size_t{1} << 18) / (count > 0 ? count : 1), 1, 16);
@@ -180,7 +179,7 @@ void writeDataLines(base::OutputFile& file, const std::vector<std::vector<float>
   for (std::size_t first = 0; first < dataPoints; first += tileRows) {
     const std::size_t rows = std::min(tileRows, dataPoints - first);
     for (std::size_t p = 0; p < count; ++p) {
-      const float* column = values[p].data() + first;
+      const float* column = predictors[p].values.data() + first;
       for (std::size_t r = 0; r < rows; ++r) tile[r * count + p] = column[r];
     }
     for (std::size_t r = 0; r < rows; ++r) lines.putLine(tile.data() + r * count, count);
@@ -190,9 +189,23 @@ void writeDataLines(base::OutputFile& file, const std::vector<std::vector<float>
 
 }  // namespace
 
+int savedDecimals(std::span<const float> values) {
+  const auto largest = static_cast<double>(largestFiniteMagnitude(values));
+  if (!(largest > 0.0) || largest >= 0.01) return 6;
+  // The exponent as "%e" writes it: after rounding to seven significant digits, so that
+  // 0.0099999998 counts as 1.000000e-02 (six decimals, like every value from 0.01 on).
+  char text[32];
+  const auto end =
+      std::to_chars(text, text + sizeof text, largest, std::chars_format::scientific, 6).ptr;
+  const char* exponent = std::find(text, end, 'e') + 1;
+  int e = 0;
+  std::from_chars(exponent + (*exponent == '+' ? 1 : 0), end, e);
+  return 4 - e;
+}
+
 void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
-  const int64_t count = matrix.nrOfPredictors.value;
-  const int64_t dataPoints = matrix.nrOfDataPoints.value;
+  const auto count = static_cast<int64_t>(matrix.predictors.size());
+  const int64_t dataPoints = matrix.nrOfDataPoints;
   std::string reason;
   if (count > maxSdmPredictors) {
     reason = std::to_string(count) + " predictors, more than an SDM file may hold (" +
@@ -203,8 +216,7 @@ void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
   } else if (count > 0) {
     // The names line as written below: every name in quotes, one blank between them.
     std::size_t length = static_cast<std::size_t>(count) * 3 - 1;
-    for (std::size_t p = 0; p < static_cast<std::size_t>(count) && p < matrix.names.size(); ++p)
-      length += matrix.names[p].size();
+    for (const Predictor& predictor : matrix.predictors) length += predictor.name.size();
     const std::size_t bound = sdmNamesLineBound(count);
     if (length > bound) {
       reason = "a names line of " + std::to_string(length) +
@@ -214,17 +226,16 @@ void checkSdmLimits(const DesignMatrix& matrix, const std::string& path) {
   if (!reason.empty()) throw std::runtime_error("Cannot save " + path + ": " + reason);
 }
 
-void DesignMatrix::save(const std::string& path) {
-  fileName = path;
-  const auto count = static_cast<std::size_t>(nrOfPredictors.value > 0 ? nrOfPredictors.value : 0);
-  const auto dataPoints =
-      static_cast<std::size_t>(nrOfDataPoints.value > 0 ? nrOfDataPoints.value : 0);
-  checkShape(*this, count, dataPoints, path);
-  checkSdmLimits(*this, path);
+void saveSdm(DesignMatrix& matrix, const std::string& path) {
+  matrix.fileName = path;
+  const int32_t declared = matrix.nrOfDataPoints;
+  const auto dataPoints = static_cast<std::size_t>(declared > 0 ? declared : 0);
+  checkShape(matrix, dataPoints, path);
+  checkSdmLimits(matrix, path);
 
   base::OutputFile file(path);
-  writeHeader(file, *this, count);
-  writeDataLines(file, values, count, dataPoints);
+  writeHeader(file, matrix);
+  writeDataLines(file, matrix.predictors, dataPoints);
   file.commit();
 }
 

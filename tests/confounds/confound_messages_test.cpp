@@ -6,11 +6,13 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/confound_messages.h"
 #include "sdm/matrix_text.h"
+#include "support/columns.h"
 #include "support/temp_dir.h"
 
 using namespace base;
 using namespace sdm;
 using namespace confounds;
+using testing_support::predictorsOf;
 
 namespace {
 
@@ -29,14 +31,14 @@ TEST(ConfoundMessages, UnreadableWarningListsTheFirstFiveDataPoints) {
 }
 
 TEST(ConfoundMessages, TakenMessageNamesTheFileAndTheColumns) {
-  EXPECT_EQ(noticeText(confoundsTakenNotice(
-                confoundMatrix("in/sub-01/conf.tsv", {"csf", "trans_x"}, {{1}, {2}}))),
+  EXPECT_EQ(noticeText(confoundsTakenNotice(confoundMatrix(
+                "in/sub-01/conf.tsv", predictorsOf({"csf", "trans_x"}, {{1}, {2}})))),
             "Confounds from conf.tsv: csf, trans_x");
-  EXPECT_EQ(
-      noticeText(confoundsTakenNotice(confoundMatrix("conf.tsv", {"a", "b"}, {{1}, {2}}), {},
-                                      {"motion_outlier01 = non_steady_state_outlier02", "c = a"})),
-      "Confounds from conf.tsv: a, b; motion_outlier01 = non_steady_state_outlier02, left "
-      "out; c = a, left out");
+  EXPECT_EQ(noticeText(confoundsTakenNotice(
+                confoundMatrix("conf.tsv", predictorsOf({"a", "b"}, {{1}, {2}})), {},
+                {"motion_outlier01 = non_steady_state_outlier02", "c = a"})),
+            "Confounds from conf.tsv: a, b; motion_outlier01 = non_steady_state_outlier02, left "
+            "out; c = a, left out");
 }
 
 TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {

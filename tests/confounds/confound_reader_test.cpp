@@ -25,11 +25,11 @@ using testing_support::writeFile;
 // Names, columns and the unreadable cells of a file, one line each.
 std::string describe(const ConfoundFile& file) {
   std::string out = "names";
-  for (const auto& name : file.matrix.names) out += " [" + name + "]";
+  for (const sdm::Predictor& column : file.matrix.predictors) out += " [" + column.name + "]";
   out += "\n";
-  for (const auto& column : file.matrix.values) {
+  for (const sdm::Predictor& column : file.matrix.predictors) {
     out += "values";
-    for (const float v : column) out += " " + sdm_test::floatText(v);
+    for (const float v : column.values) out += " " + sdm_test::floatText(v);
     out += "\n";
   }
   const UnreadableCells& cells = file.unreadable;
@@ -212,13 +212,14 @@ TEST(ConfoundReader, ReadsAWideFmriprepLikeTable) {
   const std::string text = generateConfoundText(shape, ConfoundTextFormat::tsv);
   writeFile(path, text);
   const ConfoundFile file = readConfoundFile(path);
-  ASSERT_EQ(file.matrix.names.size(), 250u);
-  EXPECT_EQ(file.matrix.nrOfDataPoints.value, shape.points);
+  ASSERT_EQ(file.matrix.predictors.size(), 250u);
+  EXPECT_EQ(file.matrix.nrOfDataPoints, shape.points);
   EXPECT_EQ(file.unreadable.values, 0);
   std::string header;
-  for (const auto& name : file.matrix.names) header += (header.empty() ? "" : "\t") + name;
+  for (const sdm::Predictor& column : file.matrix.predictors)
+    header += (header.empty() ? "" : "\t") + column.name;
   EXPECT_EQ(header, text.substr(0, text.find('\n')));
-  EXPECT_EQ(file.matrix.names[249], "motion_outlier01");
+  EXPECT_EQ(file.matrix.predictors[249].name, "motion_outlier01");
 }
 
 // Every example file reads with its own names and the 120 data points of the task SDM.
@@ -232,12 +233,12 @@ TEST(ConfoundReader, ReadsTheExampleFiles) {
   for (const auto& [name, names] : examples) {
     const ConfoundFile file = readConfoundFile(testing_support::sourceDir() + "/examples/" + name);
     EXPECT_EQ(sdm_test::joinedNames(file.matrix), names) << name;
-    EXPECT_EQ(file.matrix.nrOfDataPoints.value, 120) << name;
+    EXPECT_EQ(file.matrix.nrOfDataPoints, 120) << name;
     EXPECT_EQ(file.unreadable.values, 0) << name;
   }
   const ConfoundFile table = readConfoundFile(testing_support::sourceDir() +
                                               "/examples/sub01_run1_desc-confounds_timeseries.tsv");
-  EXPECT_EQ(table.matrix.nrOfDataPoints.value, 120);
+  EXPECT_EQ(table.matrix.nrOfDataPoints, 120);
   EXPECT_EQ(table.unreadable.values, 0);
 }
 

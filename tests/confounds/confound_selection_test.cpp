@@ -7,10 +7,12 @@
 #include "confounds/confound_matrix.h"
 #include "confounds/confound_selection.h"
 #include "sdm/matrix_text.h"
+#include "support/columns.h"
 #include "support/expect_throw.h"
 
 using namespace sdm;
 using namespace confounds;
+using testing_support::predictorsOf;
 
 namespace {
 
@@ -47,11 +49,11 @@ DesignMatrix fmriprepTable() {
   columns[1] = {4097, 0.5f, -1.25f, 3};
   columns[6] = {9, 9, 9, 9};
   columns.back() = columns[8];
-  return confoundMatrix("run.tsv", names, columns);
+  return confoundMatrix("run.tsv", predictorsOf(names, columns));
 }
 
 DesignMatrix smallTable() {
-  return confoundMatrix("data/small.tsv", {"a", "b", "trans_x"}, {{1}, {2}, {3}});
+  return confoundMatrix("data/small.tsv", predictorsOf({"a", "b", "trans_x"}, {{1}, {2}, {3}}));
 }
 
 const std::string kMotion6 = "trans_x trans_y trans_z rot_x rot_y rot_z";
@@ -165,7 +167,7 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
     std::vector<std::string> names;
     for (std::size_t k = 0; k < count; ++k) names.push_back("c" + std::to_string(k));
     const DesignMatrix table =
-        confoundMatrix("t.csv", names, std::vector<std::vector<float>>(count, {0}));
+        confoundMatrix("t.csv", predictorsOf(names, std::vector<std::vector<float>>(count, {0})));
     try {
       selectConfounds(table, "x");
       ADD_FAILURE() << "no exception";
@@ -181,9 +183,34 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
 // Five volumes: displacement 0 (the first row's n/a), 0.3, 0.9, 0.1, 0.6; std_dvars 1, 2, 1, 1,
 // 1; the first volume a non-steady-state outlier.
 DesignMatrix motionTable() {
-  return confoundMatrix("run.tsv",
-                        {"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
-                        {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}});
+  return confoundMatrix(
+      "run.tsv", predictorsOf({"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
+                              {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}}));
+}
+
+// A preset gives its columns its kind; a column taken by its name or a pattern is motion
+// (trans_*, rot_*), CompCor (*comp_cor*) or else a confound, and the first term to take it decides.
+TEST(ConfoundSelection, EachColumnIsOfTheKindOfThePresetOrNameThatTookIt) {
+  const std::string motion6 = "motion motion motion motion motion motion";
+  const struct {
+    DesignMatrix table;
+    const char* terms;
+    std::string kinds;
+  } cases[] = {
+      {fmriprepTable(), "", motion6},
+      {fmriprepTable(), "motion12", motion6 + " " + motion6},
+      {fmriprepTable(), "trans_*,rot_z_power2", "motion motion motion motion motion"},
+      {fmriprepTable(), "wm_csf,global", "signal signal signal"},
+      {fmriprepTable(), "compcor5,*comp_cor_05", "compcor compcor compcor compcor compcor compcor"},
+      {fmriprepTable(), "cosine,outliers", "cosine cosine outlier outlier"},
+      {fmriprepTable(), "white_matter,cosine01,motion_outlier00", "confound confound confound"},
+      {fmriprepTable(), "csf_copy,wm_csf", "confound signal"},  // csf is csf_copy's copy
+      {fmriprepTable(), "csf,wm_csf", "confound signal"},
+      {smallTable(), "", "confound confound motion"},
+      {motionTable(), "scrub,std_dvars", "scrub scrub scrub scrub confound"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(sdm_test::kindsText(selectConfounds(c.table, c.terms)), c.kinds) << c.terms;
 }
 
 TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused) {
@@ -208,7 +235,7 @@ TEST(ConfoundSelection, ScrubMakesOneSpikePerFlaggedVolumeAndLongTermsAreRefused
     EXPECT_EQ(chosen.notes, std::vector<std::string>{c.note}) << c.terms;
   }
   const DesignMatrix spikes = selectConfounds(motionTable(), "scrub");
-  EXPECT_EQ(spikes.values[3], (std::vector<float>{0, 0, 0, 0, 1}));
+  EXPECT_EQ(spikes.predictors[3].values, (std::vector<float>{0, 0, 0, 0, 1}));
   EXPECT_THROW_MSG(selectConfounds(motionTable(), "scrub," + std::string(257, '*')),
                    std::runtime_error, "Confound term too long: 257 bytes (at most 256)");
   for (const std::string bad : {"scrub:", "scrub:x", "scrub:0.5:", "scrub:-1:2", "scrub:0.5:1.5:2"})

@@ -97,8 +97,9 @@ TEST(TsvWriter, TableAndSidecarReadBackAsTheSameDesign) {
     saveSidecar(original, sidecarPath(path), "1.0");
     const ConfoundInput input = loadConfounds(path, "motion6");
     original.fileName = path;
-    original.fileVersion = {"FileVersion", 1, 24, true};
+    original.layout = sdm_test::newFileLayout();
     EXPECT_EQ(sdm_test::describe(input.matrix), sdm_test::describe(original));
+    EXPECT_EQ(sdm_test::kindsText(input.matrix), sdm_test::kindsText(original));
   }
   EXPECT_EQ(sidecarPath("d.1/run.tsv"), "d.1/run.json");
   EXPECT_EQ(sidecarPath("d.1/pipe"), "d.1/pipe.json");

@@ -19,6 +19,7 @@
 #include "correlation/block_kernel.h"
 #include "correlation/correlation.h"
 #include "random_predictors.h"
+#include "support/columns.h"
 
 using namespace correlation;
 
@@ -27,6 +28,7 @@ namespace {
 using random_predictors::expectSameBits;
 using random_predictors::randomMatrix;
 using random_predictors::Values;
+using testing_support::spansOf;
 
 // Runs `check` with the portable kernels and, where the processor has them, the AVX2 ones.
 void forEachKernel(const std::function<void()>& check) {
@@ -45,7 +47,7 @@ std::vector<float> streamed(const std::vector<Values>& predictors, std::size_t c
   const std::size_t k = predictors.size();
   std::vector<float> cells;
   forEachCorrelationPiece(
-      predictors,
+      spansOf(predictors),
       [&](std::size_t row, std::size_t firstColumn, std::span<const float> piece) {
         EXPECT_EQ(row * k + firstColumn, cells.size())
             << "row " << row << ", column " << firstColumn;
@@ -69,7 +71,8 @@ TEST(CorrelationMatrix, MatchesTheLiteralComputationBitForBitWithEveryKernel) {
       for (const std::size_t n : {0u, 1u, 2u, 3u, 7u, 100u, 128u, 129u, 700u}) {
         const auto predictors = randomMatrix(random, k, n);
         SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n));
-        expectSameBits(correlationMatrix(predictors), correlationMatrixReference(predictors));
+        expectSameBits(correlationMatrix(spansOf(predictors)),
+                       correlationMatrixReference(spansOf(predictors)));
         if (::testing::Test::HasFatalFailure()) return;
       }
     }
@@ -79,14 +82,14 @@ TEST(CorrelationMatrix, MatchesTheLiteralComputationBitForBitWithEveryKernel) {
 TEST(CorrelationMatrix, MatchesTheLiteralComputationOnAWideMatrix) {
   std::mt19937 random(99);
   const auto predictors = randomMatrix(random, 150, 1000);
-  const std::vector<float> reference = correlationMatrixReference(predictors);
-  forEachKernel([&] { expectSameBits(correlationMatrix(predictors), reference); });
+  const std::vector<float> reference = correlationMatrixReference(spansOf(predictors));
+  forEachKernel([&] { expectSameBits(correlationMatrix(spansOf(predictors)), reference); });
 }
 
 TEST(CorrelationMatrix, StreamsInBandsAndPiecesWithTheSameBits) {
   std::mt19937 random(7);
   const auto predictors = randomMatrix(random, 150, 300);
-  const std::vector<float> reference = correlationMatrixReference(predictors);
+  const std::vector<float> reference = correlationMatrixReference(spansOf(predictors));
   forEachKernel([&] {
     // The whole matrix at once; bands of 149, 6 and 1 rows; rows in pieces of 32 and 16 columns.
     for (const std::size_t limit : {22500u, 22499u, 1000u, 160u, 149u, 100u, 1u}) {
@@ -108,7 +111,7 @@ TEST(CorrelationMatrix, StreamsAMillionPredictorsWithoutHoldingTheMatrix) {
   predictors[5] = {1.0f, 1.0f};
   std::vector<float> firstRow;
   EXPECT_THROW(
-      forEachCorrelationPiece(predictors,
+      forEachCorrelationPiece(spansOf(predictors),
                               [&](std::size_t row, std::size_t, std::span<const float> piece) {
                                 if (row > 0) throw StopStreaming{};
                                 firstRow.insert(firstRow.end(), piece.begin(), piece.end());
@@ -124,7 +127,7 @@ TEST(CorrelationMatrix, StreamsAMillionPredictorsWithoutHoldingTheMatrix) {
 
 TEST(CorrelationMatrix, IsSymmetricWithOneOnTheDiagonal) {
   const std::vector<Values> predictors = {{1, 2, 3, 4}, {4, 1, 3, 2}, {1, 1, 1, 1}};
-  const std::vector<float> cells = correlationMatrix(predictors);
+  const std::vector<float> cells = correlationMatrix(spansOf(predictors));
   EXPECT_EQ(std::bit_cast<uint32_t>(cells[0]), 0x3f800001u);  // 1 + 1 ulp, from rounding
   EXPECT_EQ(cells[1], cells[3]);
   EXPECT_NEAR(cells[1], -0.4f, 1e-6f);
@@ -150,7 +153,7 @@ TEST(CorrelationMatrix, DISABLED_TimesAThousandPredictorsByFiveThousandDataPoint
     for (auto& x : predictor) x = normal(random);
   }
   const auto start = std::chrono::steady_clock::now();
-  const std::vector<float> cells = correlationMatrix(predictors);
+  const std::vector<float> cells = correlationMatrix(spansOf(predictors));
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   std::printf("correlationMatrix, 1000 x 5000 (%s): %.3f s\n", activeKernelName(), elapsed.count());
   EXPECT_EQ(cells.size(), 1000000u);

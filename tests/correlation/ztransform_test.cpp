@@ -12,6 +12,7 @@
 #include "correlation/ztransform.h"
 #include "random_predictors.h"
 #include "sdm/design_matrix.h"
+#include "sdm/matrix_text.h"
 
 using namespace sdm;
 using namespace correlation;
@@ -24,16 +25,11 @@ using Values = std::vector<float>;
 DesignMatrix matrixOf(const std::vector<Values>& predictors, int32_t firstConfound) {
   DesignMatrix m;
   m.fileName = "z.sdm";
-  m.nrOfPredictors.value = static_cast<int32_t>(predictors.size());
-  m.nrOfDataPoints.value = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
-  m.firstConfoundPredictor.value = firstConfound;
-  for (std::size_t p = 0; p < predictors.size(); ++p) {
-    m.names.push_back(std::string(1, 'P') += std::to_string(p + 1));
-    m.red.push_back(1);
-    m.green.push_back(2);
-    m.blue.push_back(3);
-  }
-  m.values = predictors;
+  m.nrOfDataPoints = predictors.empty() ? 0 : static_cast<int32_t>(predictors[0].size());
+  m.firstConfoundPredictor = firstConfound;
+  for (std::size_t p = 0; p < predictors.size(); ++p)
+    m.predictors.push_back({"P" + std::to_string(p + 1), {1, 2, 3}, {}, predictors[p]});
+  setKindsByPosition(m);
   return m;
 }
 
@@ -55,11 +51,11 @@ const Values constant = {1, 1, 1, 1, 1};
 TEST(ZTransformConfounds, StandardisesTheConfoundBlockOnly) {
   DesignMatrix m = matrixOf({interest, motion, drift, zeros, tiny, constant}, 2);
   zTransformConfounds(m);
-  EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest));
-  EXPECT_EQ(bitsOf(m.values[5]), bitsOf(constant));
-  EXPECT_EQ(bitsOf(m.values[3]), bitsOf(zeros));
+  EXPECT_EQ(bitsOf(m.predictors[0].values), bitsOf(interest));
+  EXPECT_EQ(bitsOf(m.predictors[5].values), bitsOf(constant));
+  EXPECT_EQ(bitsOf(m.predictors[3].values), bitsOf(zeros));
   for (const std::size_t k : {1u, 2u}) {
-    const PredictorStats stats = predictorStats(m.values[k]);
+    const PredictorStats stats = predictorStats(m.predictors[k].values);
     EXPECT_NEAR(stats.mean, 0.0f, 1e-6f) << k;
     EXPECT_NEAR(stats.stdDev, 1.0f, 1e-6f) << k;
   }
@@ -67,50 +63,51 @@ TEST(ZTransformConfounds, StandardisesTheConfoundBlockOnly) {
   const PredictorStats before = predictorStats(tiny);
   Values expected;
   for (const float v : tiny) expected.push_back(v - before.mean);
-  EXPECT_EQ(bitsOf(m.values[4]), bitsOf(expected));
+  EXPECT_EQ(bitsOf(m.predictors[4].values), bitsOf(expected));
   // Names, colours and the header stay as they were.
-  EXPECT_EQ(m.names, (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5", "P6"}));
-  EXPECT_EQ(m.nrOfPredictors.value, 6);
-  EXPECT_EQ(m.firstConfoundPredictor.value, 2);
+  EXPECT_EQ(namesOf(m.predictors), (std::vector<std::string>{"P1", "P2", "P3", "P4", "P5", "P6"}));
+  EXPECT_EQ(m.predictors.size(), 6u);
+  EXPECT_EQ(m.firstConfoundPredictor, 2);
+  EXPECT_EQ(sdm_test::kindsText(m), "interest confound confound confound confound constant");
 }
 
 TEST(ZTransformConfounds, GivesTheBitsOfSinglePrecision) {
   // Mean 2 and standard deviation sqrt(2) = 1.41421354f: (1 - 2) / 1.41421354f and back.
   DesignMatrix m = matrixOf({{1.0f, 3.0f}}, 1);
   zTransformConfounds(m);
-  EXPECT_EQ(bitsOf(m.values[0]), (std::vector<uint32_t>{0xbf3504f3, 0x3f3504f3}));
+  EXPECT_EQ(bitsOf(m.predictors[0].values), (std::vector<uint32_t>{0xbf3504f3, 0x3f3504f3}));
 }
 
 TEST(ZTransformConfounds, ChangesNothingWithoutAConfoundBlock) {
   for (const int32_t first : {4, 0, -5, 100, std::numeric_limits<int32_t>::min()}) {
     DesignMatrix m = matrixOf({interest, motion, drift}, first);
     zTransformConfounds(m);
-    EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest)) << first;
-    EXPECT_EQ(bitsOf(m.values[1]), bitsOf(motion)) << first;
-    EXPECT_EQ(bitsOf(m.values[2]), bitsOf(drift)) << first;
+    EXPECT_EQ(bitsOf(m.predictors[0].values), bitsOf(interest)) << first;
+    EXPECT_EQ(bitsOf(m.predictors[1].values), bitsOf(motion)) << first;
+    EXPECT_EQ(bitsOf(m.predictors[2].values), bitsOf(drift)) << first;
   }
 }
 
 TEST(ZTransform, TreatsANegativeIndexAsPastTheEnd) {
   DesignMatrix m = matrixOf({interest, motion}, 1);
   zTransform(m, -1);
-  EXPECT_EQ(bitsOf(m.values[0]), bitsOf(interest));
-  EXPECT_EQ(bitsOf(m.values[1]), bitsOf(motion));
+  EXPECT_EQ(bitsOf(m.predictors[0].values), bitsOf(interest));
+  EXPECT_EQ(bitsOf(m.predictors[1].values), bitsOf(motion));
   zTransform(m, 0);
-  EXPECT_NEAR(predictorStats(m.values[0]).stdDev, 1.0f, 1e-6f);
+  EXPECT_NEAR(predictorStats(m.predictors[0].values).stdDev, 1.0f, 1e-6f);
 }
 
 TEST(ZTransformConfounds, LeavesNoDataPointsAloneAndTurnsOneIntoNan) {
   DesignMatrix empty = matrixOf({{}, {}}, 1);
   zTransformConfounds(empty);
-  EXPECT_TRUE(empty.values[0].empty());
+  EXPECT_TRUE(empty.predictors[0].values.empty());
   // One data point: a single non-zero value is a constant predictor and stays; a zero is
   // transformed, (0 - 0) / NaN.
   DesignMatrix single = matrixOf({{2.5f}, {0.0f}, {-0.0f}}, 1);
   zTransformConfounds(single);
-  EXPECT_EQ(single.values[0][0], 2.5f);
-  EXPECT_TRUE(std::isnan(single.values[1][0]));
-  EXPECT_TRUE(std::isnan(single.values[2][0]));
+  EXPECT_EQ(single.predictors[0].values[0], 2.5f);
+  EXPECT_TRUE(std::isnan(single.predictors[1].values[0]));
+  EXPECT_TRUE(std::isnan(single.predictors[2].values[0]));
 }
 
 TEST(ZTransformConfounds, MatchesThePlainPredictorByPredictorLoopBitForBit) {
@@ -131,7 +128,7 @@ TEST(ZTransformConfounds, MatchesThePlainPredictorByPredictorLoopBitForBit) {
         }
         SCOPED_TRACE("k " + std::to_string(k) + ", n " + std::to_string(n) + ", predictor " +
                      std::to_string(p));
-        random_predictors::expectSameBits(m.values[p], expected);
+        random_predictors::expectSameBits(m.predictors[p].values, expected);
         if (HasFatalFailure()) return;
       }
     }

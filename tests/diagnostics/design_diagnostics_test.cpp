@@ -17,6 +17,7 @@
 #include "correlation/block_kernel.h"
 #include "diagnostics/cross_products.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 
 using namespace sdm;
 using namespace correlation;
@@ -31,11 +32,11 @@ constexpr float nanValue = std::numeric_limits<float>::quiet_NaN();
 
 DesignMatrix designOf(Columns columns, int32_t firstConfound = 1000) {
   DesignMatrix m;
-  m.nrOfPredictors.value = static_cast<int32_t>(columns.size());
-  m.nrOfDataPoints.value = columns.empty() ? 0 : static_cast<int32_t>(columns[0].size());
-  m.firstConfoundPredictor.value = firstConfound;
-  for (std::size_t i = 0; i < columns.size(); ++i) m.names.push_back("P" + std::to_string(i));
-  m.values = std::move(columns);
+  m.nrOfDataPoints = columns.empty() ? 0 : static_cast<int32_t>(columns[0].size());
+  m.firstConfoundPredictor = firstConfound;
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < columns.size(); ++i) names.push_back("P" + std::to_string(i));
+  m.predictors = testing_support::predictorsOf(std::move(names), std::move(columns));
   return m;
 }
 
@@ -263,8 +264,8 @@ TEST(CentredCrossProducts, GivesTheBitsOfThePlainLoopsWithEitherKernel) {
       for (auto& column : columns)
         for (auto& v : column) v = uniform(random);
       if (k > 2) columns[2][n / 2] = nanValue;
-      const CrossProducts fast = centredCrossProducts(columns);
-      const CrossProducts plain = centredCrossProductsReference(columns);
+      const CrossProducts fast = centredCrossProducts(testing_support::spansOf(columns));
+      const CrossProducts plain = centredCrossProductsReference(testing_support::spansOf(columns));
       ASSERT_EQ(fast.centred.size(), k * k);
       for (std::size_t c = 0; c < k * k; ++c) {
         if (std::isnan(plain.centred[c])) {
@@ -277,7 +278,8 @@ TEST(CentredCrossProducts, GivesTheBitsOfThePlainLoopsWithEitherKernel) {
       }
     }
   }
-  EXPECT_THROW(centredCrossProducts(Columns{{1, 2}, {1}}), std::invalid_argument);
+  EXPECT_THROW(centredCrossProducts(testing_support::spansOf(Columns{{1, 2}, {1}})),
+               std::invalid_argument);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
@@ -265,9 +266,10 @@ TEST(Sdmgen, GivesEveryConditionAnEventInAnyRunLongEnoughForOne) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     const ProcessResult result = runProcess(buildDir() + "/sdmgen", args);
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const DesignMatrix m = DesignMatrix::load(dir.file("run.sdm"));
+    const DesignMatrix m = loadSdm(dir.file("run.sdm"));
     std::vector<int> rises;
-    for (const auto& values : m.values) {
+    for (const Predictor& predictor : m.predictors) {
+      const std::vector<float>& values = predictor.values;
       const auto above = std::find_if(values.begin(), values.end(), [](float v) { return v > 0; });
       rises.push_back(above == values.end() ? 0 : static_cast<int>(above - values.begin()) + 1);
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "support/process.h"
 #include "support/reference_correlation.h"
 #include "support/temp_dir.h"
@@ -135,14 +136,13 @@ TEST(ConfoundsEndToEnd, Motion24OfRotationsInRadiansKeepsEverySmallColumn) {
       runTormel({"mergeall", example("sub01_task.sdm"), tsv, "--confounds", "motion24", "--corr",
                  "--plot", "--save-into", dir.path().string()});
   ASSERT_EQ(result.exitCode, 0) << result.err;
-  const DesignMatrix saved =
-      DesignMatrix::load(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm"));
+  const DesignMatrix saved = loadSdm(dir.file("sub01_task_run1_desc-confounds_timeseries.sdm"));
   const auto source = tableColumns(readFile(tsv));
   std::size_t checked = 0;
-  for (std::size_t p = 0; p < saved.names.size(); ++p) {
-    if (!source.contains(saved.names[p])) continue;
-    EXPECT_GT(referenceCorrelation(saved.values[p], source.at(saved.names[p])), 0.9999)
-        << saved.names[p];
+  for (const Predictor& predictor : saved.predictors) {
+    if (!source.contains(predictor.name)) continue;
+    EXPECT_GT(referenceCorrelation(predictor.values, source.at(predictor.name)), 0.9999)
+        << predictor.name;
     ++checked;
   }
   EXPECT_EQ(checked, 24u);

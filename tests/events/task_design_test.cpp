@@ -87,7 +87,7 @@ TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
   model.timeDerivatives = true;
   const TaskDesign design = taskDesign(path, model);
 
-  ASSERT_EQ(design.matrix.names,
+  ASSERT_EQ(sdm::namesOf(design.matrix.predictors),
             (std::vector<std::string>{"go", "go_derivative", "stop", "stop_derivative"}));
   const std::vector<double> h = spmKernel(0.04, 0.0), lagged = spmKernel(0.04, 0.1);
   std::vector<double> derivative(h.size());
@@ -95,8 +95,9 @@ TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
   const std::vector<double> expected = directRegressor(go, h, 2.0, 80, 0.33);
   const std::vector<double> expectedDerivative = directRegressor(go, derivative, 2.0, 80, 0.33);
   for (std::size_t i = 0; i < 80; ++i) {
-    EXPECT_NEAR(design.matrix.values[0][i], expected[i], 1e-6) << "volume " << i;
-    EXPECT_NEAR(design.matrix.values[1][i], expectedDerivative[i], 1e-6) << "volume " << i;
+    EXPECT_NEAR(design.matrix.predictors[0].values[i], expected[i], 1e-6) << "volume " << i;
+    EXPECT_NEAR(design.matrix.predictors[1].values[i], expectedDerivative[i], 1e-6)
+        << "volume " << i;
   }
 }
 
@@ -120,6 +121,7 @@ TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
             "colours 220,60,60 132,36,36 50,140,220 30,84,132\n"
             "names [early] [early_derivative] [late] [late_derivative]\n"
             "values 0 0\nvalues 0 0\nvalues 0 0\nvalues 0 0\n");
+  EXPECT_EQ(sdm_test::kindsText(design.matrix), "interest interest interest interest");
   std::string notices;
   for (const Notice& notice : design.notices) notices += noticeText(notice) + "\n";
   EXPECT_EQ(
@@ -144,7 +146,7 @@ TEST(EventsDesign, StoresSumsBeyondTheFloatRangeAsInfinitiesOrTheLargestFloats) 
   model.volumes = 20;
   const TaskDesign design = taskDesign(path, model);
   std::size_t nan = 0, infinite = 0, largest = 0;
-  for (const float value : design.matrix.values.at(0)) {
+  for (const float value : design.matrix.predictors.at(0).values) {
     nan += std::isnan(value) ? 1 : 0;
     infinite += std::isinf(value) ? 1 : 0;
     largest += std::fabs(value) == std::numeric_limits<float>::max() ? 1 : 0;

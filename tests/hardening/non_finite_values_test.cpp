@@ -8,12 +8,14 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/number_text.h"
 #include "sdm/data_line.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "support/temp_dir.h"
 
 using namespace base;
@@ -97,40 +99,41 @@ uint32_t bits(float v) { return std::bit_cast<uint32_t>(v); }
 TEST(NonFiniteValues, TheWritersFileLoadsWithEveryValueAndSavesBackByteForByte) {
   TempDir dir;
   writeFile(dir.file("in.sdm"), kFile);
-  DesignMatrix m = DesignMatrix::load(dir.file("in.sdm"));
-  EXPECT_EQ(m.values[0][0], 1.0f);
-  EXPECT_TRUE(std::isnan(m.values[1][0]));
-  EXPECT_EQ(m.values[2][0], kInf);
-  EXPECT_EQ(m.values[0][1], -kInf);
-  EXPECT_EQ(m.values[1][1], -10.5f);
-  EXPECT_EQ(m.values[2][1], 123.25f);
-  for (std::size_t p = 0; p < 3; ++p) EXPECT_TRUE(std::isnan(m.values[p][2])) << p;
-  m.save(dir.file("out.sdm"));
+  DesignMatrix m = loadSdm(dir.file("in.sdm"));
+  EXPECT_EQ(m.predictors[0].values[0], 1.0f);
+  EXPECT_TRUE(std::isnan(m.predictors[1].values[0]));
+  EXPECT_EQ(m.predictors[2].values[0], kInf);
+  EXPECT_EQ(m.predictors[0].values[1], -kInf);
+  EXPECT_EQ(m.predictors[1].values[1], -10.5f);
+  EXPECT_EQ(m.predictors[2].values[1], 123.25f);
+  for (std::size_t p = 0; p < 3; ++p) EXPECT_TRUE(std::isnan(m.predictors[p].values[2])) << p;
+  saveSdm(m, dir.file("out.sdm"));
   EXPECT_EQ(readFile(dir.file("out.sdm")), kFile);
 }
 
 TEST(NonFiniteValues, SaveLoadSaveKeepsBytesAndValues) {
   const std::vector<float> unusual{kNan, -kNan, kInf, -kInf, -0.0f, 0.0f, 1e30f, -3.4e38f, 0.5f};
   DesignMatrix m;
-  m.nrOfPredictors = {"NrOfPredictors", 3, 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", 3, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", 4, 24, true};
+  m.nrOfDataPoints = 3;
+  m.firstConfoundPredictor = 4;
+  SdmLayout layout;
+  layout.nrOfPredictors = layout.nrOfDataPoints = layout.firstConfoundPredictor = {24, true};
+  m.layout = std::make_shared<const SdmLayout>(layout);
   for (std::size_t p = 0; p < 3; ++p) {
-    m.red.push_back(1);
-    m.green.push_back(2);
-    m.blue.push_back(3);
-    m.names.push_back("p" + std::to_string(p));
-    m.values.push_back({unusual[3 * p], unusual[3 * p + 1], unusual[3 * p + 2]});
+    m.predictors.push_back({"p" + std::to_string(p),
+                            {1, 2, 3},
+                            PredictorKind::confound,
+                            {unusual[3 * p], unusual[3 * p + 1], unusual[3 * p + 2]}});
   }
   TempDir dir;
-  m.save(dir.file("first.sdm"));
-  DesignMatrix loaded = DesignMatrix::load(dir.file("first.sdm"));
-  loaded.save(dir.file("second.sdm"));
+  saveSdm(m, dir.file("first.sdm"));
+  DesignMatrix loaded = loadSdm(dir.file("first.sdm"));
+  saveSdm(loaded, dir.file("second.sdm"));
   EXPECT_EQ(readFile(dir.file("second.sdm")), readFile(dir.file("first.sdm")));
   for (std::size_t p = 0; p < 3; ++p) {
     for (std::size_t t = 0; t < 3; ++t) {
-      const float written = m.values[p][t];
-      const float read = loaded.values[p][t];
+      const float written = m.predictors[p].values[t];
+      const float read = loaded.predictors[p].values[t];
       if (std::isnan(written))
         EXPECT_TRUE(std::isnan(read)) << p << ' ' << t;
       else

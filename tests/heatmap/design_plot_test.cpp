@@ -14,6 +14,7 @@
 #include "correlation/correlation_matrix.h"
 #include "heatmap/plot.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 
 using namespace sdm;
 using namespace correlation;
@@ -28,11 +29,9 @@ DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<fl
                       int firstConfound) {
   DesignMatrix m;
   m.fileName = "D:/study/sub01_run1.sdm";
-  m.nrOfPredictors.value = static_cast<int32_t>(names.size());
-  m.nrOfDataPoints.value = static_cast<int32_t>(values.front().size());
-  m.firstConfoundPredictor.value = firstConfound;
-  m.names = std::move(names);
-  m.values = std::move(values);
+  m.nrOfDataPoints = static_cast<int32_t>(values.front().size());
+  m.firstConfoundPredictor = firstConfound;
+  m.predictors = testing_support::predictorsOf(std::move(names), std::move(values));
   return m;
 }
 
@@ -46,8 +45,8 @@ TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
   const float gap = std::nanf("");
   const DesignMatrix m =
       matrixOf({"A", "B", "Constant"}, {{0, 0, 1, 1, 0}, {2, gap, 2, 4, 3}, {1, 1, 1, 1, 1}}, 2);
-  const std::string svg =
-      designPlotSvg(m, m.names, std::vector<double>{1.0, 1.0, nan}, predictorRoles(m));
+  const std::string svg = designPlotSvg(m, namesOf(m.predictors),
+                                        std::vector<double>{1.0, 1.0, nan}, predictorRoles(m));
   // Black is each column's minimum, white its maximum; 3 is half way (grey 8 of 0 ... 15); a
   // grey's next run in the same column moves on from the end of its last one.
   EXPECT_NE(svg.find(" viewBox=\"0 0 3 5\" preserveAspectRatio=\"none\" "
@@ -100,9 +99,9 @@ TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
     values.push_back(std::move(v));
   }
   const DesignMatrix m = matrixOf(names, values, 3);
-  const std::string heatmap = correlationPlotSvg(m, correlationMatrix(m.values));
+  const std::string heatmap = correlationPlotSvg(m, correlationMatrix(valuesOf(m.predictors)));
   const std::string design =
-      designPlotSvg(m, m.names, std::vector<double>(9, 1.0), predictorRoles(m));
+      designPlotSvg(m, namesOf(m.predictors), std::vector<double>(9, 1.0), predictorRoles(m));
   for (const std::string* svg : {&heatmap, &design})
     EXPECT_EQ(occurrences(*svg, "\">confounds (5)</text>"), 1u) << *svg;
   EXPECT_EQ(occurrences(design, "\">confounds</text>"), 1u);
@@ -128,7 +127,7 @@ TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoi
   }
   const DesignMatrix m = matrixOf(names, values, 13);
   const std::string svg =
-      designPlotSvg(m, m.names, std::vector<double>(300, 2.0), predictorRoles(m));
+      designPlotSvg(m, namesOf(m.predictors), std::vector<double>(300, 2.0), predictorRoles(m));
   EXPECT_LT(svg.size(), 1'200'000u);
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),

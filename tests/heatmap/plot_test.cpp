@@ -22,6 +22,7 @@
 #include "heatmap/xml_text.h"
 #include "report/design_report.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 #include "support/temp_dir.h"
 
 using namespace base;
@@ -38,16 +39,14 @@ DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<fl
                       int firstConfound, std::string fileName = "D:/study/sub01_run1.sdm") {
   DesignMatrix m;
   m.fileName = std::move(fileName);
-  m.nrOfPredictors.value = static_cast<int32_t>(names.size());
-  m.nrOfDataPoints.value = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
-  m.firstConfoundPredictor.value = firstConfound;
-  m.names = std::move(names);
-  m.values = std::move(values);
+  m.nrOfDataPoints = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
+  m.firstConfoundPredictor = firstConfound;
+  m.predictors = testing_support::predictorsOf(std::move(names), std::move(values));
   return m;
 }
 
 std::string svgOf(const DesignMatrix& m) {
-  return correlationPlotSvg(m, correlationMatrix(m.values));
+  return correlationPlotSvg(m, correlationMatrix(valuesOf(m.predictors)));
 }
 
 // K predictors of noise over n points, the last one the constant; names Pi. The noise is the

@@ -11,6 +11,7 @@
 #include "report/design_report.h"
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 
 using namespace sdm;
 using namespace diagnostics;
@@ -24,17 +25,16 @@ constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values) {
   DesignMatrix m;
   m.fileName = "D:/study/run1.sdm";
-  m.nrOfPredictors.value = static_cast<int32_t>(names.size());
-  m.nrOfDataPoints.value = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
-  m.firstConfoundPredictor.value = m.nrOfPredictors.value + 1;
-  m.names = std::move(names);
-  m.values = std::move(values);
+  m.nrOfDataPoints = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
+  m.firstConfoundPredictor = static_cast<int32_t>(names.size()) + 1;
+  m.predictors = testing_support::predictorsOf(std::move(names), std::move(values));
   return m;
 }
 
 // The log lines of the pairs of `m` that reach `threshold` in the correlations `r`.
 Messages flaggedPairMessages(const DesignMatrix& m, const std::vector<float>& r, float threshold) {
-  return flaggedPairLines(pairsAtOrAbove(diagnoseDesign(m).roles, r, threshold), m.names);
+  return flaggedPairLines(pairsAtOrAbove(diagnoseDesign(m).roles, r, threshold),
+                          namesOf(m.predictors));
 }
 
 // The report's log lines for `m` with the threshold `text`.

@@ -11,12 +11,14 @@
 #include "report/log_lines.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 
 using namespace base;
 using namespace sdm;
 using namespace correlation;
 using namespace diagnostics;
 using namespace report;
+using testing_support::predictorsOf;
 
 namespace {
 
@@ -92,11 +94,10 @@ TEST(JsonText, EscapesStringsIntoAsciiAndWritesShortestNumbersOrNull) {
 TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   DesignMatrix m;
   m.fileName = "D:/study/run \"1\".sdm";
-  m.nrOfPredictors.value = 3;
-  m.nrOfDataPoints.value = 4;
-  m.firstConfoundPredictor.value = 2;
-  m.names = {"Face", "Tx", "Constant"};
-  m.values = {{0, 1, 0, 1}, {1, 2, 4, 3}, {1, 1, 1, 1}};
+  m.nrOfDataPoints = 4;
+  m.firstConfoundPredictor = 2;
+  m.predictors =
+      predictorsOf({"Face", "Tx", "Constant"}, {{0, 1, 0, 1}, {1, 2, 4, 3}, {1, 1, 1, 1}});
   DesignDiagnostics d;
   d.roles = {PredictorRole::interest, PredictorRole::confound, PredictorRole::constant};
   d.stats = {{0.5f, 0.57735026f}, {2.5f, 1.2909944f}, {1.0f, 0.0f}};
@@ -158,8 +159,8 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   // Beyond the diagnostics' limit the summary says why they are missing; spike regressors of a
   // confound table are listed, with the displacement the request brings.
   report.diagnostics.tooManyPredictors = true;
-  m.names = {"scrub_12", "scrub_3", "Constant"};
-  m.values = {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}};
+  m.predictors =
+      predictorsOf({"scrub_12", "scrub_3", "Constant"}, {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}});
   ReportRequest displaced;
   displaced.meanFramewiseDisplacement = 0.125;
   EXPECT_TRUE(summaryJson(summaryOf(m, report, displaced))
@@ -177,12 +178,11 @@ TEST(ScrubbedVolumes, TakesScrubAndDigitsPredictorsThatAreOneAtOnePointAndZeroEl
     return values;
   };
   DesignMatrix m;
-  m.names = {"scrub_07", "scrub_2", "scrub_1", "scrub_",
-             "scrub_4a", "Scrub_4", "scrub_5", "scrub_6"};
-  m.values = {spike(5), spike(0), spike(5), spike(1), spike(2), spike(3), spike(4, 2.0f), spike(6)};
-  m.values[1][3] = -0.0f;  // still 0
-  m.values[7][7] = 1.0f;   // two spikes
-  m.nrOfPredictors.value = 8;
+  m.predictors = predictorsOf(
+      {"scrub_07", "scrub_2", "scrub_1", "scrub_", "scrub_4a", "Scrub_4", "scrub_5", "scrub_6"},
+      {spike(5), spike(0), spike(5), spike(1), spike(2), spike(3), spike(4, 2.0f), spike(6)});
+  m.predictors[1].values[3] = -0.0f;                                // still 0
+  m.predictors[7].values[7] = 1.0f;                                 // two spikes
   EXPECT_EQ(scrubbedVolumes(m), (std::vector<std::size_t>{0, 5}));  // ascending, each once
 }
 

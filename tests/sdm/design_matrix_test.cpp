@@ -28,16 +28,6 @@ DesignMatrix matrixOf(const std::vector<std::string>& names, int32_t firstConfou
   return makeMatrix(names, columns, 3, firstConfound);
 }
 
-// Every array holds exactly nrOfPredictors entries.
-void expectParallel(const DesignMatrix& m) {
-  const auto n = static_cast<std::size_t>(m.nrOfPredictors.value);
-  EXPECT_EQ(m.values.size(), n);
-  EXPECT_EQ(m.names.size(), n);
-  EXPECT_EQ(m.red.size(), n);
-  EXPECT_EQ(m.green.size(), n);
-  EXPECT_EQ(m.blue.size(), n);
-}
-
 struct PlacementCase {
   const char* what;
   std::vector<std::string> names;
@@ -53,18 +43,20 @@ class AddPredictorPlacement : public ::testing::TestWithParam<PlacementCase> {};
 TEST_P(AddPredictorPlacement, PutsThePredictorWhereTheConfoundBlockSays) {
   const PlacementCase& c = GetParam();
   DesignMatrix m = matrixOf(c.names, c.firstConfound);
-  m.addPredictor(c.added, "new", 7, 8, 9, c.isConfound);
+  m.addPredictor({"new", {7, 8, 9}, PredictorKind::motion, c.added}, c.isConfound);
   EXPECT_EQ(joinedNames(m), c.expectedNames);
-  EXPECT_EQ(m.firstConfoundPredictor.value, c.expectedFirstConfound);
-  EXPECT_EQ(m.nrOfPredictors.value, static_cast<int32_t>(c.names.size()) + 1);
-  expectParallel(m);
+  EXPECT_EQ(m.firstConfoundPredictor, c.expectedFirstConfound);
+  EXPECT_EQ(m.predictors.size(), c.names.size() + 1);
   const auto at =
-      static_cast<std::size_t>(std::find(m.names.begin(), m.names.end(), "new") - m.names.begin());
-  EXPECT_EQ(sdm_test::describe(makeMatrix({"x"}, {m.values[at]}, 3, 1)),
+      static_cast<std::size_t>(std::find_if(m.predictors.begin(), m.predictors.end(),
+                                            [](const Predictor& p) { return p.name == "new"; }) -
+                               m.predictors.begin());
+  EXPECT_EQ(sdm_test::describe(makeMatrix({"x"}, {m.predictors[at].values}, 3, 1)),
             sdm_test::describe(makeMatrix({"x"}, {c.added}, 3, 1)));  // NaN-safe
-  EXPECT_EQ(m.red[at], 7);
-  EXPECT_EQ(m.green[at], 8);
-  EXPECT_EQ(m.blue[at], 9);
+  EXPECT_EQ(m.predictors[at].colour.red, 7);
+  EXPECT_EQ(m.predictors[at].colour.green, 8);
+  EXPECT_EQ(m.predictors[at].colour.blue, 9);
+  EXPECT_EQ(m.predictors[at].kind, PredictorKind::motion);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,36 +104,36 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DesignMatrix, FirstConfoundAtTheExtremeIntegersIsBroughtIntoRange) {
   DesignMatrix high = matrixOf({"a"}, std::numeric_limits<int32_t>::max());
-  high.addPredictor(kRamp, "new", 0, 0, 0, false);
+  high.addPredictor({"new", {}, PredictorKind::interest, kRamp}, false);
   EXPECT_EQ(joinedNames(high), "a new");
-  EXPECT_EQ(high.firstConfoundPredictor.value, 3);
+  EXPECT_EQ(high.firstConfoundPredictor, 3);
   DesignMatrix low = matrixOf({"a"}, std::numeric_limits<int32_t>::min());
-  low.addPredictor(kRamp, "new", 0, 0, 0, false);
+  low.addPredictor({"new", {}, PredictorKind::interest, kRamp}, false);
   EXPECT_EQ(joinedNames(low), "new a");
-  EXPECT_EQ(low.firstConfoundPredictor.value, 2);
+  EXPECT_EQ(low.firstConfoundPredictor, 2);
 }
 
 TEST(DesignMatrix, RefusesAPredictorOfTheWrongLength) {
   DesignMatrix m = matrixOf({"a", "K"}, 2);
   const std::string before = sdm_test::describe(m);
-  m.addPredictor({1.0f, 2.0f}, "short", 0, 0, 0, false);
-  m.addPredictor({1.0f, 2.0f, 3.0f, 4.0f}, "long", 0, 0, 0, true);
+  m.addPredictor({"short", {}, PredictorKind::interest, {1.0f, 2.0f}}, false);
+  m.addPredictor({"long", {}, PredictorKind::confound, {1.0f, 2.0f, 3.0f, 4.0f}}, true);
   EXPECT_EQ(sdm_test::describe(m), before);
 }
 
 TEST(DesignMatrix, RefusesASecondConstantWhateverItsValue) {
   DesignMatrix m = matrixOf({"a", "K"}, 2);
   const std::string before = sdm_test::describe(m);
-  m.addPredictor({2.0f, 2.0f, 2.0f}, "twos", 0, 0, 0, true);
-  m.addPredictor({1.0f, 1.0f, 1.0f}, "ones", 0, 0, 0, false);
+  m.addPredictor({"twos", {}, PredictorKind::confound, {2.0f, 2.0f, 2.0f}}, true);
+  m.addPredictor({"ones", {}, PredictorKind::interest, {1.0f, 1.0f, 1.0f}}, false);
   EXPECT_EQ(sdm_test::describe(m), before);
 }
 
 TEST(DesignMatrix, AConstantOfInterestSetsIncludesConstantThoughItIsNotLast) {
   DesignMatrix m = matrixOf({"a", "c"}, 2);
-  m.addPredictor({3.0f, 3.0f, 3.0f}, "k", 0, 0, 0, false);
+  m.addPredictor({"k", {}, PredictorKind::interest, {3.0f, 3.0f, 3.0f}}, false);
   EXPECT_EQ(joinedNames(m), "a k c");
-  EXPECT_TRUE(m.includesConstant.value);
+  EXPECT_TRUE(m.includesConstant);
   EXPECT_FALSE(m.hasConstant());
 }
 
@@ -175,62 +167,93 @@ TEST(DesignMatrix, AddConstantAppendsOneConstantPredictor) {
   m.addConstant();
   m.addConstant();
   EXPECT_EQ(joinedNames(m), "a b Constant");
-  EXPECT_EQ(m.values.back(), kOnes);
-  EXPECT_EQ(m.red.back(), 255);
-  EXPECT_EQ(m.green.back(), 255);
-  EXPECT_EQ(m.blue.back(), 255);
-  EXPECT_EQ(m.nrOfPredictors.value, 3);
-  EXPECT_EQ(m.firstConfoundPredictor.value, 3);
-  EXPECT_TRUE(m.includesConstant.value);
+  EXPECT_EQ(m.predictors.back().values, kOnes);
+  EXPECT_EQ(m.predictors.back().colour.red, 255);
+  EXPECT_EQ(m.predictors.back().colour.green, 255);
+  EXPECT_EQ(m.predictors.back().colour.blue, 255);
+  EXPECT_EQ(m.predictors.back().kind, PredictorKind::constant);
+  EXPECT_EQ(m.predictors.size(), 3u);
+  EXPECT_EQ(m.firstConfoundPredictor, 3);
+  EXPECT_TRUE(m.includesConstant);
 }
 
 TEST(DesignMatrix, AddConstantOnAMatrixEndingInAConstantOnlySetsTheFlag) {
   DesignMatrix m = matrixOf({"a", "K"}, 2);
   m.addConstant();
   EXPECT_EQ(joinedNames(m), "a K");
-  EXPECT_TRUE(m.includesConstant.value);
-  EXPECT_EQ(m.nrOfPredictors.value, 2);
+  EXPECT_TRUE(m.includesConstant);
+  EXPECT_EQ(m.predictors.size(), 2u);
 }
 
 TEST(DesignMatrix, AddConstantWithoutDataPointsAppendsAnEmptyPredictor) {
   DesignMatrix m = makeMatrix({"a"}, {{}}, 0, 2);
   m.addConstant();
   EXPECT_EQ(joinedNames(m), "a Constant");
-  EXPECT_TRUE(m.values.back().empty());
+  EXPECT_TRUE(m.predictors.back().values.empty());
   EXPECT_FALSE(m.hasConstant());
-  EXPECT_TRUE(m.includesConstant.value);
+  EXPECT_TRUE(m.includesConstant);
 }
 
 TEST(DesignMatrix, RemoveConstantRemovesOnlyATrailingConstant) {
   DesignMatrix withConstant = matrixOf({"a", "c", "K"}, 2);
-  withConstant.includesConstant.value = true;
+  withConstant.includesConstant = true;
   withConstant.removeConstant();
   EXPECT_EQ(joinedNames(withConstant), "a c");
-  EXPECT_EQ(withConstant.nrOfPredictors.value, 2);
-  EXPECT_EQ(withConstant.firstConfoundPredictor.value, 2);
-  EXPECT_FALSE(withConstant.includesConstant.value);
-  expectParallel(withConstant);
+  EXPECT_EQ(withConstant.predictors.size(), 2u);
+  EXPECT_EQ(withConstant.firstConfoundPredictor, 2);
+  EXPECT_FALSE(withConstant.includesConstant);
 
   DesignMatrix without = matrixOf({"K", "a"}, 2);
-  without.includesConstant.value = true;
+  without.includesConstant = true;
   without.removeConstant();
   EXPECT_EQ(joinedNames(without), "K a");
-  EXPECT_FALSE(without.includesConstant.value);
+  EXPECT_FALSE(without.includesConstant);
+}
+
+TEST(DesignMatrix, KindsByPositionAreInterestThenConfoundsAndATrailingConstant) {
+  const struct {
+    std::vector<std::string> names;
+    int32_t firstConfound;
+    std::string kinds;
+  } cases[] = {
+      {{"a", "b", "c", "K"}, 2, "interest confound confound constant"},
+      {{"a", "K"}, 3, "interest constant"},  // a constant among the predictors of interest
+      {{"K", "a"}, 2, "interest confound"},  // a constant that is not last is none
+      {{"a", "b"}, 0, "confound confound"},
+      {{"a", "b"}, std::numeric_limits<int32_t>::min(), "confound confound"},
+      {{"a", "b"}, 9, "interest interest"},
+  };
+  for (const auto& c : cases) {
+    DesignMatrix m = matrixOf(c.names, c.firstConfound);
+    for (Predictor& p : m.predictors) p.kind = PredictorKind::scrub;
+    setKindsByPosition(m);
+    EXPECT_EQ(sdm_test::kindsText(m), c.kinds) << c.firstConfound;
+  }
+}
+
+TEST(PredictorKind, EveryKindHasItsLowerCaseWord) {
+  std::string words;
+  for (int k = 0; k <= static_cast<int>(PredictorKind::constant); ++k)
+    words += std::string(kindName(static_cast<PredictorKind>(k))) + " ";
+  EXPECT_EQ(words, "interest confound motion signal compcor cosine scrub outlier constant ");
 }
 
 TEST(DesignMatrix, CopiesAreDeepAndKeepTheHeaderLayout) {
   DesignMatrix source = matrixOf({"a", "K"}, 2);
   source.fileName = "dir/source.sdm";
-  source.fileVersion = {"FileVersion", 3, 17, true};
-  source.includesConstant.present = false;
+  sdm_test::editLayout(source, [](SdmLayout& layout) {
+    layout.version = 3;
+    layout.fileVersion.width = 17;
+    layout.includesConstant.present = false;
+  });
   DesignMatrix copy = source;
   EXPECT_EQ(sdm_test::describe(copy), sdm_test::describe(source));
   EXPECT_EQ(copy.fileName, "dir/source.sdm");
 
   const std::string before = sdm_test::describe(source);
-  copy.addPredictor(kRamp, "x", 1, 1, 1, false);
-  copy.values[0][0] = 42.0f;
-  copy.fileVersion.width = 3;
+  copy.addPredictor({"x", {1, 1, 1}, PredictorKind::interest, kRamp}, false);
+  copy.predictors[0].values[0] = 42.0f;
+  sdm_test::editLayout(copy, [](SdmLayout& layout) { layout.fileVersion.width = 3; });
   copy.removeConstant();
   EXPECT_EQ(sdm_test::describe(source), before);
 }

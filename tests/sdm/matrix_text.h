@@ -8,11 +8,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 
 namespace sdm_test {
 
@@ -43,47 +47,67 @@ inline std::string printfText(float value, int decimals) {
   return text;
 }
 
-template <typename T>
-std::string entryText(const sdm::HeaderEntry<T>& entry) {
-  if (!entry.present) return "absent " + std::to_string(static_cast<long long>(entry.value));
-  return entry.key + " " + std::to_string(entry.width) + " " +
-         std::to_string(static_cast<long long>(entry.value));
+// A header entry: its key (without the colon), width and value, or "absent" and the value.
+inline std::string entryText(std::string_view key, const sdm::SdmKeyLayout& layout,
+                             long long value) {
+  if (!layout.present) return "absent " + std::to_string(value);
+  key.remove_suffix(1);
+  return std::string(key) + " " + std::to_string(layout.width) + " " + std::to_string(value);
 }
 
 // Everything a matrix holds, one member a line, so that a test compares a whole loaded matrix
 // with one expected text.
 inline std::string describe(const sdm::DesignMatrix& m) {
+  const sdm::SdmLayout& layout = sdm::layoutOf(m);
   std::string out;
-  out += "fileVersion " + entryText(m.fileVersion) + "\n";
-  out += "nrOfPredictors " + entryText(m.nrOfPredictors) + "\n";
-  out += "nrOfDataPoints " + entryText(m.nrOfDataPoints) + "\n";
-  out += "includesConstant " + entryText(m.includesConstant) + "\n";
-  out += "firstConfoundPredictor " + entryText(m.firstConfoundPredictor) + "\n";
-  out += "colours";
-  for (std::size_t p = 0; p < m.red.size(); ++p) {
+  out += "fileVersion " + entryText(sdm::fileVersionKey, layout.fileVersion, layout.version);
+  out += "\nnrOfPredictors " + entryText(sdm::nrOfPredictorsKey, layout.nrOfPredictors,
+                                         static_cast<long long>(m.predictors.size()));
+  out += "\nnrOfDataPoints " +
+         entryText(sdm::nrOfDataPointsKey, layout.nrOfDataPoints, m.nrOfDataPoints);
+  out += "\nincludesConstant " +
+         entryText(sdm::includesConstantKey, layout.includesConstant, m.includesConstant);
+  out += "\nfirstConfoundPredictor " + entryText(sdm::firstConfoundPredictorKey,
+                                                 layout.firstConfoundPredictor,
+                                                 m.firstConfoundPredictor);
+  out += "\ncolours";
+  for (const sdm::Predictor& p : m.predictors) {
     out += ' ';
-    out += std::to_string(m.red[p]);
+    out += std::to_string(p.colour.red);
     out += ',';
-    out += std::to_string(m.green.at(p));
+    out += std::to_string(p.colour.green);
     out += ',';
-    out += std::to_string(m.blue.at(p));
+    out += std::to_string(p.colour.blue);
   }
   out += "\nnames";
-  for (const auto& name : m.names) {
+  for (const sdm::Predictor& p : m.predictors) {
     out += " [";
-    out += name;
+    out += p.name;
     out += ']';
   }
   out += "\n";
-  for (const auto& column : m.values) {
+  for (const sdm::Predictor& p : m.predictors) {
     out += "values";
-    for (float v : column) {
+    for (float v : p.values) {
       out += ' ';
       out += floatText(v);
     }
     out += "\n";
   }
   return out;
+}
+
+// The layout of a file Brindle writes anew: FileVersion 1, every key present at width 24.
+inline std::shared_ptr<const sdm::SdmLayout> newFileLayout() {
+  return sdm::newDesignMatrix({}, 0, {}, 1).layout;
+}
+
+// Changes the layout of `m` by `edit`, leaving the layout that copies of `m` share alone.
+template <typename Edit>
+void editLayout(sdm::DesignMatrix& m, Edit edit) {
+  sdm::SdmLayout layout = sdm::layoutOf(m);
+  edit(layout);
+  m.layout = std::make_shared<const sdm::SdmLayout>(layout);
 }
 
 // A float of any kind the writer meets: small, wide (up to 10^12) and tiny, negative, exact
@@ -119,35 +143,39 @@ inline float anyFloat(std::mt19937& random) {
   }
 }
 
-// A hand-built matrix of `names.size()` predictors as the reader would leave it, with every
-// header entry present at width 24. Colours are (p, p + 1, p + 2) for predictor p.
+// A matrix "made.sdm" of `names.size()` predictors laid out as Brindle writes a new file (every
+// header entry present at width 24, FileVersion 1), the kinds by position as the reader gives
+// them. Colours are (p, p + 1, p + 2) for predictor p.
 inline sdm::DesignMatrix makeMatrix(const std::vector<std::string>& names,
                                     const std::vector<std::vector<float>>& columns,
                                     int32_t dataPoints, int32_t firstConfound) {
-  sdm::DesignMatrix m;
-  m.fileName = "made.sdm";
-  m.fileVersion = {"FileVersion", 1, 24, true};
-  m.nrOfPredictors = {"NrOfPredictors", static_cast<int32_t>(names.size()), 24, true};
-  m.nrOfDataPoints = {"NrOfDataPoints", dataPoints, 24, true};
-  m.includesConstant = {"IncludesConstant", false, 24, true};
-  m.firstConfoundPredictor = {"FirstConfoundPredictor", firstConfound, 24, true};
+  std::vector<sdm::Predictor> predictors;
   for (std::size_t p = 0; p < names.size(); ++p) {
     const auto index = static_cast<int32_t>(p);
-    m.red.push_back(index);
-    m.green.push_back(index + 1);
-    m.blue.push_back(index + 2);
+    predictors.push_back({names[p], {index, index + 1, index + 2}, {}, columns.at(p)});
   }
-  m.names = names;
-  m.values = columns;
+  sdm::DesignMatrix m =
+      sdm::newDesignMatrix("made.sdm", dataPoints, std::move(predictors), firstConfound);
+  sdm::setKindsByPosition(m);
   return m;
+}
+
+// The kinds of a matrix's predictors joined by single spaces: "interest confound constant".
+inline std::string kindsText(const sdm::DesignMatrix& m) {
+  std::string out;
+  for (const sdm::Predictor& p : m.predictors) {
+    if (!out.empty()) out += ' ';
+    out += sdm::kindName(p.kind);
+  }
+  return out;
 }
 
 // The names of a matrix joined by single spaces: placement checks read like "a b c Constant".
 inline std::string joinedNames(const sdm::DesignMatrix& m) {
   std::string out;
-  for (const auto& name : m.names) {
+  for (const sdm::Predictor& p : m.predictors) {
     if (!out.empty()) out += ' ';
-    out += name;
+    out += p.name;
   }
   return out;
 }

@@ -17,6 +17,7 @@
 
 #include "confounds/confound_input.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "support/expect_throw.h"
 #include "support/faulty_file_system.h"
 #include "support/process.h"
@@ -63,12 +64,12 @@ TEST_P(SaveFault, ReportsTheTargetAndKeepsTheOldFile) {
   TempDir dir;
   const SdmText sdm{{"Faces", "Motion"}, {"  0.500000 -1.250000", "  1.000000  2.000000"}, 2};
   writeFile(dir.file("in.sdm"), sdm.text());
-  DesignMatrix matrix = DesignMatrix::load(dir.file("in.sdm"));
+  DesignMatrix matrix = loadSdm(dir.file("in.sdm"));
   std::string saved;
   {
     TempDir clean;
     DesignMatrix copy = matrix;
-    copy.save(clean.file("out.sdm"));
+    saveSdm(copy, clean.file("out.sdm"));
     saved = readFile(clean.file("out.sdm"));
   }
   const std::string target = dir.file("out.sdm");
@@ -91,10 +92,10 @@ TEST_P(SaveFault, ReportsTheTargetAndKeepsTheOldFile) {
   {
     FaultyFileSystem files(c.failAt, ENOSPC);
     if (c.message != nullptr) {
-      EXPECT_THROW_MSG(matrix.save(target), std::runtime_error,
+      EXPECT_THROW_MSG(saveSdm(matrix, target), std::runtime_error,
                        std::string(c.message) + target + " (disk full)");
     } else {
-      EXPECT_NO_THROW(matrix.save(target));
+      EXPECT_NO_THROW(saveSdm(matrix, target));
     }
     EXPECT_EQ(files.trace, c.trace);
   }
@@ -161,7 +162,7 @@ TEST(SaveFault, UnfailedSaveMakesExactlyTheseCalls) {
   TempDir dir;
   DesignMatrix matrix;
   FaultyFileSystem files(0, ENOSPC);
-  matrix.save(dir.file("empty.sdm"));
+  saveSdm(matrix, dir.file("empty.sdm"));
   EXPECT_EQ(files.trace, "resolveLinks checkTarget listNames createNew write sync close replace");
 }
 
@@ -188,7 +189,7 @@ TEST(ReadFault, EveryFailedReadCallGivesTheReadersErrorAndClosesTheFile) {
     FaultyFileSystem files(c.failAt, EIO);
     const auto load = [&] {
       if (std::string(c.file).ends_with(".sdm"))
-        DesignMatrix::load(path);
+        loadSdm(path);
       else
         loadConfounds(path, "a,b");
     };
@@ -200,7 +201,7 @@ TEST(ReadFault, EveryFailedReadCallGivesTheReadersErrorAndClosesTheFile) {
     EXPECT_EQ(files.trace.find("openForReading"), 0u) << c.file << " " << c.failAt;
   }
   FaultyFileSystem files(0, EIO);
-  DesignMatrix::load(dir.file("in.sdm"));
+  loadSdm(dir.file("in.sdm"));
   EXPECT_EQ(files.trace, "openForReading read close");
   FaultyFileSystem tableFiles(0, EIO);
   loadConfounds(dir.file("in.tsv"), "a");

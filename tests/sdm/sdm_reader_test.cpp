@@ -9,6 +9,7 @@
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
 #include "sdm/io_error.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
 #include "support/temp_dir.h"
@@ -42,7 +43,7 @@ const std::string kStandardHeaderText =
 DesignMatrix loadText(const TempDir& dir, const std::string& bytes) {
   const std::string path = dir.file("in.sdm");
   writeFile(path, bytes);
-  return DesignMatrix::load(path);
+  return loadSdm(path);
 }
 
 struct ReadCase {
@@ -177,11 +178,11 @@ TEST(SdmReader, AValueOnTheLineAfterItsKeyCountsOnlyTheBlanksBeforeTheLineEnd) {
   const DesignMatrix m = loadText(
       dir,
       crlf("NrOfPredictors: \t\n 1\nNrOfDataPoints:\n0\nFirstConfoundPredictor:\n\n2\n\"x\"\n"));
-  EXPECT_EQ(m.nrOfPredictors.width, 17);
-  EXPECT_EQ(m.nrOfDataPoints.width, 15);
-  EXPECT_EQ(m.firstConfoundPredictor.width, 23);
-  EXPECT_EQ(m.firstConfoundPredictor.value, 2);
-  EXPECT_EQ(m.names, std::vector<std::string>{"x"});
+  EXPECT_EQ(layoutOf(m).nrOfPredictors.width, 17);
+  EXPECT_EQ(layoutOf(m).nrOfDataPoints.width, 15);
+  EXPECT_EQ(layoutOf(m).firstConfoundPredictor.width, 23);
+  EXPECT_EQ(m.firstConfoundPredictor, 2);
+  EXPECT_EQ(namesOf(m.predictors), std::vector<std::string>{"x"});
 }
 
 TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
@@ -190,29 +191,29 @@ TEST(SdmReader, SkipsOverlongTokensAndCapsTheWidth) {
       loadText(dir, std::string(200000, 'x') + " FileVersion:" + std::string(10000, ' ') +
                         "4 NrOfPredictors: 0 NrOfDataPoints: 0 "
                         "FirstConfoundPredictor: 1\n\n\n");
-  EXPECT_EQ(m.fileVersion.value, 4);
-  EXPECT_EQ(m.fileVersion.width, maxSdmHeaderWidth);
+  EXPECT_EQ(layoutOf(m).version, 4);
+  EXPECT_EQ(layoutOf(m).fileVersion.width, maxSdmHeaderWidth);
 }
 
 TEST(SdmReader, ZeroPredictorsWithTheMostDataPointsAllocateNothing) {
   TempDir dir;
   const DesignMatrix m =
       loadText(dir, "NrOfPredictors: 0 NrOfDataPoints: 268435456 FirstConfoundPredictor: 1\n");
-  EXPECT_EQ(m.nrOfDataPoints.value, 268435456);
-  EXPECT_TRUE(m.values.empty());
+  EXPECT_EQ(m.nrOfDataPoints, 268435456);
+  EXPECT_TRUE(m.predictors.empty());
 }
 
 TEST(SdmReader, MissingFileThrowsOpenFileErrorWithThePath) {
   TempDir dir;
   const std::string path = dir.file("missing.sdm");
   try {
-    DesignMatrix::load(path);
+    loadSdm(path);
     FAIL() << "no exception";
   } catch (const OpenFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + path);
   }
   try {
-    DesignMatrix::load(dir.path().string());
+    loadSdm(dir.path().string());
     FAIL() << "no exception";
   } catch (const OpenFileError& e) {
     EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + dir.path().string());
@@ -232,7 +233,7 @@ TEST_P(SdmReaderFailures, ThrowsIOErrorNamingThePath) {
   const std::string path = dir.file("bad.sdm");
   writeFile(path, GetParam().file);
   try {
-    DesignMatrix::load(path);
+    loadSdm(path);
     FAIL() << "no exception";
   } catch (const IOError& e) {
     EXPECT_EQ(std::string(e.what()), GetParam().messagePrefix + path);
@@ -297,9 +298,9 @@ TEST(SdmReader, LinesUpToTheirBoundsAreRead) {
   dataLine.insert(0, sdmDataLineBound(2) - dataLine.size(), ' ');
   const DesignMatrix m =
       loadText(dir, kHeader + "1 2 3 4 5 6\n\"" + longName + "\" \"b\"\r\n" + dataLine + "\r\n");
-  EXPECT_EQ(m.names[0], longName);
-  EXPECT_EQ(m.values[0][0], 1.0f);
-  EXPECT_EQ(m.values[1][0], 2.0f);
+  EXPECT_EQ(m.predictors[0].name, longName);
+  EXPECT_EQ(m.predictors[0].values[0], 1.0f);
+  EXPECT_EQ(m.predictors[1].values[0], 2.0f);
 }
 
 struct NumberFailCase {
@@ -319,7 +320,7 @@ TEST(SdmReader, DataFieldsWithoutANumberThrowTheConversionErrors) {
     const std::string path = dir.file("numbers.sdm");
     writeFile(path, kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n" + c.line + "\n");
     try {
-      DesignMatrix::load(path);
+      loadSdm(path);
       ADD_FAILURE() << c.what << ": no exception";
     } catch (const std::invalid_argument& e) {
       EXPECT_EQ(std::string(e.what()), c.message) << c.what;
@@ -342,7 +343,7 @@ TEST(SdmReader, AHugeFileWithoutLineEndsFailsAtTheLineBound) {
     writeFile(path, start);
     std::filesystem::resize_file(path, std::uintmax_t{3} << 30);
     try {
-      DesignMatrix::load(path);
+      loadSdm(path);
       ADD_FAILURE() << "no exception";
     } catch (const IOError& e) {
       EXPECT_EQ(std::string(e.what()), kTooLong + path);

@@ -16,6 +16,7 @@
 
 #include "matrix_text.h"
 #include "sdm/design_matrix.h"
+#include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 #include "support/temp_dir.h"
 
@@ -32,7 +33,7 @@ using testing_support::writeFile;
 std::string savedText(DesignMatrix m) {
   TempDir dir;
   const std::string path = dir.file("out.sdm");
-  m.save(path);
+  saveSdm(m, path);
   EXPECT_EQ(m.fileName, path);
   return readFile(path);
 }
@@ -73,12 +74,13 @@ TEST(SdmWriter, AddConstantShowsInHeaderColoursNamesAndData) {
 
 TEST(SdmWriter, WritesOnlyPresentEntriesPaddedToTheirWidth) {
   DesignMatrix m = makeMatrix({"a"}, {{1.0f}}, 1, 2);
-  m.fileVersion.present = false;
-  m.includesConstant.present = false;
-  m.nrOfPredictors.width = 16;         // one tab in the loaded file
-  m.nrOfDataPoints.width = 15;         // the value stood on the next line
-  m.firstConfoundPredictor.width = 0;  // built by hand
-  m.nrOfPredictors.key = "NrOfPredictors";
+  sdm_test::editLayout(m, [](SdmLayout& layout) {
+    layout.fileVersion.present = false;
+    layout.includesConstant.present = false;
+    layout.nrOfPredictors.width = 16;         // one tab in the loaded file
+    layout.nrOfDataPoints.width = 15;         // the value stood on the next line
+    layout.firstConfoundPredictor.width = 0;  // built by hand
+  });
   EXPECT_EQ(savedText(m), crlf("NrOfPredictors: 1\n"
                                "NrOfDataPoints: 1\n"
                                "FirstConfoundPredictor: 2\n\n"
@@ -91,7 +93,7 @@ TEST(SdmWriter, ATabSeparatedHeaderIsWrittenWithOneSpacePerTab) {
   writeFile(in,
             "FileVersion:\t3\nNrOfPredictors:\t\t1\nNrOfDataPoints:\t1\nIncludesConstant:\t0\n"
             "FirstConfoundPredictor:\t2\n1 2 3\n\"a\"\n 1.000000\n");
-  DesignMatrix m = DesignMatrix::load(in);
+  DesignMatrix m = loadSdm(in);
   EXPECT_EQ(savedText(m), crlf("FileVersion: 3\n\nNrOfPredictors:  1\nNrOfDataPoints: 1\n"
                                "IncludesConstant: 0\nFirstConfoundPredictor: 2\n\n"
                                "1 2 3\n\"a\"\n  1.000000\n"));
@@ -172,11 +174,11 @@ TEST(SdmWriter, ZeroPredictorsGiveEmptyColourNamesAndDataLines) {
                  "FirstConfoundPredictor: 1\n\n\n\n\n\n"));
 }
 
-TEST(SdmWriter, RefusesAMatrixWhoseArraysAreShorterThanItsHeaderSays) {
+TEST(SdmWriter, RefusesAMatrixWhosePredictorsAreShorterThanItsHeaderSays) {
   TempDir dir;
   DesignMatrix m = twoPredictors();
-  m.values[1].pop_back();
-  EXPECT_THROW(m.save(dir.file("broken.sdm")), std::logic_error);
+  m.predictors[1].values.pop_back();
+  EXPECT_THROW(saveSdm(m, dir.file("broken.sdm")), std::logic_error);
   EXPECT_FALSE(std::filesystem::exists(dir.file("broken.sdm")));
 }
 
@@ -198,8 +200,8 @@ TEST(SdmWriter, RefusesAFileTheReaderWouldRefuse) {
   };
   for (const auto& c : cases) {
     DesignMatrix m = makeMatrix({c.name}, {std::vector<float>(2, 0.5f)}, 2, 2);
-    m.nrOfPredictors.value = c.predictors;
-    m.nrOfDataPoints.value = c.dataPoints;
+    m.predictors.resize(static_cast<std::size_t>(c.predictors));  // the limits need no values
+    m.nrOfDataPoints = c.dataPoints;
     std::string reason;
     try {
       checkSdmLimits(m, "x.sdm");
@@ -210,7 +212,7 @@ TEST(SdmWriter, RefusesAFileTheReaderWouldRefuse) {
   }
   TempDir dir;
   DesignMatrix m = makeMatrix({longest + "n"}, {std::vector<float>(2, 0.5f)}, 2, 2);
-  EXPECT_THROW(m.save(dir.file("long.sdm")), std::runtime_error);
+  EXPECT_THROW(saveSdm(m, dir.file("long.sdm")), std::runtime_error);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -223,7 +225,7 @@ TEST(SdmWriter, APathThatCannotBeCreatedThrowsCannotCreateFile) {
   for (const auto& [path, reason] : cases) {
     DesignMatrix m = twoPredictors();
     try {
-      m.save(path);
+      saveSdm(m, path);
       ADD_FAILURE() << "no exception for " << path;
     } catch (const std::runtime_error& e) {
       EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + path + " (" + reason + ")");
@@ -252,7 +254,7 @@ TEST(SdmWriter, AFailedWriteThrowsAndKeepsTheOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &limit);
     std::string message = "saved";
     try {
-      m.save(path);
+      saveSdm(m, path);
     } catch (const std::exception& e) {
       message = e.what();
     }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "contract/contrasts.h"
-#include "correlation/covered_predictors.h"
 #include "correlation/predictor_role.h"
 #include "design_generator.h"
 #include "diagnostics/contrast_estimates.h"
+#include "sdm/design_matrix.h"
 #include "threads/threads_support.h"
 
 namespace {
@@ -31,14 +31,15 @@ TEST(ThreadsIdentity, ContrastEstimatesAreTheSameForEveryThreadCount) {
   shape.points = 300;
   shape.sumName = "Sum";
   const DesignMatrix matrix = generateDesignMatrix(shape);
-  const std::vector<std::span<const float>> columns(matrix.values.begin(), matrix.values.end());
+  const std::vector<std::span<const float>> columns = sdm::valuesOf(matrix.predictors);
+  const std::vector<std::string> names = sdm::namesOf(matrix.predictors);
   const std::vector<PredictorRole> roles = predictorRoles(matrix);
-  const ContrastDesign design{columns, matrix.names, roles, confoundStart(matrix, columns.size())};
+  const ContrastDesign design{columns, names, roles, confoundStart(matrix, columns.size())};
   std::vector<ContrastWeights> contrasts = defaultContrasts(design);
-  const auto more = resolveContrasts(
-      contract::parseContrastList("all = [\"" + matrix.names[0] + "\", \"" + matrix.names[1] +
-                                  "\" - \"Confound 4\"]\n\"Confound 1\" - Sum"),
-      design);
+  const auto more =
+      resolveContrasts(contract::parseContrastList("all = [\"" + names[0] + "\", \"" + names[1] +
+                                                   "\" - \"Confound 4\"]\n\"Confound 1\" - Sum"),
+                       design);
   contrasts.insert(contrasts.end(), more.begin(), more.end());
   const std::vector<ContrastEstimate> one = threads_support::sameForEveryCount(
       "contrasts", [&] { return estimateContrasts(design, contrasts); },

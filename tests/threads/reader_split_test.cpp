@@ -76,8 +76,10 @@ LoadedSdm loadedAlike(const std::string& path) {
       path, [&] { return loadSdm(path, false); },
       [](const LoadedSdm& l) {
         const SdmRepairs& r = l.repairs;
-        return std::tie(l.matrix.values, r.dataPoints, r.predictors, r.missingFrom, r.unreadable,
-                        r.firstUnreadable, r.namesMissing);
+        std::vector<std::vector<float>> values;
+        for (const Predictor& p : l.matrix.predictors) values.push_back(p.values);
+        return std::make_tuple(values, r.dataPoints, r.predictors, r.missingFrom, r.unreadable,
+                               r.firstUnreadable, r.namesMissing);
       });
 }
 
@@ -90,8 +92,8 @@ TEST(ThreadsReader, UnreadableLinesAtThePartEdgesGiveTheWarningsOfOneThread) {
   EXPECT_EQ(one.repairs.unreadable, bad.size());
   EXPECT_EQ(one.repairs.firstUnreadable,
             (std::vector<std::size_t>{1, bad[1] + 1, bad[2] + 1, bad[3] + 1, bad[4] + 1}));
-  EXPECT_EQ(one.matrix.values[3][bad[1]], 0.0f);
-  EXPECT_EQ(one.matrix.values[3][bad[1] + 3],
+  EXPECT_EQ(one.matrix.predictors[3].values[bad[1]], 0.0f);
+  EXPECT_EQ(one.matrix.predictors[3].values[bad[1] + 3],
             static_cast<float>(std::stod(dataLine(k, bad[1] + 3).substr(30, 10))));
 }
 

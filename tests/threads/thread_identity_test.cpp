@@ -20,6 +20,7 @@
 #include "diagnostics/design_diagnostics.h"
 #include "diagnostics/symmetric_eigen.h"
 #include "sdm/design_matrix.h"
+#include "support/columns.h"
 #include "threads/threads_support.h"
 
 using namespace base;
@@ -48,7 +49,7 @@ TEST(ThreadsIdentity, CorrelationCellsAreTheSameBitsForEveryThreadCount) {
       const std::vector<Values> predictors = randomMatrix(random, k, n);
       sameForEveryCount(
           std::string(activeKernelName()) + ", K " + std::to_string(k) + ", n " + std::to_string(n),
-          [&] { return correlationMatrix(predictors); });
+          [&] { return correlationMatrix(testing_support::spansOf(predictors)); });
     }
   }
 }
@@ -58,14 +59,14 @@ TEST(ThreadsIdentity, StreamedBandsAndColumnPiecesAreTheSameBitsForEveryThreadCo
   const std::vector<Values> predictors = randomMatrix(random, 53, 139);
   const std::vector<float> whole = [&] {
     const ScopedThreadCount single(1);
-    return correlationMatrix(predictors);
+    return correlationMatrix(testing_support::spansOf(predictors));
   }();
   // Cell limits that make bands and column pieces.
   for (const std::size_t limit : {200u, 20u, 1u}) {
     const std::vector<float> streamed = sameForEveryCount("limit " + std::to_string(limit), [&] {
       std::vector<float> cells;
       forEachCorrelationPiece(
-          predictors,
+          testing_support::spansOf(predictors),
           [&](std::size_t, std::size_t, std::span<const float> piece) {
             cells.insert(cells.end(), piece.begin(), piece.end());
           },

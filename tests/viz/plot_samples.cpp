@@ -14,7 +14,6 @@
 #include "base/output_file.h"
 #include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/covered_predictors.h"
 #include "diagnostics/design_diagnostics.h"
 #include "diagnostics/display_names.h"
 #include "heatmap/design_plot.h"
@@ -48,15 +47,11 @@ struct Builder {
   DesignMatrix matrix;
   explicit Builder(const std::string& path, int dataPoints) {
     matrix.fileName = path;
-    matrix.nrOfDataPoints.value = dataPoints;
+    matrix.nrOfDataPoints = dataPoints;
   }
   void add(const std::string& name, std::vector<float> values) {
-    matrix.names.push_back(name);
-    matrix.values.push_back(std::move(values));
-    matrix.red.push_back(128);
-    matrix.green.push_back(128);
-    matrix.blue.push_back(128);
-    matrix.nrOfPredictors.value = static_cast<int32_t>(matrix.names.size());
+    matrix.predictors.push_back(
+        {name, {128, 128, 128}, PredictorKind::confound, std::move(values)});
   }
 };
 
@@ -98,14 +93,13 @@ void writeText(const std::string& path, const std::string& text) {
 // variance inflation factors. Only the design picture when `heatmap` is false.
 void write(const DesignMatrix& matrix, int firstConfound, bool heatmap = true) {
   DesignMatrix m = matrix;
-  m.firstConfoundPredictor.value = firstConfound;
-  const std::size_t k = coveredPredictorCount(m);
-  const std::vector<std::string> names = displayNames(std::span(m.names).first(k));
+  m.firstConfoundPredictor = firstConfound;
+  const std::vector<std::string> names = displayNames(namesOf(m.predictors));
   const DesignDiagnostics diagnostics = diagnoseDesign(m);
   if (heatmap) {
-    writeText(contract::correlationPlotPath(m.fileName),
-              correlationPlotSvg(m, correlationMatrix(std::span(m.values).first(k)), names,
-                                 diagnostics.roles));
+    writeText(
+        contract::correlationPlotPath(m.fileName),
+        correlationPlotSvg(m, correlationMatrix(valuesOf(m.predictors)), names, diagnostics.roles));
   }
   writeText(contract::designPlotPath(m.fileName),
             designPlotSvg(m, names, diagnostics.varianceInflation, diagnostics.roles));
@@ -153,7 +147,7 @@ DesignMatrix allNuisance(const std::string& path, int n, Noise& noise) {
               (p % 2 ? "_cos" : "_sin"),
           wave);
   }
-  for (int s = 0; b.matrix.names.size() < 299; ++s) {
+  for (int s = 0; b.matrix.predictors.size() < 299; ++s) {
     std::vector<float> spike(static_cast<std::size_t>(n), 0.0f);
     spike[static_cast<std::size_t>(7 + s * 3 % (n - 8))] = 1.0f;
     b.add("spike" + std::to_string(s + 1), spike);
