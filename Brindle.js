@@ -52,8 +52,9 @@
 //                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
 //                    saves a tab-separated table instead
 //   Make designs     "task" = "design", "events", "tr", "volumes", "hrf", "derivatives",
-//                    "sliceref", "conditions"; the plug-in offers each events file's design in its
-//                    save dialog (NAME_events.tsv as NAME_design.sdm)
+//                    "sliceref", "conditions", "allcorr", "corrplot", "corrwarn", "corrdir"; the
+//                    plug-in offers each events file's design in its save dialog
+//                    (NAME_events.tsv as NAME_design.sdm) and writes its report as a merge does
 // "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
 // and 0 for off ("strict": refuse SDMs that the reader had to repair); "corrwarn" is the warning
 // threshold as text, "" for none; "corrdir" is the folder that every report and heatmap goes
@@ -88,7 +89,8 @@ function brindleTaskParameters(task, state) {
     ints.push(['derivatives', flag(state.derivatives)]);
     strings.push(['sliceref', brindleTrim(state.sliceref)]);
     strings.push(['conditions', brindleTrim(state.conditions)]);
-    return { strings: strings, ints: ints };
+    // Each design gets the report a merge's result gets, when the dialog asks for reports.
+    ints.push(['allcorr', flag(state.allcorr)]);
   }
   if (task === 'mergeall' || task === 'mergesec') {
     ints.push(['ztans', flag(state.ztans)]);
@@ -97,7 +99,7 @@ function brindleTaskParameters(task, state) {
     strings.push(['sdms2', state.secondaries.join('\n')]);
   }
   if (task === 'mergeall' || task === 'sdm1corr' || task === 'convert') strings.push(['sdm1', state.primary]);
-  if (task !== 'open_sdm') {
+  if (task !== 'open_sdm' && task !== 'design') {
     strings.push(['confounds', brindleTrim(state.confounds)]);
     ints.push(['strict', flag(state.strict)]);
   }
@@ -111,7 +113,7 @@ function brindleTaskParameters(task, state) {
 
 // True for the tasks that write correlation reports and so read "corrplot" and "corrwarn".
 function brindleReadsThreshold(task) {
-  return task === 'sdm1corr' || task === 'mergeall' || task === 'mergesec';
+  return task === 'sdm1corr' || task === 'mergeall' || task === 'mergesec' || task === 'design';
 }
 
 function brindleTrim(text) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/cpu_features.h"
@@ -19,6 +20,7 @@
 #include "bench_files.h"
 #include "confound_generator.h"
 #include "confounds/confound_reader.h"
+#include "contract/report_files.h"
 #include "correlation/block_kernel.h"
 #include "correlation/correlation_matrix.h"
 #include "correlation/report.h"
@@ -101,7 +103,11 @@ void BM_WriteCorrelations(benchmark::State& state) {
   const BenchThreads threads(state, 1);
   DesignMatrix m = benchMatrix(static_cast<int>(state.range(0)));
   m.fileName = benchPath("report" + std::to_string(state.range(0)) + ".sdm");
-  for (auto _ : state) writeCorrelations(m);
+  for (auto _ : state) {
+    base::OutputFile file(contract::correlationReportPath(m.fileName));
+    correlation::writeCorrelationCsv(m, [&file](std::string_view piece) { file.write(piece); });
+    file.commit();
+  }
   setValueCounters(state, m);
   state.SetLabel(threads.label());
 }

@@ -9,7 +9,9 @@
 #include <sstream>
 #include <system_error>
 
+#include "base/paths.h"
 #include "contract/limits.h"
+#include "contract/summary_fields.h"
 #include "entities.h"
 #include "text_files.h"
 
@@ -20,8 +22,9 @@ namespace bids {
 
 namespace {
 
+namespace key = contract::summary;
+
 constexpr std::string_view summarySuffix = "_desc-brindle_design.json";
-constexpr int summaryVersion = 2;
 
 const json& field(const json& summary, const char* key, const std::string& where) {
   if (!summary.contains(key)) throw SummaryError(where + ": no \"" + key + "\"");
@@ -50,36 +53,30 @@ std::optional<double> numberOrNull(const json& summary, const char* key, const s
   return value.get<double>();
 }
 
-// True when predictor `index` is part of a linear dependency (its factor is infinite).
-bool inDependency(const json& dependencies, std::size_t index) {
-  for (const json& dependency : dependencies) {
-    for (const json& member : dependency) {
-      if (member.is_number_unsigned() && member.get<std::size_t>() == index) return true;
-    }
-  }
-  return false;
+// A factor or condition number: a number, "inf" (infinite), or null (none); anything else is
+// refused.
+std::optional<double> measure(const json& summary, const char* key, const std::string& where) {
+  const json& value = field(summary, key, where);
+  if (value == contract::infiniteNumber) return std::numeric_limits<double>::infinity();
+  return numberOrNull(summary, key, where);
 }
 
 // A role that is not a string is no role, not a reason to stop.
 bool isInterest(const json& predictor) {
-  return predictor.is_object() && predictor.contains("role") && predictor.at("role") == "interest";
+  return predictor.is_object() && predictor.contains(key::role) &&
+         predictor.at(key::role) == contract::interestRole;
 }
 
 std::string nameOf(const json& predictor) {
-  const auto name = predictor.find("name");
+  const auto name = predictor.find(key::name);
   return name != predictor.end() && name->is_string() ? name->get<std::string>() : "";
 }
 
-// The largest factor among the predictors of interest (infinite for one in a dependency) and
-// whose it is: the first of equals.
+// The largest factor among the predictors of interest and whose it is: the first of equals.
 void setLargestTaskVif(RunRow& row, const json& summary, const std::string& where) {
-  const json& predictors = arrayField(summary, "predictors", where);
-  const json& dependencies = arrayField(summary, "dependencies", where);
-  for (std::size_t i = 0; i < predictors.size(); ++i) {
-    const json& predictor = predictors[i];
+  for (const json& predictor : arrayField(summary, key::predictors, where)) {
     if (!isInterest(predictor)) continue;
-    std::optional<double> vif = numberOrNull(predictor, "vif", where);
-    if (!vif && inDependency(dependencies, i)) vif = std::numeric_limits<double>::infinity();
+    const std::optional<double> vif = measure(predictor, key::vif, where);
     if (vif && (!row.maxTaskVif || *vif > *row.maxTaskVif)) {
       row.maxTaskVif = vif;
       row.maxInterestVifName = nameOf(predictor);
@@ -97,14 +94,14 @@ const json* pairMember(const json& pair, const char* key, const json& predictors
 
 // The strongest flagged pair with a predictor of interest in it (by |r|, the first of equals).
 std::optional<PairCell> strongestInterestPair(const json& summary, const std::string& where) {
-  const json& predictors = arrayField(summary, "predictors", where);
+  const json& predictors = arrayField(summary, key::predictors, where);
   std::optional<PairCell> strongest;
-  for (const json& pair : arrayField(summary, "pairs", where)) {
-    const json* first = pairMember(pair, "first", predictors);
-    const json* second = pairMember(pair, "second", predictors);
-    if (!first || !second || !pair.contains("r") || !pair.at("r").is_number())
+  for (const json& pair : arrayField(summary, key::pairs, where)) {
+    const json* first = pairMember(pair, key::first, predictors);
+    const json* second = pairMember(pair, key::second, predictors);
+    if (!first || !second || !pair.contains(key::r) || !pair.at(key::r).is_number())
       throw SummaryError(where + ": \"pairs\" holds an entry that is not a pair of predictors");
-    const double r = pair.at("r").get<double>();
+    const double r = pair.at(key::r).get<double>();
     if ((isInterest(*first) || isInterest(*second)) &&
         (!strongest || std::abs(r) > std::abs(strongest->r)))
       strongest = PairCell{nameOf(*first), nameOf(*second), r};
@@ -196,31 +193,51 @@ MarkCounts countMarks(const std::vector<RunRow>& rows) {
   return counts;
 }
 
-RunRow readRunRow(const std::string& text, const std::string& relative) {
-  const json summary = json::parse(text, nullptr, false);
+namespace {
+
+// The summary in `text`, refused unless it is one of the version this brindle-bids reads.
+json parsedSummary(const std::string& text, const std::string& where) {
+  json summary = json::parse(text, nullptr, false);
   if (summary.is_discarded() || !summary.is_object())
-    throw SummaryError(relative + ": not a summary file (no JSON object)");
-  const json& version = field(summary, "version", relative);
-  if (version != summaryVersion) {
-    throw SummaryError(relative + ": summary version " + version.dump() +
-                       "; this brindle-bids reads version 2 only (run the participant level "
-                       "again with this version of Brindle)");
+    throw SummaryError(where + ": not a summary file (no JSON object)");
+  const json& version = field(summary, key::version, where);
+  if (version != contract::summaryVersion) {
+    throw SummaryError(where + ": summary version " + version.dump() +
+                       "; this brindle-bids reads " + "version " +
+                       std::to_string(contract::summaryVersion) +
+                       " only (run the participant level again with this version of Brindle)");
   }
+  return summary;
+}
+
+}  // namespace
+
+RunRow readRunRow(const std::string& text, const std::string& relative) {
+  const json summary = parsedSummary(text, relative);
   RunRow row;
   row.summary = relative;
   setEntities(row, relative);
-  row.volumes = wholeField(summary, "nrOfDataPoints", relative);
-  row.predictors = wholeField(summary, "nrOfPredictors", relative);
+  row.volumes = wholeField(summary, key::nrOfDataPoints, relative);
+  row.predictors = wholeField(summary, key::nrOfPredictors, relative);
   setLargestTaskVif(row, summary, relative);
-  row.conditionNumber = numberOrNull(summary, "conditionNumber", relative);
-  if (!row.conditionNumber && !arrayField(summary, "dependencies", relative).empty())
-    row.conditionNumber = std::numeric_limits<double>::infinity();
-  row.flaggedPairs = static_cast<int>(arrayField(summary, "pairs", relative).size());
-  row.scrubbed = static_cast<int>(arrayField(summary, "scrubbedVolumes", relative).size());
-  row.meanFramewiseDisplacement = numberOrNull(summary, "meanFramewiseDisplacement", relative);
+  row.conditionNumber = measure(summary, key::conditionNumber, relative);
+  row.flaggedPairs = static_cast<int>(arrayField(summary, key::pairs, relative).size());
+  row.scrubbed = static_cast<int>(arrayField(summary, key::scrubbedVolumes, relative).size());
+  row.meanFramewiseDisplacement = numberOrNull(summary, key::meanFramewiseDisplacement, relative);
   row.page = relative.substr(0, relative.size() - 5) + ".html";
   row.strongestInterestPair = strongestInterestPair(summary, relative);
   return row;
+}
+
+std::vector<std::string> summaryWarnings(const std::string& text, const std::string& where) {
+  std::vector<std::string> warnings;
+  const json summary = parsedSummary(text, where);
+  for (const json& notice : arrayField(summary, key::notices, where)) {
+    if (!notice.is_object() || notice.value(key::kind, "") != contract::warningNotice) continue;
+    const std::string file = notice.value(key::file, "");
+    warnings.push_back(base::baseName(file) + ": " + notice.value(key::text, ""));
+  }
+  return warnings;
 }
 
 std::vector<RunRow> readRunRows(const fs::path& output) {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-// The group level: every run's summary (version 2 of the summary JSON) in one table, its JSON
-// sidecar and one self-contained HTML page.
+// The group level: every run's summary (contract::summaryVersion of the summary JSON) in one table,
+// its JSON sidecar and one self-contained HTML page.
 namespace bids {
 
 // A summary that cannot be used: not JSON, another version, a field missing.
@@ -94,6 +94,10 @@ struct MarkCounts {
   std::size_t red = 0;
 };
 MarkCounts countMarks(const std::vector<RunRow>& rows);
+
+// The warnings a summary's notices hold, each "FILE: text" with FILE the base name of the file it
+// is about, in order; `where` names the summary in errors. Throws SummaryError.
+std::vector<std::string> summaryWarnings(const std::string& json, const std::string& where);
 
 // One summary's row; `relative` is its path relative to OUTPUT. Throws SummaryError.
 RunRow readRunRow(const std::string& json, const std::string& relative);

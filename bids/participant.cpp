@@ -13,6 +13,9 @@
 #include <thread>
 
 #include "child_process.h"
+#include "contract/report_files.h"
+#include "group.h"
+#include "regular_file.h"
 #include "run_outputs.h"
 #include "run_plan.h"
 #include "text_files.h"
@@ -27,30 +30,29 @@ namespace {
 struct Outcome {
   bool done = false;
   std::string failure;
-  std::vector<std::string> warnings;  // brindle-bids' own, then the plug-in's from its log
+  std::vector<std::string> warnings;  // brindle-bids' own, then the plug-in's from its summaries
   double seconds = 0;
 };
 
-// The warning lines of the plug-in's log ("Brindle>  Warning: ..."), without the prefix.
-void collectWarnings(const std::string& log, std::vector<std::string>& warnings) {
-  constexpr std::string_view prefix = "Brindle>  Warning: ";
-  std::size_t start = 0;
-  while (start < log.size()) {
-    const std::size_t end = std::min(log.find('\n', start), log.size());
-    std::string_view line(log.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.starts_with(prefix)) warnings.emplace_back(line.substr(prefix.size()));
-    start = end + 1;
-  }
+// The warnings of the summary the task wrote for the design it saved (the argument after "--save").
+void addSummaryWarnings(const std::vector<std::string>& args, const fs::path& folder,
+                        Outcome& outcome) {
+  const auto save = std::find(args.begin(), args.end(), "--save");
+  if (save == args.end() || save + 1 == args.end()) return;
+  const std::string summary = contract::summaryPath(*(save + 1));
+  for (std::string& warning : summaryWarnings(readRegularFile(folder / summary), summary))
+    outcome.warnings.push_back(std::move(warning));
 }
 
 // Runs one Tormel task; a non-zero exit status, anything on standard error or running past the
-// time limit fails the run.
+// time limit fails the run. What the task warned about comes from its summary, not its log.
 void runTormel(const ParticipantOptions& options, const std::vector<std::string>& args,
                const fs::path& folder, Outcome& outcome) {
+  if (args.empty()) return;
   const std::string& task = args.front();
   const ChildResult result = runChild(options.tormel, args, folder, options.timeout);
-  collectWarnings(result.out, outcome.warnings);
+  if (result.status == 0 && result.err.empty() && !result.timedOut)
+    addSummaryWarnings(args, folder, outcome);
   if (result.timedOut)
     throw RunError("Tormel " + task + " timed out after " + shortestText(options.timeout) + " s");
   if (result.status == 0 && result.err.empty()) return;

@@ -25,6 +25,8 @@ void removeQuietly(const fs::path& file) {
 std::vector<std::string> runOutputNames(const RunPlan& plan) {
   // The report files are named after the design as the plug-in names a report beside its SDM.
   return {plan.designFile(),
+          plan.outputName("events", "design.csv"),
+          plan.outputName("events", "design.json"),
           plan.resultFile(),
           plan.outputName("brindle", "design.csv"),
           plan.outputName("brindle", "design.svg"),
@@ -56,7 +58,9 @@ void recordFailure(const RunPlan& plan, const fs::path& dataset, const std::stri
 
 void clearFailure(const RunPlan& plan) {
   removeQuietly(plan.outputFolder / failureRecordName(plan));
-  if (!plan.confounds) removeQuietly(plan.outputFolder / plan.designFile());
+  if (plan.confounds) return;
+  for (const char* tail : {"design.sdm", "design.csv", "design.json"})
+    removeQuietly(plan.outputFolder / plan.outputName("events", tail));
 }
 
 }  // namespace bids

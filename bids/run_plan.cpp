@@ -134,13 +134,16 @@ std::vector<std::string> designArguments(const ParticipantOptions& options, cons
               {"--slice-time-ref", shortestText(plan.sliceTimeRef), "--hrf", options.hrf});
   if (options.timeDerivatives) args.emplace_back("--derivatives");
   if (!options.conditions.empty()) args.insert(args.end(), {"--conditions", options.conditions});
+  // The design's summary says what the events file held (skipped events); without confounds the
+  // design is the run's result and gets the whole report.
+  args.insert(args.end(), {"--corr", "--json"});
+  if (!plan.confounds) args.insert(args.end(), {"--plot", "--warn", options.warn});
   args.insert(args.end(), {"--save", plan.confounds ? plan.designFile() : plan.resultFile()});
   return args;
 }
 
 std::vector<std::string> checkArguments(const ParticipantOptions& options, const RunPlan& plan) {
-  if (!plan.confounds)
-    return {"sdm1corr", plan.resultFile(), "--plot", "--json", "--warn", options.warn};
+  if (!plan.confounds) return {};
   return {"mergeall",       plan.designFile(), plan.confounds->string(),
           "--confounds",    options.confounds, "--baseline",
           "--corr",         "--plot",          "--json",

@@ -204,8 +204,7 @@ std::string roundTripProblem(const DesignMatrix& loaded, const std::string& fold
 
 // Appending, the constant option, the z-transform and the report on a matrix as read: no
 // header value, however odd, may break the arrays or transform a predictor of interest.
-std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
-                         const std::string& folder, bool withConstant) {
+std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other, bool withConstant) {
   DesignMatrix merged = concatenate(loaded, other);
   if (std::string problem = shapeProblem(merged, "merged"); !problem.empty()) return problem;
   // The merged block starts after this matrix's predictors of interest (an index outside
@@ -249,9 +248,8 @@ std::string mergeProblem(const DesignMatrix& loaded, const DesignMatrix& other,
   if (namesOf(before.predictors) != namesOf(merged.predictors) || !sameColours(before, merged))
     return "z-transform changed names";
 
-  merged.fileName = folder + "/merged.sdm";
-  writeCorrelations(merged);
-  const std::string report = readBytes(folder + "/merged.csv");
+  std::string report;
+  writeCorrelationCsv(merged, [&report](std::string_view piece) { report += piece; });
   std::size_t lines = 0;
   for (std::size_t at = report.find("\r\n"); at != std::string::npos;
        at = report.find("\r\n", at + 2)) {
@@ -291,7 +289,7 @@ std::string checkSdmFile(std::string_view bytes, const std::string& folder, bool
     if (std::string problem = roundTripProblem(m, folder, reloaded); !problem.empty())
       return problem;
     if (4 * predictors * predictors * std::max<int64_t>(dataPoints, 1) > kMaxReportWork) return "";
-    return mergeProblem(m, *reloaded, folder, withConstant);
+    return mergeProblem(m, *reloaded, withConstant);
   } catch (const std::exception& error) {
     return std::string("unexpected exception after loading: ") + error.what();
   }

@@ -72,7 +72,7 @@ int parseIntParameter(std::string_view text) {
 std::size_t parameterLimit(const std::string& name) {
   const contract::ParameterRule* rule = contract::parameterRule(name);
   return rule != nullptr && rule->kind == contract::ParameterKind::list ? maxListLength
-                                                                       : maxPathLength;
+                                                                        : maxPathLength;
 }
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {
@@ -250,10 +250,8 @@ bool HostState::flag(const std::string& name) const {
 
 std::vector<std::string> HostState::filesWrittenFor(const std::string& sdmPath) const {
   std::vector<std::string> files{sdmPath};
-  const std::string task = parameter(contract::parameter::task).value_or(std::string());
-  if ((task != contract::taskWord(contract::Task::mergeall) &&
-       task != contract::taskWord(contract::Task::mergesec)) ||
-      !flag(contract::parameter::reports))
+  const auto task = contract::taskNamed(parameter(contract::parameter::task).value_or(""));
+  if (!task || !contract::reportsWithResults(*task) || !flag(contract::parameter::reports))
     return files;
   // The plug-in's own naming, seen from the host.
   const contract::ReportFiles reports{

@@ -60,27 +60,23 @@ void checkValue(const std::string& option, const char* parameter, const std::str
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
-// A merge draws the heatmap and lists the pairs only beside each result's correlation report.
-void checkMergeExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn,
-                      bool json) {
-  const auto task = parameters.find(name::task);
-  if (task == parameters.end() || (task->second != contract::taskWord(contract::Task::mergeall) &&
-                                   task->second != contract::taskWord(contract::Task::mergesec)))
-    return;
+// A merge and a design draw the heatmap and list the pairs only beside each result's correlation
+// report: without --corr, what asks for them is a mistake.
+void checkReportExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn,
+                       bool json) {
+  const auto word = parameters.find(name::task);
+  const auto task = word == parameters.end() ? std::nullopt : contract::taskNamed(word->second);
+  if (!task || !contract::reportsWithResults(*task)) return;
+  const char* kind = task == contract::Task::design ? "design" : "merge";
   const auto corr = parameters.find(name::reports);
   if (corr != parameters.end() && parseIntParameter(corr->second) != 0) return;
-  if (plot)
-    throw UsageError(
-        "--plot needs --corr in a merge: the heatmap is drawn beside each "
-        "result's correlation report");
-  if (warn)
-    throw UsageError(
-        "--warn needs --corr in a merge: the pairs are listed with each "
-        "result's correlation report");
-  if (json)
-    throw UsageError(
-        "--json needs --corr in a merge: the summary is written beside each "
-        "result's correlation report");
+  const auto refuse = [kind](const std::string& option, const char* what) {
+    throw UsageError(option + " needs --corr in a " + kind + ": " + what +
+                     " each result's correlation report");
+  };
+  if (plot) refuse("--plot", "the heatmap is drawn beside");
+  if (warn) refuse("--warn", "the pairs are listed with");
+  if (json) refuse("--json", "the summary is written beside");
 }
 
 // A design is modelled on its runs' timing: the repetition time and the number of volumes (or a
@@ -394,7 +390,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        NAME is not set yet
   --ztrans             ztans=1: z-transform the confound predictors of each result
   --baseline           baseline=1: give each result a constant predictor (0: remove it)
-  --corr               allcorr=1: write the correlation report of each saved result
+  --corr               allcorr=1: write the correlation report of each saved result (each
+                       merged SDM, each design)
   --plot               corrplot=1: write a heatmap (.svg) and a picture of the design matrix
                        (_design.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
@@ -404,8 +401,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
   --json               corrjson=1: write a summary (.json) beside every correlation report
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
-  In a merge --plot, --warn and --json need --corr (set allcorr with --set to send them without
-  it).
+  In a merge or a design --plot, --warn and --json need --corr (set allcorr with --set to send
+  them without it).
   --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with
@@ -552,7 +549,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (!options.info && parameters.find(name::task) == parameters.end()) {
     throw UsageError("no task given: name one (" + taskList(", ") + ") or use --task NAME");
   }
-  checkMergeExtras(parameters, line.plot, line.warn, line.json);
+  checkReportExtras(parameters, line.plot, line.warn, line.json);
   checkDesignTiming(parameters);
   checkLengths(options, line);
   return options;

@@ -53,12 +53,22 @@ struct Wanted {
   std::optional<Kind> kind;
 };
 
-// The kind of a column taken by its name rather than by a preset: motion for trans_* and rot_*
-// (their derivatives and squares too), CompCor for *comp_cor*; anything else is a confound of
-// no known family.
+// The kind of a column taken by its name rather than by a preset: the families preprocessing
+// pipelines name their columns by (their derivatives and squares too), and the spike regressors
+// Brindle itself names "scrub_" and digits when it writes a table; confound for any other.
 Kind kindOfNamed(std::string_view name) {
+  const auto isDigits = [](std::string_view digits) {
+    return !digits.empty() && digits.find_first_not_of("0123456789") == std::string_view::npos;
+  };
   if (name.starts_with("trans_") || name.starts_with("rot_")) return Kind::motion;
   if (name.find("comp_cor") != std::string_view::npos) return Kind::compcor;
+  if (name.starts_with("white_matter") || name.starts_with("csf") ||
+      name.starts_with("global_signal"))
+    return Kind::signal;
+  if (name.starts_with("cosine")) return Kind::cosine;
+  if (name.starts_with("motion_outlier") || name.starts_with("non_steady_state_outlier"))
+    return Kind::outlier;
+  if (name.starts_with("scrub_") && isDigits(name.substr(6))) return Kind::scrub;
   return Kind::confound;
 }
 

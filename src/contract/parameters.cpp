@@ -185,4 +185,8 @@ const char* taskWord(Task task) { return words[static_cast<std::size_t>(task)]; 
 
 std::span<const char* const> taskWords() { return words; }
 
+bool reportsWithResults(Task task) {
+  return task == Task::mergeall || task == Task::mergesec || task == Task::design;
+}
+
 }  // namespace contract

@@ -94,4 +94,8 @@ const char* taskWord(Task task);
 // Every task word, in the order help texts list them.
 std::span<const char* const> taskWords();
 
+// True for the tasks that save results and write each result's report when "allcorr" asks: the
+// merges and the design.
+bool reportsWithResults(Task task);
+
 }  // namespace contract

@@ -7,23 +7,13 @@
 #include <vector>
 
 #include "base/number_text.h"
-#include "base/output_file.h"
 #include "base/parallel.h"
-#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
 #include "sdm/design_matrix.h"
-#include "sdm/protected_inputs.h"
 
 namespace correlation {
 
 namespace {
-
-// The path of the report of `matrix`, refused when it is the SDM itself.
-std::string reportFileOf(const sdm::DesignMatrix& matrix, const std::string& folder) {
-  std::string path = contract::correlationReportPath(matrix.fileName, folder);
-  sdm::refuseToReplaceTheSdm(path, matrix.fileName);
-  return path;
-}
 
 constexpr std::string_view separator = " ; ";
 
@@ -40,14 +30,14 @@ void appendName(std::string& line, std::string_view name) {
 }
 
 // The header line: " ; " before every name.
-void writeHeader(base::OutputFile& file, const sdm::DesignMatrix& matrix) {
+void writeHeader(const base::TextSink& put, const sdm::DesignMatrix& matrix) {
   std::string line;
   for (const sdm::Predictor& predictor : matrix.predictors) {
     line += separator;
     appendName(line, predictor.name);
   }
   line += "\r\n";
-  file.write(line);
+  put(line);
 }
 
 // Appends the cells of row `row` from `firstColumn` on to `line`: the row's name first when the
@@ -69,8 +59,8 @@ constexpr std::size_t bandCells = std::size_t{1} << 16;
 // text on the team, each piece a part of its work, then written piece after piece.
 class PieceWriter {
  public:
-  PieceWriter(base::OutputFile& file, const sdm::DesignMatrix& matrix, std::size_t k)
-      : file_(file), matrix_(matrix), k_(k), team_(base::threadsFor(k * k, bandCells)) {}
+  PieceWriter(const base::TextSink& put, const sdm::DesignMatrix& matrix, std::size_t k)
+      : put_(put), matrix_(matrix), k_(k), team_(base::threadsFor(k * k, bandCells)) {}
 
   void add(std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
     pieces_.push_back({row, firstColumn, cells_.size(), cells.size()});
@@ -90,7 +80,7 @@ class PieceWriter {
                   std::span<const float>(cells_).subspan(piece.offset, piece.size), k_);
       texts_[i] = std::move(text);
     });
-    for (std::size_t i = 0; i < pieces_.size(); ++i) file_.write(texts_[i]);
+    for (std::size_t i = 0; i < pieces_.size(); ++i) put_(texts_[i]);
     pieces_.clear();
     cells_.clear();
   }
@@ -99,7 +89,7 @@ class PieceWriter {
   struct Piece {
     std::size_t row, firstColumn, offset, size;
   };
-  base::OutputFile& file_;
+  const base::TextSink& put_;
   const sdm::DesignMatrix& matrix_;
   std::size_t k_;
   base::WorkerTeam team_;
@@ -110,12 +100,10 @@ class PieceWriter {
 
 }  // namespace
 
-void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folder) {
-  // The file comes first: a report that cannot be created costs no computation.
-  base::OutputFile file(reportFileOf(matrix, folder));
-  writeHeader(file, matrix);
+void writeCorrelationCsv(const sdm::DesignMatrix& matrix, const base::TextSink& put) {
+  writeHeader(put, matrix);
   const std::size_t k = matrix.predictors.size();
-  PieceWriter writer(file, matrix, k);
+  PieceWriter writer(put, matrix, k);
   // Row by row as the cells come: the report never holds the whole matrix, whatever K is.
   forEachCorrelationPiece(
       sdm::valuesOf(matrix.predictors),
@@ -123,20 +111,17 @@ void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folde
         writer.add(row, firstColumn, cells);
       });
   writer.flush();
-  file.commit();
 }
 
-void writeCorrelations(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
-                       const std::string& folder) {
+void writeCorrelationCsv(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
+                         const base::TextSink& put) {
   const std::size_t k = matrix.predictors.size();
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
-  base::OutputFile file(reportFileOf(matrix, folder));
-  writeHeader(file, matrix);
-  PieceWriter writer(file, matrix, k);
+  writeHeader(put, matrix);
+  PieceWriter writer(put, matrix, k);
   for (std::size_t row = 0; row < k; ++row) writer.add(row, 0, correlations.subspan(row * k, k));
   writer.flush();
-  file.commit();
 }
 
 }  // namespace correlation

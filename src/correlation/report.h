@@ -1,25 +1,25 @@
 #pragma once
 
 #include <span>
-#include <string>
 
+#include "base/text_sink.h"
 #include "sdm/design_matrix.h"
 
+// The correlation report: a CSV text of the absolute correlations between all predictors of a
+// design matrix, two decimals each, " ; " between cells, CRLF line ends
+// (docs/correlation-report.md).
 namespace correlation {
 
-// Writes the CSV report of the absolute correlations between all predictors of `matrix` to
-// contract::correlationReportPath(matrix.fileName, folder): beside the SDM, or in `folder` when
-// that is not empty. Throws std::runtime_error "Cannot Create file: " + report path + " (" + reason
-// + ")" when it cannot be created (" (it is the SDM itself)" when the report would replace the SDM
-// file) and "Cannot write file: " + report path + " (" + reason + ")" when a write fails. The
-// correlations and their text are made on up to threadCount() threads (base/thread_count.h), the
-// file written on the calling thread in order: the same bytes for every count.
-void writeCorrelations(const sdm::DesignMatrix& matrix, const std::string& folder = {});
+// Writes the report of `matrix` to `put`, computing the correlations as it goes: the report
+// never holds the whole matrix of cells, whatever the number of predictors. The correlations and
+// their text are made on up to threadCount() threads (base/thread_count.h), handed to `put` in
+// order: the same bytes for every count.
+void writeCorrelationCsv(const sdm::DesignMatrix& matrix, const base::TextSink& put);
 
 // The same from cells computed before: `correlations` holds K x K cells as correlationMatrix
 // gives them for the K predictors of `matrix` (the same bytes as the form above). Throws
-// std::invalid_argument, creating nothing, when its size is not K x K.
-void writeCorrelations(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
-                       const std::string& folder = {});
+// std::invalid_argument, writing nothing, when its size is not K x K.
+void writeCorrelationCsv(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
+                         const base::TextSink& put);
 
 }  // namespace correlation

@@ -14,6 +14,8 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "plugin/report_extras.h"
+#include "sdm/protected_inputs.h"
 #include "sdm/sdm_file.h"
 
 namespace plugin {
@@ -90,6 +92,11 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
 
 void brindle::designTask() {
   const plugin::DesignOptions options = plugin::designOptionsOf(plugin::readDesignParameters());
+  // Like a merge's results, each design may have its report written beside it.
+  const bool reports = host::flagParameter(contract::parameter::reports);
+  const report::ReportRequest request =
+      reports ? plugin::readReportRequest() : report::ReportRequest{};
+  std::vector<std::string> written;
   for (const std::string& path : options.eventsFiles) {
     events::TaskDesign design = events::taskDesign(path, options.model);
     if (logStream) {
@@ -100,6 +107,16 @@ void brindle::designTask() {
                                           events::designPathOf(path));
     if (!saved) continue;  // this file's design only
     sdm::saveSdm(design.matrix, *saved);
-    if (logStream) plugin::logMessage(*logStream, "Saved " + *saved);
+    if (!logStream) continue;
+    plugin::logMessage(*logStream, "Saved " + *saved);
+    if (!reports) continue;
+    const report::RunContext context{design.notices, std::nullopt, options.eventsFiles, written};
+    try {
+      for (std::string& file : plugin::writeReport(design.matrix, request, context, *logStream))
+        written.push_back(std::move(file));
+    } catch (const sdm::InputProtectedError& refusal) {
+      // The design stands; its other reports are not written, the next design's are.
+      plugin::logMessage(*logStream, refusal.what());
+    }
   }
 }

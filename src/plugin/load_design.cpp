@@ -44,7 +44,7 @@ sdm::DesignMatrix DesignLoader::load(const std::string& path) {
   if (log_ != nullptr) {
     for (const base::Notice& notice : notices) logMessage(*log_, base::noticeText(notice));
   }
-  lastWarnings_ = base::warningsOf(notices);
+  lastNotices_ = std::move(notices);
   return matrix;
 }
 

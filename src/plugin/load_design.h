@@ -30,8 +30,8 @@ class DesignLoader {
   // Loads `path` as above. Throws what the readers throw.
   sdm::DesignMatrix load(const std::string& path);
 
-  // The warnings among the notices of the last file loaded.
-  const std::vector<base::Notice>& lastWarnings() const { return lastWarnings_; }
+  // The notices of the last file loaded, in the order they were logged.
+  const std::vector<base::Notice>& lastNotices() const { return lastNotices_; }
 
   // The mean framewise displacement of the last file loaded (confounds/confound_input.h):
   // nothing for an SDM and for a confound file without that column.
@@ -43,7 +43,7 @@ class DesignLoader {
   TRMLLog* log_;
   bool strict_;
   std::optional<std::string> selection_;
-  std::vector<base::Notice> lastWarnings_;
+  std::vector<base::Notice> lastNotices_;
   std::optional<double> lastDisplacement_;
 };
 

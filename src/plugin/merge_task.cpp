@@ -27,10 +27,11 @@ struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
-  report::ReportRequest
-      reportRequest;  // when `report`: the report files and the log lines asked for
+  report::ReportRequest reportRequest;   // when `report`: the report files and log lines asked for
   std::vector<std::string> secondaries;  // "sdms2", one path a line
   bool strict = false;
+  std::vector<std::string> inputs;   // every file the task reads
+  std::vector<std::string> written;  // the report files of the results saved so far
 };
 
 // "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
@@ -42,13 +43,13 @@ std::string dataPointMismatch(const sdm::DesignMatrix& odd, const sdm::DesignMat
 
 // What the summary of a result tells of the files it was made from.
 struct Sources {
-  std::vector<base::Notice> warnings;               // the readers' warnings, file by file
+  std::vector<base::Notice> notices;                // what the readers told, file by file
   std::optional<double> meanFramewiseDisplacement;  // the first file's that has one
 };
 
 // Adds what the summary tells of a file joined to the result after those of `sources`.
 void addSource(Sources& sources, const Sources& file) {
-  sources.warnings.insert(sources.warnings.end(), file.warnings.begin(), file.warnings.end());
+  sources.notices.insert(sources.notices.end(), file.notices.begin(), file.notices.end());
   if (!sources.meanFramewiseDisplacement)
     sources.meanFramewiseDisplacement = file.meanFramewiseDisplacement;
 }
@@ -70,21 +71,20 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
   if (!path) return;
   sdm::saveSdm(result, *path);
   logMessage(log, "Saved " + *path);
-  if (const auto warning = report::estimabilityNotice(result))
+  report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, options.inputs,
+                             options.written};
+  if (const auto warning = report::estimabilityNotice(result)) {
     logMessage(log, base::noticeText(*warning));
+    context.notices.push_back(*warning);
+  }
   if (!options.report) return;
-  report::ReportRequest request = options.reportRequest;
-  request.readerNotices = sources.warnings;
-  request.meanFramewiseDisplacement = sources.meanFramewiseDisplacement;
   try {
-    writeReport(result, request, log);
+    for (std::string& report : writeReport(result, options.reportRequest, context, log))
+      options.written.push_back(std::move(report));
   } catch (const sdm::InputProtectedError& refusal) {
     // The saved SDM stands; this result's other reports are not written, the next result's are.
     logMessage(log, refusal.what());
-    return;
   }
-  for (std::string& report : report::reportFilePaths(*path, request))
-    options.reportRequest.written.push_back(std::move(report));
 }
 
 // The dialog parameters of a merge, read up front: the options, the secondary SDMs ("sdms2")
@@ -112,10 +112,10 @@ struct Loaded {
   Sources sources;
 };
 
-// Loads `path`, with the warnings and the displacement the load found.
+// Loads `path`, with the notices and the displacement the load found.
 Loaded loadFile(DesignLoader& loader, const std::string& path) {
   sdm::DesignMatrix matrix = loader.load(path);
-  return {std::move(matrix), {loader.lastWarnings(), loader.lastMeanFramewiseDisplacement()}};
+  return {std::move(matrix), {loader.lastNotices(), loader.lastMeanFramewiseDisplacement()}};
 }
 
 // Loads `paths` in order. When their numbers of data points differ, says so in a message box
@@ -168,7 +168,7 @@ bool brindle::mergeTask(bool withPrimary) {
                      std::string("Start merging process of ") +
                          (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
   plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
-  options.reportRequest.inputs = options.secondaries;
+  options.inputs = options.secondaries;
   plugin::DesignLoader loader(logStream.get(), options.strict, options.secondaries);
 
   const std::optional<std::vector<plugin::Loaded>> secondaries =
@@ -179,7 +179,7 @@ bool brindle::mergeTask(bool withPrimary) {
     return true;
   }
   const std::string primaryPath = host::stringParameter(contract::parameter::primary);
-  options.reportRequest.inputs.push_back(primaryPath);
+  options.inputs.push_back(primaryPath);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;
   if (primary.matrix.nrOfDataPoints != first.nrOfDataPoints) {

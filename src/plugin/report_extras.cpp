@@ -5,6 +5,7 @@
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
 #include "report/log_lines.h"
+#include "report/report_writer.h"
 #include "sdm/design_matrix.h"
 
 namespace plugin {
@@ -19,18 +20,22 @@ report::ReportRequest readReportRequest() {
   return request;
 }
 
-void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
-                 TRMLLog& log, const std::string& savedLine) {
+std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,
+                                     const report::ReportRequest& request,
+                                     const report::RunContext& context, TRMLLog& log,
+                                     const std::string& savedLine) {
   const std::size_t predictors = matrix.predictors.size();
   if (predictors > report::maxReportedPredictors) {
     logMessage(log, report::reportSkippedLine(predictors));
-    return;
+    return {};
   }
   const report::DesignReport report = report::analyse(matrix, request);
-  report::writeCorrelationReport(matrix, report, request);
+  const report::ReportWriter writer(matrix, request, context);
+  writer.writeCorrelationReport(report);
   if (!savedLine.empty()) logMessage(log, savedLine);
-  report::writeReportFiles(matrix, report, request);
+  writer.writeOtherFiles(report);
   for (const std::string& line : report::logLines(report, request.threshold)) logMessage(log, line);
+  return writer.paths();
 }
 
 }  // namespace plugin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "report/design_report.h"
 
@@ -19,13 +20,16 @@ namespace plugin {
 // that order. All absent (0 and the empty text) ask for the correlation report alone.
 report::ReportRequest readReportRequest();
 
-// Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine`
-// (a matrix of more than maxReportedPredictors gets the line "Report skipped: K predictors (at
-// most 8192)" and nothing else)
-// (when not empty), writes the pictures and the summary asked for, then logs the report's lines
-// (logLines). Each file throws like the report writer, with its own path; nothing later is
+// Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine` (when
+// not empty), writes the pictures and the summary asked for, then logs the report's lines
+// (logLines); `context` tells the summary of the run and the writer which files it may not
+// replace. A matrix of more than maxReportedPredictors gets the line "Report skipped: K
+// predictors (at most 8192)" and nothing else. Returns the paths of the report files, in the
+// order written. Each file throws like report::ReportWriter, with its own path; nothing later is
 // written or logged after a failure.
-void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
-                 TRMLLog& log, const std::string& savedLine = {});
+std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,
+                                     const report::ReportRequest& request,
+                                     const report::RunContext& context, TRMLLog& log,
+                                     const std::string& savedLine = {});
 
 }  // namespace plugin

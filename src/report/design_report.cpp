@@ -6,17 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "base/output_file.h"
-#include "contract/report_files.h"
 #include "correlation/correlation_matrix.h"
-#include "correlation/report.h"
 #include "diagnostics/display_names.h"
-#include "heatmap/design_plot.h"
-#include "heatmap/plot.h"
 #include "report/log_lines.h"
-#include "report/summary_json.h"
 #include "sdm/design_matrix.h"
-#include "sdm/protected_inputs.h"
 
 namespace report {
 
@@ -35,58 +28,6 @@ DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& reque
   }
   report.analysed = true;
   return report;
-}
-
-namespace {
-
-// Writes `text` to `path` through a temporary file moved into place, unless the path reaches the
-// SDM or an input of the task.
-void writeReportFile(const std::string& path, const std::string& text,
-                     const sdm::DesignMatrix& matrix, const ReportRequest& request) {
-  sdm::refuseToReplace(path, matrix.fileName, request.inputs, request.written);
-  base::OutputFile file(path);
-  file.write(text);
-  file.commit();
-}
-
-}  // namespace
-
-void writeCorrelationReport(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                            const ReportRequest& request) {
-  sdm::refuseToReplace(contract::correlationReportPath(matrix.fileName, request.folder),
-                       matrix.fileName, request.inputs, request.written);
-  if (report.analysed)
-    correlation::writeCorrelations(matrix, report.correlations, request.folder);
-  else
-    correlation::writeCorrelations(matrix, request.folder);
-}
-
-void writeReportFiles(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                      const ReportRequest& request) {
-  if (!report.analysed) return;
-  if (request.plot) {
-    writeReportFile(contract::correlationPlotPath(matrix.fileName, request.folder),
-                    heatmap::correlationPlotSvg(matrix, report.correlations, report.shownNames,
-                                                report.diagnostics.roles),
-                    matrix, request);
-    writeReportFile(
-        contract::designPlotPath(matrix.fileName, request.folder),
-        heatmap::designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
-                               report.diagnostics.roles),
-        matrix, request);
-  }
-  if (request.summary) {
-    const std::string path = contract::summaryPath(matrix.fileName, request.folder);
-    sdm::refuseToReplace(path, matrix.fileName, request.inputs, request.written);
-    base::OutputFile file(path);
-    writeSummaryJson(summaryOf(matrix, report, request),
-                     [&](std::string_view piece) { file.write(piece); });
-    file.commit();
-  }
-}
-
-std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request) {
-  return contract::reportFilePaths(sdmPath, {request.plot, request.summary, request.folder});
 }
 
 std::vector<std::string> logLines(const DesignReport& report,

@@ -23,14 +23,24 @@ namespace report {
 // with the square of their number (8,192 predictors: 67 million cells).
 inline constexpr std::size_t maxReportedPredictors = 8192;
 
-// What a report of one matrix is asked for. The correlation report itself is always written.
+// What the user asked a report of one matrix for. The correlation report itself is always
+// written.
 struct ReportRequest {
-  bool plot = false;               // the heatmap and the design picture beside the report
-  bool summary = false;            // the summary file (JSON) beside the report
+  bool plot = false;                         // the heatmap and the design picture beside the report
+  bool summary = false;                      // the summary file (JSON) beside the report
   contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
-  std::string folder;              // the folder of every report file; empty: beside the SDM
-  // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
-  std::vector<base::Notice> readerNotices;
+  std::string folder;  // the folder of every report file; empty: beside the SDM
+
+  // True when more than the correlation report is asked for: the pictures, the summary or the
+  // log lines of the threshold, all of which need every correlation at once and the diagnostics.
+  bool needsAnalysis() const { return plot || summary || threshold.on(); }
+};
+
+// What the task knows of the run a report belongs to, beside what the user asked for.
+struct RunContext {
+  // What the task told about the files behind the matrix (the readers' warnings and notes, the
+  // design's), in the order it logged them; they go into the summary.
+  std::vector<base::Notice> notices;
   // The mean framewise displacement of the confound file behind the matrix that has the column
   // (the first of them, in the order the matrix joins them), for the summary; nothing when none
   // has it.
@@ -39,10 +49,6 @@ struct ReportRequest {
   // replace one of them.
   std::vector<std::string> inputs;
   std::vector<std::string> written;
-
-  // True when more than the correlation report is asked for: the pictures, the summary or the
-  // log lines of the threshold, all of which need every correlation at once and the diagnostics.
-  bool needsAnalysis() const { return plot || summary || threshold.on(); }
 };
 
 struct DesignReport {
@@ -59,25 +65,6 @@ struct DesignReport {
 
 // Computes, once, what `request` needs of `matrix`.
 DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request);
-
-// Writes the correlation report (contract::correlationReportPath): from the report's cells when it
-// holds them, else streamed from the matrix. Throws like writeCorrelations (correlation/report.h),
-// and InputProtectedError (sdm/protected_inputs.h), creating nothing, when the report's path
-// reaches one of the request's inputs.
-void writeCorrelationReport(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                            const ReportRequest& request);
-
-// Writes what the request asks for beyond the correlation report: the heatmap, the design
-// picture and the summary file, in that order (each throws like the report writer, with its own
-// path, and a later one is not written after a failure; InputProtectedError for a path that
-// reaches an input).
-void writeReportFiles(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                      const ReportRequest& request);
-
-// The paths of the report files `request` asks for, for the matrix saved at `sdmPath`, as
-// contract::reportFilePaths gives them: the correlation report, then the heatmap and design
-// picture, then the summary.
-std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportRequest& request);
 
 // The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
 // variance inflation factors and the condition number (diagnosticsSkippedLine in its place for

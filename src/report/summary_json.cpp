@@ -1,6 +1,7 @@
 #include "report/summary_json.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "base/json_text.h"
+#include "contract/summary_fields.h"
 #include "report/log_lines.h"
 #include "sdm/design_matrix.h"
 
@@ -15,36 +17,36 @@ namespace report {
 
 namespace {
 
+namespace field = contract::summary;
+
 void appendIndex(std::string& out, std::size_t index) {
   base::appendJsonNumber(out, static_cast<int64_t>(index));
 }
 
-// The text written so far, handed on in pieces of about a mebibyte: a summary of thousands of
-// predictors is never held whole.
-class JsonOutput {
- public:
-  explicit JsonOutput(const JsonSink& put) : put_(put) {}
-  std::string text;
-  void spillWhenFull() {
-    if (text.size() >= (std::size_t{1} << 20)) flush();
-  }
-  void flush() {
-    put_(text);
-    text.clear();
-  }
+// Appends `"name": ` after `before` (", " inside an object, ",\r\n  " between top-level members).
+void appendKey(std::string& out, std::string_view before, const char* name) {
+  out += before;
+  out += '"';
+  out += name;
+  out += "\": ";
+}
 
- private:
-  const JsonSink& put_;
-};
+// A factor or condition number: infinite ones as the string "inf" (JSON has no infinity, and
+// readers must not have to work it out from other fields), NaN as null.
+void appendMeasure(std::string& out, double value) {
+  if (std::isinf(value) && value > 0)
+    base::appendJsonString(out, contract::infiniteNumber);
+  else
+    base::appendJsonNumber(out, value);
+}
 
 // Appends the member `name` of the top-level object (after a comma): an array of `count`
 // items, each on a line of its own written by `item(i)`, or "[]" when there are none.
 template <typename Item>
-void appendArray(JsonOutput& output, const char* name, std::size_t count, Item item) {
+void appendArray(base::ChunkedText& output, const char* name, std::size_t count, Item item) {
   std::string& out = output.text;
-  out += ",\r\n  \"";
-  out += name;
-  out += "\": [";
+  appendKey(out, ",\r\n  ", name);
+  out += '[';
   for (std::size_t i = 0; i < count; ++i) {
     out += i == 0 ? "\r\n    " : ",\r\n    ";
     item(i);
@@ -64,29 +66,31 @@ void appendIndices(std::string& out, const std::vector<std::size_t>& indices) {
 }
 
 void appendHeader(std::string& out, const Summary& s) {
-  out += "{\r\n  \"version\": ";
-  base::appendJsonNumber(out, int64_t{summaryVersion});
-  out += ",\r\n  \"file\": ";
+  appendKey(out, "{\r\n  ", field::version);
+  base::appendJsonNumber(out, int64_t{contract::summaryVersion});
+  appendKey(out, ",\r\n  ", field::file);
   base::appendJsonString(out, s.file);
-  out += ",\r\n  \"nrOfPredictors\": ";
+  appendKey(out, ",\r\n  ", field::nrOfPredictors);
   base::appendJsonNumber(out, s.nrOfPredictors);
-  out += ",\r\n  \"nrOfDataPoints\": ";
+  appendKey(out, ",\r\n  ", field::nrOfDataPoints);
   base::appendJsonNumber(out, s.nrOfDataPoints);
-  out += ",\r\n  \"firstConfoundPredictor\": ";
+  appendKey(out, ",\r\n  ", field::firstConfoundPredictor);
   base::appendJsonNumber(out, s.firstConfoundPredictor);
 }
 
 void appendPredictor(std::string& out, const SummaryPredictor& p) {
-  out += "{\"name\": ";
+  appendKey(out, "{", field::name);
   base::appendJsonString(out, p.name);
-  out += ", \"role\": ";
+  appendKey(out, ", ", field::role);
   base::appendJsonString(out, correlation::roleName(p.role));
-  out += ", \"mean\": ";
+  appendKey(out, ", ", field::kind);
+  base::appendJsonString(out, sdm::kindName(p.kind));
+  appendKey(out, ", ", field::mean);
   base::appendJsonNumber(out, p.mean);
-  out += ", \"sd\": ";
+  appendKey(out, ", ", field::sd);
   base::appendJsonNumber(out, p.stdDev);
-  out += ", \"vif\": ";
-  base::appendJsonNumber(out, p.varianceInflation);
+  appendKey(out, ", ", field::vif);
+  appendMeasure(out, p.varianceInflation);
   out += '}';
 }
 
@@ -104,20 +108,24 @@ void appendCorrelationRow(std::string& out, std::span<const float> row) {
 }
 
 void appendPair(std::string& out, const FlaggedPair& pair) {
-  out += "{\"first\": ";
+  appendKey(out, "{", field::first);
   appendIndex(out, pair.first);
-  out += ", \"second\": ";
+  appendKey(out, ", ", field::second);
   appendIndex(out, pair.second);
-  out += ", \"r\": ";
+  appendKey(out, ", ", field::r);
   base::appendJsonNumber(out, clamped(pair.r));
   out += '}';
 }
 
-bool isScrubName(std::string_view name) {
-  constexpr std::string_view prefix = "scrub_";
-  if (!name.starts_with(prefix) || name.size() == prefix.size()) return false;
-  name.remove_prefix(prefix.size());
-  return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+void appendNotice(std::string& out, const base::Notice& notice) {
+  appendKey(out, "{", field::kind);
+  base::appendJsonString(out, notice.kind == base::NoticeKind::warning ? contract::warningNotice
+                                                                       : contract::noteNotice);
+  appendKey(out, ", ", field::file);
+  base::appendJsonString(out, notice.file);
+  appendKey(out, ", ", field::text);
+  base::appendJsonString(out, notice.text);
+  out += '}';
 }
 
 // The data point at which `values` is 1, when it is 0 at every other; else nothing.
@@ -136,7 +144,7 @@ std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
 std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix) {
   std::vector<std::size_t> volumes;
   for (const sdm::Predictor& predictor : matrix.predictors) {
-    if (!isScrubName(predictor.name)) continue;
+    if (predictor.kind != sdm::PredictorKind::scrub) continue;
     if (const auto spike = spikeAt(predictor.values)) volumes.push_back(*spike);
   }
   std::sort(volumes.begin(), volumes.end());
@@ -145,7 +153,7 @@ std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix) {
 }
 
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                  const ReportRequest& request) {
+                  const ReportRequest& request, const RunContext& context) {
   const std::size_t k = matrix.predictors.size();
   const diagnostics::DesignDiagnostics& diagnostics = report.diagnostics;
   if (diagnostics.roles.size() != k || diagnostics.stats.size() != k ||
@@ -157,7 +165,8 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
   summary.nrOfDataPoints = matrix.nrOfDataPoints;
   summary.firstConfoundPredictor = matrix.firstConfoundPredictor;
   for (std::size_t i = 0; i < k; ++i) {
-    summary.predictors.push_back({matrix.predictors[i].name, diagnostics.roles[i],
+    const sdm::Predictor& predictor = matrix.predictors[i];
+    summary.predictors.push_back({predictor.name, diagnostics.roles[i], predictor.kind,
                                   diagnostics.stats[i].mean, diagnostics.stats[i].stdDev,
                                   diagnostics.varianceInflation[i]});
   }
@@ -170,41 +179,41 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
     summary.diagnosticsSkipped = tooManyPredictorsText(k, diagnostics::maxDiagnosedPredictors);
   }
   summary.dependencies = diagnostics.dependencies;
-  for (const base::Notice& warning : base::warningsOf(request.readerNotices))
-    summary.warnings.push_back(base::noticeText(warning));
+  summary.notices = context.notices;
   summary.scrubbedVolumes = scrubbedVolumes(matrix);
   summary.meanFramewiseDisplacement =
-      request.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
+      context.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
   return summary;
 }
 
-void writeSummaryJson(const Summary& s, const JsonSink& put) {
+void writeSummaryJson(const Summary& s, const base::TextSink& put) {
   const std::size_t k = s.predictors.size();
   if (s.correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the predictors");
-  JsonOutput output(put);
+  base::ChunkedText output(put);
   std::string& out = output.text;
   appendHeader(out, s);
-  appendArray(output, "predictors", k,
+  appendArray(output, field::predictors, k,
               [&](std::size_t i) { appendPredictor(out, s.predictors[i]); });
-  appendArray(output, "correlations", k,
+  appendArray(output, field::correlations, k,
               [&](std::size_t i) { appendCorrelationRow(out, s.correlations.subspan(i * k, k)); });
-  out += ",\r\n  \"threshold\": ";
+  appendKey(out, ",\r\n  ", field::threshold);
   base::appendJsonNumber(out, s.threshold);
-  appendArray(output, "pairs", s.pairs.size(), [&](std::size_t p) { appendPair(out, s.pairs[p]); });
-  out += ",\r\n  \"conditionNumber\": ";
-  base::appendJsonNumber(out, s.conditionNumber);
+  appendArray(output, field::pairs, s.pairs.size(),
+              [&](std::size_t p) { appendPair(out, s.pairs[p]); });
+  appendKey(out, ",\r\n  ", field::conditionNumber);
+  appendMeasure(out, s.conditionNumber);
   if (!s.diagnosticsSkipped.empty()) {
-    out += ",\r\n  \"diagnosticsSkipped\": ";
+    appendKey(out, ",\r\n  ", field::diagnosticsSkipped);
     base::appendJsonString(out, s.diagnosticsSkipped);
   }
-  appendArray(output, "dependencies", s.dependencies.size(),
+  appendArray(output, field::dependencies, s.dependencies.size(),
               [&](std::size_t d) { appendIndices(out, s.dependencies[d]); });
-  appendArray(output, "warnings", s.warnings.size(),
-              [&](std::size_t w) { base::appendJsonString(out, s.warnings[w]); });
-  out += ",\r\n  \"scrubbedVolumes\": ";
+  appendArray(output, field::notices, s.notices.size(),
+              [&](std::size_t n) { appendNotice(out, s.notices[n]); });
+  appendKey(out, ",\r\n  ", field::scrubbedVolumes);
   appendIndices(out, s.scrubbedVolumes);
-  out += ",\r\n  \"meanFramewiseDisplacement\": ";
+  appendKey(out, ",\r\n  ", field::meanFramewiseDisplacement);
   base::appendJsonNumber(out, s.meanFramewiseDisplacement);
   out += "\r\n}\r\n";
   output.flush();

@@ -2,20 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <limits>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/notice.h"
+#include "base/text_sink.h"
 #include "diagnostics/design_diagnostics.h"
 #include "report/design_report.h"
 #include "report/flagged_pairs.h"
-
-namespace sdm {
-class DesignMatrix;
-}
+#include "sdm/design_matrix.h"
 
 // The summary file for pipelines: everything the correlation report, the flagged pairs and the
 // design diagnostics found, as one JSON text. docs/summary-json.md describes it.
@@ -24,9 +22,10 @@ namespace report {
 struct SummaryPredictor {
   std::string name;  // as in the file
   correlation::PredictorRole role = correlation::PredictorRole::interest;
+  sdm::PredictorKind kind = sdm::PredictorKind::interest;
   float mean = 0.0f;
   float stdDev = 0.0f;
-  double varianceInflation = 0.0;  // NaN or infinite: written as null
+  double varianceInflation = 0.0;  // infinite: "inf"; NaN: null
 };
 
 struct Summary {
@@ -38,40 +37,36 @@ struct Summary {
   std::span<const float> correlations;  // predictors.size() squared cells, row-major; not owned
   float threshold = 0.0f;               // the "corrwarn" threshold; NaN when none is set
   std::span<const FlaggedPair> pairs;   // every pair at or above the threshold; not owned
-  double conditionNumber = 0.0;
+  double conditionNumber = 0.0;         // infinite: "inf"; NaN: null
   // Why the diagnostics were skipped ("2049 predictors (at most 2048)"); empty when they were
   // not, and then the summary has no such field.
   std::string diagnosticsSkipped;
   std::vector<std::vector<std::size_t>> dependencies;
-  std::vector<std::string> warnings;         // the reader's repair warnings, as logged
+  std::vector<base::Notice> notices;         // what the task told about the matrix's files
   std::vector<std::size_t> scrubbedVolumes;  // scrubbedVolumes of the matrix
   // The request's, NaN when it has none (written as null).
   double meanFramewiseDisplacement = std::numeric_limits<double>::quiet_NaN();
 };
 
-// The version number the summary file carries.
-inline constexpr int summaryVersion = 2;
-
-// The 0-based data points that a spike regressor among the covered predictors of `matrix`
-// removes, ascending, each once. A spike regressor is named "scrub_" and one or more digits
-// (0-9) and is 1 at exactly one data point and 0 at every other.
+// The 0-based data points that a spike regressor among the predictors of `matrix` removes,
+// ascending, each once: a predictor of the kind scrub that is 1 at exactly one data point and 0
+// at every other.
 std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
-// The summary of `report` (an analysed one) of `matrix` (its covered predictors): names, header
-// counts, file name and scrubbed volumes from `matrix`, roles, statistics, factors, dependencies,
-// condition number and pairs from `report`, the threshold, the reader's warnings and the mean
-// framewise displacement from `request`. The report must outlive the result. Throws
-// std::invalid_argument when the sizes do not fit.
+// The summary of `report` (an analysed one) of `matrix`: names, kinds, counts, file name and
+// scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number and
+// pairs from `report`, the threshold from `request`, the notices and the mean framewise
+// displacement from `context`. The report must outlive the result. Throws std::invalid_argument
+// when the sizes do not fit.
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
-                  const ReportRequest& request);
+                  const ReportRequest& request, const RunContext& context);
 
-// Receives the summary's text piece by piece, in order.
-using JsonSink = std::function<void(std::string_view)>;
-
-// Writes the JSON text of `summary` to `put` in pieces of about a mebibyte, so that memory does
-// not grow with the square of the predictors: ASCII, CRLF line ends, numbers in their shortest
-// exact form (floats read back as the same float), null for numbers that are not finite.
-void writeSummaryJson(const Summary& summary, const JsonSink& put);
+// Writes the JSON text of `summary` (version contract::summaryVersion, the field names of
+// contract/summary_fields.h) to `put` in pieces of about a mebibyte, so that memory does not grow
+// with the square of the predictors: ASCII, CRLF line ends, numbers in their shortest exact form
+// (floats read back as the same float), an infinite factor or condition number as the string
+// "inf", null for numbers that are not numbers (and for other numbers that are not finite).
+void writeSummaryJson(const Summary& summary, const base::TextSink& put);
 
 // The same text whole.
 std::string summaryJson(const Summary& summary);

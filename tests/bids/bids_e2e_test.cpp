@@ -52,9 +52,12 @@ std::vector<std::string> expectedFiles() {
         "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2"})
     for (const char* tail :
          {"_desc-brindle_design.csv", "_desc-brindle_design.json", "_desc-brindle_design.sdm",
-          "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.sdm"})
+          "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.csv",
+          "_desc-events_design.json", "_desc-events_design.sdm"})
       files.push_back(std::string(run) + tail);
-  std::erase(files, "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1_desc-events_design.sdm");
+  for (const char* tail : {".csv", ".json", ".sdm"})
+    std::erase(files, "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1_desc-events_design" +
+                          std::string(tail));
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -194,8 +197,11 @@ const std::vector<std::string> designs = {
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.sdm",
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.svg",
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design_design.svg"};
-const std::string failure = "sub-01/func/sub-01_task-a_run-01_desc-brindle_failure.json",
-                  events = "sub-01/func/sub-01_task-a_run-01_desc-events_design.sdm";
+const std::string failure = "sub-01/func/sub-01_task-a_run-01_desc-brindle_failure.json";
+// The task design with its report and summary, which tell what the events file held.
+const std::vector<std::string> events = {"sub-01/func/sub-01_task-a_run-01_desc-events_design.csv",
+                                         "sub-01/func/sub-01_task-a_run-01_desc-events_design.json",
+                                         "sub-01/func/sub-01_task-a_run-01_desc-events_design.sdm"};
 
 std::vector<std::string> with(std::vector<std::string> files, std::vector<std::string> more) {
   files.insert(files.end(), more.begin(), more.end());
@@ -284,13 +290,13 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          0,
          "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
-         with(designs, {"dataset_description.json", events})},
+         with(with(designs, events), {"dataset_description.json"})},
         {"a run without events",
          {{"ds/sub-01/func/sub-01_task-rest_bold.nii.gz", ""}},
          {},
          0,
          "task-rest: 1 run without events, skipped\n[1/1] sub-01 task-a run-01 ok\n" + lastLine,
-         with(designs, {"dataset_description.json", events})},
+         with(with(designs, events), {"dataset_description.json"})},
         {"a pipe for the confounds table",
          {{confounds1, pipe}},
          {},
@@ -310,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
              "brindle-bids: 2 folders could not be read, the runs in them are not counted:\n"
              "  sub-02/func: cannot be read (Too many levels of symbolic links)\n"
              "  sub-03/ses-1: not a folder\n",
-         with(designs, {"dataset_description.json", events})},
+         with(with(designs, events), {"dataset_description.json"})},
         {"description twins",
          {{"ds/sub-01/func/sub-01_task-a_run-01_desc-x_bold.nii.gz", ""},
           {"ds/sub-01/func/sub-01_task-a_run-01_desc-y_events.tsv", "onset\tduration\n"}},
@@ -355,7 +361,7 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          0,
          "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
-         with(designs, {"dataset_description.json", events}),
+         with(with(designs, events), {"dataset_description.json"}),
          {"--confounds", "no_such_column"}},
         {"no derivatives and a placeholder image",
          {{"ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz", ""}},

@@ -60,9 +60,9 @@ const MarkCase markCases[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, Thresholds, ::testing::ValuesIn(markCases),
                          testing_support::rowName);
 
-// A version 2 summary with two task predictors, a confound and the constant.
+// A version 3 summary with two task predictors, a confound and the constant.
 std::string summary(const std::string& vifs, const std::string& tail) {
-  return R"({"version": 2, "file": "x.sdm", "nrOfPredictors": 4, "nrOfDataPoints": 120,
+  return R"({"version": 3, "file": "x.sdm", "nrOfPredictors": 4, "nrOfDataPoints": 120,
     "firstConfoundPredictor": 3, "predictors": [)" +
          vifs + R"(], "threshold": 0.8, "pairs": [{"first": 2, "second": 3, "r": 0.99},
     {"first": 1, "second": 2, "r": -0.95}, {"first": 0, "second": 2, "r": 0.9}],
@@ -76,7 +76,7 @@ const std::string twoTaskPredictors =
        {"name": "trans_x", "role": "confound", "vif": 40},
        {"name": "Constant", "role": "constant", "vif": null})";
 
-TEST(GroupSummaries, ReadTheRunsNumbersFromVersion2) {
+TEST(GroupSummaries, ReadTheRunsNumbersFromVersion3) {
   const bids::RunRow row = bids::readRunRow(
       summary(twoTaskPredictors, R"("conditionNumber": 31.5, "dependencies": [],
               "meanFramewiseDisplacement": 0.125)"),
@@ -100,38 +100,50 @@ TEST(GroupSummaries, ReadTheRunsNumbersFromVersion2) {
             "sub-01_ses-2_task-faces_acq-fast_run-3_desc-brindle_design_design.svg");
 }
 
-TEST(GroupSummaries, ATaskPredictorInADependencyHasAnInfiniteFactor) {
+TEST(GroupSummaries, TakeInfiniteFactorsAsStatedAndNullOnesAsNone) {
   const std::string predictors =
-      R"({"name": "faces", "role": "interest", "vif": null},
+      R"({"name": "faces", "role": "interest", "vif": "inf"},
          {"name": "houses", "role": "interest", "vif": 2},
-         {"name": "sum", "role": "confound", "vif": null},
+         {"name": "sum", "role": "confound", "vif": "inf"},
          {"name": "Constant", "role": "constant", "vif": null})";
   const auto row =
-      bids::readRunRow(summary(predictors, R"("conditionNumber": null, "dependencies": [[2, 0, 1]],
+      bids::readRunRow(summary(predictors, R"("conditionNumber": "inf", "dependencies": [[2, 0, 1]],
               "meanFramewiseDisplacement": null)"),
                        "sub-01/func/sub-01_task-a_desc-brindle_design.json");
   EXPECT_EQ(row.maxTaskVif, inf);
   EXPECT_EQ(row.conditionNumber, inf);
   EXPECT_FALSE(row.meanFramewiseDisplacement);
-  // Without a dependency a missing factor is not a factor, nor a missing condition number.
+  // A missing factor is not a factor, nor a missing condition number, whatever else the file says.
   const auto plain = bids::readRunRow(
-      summary(R"({"name": "faces", "role": "interest", "vif": null}, {"name": "a"}, {"name": "b"},
+      summary(
+          R"({"name": "faces", "role": "interest", "vif": null}, {"name": "a"}, {"name": "b"},
                  {"name": "c"})",
-              R"("conditionNumber": null, "dependencies": [], "meanFramewiseDisplacement": 0)"),
+          R"("conditionNumber": null, "dependencies": [[1, 0]], "meanFramewiseDisplacement": 0)"),
       "sub-01/func/sub-01_task-a_desc-brindle_design.json");
   EXPECT_FALSE(plain.maxTaskVif);
   EXPECT_FALSE(plain.conditionNumber);
   EXPECT_EQ(plain.strongestInterestPair, (bids::PairCell{"faces", "b", 0.9}));
 }
 
+TEST(GroupSummaries, GiveTheWarningsOfTheirNoticesNamingEachFile) {
+  const std::string text =
+      R"({"version": 3, "notices": [
+           {"kind": "warning", "file": "/data/sub-01/func/run_events.tsv", "text": "1 event skipped"},
+           {"kind": "note", "file": "c.tsv", "text": "Confounds from c.tsv: trans_x"},
+           {"kind": "warning", "file": "c.tsv", "text": "3 cells n/a"}]})";
+  EXPECT_EQ(bids::summaryWarnings(text, "x.json"),
+            (std::vector<std::string>{"run_events.tsv: 1 event skipped", "c.tsv: 3 cells n/a"}));
+  EXPECT_THROW(bids::summaryWarnings(R"({"version": 3})", "x.json"), bids::SummaryError);
+}
+
 TEST(GroupSummaries, RefuseOtherVersionsAndMissingFields) {
   const std::string name = "sub-01/func/sub-01_task-a_desc-brindle_design.json";
   EXPECT_THROW_MSG(bids::readRunRow(R"({"version": 1, "file": "x.sdm"})", name), bids::SummaryError,
                    name +
-                       ": summary version 1; this brindle-bids reads version 2 only (run the "
+                       ": summary version 1; this brindle-bids reads version 3 only (run the "
                        "participant level again with this version of Brindle)");
   EXPECT_THROW(bids::readRunRow("[1, 2]", name), bids::SummaryError);
-  EXPECT_THROW(bids::readRunRow("{\"version\": 2", name), bids::SummaryError);
+  EXPECT_THROW(bids::readRunRow("{\"version\": 3", name), bids::SummaryError);
   EXPECT_THROW(bids::readRunRow(
                    summary(twoTaskPredictors, R"("conditionNumber": 3, "dependencies": [])"), name),
                bids::SummaryError);
@@ -230,26 +242,27 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.sliceTimeRef = 0.45;
   plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-02_desc-confounds_timeseries.tsv";
   plan.prefix = "sub-01_task-faces_run-02";
-  EXPECT_EQ(
-      bids::designArguments(options, plan),
-      (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
-                                "--volumes-from", plan.confounds->string(), "--slice-time-ref",
-                                "0.45", "--hrf", "spm", "--derivatives", "--conditions", "fa*",
-                                "--save", "sub-01_task-faces_run-02_desc-events_design.sdm"}));
+  EXPECT_EQ(bids::designArguments(options, plan),
+            (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
+                                      "--volumes-from", plan.confounds->string(),
+                                      "--slice-time-ref", "0.45", "--hrf", "spm", "--derivatives",
+                                      "--conditions", "fa*", "--corr", "--json", "--save",
+                                      "sub-01_task-faces_run-02_desc-events_design.sdm"}));
   EXPECT_EQ(
       bids::checkArguments(options, plan),
       (std::vector<std::string>{
           "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm", plan.confounds->string(),
           "--confounds", "motion24,wm_csf,cosine,scrub", "--baseline", "--corr", "--plot", "--json",
           "--warn", "0.8", "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
-  // Without a confounds table: the image's volumes, the design checked alone.
+  // Without a confounds table: the image's volumes, the design the result with its whole report.
   plan.confounds.reset();
   plan.volumes = 140;
-  EXPECT_EQ(bids::designArguments(options, plan)[5], "140");
-  EXPECT_EQ(
-      bids::checkArguments(options, plan),
-      (std::vector<std::string>{"sdm1corr", "sub-01_task-faces_run-02_desc-brindle_design.sdm",
-                                "--plot", "--json", "--warn", "0.8"}));
+  const std::vector<std::string> alone = bids::designArguments(options, plan);
+  EXPECT_EQ(alone[5], "140");
+  EXPECT_EQ(std::vector<std::string>(alone.end() - 7, alone.end()),
+            (std::vector<std::string>{"--corr", "--json", "--plot", "--warn", "0.8", "--save",
+                                      "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  EXPECT_TRUE(bids::checkArguments(options, plan).empty());
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
 }
 

@@ -203,9 +203,10 @@ TEST(ConfoundSelection, EachColumnIsOfTheKindOfThePresetOrNameThatTookIt) {
       {fmriprepTable(), "wm_csf,global", "signal signal signal"},
       {fmriprepTable(), "compcor5,*comp_cor_05", "compcor compcor compcor compcor compcor compcor"},
       {fmriprepTable(), "cosine,outliers", "cosine cosine outlier outlier"},
-      {fmriprepTable(), "white_matter,cosine01,motion_outlier00", "confound confound confound"},
-      {fmriprepTable(), "csf_copy,wm_csf", "confound signal"},  // csf is csf_copy's copy
-      {fmriprepTable(), "csf,wm_csf", "confound signal"},
+      // Taken by name, a column is of the family its name tells.
+      {fmriprepTable(), "white_matter,cosine01,motion_outlier00", "signal cosine outlier"},
+      {fmriprepTable(), "csf_copy,wm_csf", "signal signal"},  // csf is csf_copy's copy
+      {fmriprepTable(), "csf,wm_csf", "signal signal"},
       {smallTable(), "", "confound confound motion"},
       {motionTable(), "scrub,std_dvars", "scrub scrub scrub scrub confound"},
   };

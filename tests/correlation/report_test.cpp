@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -10,19 +9,15 @@
 
 #include <gtest/gtest.h>
 
-#include "contract/report_files.h"
 #include "correlation/correlation.h"
+#include "correlation/correlation_matrix.h"
 #include "sdm/design_matrix.h"
 #include "support/temp_dir.h"
 
-using namespace contract;
 using namespace sdm;
 using namespace correlation;
 
 using testing_support::crlf;
-using testing_support::readFile;
-using testing_support::TempDir;
-using testing_support::writeFile;
 
 namespace {
 
@@ -39,29 +34,24 @@ DesignMatrix matrixOf(const std::string& fileName, const std::vector<std::string
   return m;
 }
 
-std::string errorOf(const DesignMatrix& m) {
-  try {
-    writeCorrelations(m);
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "no error";
+// The report of `m` as its renderer writes it.
+std::string csvOf(const DesignMatrix& m) {
+  std::string text;
+  writeCorrelationCsv(m, [&text](std::string_view piece) { text += piece; });
+  return text;
 }
 
 }  // namespace
 
 TEST(CorrelationReport, WritesEveryOrderedPairAsAbsoluteValues) {
-  TempDir dir;
-  const DesignMatrix m =
-      matrixOf(dir.file("run1.sdm"), {"up", "down; reversed", "my curve", "Constant"},
-               {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
-  writeCorrelations(m);
+  const DesignMatrix m = matrixOf("run1.sdm", {"up", "down; reversed", "my curve", "Constant"},
+                                  {{1, 2, 3}, {3, 2, 1}, {1, 2, 4}, {1, 1, 1}});
   // up with my curve is 0.98198, down with my curve -0.98198; the constant correlates 0.
-  EXPECT_EQ(readFile(dir.file("run1.csv")), crlf(" ; up ; down; reversed ; my curve ; Constant\n"
-                                                 "up ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
-                                                 "down; reversed ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
-                                                 "my curve ; 0.98 ; 0.98 ; 1.00 ; 0.00\n"
-                                                 "Constant ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"));
+  EXPECT_EQ(csvOf(m), crlf(" ; up ; down; reversed ; my curve ; Constant\n"
+                           "up ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
+                           "down; reversed ; 1.00 ; 1.00 ; 0.98 ; 0.00\n"
+                           "my curve ; 0.98 ; 0.98 ; 1.00 ; 0.00\n"
+                           "Constant ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"));
 }
 
 TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
@@ -85,49 +75,14 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
        " ; a;b;c ; d\na;b;c ; 1.00 ; 1.00\nd ; 1.00 ; 1.00\n"},
   };
   for (const auto& c : cases) {
-    TempDir dir;
-    writeCorrelations(matrixOf(dir.file("m.sdm"), c.names, c.predictors));
-    EXPECT_EQ(readFile(dir.file("m.csv")), crlf(c.expected)) << c.expected;
+    const DesignMatrix m = matrixOf("m.sdm", c.names, c.predictors);
+    EXPECT_EQ(csvOf(m), crlf(c.expected)) << c.expected;
+    // From cells computed before, the same bytes.
+    std::string fromCells;
+    writeCorrelationCsv(m, correlationMatrix(valuesOf(m.predictors)),
+                        [&fromCells](std::string_view piece) { fromCells += piece; });
+    EXPECT_EQ(fromCells, crlf(c.expected)) << c.expected;
   }
-}
-
-TEST(CorrelationReport, NamesTheFileAfterTheSdmWithItsExtensionReplaced) {
-  const struct {
-    std::string sdm, report;
-  } cases[] = {
-      {"run1.sdm", "run1.csv"},
-      {"run1", "run1.csv"},  // no point at all
-      {"a.b.sdm", "a.b.csv"},
-      {"my.data/run1", "my.data/run1.csv"},  // the only point lies in a folder name
-      {"./run1", "./run1.csv"},
-  };
-  for (const auto& c : cases) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.path() / "my.data");
-    const DesignMatrix m = matrixOf(dir.file(c.sdm), {"A"}, {{1, 2}});
-    EXPECT_EQ(contract::correlationReportPath(m.fileName), dir.file(c.report));
-    writeCorrelations(m);
-    EXPECT_EQ(readFile(dir.file(c.report)), crlf(" ; A\nA ; 1.00\n")) << c.sdm;
-  }
-}
-
-TEST(CorrelationReport, OverwritesAnEarlierReport) {
-  TempDir dir;
-  writeFile(dir.file("m.csv"), std::string(5000, 'z'));
-  const DesignMatrix m = matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}});
-  writeCorrelations(m);
-  writeCorrelations(m);
-  EXPECT_EQ(readFile(dir.file("m.csv")), crlf(" ; A\nA ; 1.00\n"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-}
-
-TEST(CorrelationReport, ThrowsWhenTheFileCannotBeCreated) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.path() / "m.csv");
-  EXPECT_EQ(errorOf(matrixOf(dir.file("m.sdm"), {"A"}, {{1, 2}})),
-            "Cannot Create file: " + dir.file("m.csv") + " (a folder is in the way)");
-  EXPECT_EQ(errorOf(matrixOf(dir.file("missing/m.sdm"), {"A"}, {{1, 2}})),
-            "Cannot Create file: " + dir.file("missing/m.csv") + " (folder missing)");
 }
 
 TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
@@ -145,8 +100,7 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
     names.push_back(std::string(1, 'p') += std::to_string(p));
   }
   predictors[11].assign(300, 1.0f);
-  TempDir dir;
-  writeCorrelations(matrixOf(dir.file("r.sdm"), names, predictors));
+  const std::string report = csvOf(matrixOf("r.sdm", names, predictors));
 
   // Every ordered pair through correlation(), printed with the C library in the test's locale.
   std::string expected;
@@ -163,7 +117,7 @@ TEST(CorrelationReport, MatchesTheLiteralReportOnARandomMatrix) {
     }
     expected += "\r\n";
   }
-  EXPECT_EQ(readFile(dir.file("r.csv")), expected);
+  EXPECT_EQ(report, expected);
 }
 
 // Predictors whose single-precision cross products cancel: two around 50,000 with a spread of 10
@@ -183,13 +137,12 @@ TEST(CorrelationReport, StaysRightForLargeMeansAndInexactConstants) {
     ramp[i] = 1.0e5f + static_cast<float>(i % 97) * 0.25f;
     twiceRamp[i] = 2.0f * ramp[i] + 3.0f;
   }
-  TempDir dir;
-  writeCorrelations(
-      matrixOf(dir.file("big.sdm"), {"A", "B", "C", "R", "2R"}, {a, b, constant, ramp, twiceRamp}));
-  EXPECT_EQ(readFile(dir.file("big.csv")), crlf(" ; A ; B ; C ; R ; 2R\n"
-                                                "A ; 1.00 ; 0.51 ; 0.00 ; 0.02 ; 0.02\n"
-                                                "B ; 0.51 ; 1.00 ; 0.00 ; 0.03 ; 0.03\n"
-                                                "C ; 0.00 ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"
-                                                "R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"
-                                                "2R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"));
+  EXPECT_EQ(
+      csvOf(matrixOf("big.sdm", {"A", "B", "C", "R", "2R"}, {a, b, constant, ramp, twiceRamp})),
+      crlf(" ; A ; B ; C ; R ; 2R\n"
+           "A ; 1.00 ; 0.51 ; 0.00 ; 0.02 ; 0.02\n"
+           "B ; 0.51 ; 1.00 ; 0.00 ; 0.03 ; 0.03\n"
+           "C ; 0.00 ; 0.00 ; 0.00 ; 0.00 ; 0.00\n"
+           "R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"
+           "2R ; 0.02 ; 0.03 ; 0.00 ; 1.00 ; 1.00\n"));
 }

@@ -80,8 +80,9 @@ def refuse(constant): sys.exit('not JSON: ' + constant)
 d = json.loads(open(sys.argv[1], 'rb').read().decode('ascii'), parse_constant=refuse)
 print(d['version'], d['file'] == sys.argv[2], d['nrOfPredictors'], d['nrOfDataPoints'],
       d['firstConfoundPredictor'])
-print(' '.join(p['role'] + ('' if p['vif'] is None else '+vif') for p in d['predictors']))
-print(d['threshold'], d['conditionNumber'], d['dependencies'], d['warnings'])
+print(' '.join(p['role'] + {None: '', 'inf': '+inf'}.get(p['vif'], '+vif') for p in d['predictors']))
+print(' '.join(p['kind'] for p in d['predictors']))
+print(d['threshold'], d['conditionNumber'], d['dependencies'], d['notices'])
 print([(p['first'], p['second'], round(p['r'], 2)) for p in d['pairs']])
 print(len(d['correlations']), {len(row) for row in d['correlations']})
 )PY";
@@ -90,10 +91,12 @@ print(len(d['correlations']), {len(row) for row in d['correlations']})
   if (parsed.exitCode == 127) GTEST_SKIP() << "python3 is not installed";
   ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
   EXPECT_EQ(parsed.out,
-            "2 True 11 120 4\n"
-            "interest+vif interest+vif interest+vif confound confound confound confound+vif "
-            "confound+vif confound+vif confound constant\n"
-            "0.7 None [[9, 3, 4, 5]] []\n"
+            "3 True 11 120 4\n"
+            "interest+vif interest+vif interest+vif confound+inf confound+inf confound+inf "
+            "confound+vif confound+vif confound+vif confound+inf constant\n"
+            "interest interest interest confound confound confound confound confound confound "
+            "confound constant\n"
+            "0.7 inf [[9, 3, 4, 5]] []\n"
             "[(4, 6, -0.76), (5, 6, -0.75), (7, 8, -0.74)]\n"
             "11 {11}\n");
 }
@@ -112,16 +115,22 @@ TEST(DesignReportEndToEnd, SummaryCarriesTheRepairWarningsOfEveryFileBehindTheRe
   ASSERT_EQ(merge.exitCode, 0) << merge.err;
   const char* const check =
       "import json, sys\n"
-      "for f in sys.argv[1:]: print(json.load(open(f))['warnings'])\n";
+      "import os\n"
+      "for f in sys.argv[1:]:\n"
+      "  print([os.path.basename(n['file']) + ': ' + n['text']\n"
+      "         for n in json.load(open(f))['notices'] if n['kind'] == 'warning'])\n";
   const auto parsed = runProcess(
       "/usr/bin/env", {"python3", "-c", check, dir.file("cut.json"), dir.file("both.json")});
   if (parsed.exitCode == 127) GTEST_SKIP() << "python3 is not installed";
   ASSERT_EQ(parsed.exitCode, 0) << parsed.err;
   const auto warning = [](const std::string& name) {
-    return "'Warning: " + name + ": data point 5 missing (the file ends early), read as 0'";
+    return "'" + name + ": data point 5 missing (the file ends early), read as 0'";
   };
+  // The merge's summary also has what was said of the result itself.
   EXPECT_EQ(parsed.out, "[" + warning("cut.sdm") + "]\n[" + warning("cut.sdm") + ", " +
-                            warning("cut2.sdm") + "]\n");
+                            warning("cut2.sdm") +
+                            ", 'both.sdm: 8 predictors for 5 data points: the design cannot be "
+                            "estimated']\n");
 }
 
 TEST(DesignReportEndToEnd, SummaryListsScrubbedVolumesAndTheConfoundTablesMeanDisplacement) {

@@ -21,6 +21,7 @@
 #include "heatmap/colour_scale.h"
 #include "heatmap/xml_text.h"
 #include "report/design_report.h"
+#include "report/report_writer.h"
 #include "sdm/design_matrix.h"
 #include "support/columns.h"
 #include "support/temp_dir.h"
@@ -355,12 +356,13 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
   there.fileName = dir.file("run1.sdm");
   report::ReportRequest request;
   request.plot = true;
-  report::writeReportFiles(there, report::analyse(there, request), request);
+  const report::RunContext context;
+  report::ReportWriter(there, request, context).writeOtherFiles(report::analyse(there, request));
   EXPECT_EQ(readFile(dir.file("run1.svg")), svgOf(there));
 
   there.fileName = dir.file("missing/run1.sdm");
   try {
-    report::writeReportFiles(there, report::analyse(there, request), request);
+    report::ReportWriter(there, request, context).writeOtherFiles(report::analyse(there, request));
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()),

@@ -152,7 +152,8 @@ const actionCases = [
     button: 'Make designs',
     expected: {
       task: 'design', events: 'D:/bids/sub-01_run-1_events.tsv\nD:/bids/sub-01_run-2_events.tsv', tr: '0.8',
-      volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop',
+      volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop', allcorr: 1,
+      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
     },
   },
 ];

@@ -98,6 +98,9 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   m.firstConfoundPredictor = 2;
   m.predictors =
       predictorsOf({"Face", "Tx", "Constant"}, {{0, 1, 0, 1}, {1, 2, 4, 3}, {1, 1, 1, 1}});
+  m.predictors[0].kind = PredictorKind::interest;
+  m.predictors[1].kind = PredictorKind::motion;
+  m.predictors[2].kind = PredictorKind::constant;
   DesignDiagnostics d;
   d.roles = {PredictorRole::interest, PredictorRole::confound, PredictorRole::constant};
   d.stats = {{0.5f, 0.57735026f}, {2.5f, 1.2909944f}, {1.0f, 0.0f}};
@@ -111,22 +114,23 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   report.pairs = pairsAtOrAbove(d.roles, report.correlations, 0.8f);
   ReportRequest request;
   request.threshold = contract::parseCorrelationThreshold("0.8");
-  request.readerNotices = {{NoticeKind::warning, "D:/study/run.sdm", "Repaired \\ line 7"},
-                           {NoticeKind::note, "D:/study/conf.tsv", "csf"}};
-  EXPECT_EQ(summaryJson(summaryOf(m, report, request)),
+  RunContext context;
+  context.notices = {{NoticeKind::warning, "D:/study/run.sdm", "Repaired \\ line 7"},
+                     {NoticeKind::note, "D:/study/conf.tsv", "csf"}};
+  EXPECT_EQ(summaryJson(summaryOf(m, report, request, context)),
             "{\r\n"
-            "  \"version\": 2,\r\n"
+            "  \"version\": 3,\r\n"
             "  \"file\": \"D:/study/run \\\"1\\\".sdm\",\r\n"
             "  \"nrOfPredictors\": 3,\r\n"
             "  \"nrOfDataPoints\": 4,\r\n"
             "  \"firstConfoundPredictor\": 2,\r\n"
             "  \"predictors\": [\r\n"
-            "    {\"name\": \"Face\", \"role\": \"interest\", \"mean\": 0.5, \"sd\": 0.57735026, "
-            "\"vif\": null},\r\n"
-            "    {\"name\": \"Tx\", \"role\": \"confound\", \"mean\": 2.5, \"sd\": 1.2909944, "
-            "\"vif\": 1.25},\r\n"
-            "    {\"name\": \"Constant\", \"role\": \"constant\", \"mean\": 1, \"sd\": 0, "
-            "\"vif\": null}\r\n"
+            "    {\"name\": \"Face\", \"role\": \"interest\", \"kind\": \"interest\", "
+            "\"mean\": 0.5, \"sd\": 0.57735026, \"vif\": \"inf\"},\r\n"
+            "    {\"name\": \"Tx\", \"role\": \"confound\", \"kind\": \"motion\", \"mean\": 2.5, "
+            "\"sd\": 1.2909944, \"vif\": 1.25},\r\n"
+            "    {\"name\": \"Constant\", \"role\": \"constant\", \"kind\": \"constant\", "
+            "\"mean\": 1, \"sd\": 0, \"vif\": null}\r\n"
             "  ],\r\n"
             "  \"correlations\": [\r\n"
             "    [1, -0.8944272, 0],\r\n"
@@ -141,8 +145,10 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "  \"dependencies\": [\r\n"
             "    [1, 0]\r\n"
             "  ],\r\n"
-            "  \"warnings\": [\r\n"
-            "    \"Warning: run.sdm: Repaired \\\\ line 7\"\r\n"
+            "  \"notices\": [\r\n"
+            "    {\"kind\": \"warning\", \"file\": \"D:/study/run.sdm\", \"text\": \"Repaired "
+            "\\\\ line 7\"},\r\n"
+            "    {\"kind\": \"note\", \"file\": \"D:/study/conf.tsv\", \"text\": \"csf\"}\r\n"
             "  ],\r\n"
             "  \"scrubbedVolumes\": [],\r\n"
             "  \"meanFramewiseDisplacement\": null\r\n"
@@ -151,38 +157,42 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   report.diagnostics.conditionNumber = nan;
   report.diagnostics.dependencies.clear();
   report.pairs.clear();
-  const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}));
+  report.diagnostics.varianceInflation[0] = nan;  // null, not "inf"
+  const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}, RunContext{}));
   EXPECT_NE(
       empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
-                 "  \"dependencies\": [],\r\n  \"warnings\": [],\r\n"),
+                 "  \"dependencies\": [],\r\n  \"notices\": [],\r\n"),
       std::string::npos);
+  EXPECT_NE(empty.find("\"sd\": 0.57735026, \"vif\": null}"), std::string::npos);
   // Beyond the diagnostics' limit the summary says why they are missing; spike regressors of a
   // confound table are listed, with the displacement the request brings.
   report.diagnostics.tooManyPredictors = true;
   m.predictors =
       predictorsOf({"scrub_12", "scrub_3", "Constant"}, {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}});
-  ReportRequest displaced;
+  m.predictors[0].kind = m.predictors[1].kind = PredictorKind::scrub;
+  RunContext displaced;
   displaced.meanFramewiseDisplacement = 0.125;
-  EXPECT_TRUE(summaryJson(summaryOf(m, report, displaced))
+  EXPECT_TRUE(summaryJson(summaryOf(m, report, ReportRequest{}, displaced))
                   .ends_with("  \"conditionNumber\": null,\r\n"
                              "  \"diagnosticsSkipped\": \"3 predictors (at most 2048)\",\r\n"
-                             "  \"dependencies\": [],\r\n  \"warnings\": [],\r\n"
+                             "  \"dependencies\": [],\r\n  \"notices\": [],\r\n"
                              "  \"scrubbedVolumes\": [1, 3],\r\n"
                              "  \"meanFramewiseDisplacement\": 0.125\r\n}\r\n"));
 }
 
-TEST(ScrubbedVolumes, TakesScrubAndDigitsPredictorsThatAreOneAtOnePointAndZeroElsewhere) {
+TEST(ScrubbedVolumes, TakesSpikeRegressorsMadeByScrubbingThatAreOneAtOnePointAndZeroElsewhere) {
   const auto spike = [](std::size_t at, float value = 1.0f) {
     std::vector<float> values(8, 0.0f);
     values[at] = value;
     return values;
   };
   DesignMatrix m;
-  m.predictors = predictorsOf(
-      {"scrub_07", "scrub_2", "scrub_1", "scrub_", "scrub_4a", "Scrub_4", "scrub_5", "scrub_6"},
-      {spike(5), spike(0), spike(5), spike(1), spike(2), spike(3), spike(4, 2.0f), spike(6)});
+  m.predictors = predictorsOf({"a", "b", "scrub_1", "d", "e", "f"},
+                              {spike(5), spike(0), spike(1), spike(5), spike(4, 2.0f), spike(6)});
+  for (sdm::Predictor& p : m.predictors) p.kind = PredictorKind::scrub;
+  m.predictors[2].kind = PredictorKind::confound;                   // its name alone tells nothing
   m.predictors[1].values[3] = -0.0f;                                // still 0
-  m.predictors[7].values[7] = 1.0f;                                 // two spikes
+  m.predictors[5].values[7] = 1.0f;                                 // two spikes
   EXPECT_EQ(scrubbedVolumes(m), (std::vector<std::size_t>{0, 5}));  // ascending, each once
 }
 

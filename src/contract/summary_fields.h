@@ -1,0 +1,47 @@
+#pragma once
+
+// The summary file of a report (docs/summary-json.md): its version and the names of its fields,
+// written once for the plug-in, which writes it, and brindle-bids, which reads it.
+namespace contract {
+
+// The version the summary file carries; a reader refuses one it does not know.
+inline constexpr int summaryVersion = 3;
+
+// How the summary writes a number that is infinite (a variance inflation factor, a condition
+// number): as this string. A number that is not a number at all is written as null.
+inline constexpr char infiniteNumber[] = "inf";
+
+namespace summary {
+inline constexpr char version[] = "version";
+inline constexpr char file[] = "file";
+inline constexpr char nrOfPredictors[] = "nrOfPredictors";
+inline constexpr char nrOfDataPoints[] = "nrOfDataPoints";
+inline constexpr char firstConfoundPredictor[] = "firstConfoundPredictor";
+inline constexpr char predictors[] = "predictors";  // each: name, role, kind, mean, sd, vif
+inline constexpr char name[] = "name";
+inline constexpr char role[] = "role";
+inline constexpr char kind[] = "kind";
+inline constexpr char mean[] = "mean";
+inline constexpr char sd[] = "sd";
+inline constexpr char vif[] = "vif";
+inline constexpr char correlations[] = "correlations";
+inline constexpr char threshold[] = "threshold";
+inline constexpr char pairs[] = "pairs";  // each: first, second, r
+inline constexpr char first[] = "first";
+inline constexpr char second[] = "second";
+inline constexpr char r[] = "r";
+inline constexpr char conditionNumber[] = "conditionNumber";
+inline constexpr char diagnosticsSkipped[] = "diagnosticsSkipped";
+inline constexpr char dependencies[] = "dependencies";
+inline constexpr char notices[] = "notices";  // each: kind, file, text
+inline constexpr char text[] = "text";
+inline constexpr char scrubbedVolumes[] = "scrubbedVolumes";
+inline constexpr char meanFramewiseDisplacement[] = "meanFramewiseDisplacement";
+}  // namespace summary
+
+// The words of a notice's kind, and of a predictor's role.
+inline constexpr char warningNotice[] = "warning";
+inline constexpr char noteNotice[] = "note";
+inline constexpr char interestRole[] = "interest";
+
+}  // namespace contract

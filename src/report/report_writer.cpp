@@ -1,0 +1,64 @@
+#include "report/report_writer.h"
+
+#include "base/output_file.h"
+#include "contract/report_files.h"
+#include "correlation/report.h"
+#include "heatmap/design_plot.h"
+#include "heatmap/plot.h"
+#include "report/summary_json.h"
+#include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
+
+namespace report {
+
+ReportWriter::ReportWriter(const sdm::DesignMatrix& matrix, const ReportRequest& request,
+                           const RunContext& context)
+    : matrix_(matrix), request_(request), context_(context) {
+  const std::string& sdm = matrix.fileName;
+  paths_ = contract::reportFilePaths(sdm, {request.plot, request.summary, request.folder});
+  csv_ = contract::correlationReportPath(sdm, request.folder);
+  if (request.plot) {
+    heatmap_ = contract::correlationPlotPath(sdm, request.folder);
+    designPicture_ = contract::designPlotPath(sdm, request.folder);
+  }
+  if (request.summary) summary_ = contract::summaryPath(sdm, request.folder);
+}
+
+void ReportWriter::write(const std::string& path,
+                         const std::function<void(const base::TextSink&)>& render) const {
+  sdm::refuseToReplace(path, matrix_.fileName, context_.inputs, context_.written);
+  base::OutputFile file(path);
+  render([&file](std::string_view piece) { file.write(piece); });
+  file.commit();
+}
+
+void ReportWriter::writeCorrelationReport(const DesignReport& report) const {
+  // The file comes first: a report that cannot be created costs no computation.
+  write(csv_, [&](const base::TextSink& put) {
+    if (report.analysed)
+      correlation::writeCorrelationCsv(matrix_, report.correlations, put);
+    else
+      correlation::writeCorrelationCsv(matrix_, put);
+  });
+}
+
+void ReportWriter::writeOtherFiles(const DesignReport& report) const {
+  if (!report.analysed) return;
+  if (request_.plot) {
+    write(heatmap_, [&](const base::TextSink& put) {
+      put(heatmap::correlationPlotSvg(matrix_, report.correlations, report.shownNames,
+                                      report.diagnostics.roles));
+    });
+    write(designPicture_, [&](const base::TextSink& put) {
+      put(heatmap::designPlotSvg(matrix_, report.shownNames, report.diagnostics.varianceInflation,
+                                 report.diagnostics.roles));
+    });
+  }
+  if (request_.summary) {
+    write(summary_, [&](const base::TextSink& put) {
+      writeSummaryJson(summaryOf(matrix_, report, request_, context_), put);
+    });
+  }
+}
+
+}  // namespace report
