@@ -72,7 +72,7 @@ int parseIntParameter(std::string_view text) {
 std::size_t parameterLimit(const std::string& name) {
   const contract::ParameterRule* rule = contract::parameterRule(name);
   return rule != nullptr && rule->kind == contract::ParameterKind::list ? maxListLength
-                                                                       : maxPathLength;
+                                                                        : maxPathLength;
 }
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {

@@ -25,10 +25,10 @@ inline constexpr std::size_t maxReportedPredictors = 8192;
 
 // What a report of one matrix is asked for. The correlation report itself is always written.
 struct ReportRequest {
-  bool plot = false;               // the heatmap and the design picture beside the report
-  bool summary = false;            // the summary file (JSON) beside the report
+  bool plot = false;                         // the heatmap and the design picture beside the report
+  bool summary = false;                      // the summary file (JSON) beside the report
   contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
-  std::string folder;              // the folder of every report file; empty: beside the SDM
+  std::string folder;  // the folder of every report file; empty: beside the SDM
   // The warnings of the reader about the file(s) behind the matrix; they go into the summary.
   std::vector<base::Notice> readerNotices;
   // The mean framewise displacement of the confound file behind the matrix that has the column

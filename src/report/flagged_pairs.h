@@ -17,7 +17,6 @@ namespace report {
 // The most pairs listed in the log after one report; the rest are counted in one closing line.
 inline constexpr std::size_t maxFlaggedPairs = 20;
 
-
 // A pair of predictors (0-based, first < second) and their correlation as the report has it.
 struct FlaggedPair {
   std::size_t first;
