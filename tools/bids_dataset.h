@@ -7,13 +7,13 @@
 // A small synthetic BIDS dataset with fMRIPrep-like derivatives, for the tests and the README of
 // brindle-bids: two subjects (the second with two sessions), two runs each of the task "faces",
 // each run's image (*_bold.nii.gz: a NIfTI-1 header giving its volumes and repetition time over
-// one voxel per volume), events with two conditions, a modulation column and one "n/a" row. The repetition time comes
-// from a task-level sidecar at the root, one run overrides it; a session-level sidecar without
-// it must be passed over. In one run each houses event follows a faces event by half a second: two
-// predictors that a design cannot tell apart well. Under derivatives/fmriprep every run but one has
-// a confounds table with a row per volume (one under the older name
-// *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar with "StartTime".
-// Every text file ends its lines with LF. The same seed gives the same files.
+// one voxel per volume), events with two conditions, a modulation column and one "n/a" row. The
+// repetition time comes from a task-level sidecar at the root, one run overrides it; a
+// session-level sidecar without it must be passed over. In one run each houses event follows a
+// faces event by half a second: two predictors that a design cannot tell apart well. Under
+// derivatives/fmriprep every run but one has a confounds table with a row per volume (one under
+// the older name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar
+// with "StartTime". Every text file ends its lines with LF. The same seed gives the same files.
 namespace tools {
 
 struct BidsRunShape {

@@ -13,9 +13,13 @@
 
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_file.h"
+#include "support/e2e_fixtures.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
+using e2e_fixtures::finished;
+using e2e_fixtures::startAll;
+using e2e_fixtures::startSec;
 using namespace sdm;
 
 namespace {
@@ -51,11 +55,6 @@ const std::string motionSdm = crlf(
     "\"TX\"\n"
     " -0.100000\n  0.300000\n  0.000000\n");
 
-const std::string startAll =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
-const std::string startSec =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 const std::string isInput = ": it is an input of this task\n";
 const std::string savedBefore = ": an earlier result of this run was saved there\n";
 

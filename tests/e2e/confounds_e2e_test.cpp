@@ -14,10 +14,13 @@
 
 #include "sdm/design_matrix.h"
 #include "sdm/sdm_file.h"
+#include "support/e2e_fixtures.h"
 #include "support/process.h"
 #include "support/reference_correlation.h"
 #include "support/temp_dir.h"
 
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using namespace sdm;
 
 namespace {
@@ -27,9 +30,6 @@ using testing_support::referenceCorrelation;
 using testing_support::runTormel;
 using testing_support::sourceDir;
 using testing_support::TempDir;
-
-const std::string running = "\nBrindle>  Running...";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 std::string example(const std::string& name) { return sourceDir() + "/examples/" + name; }
 

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using log_lines::notEstimable;
 using testing_support::crlf;
 using testing_support::ProcessResult;
@@ -20,9 +23,6 @@ using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string running = "\nBrindle>  Running...";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 // Up correlates -0.447 with Wave and 0.894 with Motion; the constant correlates 0. Four
 // predictors over four data points: the task warns that no GLM can estimate them.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -19,6 +20,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using testing_support::crlf;
 using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
@@ -26,9 +29,6 @@ using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string kRunning = "\nBrindle>  Running...";
-const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 // An SDM of two predictors and `dataPoints` data points: header, colours, `names` as the names
 // line, then `lines`, each ended with CRLF.
@@ -70,8 +70,8 @@ TEST_P(RepairWarnings, AreLoggedRightAfterLoadingTheFile) {
   const ProcessResult result = runTormel({"sdm1corr", dir.file("run.sdm")});
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, kRunning + GetParam().warnings + "\nBrindle>  Saved Correlatios to " +
-                            dir.file("run.csv") + kFinished);
+  EXPECT_EQ(result.out, running + GetParam().warnings + "\nBrindle>  Saved Correlatios to " +
+                            dir.file("run.csv") + finished);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -129,7 +129,7 @@ TEST_P(RefusedFiles, AreRefusedBeforeAnyOutput) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.err, "[message] Error: Damaged " + GetParam().kind + " file: " + path + " (" +
                             GetParam().reason + ")\n");
-  EXPECT_EQ(result.out, kRunning + kFinished);
+  EXPECT_EQ(result.out, running + finished);
   EXPECT_FALSE(fs::exists(dir.file("run.csv")));
 }
 
@@ -194,8 +194,8 @@ TEST(DamagedFiles, StrictLetsAnUndamagedFileThroughAndZeroMeansOff) {
   EXPECT_EQ(runTormel({"sdm1corr", dir.file("clean.sdm"), "--strict"}).exitCode, 0);
   const ProcessResult off = runTormel({"sdm1corr", dir.file("run.sdm"), "--int", "strict=0"});
   EXPECT_EQ(off.exitCode, 0) << off.err;
-  EXPECT_EQ(off.out, kRunning + warning("data point 3 missing (the file ends early), read as 0") +
-                         "\nBrindle>  Saved Correlatios to " + dir.file("run.csv") + kFinished);
+  EXPECT_EQ(off.out, running + warning("data point 3 missing (the file ends early), read as 0") +
+                         "\nBrindle>  Saved Correlatios to " + dir.file("run.csv") + finished);
   // A derivative's first "n/a" is no damage, even to strict.
   writeFile(dir.file("conf.tsv"), "a\tb_derivative1\n1\tn/a\n3\t2\n4\t1\n");
   const ProcessResult table = runTormel({"sdm1corr", dir.file("conf.tsv"), "--strict"});
@@ -213,13 +213,13 @@ TEST(DamagedFiles, MergesWarnAboutEachFileAsTheyLoadIt) {
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(
       result.out,
-      kRunning + "\nBrindle>  Start merging process of primary with every secondary sdm" +
+      running + "\nBrindle>  Start merging process of primary with every secondary sdm" +
           "\nBrindle>  Warning: s1.sdm: data point 3 missing (the file ends early), read as 0" +
           "\nBrindle>  Warning: s2.sdm: 1 data line(s) unreadable (data points 2), read as 0" +
           "\nBrindle>  Warning: task.sdm: 1 of 2 predictor names missing" + "\nBrindle>  Saved " +
           dir.file("task_s1.sdm") + log_lines::notEstimable("task_s1.sdm", 4, 3) +
           "\nBrindle>  Saved " + dir.file("task_s2.sdm") +
-          log_lines::notEstimable("task_s2.sdm", 4, 3) + kFinished);
+          log_lines::notEstimable("task_s2.sdm", 4, 3) + finished);
 }
 
 // Headers of a few bytes that promise a million predictors or a hundred million data points:
@@ -274,7 +274,7 @@ TEST(WrittenFiles, WithoutPredictorsReadBackWhateverTheirDataPoints) {
     const ProcessResult again = runTormel({"sdm1corr", written, "--strict"});
     EXPECT_EQ(again.err, "") << count;
     EXPECT_EQ(again.out,
-              kRunning + "\nBrindle>  Saved Correlatios to " + dir.file("written.csv") + kFinished);
+              running + "\nBrindle>  Saved Correlatios to " + dir.file("written.csv") + finished);
   }
 }
 

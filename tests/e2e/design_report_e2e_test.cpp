@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -17,28 +18,13 @@
 namespace {
 
 using log_lines::notEstimable;
-using testing_support::crlf;
 using testing_support::readFile;
 using testing_support::runProcess;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-// A and B move together (B = 2A + 1), C against them, K the constant.
-const std::string sdm = crlf(
-    "FileVersion:            1\n"
-    "\n"
-    "NrOfPredictors:         4\n"
-    "NrOfDataPoints:         4\n"
-    "IncludesConstant:       1\n"
-    "FirstConfoundPredictor: 3\n"
-    "\n"
-    "1 1 1   2 2 2   3 3 3   255 255 255\n"
-    "\"A\" \"B\" \"C\" \"Constant\"\n"
-    "  0.000000   1.000000   0.500000   1.000000\n"
-    "  1.000000   3.000000   0.000000   1.000000\n"
-    "  2.000000   5.000000   0.250000   1.000000\n"
-    "  3.000000   7.000000  -0.500000   1.000000\n");
+const std::string& sdm = e2e_fixtures::collinearSdm;
 
 // The example with a hidden dependency, made again by the generator into `dir`.
 std::string hiddenDependency(const TempDir& dir) {

@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using testing_support::crlf;
 using testing_support::ProcessOptions;
 using testing_support::readFile;
@@ -27,9 +30,6 @@ const std::string events =
     "10.5\t2\tstop\t0.5\n"
     "n/a\t2\tgo\t1\n"
     "16\t4\tgo\t2\n";
-
-const std::string running = "\nBrindle>  Running...";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
   TempDir dir;

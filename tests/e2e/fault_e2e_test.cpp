@@ -17,12 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::startAll;
 using testing_support::crlf;
 using testing_support::ProcessOptions;
 using testing_support::readFile;
@@ -30,9 +33,6 @@ using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kStart =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
-const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 const std::string kOld = "the file that stood here\r\n";
 
 // An SDM in the writer's layout: `names.size()` predictors, `points` data points, values
@@ -131,7 +131,7 @@ TEST_P(Faults, ShowTheErrorAndLeaveEveryOtherFileAsItWas) {
   const auto result = runTormel(args, options);
 
   EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
-  EXPECT_EQ(result.out, kStart + substitute(c.log, folder) + kFinished);
+  EXPECT_EQ(result.out, startAll + substitute(c.log, folder) + finished);
   EXPECT_EQ(result.err, substitute(c.message, folder));
   std::vector<std::string> expected = kInputs;
   expected.insert(expected.end(), c.extraFiles.begin(), c.extraFiles.end());

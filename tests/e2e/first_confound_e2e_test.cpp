@@ -10,24 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using e2e_fixtures::finished;
+using e2e_fixtures::startAll;
+using e2e_fixtures::startSec;
 using testing_support::crlf;
 using testing_support::ProcessResult;
 using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string kStartSec =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
-const std::string kStartAll =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
-const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 // P1 = (0, 2, 4) and P2 = (1, 3, 8) with the given index; R = (2, 4, 6) of interest and the
 // confound C = (6, 4, 2). Standardised: P1 -> (-1, 0, 1), P2 -> (-0.832050, -0.277350,
@@ -125,8 +123,8 @@ TEST_P(FirstConfoundOutOfRange, MergesAsAllOrNoneConfoundsWithZTransformAndRepor
   const ProcessResult result = runTormel(args);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   // Four predictors over three data points.
-  EXPECT_EQ(result.out, (c.task == "mergeall" ? kStartAll : kStartSec) + "\nBrindle>  Saved " +
-                            dir.file("m.sdm") + log_lines::notEstimable("m.sdm", 4, 3) + kFinished);
+  EXPECT_EQ(result.out, (c.task == "mergeall" ? startAll : startSec) + "\nBrindle>  Saved " +
+                            dir.file("m.sdm") + log_lines::notEstimable("m.sdm", 4, 3) + finished);
   EXPECT_EQ(readFile(dir.file("m.sdm")), c.expected);
   EXPECT_EQ(readFile(dir.file("m.csv")), c.report);
 }

@@ -16,19 +16,22 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using testing_support::ProcessResult;
 using testing_support::runProcess;
 using testing_support::runTormel;
 using testing_support::TempDir;
 
-const std::string runLog = "\nBrindle>  Running...\nBrindle>  Plugin finished!\n\n";
-const std::string refusedLog = "\nBrindle>  Plugin finished!\n\n";
+const std::string runLog = running + finished;
+const std::string refusedLog = finished;
 const std::string refusal = "Can not execute this plugin - Tormel version 2.8 or higher required.";
 const std::string notRunning =
     "Tormel: initPlugin returned false: the plug-in does not run in this host\n";

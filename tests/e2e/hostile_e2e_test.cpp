@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -18,16 +19,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::startSec;
 using testing_support::crlf;
 using testing_support::ProcessResult;
 using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string kStartSec =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
-const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 // The good first file of every merge: one predictor "A", no confound.
 const std::string kFirst = crlf(
@@ -133,7 +132,7 @@ void expectMerge(const TempDir& dir, const std::string& expected,
       message.replace(at, 3, second);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.err, "[message] " + message + "\n");
-    EXPECT_EQ(result.out, kStartSec + kFinished);
+    EXPECT_EQ(result.out, startSec + finished);
     EXPECT_FALSE(fs::exists(dir.file("out.sdm")));
     EXPECT_LT(result.peakRssKb, tinyMergeKb() + 16 * 1024)
         << "tiny merge " << tinyMergeKb() << " KiB";
@@ -141,8 +140,8 @@ void expectMerge(const TempDir& dir, const std::string& expected,
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     // Every merge saved here holds three predictors over three data points.
-    EXPECT_EQ(result.out, kStartSec + warnings + "\nBrindle>  Saved " + dir.file("out.sdm") +
-                              log_lines::notEstimable("out.sdm", 3, 3) + kFinished);
+    EXPECT_EQ(result.out, startSec + warnings + "\nBrindle>  Saved " + dir.file("out.sdm") +
+                              log_lines::notEstimable("out.sdm", 3, 3) + finished);
     EXPECT_EQ(readFile(dir.file("out.sdm")), expected);
   }
 }

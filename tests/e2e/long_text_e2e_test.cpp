@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -26,17 +27,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::startSec;
 using testing_support::crlf;
 using testing_support::ProcessResult;
 using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string kStartSec =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
-const std::string kStartCorr = "\nBrindle>  Running...";
-const std::string kFinished = "\nBrindle>  Plugin finished!\n\n";
 
 std::string sdm(const std::string& a, const std::string& b) {
   return crlf(
@@ -154,8 +152,9 @@ TEST(LongPaths, AValueBeyondThePluginsBufferIsAUsageError) {
     std::vector<std::string> args;
     std::string what;
   } cases[] = {
-      {{"sdm1corr", path}, "sdm1corr: sdm1 holds 10000 bytes, more than the plug-in reads (at most "
-                           "4095)"},
+      {{"sdm1corr", path},
+       "sdm1corr: sdm1 holds 10000 bytes, more than the plug-in reads (at most "
+       "4095)"},
       {{"mergesec", "a.sdm", "b.sdm", "--confounds", text},
        "--confounds: confounds holds 4100 bytes, more than the plug-in reads (at most 4095)"},
       {{"mergesec", "a.sdm", "b.sdm", "--corr", "--report-into", text},
@@ -182,7 +181,7 @@ TEST(LongPaths, AFileAtTheEndOfATenThousandCharacterPathCannotBeOpened) {
   const ProcessResult result =
       runTormel({"mergesec", dir.file("first.sdm"), second, "--save", dir.file("m.sdm")});
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.out, kStartSec + kFinished);
+  EXPECT_EQ(result.out, startSec + finished);
   EXPECT_EQ(result.err, "[message] Error: Failed opening for reading: " + second + "\n");
   EXPECT_FALSE(fs::exists(dir.file("m.sdm")));
 }
@@ -194,11 +193,10 @@ TEST(LongPaths, ASaveAnswerBeyondTheHostsLimitIsACancel) {
   writeFile(dir.file("second.sdm"), sdm("C", "D"));
   const DeepFolder deep(dir.path(), 40, std::string(250, 'd'));
   const std::string target = deep.path() + "/first_second.sdm";
-  const ProcessResult result =
-      runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"), "--corr",
-                 "--save-into", deep.path()});
+  const ProcessResult result = runTormel({"mergesec", dir.file("first.sdm"), dir.file("second.sdm"),
+                                          "--corr", "--save-into", deep.path()});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, kStartSec + kFinished);
+  EXPECT_EQ(result.out, startSec + finished);
   EXPECT_EQ(result.err,
             "Tormel: tmGetSaveFileName: the answer holds " + std::to_string(target.size()) +
                 " bytes, more than the plug-in's buffer takes (4095); the dialog is cancelled\n");
@@ -217,8 +215,8 @@ TEST(LongPaths, APathJustUnderTheLimitsLoadsSavesAndReports) {
   const ProcessResult result = runTormel(
       {"mergesec", deep.path() + "/a_1.sdm", deep.path() + "/a_2.sdm", "--corr", "--save", target});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(result.out, kStartSec + "\nBrindle>  Saved " + target +
-                            log_lines::notEstimable("a_1_2.sdm", 4, 2) + kFinished);
+  EXPECT_EQ(result.out, startSec + "\nBrindle>  Saved " + target +
+                            log_lines::notEstimable("a_1_2.sdm", 4, 2) + finished);
   std::vector<std::string> entries = deep.entries();
   std::sort(entries.begin(), entries.end());
   EXPECT_EQ(entries, (std::vector<std::string>{"a_1.sdm", "a_1_2.csv", "a_1_2.sdm", "a_2.sdm"}));

@@ -7,24 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using e2e_fixtures::finished;
+using e2e_fixtures::startAll;
+using e2e_fixtures::startSec;
 using log_lines::notEstimable;
 using testing_support::crlf;
 using testing_support::readFile;
 using testing_support::runTormel;
 using testing_support::TempDir;
 using testing_support::writeFile;
-
-const std::string startAll =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of primary with every secondary sdm";
-const std::string startSec =
-    "\nBrindle>  Running...\nBrindle>  Start merging process of all secondary sdms";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
 
 // A primary with two predictors of interest and a constant (the confound block).
 const std::string primarySdm = crlf(

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/e2e_fixtures.h"
 #include "support/log_lines.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -20,6 +21,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using e2e_fixtures::finished;
+using e2e_fixtures::running;
 using testing_support::crlf;
 using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
@@ -30,9 +33,7 @@ using testing_support::TempDir;
 using testing_support::tormelPath;
 using testing_support::writeFile;
 
-const std::string running = "\nBrindle>  Running...";
-const std::string finished = "\nBrindle>  Plugin finished!\n\n";
-const std::string mergeSec = "\nBrindle>  Start merging process of all secondary sdms";
+const std::string mergeSec = log_lines::startMergeSec;
 const std::string mergeAll = log_lines::startMergeAll;
 // The warning a merge of the four-point SDMs below gets: its four predictors cannot be estimated.
 std::string tooFew(const std::string& name) { return log_lines::notEstimable(name, 4, 4); }
