@@ -1,29 +1,25 @@
 #!/usr/bin/env bash
 # Fails, naming the file and line, on every #include "folder/..." in src/, tormel/, bids/, tools/
-# or tests/ that goes against the arrows between the folders. This table is the one place that
-# lists them; each folder may include itself and what is listed after it.
+# or tests/ that goes against the arrows between the folders. The layer table of
+# docs/architecture.md is the one place that lists them; each folder may include itself and what
+# its row lists.
 #   tests/include_check.sh [ROOT]
 set -euo pipefail
 root="${1:-$(dirname "$0")/..}"
 cd "$root"
 
-declare -A allowed=(
-  [host]=""
-  [base]=""
-  [contract]=""
-  [sdm]="base contract"
-  [merge]="sdm base contract"
-  [correlation]="sdm base contract"
-  [confounds]="sdm base contract"
-  [events]="sdm base contract"
-  [diagnostics]="correlation sdm base contract"
-  [heatmap]="correlation sdm base contract"
-  [report]="correlation diagnostics heatmap sdm base contract"
-  [plugin]="host base contract sdm merge correlation confounds events diagnostics heatmap report"
-  [tormel]="host contract"
-  [bids]="contract base"
-  [tools]="sdm base"
-)
+# The layers and what each may include: the table of docs/architecture.md, between its layer
+# markers, one row a folder: | `folder` | `included` `included`... | what it holds |.
+declare -A allowed=()
+while IFS='|' read -r _ folder includes _; do
+  folder="${folder//[\` ]/}"
+  # shellcheck disable=SC2086 # split and joined again: one blank between names
+  allowed[$folder]="$(echo ${includes//\`/})"
+done < <(sed -n '/^<!-- layers/,/^<!-- \/layers -->/p' docs/architecture.md | grep '^| `')
+if [ "${#allowed[@]}" -eq 0 ]; then
+  echo "docs/architecture.md: no layer table between its layer markers"
+  exit 1
+fi
 
 # The tests: each folder of tests/ named after a folder above is built into a program linked to
 # that folder's library alone, so it may include what that folder may, the shared test support,

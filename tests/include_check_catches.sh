@@ -7,7 +7,7 @@ source_dir="$1"
 copy="$(mktemp -d)"
 trap 'rm -rf "$copy"' EXIT
 cp -r "$source_dir/src" "$source_dir/tormel" "$source_dir/bids" "$source_dir/tools" \
-  "$source_dir/tests" "$copy/"
+  "$source_dir/tests" "$source_dir/docs" "$copy/"
 plant() {  # plant FILE INCLUDE: appends the include; prints the number of its line
   printf '#include "%s"\n' "$2" >> "$copy/$1"
   wc -l < "$copy/$1"
