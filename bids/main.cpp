@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "child_process.h"
+#include "contract/contrasts.h"
 #include "contract/parameters.h"
 #include "group.h"
 #include "output_place.h"
@@ -27,16 +28,37 @@ namespace {
 constexpr int exitUsage = 64;
 constexpr int exitCannotCreate = 73;  // an output that would land in an input
 
+// The limits of the mark: brindle-bids' option (Tormel's too) and the parameter it sets.
+constexpr std::pair<const char*, const char*> markLimitOptions[] = {
+    {"--amber-vif", contract::parameter::amberVif},
+    {"--red-vif", contract::parameter::redVif},
+    {"--amber-cost", contract::parameter::amberCost},
+    {"--red-cost", contract::parameter::redCost},
+    {"--red-scrubbed", contract::parameter::redScrubbed}};
+
 struct CommandLine {
   std::string dataset, output, level, derivatives;
   std::vector<std::string> participants;
   std::string task;
-  std::string sliceTimeRef;  // empty: from the sidecars
+  std::string sliceTimeRef;                             // empty: from the sidecars
+  std::string markLimits[std::size(markLimitOptions)];  // empty: not given
   bids::ParticipantOptions participant;
 };
 
 // Checks an option's text by the rule the plug-in reads its parameter `name` by, so that what
 // brindle-bids takes here, the plug-in takes from it as written.
+// Checks a contrast definition by the grammar the plug-in reads it by.
+const CLI::Validator contrastGrammar(
+    [](std::string& text) {
+      try {
+        contract::parseContrast(text);
+        return std::string();
+      } catch (const contract::ContrastSyntaxError& error) {
+        return std::string(error.what());
+      }
+    },
+    "DEF");
+
 CLI::Validator plugInTakes(const char* name) {
   const contract::ParameterRule& rule = *contract::parameterRule(name);
   return CLI::Validator(
@@ -76,6 +98,19 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "Correlation from which a pair of predictors is flagged")
       ->check(plugInTakes(contract::parameter::threshold))
       ->capture_default_str();
+  app.add_option("--contrast", line.participant.contrasts,
+                 "A contrast every run's design is judged by, as Tormel's --contrast takes it "
+                 "(repeatable); default: each condition its own")
+      ->check(contrastGrammar);
+  const char* limitHelp[] = {
+      "VIF of a task predictor that marks amber (default 5)",
+      "VIF of a task predictor that marks red (default 10)",
+      "Confound cost of a contrast that marks amber (default 1.5)",
+      "Confound cost of a contrast that marks red (default 2)",
+      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
+    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
+        ->check(plugInTakes(markLimitOptions[i].second));
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
       ->check(CLI::Range(1u, 1024u));
@@ -105,6 +140,10 @@ int participantLevel(CommandLine& line) {
     options.filter.participants.push_back(bids::participantLabel(label));
   if (!line.task.empty()) options.filter.task = line.task;
   if (!line.sliceTimeRef.empty()) options.sliceTimeRef = contract::decimalValue(line.sliceTimeRef);
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i) {
+    if (!line.markLimits[i].empty())
+      options.markLimits.emplace_back(markLimitOptions[i].first, line.markLimits[i]);
+  }
   options.tormel = bids::findProgram("Tormel");
   if (options.tormel.empty()) {
     std::cerr << "brindle-bids: no Tormel program beside brindle-bids nor on PATH\n";
@@ -139,6 +178,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? 0 : exitUsage;
+  }
+  try {
+    contract::parseContrasts(line.participant.contrasts);
+  } catch (const contract::ContrastSyntaxError& error) {
+    std::cerr << "brindle-bids: --contrast: " << error.what() << "\n";
+    return exitUsage;
   }
   try {
     placeFolders(line, line.participant);

@@ -29,6 +29,7 @@ namespace {
 // How one run went.
 struct Outcome {
   bool done = false;
+  RunMark mark;  // the result's, from its summary
   std::string failure;
   std::vector<std::string> warnings;  // brindle-bids' own, then the plug-in's from its summaries
   double seconds = 0;
@@ -74,6 +75,8 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
     if (error) throw RunError("cannot make the folder " + plan.outputFolder.string());
     runTormel(options, designArguments(options, plan), plan.outputFolder, outcome);
     runTormel(options, checkArguments(options, plan), plan.outputFolder, outcome);
+    const std::string summary = contract::summaryPath(plan.resultFile());
+    outcome.mark = summaryMark(readRegularFile(plan.outputFolder / summary), summary);
     clearFailure(plan);
     outcome.done = true;
   } catch (const std::exception& error) {
@@ -91,12 +94,15 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
   return outcome;
 }
 
-// "[3/8] sub-01 task-faces run-2 ok (1.2 s)", the warnings indented below.
+// "[3/8] sub-01 task-faces run-2 ok (1.2 s)", or "... red: REASONS (1.2 s)" by the mark of its
+// summary, the warnings indented below.
 std::string progressLine(std::size_t finished, std::size_t total, const RunPlan& plan,
                          const Outcome& outcome) {
+  std::string mark = markName(outcome.mark.mark);
+  if (!outcome.mark.reasons.empty()) mark += ": " + joined(outcome.mark.reasons);
   std::string line = "[" + std::to_string(finished) + "/" + std::to_string(total) + "] " +
                      plan.run.label() +
-                     (outcome.done ? " ok (" + fixedText(outcome.seconds, 1) + " s)"
+                     (outcome.done ? " " + mark + " (" + fixedText(outcome.seconds, 1) + " s)"
                                    : " FAILED: " + outcome.failure) +
                      "\n";
   for (const std::string& warning : outcome.warnings) line += "    warning: " + warning + "\n";

@@ -5,6 +5,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "contract/limits.h"
 #include "dataset.h"
@@ -23,14 +25,20 @@ struct ParticipantOptions {
   std::string hrf = "spm";
   bool timeDerivatives = false;
   std::string conditions;                         // empty: every condition
+  std::string modulators;                         // events columns weighting every condition
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
+  bool constant = true;                           // the result has a constant predictor
+  std::vector<std::string> contrasts;             // definitions; none: the plug-in's own
+  // The limits of the mark, each as Tormel's option and its text as given.
+  std::vector<std::pair<std::string, std::string>> markLimits;
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;
 };
 
-// A participant label or task that names nothing in the dataset (exit status 64); the text
-// lists those there are.
+// A participant label or task that names nothing in the dataset, a contrast that names no
+// predictor the runs can have, or a model that does not fit them (exit status 64); the text says
+// which, and what there is.
 class FilterError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

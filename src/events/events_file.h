@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,8 @@
 
 // BIDS events files: tab-separated text, one header row of column names, "n/a" for a missing
 // value. The columns "onset" and "duration" (seconds) are required, "trial_type" (the
-// condition) and "modulation" (the amplitude) are optional, any other column is ignored.
+// condition) and "modulation" (the amplitude) are optional, the modulator columns asked for
+// required, any other column is ignored.
 //
 // Lines end in LF or CRLF; a UTF-8 byte order mark, blanks around cells and blank lines are
 // ignored; numbers are read in the classic notation whatever the locale. A row whose onset,
@@ -37,12 +39,17 @@ inline constexpr const char* defaultCondition = "trial";
 struct EventsTable {
   std::vector<std::string> conditions;     // distinct trial_type values, in byte order
   std::vector<std::vector<Event>> events;  // parallel to `conditions`, in file order
-  std::vector<base::Notice> notices;       // the warning about skipped rows, if any
+  // Per modulator column asked for, per condition: the condition's events whose cell in that
+  // column is a number, with that number as their amplitude (a cell "n/a" or unreadable leaves
+  // the event out of the modulator only).
+  std::vector<std::vector<std::vector<Event>>> modulated;
+  std::vector<base::Notice> notices;  // the warning about skipped rows, if any
 };
 
-// Reads the events file at `path` through the file-system seam, as described above. Also
-// throws OpenFileError "Failed opening for reading: " + path and IOError "Failed reading
-// from: " + path.
-EventsTable readEventsFile(const std::string& path);
+// Reads the events file at `path` through the file-system seam, as described above, with the
+// columns `modulators` as modulators. Also throws OpenFileError "Failed opening for reading: "
+// + path, IOError "Failed reading from: " + path, and IOError "Invalid events file " + path +
+// " (line 1: no rt column)" for a modulator column the header lacks.
+EventsTable readEventsFile(const std::string& path, std::span<const std::string> modulators = {});
 
 }  // namespace events
