@@ -19,6 +19,8 @@
 #include "group.h"
 #include "output_place.h"
 #include "participant.h"
+#include "regular_file.h"
+#include "stats_model.h"
 #include "text_files.h"
 
 namespace fs = std::filesystem;
@@ -26,6 +28,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int exitUsage = 64;
+
+// A command line that cannot be run, found after CLI11 read it.
+class UsageProblem : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 constexpr int exitCannotCreate = 73;  // an output that would land in an input
 
 // The limits of the mark: brindle-bids' option (Tormel's too) and the parameter it sets.
@@ -42,6 +50,7 @@ struct CommandLine {
   std::string task;
   std::string sliceTimeRef;                             // empty: from the sidecars
   std::string markLimits[std::size(markLimitOptions)];  // empty: not given
+  std::string model;                                    // --model FILE or "default"
   bids::ParticipantOptions participant;
 };
 
@@ -111,6 +120,10 @@ void addOptions(CLI::App& app, CommandLine& line) {
   for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
     app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
         ->check(plugInTakes(markLimitOptions[i].second));
+  app.add_option("--model", line.model,
+                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
+                 "and names its contrasts, or \"default\": every condition, the confound terms, "
+                 "the constant, a t contrast per condition");
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
       ->check(CLI::Range(1u, 1024u));
@@ -128,6 +141,29 @@ void placeFolders(const CommandLine& line, bids::ParticipantOptions& options) {
                             ? options.dataset / "derivatives" / "fmriprep"
                             : fs::absolute(line.derivatives).lexically_normal();
   bids::checkOutputPlace(options.dataset, options.output, options.derivatives);
+}
+
+// Reads --model, refusing (UsageProblem) the options that would say what the model says.
+void readModel(const CLI::App& app, CommandLine& line) {
+  if (line.model.empty()) return;
+  const bool file = line.model != "default";
+  for (const char* option :
+       {"--conditions", "--contrast", "--confounds", "--hrf", "--time-derivatives"}) {
+    const bool modelDecides = file || std::string_view(option) == "--conditions" ||
+                              std::string_view(option) == "--contrast";
+    if (modelDecides && app.count(option) > 0)
+      throw UsageProblem(std::string(option) + " and --model " + (file ? "FILE" : "default") +
+                         " exclude each other: the model says it");
+  }
+  if (!file) {
+    line.participant.defaultModel = true;
+    return;
+  }
+  try {
+    line.participant.model = bids::readStatsModel(bids::readRegularFile(line.model), line.model);
+  } catch (const std::runtime_error& error) {
+    throw UsageProblem(std::string("--model: ") + error.what());
+  }
 }
 
 int participantLevel(CommandLine& line) {
@@ -181,8 +217,12 @@ int main(int argc, char** argv) {
   }
   try {
     contract::parseContrasts(line.participant.contrasts);
+    readModel(app, line);
   } catch (const contract::ContrastSyntaxError& error) {
     std::cerr << "brindle-bids: --contrast: " << error.what() << "\n";
+    return exitUsage;
+  } catch (const UsageProblem& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
     return exitUsage;
   }
   try {

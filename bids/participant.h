@@ -10,6 +10,7 @@
 
 #include "contract/limits.h"
 #include "dataset.h"
+#include "stats_model.h"
 
 // The participant level: one design per run, made by Tormel's "design" task and checked by its
 // "mergeall" task with the run's confounds (by "sdm1corr" without them), each run on its own.
@@ -31,6 +32,12 @@ struct ParticipantOptions {
   std::vector<std::string> contrasts;             // definitions; none: the plug-in's own
   // The limits of the mark, each as Tormel's option and its text as given.
   std::vector<std::pair<std::string, std::string>> markLimits;
+  // The model the runs' designs are made by (--model FILE), or the default one (--model default),
+  // settled once the runs' files are known: it sets the conditions, modulators, confounds, HRF,
+  // constant and contrasts above.
+  std::optional<StatsModel> model;
+  bool defaultModel = false;
+  std::optional<double> highPassSeconds;  // a model's cut-off period of slow drifts
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;
@@ -48,8 +55,9 @@ class FilterError : public std::runtime_error {
 std::string datasetDescription();
 
 // Every run of the dataset that has events, `options.jobs` at a time; the runs without events
-// (per task), the folders that cannot be read, progress and the failed runs go to `log`. Returns
-// the exit status: 0 when every run succeeded, 1 otherwise. Throws FilterError before any work.
+// (per task), the folders that cannot be read, a model's note, progress and the failed runs go to
+// `log`. Returns the exit status: 0 when every run succeeded, 1 otherwise. Throws FilterError
+// before any work, also for a model or a contrast that fits none of the runs.
 int runParticipant(const ParticipantOptions& options, std::ostream& log);
 
 }  // namespace bids

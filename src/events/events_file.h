@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "contract/predictor_names.h"
 #include "events/event_grid.h"
 
 // BIDS events files: tab-separated text, one header row of column names, "n/a" for a missing
@@ -33,7 +34,7 @@ inline constexpr std::size_t maxEventsLineBytes = std::size_t{1} << 20;
 inline constexpr int64_t maxEvents = int64_t{1} << 24;
 
 // The name of the one condition of a file without a "trial_type" column.
-inline constexpr const char* defaultCondition = "trial";
+inline constexpr const char* defaultCondition = contract::defaultCondition;
 
 // An events file as read: its conditions and their events.
 struct EventsTable {

@@ -10,7 +10,10 @@
 
 #include "base/number_text.h"
 #include "contract/limits.h"
+#include "contract/modulators.h"
+#include "contract/predictor_names.h"
 #include "contract/report_files.h"
+#include "events/centring.h"
 #include "events/condition_terms.h"
 #include "events/event_grid.h"
 #include "events/events_file.h"
@@ -25,7 +28,6 @@ namespace events {
 namespace {
 
 constexpr std::string_view eventsSuffix = "_events.tsv";
-constexpr std::string_view derivativeSuffix = "_derivative";
 constexpr int32_t fileVersion = 3;
 constexpr std::size_t conditionsInError = 10;
 
@@ -141,7 +143,7 @@ struct Convolution {
     appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
                     conditionColour(position, false));
     if (derivatives) {
-      appendPredictor(predictors, name + std::string(derivativeSuffix),
+      appendPredictor(predictors, name + contract::derivativeSuffix,
                       sampledRegressor(grid, derivativeKernel, events),
                       conditionColour(position, true));
     }
@@ -164,15 +166,15 @@ std::string designPathOf(const std::string& eventsPath) {
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
   std::vector<std::string> columns;
-  for (const Modulator& modulator : model.modulators) columns.push_back(modulator.column);
+  for (const contract::Modulator& modulator : model.modulators) columns.push_back(modulator.column);
   EventsTable table = readEventsFile(eventsPath, columns);
   TaskDesign design{{}, std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
   for (const std::size_t k : kept) {
     sdm::checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
-    for (const Modulator& modulator : model.modulators) {
-      const std::string name = modulatedName(table.conditions[k], modulator);
+    for (const contract::Modulator& modulator : model.modulators) {
+      const std::string name = contract::modulatedName(table.conditions[k], modulator.column);
       sdm::checkUsableNames(eventsPath, std::span(&name, 1));
     }
   }
@@ -191,9 +193,9 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
                                 "condition " + name + " has no event in the run"});
     }
     for (std::size_t m = 0; m < model.modulators.size(); ++m) {
-      const Modulator& modulator = model.modulators[m];
+      const contract::Modulator& modulator = model.modulators[m];
       const std::vector<Event> events = centred(table.modulated[m][k], modulator.centring);
-      const std::string modulated = modulatedName(name, modulator);
+      const std::string modulated = contract::modulatedName(name, modulator.column);
       convolution.append(predictors, modulated, events, position);
       if (!anyEventInRun(convolution.grid, events))
         design.notices.push_back(

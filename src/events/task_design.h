@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "contract/modulators.h"
 #include "events/hrf.h"
-#include "events/modulators.h"
 #include "sdm/design_matrix.h"
 
 // Task predictors from a BIDS events file (events/events_file.h): one predictor per kept
@@ -32,10 +32,10 @@ struct TaskModel {
   double repetitionTime = 0.0;  // TR in seconds, within contract/limits.h's bounds
   int64_t volumes = 0;          // n, from 1 to the SDM reader's data-point limit
   HrfModel hrf = HrfModel::spm;
-  bool timeDerivatives = false;       // add each condition's time derivative right after it
-  double sliceReference = 0.0;        // s: when in its TR a volume is taken, 0 to 1 of the TR
-  std::string conditionTerms;         // conditions to keep (events/condition_terms.h); all if blank
-  std::vector<Modulator> modulators;  // events columns that weight every kept condition
+  bool timeDerivatives = false;  // add each condition's time derivative right after it
+  double sliceReference = 0.0;   // s: when in its TR a volume is taken, 0 to 1 of the TR
+  std::string conditionTerms;    // conditions to keep (events/condition_terms.h); all if blank
+  std::vector<contract::Modulator> modulators;  // events columns weighting every kept condition
 };
 
 // A design made from an events file, and the warnings about it.

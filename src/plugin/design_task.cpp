@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "base/split.h"
+#include "contract/modulators.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
-#include "events/modulators.h"
 #include "events/task_design.h"
 #include "host/host_services.h"
 #include "plugin/brindle.h"
@@ -87,8 +87,8 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   options.model.sliceReference = *sliceReference;
   options.model.conditionTerms = read.conditions;
   try {
-    options.model.modulators = events::parseModulators(read.modulators);
-  } catch (const events::ModulatorTermError& error) {
+    options.model.modulators = contract::parseModulators(read.modulators);
+  } catch (const contract::ModulatorTermError& error) {
     throw std::runtime_error("Invalid modulators: " + std::string(error.what()));
   }
   return options;

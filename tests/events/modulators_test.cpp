@@ -1,4 +1,4 @@
-#include "events/modulators.h"
+#include "events/centring.h"
 
 #include <gtest/gtest.h>
 
@@ -12,22 +12,9 @@
 #include "support/temp_dir.h"
 
 using namespace events;
+using contract::Centring;
 
 namespace {
-
-TEST(Modulators, ReadTheirTermsOrSayHowToWriteThem) {
-  EXPECT_EQ(parseModulators(" rt:demean , ,rating:scale,x "),
-            (std::vector<Modulator>{
-                {"rt", Centring::demean}, {"rating", Centring::scale}, {"x", Centring::none}}));
-  EXPECT_EQ(parseModulators(""), std::vector<Modulator>{});
-  const std::pair<const char*, const char*> refused[] = {
-      {"rt:mean", "modulator \"rt:mean\": write COLUMN, COLUMN:demean or COLUMN:scale"},
-      {":scale",
-       "modulator \":scale\" names no column; write COLUMN, COLUMN:demean or COLUMN:scale"},
-      {"rt,rt:scale", "modulator column \"rt\" is named twice; name each column once"}};
-  for (const auto& [terms, message] : refused)
-    EXPECT_THROW_MSG(parseModulators(terms), ModulatorTermError, message);
-}
 
 TEST(Modulators, CentreAndScaleAmplitudesOverTheirEvents) {
   const std::vector<Event> events{{0, 1, 1.0}, {5, 1, 2.0}, {9, 1, 6.0}};

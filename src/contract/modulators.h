@@ -6,12 +6,11 @@
 #include <string_view>
 #include <vector>
 
-#include "events/event_grid.h"
-
-// Parametric modulators: an events column whose numbers weight the events of each condition.
-// A term is COLUMN, COLUMN:demean or COLUMN:scale, terms separated by commas ("rt:demean,
-// rating"); the column's name as the events file's header row has it.
-namespace events {
+// Parametric modulators, as the dialog parameter "modulators" gives them: an events column whose
+// numbers weight the events of each condition. A term is COLUMN, COLUMN:demean or COLUMN:scale,
+// terms separated by commas ("rt:demean, rating"); the column's name as the events file's header
+// row has it. The plug-in models them, brindle-bids names their predictors before it runs.
+namespace contract {
 
 // How a modulator's numbers become amplitudes, over the events of one condition.
 enum class Centring {
@@ -37,11 +36,7 @@ class ModulatorTermError : public std::runtime_error {
 // a column named twice.
 std::vector<Modulator> parseModulators(std::string_view terms);
 
-// The predictor name of `modulator` on `condition`: "faces_x_rt".
-std::string modulatedName(const std::string& condition, const Modulator& modulator);
+// The predictor name of the modulator `column` on `condition`: "faces_x_rt".
+std::string modulatedName(std::string_view condition, std::string_view column);
 
-// `events` with their amplitudes centred as `centring` says, over all of them. Scaling leaves
-// amplitudes that do not vary (or a single event) at 0 about their mean.
-std::vector<Event> centred(std::vector<Event> events, Centring centring);
-
-}  // namespace events
+}  // namespace contract
