@@ -41,18 +41,19 @@
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
 //   Check correlations   "task" = "sdm1corr", "sdm1", "confounds", "strict", "corrplot",
-//                    "corrwarn", "corrdir"
+//                    "corrwarn", "corrdir", "contrasts"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "confounds", "strict", "corrplot", "corrwarn", "corrdir"
+//                    "confounds", "strict", "corrplot", "corrwarn", "corrdir", "contrasts"
 //   Merge all secondaries
 //                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "confounds",
-//                    "strict", "corrplot", "corrwarn", "corrdir"
+//                    "strict", "corrplot", "corrwarn", "corrdir", "contrasts"
 //   Convert          "task" = "convert", "sdm1", "confounds", "strict"; the plug-in offers the
 //                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
 //                    saves a tab-separated table instead
 //   Make designs     "task" = "design", "events", "tr", "volumes", "hrf", "derivatives",
-//                    "sliceref", "conditions", "allcorr", "corrplot", "corrwarn", "corrdir"; the
+//                    "sliceref", "conditions", "allcorr", "corrplot", "corrwarn", "corrdir",
+//                    "contrasts"; the
 //                    plug-in offers each events file's design in its save dialog
 //                    (NAME_events.tsv as NAME_design.sdm) and writes its report as a merge does
 // "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
@@ -65,7 +66,9 @@
 // 0) are texts with a point, which the plug-in checks; "volumes" is an integer (when it is 0 the
 // plug-in counts the data points of the file "volumesfrom", which this dialog leaves unset, as
 // Tormel's --volumes-from sets it); "hrf" is "spm", "glover" or "" (spm); "derivatives" is 1 or
-// 0; "conditions" names the conditions to model, with * and ?, "" for all.
+// 0; "conditions" names the conditions to model, with * and ?, "" for all. "contrasts" holds the
+// contrasts every report tests, one definition a line ("faces_vs_houses = faces - houses"), ""
+// for each predictor of interest its own; the dialog's field separates them with ";".
 
 // The files the secondary list takes: SDMs and the confound files of preprocessing pipelines.
 var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par *.txt *.1D)';
@@ -75,7 +78,7 @@ var BRINDLE_EVENTS_FILTER = 'BIDS events (*_events.tsv *.tsv)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
 // state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn, corrdir,
-// confounds, events, tr, volumes, hrf, derivatives, sliceref, conditions }.
+// confounds, contrasts, events, tr, volumes, hrf, derivatives, sliceref, conditions }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -107,8 +110,30 @@ function brindleTaskParameters(task, state) {
     ints.push(['corrplot', flag(state.corrplot)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
     strings.push(['corrdir', String(state.corrdir || '')]);
+    strings.push(['contrasts', brindleContrastLines(state.contrasts || '')]);
   }
   return { strings: strings, ints: ints };
+}
+
+// The contrasts of the dialog's field as the plug-in reads them: the definitions between the
+// ";" outside double quotes, each without the blanks around it, one a line, empty ones dropped.
+function brindleContrastLines(text) {
+  var lines = [];
+  var current = '';
+  var quoted = false;
+  var all = String(text) + ';';
+  for (var i = 0; i < all.length; i++) {
+    var c = all.charAt(i);
+    if (c === '"') quoted = !quoted;
+    if ((c === ';' && !quoted) || i === all.length - 1) {
+      var definition = brindleTrim(current);
+      if (definition !== '') lines.push(definition);
+      current = '';
+    } else if (c !== '\r' && c !== '\n') {
+      current += c;
+    }
+  }
+  return lines.join('\n');
 }
 
 // True for the tasks that write correlation reports and so read "corrplot" and "corrwarn".
@@ -205,6 +230,10 @@ function buildBrindleDialog(host) {
   confoundRow.label('Confounds');
   var confoundsField = confoundRow.textField(host.getStringParameter('confounds'),
     'columns of .tsv/.par/rp_*.txt files, e.g. motion24,wm_csf; empty: motion6');
+  var contrastRow = optionBox.row();
+  contrastRow.label('Contrasts');
+  var contrastsField = contrastRow.textField(brindleSplitList(host.getStringParameter('contrasts')).join('; '),
+    'e.g. faces_vs_houses = faces - houses; all = [faces, houses]; empty: each condition');
 
   var designBox = ui.group('Design from events');
   var eventsList = designBox.listBox(brindleSplitList(host.getStringParameter('events')));
@@ -238,6 +267,7 @@ function buildBrindleDialog(host) {
         corrwarn: corrwarnField.getText(),
         corrdir: corrdirField.getText(),
         confounds: confoundsField.getText(),
+        contrasts: contrastsField.getText(),
         events: eventsList.getItems().slice(),
         tr: trField.getText(),
         volumes: volumesField.getText(),
@@ -316,6 +346,7 @@ if (typeof module !== 'undefined' && module.exports) {
     brindleTaskParameters: brindleTaskParameters,
     brindleThresholdProblem: brindleThresholdProblem,
     brindleVolumesProblem: brindleVolumesProblem,
-    brindleSplitList: brindleSplitList
+    brindleSplitList: brindleSplitList,
+    brindleContrastLines: brindleContrastLines
   };
 }

@@ -32,7 +32,16 @@ bool passes(const Run& run, const RunFilter& filter) {
           filter.participants.end())
     return false;
   const std::string* task = run.name.value("task");
-  return !filter.task || (task != nullptr && *task == *filter.task);
+  if (filter.task && (task == nullptr || *task != *filter.task)) return false;
+  for (const auto& [key, labels] : filter.entities) {
+    const std::string* value = run.name.value(key);
+    if (value == nullptr ||
+        std::none_of(labels.begin(), labels.end(), [&](const std::string& label) {
+          return sameEntity({key, *value}, {key, label});
+        }))
+      return false;
+  }
+  return true;
 }
 
 // The folder's type, links followed; an error text when it cannot be told.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "entities.h"
@@ -45,6 +46,9 @@ struct ScanProblem {
 struct RunFilter {
   std::vector<std::string> participants;  // labels without "sub-"; empty: every participant
   std::optional<std::string> task;        // none: every task
+  // Entities a run must have, each with one of the labels given (as sameEntity compares them):
+  // the Input of a model, by entity key ("ses", "run").
+  std::vector<std::pair<std::string, std::vector<std::string>>> entities = {};
 };
 
 // The label of a participant as given on the command line: "01" or "sub-01" both give "01".

@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "base/paths.h"
-#include "contract/limits.h"
 #include "contract/summary_fields.h"
 #include "entities.h"
 #include "text_files.h"
@@ -109,6 +108,41 @@ std::optional<PairCell> strongestInterestPair(const json& summary, const std::st
   return strongest;
 }
 
+// The text under `key` of `object`; "" when it has none.
+std::string textOf(const json& object, const char* key) {
+  const auto value = object.find(key);
+  return value != object.end() && value->is_string() ? value->get<std::string>() : "";
+}
+
+// The mark and its reasons, as the plug-in wrote them.
+RunMark markOf(const json& summary, const std::string& where) {
+  const json& word = field(summary, key::mark, where);
+  const auto mark = word.is_string() ? contract::markNamed(word.get<std::string>()) : std::nullopt;
+  if (!mark) throw SummaryError(where + ": \"mark\" is not \"ok\", \"amber\" or \"red\"");
+  RunMark result{*mark, {}};
+  for (const json& reason : arrayField(summary, key::reasons, where)) {
+    if (!reason.is_string())
+      throw SummaryError(where + ": \"reasons\" holds an entry that is not a text");
+    result.reasons.push_back(reason.get<std::string>());
+  }
+  return result;
+}
+
+std::vector<ContrastCell> contrastsOf(const json& summary, const std::string& where) {
+  std::vector<ContrastCell> cells;
+  for (const json& contrast : arrayField(summary, key::contrasts, where)) {
+    if (!contrast.is_object() || textOf(contrast, key::name).empty())
+      throw SummaryError(where + ": \"contrasts\" holds an entry without a name");
+    const auto estimable = contrast.find(key::estimable);
+    cells.push_back(
+        {textOf(contrast, key::name), textOf(contrast, key::test),
+         estimable != contrast.end() && estimable->is_boolean() && estimable->get<bool>(),
+         numberOrNull(contrast, key::efficiency, where),
+         numberOrNull(contrast, key::confoundCost, where), textOf(contrast, key::reason)});
+  }
+  return cells;
+}
+
 void setEntities(RunRow& row, const std::string& relative) {
   const auto name = parseFileName(fs::path(relative).filename().string());
   if (!name) return;
@@ -120,18 +154,6 @@ void setEntities(RunRow& row, const std::string& relative) {
   for (const auto& [key, target] : wanted) {
     if (const std::string* value = name->value(key)) *target = *value;
   }
-}
-
-// A number in a reason: "infinite" rather than "inf".
-std::string wordsFor(double value, int decimals) {
-  return std::isinf(value) ? "infinite" : fixedText(value, decimals);
-}
-
-// "25 %", "22.7 %": a share as a percentage to a tenth, without a trailing ".0".
-std::string percentText(double share) {
-  std::string text = fixedText(100 * share, 1);
-  if (text.ends_with(".0")) text.resize(text.size() - 2);
-  return text + " %";
 }
 
 }  // namespace
@@ -151,31 +173,7 @@ std::string RunRow::designPicture() const {
   return summary.substr(0, summary.size() - 5) + "_design.svg";
 }
 
-RunMark markRun(const RunRow& row) {
-  RunMark result;
-  auto raise = [&result](Mark mark, std::string reason, std::string limit) {
-    result.mark = std::max(result.mark, mark);
-    result.reasons.push_back(std::move(reason));
-    result.limits.push_back(std::move(limit));
-  };
-  const std::string vif =
-      (row.maxInterestVifName.empty() ? std::string("task predictor") : row.maxInterestVifName) +
-      " VIF " + wordsFor(row.maxTaskVif.value_or(0), 2);
-  if (row.maxTaskVif && *row.maxTaskVif >= contract::redVif)
-    raise(Mark::red, vif, "task VIF >= 10");
-  else if (row.maxTaskVif && *row.maxTaskVif >= contract::amberVif)
-    raise(Mark::amber, vif, "task VIF >= 5");
-  if (row.scrubbedShare() > contract::redScrubbedShare)
-    raise(Mark::red, "scrubbed " + percentText(row.scrubbedShare()), "scrubbed > 20 %");
-  if (row.conditionNumber && *row.conditionNumber >= contract::illConditioned)
-    raise(Mark::amber, "condition number " + wordsFor(*row.conditionNumber, 1),
-          "condition number >= 30");
-  return result;
-}
-
-const char* markName(Mark mark) {
-  return mark == Mark::red ? "red" : mark == Mark::amber ? "amber" : "ok";
-}
+const char* markName(Mark mark) { return contract::markWord(mark); }
 
 std::string joined(const std::vector<std::string>& parts) {
   std::string text;
@@ -186,7 +184,7 @@ std::string joined(const std::vector<std::string>& parts) {
 MarkCounts countMarks(const std::vector<RunRow>& rows) {
   MarkCounts counts;
   for (const RunRow& row : rows) {
-    const Mark mark = markRun(row).mark;
+    const Mark mark = row.mark.mark;
     counts.amber += mark == Mark::amber ? 1 : 0;
     counts.red += mark == Mark::red ? 1 : 0;
   }
@@ -226,7 +224,13 @@ RunRow readRunRow(const std::string& text, const std::string& relative) {
   row.meanFramewiseDisplacement = numberOrNull(summary, key::meanFramewiseDisplacement, relative);
   row.page = relative.substr(0, relative.size() - 5) + ".html";
   row.strongestInterestPair = strongestInterestPair(summary, relative);
+  row.contrasts = contrastsOf(summary, relative);
+  row.mark = markOf(summary, relative);
   return row;
+}
+
+RunMark summaryMark(const std::string& text, const std::string& where) {
+  return markOf(parsedSummary(text, where), where);
 }
 
 std::vector<std::string> summaryWarnings(const std::string& text, const std::string& where) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "contract/marks.h"
+
 // The group level: every run's summary (contract::summaryVersion of the summary JSON) in one table,
 // its JSON sidecar and one self-contained HTML page.
 namespace bids {
@@ -26,6 +28,10 @@ struct ContrastCell {
   std::optional<double> efficiency, confoundCost;  // none: not given (or not estimable)
   std::string reason;                              // why it is not estimable; "" when it is
 };
+
+// A run's mark and its reasons, as its summary gives them (contract/marks.h).
+using contract::Mark;
+using RunMark = contract::RunMark;
 
 // A pair of predictors and their signed correlation.
 struct PairCell {
@@ -53,6 +59,7 @@ struct RunRow {
   std::string maxInterestVifName = {};  // the predictor of interest with maxTaskVif; "" if none
   // The strongest flagged pair with a predictor of interest in it; none when no such pair.
   std::optional<PairCell> strongestInterestPair = {};
+  RunMark mark = {};  // the summary's "mark" and "reasons"
 
   // "sub-01 ses-1 task-faces run-1": the run for people.
   std::string label() const;
@@ -70,20 +77,6 @@ struct FailedRun {
   std::string record;        // the failure record's path relative to OUTPUT; "" when none
 };
 
-enum class Mark { none, amber, red };
-
-// The thresholds a run crosses, with the worst mark.
-struct RunMark {
-  Mark mark = Mark::none;
-  // Per threshold crossed, in a fixed order, what crossed it in words: "faces VIF 44.45",
-  // "scrubbed 25 %", "condition number 739.9".
-  std::vector<std::string> reasons;
-  std::vector<std::string> limits;  // the same thresholds as the group table names them
-};
-
-// VIF of a task predictor >= 5 amber, >= 10 red; more than 20 % of the volumes scrubbed red;
-// condition number >= 30 amber.
-RunMark markRun(const RunRow& row);
 const char* markName(Mark mark);  // "ok", "amber", "red"
 // The parts joined by "; "; "" when there are none.
 std::string joined(const std::vector<std::string>& parts);
@@ -98,6 +91,9 @@ MarkCounts countMarks(const std::vector<RunRow>& rows);
 // The warnings a summary's notices hold, each "FILE: text" with FILE the base name of the file it
 // is about, in order; `where` names the summary in errors. Throws SummaryError.
 std::vector<std::string> summaryWarnings(const std::string& json, const std::string& where);
+
+// The mark and reasons a summary gives; `where` names the summary in errors. Throws SummaryError.
+RunMark summaryMark(const std::string& json, const std::string& where);
 
 // One summary's row; `relative` is its path relative to OUTPUT. Throws SummaryError.
 RunRow readRunRow(const std::string& json, const std::string& relative);

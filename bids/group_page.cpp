@@ -89,7 +89,7 @@ std::string pageData(const std::vector<RunRow>& rows, const std::vector<FailedRu
   json += "],\n\"runs\": [";
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const RunRow& row = rows[i];
-    json += std::string(i == 0 ? "" : ",") + "\n[\"" + markName(markRun(row).mark) + "\", " +
+    json += std::string(i == 0 ? "" : ",") + "\n[\"" + markName(row.mark.mark) + "\", " +
             entities(row.subject, row.session, row.task) + ", [";
     for (const Measure& m : measures)
       json += (&m == measures.data() ? "" : ", ") + jsonValue(m.values[i], m.decimals);
@@ -103,8 +103,11 @@ std::string pageData(const std::vector<RunRow>& rows, const std::vector<FailedRu
 }
 
 constexpr const char* markNote =
-    "Marked amber: a task predictor&#39;s VIF of 5 or more, or a condition number of 30 or more; "
-    "red: a task predictor&#39;s VIF of 10 or more, or more than 20 % of the volumes scrubbed.";
+    "Marked red: a contrast that cannot be estimated, a task predictor&#39;s VIF of 10 or more, "
+    "a contrast&#39;s confound cost of 2 or more, or more than 20 % of the volumes scrubbed; "
+    "amber: a task predictor&#39;s VIF of 5 or more, a confound cost of 1.5 or more, or a "
+    "flagged pair with a task predictor (the default limits). The condition number of all the "
+    "regressors together marks no run.";
 
 std::string plots(const std::vector<Measure>& measures) {
   std::string html =

@@ -149,7 +149,7 @@ std::string runsTable(const std::vector<RunRow>& rows) {
   for (const Column* column : columns) html += header(column->title, column->type);
   html += "</tr></thead>\n<tbody>\n";
   for (const RunRow& row : rows) {
-    const RunMark mark = markRun(row);
+    const RunMark& mark = row.mark;
     html += std::string("<tr class=\"m-") + markName(mark.mark) + "\">";
     for (const Column* column : columns) html += column->cell(row, mark);
     html += "</tr>\n";

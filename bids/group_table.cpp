@@ -20,7 +20,7 @@ std::string numberOr(const std::optional<double>& value, int decimals) {
 }
 
 std::string reasonsText(const RunMark& mark) {
-  const std::string text = joined(mark.limits);
+  const std::string text = joined(mark.reasons);
   return text.empty() ? missing : text;
 }
 
@@ -37,23 +37,28 @@ constexpr std::pair<const char*, const char*> columns[] = {
      "The largest variance inflation factor among the task predictors (predictors of interest); "
      "inf when one is a linear combination of the others, n/a when none has a factor."},
     {"condition_number",
-     "The condition number of the design with every column scaled to unit length; inf for "
-     "linearly dependent columns, n/a when undefined."},
+     "The condition number of all the regressors together (task and confounds, every column "
+     "centred and scaled to unit length); inf for linearly dependent columns, n/a when "
+     "undefined. It does not mark the run."},
     {"flagged_pairs", "The pairs of predictors whose absolute correlation reaches the threshold."},
     {"scrubbed_volumes", "The volumes given a spike regressor by the scrub confound term."},
     {"scrubbed_fraction", "scrubbed_volumes divided by volumes."},
     {"mean_framewise_displacement",
      "The mean framewise displacement of the run, n/a when the confounds table has none."},
     {"mark",
-     "The worst threshold crossed: red for a task VIF of 10 or more or more than 20 % of the "
-     "volumes scrubbed, amber for a task VIF of 5 or more or a condition number of 30 or more, "
-     "else ok."},
-    {"reasons", "The thresholds crossed, separated by \"; \"; n/a when none."},
+     "The run's mark, as its summary gives it: red when a contrast cannot be estimated, a task "
+     "VIF reaches 10, a contrast's confound cost reaches 2 or more than 20 % of the volumes are "
+     "scrubbed; amber when a task VIF reaches 5, a confound cost 1.5, or a flagged pair has a "
+     "task predictor in it; else ok (the limits as the participant level was given them). The "
+     "condition number never marks a run."},
+    {"reasons",
+     "What the mark is about, in words, the red reasons first, separated by \"; \"; n/a when "
+     "none."},
     {"summary", "The run's summary file, relative to this folder."},
 };
 
 std::vector<std::string> cells(const RunRow& row) {
-  const RunMark mark = markRun(row);
+  const RunMark& mark = row.mark;
   return {textOr(row.subject, "sub-"),
           textOr(row.session, "ses-"),
           textOr(row.task),

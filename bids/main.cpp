@@ -14,10 +14,13 @@
 #include <thread>
 
 #include "child_process.h"
+#include "contract/contrasts.h"
 #include "contract/parameters.h"
 #include "group.h"
 #include "output_place.h"
 #include "participant.h"
+#include "regular_file.h"
+#include "stats_model.h"
 #include "text_files.h"
 
 namespace fs = std::filesystem;
@@ -25,18 +28,46 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int exitUsage = 64;
+
+// A command line that cannot be run, found after CLI11 read it.
+class UsageProblem : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 constexpr int exitCannotCreate = 73;  // an output that would land in an input
+
+// The limits of the mark: brindle-bids' option (Tormel's too) and the parameter it sets.
+constexpr std::pair<const char*, const char*> markLimitOptions[] = {
+    {"--amber-vif", contract::parameter::amberVif},
+    {"--red-vif", contract::parameter::redVif},
+    {"--amber-cost", contract::parameter::amberCost},
+    {"--red-cost", contract::parameter::redCost},
+    {"--red-scrubbed", contract::parameter::redScrubbed}};
 
 struct CommandLine {
   std::string dataset, output, level, derivatives;
   std::vector<std::string> participants;
   std::string task;
-  std::string sliceTimeRef;  // empty: from the sidecars
+  std::string sliceTimeRef;                             // empty: from the sidecars
+  std::string markLimits[std::size(markLimitOptions)];  // empty: not given
+  std::string model;                                    // --model FILE or "default"
   bids::ParticipantOptions participant;
 };
 
 // Checks an option's text by the rule the plug-in reads its parameter `name` by, so that what
 // brindle-bids takes here, the plug-in takes from it as written.
+// Checks a contrast definition by the grammar the plug-in reads it by.
+const CLI::Validator contrastGrammar(
+    [](std::string& text) {
+      try {
+        contract::parseContrast(text);
+        return std::string();
+      } catch (const contract::ContrastSyntaxError& error) {
+        return std::string(error.what());
+      }
+    },
+    "DEF");
+
 CLI::Validator plugInTakes(const char* name) {
   const contract::ParameterRule& rule = *contract::parameterRule(name);
   return CLI::Validator(
@@ -76,6 +107,23 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "Correlation from which a pair of predictors is flagged")
       ->check(plugInTakes(contract::parameter::threshold))
       ->capture_default_str();
+  app.add_option("--contrast", line.participant.contrasts,
+                 "A contrast every run's design is judged by, as Tormel's --contrast takes it "
+                 "(repeatable); default: each condition its own")
+      ->check(contrastGrammar);
+  const char* limitHelp[] = {
+      "VIF of a task predictor that marks amber (default 5)",
+      "VIF of a task predictor that marks red (default 10)",
+      "Confound cost of a contrast that marks amber (default 1.5)",
+      "Confound cost of a contrast that marks red (default 2)",
+      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
+    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
+        ->check(plugInTakes(markLimitOptions[i].second));
+  app.add_option("--model", line.model,
+                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
+                 "and names its contrasts, or \"default\": every condition, the confound terms, "
+                 "the constant, a t contrast per condition");
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
       ->check(CLI::Range(1u, 1024u));
@@ -95,6 +143,29 @@ void placeFolders(const CommandLine& line, bids::ParticipantOptions& options) {
   bids::checkOutputPlace(options.dataset, options.output, options.derivatives);
 }
 
+// Reads --model, refusing (UsageProblem) the options that would say what the model says.
+void readModel(const CLI::App& app, CommandLine& line) {
+  if (line.model.empty()) return;
+  const bool file = line.model != "default";
+  for (const char* option :
+       {"--conditions", "--contrast", "--confounds", "--hrf", "--time-derivatives"}) {
+    const bool modelDecides = file || std::string_view(option) == "--conditions" ||
+                              std::string_view(option) == "--contrast";
+    if (modelDecides && app.count(option) > 0)
+      throw UsageProblem(std::string(option) + " and --model " + (file ? "FILE" : "default") +
+                         " exclude each other: the model says it");
+  }
+  if (!file) {
+    line.participant.defaultModel = true;
+    return;
+  }
+  try {
+    line.participant.model = bids::readStatsModel(bids::readRegularFile(line.model), line.model);
+  } catch (const std::runtime_error& error) {
+    throw UsageProblem(std::string("--model: ") + error.what());
+  }
+}
+
 int participantLevel(CommandLine& line) {
   bids::ParticipantOptions& options = line.participant;
   if (!fs::is_directory(options.dataset)) {
@@ -105,6 +176,10 @@ int participantLevel(CommandLine& line) {
     options.filter.participants.push_back(bids::participantLabel(label));
   if (!line.task.empty()) options.filter.task = line.task;
   if (!line.sliceTimeRef.empty()) options.sliceTimeRef = contract::decimalValue(line.sliceTimeRef);
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i) {
+    if (!line.markLimits[i].empty())
+      options.markLimits.emplace_back(markLimitOptions[i].first, line.markLimits[i]);
+  }
   options.tormel = bids::findProgram("Tormel");
   if (options.tormel.empty()) {
     std::cerr << "brindle-bids: no Tormel program beside brindle-bids nor on PATH\n";
@@ -139,6 +214,16 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? 0 : exitUsage;
+  }
+  try {
+    contract::parseContrasts(line.participant.contrasts);
+    readModel(app, line);
+  } catch (const contract::ContrastSyntaxError& error) {
+    std::cerr << "brindle-bids: --contrast: " << error.what() << "\n";
+    return exitUsage;
+  } catch (const UsageProblem& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return exitUsage;
   }
   try {
     placeFolders(line, line.participant);

@@ -15,6 +15,8 @@
 #include "child_process.h"
 #include "contract/report_files.h"
 #include "group.h"
+#include "known_names.h"
+#include "model_settings.h"
 #include "regular_file.h"
 #include "run_outputs.h"
 #include "run_plan.h"
@@ -29,6 +31,7 @@ namespace {
 // How one run went.
 struct Outcome {
   bool done = false;
+  RunMark mark;  // the result's, from its summary
   std::string failure;
   std::vector<std::string> warnings;  // brindle-bids' own, then the plug-in's from its summaries
   double seconds = 0;
@@ -74,6 +77,8 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
     if (error) throw RunError("cannot make the folder " + plan.outputFolder.string());
     runTormel(options, designArguments(options, plan), plan.outputFolder, outcome);
     runTormel(options, checkArguments(options, plan), plan.outputFolder, outcome);
+    const std::string summary = contract::summaryPath(plan.resultFile());
+    outcome.mark = summaryMark(readRegularFile(plan.outputFolder / summary), summary);
     clearFailure(plan);
     outcome.done = true;
   } catch (const std::exception& error) {
@@ -91,12 +96,15 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
   return outcome;
 }
 
-// "[3/8] sub-01 task-faces run-2 ok (1.2 s)", the warnings indented below.
+// "[3/8] sub-01 task-faces run-2 ok (1.2 s)", or "... red: REASONS (1.2 s)" by the mark of its
+// summary, the warnings indented below.
 std::string progressLine(std::size_t finished, std::size_t total, const RunPlan& plan,
                          const Outcome& outcome) {
+  std::string mark = markName(outcome.mark.mark);
+  if (!outcome.mark.reasons.empty()) mark += ": " + joined(outcome.mark.reasons);
   std::string line = "[" + std::to_string(finished) + "/" + std::to_string(total) + "] " +
                      plan.run.label() +
-                     (outcome.done ? " ok (" + fixedText(outcome.seconds, 1) + " s)"
+                     (outcome.done ? " " + mark + " (" + fixedText(outcome.seconds, 1) + " s)"
                                    : " FAILED: " + outcome.failure) +
                      "\n";
   for (const std::string& warning : outcome.warnings) line += "    warning: " + warning + "\n";
@@ -227,6 +235,46 @@ int finalLines(const std::vector<RunPlan>& plans, const std::vector<Outcome>& ou
   return failed == 0 && problems.empty() ? 0 : 1;
 }
 
+// The levels in words: "subject", "subject and dataset".
+std::string levelsText(const std::vector<std::string>& levels) {
+  std::string text;
+  for (std::size_t i = 0; i < levels.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == levels.size() ? " and " : ", ") + levels[i];
+  return text;
+}
+
+// Settles the model (when there is one) on the names of the runs' files, then refuses a contrast
+// no run can have.
+void settleModel(ParticipantOptions& options, const std::vector<RunPlan>& plans,
+                 std::ostream& log) {
+  if (!options.model && !options.defaultModel && options.contrasts.empty()) return;
+  const KnownNames known = knownNames(plans);
+  if (options.defaultModel)
+    options.model =
+        defaultStatsModel(known, options.confounds, options.hrf, options.timeDerivatives);
+  if (options.model) {
+    const StatsModel& model = *options.model;
+    try {
+      const ModelSettings settings = modelSettings(model, known);
+      options.conditions = settings.conditions;
+      options.modulators = settings.modulators;
+      options.confounds = settings.confounds;
+      options.hrf = settings.hrf;
+      options.timeDerivatives = settings.derivatives;
+      options.constant = settings.constant;
+      options.contrasts = settings.contrasts;
+      options.highPassSeconds = settings.highPassSeconds;
+    } catch (const ModelError& error) {
+      throw FilterError("model " + model.name + ": " + error.what());
+    }
+    if (!model.otherLevels.empty())
+      log << "brindle-bids: model " << model.name << ": the " << levelsText(model.otherLevels)
+          << (model.otherLevels.size() == 1 ? " node analyses" : " nodes analyse")
+          << " the runs' contrasts later; Brindle checks the run-level designs\n";
+  }
+  checkContrastNames(known, options);
+}
+
 }  // namespace
 
 std::string datasetDescription() {
@@ -243,7 +291,16 @@ std::string datasetDescription() {
   return description.dump(2) + "\n";
 }
 
-int runParticipant(const ParticipantOptions& options, std::ostream& log) {
+int runParticipant(const ParticipantOptions& given, std::ostream& log) {
+  ParticipantOptions options = given;
+  if (options.model) {
+    for (const auto& filter : options.model->input) {
+      if (filter.first == "task" && filter.second.size() == 1 && !options.filter.task)
+        options.filter.task = filter.second.front();
+      else
+        options.filter.entities.push_back(filter);
+    }
+  }
   const Dataset dataset(options.dataset);
   checkFilter(dataset, options.filter);
   std::vector<std::string> problems;
@@ -254,6 +311,7 @@ int runParticipant(const ParticipantOptions& options, std::ostream& log) {
   }
   const std::vector<Run> runs = selectRuns(dataset, options.filter);
   const std::vector<RunPlan> plans = planAll(options, dataset, runs, log);
+  settleModel(options, plans, log);
   if (plans.empty() && problems.empty()) {
     log << "brindle-bids: no run with events to work on under " << options.dataset.string()
         << " (sub-*/[ses-*/]func/*_bold.nii[.gz], events by the inheritance principle)\n";

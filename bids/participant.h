@@ -5,9 +5,12 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "contract/limits.h"
 #include "dataset.h"
+#include "stats_model.h"
 
 // The participant level: one design per run, made by Tormel's "design" task and checked by its
 // "mergeall" task with the run's confounds (by "sdm1corr" without them), each run on its own.
@@ -23,14 +26,26 @@ struct ParticipantOptions {
   std::string hrf = "spm";
   bool timeDerivatives = false;
   std::string conditions;                         // empty: every condition
+  std::string modulators;                         // events columns weighting every condition
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
+  bool constant = true;                           // the result has a constant predictor
+  std::vector<std::string> contrasts;             // definitions; none: the plug-in's own
+  // The limits of the mark, each as Tormel's option and its text as given.
+  std::vector<std::pair<std::string, std::string>> markLimits;
+  // The model the runs' designs are made by (--model FILE), or the default one (--model default),
+  // settled once the runs' files are known: it sets the conditions, modulators, confounds, HRF,
+  // constant and contrasts above.
+  std::optional<StatsModel> model;
+  bool defaultModel = false;
+  std::optional<double> highPassSeconds;  // a model's cut-off period of slow drifts
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;
 };
 
-// A participant label or task that names nothing in the dataset (exit status 64); the text
-// lists those there are.
+// A participant label or task that names nothing in the dataset, a contrast that names no
+// predictor the runs can have, or a model that does not fit them (exit status 64); the text says
+// which, and what there is.
 class FilterError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -40,8 +55,9 @@ class FilterError : public std::runtime_error {
 std::string datasetDescription();
 
 // Every run of the dataset that has events, `options.jobs` at a time; the runs without events
-// (per task), the folders that cannot be read, progress and the failed runs go to `log`. Returns
-// the exit status: 0 when every run succeeded, 1 otherwise. Throws FilterError before any work.
+// (per task), the folders that cannot be read, a model's note, progress and the failed runs go to
+// `log`. Returns the exit status: 0 when every run succeeded, 1 otherwise. Throws FilterError
+// before any work, also for a model or a contrast that fits none of the runs.
 int runParticipant(const ParticipantOptions& options, std::ostream& log);
 
 }  // namespace bids

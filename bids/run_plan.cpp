@@ -122,6 +122,24 @@ void refuseSharedOutputs(std::vector<RunPlan>& plans) {
   }
 }
 
+namespace {
+
+// What every report of the run's result asks for: the pairs, the contrasts and the limits of the
+// mark.
+void addResultReport(const ParticipantOptions& options, std::vector<std::string>& args) {
+  args.insert(args.end(), {"--warn", options.warn});
+  for (const std::string& contrast : options.contrasts)
+    args.insert(args.end(), {"--contrast", contrast});
+  for (const auto& [option, text] : options.markLimits) args.insert(args.end(), {option, text});
+}
+
+// The merge with the confounds table makes the result: there is one, and terms to take of it.
+bool mergesConfounds(const ParticipantOptions& options, const RunPlan& plan) {
+  return plan.confounds && !options.confounds.empty();
+}
+
+}  // namespace
+
 std::vector<std::string> designArguments(const ParticipantOptions& options, const RunPlan& plan) {
   std::vector<std::string> args{"design", plan.events->string(), "--tr",
                                 shortestText(plan.repetitionTime)};
@@ -134,21 +152,31 @@ std::vector<std::string> designArguments(const ParticipantOptions& options, cons
               {"--slice-time-ref", shortestText(plan.sliceTimeRef), "--hrf", options.hrf});
   if (options.timeDerivatives) args.emplace_back("--derivatives");
   if (!options.conditions.empty()) args.insert(args.end(), {"--conditions", options.conditions});
+  if (!options.modulators.empty()) args.insert(args.end(), {"--modulators", options.modulators});
+  // TODO(high-pass): pass options.highPassSeconds (a model's HighPassFilterCutoffHz) as
+  // "--high-pass SECONDS" once Tormel has that option of the design task's "highpass"
+  // parameter; until then the model's cut-off is read and checked, and not applied.
   // The design's summary says what the events file held (skipped events); without confounds the
   // design is the run's result and gets the whole report.
   args.insert(args.end(), {"--corr", "--json"});
-  if (!plan.confounds) args.insert(args.end(), {"--plot", "--warn", options.warn});
-  args.insert(args.end(), {"--save", plan.confounds ? plan.designFile() : plan.resultFile()});
+  const bool merged = mergesConfounds(options, plan);
+  if (!merged) {
+    args.emplace_back("--plot");
+    addResultReport(options, args);
+  }
+  args.insert(args.end(), {"--save", merged ? plan.designFile() : plan.resultFile()});
   return args;
 }
 
 std::vector<std::string> checkArguments(const ParticipantOptions& options, const RunPlan& plan) {
-  if (!plan.confounds) return {};
-  return {"mergeall",       plan.designFile(), plan.confounds->string(),
-          "--confounds",    options.confounds, "--baseline",
-          "--corr",         "--plot",          "--json",
-          "--warn",         options.warn,      "--save",
-          plan.resultFile()};
+  if (!mergesConfounds(options, plan)) return {};
+  std::vector<std::string> args{"mergeall", plan.designFile(), plan.confounds->string(),
+                                "--confounds", options.confounds};
+  if (options.constant) args.emplace_back("--baseline");
+  args.insert(args.end(), {"--corr", "--plot", "--json"});
+  addResultReport(options, args);
+  args.insert(args.end(), {"--save", plan.resultFile()});
+  return args;
 }
 
 }  // namespace bids

@@ -83,15 +83,19 @@ void writeRun(const fs::path& root, const BidsRunShape& run, uint64_t seed, uint
 
 std::vector<BidsRunShape> bidsRunShapes() {
   const double tr = rootRepetitionTime;
+  // Runs of eight to ten minutes, whose confounds cost their contrasts little; the paired one is
+  // short, and breaks its design in every way.
   return {
-      {"sub-01/func", "sub-01_task-faces_run-1", tr, 110, "timeseries", 0.9, false},
-      {"sub-01/func", "sub-01_task-faces_run-2", tr, 110, "regressors", -1, false},
-      {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-1", tr, 100, "timeseries", 1.0, false},
+      {"sub-01/func", "sub-01_task-faces_run-1", tr, 300, "timeseries", 0.9, false},
+      {"sub-01/func", "sub-01_task-faces_run-2", tr, 300, "regressors", -1, false},
+      {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-1", tr, 280, "timeseries", 1.0, false},
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-2", tr, 100, "timeseries", 1.0, false,
-       true},
-      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 100, nullptr, -1, false},
-      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-2", overriddenRepetitionTime, 130,
+       Pairing::halfSecondLater},
+      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 280, nullptr, -1, false},
+      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-2", overriddenRepetitionTime, 360,
        "timeseries", -1, true},
+      {"sub-03/func", "sub-03_task-faces_run-1", tr, 240, "timeseries", -1, false,
+       Pairing::identical},
   };
 }
 
@@ -101,20 +105,24 @@ std::string bidsEventsText(const BidsRunShape& run, uint64_t seed) {
   std::string text = "onset\tduration\ttrial_type\tmodulation\n";
   int row = 0;
   double duration = 0, modulation = 0;
+  const bool paired = run.pairing != Pairing::none;
+  const double lag = run.pairing == Pairing::halfSecondLater ? 0.5 : 0.0;
   for (double onset = jittered(6.0, 4.0, random);; ++row) {
     const bool faces = row % 2 == 0;
     // A paired houses event takes its faces event's duration and modulation.
-    if (!run.paired || faces) {
+    if (!paired || faces) {
       duration = jittered(8.0, 4.0, random);
       modulation = 0.5 + 0.01 * static_cast<int>(random.uniform() * 100);
     }
-    if (onset + duration + (run.paired ? 0.5 : 0.0) > end) break;
-    // The third event's modulation is missing: it is skipped, and warned about.
+    if (onset + duration + lag > end) break;
+    // The third event's modulation is missing (and its twin's, when they are identical): it is
+    // skipped, and warned about.
+    const bool missing = row == 2 || (run.pairing == Pairing::identical && row == 3);
     text += twoDecimals(onset) + "\t" + twoDecimals(duration) + "\t" +
             (faces ? "faces" : "houses") + "\t" +
-            (row == 2 ? std::string("n/a") : twoDecimals(modulation)) + "\n";
-    if (run.paired && faces)
-      onset += 0.5;
+            (missing ? std::string("n/a") : twoDecimals(modulation)) + "\n";
+    if (paired && faces)
+      onset += lag;
     else
       onset += duration + jittered(6.0, 6.0, random);
   }
@@ -124,7 +132,7 @@ std::string bidsEventsText(const BidsRunShape& run, uint64_t seed) {
 void writeBidsDataset(const std::string& folder, uint64_t seed) {
   const fs::path root(folder);
   writeText(root / "dataset_description.json", rawDescription());
-  writeText(root / "participants.tsv", "participant_id\nsub-01\nsub-02\n");
+  writeText(root / "participants.tsv", "participant_id\nsub-01\nsub-02\nsub-03\n");
   writeText(root / "task-faces_bold.json",
             "{\n  \"RepetitionTime\": " + twoDecimals(rootRepetitionTime) +
                 ",\n  \"TaskName\": \"faces\"\n}\n");

@@ -5,16 +5,25 @@
 #include <vector>
 
 // A small synthetic BIDS dataset with fMRIPrep-like derivatives, for the tests and the README of
-// brindle-bids: two subjects (the second with two sessions), two runs each of the task "faces",
-// each run's image (*_bold.nii.gz: a NIfTI-1 header giving its volumes and repetition time over
-// one voxel per volume), events with two conditions, a modulation column and one "n/a" row. The
-// repetition time comes from a task-level sidecar at the root, one run overrides it; a
-// session-level sidecar without it must be passed over. In one run each houses event follows a
-// faces event by half a second: two predictors that a design cannot tell apart well. Under
+// brindle-bids: three subjects (the second with two sessions), two runs each of the task "faces"
+// (one for the third), each run's image (*_bold.nii.gz: a NIfTI-1 header giving its volumes and
+// repetition time over one voxel per volume), events with two conditions, a modulation column
+// and one "n/a" row. The repetition time comes from a task-level sidecar at the root, one run
+// overrides it; a session-level sidecar without it must be passed over. In one short run each
+// houses event follows a faces event by half a second: two predictors that a design cannot tell
+// apart well; in the third subject's run each houses event is a faces event again, so that no
+// design can tell them apart at all. Under
 // derivatives/fmriprep every run but one has a confounds table with a row per volume (one under
 // the older name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar
 // with "StartTime". Every text file ends its lines with LF. The same seed gives the same files.
 namespace tools {
+
+// How a run's houses events follow its faces events.
+enum class Pairing {
+  none,             // each on its own
+  halfSecondLater,  // each half a second after a faces event, with its duration and modulation
+  identical,        // each at a faces event, with its duration and modulation
+};
 
 struct BidsRunShape {
   std::string folder;     // "sub-02/ses-1/func"
@@ -24,7 +33,7 @@ struct BidsRunShape {
   const char* confounds;  // "timeseries", "regressors" or nullptr (no table)
   double startTime;       // < 0: no preprocessed BOLD sidecar
   bool runLevelSidecar;   // a run-level *_bold.json overriding the repetition time
-  bool paired = false;    // each houses event half a second after a faces event
+  Pairing pairing = Pairing::none;
 };
 
 // The runs sdmgen --bids writes, in byte order of their folders and names.

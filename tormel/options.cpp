@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "contract/contrasts.h"
 #include "contract/parameters.h"
 #include "contract/threshold.h"
 
@@ -42,6 +44,12 @@ constexpr ParameterOption parameterOptions[] = {
     {"--derivatives", name::derivatives, "1"},
     {"--slice-time-ref", name::sliceReference, nullptr},
     {"--conditions", name::conditions, nullptr},
+    {"--modulators", name::modulators, nullptr},
+    {"--amber-vif", name::amberVif, nullptr},
+    {"--red-vif", name::redVif, nullptr},
+    {"--amber-cost", name::amberCost, nullptr},
+    {"--red-cost", name::redCost, nullptr},
+    {"--red-scrubbed", name::redScrubbed, nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -60,23 +68,26 @@ void checkValue(const std::string& option, const char* parameter, const std::str
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
-// A merge and a design draw the heatmap and list the pairs only beside each result's correlation
-// report: without --corr, what asks for them is a mistake.
-void checkReportExtras(const std::map<std::string, std::string>& parameters, bool plot, bool warn,
-                       bool json) {
+// A merge and a design draw the heatmap, list the pairs and test the contrasts only beside each
+// result's correlation report: without --corr, what asks for them is a mistake. `extras` are
+// the options given that only a report reads, in order.
+void checkReportExtras(const std::map<std::string, std::string>& parameters,
+                       const std::vector<std::string>& extras) {
   const auto word = parameters.find(name::task);
   const auto task = word == parameters.end() ? std::nullopt : contract::taskNamed(word->second);
   if (!task || !contract::reportsWithResults(*task)) return;
   const char* kind = task == contract::Task::design ? "design" : "merge";
   const auto corr = parameters.find(name::reports);
   if (corr != parameters.end() && parseIntParameter(corr->second) != 0) return;
-  const auto refuse = [kind](const std::string& option, const char* what) {
-    throw UsageError(option + " needs --corr in a " + kind + ": " + what +
-                     " each result's correlation report");
-  };
-  if (plot) refuse("--plot", "the heatmap is drawn beside");
-  if (warn) refuse("--warn", "the pairs are listed with");
-  if (json) refuse("--json", "the summary is written beside");
+  if (extras.empty()) return;
+  const std::string& option = extras.front();
+  const char* what = option == "--plot"       ? "the heatmap is drawn beside"
+                     : option == "--warn"     ? "the pairs are listed with"
+                     : option == "--json"     ? "the summary is written beside"
+                     : option == "--contrast" ? "the contrasts are tested with"
+                                              : "the mark is given in the summary beside";
+  throw UsageError(option + " needs --corr in a " + kind + ": " + what +
+                   " each result's correlation report");
 }
 
 // A design is modelled on its runs' timing: the repetition time and the number of volumes (or a
@@ -200,9 +211,7 @@ struct CommandLine {
   std::vector<Edit> edits;
   bool saveInto = false;
   bool cancelAll = false;
-  bool plot = false;
-  bool warn = false;
-  bool json = false;
+  std::vector<std::string> reportExtras;  // the options given that only a report reads
 };
 
 // One option word being read: its name, the value written after "=" when there was one, and the
@@ -306,9 +315,34 @@ bool applyEditOption(const OptionWord& word, CommandLine& line) {
   return true;
 }
 
-// Records the edit of an option of parameterOptions; false for any other option.
+// The options that only a report reads, besides --warn (which only a threshold turns on).
+bool readByReportOnly(const std::string& option) {
+  for (const char* extra : {"--plot", "--json", "--contrast", "--amber-vif", "--red-vif",
+                            "--amber-cost", "--red-cost", "--red-scrubbed"})
+    if (option == extra) return true;
+  return false;
+}
+
+// Records a line of --contrast DEF, refused unless the plug-in's grammar reads it.
+void applyContrastOption(const OptionWord& word, CommandLine& line) {
+  std::string definition = word.value();
+  try {
+    contract::parseContrast(definition);
+  } catch (const contract::ContrastSyntaxError& error) {
+    throw UsageError("--contrast: " + std::string(error.what()));
+  }
+  line.edits.push_back({true, name::contrasts, std::move(definition), word.option()});
+  line.reportExtras.push_back(word.option());
+}
+
+// Records the edit of an option of parameterOptions, or of --contrast; false for any other
+// option.
 bool applyParameterOption(const OptionWord& word, CommandLine& line) {
   const std::string& option = word.option();
+  if (option == "--contrast") {
+    applyContrastOption(word, line);
+    return true;
+  }
   for (const auto& entry : parameterOptions) {
     if (entry.option != option) continue;
     if (entry.value != nullptr) {
@@ -319,9 +353,9 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
     }
     const std::string& text = line.edits.back().text;
     checkValue(option, entry.parameter, text);
-    if (option == "--plot") line.plot = true;
-    if (option == "--json") line.json = true;
-    if (option == "--warn") line.warn = contract::parseCorrelationThreshold(text).on();
+    if (readByReportOnly(option) ||
+        (option == "--warn" && contract::parseCorrelationThreshold(text).on()))
+      line.reportExtras.push_back(option);
     return true;
   }
   return false;
@@ -396,13 +430,30 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        (_design.svg) beside every correlation report
   --warn THRESHOLD     corrwarn=THRESHOLD: after every report, log the pairs of predictors whose
                        absolute correlation reaches THRESHOLD (above 0, at most 1, such as 0.8),
-                       strongest first, then the variance inflation factors of 10 or more and the
-                       condition number
+                       those with a predictor of interest first, each part strongest first, then
+                       the variance inflation factors from the red limit on (10; predictors of
+                       interest first), the contrasts (see --contrast) and the condition number of
+                       all the regressors together
   --json               corrjson=1: write a summary (.json) beside every correlation report
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
-  In a merge or a design --plot, --warn and --json need --corr (set allcorr with --set to send
-  them without it).
+  --contrast DEF       contrasts=DEF: a contrast every report tests (repeatable: a line each),
+                       NAME = EXPR or EXPR, such as "faces_vs_houses = faces - houses" or
+                       "all = [faces, houses]" (an F contrast); a predictor name with blanks or
+                       + - * = , [ ] in double quotes. After every report the log says
+                       "Contrast NAME: efficiency E, confounds cost xC", or warns that NAME
+                       cannot be estimated, with or without --warn; a name that is no predictor
+                       of the design (or is its constant) fails the task. Without it every
+                       predictor of interest is its own contrast, logged with --warn
+  --amber-vif X        ambervif=X: the variance inflation factor of a predictor of interest that
+                       marks its design amber in the summary (default 5; 1 to 1000000)
+  --red-vif X          redvif=X: ... red (default 10); --warn lists the factors from it on
+  --amber-cost X       ambercost=X: the confound cost of a contrast that marks amber (default 1.5)
+  --red-cost X         redcost=X: ... red (default 2)
+  --red-scrubbed S     redscrubbed=S: more than this share of the volumes scrubbed marks red
+                       (default 0.2)
+  In a merge or a design --plot, --warn, --json, --contrast and the limits of the mark need
+  --corr (set allcorr with --set to send them without it).
   --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with
@@ -421,6 +472,12 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        from 0 (its start, the default) to 1
   --conditions TERMS   conditions=TERMS: the conditions the design models, such as "go,stop*"
                        (names with * and ?); default every condition
+  --modulators TERMS   modulators=TERMS: events columns that modulate every condition, such as
+                       "rt" or "rt:demean,rating:scale": each makes, after each condition (and
+                       its derivative), the predictor CONDITION_x_COLUMN of the condition's rows
+                       that have a number in COLUMN, that number their amplitude; :demean takes
+                       it about its mean over the condition's events, :scale in standard
+                       deviations about it
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
@@ -530,6 +587,21 @@ void checkLengths(const Options& options, const CommandLine& line) {
   }
 }
 
+// The definitions of --contrast (with any the parameter held already) as one list: two of one
+// name are refused as the plug-in would refuse them.
+void checkContrastNames(const std::map<std::string, std::string>& parameters,
+                        const CommandLine& line) {
+  const bool given = std::any_of(line.edits.begin(), line.edits.end(),
+                                 [](const Edit& edit) { return edit.option == "--contrast"; });
+  const auto contrasts = parameters.find(name::contrasts);
+  if (!given || contrasts == parameters.end()) return;
+  try {
+    contract::parseContrastList(contrasts->second);
+  } catch (const contract::ContrastSyntaxError& error) {
+    throw UsageError("--contrast: " + std::string(error.what()));
+  }
+}
+
 Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   const CommandLine line = readCommandLine(args, options);
@@ -549,7 +621,8 @@ Options parseOptions(const std::vector<std::string>& args) {
   if (!options.info && parameters.find(name::task) == parameters.end()) {
     throw UsageError("no task given: name one (" + taskList(", ") + ") or use --task NAME");
   }
-  checkReportExtras(parameters, line.plot, line.warn, line.json);
+  checkReportExtras(parameters, line.reportExtras);
+  checkContrastNames(parameters, line);
   checkDesignTiming(parameters);
   checkLengths(options, line);
   return options;

@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // The numbers the plug-in, Tormel and brindle-bids share: the range of a design's repetition
-// time and volumes, the default correlation threshold, and the limits that mark a run.
+// time and volumes and the default correlation threshold (the limits of the marks are in
+// contract/marks.h).
 namespace contract {
 
 // The repetition time of a design, in seconds, both ends included.
@@ -15,16 +16,5 @@ inline constexpr int64_t maxVolumes = int64_t{1} << 28;
 
 // The correlation from which brindle-bids flags a pair when it is not told otherwise.
 inline constexpr char defaultThreshold[] = "0.8";
-
-// A predictor of interest whose variance inflation factor reaches `amberVif` is worth a look;
-// one that reaches `redVif` breaks the design. The log lists every factor from `redVif` on.
-inline constexpr double amberVif = 5.0;
-inline constexpr double redVif = 10.0;
-
-// More than this share of the volumes scrubbed breaks the design.
-inline constexpr double redScrubbedShare = 0.2;
-
-// A condition number from this one on is called ill-conditioned.
-inline constexpr double illConditioned = 30.0;
 
 }  // namespace contract

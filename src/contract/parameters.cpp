@@ -28,6 +28,10 @@ constexpr ParameterRule number(const char* name, ParameterKind kind, double mini
   return {name, kind, minimum, maximum, {}, example, defaultText};
 }
 
+// The largest limit of a factor or a cost: a factor from the reciprocal of the dependencies'
+// tolerance on belongs to a dependency.
+constexpr double maxMarkLimit = 1e6;
+
 constexpr ParameterRule rules[] = {
     text(parameter::task),
     text(parameter::sdmFile),
@@ -52,6 +56,14 @@ constexpr ParameterRule rules[] = {
     flag(parameter::derivatives),
     number(parameter::sliceReference, ParameterKind::decimal, 0, 1, "0.5", "0"),
     text(parameter::conditions, ParameterKind::terms, "go,stop*"),
+    text(parameter::modulators, ParameterKind::terms, "rt,rating:demean"),
+    text(parameter::contrasts, ParameterKind::list),
+    // The defaults are those of MarkLimits; a test holds them together.
+    number(parameter::amberVif, ParameterKind::decimal, 1, maxMarkLimit, "5", "5"),
+    number(parameter::redVif, ParameterKind::decimal, 1, maxMarkLimit, "10", "10"),
+    number(parameter::amberCost, ParameterKind::decimal, 1, maxMarkLimit, "1.5", "1.5"),
+    number(parameter::redCost, ParameterKind::decimal, 1, maxMarkLimit, "2", "2"),
+    number(parameter::redScrubbed, ParameterKind::decimal, 0, 1, "0.2", "0.2"),
 };
 
 constexpr const char* words[] = {"open_sdm", "sdm1corr", "mergeall",
@@ -101,9 +113,14 @@ std::string choiceList(std::string_view choices) {
   return text;
 }
 
+// The shortest text of `value`, whole numbers written out in full ("1000000", not "1e+06").
 std::string numberText(double value) {
   char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+  const bool whole = value == std::trunc(value) && std::fabs(value) < 1e15;
+  const auto end = whole
+                       ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 0)
+                       : std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
 }
 
 }  // namespace

@@ -35,6 +35,14 @@ inline constexpr char hrf[] = "hrf";
 inline constexpr char derivatives[] = "derivatives";
 inline constexpr char sliceReference[] = "sliceref";
 inline constexpr char conditions[] = "conditions";
+inline constexpr char modulators[] = "modulators";  // events columns that modulate the conditions
+inline constexpr char contrasts[] = "contrasts";    // the contrasts tested, one definition a line
+// The limits of the mark (contract/marks.h).
+inline constexpr char amberVif[] = "ambervif";
+inline constexpr char redVif[] = "redvif";
+inline constexpr char amberCost[] = "ambercost";
+inline constexpr char redCost[] = "redcost";
+inline constexpr char redScrubbed[] = "redscrubbed";
 }  // namespace parameter
 
 // How the plug-in reads a parameter, and so which texts it takes.

@@ -37,11 +37,26 @@ inline constexpr char notices[] = "notices";  // each: kind, file, text
 inline constexpr char text[] = "text";
 inline constexpr char scrubbedVolumes[] = "scrubbedVolumes";
 inline constexpr char meanFramewiseDisplacement[] = "meanFramewiseDisplacement";
+// each: name, test, weights, estimable, variance, efficiency, confoundCost, reason
+inline constexpr char contrasts[] = "contrasts";
+inline constexpr char test[] = "test";        // "t" or "F"
+inline constexpr char weights[] = "weights";  // one object a row: predictor name -> weight
+inline constexpr char estimable[] = "estimable";
+inline constexpr char variance[] = "variance";
+inline constexpr char efficiency[] = "efficiency";
+inline constexpr char confoundCost[] = "confoundCost";
+inline constexpr char reason[] = "reason";
+inline constexpr char mark[] = "mark";        // contract/marks.h: markWord
+inline constexpr char reasons[] = "reasons";  // the mark's reasons, in words
 }  // namespace summary
 
 // The words of a notice's kind, and of a predictor's role.
 inline constexpr char warningNotice[] = "warning";
 inline constexpr char noteNotice[] = "note";
 inline constexpr char interestRole[] = "interest";
+
+// The words of a contrast's test.
+inline constexpr char tTest[] = "t";
+inline constexpr char fTest[] = "F";
 
 }  // namespace contract

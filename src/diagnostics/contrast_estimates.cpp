@@ -246,36 +246,24 @@ bool weightsConfound(const ContrastDesign& design, const ContrastWeights& contra
   return false;
 }
 
-}  // namespace
+// The factors' members and dependencies, in the products' order: whether each takes part, and
+// the dependencies as predictor indices.
+struct Inflation {
+  std::vector<bool> member;
+  std::vector<std::vector<std::size_t>> dependencies;
+};
 
-std::vector<ContrastEstimate> estimateContrasts(const ContrastDesign& design,
-                                                std::span<const ContrastWeights> contrasts) {
-  checkFit(design, contrasts);
-  const std::size_t k = design.columns.size();
-  std::vector<ContrastEstimate> estimates;
-  for (const ContrastWeights& contrast : contrasts)
-    estimates.push_back({contrast, false, nan, nan, nan, ""});
-  if (estimates.empty()) return estimates;
-  if (k > maxDiagnosedPredictors) {
-    for (ContrastEstimate& estimate : estimates)
-      estimate.reason = "not estimated: the design has " + std::to_string(k) +
-                        " predictors, more than the " + std::to_string(maxDiagnosedPredictors) +
-                        " diagnosed";
-    return estimates;
-  }
-  const Products products = productsOf(design);
+std::vector<ContrastEstimate> estimateOn(const ContrastDesign& design, const Products& products,
+                                         const Inflation& inflation,
+                                         std::vector<ContrastEstimate> estimates) {
   const std::size_t n = products.predictors.size();
-  // The members and dependencies of the variance inflation factors: the factorisation below
-  // repeats theirs bit for bit, so that the contrasts blame the dependencies the report lists.
-  VarianceInflation inflation = varianceInflation(products.gram, std::vector<bool>(n, true));
   std::vector<std::size_t> members, interest;
   for (std::size_t a = 0; a < n; ++a) {
-    if (std::isnan(inflation.factors[a])) continue;
+    if (!inflation.member[a]) continue;
     members.push_back(a);
     if (design.roles[products.predictors[a]] == PredictorRole::interest) interest.push_back(a);
   }
-  for (auto& dependency : inflation.dependencies)
-    for (std::size_t& a : dependency) a = products.predictors[a];
+  const std::size_t k = design.columns.size();
   {
     const Model full = modelOf(products.gram, n, members, products.predictors, k);
     const Obstacles obstacles = obstaclesOf(design, full, inflation.dependencies);
@@ -293,6 +281,57 @@ std::vector<ContrastEstimate> estimateContrasts(const ContrastDesign& design,
     estimate.confoundCost = reason.empty() ? estimate.variance / variance : nan;
   }
   return estimates;
+}
+
+// The estimates before any is computed; every one says so when the design is too large.
+std::vector<ContrastEstimate> unestimated(const ContrastDesign& design,
+                                          std::span<const ContrastWeights> contrasts) {
+  checkFit(design, contrasts);
+  std::vector<ContrastEstimate> estimates;
+  for (const ContrastWeights& contrast : contrasts)
+    estimates.push_back({contrast, false, nan, nan, nan, ""});
+  const std::size_t k = design.columns.size();
+  if (k <= maxDiagnosedPredictors) return estimates;
+  for (ContrastEstimate& estimate : estimates)
+    estimate.reason = "not estimated: the design has " + std::to_string(k) +
+                      " predictors, more than the " + std::to_string(maxDiagnosedPredictors) +
+                      " diagnosed";
+  return estimates;
+}
+
+}  // namespace
+
+std::vector<ContrastEstimate> estimateContrasts(const ContrastDesign& design,
+                                                std::span<const ContrastWeights> contrasts) {
+  std::vector<ContrastEstimate> estimates = unestimated(design, contrasts);
+  if (estimates.empty() || design.columns.size() > maxDiagnosedPredictors) return estimates;
+  const Products products = productsOf(design);
+  // The members and dependencies of the variance inflation factors: the factorisation repeats
+  // theirs bit for bit, so that the contrasts blame the dependencies the report lists.
+  VarianceInflation factors =
+      varianceInflation(products.gram, std::vector<bool>(products.predictors.size(), true));
+  Inflation inflation;
+  for (const double factor : factors.factors) inflation.member.push_back(!std::isnan(factor));
+  for (auto& dependency : factors.dependencies)
+    for (std::size_t& a : dependency) a = products.predictors[a];
+  inflation.dependencies = std::move(factors.dependencies);
+  return estimateOn(design, products, inflation, std::move(estimates));
+}
+
+std::vector<ContrastEstimate> estimateContrasts(const ContrastDesign& design,
+                                                std::span<const ContrastWeights> contrasts,
+                                                const DesignDiagnostics& diagnosed) {
+  if (!diagnosed.computed || diagnosed.varianceInflation.size() != design.columns.size())
+    return estimateContrasts(design, contrasts);
+  std::vector<ContrastEstimate> estimates = unestimated(design, contrasts);
+  if (estimates.empty()) return estimates;
+  const Products products = productsOf(design);
+  // The factors were found on the same sums of products (each cell is its own sum, whichever
+  // predictors are beside it), so their members and dependencies are those found here.
+  Inflation inflation{{}, diagnosed.dependencies};
+  for (const std::size_t i : products.predictors)
+    inflation.member.push_back(!std::isnan(diagnosed.varianceInflation[i]));
+  return estimateOn(design, products, inflation, std::move(estimates));
 }
 
 }  // namespace diagnostics

@@ -3,6 +3,7 @@
 
 #include "events/events_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
@@ -97,9 +98,11 @@ bool readNumber(std::string_view cell, double& value) {
 struct Layout {
   std::size_t width = 0;
   std::size_t onset = absent, duration = absent, trialType = absent, modulation = absent;
+  std::vector<std::size_t> modulators;  // the columns asked for, in order
 };
 
-Layout layoutOf(const std::vector<std::string_view>& names, const EventLines& lines) {
+Layout layoutOf(const std::vector<std::string_view>& names, const EventLines& lines,
+                std::span<const std::string> modulators) {
   Layout layout;
   layout.width = names.size();
   for (std::size_t k = names.size(); k-- > 0;) {
@@ -111,6 +114,11 @@ Layout layoutOf(const std::vector<std::string_view>& names, const EventLines& li
   const char* const noTab = names.size() == 1 ? ", the header has no tab" : "";
   if (layout.onset == absent) throw lines.invalid(std::string("no onset column") + noTab);
   if (layout.duration == absent) throw lines.invalid(std::string("no duration column") + noTab);
+  for (const std::string& modulator : modulators) {
+    const auto at = std::find(names.begin(), names.end(), modulator);
+    if (at == names.end()) throw lines.invalid("no " + modulator + " column");
+    layout.modulators.push_back(static_cast<std::size_t>(at - names.begin()));
+  }
   return layout;
 }
 
@@ -128,19 +136,34 @@ bool readRow(const std::vector<std::string_view>& cells, const Layout& layout,
   return !condition.empty() && condition != notAvailable;
 }
 
+// A condition's events, and per modulator the events it weights.
+struct ConditionEvents {
+  std::vector<Event> events;
+  std::vector<std::vector<Event>> modulated;
+};
+
 // The events of the file as its rows come in, by condition, and the rows skipped.
 class TableBuilder {
  public:
-  void add(std::string_view condition, const Event& event, const EventLines& lines) {
+  explicit TableBuilder(std::size_t modulators) : modulators_(modulators) {}
+
+  // Adds the event of a row; `cells` give its modulators' numbers by `layout`.
+  void add(std::string_view condition, const Event& event, const EventLines& lines,
+           const std::vector<std::string_view>& cells, const Layout& layout) {
     if (events_ == maxEvents)
       throw lines.invalid("more than " + std::to_string(maxEvents) + " events");
     auto at = conditions_.find(condition);
     if (at == conditions_.end()) {
       if (static_cast<int64_t>(conditions_.size()) == sdm::maxSdmPredictors)
         throw lines.invalid("more than " + std::to_string(sdm::maxSdmPredictors) + " conditions");
-      at = conditions_.emplace(std::string(condition), std::vector<Event>()).first;
+      at = conditions_.emplace(std::string(condition), emptyCondition()).first;
     }
-    at->second.push_back(event);
+    at->second.events.push_back(event);
+    for (std::size_t m = 0; m < layout.modulators.size(); ++m) {
+      Event weighted = event;
+      if (readNumber(cells[layout.modulators[m]], weighted.amplitude))
+        at->second.modulated[m].push_back(weighted);
+    }
     ++events_;
   }
 
@@ -152,11 +175,14 @@ class TableBuilder {
   // The table; the one condition "trial" is there even without events when the file has no
   // trial_type column.
   EventsTable finish(const std::string& path, bool hasTrialType) {
-    if (!hasTrialType) conditions_.try_emplace(defaultCondition);
+    if (!hasTrialType) conditions_.try_emplace(defaultCondition, emptyCondition());
     EventsTable table;
-    for (auto& [name, events] : conditions_) {
+    table.modulated.resize(modulators_);
+    for (auto& [name, condition] : conditions_) {
       table.conditions.push_back(name);
-      table.events.push_back(std::move(events));
+      table.events.push_back(std::move(condition.events));
+      for (std::size_t m = 0; m < modulators_; ++m)
+        table.modulated[m].push_back(std::move(condition.modulated[m]));
     }
     if (skipped_ > 0) table.notices.push_back({base::NoticeKind::warning, path, skippedText()});
     return table;
@@ -169,7 +195,12 @@ class TableBuilder {
                                skipped_ > static_cast<int64_t>(skippedLines_.size()));
   }
 
-  std::map<std::string, std::vector<Event>, std::less<>> conditions_;  // byte order
+  ConditionEvents emptyCondition() const {
+    return {{}, std::vector<std::vector<Event>>(modulators_)};
+  }
+
+  std::size_t modulators_;
+  std::map<std::string, ConditionEvents, std::less<>> conditions_;  // byte order
   int64_t events_ = 0;
   int64_t skipped_ = 0;
   std::vector<int64_t> skippedLines_;  // the first listedRows of them
@@ -177,17 +208,17 @@ class TableBuilder {
 
 }  // namespace
 
-EventsTable readEventsFile(const std::string& path) {
+EventsTable readEventsFile(const std::string& path, std::span<const std::string> modulators) {
   EventLines lines(path);
   std::string line;
   std::vector<std::string_view> cells;
   std::optional<Layout> layout;
-  TableBuilder table;
+  TableBuilder table(modulators.size());
   while (lines.next(line)) {
     if (isBlankLine(line)) continue;
     splitCells(line, cells);
     if (!layout) {
-      layout = layoutOf(cells, lines);
+      layout = layoutOf(cells, lines, modulators);
       continue;
     }
     if (cells.size() != layout->width) {
@@ -197,7 +228,7 @@ EventsTable readEventsFile(const std::string& path) {
     std::string_view condition;
     Event event;
     if (readRow(cells, *layout, condition, event)) {
-      table.add(condition, event, lines);
+      table.add(condition, event, lines, cells, *layout);
     } else {
       table.skip(lines.number());
     }

@@ -2,15 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/notice.h"
+#include "contract/predictor_names.h"
 #include "events/event_grid.h"
 
 // BIDS events files: tab-separated text, one header row of column names, "n/a" for a missing
 // value. The columns "onset" and "duration" (seconds) are required, "trial_type" (the
-// condition) and "modulation" (the amplitude) are optional, any other column is ignored.
+// condition) and "modulation" (the amplitude) are optional, the modulator columns asked for
+// required, any other column is ignored.
 //
 // Lines end in LF or CRLF; a UTF-8 byte order mark, blanks around cells and blank lines are
 // ignored; numbers are read in the classic notation whatever the locale. A row whose onset,
@@ -31,18 +34,23 @@ inline constexpr std::size_t maxEventsLineBytes = std::size_t{1} << 20;
 inline constexpr int64_t maxEvents = int64_t{1} << 24;
 
 // The name of the one condition of a file without a "trial_type" column.
-inline constexpr const char* defaultCondition = "trial";
+inline constexpr const char* defaultCondition = contract::defaultCondition;
 
 // An events file as read: its conditions and their events.
 struct EventsTable {
   std::vector<std::string> conditions;     // distinct trial_type values, in byte order
   std::vector<std::vector<Event>> events;  // parallel to `conditions`, in file order
-  std::vector<base::Notice> notices;       // the warning about skipped rows, if any
+  // Per modulator column asked for, per condition: the condition's events whose cell in that
+  // column is a number, with that number as their amplitude (a cell "n/a" or unreadable leaves
+  // the event out of the modulator only).
+  std::vector<std::vector<std::vector<Event>>> modulated;
+  std::vector<base::Notice> notices;  // the warning about skipped rows, if any
 };
 
-// Reads the events file at `path` through the file-system seam, as described above. Also
-// throws OpenFileError "Failed opening for reading: " + path and IOError "Failed reading
-// from: " + path.
-EventsTable readEventsFile(const std::string& path);
+// Reads the events file at `path` through the file-system seam, as described above, with the
+// columns `modulators` as modulators. Also throws OpenFileError "Failed opening for reading: "
+// + path, IOError "Failed reading from: " + path, and IOError "Invalid events file " + path +
+// " (line 1: no rt column)" for a modulator column the header lacks.
+EventsTable readEventsFile(const std::string& path, std::span<const std::string> modulators = {});
 
 }  // namespace events

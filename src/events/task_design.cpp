@@ -10,7 +10,10 @@
 
 #include "base/number_text.h"
 #include "contract/limits.h"
+#include "contract/modulators.h"
+#include "contract/predictor_names.h"
 #include "contract/report_files.h"
+#include "events/centring.h"
 #include "events/condition_terms.h"
 #include "events/event_grid.h"
 #include "events/events_file.h"
@@ -25,7 +28,6 @@ namespace events {
 namespace {
 
 constexpr std::string_view eventsSuffix = "_events.tsv";
-constexpr std::string_view derivativeSuffix = "_derivative";
 constexpr int32_t fileVersion = 3;
 constexpr std::size_t conditionsInError = 10;
 
@@ -125,6 +127,34 @@ void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
                          " s after the run's end at " + secondsText(runEnd) + " s)"});
 }
 
+// The grid and kernels of a design: each predictor, and its derivative when asked for.
+struct Convolution {
+  explicit Convolution(const TaskModel& model)
+      : grid({model.repetitionTime, model.volumes, model.sliceReference}),
+        kernel(hrfKernel(model.hrf, grid.step())),
+        derivatives(model.timeDerivatives) {
+    if (derivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
+  }
+
+  // Appends the predictor `name` of `events`, in the colour of the condition at `position`, and
+  // its derivative when the model asks for them.
+  void append(std::vector<sdm::Predictor>& predictors, const std::string& name,
+              std::span<const Event> events, std::size_t position) const {
+    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
+                    conditionColour(position, false));
+    if (derivatives) {
+      appendPredictor(predictors, name + contract::derivativeSuffix,
+                      sampledRegressor(grid, derivativeKernel, events),
+                      conditionColour(position, true));
+    }
+  }
+
+  EventGrid grid;
+  std::vector<double> kernel;
+  bool derivatives;
+  std::vector<double> derivativeKernel;
+};
+
 }  // namespace
 
 std::string designPathOf(const std::string& eventsPath) {
@@ -135,32 +165,41 @@ std::string designPathOf(const std::string& eventsPath) {
 
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
-  EventsTable table = readEventsFile(eventsPath);
+  std::vector<std::string> columns;
+  for (const contract::Modulator& modulator : model.modulators) columns.push_back(modulator.column);
+  EventsTable table = readEventsFile(eventsPath, columns);
   TaskDesign design{{}, std::move(table.notices)};
   const std::vector<std::size_t> kept =
       keptConditions(eventsPath, table, model.conditionTerms, design.notices);
-  for (const std::size_t k : kept)
+  for (const std::size_t k : kept) {
     sdm::checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
-  checkSize(eventsPath, kept.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
+    for (const contract::Modulator& modulator : model.modulators) {
+      const std::string name = contract::modulatedName(table.conditions[k], modulator.column);
+      sdm::checkUsableNames(eventsPath, std::span(&name, 1));
+    }
+  }
+  checkSize(eventsPath,
+            kept.size() * (1 + model.modulators.size()) * (model.timeDerivatives ? 2 : 1),
+            model.volumes);
 
-  const EventGrid grid({model.repetitionTime, model.volumes, model.sliceReference});
-  const std::vector<double> kernel = hrfKernel(model.hrf, grid.step());
-  std::vector<double> derivativeKernel;
-  if (model.timeDerivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
+  const Convolution convolution(model);
   std::vector<sdm::Predictor> predictors;
   for (std::size_t position = 0; position < kept.size(); ++position) {
-    const std::string& name = table.conditions[kept[position]];
-    const std::span<const Event> events = table.events[kept[position]];
-    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
-                    conditionColour(position, false));
-    if (model.timeDerivatives) {
-      appendPredictor(predictors, name + std::string(derivativeSuffix),
-                      sampledRegressor(grid, derivativeKernel, events),
-                      conditionColour(position, true));
-    }
-    if (!anyEventInRun(grid, events)) {
+    const std::size_t k = kept[position];
+    const std::string& name = table.conditions[k];
+    convolution.append(predictors, name, table.events[k], position);
+    if (!anyEventInRun(convolution.grid, table.events[k])) {
       design.notices.push_back({base::NoticeKind::warning, eventsPath,
                                 "condition " + name + " has no event in the run"});
+    }
+    for (std::size_t m = 0; m < model.modulators.size(); ++m) {
+      const contract::Modulator& modulator = model.modulators[m];
+      const std::vector<Event> events = centred(table.modulated[m][k], modulator.centring);
+      const std::string modulated = contract::modulatedName(name, modulator.column);
+      convolution.append(predictors, modulated, events, position);
+      if (!anyEventInRun(convolution.grid, events))
+        design.notices.push_back(
+            {base::NoticeKind::warning, eventsPath, modulated + " has no event in the run"});
     }
   }
   warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);

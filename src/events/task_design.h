@@ -5,18 +5,22 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "contract/modulators.h"
 #include "events/hrf.h"
 #include "sdm/design_matrix.h"
 
 // Task predictors from a BIDS events file (events/events_file.h): one predictor per kept
 // condition, in byte order, its events convolved with a haemodynamic response and sampled at
 // every volume (events/regressor.h), computed in double and stored as float; with time
-// derivatives, each followed by its "_derivative". The matrix holds predictors of interest only
+// derivatives, each followed by its "_derivative"; then, per modulator, the condition's
+// modulated events ("faces_x_rt", events/modulators.h), likewise with its derivative. The matrix
+// holds predictors of interest only
 // (of kind `interest`): no constant (IncludesConstant 0, FirstConfoundPredictor the number of
 // predictors + 1), FileVersion 3, every header entry present, colours from conditionColour.
 //
 // Warnings, in this order: the skipped rows; "no condition matches \"TERM\"" for each term that
-// keeps none; "condition NAME has no event in the run" (its predictor is all 0); "events run
+// keeps none; "condition NAME has no event in the run" (its predictor is all 0), and "NAME_x_COLUMN
+// has no event in the run" for a modulator with no number among them; "events run
 // past the last volume (T s after the run's end at E s)" when a kept event ends after n x TR.
 // IOError "Cannot model the events of " + path + " (" + reason + ")" refuses a TR, n or s
 // outside its bounds, a file without events, terms that keep no condition, and more predictors
@@ -31,6 +35,7 @@ struct TaskModel {
   bool timeDerivatives = false;  // add each condition's time derivative right after it
   double sliceReference = 0.0;   // s: when in its TR a volume is taken, 0 to 1 of the TR
   std::string conditionTerms;    // conditions to keep (events/condition_terms.h); all if blank
+  std::vector<contract::Modulator> modulators;  // events columns weighting every kept condition
 };
 
 // A design made from an events file, and the warnings about it.

@@ -46,7 +46,8 @@ constexpr double highFactor = 10.0;  // factors from here on stand out
 constexpr int nanKey = designGreyLevels;
 
 constexpr const char* constantColour = "#9aa1ab";
-constexpr const char* nanColour = "#c51b7d";  // no grey, so it cannot pass for a value
+constexpr const char* blockedColour = "#d55e00";  // vermilion: apart from the high factors' red
+constexpr const char* nanColour = "#c51b7d";      // no grey, so it cannot pass for a value
 
 // One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
@@ -57,6 +58,7 @@ struct Column {
   std::string factor;  // "12.3", "inf", or a dash when there is none
   std::size_t factorCharacters = 0;
   bool high = false;
+  bool blocked = false;  // a contrast cannot be estimated for it
 };
 
 // Where the parts of the design picture go, in whole pixels.
@@ -74,6 +76,7 @@ struct Layout {
   int barX = 0;
   int width = 0;
   int height = 0;
+  bool blockedKey = false;  // the key has the line of the predictors no contrast can estimate
 };
 
 // The number of decimal digits of `value`, which is not negative.
@@ -89,8 +92,9 @@ int digitCount(long long value) {
 // The layout for `count` columns of `points` data points, with the longest name, factor and
 // title as wide as the characters given.
 Layout designLayout(std::size_t count, long long points, std::size_t nameCharacters,
-                    std::size_t factorCharacters, std::size_t titleCharacters) {
+                    std::size_t factorCharacters, std::size_t titleCharacters, bool blockedKey) {
   Layout layout;
+  layout.blockedKey = blockedKey;
   layout.count = static_cast<int>(count);
   layout.points = points;
   layout.column = std::clamp(targetWidth / std::max(layout.count, 1), minColumn, maxColumn);
@@ -114,7 +118,8 @@ Layout designLayout(std::size_t count, long long points, std::size_t nameCharact
   const int titleWidth = PlotLayout::pad * 2 + static_cast<int>(titleCharacters) * 11;
   layout.width = std::max(
       layout.barX + PlotLayout::barWidth + 8 + legendTextWidth + PlotLayout::pad, titleWidth);
-  const int legendBottom = layout.gridY + barHeight + 18 + legendItems * PlotLayout::legendItem;
+  const int legendBottom =
+      layout.gridY + barHeight + 18 + (legendItems + (blockedKey ? 1 : 0)) * PlotLayout::legendItem;
   layout.height =
       std::max(layout.gridY + layout.gridHeight + PlotLayout::bandHeight, legendBottom) +
       PlotLayout::pad;
@@ -153,7 +158,10 @@ void appendHeader(std::string& svg, const Layout& layout, const std::string& tit
   appendSvgStart(svg, layout.width, layout.height, title, "grey", greyStops);
   appendLines(svg, {".axis{fill:#5b6675;font-size:11px}"});
   appendNameRules(svg, layout.labelFont);
-  appendLines(svg, {".high{fill:#b2182b;font-weight:bold}", "</style>"});
+  appendLines(svg, {".high{fill:#b2182b;font-weight:bold}"});
+  if (layout.blockedKey)
+    Line(svg).raw(".blocked{fill:").raw(blockedColour).raw(";font-weight:bold}").end();
+  appendLines(svg, {"</style>"});
   std::string subtitle;
   Line(subtitle)
       .raw("Design matrix: ")
@@ -362,7 +370,9 @@ void appendNames(std::string& svg, const Layout& layout, const std::vector<Colum
         .raw('v')
         .num(PlotLayout::tick);
     appendRotatedText(names, middle + baselineShift, nameY, c.text,
-                      drawn(c) ? "" : " class=\"flat\"");
+                      c.blocked  ? " class=\"blocked\""
+                      : drawn(c) ? ""
+                                 : " class=\"flat\"");
     appendRotatedText(factors, middle + baselineShift, factorY, c.factor,
                       c.high ? " class=\"high\"" : "");
   }
@@ -380,6 +390,7 @@ void appendNames(std::string& svg, const Layout& layout, const std::vector<Colum
         .raw(columns[i].fullName)
         .raw(", VIF ")
         .raw(columns[i].factor)
+        .raw(columns[i].blocked ? ", a contrast cannot be estimated for it" : "")
         .raw("</title></rect>")
         .end();
   }
@@ -436,17 +447,28 @@ void appendLegend(std::string& svg, const Layout& layout) {
   appendText(svg, textX, y + 11, "variance inflation of 10 or more");
   y += PlotLayout::legendItem;
   appendConfoundLineKey(svg, x, textX, y);
+  if (!layout.blockedKey) return;
+  y += PlotLayout::legendItem;
+  appendText(svg, x, y + 11, "name", " class=\"blocked\"");
+  appendText(svg, textX, y + 11, "a contrast cannot be estimated for it");
 }
 
 }  // namespace
 
 std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
-                          std::span<const correlation::PredictorRole> roles) {
+                          std::span<const correlation::PredictorRole> roles,
+                          const std::vector<bool>& unestimable) {
   const std::size_t k = matrix.predictors.size();
-  if (names.size() != k || varianceInflation.size() != k || roles.size() != k)
+  if (names.size() != k || varianceInflation.size() != k || roles.size() != k ||
+      (!unestimable.empty() && unestimable.size() != k))
     throw std::invalid_argument("names, factors or roles do not fit the design matrix");
-  const std::vector<Column> columns = columnsOf(roles, names, varianceInflation);
+  std::vector<Column> columns = columnsOf(roles, names, varianceInflation);
+  bool blocked = false;
+  for (std::size_t i = 0; i < unestimable.size(); ++i) {
+    columns[i].blocked = unestimable[i];
+    blocked = blocked || unestimable[i];
+  }
   std::size_t longestName = 0;
   std::size_t longestFactor = 0;
   std::size_t points = 0;
@@ -458,7 +480,7 @@ std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::
   std::string title;
   const XmlTextLength titleLength = appendXmlText(title, base::baseName(matrix.fileName));
   const Layout layout = designLayout(k, static_cast<long long>(points), longestName, longestFactor,
-                                     titleLength.characters);
+                                     titleLength.characters, blocked);
   const int start = static_cast<int>(correlation::confoundStart(matrix, k));
 
   std::string svg;

@@ -2,6 +2,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "correlation/predictor_role.h"
 
@@ -25,11 +26,14 @@ namespace heatmap {
 // constant and flat columns are hatched as on the heatmap, values that are not finite drawn in
 // one colour apart from the greys. Each column's values are quantised to designGreyLevels greys
 // and drawn as runs of equal grey, so the file grows with the changes in the data rather than
-// with its size. Throws std::invalid_argument when `names`, `varianceInflation` or `roles` do not
-// hold K entries.
+// with its size. The names of the predictors `unestimable` marks (K entries, or none) stand out
+// in a colour of their own, with a key: a contrast cannot be estimated for them. Throws
+// std::invalid_argument when `names`, `varianceInflation` or `roles` do not hold K entries, or
+// `unestimable` holds some but not K.
 std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
-                          std::span<const correlation::PredictorRole> roles);
+                          std::span<const correlation::PredictorRole> roles,
+                          const std::vector<bool>& unestimable = {});
 
 // The number of greys a column is drawn with, from black (its minimum) to white (its maximum).
 inline constexpr int designGreyLevels = 16;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/split.h"
+#include "contract/modulators.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
@@ -32,6 +33,7 @@ struct DesignParameters {
   bool derivatives = false;
   std::string sliceReference;
   std::string conditions;
+  std::string modulators;
 };
 
 // What the task does: the events files in order, each modelled the same way.
@@ -51,6 +53,7 @@ DesignParameters readDesignParameters() {
   read.derivatives = host::flagParameter(contract::parameter::derivatives);
   read.sliceReference = host::stringParameter(contract::parameter::sliceReference);
   read.conditions = host::stringParameter(contract::parameter::conditions);
+  read.modulators = host::stringParameter(contract::parameter::modulators);
   return read;
 }
 
@@ -83,6 +86,11 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   options.model.timeDerivatives = read.derivatives;
   options.model.sliceReference = *sliceReference;
   options.model.conditionTerms = read.conditions;
+  try {
+    options.model.modulators = contract::parseModulators(read.modulators);
+  } catch (const contract::ModulatorTermError& error) {
+    throw std::runtime_error("Invalid modulators: " + std::string(error.what()));
+  }
   return options;
 }
 

@@ -1,6 +1,11 @@
 #include "plugin/report_extras.h"
 
+#include <optional>
+#include <stdexcept>
+
+#include "contract/contrasts.h"
 #include "contract/parameters.h"
+#include "contract/terms.h"
 #include "host/host_services.h"
 #include "host/trml_log.h"
 #include "plugin/log_message.h"
@@ -10,6 +15,23 @@
 
 namespace plugin {
 
+namespace {
+
+// The limit the dialog parameter `name` gives, or `fallback` for an empty text. Throws
+// std::runtime_error for a text the parameter's rule does not take.
+double markLimit(const char* name, double fallback) {
+  const std::string text = host::stringParameter(name);
+  const contract::ParameterRule& rule = *contract::parameterRule(name);
+  if (contract::withoutBlanks(text).empty()) return fallback;
+  const std::optional<double> value = contract::parameterNumber(rule, text);
+  if (!value)
+    throw std::runtime_error("Invalid " + std::string(name) + ": " + text + " (" +
+                             contract::parameterWants(rule) + ")");
+  return *value;
+}
+
+}  // namespace
+
 report::ReportRequest readReportRequest() {
   report::ReportRequest request;
   request.folder = host::stringParameter(contract::parameter::reportFolder);
@@ -17,6 +39,15 @@ report::ReportRequest readReportRequest() {
   request.threshold =
       contract::parseCorrelationThreshold(host::stringParameter(contract::parameter::threshold));
   request.summary = host::flagParameter(contract::parameter::summary);
+  request.contrasts = contract::parseContrastList(
+      host::stringParameter(contract::parameter::contrasts, host::listBufferSize));
+  namespace name = contract::parameter;
+  contract::MarkLimits& limits = request.limits;
+  limits.amberVif = markLimit(name::amberVif, limits.amberVif);
+  limits.redVif = markLimit(name::redVif, limits.redVif);
+  limits.amberCost = markLimit(name::amberCost, limits.amberCost);
+  limits.redCost = markLimit(name::redCost, limits.redCost);
+  limits.redScrubbed = markLimit(name::redScrubbed, limits.redScrubbed);
   return request;
 }
 
@@ -34,7 +65,8 @@ std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,
   writer.writeCorrelationReport(report);
   if (!savedLine.empty()) logMessage(log, savedLine);
   writer.writeOtherFiles(report);
-  for (const std::string& line : report::logLines(report, request.threshold)) logMessage(log, line);
+  for (const std::string& line : report::logLines(report, request, matrix.fileName))
+    logMessage(log, line);
   return writer.paths();
 }
 

@@ -16,8 +16,12 @@ namespace plugin {
 // report file; absent or empty: beside the SDM), "corrplot" (non-zero: a heatmap and a picture
 // of the design beside the report), "corrwarn" (a threshold such as "0.8": the pairs of
 // predictors that reach it, then the high variance inflation factors and the condition number,
-// in the log) and "corrjson" (non-zero: a summary file beside the report), read from the host in
-// that order. All absent (0 and the empty text) ask for the correlation report alone.
+// in the log), "corrjson" (non-zero: a summary file beside the report), "contrasts" (definitions
+// one a line: tested and logged) and the limits of the mark ("ambervif", "redvif", "ambercost",
+// "redcost", "redscrubbed"; empty: the defaults), read from the host in that order. All absent
+// (0 and the empty text) ask for the correlation report alone. Throws
+// contract::ContrastSyntaxError for a definition that cannot be read and std::runtime_error
+// "Invalid ambervif: TEXT (...)" for a limit that cannot be used.
 report::ReportRequest readReportRequest();
 
 // Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine` (when

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "base/notice.h"
+#include "contract/contrasts.h"
+#include "contract/marks.h"
+#include "diagnostics/contrast_estimates.h"
 #include "diagnostics/design_diagnostics.h"
 #include "report/flagged_pairs.h"
 
@@ -30,10 +33,16 @@ struct ReportRequest {
   bool summary = false;                      // the summary file (JSON) beside the report
   contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
   std::string folder;  // the folder of every report file; empty: beside the SDM
+  // The contrasts to test, as the user defined them; none: each predictor of interest its own
+  // (diagnostics::defaultContrasts). Defined ones are logged even without the threshold.
+  std::vector<contract::ContrastDefinition> contrasts;
+  // The limits of the mark, the first of which also picks the factors the log lists.
+  contract::MarkLimits limits;
 
-  // True when more than the correlation report is asked for: the pictures, the summary or the
-  // log lines of the threshold, all of which need every correlation at once and the diagnostics.
-  bool needsAnalysis() const { return plot || summary || threshold.on(); }
+  // True when more than the correlation report is asked for: the pictures, the summary, the log
+  // lines of the threshold or of defined contrasts, all of which need every correlation at once
+  // and the diagnostics.
+  bool needsAnalysis() const { return plot || summary || threshold.on() || !contrasts.empty(); }
 };
 
 // What the task knows of the run a report belongs to, beside what the user asked for.
@@ -60,18 +69,27 @@ struct DesignReport {
   diagnostics::DesignDiagnostics diagnostics;  // when needsAnalysis()
   // Every pair at or above the threshold when it is on, in listing order (pairsAtOrAbove).
   std::vector<FlaggedPair> pairs;
-  bool analysed = false;  // needsAnalysis() held: the members above are filled in
+  // The request's contrasts, or the default ones, as the design estimates them.
+  std::vector<diagnostics::ContrastEstimate> contrasts;
+  // Per predictor: true when a contrast that cannot be estimated weights it and it is what stops
+  // the contrast (flat, or in a dependency).
+  std::vector<bool> unestimable;
+  contract::RunMark mark;  // by the request's limits (runMeasures)
+  bool analysed = false;   // needsAnalysis() held: the members above are filled in
 };
 
-// Computes, once, what `request` needs of `matrix`.
+// Computes, once, what `request` needs of `matrix`. Throws diagnostics::ContrastResolutionError
+// for a contrast that names no predictor of `matrix` (or the constant, or a name it repeats).
 DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request);
 
-// The lines for the log, without its prefix: with the threshold on, the flagged pairs, the high
-// variance inflation factors and the condition number (diagnosticsSkippedLine in its place for
-// a design with more predictors than the diagnostics take), in that order; with an invalid
-// threshold the one line saying it is ignored; else none.
-std::vector<std::string> logLines(const DesignReport& report,
-                                  const contract::CorrelationThreshold& threshold);
+// The lines for the log, without its prefix, for the matrix saved at `file`. With the threshold
+// on: the flagged pairs, the high variance inflation factors, the contrasts (contrastLines) and
+// the condition number, in that order (diagnosticsSkippedLine in place of the last two for a
+// design with more predictors than the diagnostics take). With the threshold off, the request's
+// own contrasts, if any, alone; an invalid threshold gives the one line saying it is ignored
+// before them.
+std::vector<std::string> logLines(const DesignReport& report, const ReportRequest& request,
+                                  const std::string& file);
 
 // The warning about a design that has at least as many predictors (the constant included) as
 // data points, which no GLM can estimate: "K predictors for M data points: the design cannot be

@@ -11,8 +11,12 @@ namespace report {
 
 namespace {
 
-// Strongest first; the indices make the order total, so the listing never depends on the sort.
-bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
+// What the researcher will test first, then strongest first; the indices make the order total,
+// so the listing never depends on the sort.
+bool listedBefore(const FlaggedPair& a, const FlaggedPair& b,
+                  std::span<const correlation::PredictorRole> roles) {
+  const bool interestA = involvesInterest(a, roles), interestB = involvesInterest(b, roles);
+  if (interestA != interestB) return interestA;
   const float strengthA = std::fabs(a.r), strengthB = std::fabs(b.r);
   if (strengthA != strengthB) return strengthA > strengthB;
   if (a.first != b.first) return a.first < b.first;
@@ -20,6 +24,11 @@ bool listedBefore(const FlaggedPair& a, const FlaggedPair& b) {
 }
 
 }  // namespace
+
+bool involvesInterest(const FlaggedPair& pair, std::span<const correlation::PredictorRole> roles) {
+  return roles[pair.first] == correlation::PredictorRole::interest ||
+         roles[pair.second] == correlation::PredictorRole::interest;
+}
 
 std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRole> roles,
                                         std::span<const float> correlations, float threshold,
@@ -38,7 +47,9 @@ std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRo
     }
   }
   const auto middle = pairs.begin() + static_cast<std::ptrdiff_t>(std::min(ordered, pairs.size()));
-  std::partial_sort(pairs.begin(), middle, pairs.end(), listedBefore);
+  std::partial_sort(
+      pairs.begin(), middle, pairs.end(),
+      [roles](const FlaggedPair& a, const FlaggedPair& b) { return listedBefore(a, b, roles); });
   return pairs;
 }
 

@@ -14,8 +14,10 @@
 // dialog parameter "corrwarn"): one rule for the log and the summary file.
 namespace report {
 
-// The most pairs listed in the log after one report; the rest are counted in one closing line.
+// The most pairs listed in the log after one report; the rest are counted in one closing line,
+// which never hides a pair with a predictor of interest among the first maxInterestPairs.
 inline constexpr std::size_t maxFlaggedPairs = 20;
+inline constexpr std::size_t maxInterestPairs = 50;
 
 // A pair of predictors (0-based, first < second) and their correlation as the report has it.
 struct FlaggedPair {
@@ -24,9 +26,13 @@ struct FlaggedPair {
   float r;
 };
 
+// True when a predictor of `pair` is of interest (by `roles`).
+bool involvesInterest(const FlaggedPair& pair, std::span<const correlation::PredictorRole> roles);
+
 // Every pair i < j of predictors of interest and confounds (never constant or flat ones) whose
 // correlation in `correlations` (K x K cells as correlationMatrix gives them, K = roles.size())
-// has a magnitude of `threshold` or more, strongest first, equal ones by i then j. NaN
+// has a magnitude of `threshold` or more: the pairs with a predictor of interest first, then the
+// others, each part strongest first, equal ones by i then j. NaN
 // correlations, and every pair for a NaN threshold, are never listed. Only the first `ordered`
 // pairs are put in that order (the rest follow them in no particular order), which spares a
 // sort of many pairs when only the strongest are shown. Throws std::invalid_argument when the

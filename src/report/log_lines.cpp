@@ -6,8 +6,10 @@
 #include <stdexcept>
 #include <string>
 
+#include <cmath>
+
+#include "base/notice.h"
 #include "base/number_text.h"
-#include "contract/limits.h"
 #include "diagnostics/design_diagnostics.h"
 #include "report/design_report.h"
 
@@ -20,8 +22,14 @@ std::string moreLine(std::size_t unlisted) {
 }
 
 std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
-                                          std::span<const std::string> names) {
-  const std::size_t listed = std::min(pairs.size(), maxFlaggedPairs);
+                                          std::span<const std::string> names,
+                                          std::span<const correlation::PredictorRole> roles) {
+  // The pairs with a predictor of interest come first: the log shows as many as it may.
+  std::size_t interest = 0;
+  while (interest < pairs.size() && interest < maxInterestPairs &&
+         involvesInterest(pairs[interest], roles))
+    ++interest;
+  const std::size_t listed = std::min(pairs.size(), std::max(maxFlaggedPairs, interest));
   std::vector<std::string> lines;
   for (const FlaggedPair& pair : pairs.first(listed)) {
     std::string text = "High correlation ";
@@ -40,17 +48,23 @@ std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
 }
 
 std::vector<std::string> highInflationLines(std::span<const std::string> names,
-                                            std::span<const double> factors) {
-  if (names.size() != factors.size())
+                                            std::span<const double> factors,
+                                            std::span<const correlation::PredictorRole> roles,
+                                            double limit) {
+  if (names.size() != factors.size() || roles.size() != factors.size())
     throw std::invalid_argument("factors do not fit the predictor names");
   std::vector<std::size_t> flagged;
   for (std::size_t i = 0; i < factors.size(); ++i) {
     // A NaN fails the comparison and is never listed.
-    if (factors[i] >= contract::redVif) flagged.push_back(i);
+    if (factors[i] >= limit) flagged.push_back(i);
   }
+  const auto interest = [&](std::size_t i) {
+    return roles[i] == correlation::PredictorRole::interest;
+  };
   const std::size_t listed = std::min(flagged.size(), maxFlaggedInflations);
   std::partial_sort(flagged.begin(), flagged.begin() + static_cast<std::ptrdiff_t>(listed),
                     flagged.end(), [&](std::size_t a, std::size_t b) {
+                      if (interest(a) != interest(b)) return interest(a);
                       if (factors[a] != factors[b]) return factors[a] > factors[b];
                       return a < b;
                     });
@@ -66,10 +80,46 @@ std::vector<std::string> highInflationLines(std::span<const std::string> names,
   return lines;
 }
 
+std::string significantText(double value, int digits) {
+  const double size = std::fabs(value);
+  if (!std::isfinite(value) || value == 0.0 || (size >= 1e-3 && size < 1e6)) {
+    const int magnitude =
+        std::isfinite(value) && value != 0.0 ? static_cast<int>(std::floor(std::log10(size))) : 0;
+    std::string text;
+    base::appendFixed(text, value, std::max(0, digits - 1 - magnitude));
+    return text;
+  }
+  char text[64];
+  const auto end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1).ptr;
+  return std::string(text, end);
+}
+
+std::vector<std::string> contrastLines(std::span<const diagnostics::ContrastEstimate> estimates,
+                                       const std::string& file) {
+  std::vector<std::string> lines;
+  for (const diagnostics::ContrastEstimate& estimate : estimates) {
+    const std::string& name = estimate.contrast.name;
+    if (!estimate.estimable) {
+      lines.push_back(base::noticeText(
+          {base::NoticeKind::warning, file,
+           "contrast " + name + " cannot be estimated (" + estimate.reason + ")"}));
+      continue;
+    }
+    std::string text =
+        "Contrast " + name + ": efficiency " + significantText(estimate.efficiency, 4);
+    if (std::isnan(estimate.confoundCost))
+      text += ", confounds cost n/a (it weights a confound)";
+    else
+      text += ", confounds cost x" + significantText(estimate.confoundCost, 4);
+    lines.push_back(std::move(text));
+  }
+  return lines;
+}
+
 std::string conditionNumberLine(double conditionNumber) {
-  std::string text = "Design condition number ";
+  std::string text = "Condition number of all the regressors together: ";
   base::appendFixed(text, conditionNumber, 1);
-  if (conditionNumber >= contract::illConditioned) text += " (ill-conditioned)";
   return text;
 }
 

@@ -51,7 +51,7 @@ void ReportWriter::writeOtherFiles(const DesignReport& report) const {
     });
     write(designPicture_, [&](const base::TextSink& put) {
       put(heatmap::designPlotSvg(matrix_, report.shownNames, report.diagnostics.varianceInflation,
-                                 report.diagnostics.roles));
+                                 report.diagnostics.roles, report.unestimable));
     });
   }
   if (request_.summary) {

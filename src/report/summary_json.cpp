@@ -128,6 +128,60 @@ void appendNotice(std::string& out, const base::Notice& notice) {
   out += '}';
 }
 
+// {"faces": 1, "houses": -1}: one row of a contrast's weights.
+void appendWeights(std::string& out, const std::vector<std::pair<std::string, double>>& row) {
+  out += '{';
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    if (i > 0) out += ", ";
+    base::appendJsonString(out, row[i].first);
+    out += ": ";
+    base::appendJsonNumber(out, row[i].second);
+  }
+  out += '}';
+}
+
+void appendContrast(std::string& out, const SummaryContrast& c) {
+  appendKey(out, "{", field::name);
+  base::appendJsonString(out, c.name);
+  appendKey(out, ", ", field::test);
+  base::appendJsonString(out, c.fTest ? contract::fTest : contract::tTest);
+  appendKey(out, ", ", field::weights);
+  out += '[';
+  for (std::size_t r = 0; r < c.weights.size(); ++r) {
+    if (r > 0) out += ", ";
+    appendWeights(out, c.weights[r]);
+  }
+  out += ']';
+  appendKey(out, ", ", field::estimable);
+  out += c.estimable ? "true" : "false";
+  const std::pair<const char*, double> numbers[] = {{field::variance, c.variance},
+                                                    {field::efficiency, c.efficiency},
+                                                    {field::confoundCost, c.confoundCost}};
+  for (const auto& [name, value] : numbers) {
+    appendKey(out, ", ", name);
+    base::appendJsonNumber(out, value);
+  }
+  appendKey(out, ", ", field::reason);
+  base::appendJsonString(out, c.reason);
+  out += '}';
+}
+
+// The contrasts of `report` with their weights by the names the report shows.
+std::vector<SummaryContrast> summaryContrasts(const DesignReport& report) {
+  std::vector<SummaryContrast> contrasts;
+  for (const diagnostics::ContrastEstimate& e : report.contrasts) {
+    SummaryContrast c{e.contrast.name, e.contrast.fTest, {},      e.estimable, e.variance,
+                      e.efficiency,    e.confoundCost,   e.reason};
+    for (const auto& row : e.contrast.rows) {
+      std::vector<std::pair<std::string, double>>& weights = c.weights.emplace_back();
+      for (const diagnostics::ContrastWeight& term : row)
+        weights.emplace_back(report.shownNames.at(term.predictor), term.weight);
+    }
+    contrasts.push_back(std::move(c));
+  }
+  return contrasts;
+}
+
 // The data point at which `values` is 1, when it is 0 at every other; else nothing.
 std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
   std::optional<std::size_t> spike;
@@ -183,6 +237,9 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
   summary.scrubbedVolumes = scrubbedVolumes(matrix);
   summary.meanFramewiseDisplacement =
       context.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
+  summary.contrasts = summaryContrasts(report);
+  summary.mark = contract::markWord(report.mark.mark);
+  summary.reasons = report.mark.reasons;
   return summary;
 }
 
@@ -215,6 +272,12 @@ void writeSummaryJson(const Summary& s, const base::TextSink& put) {
   appendIndices(out, s.scrubbedVolumes);
   appendKey(out, ",\r\n  ", field::meanFramewiseDisplacement);
   base::appendJsonNumber(out, s.meanFramewiseDisplacement);
+  appendArray(output, field::contrasts, s.contrasts.size(),
+              [&](std::size_t c) { appendContrast(out, s.contrasts[c]); });
+  appendKey(out, ",\r\n  ", field::mark);
+  base::appendJsonString(out, s.mark);
+  appendArray(output, field::reasons, s.reasons.size(),
+              [&](std::size_t r) { base::appendJsonString(out, s.reasons[r]); });
   out += "\r\n}\r\n";
   output.flush();
 }

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/notice.h"
@@ -28,6 +29,16 @@ struct SummaryPredictor {
   double varianceInflation = 0.0;  // infinite: "inf"; NaN: null
 };
 
+// A contrast as the summary gives it: weights by the predictors' names as the report shows them.
+struct SummaryContrast {
+  std::string name;
+  bool fTest = false;
+  std::vector<std::vector<std::pair<std::string, double>>> weights;  // one list a row
+  bool estimable = false;
+  double variance = 0.0, efficiency = 0.0, confoundCost = 0.0;  // NaN: null
+  std::string reason;                                           // empty when estimable
+};
+
 struct Summary {
   std::string file;
   int64_t nrOfPredictors = 0;
@@ -46,6 +57,9 @@ struct Summary {
   std::vector<std::size_t> scrubbedVolumes;  // scrubbedVolumes of the matrix
   // The request's, NaN when it has none (written as null).
   double meanFramewiseDisplacement = std::numeric_limits<double>::quiet_NaN();
+  std::vector<SummaryContrast> contrasts;
+  std::string mark;  // contract::markWord
+  std::vector<std::string> reasons;
 };
 
 // The 0-based data points that a spike regressor among the predictors of `matrix` removes,
@@ -54,10 +68,10 @@ struct Summary {
 std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
 // The summary of `report` (an analysed one) of `matrix`: names, kinds, counts, file name and
-// scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number and
-// pairs from `report`, the threshold from `request`, the notices and the mean framewise
-// displacement from `context`. The report must outlive the result. Throws std::invalid_argument
-// when the sizes do not fit.
+// scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number,
+// pairs, contrasts and mark from `report`, the threshold from `request`, the notices and the mean
+// framewise displacement from `context`. The report must outlive the result. Throws
+// std::invalid_argument when the sizes do not fit.
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request, const RunContext& context);
 

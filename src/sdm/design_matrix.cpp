@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "contract/predictor_names.h"
+
 namespace sdm {
 
 std::string_view kindName(PredictorKind kind) {
@@ -100,9 +102,11 @@ void DesignMatrix::addPredictor(Predictor predictor, bool isConfound) {
 void DesignMatrix::addConstant() {
   if (!hasConstant()) {
     const auto count = static_cast<std::size_t>(std::max<int32_t>(nrOfDataPoints, 0));
-    addPredictor(
-        {"Constant", {255, 255, 255}, PredictorKind::constant, std::vector<float>(count, 1.0f)},
-        true);
+    addPredictor({contract::constantName,
+                  {255, 255, 255},
+                  PredictorKind::constant,
+                  std::vector<float>(count, 1.0f)},
+                 true);
   }
   includesConstant = true;
 }

@@ -1,6 +1,7 @@
 // brindle-bids end to end: sdmgen --bids writes the dataset, brindle-bids runs the participant
 // level with one job and with four (the same bytes), then the group level (the golden table);
-// a table of small datasets, each with its messages and the files written.
+// a model file and the same design given by options (the same bytes); a table of small
+// datasets, each with its messages and the files written.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -49,7 +50,7 @@ std::vector<std::string> expectedFiles() {
         "sub-02/ses-1/func/sub-02_ses-1_task-faces_run-1",
         "sub-02/ses-1/func/sub-02_ses-1_task-faces_run-2",
         "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1",
-        "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2"})
+        "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2", "sub-03/func/sub-03_task-faces_run-1"})
     for (const char* tail :
          {"_desc-brindle_design.csv", "_desc-brindle_design.json", "_desc-brindle_design.sdm",
           "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.csv",
@@ -76,17 +77,23 @@ std::vector<std::string> sameFiles(const fs::path& a, const fs::path& b) {
   return files;
 }
 
-// The participant level into `out` with `jobs` jobs: every run done, one without confounds.
-void runParticipant(const fs::path& dataset, const fs::path& out, const char* jobs) {
-  const auto result = runProcess(program("brindle-bids"),
-                                 {dataset.string(), out.string(), "participant", "-j", jobs});
+// The participant level into `out` with `jobs` jobs and `more` options: every run done, one
+// without confounds; the paired run and the one whose conditions share their events red.
+std::string runParticipant(const fs::path& dataset, const fs::path& out, const char* jobs,
+                           const std::vector<std::string>& more = {}) {
+  std::vector<std::string> args{dataset.string(), out.string(), "participant", "-j", jobs};
+  args.insert(args.end(), more.begin(), more.end());
+  const auto result = runProcess(program("brindle-bids"), args);
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_TRUE(result.out.empty()) << result.out;
-  EXPECT_EQ(occurrences(result.err, " ok ("), 6u) << result.err;
+  EXPECT_EQ(occurrences(result.err, " ok ("), 5u) << result.err;
+  EXPECT_EQ(occurrences(result.err, "] sub-02 ses-1 task-faces run-2 red: "), 1u) << result.err;
+  EXPECT_EQ(occurrences(result.err, "] sub-03 task-faces run-1 red: "), 1u) << result.err;
   EXPECT_EQ(occurrences(result.err, "    warning: no confounds table "), 1u) << result.err;
-  EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 6 of 6 runs done\n")) << result.err;
+  EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 7 of 7 runs done\n")) << result.err;
   // The "n/a" row of every events file is skipped and warned about, run by run.
-  EXPECT_EQ(occurrences(result.err, "    warning: "), 7u) << result.err;
+  EXPECT_EQ(occurrences(result.err, "    warning: "), 8u) << result.err;
+  return result.err;
 }
 
 TEST(BidsApp, GeneratedDatasetGivesTheSameFilesForOneAndFourJobsAndTheGoldenGroupTable) {
@@ -106,6 +113,34 @@ TEST(BidsApp, GeneratedDatasetGivesTheSameFilesForOneAndFourJobsAndTheGoldenGrou
     EXPECT_EQ(readFile(one / file), readFile(four / file)) << file;
   EXPECT_EQ(readFile(one / "group_report.tsv"),
             readFile(testing_support::sourceDir() + "/tests/bids/expected/group_report.tsv"));
+}
+
+// The example model and the same design given by options write the same files, the model's X
+// and HRF in the designs, its contrasts (the dummy ones named as their variables) in the
+// summaries.
+TEST(BidsApp, AModelFileMakesTheDesignsTheSameOptionsMake) {
+  testing_support::TempDir dir;
+  const fs::path dataset = dir.path() / "bids";
+  ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dataset.string()}).exitCode, 0);
+  const std::string log =
+      runParticipant(dataset, dir.path() / "model", "2",
+                     {"--model", testing_support::sourceDir() + "/examples/model-faces_smdl.json"});
+  EXPECT_TRUE(log.starts_with(
+      "brindle-bids: model faces_houses: the subject and dataset nodes analyse the runs' "
+      "contrasts later; Brindle checks the run-level designs\n"))
+      << log;
+  runParticipant(
+      dataset, dir.path() / "options", "2",
+      {"--conditions", "faces,houses", "--confounds", "trans_*,rot_*,white_matter,csf,cosine*",
+       "--contrast", "faces_gt_houses = faces - houses", "--contrast",
+       "task = [faces + 0 houses, 0 faces + houses]", "--contrast", "trial_type.faces = faces",
+       "--contrast", "trial_type.houses = houses"});
+  EXPECT_EQ(sameFiles(dir.path() / "model", dir.path() / "options"), expectedFiles());
+  EXPECT_NE(
+      readFile(dir.path() / "model/sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.json")
+          .find("{\"name\": \"task\", \"test\": \"F\", \"weights\": [{\"faces\": 1, "
+                "\"houses\": 0}, {\"faces\": 0, \"houses\": 1}]"),
+      std::string::npos);
 }
 
 TEST(BidsApp, ARunWithoutTormelsConfoundsTermFailsAloneWithTormelsMessage) {
@@ -141,11 +176,11 @@ TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   testing_support::TempDir dir;
   for (const char* name : {"a", "b"})
     ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file(name), "--seed", "3"}).exitCode, 0);
-  EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 26u);
+  EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 29u);
   const std::string fmriprep = dir.file("a") + "/derivatives/fmriprep/";
   const std::string confounds = readFile(
       fmriprep + "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2_desc-confounds_timeseries.tsv");
-  EXPECT_EQ(occurrences(confounds, "\n"), 131u);
+  EXPECT_EQ(occurrences(confounds, "\n"), 361u);
   EXPECT_FALSE(fs::exists(
       fmriprep + "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1_desc-confounds_timeseries.tsv"));
   const std::string events =
@@ -153,6 +188,18 @@ TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   EXPECT_EQ(events.rfind("onset\tduration\ttrial_type\tmodulation\n", 0), 0u);
   EXPECT_EQ(occurrences(events, "n/a"), 1u);
   EXPECT_EQ(events.find('\r'), std::string::npos);
+  // The third subject's houses events are its faces events again, the n/a row's twin too.
+  const std::string twins =
+      readFile(dir.file("a") + "/sub-03/func/sub-03_task-faces_run-1_events.tsv");
+  EXPECT_EQ(occurrences(twins, "n/a"), 2u);
+  EXPECT_NE(twins.find("\tfaces\t"), std::string::npos);
+  for (std::size_t line = twins.find('\n') + 1; line < twins.size();) {
+    const std::size_t next = twins.find('\n', line), after = twins.find('\n', next + 1);
+    const std::string faces = twins.substr(line, next - line),
+                      houses = twins.substr(next + 1, after - next - 1);
+    EXPECT_EQ(std::regex_replace(faces, std::regex("faces"), "houses"), houses);
+    line = after + 1;
+  }
   EXPECT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file("c"), "x.sdm"}).exitCode, 64);
 }
 
@@ -238,7 +285,7 @@ testing_support::ProcessResult participant(const testing_support::TempDir& dir,
 std::string normalised(std::string log, const std::string& folder) {
   for (auto at = log.find(folder); at != std::string::npos; at = log.find(folder))
     log.replace(at, folder.size(), "$D");
-  return std::regex_replace(log, std::regex(" ok \\([0-9.]+ s\\)"), " ok");
+  return std::regex_replace(log, std::regex(" \\([0-9.]+ s\\)\n"), "\n");
 }
 
 class SmallDatasets : public ::testing::TestWithParam<DatasetCase> {};
@@ -264,6 +311,8 @@ TEST_P(SmallDatasets, SayWhatHappenedToEveryRunAndWriteOnlyTheirOutputs) {
   }
 }
 
+// The mark of run-01: 40 volumes and the default confounds cost its one condition much.
+const std::string red = "red: go costs x7.48 with the confounds; go VIF 7.48";
 const std::string lastLine = "brindle-bids: 1 of 1 runs done\n",
                   bold1 = "sub-01/func/sub-01_task-a_run-01_bold.nii.gz",
                   boldX = "sub-01/func/sub-01_task-a_run-01_desc-x_bold.nii.gz",
@@ -289,13 +338,14 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          {},
          0,
-         "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         "[1/1] sub-01 task-a run-01 " + red + "\n" + lastLine,
          with(with(designs, events), {"dataset_description.json"})},
         {"a run without events",
          {{"ds/sub-01/func/sub-01_task-rest_bold.nii.gz", ""}},
          {},
          0,
-         "task-rest: 1 run without events, skipped\n[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         "task-rest: 1 run without events, skipped\n[1/1] sub-01 task-a run-01 " + red + "\n" +
+             lastLine,
          with(with(designs, events), {"dataset_description.json"})},
         {"a pipe for the confounds table",
          {{confounds1, pipe}},
@@ -311,8 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
          1,
          "brindle-bids: sub-02/func: cannot be read (Too many levels of symbolic links): the runs "
          "in it are not known\nbrindle-bids: sub-03/ses-1: not a folder: the runs in it are not "
-         "known\n[1/1] sub-01 task-a run-01 ok\n" +
-             lastLine +
+         "known\n[1/1] sub-01 task-a run-01 " +
+             red + "\n" + lastLine +
              "brindle-bids: 2 folders could not be read, the runs in them are not counted:\n"
              "  sub-02/func: cannot be read (Too many levels of symbolic links)\n"
              "  sub-03/ses-1: not a folder\n",
@@ -360,7 +410,7 @@ INSTANTIATE_TEST_SUITE_P(
          {},
          {},
          0,
-         "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         "[1/1] sub-01 task-a run-01 " + red + "\n" + lastLine,
          with(with(designs, events), {"dataset_description.json"}),
          {"--confounds", "no_such_column"}},
         {"no derivatives and a placeholder image",
@@ -377,6 +427,29 @@ INSTANTIATE_TEST_SUITE_P(
              placeholder + "\n",
          with(designs, {"dataset_description.json",
                         "sub-01/func/sub-01_task-a_run-02_desc-brindle_failure.json"})},
+        {"a contrast no run can have",
+         {},
+         {"--contrast", "go - stop"},
+         64,
+         "brindle-bids: contrast \"go - stop\" names \"stop\", which no design of the selected "
+         "runs can have (conditions: go; or a column of their confounds tables)\n",
+         {}},
+        {"a model of what Brindle does not do",
+         {{"m.json",
+           "{\"BIDSModelVersion\": \"1.0.0\", \"Nodes\": [{\"Level\": \"run\", "
+           "\"Model\": {\"X\": [1]}, \"Transformations\": {\"Transformer\": "
+           "\"pybids-transforms-v1\", \"Instructions\": [{\"Name\": \"Threshold\"}]}}]}"}},
+         {"--model", "$D/m.json"},
+         64,
+         "brindle-bids: --model: $D/m.json: transformation Threshold is not supported\n",
+         {}},
+        {"the default model and a red cost of its own",
+         {},
+         {"--model", "default", "--red-cost", "8", "--confounds", "motion6"},
+         0,
+         "[1/1] sub-01 task-a run-01 amber: trial_type.go costs x1.64 with the confounds\n" +
+             lastLine,
+         with(with(designs, events), {"dataset_description.json"})},
         {"unknown participant",
          {},
          {"--participant_label", "sub-07"},

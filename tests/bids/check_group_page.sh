@@ -26,7 +26,7 @@ inf_run=sub-01/ses-2/func/sub-01_ses-2_task-faces_run-1_desc-brindle_design.html
 check 6 --expect-text "6 of 6 runs shown" --expect-visible '#runs tbody tr' 6 \
   --select '#f-ses' 2 --expect-visible '#runs tbody tr' 3 \
   --expect-visible '#strip-4 a.pt:not(.out)' 2 \
-  --type '#f-text' 'vif infinite' --expect-visible '#runs tbody tr' 1 \
+  --type '#f-text' 'vif inf' --expect-visible '#runs tbody tr' 1 \
   --expect-visible '#strip-4 a.pt:not(.out)' 1 \
   --hover '#strip-4 a.pt:not(.out)' --expect-visible '#tip' 1 \
   --click '#strip-4 a.pt:not(.out)' --expect-url-suffix "$inf_run"
@@ -34,7 +34,7 @@ check 6 --expect-text "6 of 6 runs shown" --expect-visible '#runs tbody tr' 6 \
 # infinite factor, one in 97, run 488 is drawn last, on top of the others.
 last_inf_run=sub-82/ses-1/func/sub-82_ses-1_task-motor_run-3_desc-brindle_design.html
 check 500 --expect-visible '#runs tbody tr' 250 --click '#more' --expect-visible '#runs tbody tr' 490 \
-  --select '#f-mark' red --expect-visible '#runs tbody tr' 42 \
+  --select '#f-mark' red --expect-visible '#runs tbody tr' 78 \
   --select '#f-mark' failed --expect-visible '#runs tbody tr' 0 \
   --expect-visible '#failed tbody tr' 10 --expect-visible 'a.pt:not(.out)' 0 \
   --select '#f-mark' '' --type '#f-text' 'sub-07 ' --expect-visible '#runs tbody tr' 6 \

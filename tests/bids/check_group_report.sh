@@ -30,4 +30,4 @@ exec "$here/../browser/check_in_chromium.sh" "$out/derivatives/group_report.html
   "$out/group_report.png" --allow-file-links --width 1366 --height 900 \
   --viewport-no-horizontal-scroll \
   --expect-text "Brindle group report" --expect-text "sub-02 ses-2 task-faces run-2" \
-  --expect-text "faces VIF 44.45" --select '#f-mark' red --expect-visible '#runs tbody tr' 1
+  --expect-text "faces VIF 44.4" --expect-text "faces cannot be estimated" --select "#f-mark" red --expect-visible "#runs tbody tr" 2

@@ -58,6 +58,14 @@ bids::RunRow sampleRow(std::size_t i) {
   row.contrasts = {{"faces > houses", "t", true, 0.5 + noise(i, 10), 0.3 * noise(i, 11), ""},
                    {"any face", "F", i % 13 != 1, 1 + noise(i, 12), 0.2 * noise(i, 13),
                     i % 13 == 1 ? "faces never happens" : ""}};
+  // The mark as the plug-in would have given it.
+  contract::RunMeasures measures{{}, {}, {}, static_cast<std::size_t>(row.scrubbed), 200};
+  if (row.maxTaskVif) measures.interestFactors.push_back({row.maxInterestVifName, *row.maxTaskVif});
+  for (const bids::ContrastCell& c : row.contrasts)
+    measures.contrasts.push_back({c.name, c.estimable, 1 + c.confoundCost.value_or(0), c.reason});
+  if (row.strongestInterestPair)
+    measures.interestPairs.push_back({"faces", "trans_x", row.strongestInterestPair->r});
+  row.mark = contract::markRun(measures);
   return row;
 }
 

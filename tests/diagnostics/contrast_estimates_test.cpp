@@ -14,6 +14,8 @@
 
 #include "contract/contrasts.h"
 #include "correlation/correlation.h"
+#include "diagnostics/cross_products.h"
+#include "diagnostics/variance_inflation.h"
 #include "support/expect_throw.h"
 
 namespace {
@@ -173,6 +175,21 @@ TEST(ContrastEstimates, AgreeWithThePseudoInverseOfTheCentredDesign) {
     const auto contrasts = resolveContrasts(contract::parseContrastList(lines), design);
     const std::vector<ContrastEstimate> estimates = estimateContrasts(design, contrasts);
     ASSERT_EQ(estimates.size(), c.contrasts.size());
+    // Given the factors and dependencies the diagnostics found, the same bits.
+    std::vector<bool> included;
+    for (const PredictorRole role : roles) included.push_back(correlates(role));
+    VarianceInflation inflation = varianceInflation(centredCrossProducts(spans).centred, included);
+    DesignDiagnostics diagnosed;
+    diagnosed.computed = true;
+    diagnosed.varianceInflation = inflation.factors;
+    diagnosed.dependencies = inflation.dependencies;
+    const auto same = [](double a, double b) { return a == b || (a != a && b != b); };
+    const std::vector<ContrastEstimate> again = estimateContrasts(design, contrasts, diagnosed);
+    for (std::size_t e = 0; e < estimates.size(); ++e) {
+      EXPECT_EQ(again[e].reason, estimates[e].reason);
+      EXPECT_TRUE(same(again[e].variance, estimates[e].variance)) << e;
+      EXPECT_TRUE(same(again[e].confoundCost, estimates[e].confoundCost)) << e;
+    }
     for (std::size_t e = 0; e < estimates.size(); ++e) {
       const ContrastEstimate& estimate = estimates[e];
       SCOPED_TRACE(estimate.contrast.name);

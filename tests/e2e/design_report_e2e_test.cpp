@@ -50,7 +50,10 @@ TEST(DesignReportEndToEnd, HiddenDependencyIsMissedByThePairsAndCaughtByTheInfla
                             "\nBrindle>  High VIF inf: Translation Y [mm]"
                             "\nBrindle>  High VIF inf: Translation Z [mm]"
                             "\nBrindle>  High VIF inf: Displacement sum [mm]"
-                            "\nBrindle>  Design condition number inf (ill-conditioned)"
+                            "\nBrindle>  Contrast Faces: efficiency 12.19, confounds cost x1.134"
+                            "\nBrindle>  Contrast Houses: efficiency 7.693, confounds cost x1.420"
+                            "\nBrindle>  Contrast Objects: efficiency 8.154, confounds cost x1.570"
+                            "\nBrindle>  Condition number of all the regressors together: inf"
                             "\nBrindle>  Plugin finished!\n\n");
 }
 
@@ -127,7 +130,7 @@ TEST(DesignReportEndToEnd, SummaryListsScrubbedVolumesAndTheConfoundTablesMeanDi
             "trans_x\tframewise_displacement\tscrub_02\tscrub_1\n"
             "0.1\tn/a\t0\t0\n0.2\t0.5\t0\t1\n0.3\t0.25\t1\t0\n0.1\t0.75\t0\t0\n");
   const std::string found =
-      "  \"scrubbedVolumes\": [1, 2],\r\n  \"meanFramewiseDisplacement\": 0.5\r\n}\r\n";
+      "  \"scrubbedVolumes\": [1, 2],\r\n  \"meanFramewiseDisplacement\": 0.5,\r\n";
   const struct {
     std::vector<std::string> args;
     const char* summary;
@@ -143,7 +146,8 @@ TEST(DesignReportEndToEnd, SummaryListsScrubbedVolumesAndTheConfoundTablesMeanDi
     options.workingDirectory = dir.path().string();
     const auto result = runTormel(c.args, options);
     EXPECT_EQ(result.exitCode, 0) << c.summary << result.err;
-    EXPECT_TRUE(readFile(dir.file(c.summary)).ends_with(found)) << readFile(dir.file(c.summary));
+    EXPECT_NE(readFile(dir.file(c.summary)).find(found), std::string::npos)
+        << readFile(dir.file(c.summary));
   }
 }
 
@@ -193,7 +197,15 @@ TEST(DesignReportEndToEnd, RepeatedNamesAreNumberedInTheLogAndBothPictures) {
                 "\nBrindle>  High VIF inf: B #2"
                 "\nBrindle>  High VIF inf: C #1"
                 "\nBrindle>  High VIF inf: C #2"
-                "\nBrindle>  Design condition number inf (ill-conditioned)"
+                "\nBrindle>  Warning: merged.sdm: contrast A #1 cannot be estimated (A #1 and B #1 "
+                "depend on each other)"
+                "\nBrindle>  Warning: merged.sdm: contrast B #1 cannot be estimated (A #1 and B #1 "
+                "depend on each other)"
+                "\nBrindle>  Warning: merged.sdm: contrast A #2 cannot be estimated (A #1 and A #2 "
+                "depend on each other)"
+                "\nBrindle>  Warning: merged.sdm: contrast B #2 cannot be estimated (A #1 and B #2 "
+                "depend on each other)"
+                "\nBrindle>  Condition number of all the regressors together: inf"
                 "\nBrindle>  Plugin finished!\n\n");
   for (const char* picture : {"merged.svg", "merged_design.svg"}) {
     const std::string svg = readFile(dir.file(picture));

@@ -14,13 +14,23 @@ namespace {
 constexpr int usageError = 64;
 
 // The options that send a parameter of the table, per program.
-const std::map<std::string, std::string> tormelOptions = {{"corrwarn", "--warn"},
-                                                          {"volumes", "--volumes"},
-                                                          {"tr", "--tr"},
-                                                          {"sliceref", "--slice-time-ref"},
-                                                          {"hrf", "--hrf"}};
-const std::map<std::string, std::string> bidsOptions = {
-    {"corrwarn", "--warn"}, {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"}};
+const std::map<std::string, std::string> markLimitOptions = {{"ambervif", "--amber-vif"},
+                                                             {"redvif", "--red-vif"},
+                                                             {"ambercost", "--amber-cost"},
+                                                             {"redcost", "--red-cost"},
+                                                             {"redscrubbed", "--red-scrubbed"}};
+std::map<std::string, std::string> withMarkLimits(std::map<std::string, std::string> options) {
+  options.insert(markLimitOptions.begin(), markLimitOptions.end());
+  return options;
+}
+const std::map<std::string, std::string> tormelOptions =
+    withMarkLimits({{"corrwarn", "--warn"},
+                    {"volumes", "--volumes"},
+                    {"tr", "--tr"},
+                    {"sliceref", "--slice-time-ref"},
+                    {"hrf", "--hrf"}});
+const std::map<std::string, std::string> bidsOptions =
+    withMarkLimits({{"corrwarn", "--warn"}, {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"}});
 
 TEST(ParameterTextsE2E, TormelAndBrindleBidsTakeWhatTheSharedTableSays) {
   int checked = 0;

@@ -53,7 +53,11 @@ TEST_F(ReportExtrasEndToEnd, CorrelationTaskLogsFlaggedPairsAfterTheReportLine) 
                 "\nBrindle>  High correlation 0.83: B ~ C (r = -0.83)"
                 "\nBrindle>  High VIF inf: A"
                 "\nBrindle>  High VIF inf: B"
-                "\nBrindle>  Design condition number inf (ill-conditioned)"
+                "\nBrindle>  Warning: run.sdm: contrast A cannot be estimated (A and B depend on "
+                "each other)"
+                "\nBrindle>  Warning: run.sdm: contrast B cannot be estimated (A and B depend on "
+                "each other)"
+                "\nBrindle>  Condition number of all the regressors together: inf"
                 "\nBrindle>  Plugin finished!\n\n");
 }
 

@@ -83,7 +83,7 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn, corrdir, confounds, tr, volumes, hrf, sliceref, conditions] = host.textFields;
+  const [primary, corrwarn, corrdir, confounds, contrasts, tr, volumes, hrf, sliceref, conditions] = host.textFields;
   const [secondaries, events] = host.lists;
   const design = { events, tr, volumes, hrf, sliceref, conditions };
   const check = (fragment) => {
@@ -97,7 +97,7 @@ function openDialog(options) {
     host.buttons.get(hits[0])();
   };
   const reset = () => { host.calls.length = 0; host.executed.length = 0; };
-  return { host, controller, primary, corrwarn, corrdir, confounds, secondaries, design, check, press, reset };
+  return { host, controller, primary, corrwarn, corrdir, confounds, contrasts, secondaries, design, check, press, reset };
 }
 
 function fillIn(d) {
@@ -111,6 +111,7 @@ function fillIn(d) {
   d.corrwarn.setText(' 0.8 ');
   d.corrdir.setText('F:/reports');
   d.confounds.setText(' motion24, wm_csf ');
+  d.contrasts.setText(' f_vs_h = faces - houses ;; all = [faces, "a;b"] ');
   d.design.events.setItems(['D:/bids/sub-01_run-1_events.tsv', 'D:/bids/sub-01_run-2_events.tsv']);
   d.design.tr.setText(' 0.8 ');
   d.design.volumes.setText('300 ');
@@ -121,27 +122,28 @@ function fillIn(d) {
 }
 
 const sdms2 = 'D:/study/sub01_run1.sdm\nD:/study/sub01 run2.sdm\nE:/other/motion.sdm';
+const contrasts = 'f_vs_h = faces - houses\nall = [faces, "a;b"]';
 
 const actionCases = [
   {
     button: 'Check correlations',
     expected: {
       task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, strict: 1,
-      corrwarn: '0.8', corrdir: 'F:/reports',
+      corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
   {
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      confounds: 'motion24, wm_csf', corrplot: 1, strict: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      confounds: 'motion24, wm_csf', corrplot: 1, strict: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
   {
     button: 'Merge all secondaries',
     expected: {
       task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1,
-      strict: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      strict: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
   {
@@ -153,7 +155,7 @@ const actionCases = [
     expected: {
       task: 'design', events: 'D:/bids/sub-01_run-1_events.tsv\nD:/bids/sub-01_run-2_events.tsv', tr: '0.8',
       volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop', allcorr: 1,
-      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
 ];
@@ -179,7 +181,7 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
     task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0,
-    strict: 0, corrwarn: '', corrdir: '',
+    strict: 0, corrwarn: '', corrdir: '', contrasts: '',
   });
 });
 
@@ -293,6 +295,16 @@ test('The dialog opens with the choices the host kept in its parameters', () => 
   assert.equal(d.corrwarn.getText(), '0.4');
   assert.equal(d.corrdir.getText(), 'R:/out');
   assert.equal(d.confounds.getText(), 'motion12');
+});
+
+test('Contrasts are the field\'s definitions between ";" outside quotes, one a line, and open as such', () => {
+  const lines = [
+    ['', ''], [' ; ;', ''], ['a = x - y', 'a = x - y'], ['a = x;b = [x, y] ', 'a = x\nb = [x, y]'],
+    ['"left; hand" - x; y', '"left; hand" - x\ny'], ['a = "x;', 'a = "x;'], ['a\r\n; b', 'a\nb'],
+  ];
+  for (const [field, parameter] of lines) assert.equal(dialogScript.brindleContrastLines(field), parameter, field);
+  const d = openDialog({ params: { contrasts: 'a = x - y\n\nb = [x, y]\n' } });
+  assert.equal(d.contrasts.getText(), 'a = x - y; b = [x, y]');
 });
 
 test('Convert runs whatever the warning threshold says, since it writes no report', () => {

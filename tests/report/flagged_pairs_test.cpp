@@ -22,26 +22,29 @@ namespace {
 using Messages = std::vector<std::string>;
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 
-DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values) {
+// `interest` predictors of interest (all when negative), then confounds.
+DesignMatrix matrixOf(std::vector<std::string> names, std::vector<std::vector<float>> values,
+                      int interest = -1) {
   DesignMatrix m;
   m.fileName = "D:/study/run1.sdm";
   m.nrOfDataPoints = values.empty() ? 0 : static_cast<int32_t>(values.front().size());
-  m.firstConfoundPredictor = static_cast<int32_t>(names.size()) + 1;
+  m.firstConfoundPredictor =
+      (interest < 0 ? static_cast<int32_t>(names.size()) : static_cast<int32_t>(interest)) + 1;
   m.predictors = testing_support::predictorsOf(std::move(names), std::move(values));
   return m;
 }
 
 // The log lines of the pairs of `m` that reach `threshold` in the correlations `r`.
 Messages flaggedPairMessages(const DesignMatrix& m, const std::vector<float>& r, float threshold) {
-  return flaggedPairLines(pairsAtOrAbove(diagnoseDesign(m).roles, r, threshold),
-                          namesOf(m.predictors));
+  const auto roles = diagnoseDesign(m).roles;
+  return flaggedPairLines(pairsAtOrAbove(roles, r, threshold), namesOf(m.predictors), roles);
 }
 
 // The report's log lines for `m` with the threshold `text`.
 Messages correlationWarnings(const DesignMatrix& m, const char* text) {
   ReportRequest request;
   request.threshold = contract::parseCorrelationThreshold(text);
-  return logLines(analyse(m, request), request.threshold);
+  return logLines(analyse(m, request), request, m.fileName);
 }
 
 // Four varying predictors (which ones vary does not matter when the correlations are given).
@@ -91,8 +94,8 @@ TEST(FlaggedPairs, NeverListsTheDiagonalNaNOrAConstantPredictor) {
   EXPECT_EQ(flaggedPairMessages(m, r, 0.5f), Messages{});
 }
 
-TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
-  // 8 predictors, every off-diagonal cell 0.5 + (i + j) / 100: 28 pairs, all above 0.5.
+TEST(FlaggedPairs, ListsTwentyPairsOfConfoundsThenCountsTheRest) {
+  // 8 confounds, every off-diagonal cell 0.5 + (i + j) / 100: 28 pairs, all above 0.5.
   std::vector<std::string> names;
   std::vector<std::vector<float>> values;
   for (int i = 0; i < 8; ++i) {
@@ -105,11 +108,45 @@ TEST(FlaggedPairs, ListsTwentyPairsThenCountsTheRest) {
       r[static_cast<std::size_t>(i * 8 + j)] =
           i == j ? 1.0f : 0.5f + static_cast<float>(i + j) / 100.0f;
   }
-  const Messages messages = flaggedPairMessages(matrixOf(names, values), r, 0.5f);
+  const Messages messages = flaggedPairMessages(matrixOf(names, values, 0), r, 0.5f);
   ASSERT_EQ(messages.size(), maxFlaggedPairs + 1);
   EXPECT_EQ(messages.front(), "High correlation 0.63: P6 ~ P7 (r = 0.63)");
   EXPECT_EQ(messages[1], "High correlation 0.62: P5 ~ P7 (r = 0.62)");
   EXPECT_EQ(messages.back(), "... and 8 more");
+}
+
+TEST(FlaggedPairs, ListPairsWithAPredictorOfInterestFirst) {
+  // A is of interest; B, C and D are confounds.
+  const std::vector<float> r = {
+      1.0f,  0.81f, 0.1f,   0.1f,    //
+      0.81f, 1.0f,  0.99f,  0.1f,    //
+      0.1f,  0.99f, 1.0f,   -0.95f,  //
+      0.1f,  0.1f,  -0.95f, 1.0f,
+  };
+  const DesignMatrix m =
+      matrixOf({"A", "B", "C", "D"}, {{1, 2, 4}, {2, 1, 3}, {5, 3, 1}, {0, 1, 0}}, 1);
+  EXPECT_EQ(flaggedPairMessages(m, r, 0.8f),
+            (Messages{"High correlation 0.81: A ~ B (r = 0.81)",
+                      "High correlation 0.99: B ~ C (r = 0.99)",
+                      "High correlation 0.95: C ~ D (r = -0.95)"}));
+}
+
+TEST(FlaggedPairs, NeverHideAPairWithAPredictorOfInterestAmongTheFirstFifty) {
+  // 12 predictors of interest (66 pairs at 0.70), then 4 confounds (6 pairs at 0.99).
+  std::vector<std::string> names;
+  std::vector<std::vector<float>> values;
+  for (int i = 0; i < 16; ++i) {
+    names.push_back("P" + std::to_string(i));
+    values.push_back({static_cast<float>(i), 1.0f, 0.0f});
+  }
+  std::vector<float> r(256, 0.0f);
+  for (std::size_t i = 0; i < 16; ++i)
+    for (std::size_t j = 0; j < 16; ++j)
+      r[i * 16 + j] = i == j ? 1.0f : i >= 12 && j >= 12 ? 0.99f : i < 12 && j < 12 ? 0.7f : 0.0f;
+  const Messages messages = flaggedPairMessages(matrixOf(names, values, 12), r, 0.5f);
+  ASSERT_EQ(messages.size(), maxInterestPairs + 1);
+  EXPECT_EQ(messages.front(), "High correlation 0.70: P0 ~ P1 (r = 0.70)");
+  EXPECT_EQ(messages.back(), "... and 22 more");
 }
 
 TEST(FlaggedPairs, ComputesTheSameSinglePrecisionCorrelationsAsTheReport) {

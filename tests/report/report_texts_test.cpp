@@ -32,10 +32,17 @@ TEST(DisplayNames, NumbersEveryOccurrenceOfARepeatedNameOnly) {
   EXPECT_EQ(displayNames(Texts{}), Texts{});
 }
 
-TEST(HighInflationLines, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
-  EXPECT_EQ(highInflationLines(Texts{"A", "B", "C", "D", "E", "F"},
-                               std::vector<double>{9.99, 12.34, nan, inf, 10.0, 12.34}),
-            (Texts{"High VIF inf: D", "High VIF 12.3: B", "High VIF 12.3: F", "High VIF 10.0: E"}));
+TEST(HighInflationLines, ListsInterestFirstThenLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
+  using R = PredictorRole;
+  const std::vector<R> confounds(6, R::confound);
+  EXPECT_EQ(
+      highInflationLines(Texts{"A", "B", "C", "D", "E", "F"},
+                         std::vector<double>{9.99, 12.34, nan, inf, 10.0, 12.34}, confounds, 10),
+      (Texts{"High VIF inf: D", "High VIF 12.3: B", "High VIF 12.3: F", "High VIF 10.0: E"}));
+  EXPECT_EQ(
+      highInflationLines(Texts{"A", "B", "C", "D"}, std::vector<double>{inf, 5.5, 44.4, 20},
+                         std::vector<R>{R::confound, R::confound, R::interest, R::interest}, 5),
+      (Texts{"High VIF 44.4: C", "High VIF 20.0: D", "High VIF inf: A", "High VIF 5.5: B"}));
   Texts names, expected;
   std::vector<double> factors;
   for (int i = 0; i < 23; ++i) {
@@ -45,19 +52,34 @@ TEST(HighInflationLines, ListsLargestFirstInfiniteOnesFirstAndCapsAtTwenty) {
   for (int i = 22; i > 2; --i)
     expected.push_back("High VIF " + std::to_string(100 + i) + ".0: P" + std::to_string(i));
   expected.push_back("... and 3 more");
-  EXPECT_EQ(highInflationLines(names, factors), expected);
-  EXPECT_THROW(highInflationLines(Texts{"A"}, std::vector<double>{}), std::invalid_argument);
+  EXPECT_EQ(highInflationLines(names, factors, std::vector<R>(23, R::confound), 10), expected);
+  EXPECT_THROW(highInflationLines(Texts{"A"}, std::vector<double>{}, confounds, 10),
+               std::invalid_argument);
 }
 
-TEST(ConditionNumberLine, RoundsToOneDecimalAndFlagsThirtyOrMore) {
-  EXPECT_EQ(conditionNumberLine(1.0), "Design condition number 1.0");
-  EXPECT_EQ(conditionNumberLine(29.96), "Design condition number 30.0");
-  EXPECT_EQ(conditionNumberLine(30.0), "Design condition number 30.0 (ill-conditioned)");
-  EXPECT_EQ(conditionNumberLine(12345.67), "Design condition number 12345.7 (ill-conditioned)");
-  EXPECT_EQ(conditionNumberLine(inf), "Design condition number inf (ill-conditioned)");
-  EXPECT_EQ(conditionNumberLine(nan), "Design condition number nan");
+TEST(ConditionNumberLine, SaysWhatItIsRoundedToOneDecimal) {
+  EXPECT_EQ(conditionNumberLine(29.96), "Condition number of all the regressors together: 30.0");
+  EXPECT_EQ(conditionNumberLine(inf), "Condition number of all the regressors together: inf");
+  EXPECT_EQ(conditionNumberLine(nan), "Condition number of all the regressors together: nan");
   EXPECT_EQ(diagnosticsSkippedLine(2049),
             "Design diagnostics skipped: 2049 predictors (at most 2048)");
+}
+
+TEST(ContrastLines, GiveFourSignificantDigitsOrTheWarning) {
+  const diagnostics::ContrastWeights faces{"faces", false, {{{0, 1.0}}}};
+  const std::vector<ContrastEstimate> estimates{
+      {faces, true, 0.08, 12.5, 1.0, ""},
+      {{"faces - houses", false, {}}, true, 1e5, 1e-5, 2.34567, ""},
+      {{"motion", false, {}}, true, 0.5, 123456.7, nan, ""},
+      {{"all", true, {}}, false, nan, nan, nan, "houses has no events"}};
+  EXPECT_EQ(contrastLines(estimates, "D:/study/run1.sdm"),
+            (Texts{"Contrast faces: efficiency 12.50, confounds cost x1.000",
+                   "Contrast faces - houses: efficiency 1.000e-05, confounds cost x2.346",
+                   "Contrast motion: efficiency 123457, confounds cost n/a (it weights a confound)",
+                   "Warning: run1.sdm: contrast all cannot be estimated (houses has no events)"}));
+  EXPECT_EQ(significantText(0.001234567, 4), "0.001235");
+  EXPECT_EQ(significantText(9.99996, 4), "10.000");
+  EXPECT_EQ(significantText(-2.5e7, 4), "-2.500e+07");
 }
 
 TEST(JsonText, EscapesStringsIntoAsciiAndWritesShortestNumbersOrNull) {
@@ -108,6 +130,11 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   d.dependencies = {{1, 0}};
   d.conditionNumber = 31.5;
   DesignReport report;
+  report.shownNames = {"Face", "Tx", "Constant"};
+  report.contrasts = {
+      {{"Face", false, {{{0, 1.0}}}}, true, 0.5, 2.0, 1.25, ""},
+      {{"both", true, {{{0, 1.0}}, {{0, 0.5}, {1, -1.0}}}}, false, nan, nan, nan, "Face and Tx"}};
+  report.mark = {contract::Mark::red, {"both cannot be estimated (Face and Tx)"}};
   // Rounding takes a diagonal a step past 1; the summary clamps it.
   report.correlations = {1.0000008f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
   report.diagnostics = d;
@@ -151,7 +178,19 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "    {\"kind\": \"note\", \"file\": \"D:/study/conf.tsv\", \"text\": \"csf\"}\r\n"
             "  ],\r\n"
             "  \"scrubbedVolumes\": [],\r\n"
-            "  \"meanFramewiseDisplacement\": null\r\n"
+            "  \"meanFramewiseDisplacement\": null,\r\n"
+            "  \"contrasts\": [\r\n"
+            "    {\"name\": \"Face\", \"test\": \"t\", \"weights\": [{\"Face\": 1}], "
+            "\"estimable\": true, \"variance\": 0.5, \"efficiency\": 2, \"confoundCost\": 1.25, "
+            "\"reason\": \"\"},\r\n"
+            "    {\"name\": \"both\", \"test\": \"F\", \"weights\": [{\"Face\": 1}, "
+            "{\"Face\": 0.5, \"Tx\": -1}], \"estimable\": false, \"variance\": null, "
+            "\"efficiency\": null, \"confoundCost\": null, \"reason\": \"Face and Tx\"}\r\n"
+            "  ],\r\n"
+            "  \"mark\": \"red\",\r\n"
+            "  \"reasons\": [\r\n"
+            "    \"both cannot be estimated (Face and Tx)\"\r\n"
+            "  ]\r\n"
             "}\r\n");
 
   report.diagnostics.conditionNumber = nan;
@@ -167,6 +206,8 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   // Beyond the diagnostics' limit the summary says why they are missing; spike regressors of a
   // confound table are listed, with the displacement the request brings.
   report.diagnostics.tooManyPredictors = true;
+  report.contrasts.clear();
+  report.mark = {};
   m.predictors =
       predictorsOf({"scrub_12", "scrub_3", "Constant"}, {{0, 0, 0, 1}, {0, 1, 0, 0}, {1, 1, 1, 1}});
   m.predictors[0].kind = m.predictors[1].kind = PredictorKind::scrub;
@@ -177,7 +218,9 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
                              "  \"diagnosticsSkipped\": \"3 predictors (at most 2048)\",\r\n"
                              "  \"dependencies\": [],\r\n  \"notices\": [],\r\n"
                              "  \"scrubbedVolumes\": [1, 3],\r\n"
-                             "  \"meanFramewiseDisplacement\": 0.125\r\n}\r\n"));
+                             "  \"meanFramewiseDisplacement\": 0.125,\r\n"
+                             "  \"contrasts\": [],\r\n  \"mark\": \"ok\",\r\n"
+                             "  \"reasons\": []\r\n}\r\n"));
 }
 
 TEST(ScrubbedVolumes, TakesSpikeRegressorsMadeByScrubbingThatAreOneAtOnePointAndZeroElsewhere) {

@@ -332,6 +332,15 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
         {"allcorr", "1"}}},
       {{"convert", "in.tsv", "--confounds", "motion24, wm_csf"},
        {{"task", "convert"}, {"sdm1", "in.tsv"}, {"confounds", "motion24, wm_csf"}}},
+      {{"mergeall", "p", "s", "--corr", "--contrast", "faces - houses", "--contrast=f = [a, b]",
+        "--red-vif", "20", "--red-scrubbed", "0.1"},
+       {{"task", "mergeall"},
+        {"sdm1", "p"},
+        {"sdms2", "s"},
+        {"allcorr", "1"},
+        {"contrasts", "faces - houses\nf = [a, b]"},
+        {"redvif", "20"},
+        {"redscrubbed", "0.1"}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(tormel::parseOptions(c.args).host.parameters, c.parameters) << c.args.front();
@@ -426,6 +435,20 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
       {{"--task", "mergeall", "--warn=0.5"},
        "--warn needs --corr in a merge: the pairs are listed with each result's correlation "
        "report"},
+      {{"sdm1corr", "a", "--contrast", "f = faces -"},
+       "--contrast: contrast \"f = faces -\": \"-\" is not followed by a predictor; write terms "
+       "as [+|-] [NUMBER [*]] PREDICTOR joined by + or -, a predictor name with blanks, + - * = , "
+       "[ ] in double quotes, as in faces - 0.5 \"left hand\""},
+      {{"sdm1corr", "a", "--contrast", "f = faces", "--contrast", "f = houses"},
+       "--contrast: contrast \"f\" is defined twice; give each contrast its own name"},
+      {{"mergeall", "p", "s", "--contrast", "faces"},
+       "--contrast needs --corr in a merge: the contrasts are tested with each result's "
+       "correlation report"},
+      {{"design", "e.tsv", "--tr", "2", "--volumes", "9", "--red-vif", "20"},
+       "--red-vif needs --corr in a design: the mark is given in the summary beside each result's "
+       "correlation report"},
+      {{"sdm1corr", "a", "--amber-vif", "0.5"},
+       "--amber-vif wants a number from 1 to 1000000, such as 5, not \"0.5\""},
       {{"sdm1corr", "a", "--warn", "0,8"},
        "--warn wants a correlation above 0 and at most 1, such as 0.8, not \"0,8\""},
       {{"sdm1corr", "a", "--warn", "0.8x"},
