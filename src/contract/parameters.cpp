@@ -5,6 +5,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "contract/json_object.h"
 #include "contract/limits.h"
 #include "contract/terms.h"
 #include "contract/threshold.h"
@@ -52,6 +53,10 @@ constexpr ParameterRule rules[] = {
     flag(parameter::derivatives),
     number(parameter::sliceReference, ParameterKind::decimal, 0, 1, "0.5", "0"),
     text(parameter::conditions, ParameterKind::terms, "go,stop*"),
+    number(parameter::highPass, ParameterKind::decimal, 0, maxHighPass, "128", "0"),
+    text(parameter::conditionColumn, ParameterKind::path, "trial_type"),
+    text(parameter::conditionList, ParameterKind::list),
+    text(parameter::provenance, ParameterKind::jsonObject, "{\"RepetitionTime\": 2}"),
 };
 
 constexpr const char* words[] = {"open_sdm", "sdm1corr", "mergeall",
@@ -131,6 +136,8 @@ std::string parameterWants(const ParameterRule& rule) {
       return choiceList(rule.choices);
     case ParameterKind::terms:
       return "terms separated by commas, such as " + std::string(rule.example);
+    case ParameterKind::jsonObject:
+      return "one JSON object, such as " + std::string(rule.example);
     case ParameterKind::path:
     case ParameterKind::list:
       break;
@@ -163,6 +170,8 @@ bool parameterTakes(const ParameterRule& rule, std::string_view text) {
       return true;
     case ParameterKind::threshold:
       return parseCorrelationThreshold(t).state != CorrelationThreshold::State::invalid;
+    case ParameterKind::jsonObject:
+      return t.empty() || jsonObjectText(t).ok();
     case ParameterKind::choice:
       return t.empty() || isChoice(rule, t);
     case ParameterKind::flag:

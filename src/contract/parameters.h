@@ -35,6 +35,10 @@ inline constexpr char hrf[] = "hrf";
 inline constexpr char derivatives[] = "derivatives";
 inline constexpr char sliceReference[] = "sliceref";
 inline constexpr char conditions[] = "conditions";
+inline constexpr char highPass[] = "highpass";                // seconds: the cosine drifts' cut-off
+inline constexpr char conditionColumn[] = "conditioncolumn";  // the events column of conditions
+inline constexpr char conditionList[] = "conditionlist";  // every condition modelled, one a line
+inline constexpr char provenance[] = "provenance";        // a JSON object: the summary's "settings"
 }  // namespace parameter
 
 // How the plug-in reads a parameter, and so which texts it takes.
@@ -47,6 +51,7 @@ enum class ParameterKind {
   threshold,    // a correlation threshold (contract/threshold.h)
   choice,       // one of the rule's words
   terms,        // comma-separated terms (contract/terms.h)
+  jsonObject,   // one JSON object (contract/json_object.h); the empty text: none
 };
 
 struct ParameterRule {

@@ -37,7 +37,31 @@ inline constexpr char notices[] = "notices";  // each: kind, file, text
 inline constexpr char text[] = "text";
 inline constexpr char scrubbedVolumes[] = "scrubbedVolumes";
 inline constexpr char meanFramewiseDisplacement[] = "meanFramewiseDisplacement";
+inline constexpr char skippedEvents[] = "skippedEvents";  // each: reason, count, lines
+inline constexpr char reason[] = "reason";
+inline constexpr char count[] = "count";
+inline constexpr char lines[] = "lines";
+inline constexpr char settings[] = "settings";  // the "provenance" parameter's object
 }  // namespace summary
+
+// The members of "settings" that brindle-bids writes for a run and reads back at the group level.
+namespace settings {
+inline constexpr char repetitionTime[] = "RepetitionTime";
+inline constexpr char repetitionTimeSource[] = "RepetitionTimeSource";
+inline constexpr char sliceTimingReference[] = "SliceTimingReference";
+inline constexpr char sliceTimingReferenceSource[] = "SliceTimingReferenceSource";
+inline constexpr char hrf[] = "HRF";
+inline constexpr char conditionColumn[] = "ConditionColumn";
+inline constexpr char conditions[] = "Conditions";
+inline constexpr char confoundTerms[] = "ConfoundTerms";
+inline constexpr char highPassCutoff[] = "HighPassCutoff";
+inline constexpr char events[] = "Events";
+inline constexpr char confounds[] = "Confounds";
+inline constexpr char image[] = "Image";
+inline constexpr char designOnly[] = "DesignOnly";
+inline constexpr char brindleVersion[] = "BrindleVersion";
+inline constexpr char commands[] = "Commands";
+}  // namespace settings
 
 // The words of a notice's kind, and of a predictor's role.
 inline constexpr char warningNotice[] = "warning";

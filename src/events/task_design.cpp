@@ -60,22 +60,60 @@ void checkModel(const std::string& path, const TaskModel& model) {
     throw cannotModel(path, "slice-timing reference " + base::shortestText(s) + " outside 0 to 1");
 }
 
-// The conditions of `table` that `terms` keeps; warns about terms that keep none.
-std::vector<std::size_t> keptConditions(const std::string& path, const EventsTable& table,
-                                        const std::string& terms,
-                                        std::vector<base::Notice>& notices) {
+// The conditions a design models, in order, each with its events.
+struct Modelled {
+  std::vector<std::string> names;
+  std::vector<std::span<const Event>> events;
+};
+
+std::string listed(std::span<const std::string> names) {
+  std::string text;
+  const std::size_t count = std::min(names.size(), conditionsInError);
+  for (std::size_t c = 0; c < count; ++c) text += (c > 0 ? ", " : "") + names[c];
+  if (names.size() > count) text += ", ...";
+  return text;
+}
+
+// The events of the condition `name` of `table`; none when the file has no such condition.
+std::span<const Event> eventsOf(const EventsTable& table, const std::string& name) {
+  const auto at = std::lower_bound(table.conditions.begin(), table.conditions.end(), name);
+  if (at == table.conditions.end() || *at != name) return {};
+  return table.events[static_cast<std::size_t>(at - table.conditions.begin())];
+}
+
+// The listed conditions (or else the file's) that the terms keep; warns about terms that keep
+// none. A name listed twice, and a condition named like the time derivative of another, would
+// give two predictors one name: refused.
+Modelled modelledConditions(const std::string& path, const EventsTable& table,
+                            const TaskModel& model, std::vector<base::Notice>& notices) {
   if (table.conditions.empty()) throw cannotModel(path, "no events");
-  ConditionChoice choice = chooseConditions(table.conditions, terms);
+  const std::vector<std::string>& known =
+      model.conditionList.empty() ? table.conditions : model.conditionList;
+  for (std::size_t c = 0; c < known.size(); ++c)
+    if (std::find(known.begin(), known.begin() + static_cast<std::ptrdiff_t>(c), known[c]) !=
+        known.begin() + static_cast<std::ptrdiff_t>(c))
+      throw cannotModel(path, "condition " + known[c] + " is listed twice");
+  ConditionChoice choice = chooseConditions(known, model.conditionTerms);
   if (choice.kept.empty()) {
-    std::string listed;
-    const std::size_t count = std::min(table.conditions.size(), conditionsInError);
-    for (std::size_t c = 0; c < count; ++c) listed += (c > 0 ? ", " : "") + table.conditions[c];
-    if (table.conditions.size() > count) listed += ", ...";
-    throw cannotModel(path, "no condition matches \"" + terms + "\"; conditions: " + listed);
+    throw cannotModel(path, "no condition matches \"" + model.conditionTerms +
+                                "\"; conditions: " + listed(known));
   }
   for (const std::string& term : choice.unmatched)
     notices.push_back({base::NoticeKind::warning, path, "no condition matches \"" + term + "\""});
-  return std::move(choice.kept);
+  Modelled modelled;
+  for (const std::size_t c : choice.kept) {
+    modelled.names.push_back(known[c]);
+    modelled.events.push_back(model.conditionList.empty() ? std::span<const Event>(table.events[c])
+                                                          : eventsOf(table, known[c]));
+  }
+  if (!model.timeDerivatives) return modelled;
+  for (const std::string& name : modelled.names) {
+    const std::string derivative = name + std::string(derivativeSuffix);
+    if (std::find(modelled.names.begin(), modelled.names.end(), derivative) != modelled.names.end())
+      throw cannotModel(path, "condition " + derivative +
+                                  " has the name of the time derivative of condition " + name);
+  }
+  return modelled;
 }
 
 // A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
@@ -111,13 +149,26 @@ bool anyEventInRun(const EventGrid& grid, std::span<const Event> events) {
   });
 }
 
-void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
-                      std::span<const std::size_t> kept, const TaskModel& model,
+// Warns about the events left out for ending before the grid begins.
+void warnOfEarlyEvents(const std::string& path, const EventGrid& grid, const Modelled& modelled,
+                       std::vector<base::Notice>& notices) {
+  int64_t early = 0;
+  for (const std::span<const Event> events : modelled.events)
+    for (const Event& event : events) {
+      const GridSpan span = grid.span(event);
+      if (span.first == span.end && event.onset < 0.0) ++early;
+    }
+  if (early == 0) return;
+  notices.push_back({base::NoticeKind::warning, path,
+                     std::to_string(early) + " event(s) end more than " + secondsText(leadIn) +
+                         " s before the run starts: left out"});
+}
+
+void warnIfPastTheEnd(const std::string& path, const Modelled& modelled, const TaskModel& model,
                       std::vector<base::Notice>& notices) {
   double lastEnd = -std::numeric_limits<double>::infinity();
-  for (const std::size_t c : kept)
-    for (const Event& event : table.events[c])
-      lastEnd = std::max(lastEnd, event.onset + event.duration);
+  for (const std::span<const Event> events : modelled.events)
+    for (const Event& event : events) lastEnd = std::max(lastEnd, event.onset + event.duration);
   const double runEnd = static_cast<double>(model.volumes) * model.repetitionTime;
   if (!(lastEnd > runEnd)) return;
   notices.push_back({base::NoticeKind::warning, path,
@@ -135,22 +186,20 @@ std::string designPathOf(const std::string& eventsPath) {
 
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
-  EventsTable table = readEventsFile(eventsPath);
-  TaskDesign design{{}, std::move(table.notices)};
-  const std::vector<std::size_t> kept =
-      keptConditions(eventsPath, table, model.conditionTerms, design.notices);
-  for (const std::size_t k : kept)
-    sdm::checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
-  checkSize(eventsPath, kept.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
+  EventsTable table = readEventsFile(eventsPath, {model.conditionColumn});
+  TaskDesign design{{}, std::move(table.notices), std::move(table.skipped)};
+  const Modelled modelled = modelledConditions(eventsPath, table, model, design.notices);
+  sdm::checkUsableNames(eventsPath, modelled.names);
+  checkSize(eventsPath, modelled.names.size() * (model.timeDerivatives ? 2 : 1), model.volumes);
 
   const EventGrid grid({model.repetitionTime, model.volumes, model.sliceReference});
   const std::vector<double> kernel = hrfKernel(model.hrf, grid.step());
   std::vector<double> derivativeKernel;
   if (model.timeDerivatives) derivativeKernel = hrfDerivativeKernel(model.hrf, grid.step());
   std::vector<sdm::Predictor> predictors;
-  for (std::size_t position = 0; position < kept.size(); ++position) {
-    const std::string& name = table.conditions[kept[position]];
-    const std::span<const Event> events = table.events[kept[position]];
+  for (std::size_t position = 0; position < modelled.names.size(); ++position) {
+    const std::string& name = modelled.names[position];
+    const std::span<const Event> events = modelled.events[position];
     appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
                     conditionColour(position, false));
     if (model.timeDerivatives) {
@@ -163,7 +212,8 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
                                 "condition " + name + " has no event in the run"});
     }
   }
-  warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
+  warnOfEarlyEvents(eventsPath, grid, modelled, design.notices);
+  warnIfPastTheEnd(eventsPath, modelled, model, design.notices);
   const auto count = static_cast<int32_t>(predictors.size());
   design.matrix =
       sdm::newDesignMatrix(designPathOf(eventsPath), static_cast<int32_t>(model.volumes),

@@ -128,6 +128,20 @@ void appendNotice(std::string& out, const base::Notice& notice) {
   out += '}';
 }
 
+void appendSkipped(std::string& out, const base::SkippedLines& skipped) {
+  appendKey(out, "{", field::reason);
+  base::appendJsonString(out, skipped.reason);
+  appendKey(out, ", ", field::count);
+  base::appendJsonNumber(out, skipped.count);
+  appendKey(out, ", ", field::lines);
+  out += '[';
+  for (std::size_t i = 0; i < skipped.lines.size(); ++i) {
+    if (i > 0) out += ", ";
+    base::appendJsonNumber(out, skipped.lines[i]);
+  }
+  out += "]}";
+}
+
 // The data point at which `values` is 1, when it is 0 at every other; else nothing.
 std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
   std::optional<std::size_t> spike;
@@ -183,6 +197,8 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
   summary.scrubbedVolumes = scrubbedVolumes(matrix);
   summary.meanFramewiseDisplacement =
       context.meanFramewiseDisplacement.value_or(std::numeric_limits<double>::quiet_NaN());
+  summary.skippedEvents = context.skippedEvents;
+  summary.settings = context.settings;
   return summary;
 }
 
@@ -215,6 +231,15 @@ void writeSummaryJson(const Summary& s, const base::TextSink& put) {
   appendIndices(out, s.scrubbedVolumes);
   appendKey(out, ",\r\n  ", field::meanFramewiseDisplacement);
   base::appendJsonNumber(out, s.meanFramewiseDisplacement);
+  if (s.skippedEvents) {
+    appendArray(output, field::skippedEvents, s.skippedEvents->size(),
+                [&](std::size_t i) { appendSkipped(out, (*s.skippedEvents)[i]); });
+  }
+  // Checked to be one JSON object in ASCII on one line when the task read it.
+  if (!s.settings.empty()) {
+    appendKey(out, ",\r\n  ", field::settings);
+    out += s.settings;
+  }
   out += "\r\n}\r\n";
   output.flush();
 }

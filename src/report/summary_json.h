@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -46,6 +47,10 @@ struct Summary {
   std::vector<std::size_t> scrubbedVolumes;  // scrubbedVolumes of the matrix
   // The request's, NaN when it has none (written as null).
   double meanFramewiseDisplacement = std::numeric_limits<double>::quiet_NaN();
+  // The context's: the field is written only for a design made from events.
+  std::optional<std::vector<base::SkippedLines>> skippedEvents;
+  // The context's JSON object text, written as it is; empty: no such field.
+  std::string settings;
 };
 
 // The 0-based data points that a spike regressor among the predictors of `matrix` removes,
@@ -55,9 +60,9 @@ std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
 // The summary of `report` (an analysed one) of `matrix`: names, kinds, counts, file name and
 // scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number and
-// pairs from `report`, the threshold from `request`, the notices and the mean framewise
-// displacement from `context`. The report must outlive the result. Throws std::invalid_argument
-// when the sizes do not fit.
+// pairs from `report`, the threshold from `request`, the notices, the mean framewise
+// displacement, the skipped events and the settings from `context`. The report must outlive the
+// result. Throws std::invalid_argument when the sizes do not fit.
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request, const RunContext& context);
 

@@ -39,10 +39,12 @@ TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   const std::string sdm = dir.file("sub-01_run-1_design.sdm");
-  EXPECT_EQ(result.out,
-            running + "\nBrindle>  Warning: sub-01_run-1_events.tsv: 1 event(s) skipped (rows 4)" +
-                "\nBrindle>  Warning: sub-01_run-1_events.tsv: no condition matches \"cue\"" +
-                "\nBrindle>  Saved " + sdm + finished);
+  EXPECT_EQ(
+      result.out,
+      running +
+          "\nBrindle>  Warning: sub-01_run-1_events.tsv: 1 event(s) skipped: onset n/a (lines 4)" +
+          "\nBrindle>  Warning: sub-01_run-1_events.tsv: no condition matches \"cue\"" +
+          "\nBrindle>  Saved " + sdm + finished);
   EXPECT_EQ(readFile(sdm), crlf("FileVersion:            3\n"
                                 "\n"
                                 "NrOfPredictors:         4\n"
@@ -120,7 +122,8 @@ TEST(DesignEndToEnd, TormelNeverSavesOverAnEventsFileAndACancelSkipsThatFileOnly
   EXPECT_EQ(result.err, "Tormel: not saving b_design.sdm: it is an input of this task\n");
   std::string log = running;
   for (const char* name : {"a", "b", "c"})
-    log += "\nBrindle>  Warning: " + std::string(name) + "_events.tsv: 1 event(s) skipped (rows 4)";
+    log += "\nBrindle>  Warning: " + std::string(name) +
+           "_events.tsv: 1 event(s) skipped: onset n/a (lines 4)";
   EXPECT_EQ(result.out, log + "\nBrindle>  Saved c_design.sdm" + finished);
   EXPECT_EQ(readFile(dir.file("b_events.tsv")), events);
   EXPECT_FALSE(fs::exists(dir.file("a_design.sdm")));

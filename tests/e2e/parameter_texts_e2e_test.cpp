@@ -14,11 +14,10 @@ namespace {
 constexpr int usageError = 64;
 
 // The options that send a parameter of the table, per program.
-const std::map<std::string, std::string> tormelOptions = {{"corrwarn", "--warn"},
-                                                          {"volumes", "--volumes"},
-                                                          {"tr", "--tr"},
-                                                          {"sliceref", "--slice-time-ref"},
-                                                          {"hrf", "--hrf"}};
+const std::map<std::string, std::string> tormelOptions = {
+    {"corrwarn", "--warn"},           {"volumes", "--volumes"}, {"tr", "--tr"},
+    {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"},         {"highpass", "--high-pass"},
+    {"provenance", "--provenance"}};
 const std::map<std::string, std::string> bidsOptions = {
     {"corrwarn", "--warn"}, {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"}};
 
