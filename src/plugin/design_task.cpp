@@ -5,10 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/number_text.h"
 #include "base/split.h"
 #include "confounds/cosine_drifts.h"
-#include "contract/limits.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
@@ -70,11 +68,11 @@ DesignParameters readDesignParameters() {
 // The cut-off in seconds; 0 for the empty text.
 double highPassOf(const std::string& text) {
   if (contract::withoutBlanks(text).empty()) return 0.0;
-  const std::optional<double> seconds =
-      contract::parameterNumber(*contract::parameterRule(contract::parameter::highPass), text);
+  const contract::ParameterRule& rule = *contract::parameterRule(contract::parameter::highPass);
+  const std::optional<double> seconds = contract::parameterNumber(rule, text);
   if (!seconds)
-    throw std::runtime_error("Invalid high-pass cut-off: " + text + " (seconds from 0 to " +
-                             base::shortestText(contract::maxHighPass) + "; 0: no drifts)");
+    throw std::runtime_error("Invalid high-pass cut-off: " + text + " (seconds, " +
+                             contract::parameterWants(rule) + "; 0: no drifts)");
   return *seconds;
 }
 
