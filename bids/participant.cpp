@@ -72,8 +72,8 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
     std::error_code error;
     fs::create_directories(plan.outputFolder, error);
     if (error) throw RunError("cannot make the folder " + plan.outputFolder.string());
-    runTormel(options, designArguments(options, plan), plan.outputFolder, outcome);
-    runTormel(options, checkArguments(options, plan), plan.outputFolder, outcome);
+    for (const std::vector<std::string>& args : tormelCommands(options, plan))
+      runTormel(options, args, plan.outputFolder, outcome);
     clearFailure(plan);
     outcome.done = true;
   } catch (const std::exception& error) {
@@ -182,10 +182,17 @@ std::vector<std::string> unusedEvents(const Dataset& dataset, const RunFilter& f
 }
 
 // Plans the runs; says which are skipped for want of events, task by task, and which events
-// files apply to no run.
+// files apply to no run. Without a derivatives folder every run is a design only.
 std::vector<RunPlan> planAll(const ParticipantOptions& options, const Dataset& dataset,
                              const std::vector<Run>& runs, std::ostream& log) {
-  PlanSources sources{options, dataset, {}, Derivatives(options.derivatives)};
+  PlanSources sources{options, dataset, {}, Derivatives(options.derivatives),
+                      TaskConditions(dataset, options.conditionColumn), options.designOnly};
+  std::error_code error;
+  if (!options.designOnly && !fs::is_directory(options.derivatives, error)) {
+    sources.designOnly = true;
+    log << "brindle-bids: no derivatives folder " << options.derivatives.string()
+        << ": every run's design is checked without confounds (design only)\n";
+  }
   std::vector<RunPlan> plans;
   std::map<std::string, std::size_t> withoutEvents;
   for (const Run& run : runs) {

@@ -10,7 +10,8 @@
 #include "dataset.h"
 
 // The participant level: one design per run, made by Tormel's "design" task and checked by its
-// "mergeall" task with the run's confounds (by "sdm1corr" without them), each run on its own.
+// "mergeall" task with the run's confounds, each run on its own; without derivatives (or with
+// designOnly) the design task alone makes each run's design, with cosine drifts, and checks it.
 namespace bids {
 
 struct ParticipantOptions {
@@ -23,6 +24,9 @@ struct ParticipantOptions {
   std::string hrf = "spm";
   bool timeDerivatives = false;
   std::string conditions;                         // empty: every condition
+  std::string conditionColumn;                    // empty: trial_type, the plug-in's default
+  bool designOnly = false;  // no confounds for any run, as when there are no derivatives
+  double highPass = contract::defaultHighPass;  // the cosine drifts' cut-off of a design only
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run

@@ -89,7 +89,7 @@ std::vector<BidsRunShape> bidsRunShapes() {
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-1", tr, 100, "timeseries", 1.0, false},
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-2", tr, 100, "timeseries", 1.0, false,
        true},
-      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 100, nullptr, -1, false},
+      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 100, "timeseries", -1, false},
       {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-2", overriddenRepetitionTime, 130,
        "timeseries", -1, true},
   };

@@ -11,9 +11,9 @@
 // repetition time comes from a task-level sidecar at the root, one run overrides it; a
 // session-level sidecar without it must be passed over. In one run each houses event follows a
 // faces event by half a second: two predictors that a design cannot tell apart well. Under
-// derivatives/fmriprep every run but one has a confounds table with a row per volume (one under
-// the older name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar
-// with "StartTime". Every text file ends its lines with LF. The same seed gives the same files.
+// derivatives/fmriprep every run has a confounds table with a row per volume (one under the older
+// name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar with
+// "StartTime". Without the derivatives folder it is a dataset before preprocessing. Every text file ends its lines with LF. The same seed gives the same files.
 namespace tools {
 
 struct BidsRunShape {

@@ -260,7 +260,7 @@ TEST(StartTime, FromThePreprocessedBoldSidecarOfTheRunElseNone) {
   dir.write("d/sub-01/func/sub-01_task-faces_run-1_space-T1w_desc-preproc_bold.json",
             R"({"StartTime": 0.9})");
   bids::Derivatives after(dir.path() / "d");
-  EXPECT_EQ(bids::startTime(after, sidecars, run), 0.9);
+  EXPECT_EQ(bids::startTime(after, sidecars, run)->value, 0.9);
   EXPECT_FALSE(bids::startTime(missing, sidecars, run));
 }
 
