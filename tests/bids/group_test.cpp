@@ -126,6 +126,46 @@ TEST(GroupSummaries, TakeInfiniteFactorsAsStatedAndNullOnesAsNone) {
   EXPECT_EQ(plain.strongestInterestPair, (bids::PairCell{"faces", "b", 0.9}));
 }
 
+TEST(GroupSummaries, ReadTheSettingsAndTheSkippedEventsWhenTheyAreThere) {
+  const std::string name = "sub-01/func/sub-01_task-a_desc-brindle_design.json";
+  const std::string tail = R"("conditionNumber": 3, "dependencies": [],
+      "meanFramewiseDisplacement": null, )";
+  const auto row = bids::readRunRow(
+      summary(twoTaskPredictors,
+              tail + R"("skippedEvents": [{"reason": "onset n/a", "count": 2, "lines": [4, 9]}],
+              "settings": {"RepetitionTime": 1.5, "HRF": "glover", "DesignOnly": true})"),
+      name);
+  EXPECT_EQ(row.repetitionTime, 1.5);
+  EXPECT_EQ(row.hrf, "glover");
+  EXPECT_TRUE(row.designOnly);
+  EXPECT_EQ(row.skippedEvents, (std::vector<bids::SkippedEventCount>{{"onset n/a", 2}}));
+  // Settings of other types are not read; no "skippedEvents" is none, not zero.
+  const auto other = bids::readRunRow(
+      summary(twoTaskPredictors, tail + R"("settings": {"RepetitionTime": "2", "DesignOnly": 1})"),
+      name);
+  EXPECT_FALSE(other.repetitionTime);
+  EXPECT_FALSE(other.designOnly);
+  EXPECT_FALSE(other.skippedEvents);
+  EXPECT_THROW_MSG(
+      bids::readSkippedEvents(R"({"version": 3, "skippedEvents": [{"count": 1}]})", "e.json"),
+      bids::SummaryError, "e.json: \"skippedEvents\" holds an entry without a reason and a count");
+}
+
+TEST(GroupFailures, ReadTheRunItsErrorAndItsEntitiesFromTheRecord) {
+  const std::string name = "sub-01/ses-2/func/sub-01_ses-2_task-a_run-3_desc-brindle_failure.json";
+  const bids::FailedRun run = bids::readFailedRun(
+      R"({"version": 1, "run": "sub-01 ses-2 task-a run-03", "bold": "b.nii", "events": null,
+          "error": "timed out"})",
+      name);
+  EXPECT_EQ(std::vector<std::string>({run.label, run.subject, run.session, run.task, run.run,
+                                      run.bold, run.events, run.error, run.record}),
+            std::vector<std::string>({"sub-01 ses-2 task-a run-03", "01", "2", "a", "3", "b.nii",
+                                      "", "timed out", name}));
+  EXPECT_THROW_MSG(bids::readFailedRun(R"({"version": 1, "run": "x", "bold": "b"})", name),
+                   bids::SummaryError, name + ": not a failure record (no \"error\")");
+  EXPECT_THROW(bids::readFailedRun(R"({"version": 2})", name), bids::SummaryError);
+}
+
 TEST(GroupSummaries, GiveTheWarningsOfTheirNoticesNamingEachFile) {
   const std::string text =
       R"({"version": 3, "notices": [
@@ -251,12 +291,29 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-02_desc-confounds_timeseries.tsv";
   plan.prefix = "sub-01_task-faces_run-02";
   EXPECT_EQ(bids::designArguments(options, plan),
-            (std::vector<std::string>{
-                "design", "/data/task-faces_events.tsv", "--tr", "2.5", "--volumes-from",
-                plan.confounds->string(), "--slice-time-ref", "0.45", "--hrf", "spm",
-                "--derivatives", "--condition-column", "stim_type", "--condition", "faces",
-                "--condition", "houses", "--conditions", "fa*", "--corr", "--json", "--save",
-                "sub-01_task-faces_run-02_desc-events_design.sdm"}));
+            (std::vector<std::string>{"design",
+                                      "/data/task-faces_events.tsv",
+                                      "--tr",
+                                      "2.5",
+                                      "--volumes-from",
+                                      plan.confounds->string(),
+                                      "--slice-time-ref",
+                                      "0.45",
+                                      "--hrf",
+                                      "spm",
+                                      "--derivatives",
+                                      "--condition-column",
+                                      "stim_type",
+                                      "--condition",
+                                      "faces",
+                                      "--condition",
+                                      "houses",
+                                      "--conditions",
+                                      "fa*",
+                                      "--corr",
+                                      "--json",
+                                      "--save",
+                                      "sub-01_task-faces_run-02_desc-events_design.sdm"}));
   EXPECT_EQ(
       bids::checkArguments(options, plan),
       (std::vector<std::string>{
@@ -274,10 +331,10 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.volumes = 140;
   const std::vector<std::string> alone = bids::designArguments(options, plan);
   EXPECT_EQ(alone[5], "140");
-  EXPECT_EQ(std::vector<std::string>(alone.end() - 9, alone.end()),
-            (std::vector<std::string>{"--high-pass", "128", "--corr", "--json", "--plot", "--warn",
-                                      "0.8", "--save",
-                                      "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  EXPECT_EQ(
+      std::vector<std::string>(alone.end() - 9, alone.end()),
+      (std::vector<std::string>{"--high-pass", "128", "--corr", "--json", "--plot", "--warn", "0.8",
+                                "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
   EXPECT_TRUE(bids::checkArguments(options, plan).empty());
   EXPECT_EQ(bids::tormelCommands(options, plan).size(), 1u);
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
