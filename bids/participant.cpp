@@ -185,8 +185,12 @@ std::vector<std::string> unusedEvents(const Dataset& dataset, const RunFilter& f
 // files apply to no run. Without a derivatives folder every run is a design only.
 std::vector<RunPlan> planAll(const ParticipantOptions& options, const Dataset& dataset,
                              const std::vector<Run>& runs, std::ostream& log) {
-  PlanSources sources{options, dataset, {}, Derivatives(options.derivatives),
-                      TaskConditions(dataset, options.conditionColumn), options.designOnly};
+  PlanSources sources{options,
+                      dataset,
+                      {},
+                      Derivatives(options.derivatives),
+                      TaskConditions(dataset, options.conditionColumn),
+                      options.designOnly};
   std::error_code error;
   if (!options.designOnly && !fs::is_directory(options.derivatives, error)) {
     sources.designOnly = true;

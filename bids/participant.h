@@ -23,10 +23,10 @@ struct ParticipantOptions {
   std::optional<double> sliceTimeRef;  // none: StartTime / TR, else 0
   std::string hrf = "spm";
   bool timeDerivatives = false;
-  std::string conditions;                         // empty: every condition
-  std::string conditionColumn;                    // empty: trial_type, the plug-in's default
-  bool designOnly = false;  // no confounds for any run, as when there are no derivatives
-  double highPass = contract::defaultHighPass;  // the cosine drifts' cut-off of a design only
+  std::string conditions;       // empty: every condition
+  std::string conditionColumn;  // empty: trial_type, the plug-in's default
+  bool designOnly = false;      // no confounds for any run, as when there are no derivatives
+  double highPass = contract::defaultHighPass;    // the cosine drifts' cut-off of a design only
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run

@@ -120,7 +120,8 @@ std::optional<SidecarValue> startTime(Derivatives& derivatives, SidecarCache& si
     if (file.name.suffix != "bold" || file.name.extension != ".json" ||
         !entitiesSubset(wanted, file.name.entities))
       continue;
-    if (auto value = sidecars.number(file.path, "StartTime")) return SidecarValue{file.path, *value};
+    if (auto value = sidecars.number(file.path, "StartTime"))
+      return SidecarValue{file.path, *value};
   }
   return std::nullopt;
 }

@@ -13,7 +13,8 @@
 // faces event by half a second: two predictors that a design cannot tell apart well. Under
 // derivatives/fmriprep every run has a confounds table with a row per volume (one under the older
 // name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar with
-// "StartTime". Without the derivatives folder it is a dataset before preprocessing. Every text file ends its lines with LF. The same seed gives the same files.
+// "StartTime". Without the derivatives folder it is a dataset before preprocessing. Every text file
+// ends its lines with LF. The same seed gives the same files.
 namespace tools {
 
 struct BidsRunShape {

@@ -130,11 +130,6 @@ TEST(BidsApp, TheGeneratedDatasetWithoutDerivativesChecksEveryDesignAlone) {
   EXPECT_NE(page.find("<li><b>6</b> design only</li>"), std::string::npos);
   EXPECT_NE(page.find("<tr><td class=\"text\">modulation n/a</td><td>6</td><td>6</td></tr>"),
             std::string::npos);
-  // The cosine drifts of a 128 s cut-off and the constant follow the task predictors.
-  const std::string sdm =
-      readFile(out / "sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.sdm");
-  EXPECT_NE(sdm.find("\"faces\" \"houses\" \"cosine00\" \"cosine01\" \"Constant\"\r\n"),
-            std::string::npos);
 }
 
 TEST(BidsApp, ARunWithoutTormelsConfoundsTermFailsAloneWithTormelsMessage) {
@@ -515,13 +510,9 @@ TEST(BidsApp, TheGroupReportCountsAndListsTheFailedRuns) {
             "brindle-bids: group report of 1 of 2 runs (1 failed, 0 red, 1 amber): "
             "$D/out/group_report.html\n");
   const std::string page = readFile(dir.path() / "out/group_report.html");
-  for (const std::string part :
-       {"<li><b>1</b> of 2 runs</li>", "<li class=\"m-failed\"><b>1</b> failed</li>",
-        "<tr class=\"m-failed\"><td>sub-01 task-a run-02</td><td class=\"text\">no confounds "
-        "file ",
-        "<a href=\"sub-01/func/sub-01_task-a_run-02_desc-brindle_failure.json\">failure "
-        "record</a>"})
-    EXPECT_NE(page.find(part), std::string::npos) << part;
+  EXPECT_NE(page.find("<tr class=\"m-failed\"><td>sub-01 task-a run-02</td><td class=\"text\">no "
+                      "confounds file "),
+            std::string::npos);
 }
 
 }  // namespace

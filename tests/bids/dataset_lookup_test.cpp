@@ -306,25 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
          "stim_type",
          {"face"}},
         {"the column named missing", "onset\tduration\ttrial_type\n1\t1\tx\n", "stim_type", {}},
-        {"a short row", "onset\tduration\ttrial_type\n1\t1\n2\t1\tgo\n", "", {"go"}},
     }),
     testing_support::rowName);
-
-// Every run of a task gets the conditions of all its runs, whichever participants are chosen.
-TEST(TaskConditions, AreTheUnionOverTheTasksRuns) {
-  TempDir dir;
-  for (const char* bold :
-       {"sub-01/func/sub-01_task-a_bold.nii", "sub-02/func/sub-02_task-a_bold.nii",
-        "sub-02/func/sub-02_task-b_bold.nii"})
-    dir.write(bold, "");
-  dir.write("task-a_events.tsv", "onset\tduration\ttrial_type\n1\t1\tgo\n");
-  dir.write("sub-02/func/sub-02_task-a_events.tsv", "onset\tduration\ttrial_type\n1\t1\tstop\n");
-  dir.write("sub-02/func/sub-02_task-b_events.tsv", "onset\tduration\ttrial_type\n1\t1\tcue\n");
-  const bids::Dataset dataset(dir.path());
-  bids::TaskConditions conditions(dataset, "");
-  EXPECT_EQ(conditions.of("a"), (std::vector<std::string>{"go", "stop"}));
-  EXPECT_EQ(conditions.of("b"), (std::vector<std::string>{"cue"}));
-  EXPECT_EQ(conditions.of("c"), std::vector<std::string>{});
-}
 
 }  // namespace

@@ -126,31 +126,6 @@ TEST(GroupSummaries, TakeInfiniteFactorsAsStatedAndNullOnesAsNone) {
   EXPECT_EQ(plain.strongestInterestPair, (bids::PairCell{"faces", "b", 0.9}));
 }
 
-TEST(GroupSummaries, ReadTheSettingsAndTheSkippedEventsWhenTheyAreThere) {
-  const std::string name = "sub-01/func/sub-01_task-a_desc-brindle_design.json";
-  const std::string tail = R"("conditionNumber": 3, "dependencies": [],
-      "meanFramewiseDisplacement": null, )";
-  const auto row = bids::readRunRow(
-      summary(twoTaskPredictors,
-              tail + R"("skippedEvents": [{"reason": "onset n/a", "count": 2, "lines": [4, 9]}],
-              "settings": {"RepetitionTime": 1.5, "HRF": "glover", "DesignOnly": true})"),
-      name);
-  EXPECT_EQ(row.repetitionTime, 1.5);
-  EXPECT_EQ(row.hrf, "glover");
-  EXPECT_TRUE(row.designOnly);
-  EXPECT_EQ(row.skippedEvents, (std::vector<bids::SkippedEventCount>{{"onset n/a", 2}}));
-  // Settings of other types are not read; no "skippedEvents" is none, not zero.
-  const auto other = bids::readRunRow(
-      summary(twoTaskPredictors, tail + R"("settings": {"RepetitionTime": "2", "DesignOnly": 1})"),
-      name);
-  EXPECT_FALSE(other.repetitionTime);
-  EXPECT_FALSE(other.designOnly);
-  EXPECT_FALSE(other.skippedEvents);
-  EXPECT_THROW_MSG(
-      bids::readSkippedEvents(R"({"version": 3, "skippedEvents": [{"count": 1}]})", "e.json"),
-      bids::SummaryError, "e.json: \"skippedEvents\" holds an entry without a reason and a count");
-}
-
 TEST(GroupFailures, ReadTheRunItsErrorAndItsEntitiesFromTheRecord) {
   const std::string name = "sub-01/ses-2/func/sub-01_ses-2_task-a_run-3_desc-brindle_failure.json";
   const bids::FailedRun run = bids::readFailedRun(

@@ -24,12 +24,9 @@ TEST(JsonObjectText, SaysWhereAndWhyATextIsNoObject) {
       {"[]", "byte 1: a JSON object must begin here with '{'"},
       {"{\"a\" 1}", "byte 6: a ':' is missing"},
       {"{\"a\": \"\xFF\"}", "byte 8: not UTF-8"},
-      {"{\"a\": \"\xED\xA0\x80\"}", "byte 8: not UTF-8"},
       {"{\"a\": [1 2]}", "byte 10: a ']' is missing"},
-      {"{\"a\": -}", "byte 8: not a JSON value"},
       {"{\"a\": 1.}", "byte 9: a digit is missing after the point"},
       {"{\"a\": \"\\u12G4\"}", "byte 8: a bad \\u escape"},
-      {"{} x", "byte 4: more text after the object"},
       {"{\"a\": " + nested + "}", ""},
       {"{\"a\": [" + nested + "]}", "byte 70: nested deeper than 64"},
   };

@@ -198,25 +198,6 @@ TEST(EventsDesign, RefusesWhatCannotBeModelled) {
   EXPECT_THROW_MSG(taskDesign(path, model), IOError, prefix + "condition go is listed twice)");
 }
 
-TEST(EventsDesign, AConditionListGivesItsColumnsInItsOrderAbsentOnesAllZero) {
-  TempDir dir;
-  const std::string path =
-      dir.write("a_events.tsv", "onset\tduration\ttrial_type\n1\t1\tgo\n3\t1\tcue\n");
-  TaskModel model;
-  model.repetitionTime = 2.0;
-  model.volumes = 6;
-  model.conditionList = {"stop", "go", "miss"};
-  model.conditionTerms = "go,stop";
-  const TaskDesign design = taskDesign(path, model);
-  ASSERT_EQ(sdm::namesOf(design.matrix.predictors), (std::vector<std::string>{"stop", "go"}));
-  EXPECT_EQ(design.matrix.predictors[0].values, std::vector<float>(6, 0.0f));
-  model.conditionList.clear();
-  EXPECT_EQ(design.matrix.predictors[1].values,
-            taskDesign(path, model).matrix.predictors[0].values);
-  ASSERT_EQ(design.notices.size(), 1u);
-  EXPECT_EQ(design.notices[0].text, "condition stop has no event in the run");
-}
-
 TEST(EventsDesign, NamesTheSdmAfterTheEventsFile) {
   EXPECT_EQ(designPathOf("d/sub-01_task-a_run-1_events.tsv"), "d/sub-01_task-a_run-1_design.sdm");
   EXPECT_EQ(designPathOf("d.x/events.txt"), "d.x/events.sdm");
