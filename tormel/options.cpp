@@ -509,9 +509,9 @@ A --save PATH answer is always taken as given.
 with a line feed) and, once the plug-in object has been created, initialised and deleted, one
 final line feed. Standard error gets each message box as one line "[message] TEXT" and the
 host's own complaints as "Tormel: ...". A parameter or answer given here that does not fit the
-plug-in's buffer (4095 bytes; lists such as "sdms2" and "events" 65535) is a usage error. A dialog
-answer made by Tormel itself that does not fit (in a long --save-into folder) cancels that dialog
-with a complaint.
+plug-in's buffer (4095 bytes; lists such as "sdms2" and "events", and "provenance", 65535) is a
+usage error. A dialog answer made by Tormel itself that does not fit (in a long --save-into
+folder) cancels that dialog with a complaint.
 
 )HELP"
     // The exit status.
