@@ -52,8 +52,8 @@
 //                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
 //                    saves a tab-separated table instead
 //   Make designs     "task" = "design", "events", "tr", "volumes", "hrf", "derivatives",
-//                    "sliceref", "conditions", "allcorr", "corrplot", "corrwarn", "corrdir",
-//                    "contrasts"; the
+//                    "sliceref", "conditions", "conditioncolumn", "highpass", "allcorr",
+//                    "corrplot", "corrwarn", "corrdir", "contrasts"; the
 //                    plug-in offers each events file's design in its save dialog
 //                    (NAME_events.tsv as NAME_design.sdm) and writes its report as a merge does
 // "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
@@ -66,7 +66,9 @@
 // 0) are texts with a point, which the plug-in checks; "volumes" is an integer (when it is 0 the
 // plug-in counts the data points of the file "volumesfrom", which this dialog leaves unset, as
 // Tormel's --volumes-from sets it); "hrf" is "spm", "glover" or "" (spm); "derivatives" is 1 or
-// 0; "conditions" names the conditions to model, with * and ?, "" for all. "contrasts" holds the
+// 0; "conditions" names the conditions to model, with * and ?, "" for all; "conditioncolumn" is
+// the events column that names them, "" for trial_type; "highpass" is the cut-off in seconds of
+// the cosine drifts the design gets with the constant, "" or 0 for neither. "contrasts" holds the
 // contrasts every report tests, one definition a line ("faces_vs_houses = faces - houses"), ""
 // for each predictor of interest its own; the dialog's field separates them with ";".
 
@@ -78,7 +80,8 @@ var BRINDLE_EVENTS_FILTER = 'BIDS events (*_events.tsv *.tsv)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
 // state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn, corrdir,
-// confounds, contrasts, events, tr, volumes, hrf, derivatives, sliceref, conditions }.
+// confounds, contrasts, events, tr, volumes, hrf, derivatives, sliceref, conditions,
+// conditioncolumn, highpass }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
   var strings = [['task', task]];
@@ -92,6 +95,8 @@ function brindleTaskParameters(task, state) {
     ints.push(['derivatives', flag(state.derivatives)]);
     strings.push(['sliceref', brindleTrim(state.sliceref)]);
     strings.push(['conditions', brindleTrim(state.conditions)]);
+    strings.push(['conditioncolumn', brindleTrim(state.conditioncolumn)]);
+    strings.push(['highpass', brindleTrim(state.highpass)]);
     // Each design gets the report a merge's result gets, when the dialog asks for reports.
     ints.push(['allcorr', flag(state.allcorr)]);
   }
@@ -253,6 +258,13 @@ function buildBrindleDialog(host) {
   var conditionRow = designBox.row();
   conditionRow.label('Conditions');
   var conditionsField = conditionRow.textField(host.getStringParameter('conditions'), 'e.g. go,stop*; empty: all');
+  conditionRow.label('Condition column');
+  var conditionColumnField = conditionRow.textField(host.getStringParameter('conditioncolumn'),
+    'events column; empty: trial_type');
+  var driftRow = designBox.row();
+  driftRow.label('High-pass (s)');
+  var highpassField = driftRow.textField(host.getStringParameter('highpass'),
+    'cosine drifts and constant, e.g. 128; empty: none');
 
   var dialog = {
     state: function () {
@@ -274,7 +286,9 @@ function buildBrindleDialog(host) {
         hrf: hrfField.getText(),
         derivatives: derivativesBox.isChecked(),
         sliceref: slicerefField.getText(),
-        conditions: conditionsField.getText()
+        conditions: conditionsField.getText(),
+        conditioncolumn: conditionColumnField.getText(),
+        highpass: highpassField.getText()
       };
     },
 

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <sstream>
 #include <system_error>
 
 #include "base/paths.h"
@@ -24,6 +22,7 @@ namespace {
 namespace key = contract::summary;
 
 constexpr std::string_view summarySuffix = "_desc-brindle_design.json";
+constexpr std::string_view eventsSummarySuffix = "_desc-events_design.json";
 
 const json& field(const json& summary, const char* key, const std::string& where) {
   if (!summary.contains(key)) throw SummaryError(where + ": no \"" + key + "\"");
@@ -208,6 +207,33 @@ json parsedSummary(const std::string& text, const std::string& where) {
   return summary;
 }
 
+// The members of the run's "settings" that the group level shows, each when it has its type.
+void setSettings(RunRow& row, const json& summary) {
+  const auto settings = summary.find(key::settings);
+  if (settings == summary.end() || !settings->is_object()) return;
+  namespace member = contract::settings;
+  const auto designOnly = settings->find(member::designOnly);
+  if (designOnly != settings->end() && designOnly->is_boolean()) row.designOnly = *designOnly;
+  const auto tr = settings->find(member::repetitionTime);
+  if (tr != settings->end() && tr->is_number()) row.repetitionTime = tr->get<double>();
+  const auto hrf = settings->find(member::hrf);
+  if (hrf != settings->end() && hrf->is_string()) row.hrf = hrf->get<std::string>();
+}
+
+std::optional<std::vector<SkippedEventCount>> skippedEventsOf(const json& summary,
+                                                              const std::string& where) {
+  if (!summary.contains(key::skippedEvents)) return std::nullopt;
+  std::vector<SkippedEventCount> counts;
+  for (const json& entry : arrayField(summary, key::skippedEvents, where)) {
+    if (!entry.is_object() || !entry.contains(key::reason) || !entry.at(key::reason).is_string() ||
+        !entry.contains(key::count) || !entry.at(key::count).is_number_unsigned())
+      throw SummaryError(where + ": \"" + key::skippedEvents +
+                         "\" holds an entry without a reason and a count");
+    counts.push_back({entry.at(key::reason), entry.at(key::count)});
+  }
+  return counts;
+}
+
 }  // namespace
 
 RunRow readRunRow(const std::string& text, const std::string& relative) {
@@ -226,11 +252,18 @@ RunRow readRunRow(const std::string& text, const std::string& relative) {
   row.strongestInterestPair = strongestInterestPair(summary, relative);
   row.contrasts = contrastsOf(summary, relative);
   row.mark = markOf(summary, relative);
+  row.skippedEvents = skippedEventsOf(summary, relative);
+  setSettings(row, summary);
   return row;
 }
 
 RunMark summaryMark(const std::string& text, const std::string& where) {
   return markOf(parsedSummary(text, where), where);
+}
+
+std::optional<std::vector<SkippedEventCount>> readSkippedEvents(const std::string& text,
+                                                                const std::string& where) {
+  return skippedEventsOf(parsedSummary(text, where), where);
 }
 
 std::vector<std::string> summaryWarnings(const std::string& text, const std::string& where) {
@@ -245,25 +278,16 @@ std::vector<std::string> summaryWarnings(const std::string& text, const std::str
 }
 
 std::vector<RunRow> readRunRows(const fs::path& output) {
-  std::vector<std::string> found;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(output, error), end; !error && it != end;
-       it.increment(error)) {
-    const std::string relative = it->path().lexically_relative(output).generic_string();
-    if (it.depth() == 0 && !relative.starts_with("sub-")) it.disable_recursion_pending();
-    if (relative.starts_with("sub-") && relative.ends_with(summarySuffix) &&
-        it->is_regular_file(error))
-      found.push_back(relative);
-  }
-  std::sort(found.begin(), found.end());
   std::vector<RunRow> rows;
   std::string problems;
-  for (const std::string& relative : found) {
-    std::ifstream in(output / relative, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+  for (const std::string& relative : filesEndingIn(output, summarySuffix)) {
     try {
-      rows.push_back(readRunRow(text.str(), relative));
+      rows.push_back(readRunRow(readOutputFile(output / relative), relative));
+      RunRow& row = rows.back();
+      const std::string events = relative.substr(0, relative.size() - summarySuffix.size()) +
+                                 std::string(eventsSummarySuffix);
+      if (!row.skippedEvents && fs::is_regular_file(output / events))
+        row.skippedEvents = readSkippedEvents(readOutputFile(output / events), events);
     } catch (const SummaryError& problem) {
       problems += std::string(problems.empty() ? "" : "\n") + problem.what();
     }
@@ -274,23 +298,26 @@ std::vector<RunRow> readRunRows(const fs::path& output) {
 
 int runGroup(const fs::path& output, std::ostream& log) {
   std::vector<RunRow> rows;
+  std::vector<FailedRun> failed;
   try {
     rows = readRunRows(output);
+    failed = readFailedRuns(output);
   } catch (const SummaryError& problems) {
     log << problems.what() << "\nbrindle-bids: no group report written\n";
     return 1;
   }
-  if (rows.empty()) {
+  if (rows.empty() && failed.empty()) {
     log << "brindle-bids: no run summaries (sub-*/.../*_desc-brindle_design.json) under "
         << output.string() << ": run the participant level first\n";
     return 1;
   }
   writeTextFile(output / "group_report.tsv", groupTable(rows));
   writeTextFile(output / "group_report.json", groupTableSidecar());
-  writeTextFile(output / "group_report.html", groupPage(rows, {}));
+  writeTextFile(output / "group_report.html", groupPage(rows, failed));
   const MarkCounts marks = countMarks(rows);
-  log << "brindle-bids: group report of " << rows.size() << " runs (" << marks.red << " red, "
-      << marks.amber << " amber): " << (output / "group_report.html").string() << "\n";
+  log << "brindle-bids: group report of " << rows.size() << " of " << rows.size() + failed.size()
+      << " runs (" << failed.size() << " failed, " << marks.red << " red, " << marks.amber
+      << " amber): " << (output / "group_report.html").string() << "\n";
   return 0;
 }
 

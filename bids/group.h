@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "contract/marks.h"
@@ -40,6 +41,13 @@ struct PairCell {
   bool operator==(const PairCell&) const = default;
 };
 
+// The events of a run's events file skipped for one reason ("onset n/a").
+struct SkippedEventCount {
+  std::string reason;
+  long long count = 0;
+  bool operator==(const SkippedEventCount&) const = default;
+};
+
 // One run as its summary tells it.
 struct RunRow {
   std::string summary;  // the summary's path relative to OUTPUT, "/" between folders
@@ -60,6 +68,9 @@ struct RunRow {
   // The strongest flagged pair with a predictor of interest in it; none when no such pair.
   std::optional<PairCell> strongestInterestPair = {};
   RunMark mark = {};  // the summary's "mark" and "reasons"
+  // The events skipped, by reason, from the summary of the run's design of events ("skippedEvents"
+  // of the summary itself for a design only); none when no summary says.
+  std::optional<std::vector<SkippedEventCount>> skippedEvents = {};
 
   // "sub-01 ses-1 task-faces run-1": the run for people.
   std::string label() const;
@@ -95,20 +106,48 @@ std::vector<std::string> summaryWarnings(const std::string& json, const std::str
 // The mark and reasons a summary gives; `where` names the summary in errors. Throws SummaryError.
 RunMark summaryMark(const std::string& json, const std::string& where);
 
-// One summary's row; `relative` is its path relative to OUTPUT. Throws SummaryError.
+// One summary's row; `relative` is its path relative to OUTPUT. Its "settings" (contract::settings)
+// give the repetition time, the HRF and whether it is a design only, each when it is there with
+// its type. Throws SummaryError.
 RunRow readRunRow(const std::string& json, const std::string& relative);
 
+// The "skippedEvents" of a summary; none when it has no such field. Throws SummaryError naming
+// `where` when the field is not a list of {"reason": text, "count": number}.
+std::optional<std::vector<SkippedEventCount>> readSkippedEvents(const std::string& json,
+                                                                const std::string& where);
+
+// The whole of `file`, a file of the output. Throws SummaryError "FILE: WHY" when it is not a
+// regular file or cannot be read.
+std::string readOutputFile(const std::filesystem::path& file);
+
+// The files under OUTPUT/sub-*/ whose names end in `suffix`, relative to OUTPUT ("/" between
+// folders), in byte order; folders that cannot be read are passed over.
+std::vector<std::string> filesEndingIn(const std::filesystem::path& output,
+                                       std::string_view suffix);
+
 // Every summary under OUTPUT/sub-*/ (the files *_desc-brindle_design.json), in byte order of
-// their paths. Throws SummaryError naming each file that cannot be used.
+// their paths, each with the skipped events of the design of events beside it
+// (*_desc-events_design.json) when it does not say them itself. Throws SummaryError naming each
+// file that cannot be used.
 std::vector<RunRow> readRunRows(const std::filesystem::path& output);
+
+// One failure record's run (bids/run_outputs.h); `relative` is its path relative to OUTPUT.
+// Throws SummaryError when it is no JSON object of version 1 with "run", "bold" and "error".
+FailedRun readFailedRun(const std::string& json, const std::string& relative);
+
+// Every failure record under OUTPUT/sub-*/ (*_desc-brindle_failure.json), in byte order of their
+// paths. Throws SummaryError naming each one that cannot be used.
+std::vector<FailedRun> readFailedRuns(const std::filesystem::path& output);
 
 std::string groupTable(const std::vector<RunRow>& rows);  // group_report.tsv
 std::string groupTableSidecar();                          // group_report.json
-// group_report.html: the counts, a strip plot per measure, the runs and the failed runs, with
-// filters; one self-contained file whose links are relative to OUTPUT.
+// group_report.html: the counts, a strip plot per measure, the runs, the failed runs and the
+// events skipped by reason, with filters; one self-contained file whose links are relative to
+// OUTPUT.
 std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedRun>& failed);
 
-// Reads the summaries and writes the three files; messages go to `log`. Returns the exit status.
+// Reads the summaries and the failure records and writes the three files; messages go to `log`.
+// Returns the exit status: 0 when the report is written.
 int runGroup(const std::filesystem::path& output, std::ostream& log);
 
 }  // namespace bids

@@ -15,7 +15,7 @@ namespace bids {
 
 namespace {
 
-std::string tile(const std::string& cssClass, std::size_t count, const char* what) {
+std::string tile(const std::string& cssClass, std::size_t count, const std::string& what) {
   return "<li" + (cssClass.empty() ? "" : " class=\"" + cssClass + "\"") + "><b>" +
          std::to_string(count) + "</b> " + what + "</li>\n";
 }
@@ -24,7 +24,8 @@ std::string counts(const std::vector<RunRow>& rows, const std::vector<FailedRun>
   const MarkCounts marks = countMarks(rows);
   const auto designOnly =
       std::count_if(rows.begin(), rows.end(), [](const RunRow& row) { return row.designOnly; });
-  return "<ul class=\"counts\">\n" + tile("", rows.size() + failed.size(), "runs") +
+  return "<ul class=\"counts\">\n" +
+         tile("", rows.size(), "of " + std::to_string(rows.size() + failed.size()) + " runs") +
          tile("sym m-ok", rows.size() - marks.amber - marks.red, "ok") +
          tile("sym m-amber", marks.amber, "amber") + tile("sym m-red", marks.red, "red") +
          tile("m-failed", failed.size(), "failed") +
@@ -185,6 +186,7 @@ std::string groupPage(const std::vector<RunRow>& rows, const std::vector<FailedR
       "run to open its page.</p>\n" +
       runsTable(rows) + "</section>\n";
   html += "<section>\n<h2>Failed runs</h2>\n" + failedTable(failed) + "</section>\n";
+  html += "<section>\n<h2>Events skipped, by reason</h2>\n" + skippedTable(rows) + "</section>\n";
   html += "<div id=\"tip\" role=\"tooltip\" hidden></div>\n";
   html += "<script type=\"application/json\" id=\"data\">" + pageData(rows, failed, measures) +
           "</script>\n<script>";

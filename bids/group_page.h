@@ -43,6 +43,9 @@ std::string stripGeometry();
 std::string runsTable(const std::vector<RunRow>& rows);
 // The failed runs with their errors and a link to each failure record; a note when none failed.
 std::string failedTable(const std::vector<FailedRun>& failed);
+// The events the rows' events files skipped, summed by reason over the rows (reasons in byte
+// order), with the runs that skipped any for it; a note when none did or no summary says.
+std::string skippedTable(const std::vector<RunRow>& rows);
 
 extern const char* const pageStyle;   // the page's CSS
 extern const char* const pageScript;  // the page's JavaScript: plots, tooltip, filters, sorting

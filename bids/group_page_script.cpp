@@ -160,6 +160,7 @@ const char* const pageScript = R"JS(
   }
   sortable(byId('runs'));
   sortable(byId('failed'));
+  sortable(byId('skipped'));
 }
 )JS";
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "group_page.h"
 #include "text_files.h"
@@ -170,6 +171,26 @@ std::string failedTable(const std::vector<FailedRun>& failed) {
     html += "<tr class=\"m-failed\">" + td(htmlText(run.label)) + textCell(htmlText(run.error)) +
             pathCell(run.events) + pathCell(run.bold) + td(record) + "</tr>\n";
   }
+  return html + "</tbody>\n</table>\n</div>\n";
+}
+
+std::string skippedTable(const std::vector<RunRow>& rows) {
+  std::map<std::string, std::pair<long long, std::size_t>> byReason;  // events, runs
+  for (const RunRow& row : rows) {
+    if (!row.skippedEvents) continue;
+    for (const SkippedEventCount& skipped : *row.skippedEvents) {
+      auto& [events, runs] = byReason[skipped.reason];
+      events += skipped.count;
+      ++runs;
+    }
+  }
+  if (byReason.empty()) return "<p class=\"note\">No event skipped.</p>\n";
+  std::string html = "<div class=\"table-box\">\n<table id=\"skipped\">\n<thead><tr>";
+  html += header("Reason", "text") + header("Events", "number") + header("Runs", "number");
+  html += "</tr></thead>\n<tbody>\n";
+  for (const auto& [reason, counts] : byReason)
+    html += "<tr>" + textCell(htmlText(reason)) + td(std::to_string(counts.first)) +
+            td(std::to_string(counts.second)) + "</tr>\n";
   return html + "</tbody>\n</table>\n</div>\n";
 }
 

@@ -54,6 +54,12 @@ constexpr std::pair<const char*, const char*> columns[] = {
     {"reasons",
      "What the mark is about, in words, the red reasons first, separated by \"; \"; n/a when "
      "none."},
+    {"tr",
+     "The repetition time the design was made with, from the run's settings; n/a when its "
+     "summary has none."},
+    {"hrf",
+     "The haemodynamic response the design was made with (spm or glover), from the run's "
+     "settings; n/a when its summary has none."},
     {"summary", "The run's summary file, relative to this folder."},
 };
 
@@ -74,6 +80,8 @@ std::vector<std::string> cells(const RunRow& row) {
           numberOr(row.meanFramewiseDisplacement, 4),
           markName(mark.mark),
           reasonsText(mark),
+          row.repetitionTime ? shortestText(*row.repetitionTime) : missing,
+          textOr(row.hrf),
           row.summary};
 }
 
@@ -97,6 +105,7 @@ std::string groupTableSidecar() {
   nlohmann::ordered_json sidecar = nlohmann::ordered_json::object();
   for (const auto& [name, description] : columns) sidecar[name]["Description"] = description;
   sidecar["mean_framewise_displacement"]["Units"] = "mm";
+  sidecar["tr"]["Units"] = "s";
   sidecar["mark"]["Levels"] = {{"ok", "No threshold crossed"},
                                {"amber", "A threshold worth a look crossed"},
                                {"red", "A threshold that breaks the design crossed"}};

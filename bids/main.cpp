@@ -90,7 +90,8 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "Only these participants (labels with or without \"sub-\")");
   app.add_option("--task", line.task, "Only the runs of this task");
   app.add_option("--derivatives", line.derivatives,
-                 "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep)");
+                 "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep; none there: "
+                 "design only)");
   app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
       ->capture_default_str();
   app.add_option("--slice-time-ref", line.sliceTimeRef,
@@ -103,6 +104,11 @@ void addOptions(CLI::App& app, CommandLine& line) {
                "A time derivative after each task predictor");
   app.add_option("--conditions", line.participant.conditions,
                  "Only these conditions (names with * and ?, comma-separated)");
+  app.add_option("--condition-column", line.participant.conditionColumn,
+                 "The events column that names the conditions (default trial_type)");
+  app.add_flag("--design-only", line.participant.designOnly,
+               "Check each run's design without confounds, with cosine drifts of a 128 s cut-off "
+               "(the default when there is no derivatives folder)");
   app.add_option("--warn", line.participant.warn,
                  "Correlation from which a pair of predictors is flagged")
       ->check(plugInTakes(contract::parameter::threshold))

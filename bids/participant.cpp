@@ -75,8 +75,8 @@ Outcome processRun(const ParticipantOptions& options, const RunPlan& plan) {
     std::error_code error;
     fs::create_directories(plan.outputFolder, error);
     if (error) throw RunError("cannot make the folder " + plan.outputFolder.string());
-    runTormel(options, designArguments(options, plan), plan.outputFolder, outcome);
-    runTormel(options, checkArguments(options, plan), plan.outputFolder, outcome);
+    for (const std::vector<std::string>& args : tormelCommands(options, plan))
+      runTormel(options, args, plan.outputFolder, outcome);
     const std::string summary = contract::summaryPath(plan.resultFile());
     outcome.mark = summaryMark(readRegularFile(plan.outputFolder / summary), summary);
     clearFailure(plan);
@@ -190,10 +190,21 @@ std::vector<std::string> unusedEvents(const Dataset& dataset, const RunFilter& f
 }
 
 // Plans the runs; says which are skipped for want of events, task by task, and which events
-// files apply to no run.
+// files apply to no run. Without a derivatives folder every run is a design only.
 std::vector<RunPlan> planAll(const ParticipantOptions& options, const Dataset& dataset,
                              const std::vector<Run>& runs, std::ostream& log) {
-  PlanSources sources{options, dataset, {}, Derivatives(options.derivatives)};
+  PlanSources sources{options,
+                      dataset,
+                      {},
+                      Derivatives(options.derivatives),
+                      TaskConditions(dataset, options.conditionColumn),
+                      options.designOnly};
+  std::error_code error;
+  if (!options.designOnly && !fs::is_directory(options.derivatives, error)) {
+    sources.designOnly = true;
+    log << "brindle-bids: no derivatives folder " << options.derivatives.string()
+        << ": every run's design is checked without confounds (design only)\n";
+  }
   std::vector<RunPlan> plans;
   std::map<std::string, std::size_t> withoutEvents;
   for (const Run& run : runs) {
@@ -263,7 +274,7 @@ void settleModel(ParticipantOptions& options, const std::vector<RunPlan>& plans,
       options.timeDerivatives = settings.derivatives;
       options.constant = settings.constant;
       options.contrasts = settings.contrasts;
-      options.highPassSeconds = settings.highPassSeconds;
+      if (settings.highPassSeconds) options.highPass = *settings.highPassSeconds;
     } catch (const ModelError& error) {
       throw FilterError("model " + model.name + ": " + error.what());
     }

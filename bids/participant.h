@@ -13,7 +13,8 @@
 #include "stats_model.h"
 
 // The participant level: one design per run, made by Tormel's "design" task and checked by its
-// "mergeall" task with the run's confounds (by "sdm1corr" without them), each run on its own.
+// "mergeall" task with the run's confounds, each run on its own; without derivatives (or with
+// designOnly) the design task alone makes each run's design, with cosine drifts, and checks it.
 namespace bids {
 
 struct ParticipantOptions {
@@ -25,8 +26,12 @@ struct ParticipantOptions {
   std::optional<double> sliceTimeRef;  // none: StartTime / TR, else 0
   std::string hrf = "spm";
   bool timeDerivatives = false;
-  std::string conditions;                         // empty: every condition
   std::string modulators;                         // events columns weighting every condition
+  std::string conditions;       // empty: every condition
+  std::string conditionColumn;  // empty: trial_type, the plug-in's default
+  bool designOnly = false;      // no confounds for any run, as when there are no derivatives
+  double highPass = contract::defaultHighPass;    // the cosine drifts' cut-off of a design only
+  // (a model's HighPassFilterCutoffHz sets it)
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
   bool constant = true;                           // the result has a constant predictor
   std::vector<std::string> contrasts;             // definitions; none: the plug-in's own
@@ -37,7 +42,6 @@ struct ParticipantOptions {
   // constant and contrasts above.
   std::optional<StatsModel> model;
   bool defaultModel = false;
-  std::optional<double> highPassSeconds;  // a model's cut-off period of slow drifts
   unsigned jobs = 1;
   double timeout = 600;  // seconds a Tormel child may run
   std::filesystem::path tormel;

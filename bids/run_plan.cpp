@@ -6,6 +6,7 @@
 #include "nifti_header.h"
 #include "participant.h"
 #include "regular_file.h"
+#include "run_settings.h"
 #include "text_files.h"
 
 namespace fs = std::filesystem;
@@ -31,6 +32,10 @@ Image readImage(const Run& run) {
   }
 }
 
+std::string relativeTo(const fs::path& file, const fs::path& root) {
+  return file.lexically_relative(root).generic_string();
+}
+
 // The repetition time from the sidecars, else from the image's header; warns when both give one
 // and they differ.
 void setRepetitionTime(PlanSources& sources, const Image& image, RunPlan& plan) {
@@ -40,6 +45,7 @@ void setRepetitionTime(PlanSources& sources, const Image& image, RunPlan& plan) 
       header != nullptr && header->timeStep > 0 && header->unit != TimeUnit::notTime;
   if (sidecar) {
     plan.repetitionTime = sidecar->value;
+    plan.repetitionTimeSource = relativeTo(sidecar->file, sources.dataset.root());
     if (headerTime && std::fabs(header->timeStep - sidecar->value) > timeTolerance)
       plan.warnings.push_back("RepetitionTime " + shortestText(sidecar->value) + " s in " +
                               sidecar->file.string() + ", but " + shortestText(header->timeStep) +
@@ -57,21 +63,33 @@ void setRepetitionTime(PlanSources& sources, const Image& image, RunPlan& plan) 
     plan.warnings.push_back(plan.run.bold.string() + " gives no time unit: pixdim[4] " +
                             shortestText(header->timeStep) + " taken as seconds");
   plan.repetitionTime = header->timeStep;
+  plan.repetitionTimeSource = "image header";
 }
 
-// The confounds table, else the volumes of the image's header.
+// The confounds table; for a design only, the volumes of the image's header.
 void setVolumes(PlanSources& sources, const Image& image, RunPlan& plan) {
-  plan.confounds = confoundsFile(sources.derivatives, plan.run);
-  if (plan.confounds) return;
-  const fs::path expected = expectedConfoundsFile(sources.derivatives, plan.run);
-  if (!image.header)
-    throw RunError(image.problem + "; give the real image, or a confounds table " +
-                   expected.string());
+  if (!sources.designOnly) {
+    plan.confounds = confoundsFile(sources.derivatives, plan.run);
+    if (plan.confounds) return;
+    throw RunError("no confounds file " +
+                   expectedConfoundsFile(sources.derivatives, plan.run).string() +
+                   " (nor the older *_desc-confounds_regressors.tsv); --design-only checks the "
+                   "designs without confounds");
+  }
+  plan.designOnly = true;
+  if (!image.header) throw RunError(image.problem + "; give the real image");
   plan.volumes = static_cast<std::size_t>(image.header->volumes);
-  plan.warnings.push_back("no confounds table " + expected.string() +
-                          " (nor the older *_desc-confounds_regressors.tsv): the design holds "
-                          "the task predictors alone, " +
-                          std::to_string(plan.volumes) + " volumes from the image's header");
+}
+
+void setSliceTimeRef(PlanSources& sources, RunPlan& plan) {
+  plan.sliceTimeRefSource = "default";
+  if (sources.options.sliceTimeRef) {
+    plan.sliceTimeRef = *sources.options.sliceTimeRef;
+    plan.sliceTimeRefSource = "--slice-time-ref";
+  } else if (const auto start = startTime(sources.derivatives, sources.sidecars, plan.run)) {
+    plan.sliceTimeRef = start->value / plan.repetitionTime;
+    plan.sliceTimeRefSource = relativeTo(start->file, sources.derivatives.root());
+  }
 }
 
 }  // namespace
@@ -93,14 +111,12 @@ RunPlan planRun(PlanSources& sources, const Run& run) {
     if (!plan.events) return plan;
     if (const std::string why = notRegularFile(*plan.events); !why.empty())
       throw RunError(plan.events->string() + ": " + why);
+    const std::string* task = run.name.value("task");
+    plan.conditions = sources.conditions.of(task != nullptr ? *task : "");
     const Image image = readImage(run);
     setRepetitionTime(sources, image, plan);
     setVolumes(sources, image, plan);
-    if (sources.options.sliceTimeRef) {
-      plan.sliceTimeRef = *sources.options.sliceTimeRef;
-    } else if (const auto start = startTime(sources.derivatives, sources.sidecars, run)) {
-      plan.sliceTimeRef = *start / plan.repetitionTime;
-    }
+    setSliceTimeRef(sources, plan);
   } catch (const std::exception& error) {
     plan.error = error.what();
   }
@@ -151,11 +167,13 @@ std::vector<std::string> designArguments(const ParticipantOptions& options, cons
   args.insert(args.end(),
               {"--slice-time-ref", shortestText(plan.sliceTimeRef), "--hrf", options.hrf});
   if (options.timeDerivatives) args.emplace_back("--derivatives");
+  if (!options.conditionColumn.empty())
+    args.insert(args.end(), {"--condition-column", options.conditionColumn});
+  for (const std::string& condition : plan.conditions)
+    args.insert(args.end(), {"--condition", condition});
   if (!options.conditions.empty()) args.insert(args.end(), {"--conditions", options.conditions});
+  if (plan.designOnly) args.insert(args.end(), {"--high-pass", shortestText(options.highPass)});
   if (!options.modulators.empty()) args.insert(args.end(), {"--modulators", options.modulators});
-  // TODO(high-pass): pass options.highPassSeconds (a model's HighPassFilterCutoffHz) as
-  // "--high-pass SECONDS" once Tormel has that option of the design task's "highpass"
-  // parameter; until then the model's cut-off is read and checked, and not applied.
   // The design's summary says what the events file held (skipped events); without confounds the
   // design is the run's result and gets the whole report.
   args.insert(args.end(), {"--corr", "--json"});
@@ -177,6 +195,16 @@ std::vector<std::string> checkArguments(const ParticipantOptions& options, const
   addResultReport(options, args);
   args.insert(args.end(), {"--save", plan.resultFile()});
   return args;
+}
+
+std::vector<std::vector<std::string>> tormelCommands(const ParticipantOptions& options,
+                                                     const RunPlan& plan) {
+  std::vector<std::vector<std::string>> commands;
+  for (auto args : {designArguments(options, plan), checkArguments(options, plan)})
+    if (!args.empty()) commands.push_back(std::move(args));
+  const std::string settings = runSettings(options, plan, commands);
+  commands.back().insert(commands.back().end(), {"--provenance", settings});
+  return commands;
 }
 
 }  // namespace bids

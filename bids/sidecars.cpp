@@ -113,13 +113,15 @@ fs::path expectedConfoundsFile(const Derivatives& derivatives, const Run& run) {
   return derivatives.root() / run.folder / expected.text();
 }
 
-std::optional<double> startTime(Derivatives& derivatives, SidecarCache& sidecars, const Run& run) {
+std::optional<SidecarValue> startTime(Derivatives& derivatives, SidecarCache& sidecars,
+                                      const Run& run) {
   const auto wanted = runEntities(run);
   for (const DatasetFile& file : derivatives.filesIn(run.folder)) {
     if (file.name.suffix != "bold" || file.name.extension != ".json" ||
         !entitiesSubset(wanted, file.name.entities))
       continue;
-    if (auto value = sidecars.number(file.path, "StartTime")) return value;
+    if (auto value = sidecars.number(file.path, "StartTime"))
+      return SidecarValue{file.path, *value};
   }
   return std::nullopt;
 }

@@ -68,8 +68,9 @@ std::optional<std::filesystem::path> confoundsFile(Derivatives& derivatives, con
 std::filesystem::path expectedConfoundsFile(const Derivatives& derivatives, const Run& run);
 
 // "StartTime" in seconds from the run's preprocessed BOLD sidecar under the derivatives (the
-// first `*_bold.json`, in byte order, whose entities include the run's and that holds it); none
-// when there is no such sidecar. Throws RunError when the value is not a number.
-std::optional<double> startTime(Derivatives& derivatives, SidecarCache& sidecars, const Run& run);
+// first `*_bold.json`, in byte order, whose entities include the run's and that holds it), with
+// that sidecar; none when there is no such sidecar. Throws RunError when the value is not a number.
+std::optional<SidecarValue> startTime(Derivatives& derivatives, SidecarCache& sidecars,
+                                      const Run& run);
 
 }  // namespace bids

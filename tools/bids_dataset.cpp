@@ -91,7 +91,7 @@ std::vector<BidsRunShape> bidsRunShapes() {
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-1", tr, 280, "timeseries", 1.0, false},
       {"sub-02/ses-1/func", "sub-02_ses-1_task-faces_run-2", tr, 100, "timeseries", 1.0, false,
        Pairing::halfSecondLater},
-      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 280, nullptr, -1, false},
+      {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-1", tr, 280, "timeseries", -1, false},
       {"sub-02/ses-2/func", "sub-02_ses-2_task-faces_run-2", overriddenRepetitionTime, 360,
        "timeseries", -1, true},
       {"sub-03/func", "sub-03_task-faces_run-1", tr, 240, "timeseries", -1, false,

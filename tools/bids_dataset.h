@@ -12,10 +12,11 @@
 // overrides it; a session-level sidecar without it must be passed over. In one short run each
 // houses event follows a faces event by half a second: two predictors that a design cannot tell
 // apart well; in the third subject's run each houses event is a faces event again, so that no
-// design can tell them apart at all. Under
-// derivatives/fmriprep every run but one has a confounds table with a row per volume (one under
-// the older name *_desc-confounds_regressors.tsv); some runs have a preprocessed BOLD sidecar
-// with "StartTime". Every text file ends its lines with LF. The same seed gives the same files.
+// design can tell them apart at all. Under derivatives/fmriprep every run has a confounds table
+// with a row per volume (one under the older name *_desc-confounds_regressors.tsv); some runs
+// have a preprocessed BOLD sidecar with "StartTime". Without the derivatives folder it is a
+// dataset before preprocessing. Every text file ends its lines with LF. The same seed gives the
+// same files.
 namespace tools {
 
 // How a run's houses events follow its faces events.

@@ -71,8 +71,9 @@ int parseIntParameter(std::string_view text) {
 
 std::size_t parameterLimit(const std::string& name) {
   const contract::ParameterRule* rule = contract::parameterRule(name);
-  return rule != nullptr && rule->kind == contract::ParameterKind::list ? maxListLength
-                                                                        : maxPathLength;
+  const bool longText = rule != nullptr && (rule->kind == contract::ParameterKind::list ||
+                                            rule->kind == contract::ParameterKind::jsonObject);
+  return longText ? maxListLength : maxPathLength;
 }
 
 std::string pathInFolder(std::string_view folder, std::string_view offeredPath) {

@@ -25,8 +25,8 @@ namespace tormel {
 inline constexpr std::size_t maxPathLength = host::pathBufferSize - 1;
 inline constexpr std::size_t maxListLength = host::listBufferSize - 1;
 
-// The longest text the plug-in reads for the parameter `name`: maxListLength for its lists of
-// files, else maxPathLength.
+// The longest text the plug-in reads for the parameter `name`: maxListLength for its lists and
+// JSON objects, else maxPathLength.
 std::size_t parameterLimit(const std::string& name);
 
 // What a save dialog answers once the queue of explicit answers is used up.

@@ -50,6 +50,14 @@ constexpr ParameterOption parameterOptions[] = {
     {"--amber-cost", name::amberCost, nullptr},
     {"--red-cost", name::redCost, nullptr},
     {"--red-scrubbed", name::redScrubbed, nullptr},
+    {"--high-pass", name::highPass, nullptr},
+    {"--condition-column", name::conditionColumn, nullptr},
+    {"--provenance", name::provenance, nullptr},
+};
+
+// Options that add a line to a list parameter each time they are given.
+constexpr ParameterOption listOptions[] = {
+    {"--condition", name::conditionList, nullptr},
 };
 
 // One change of the parameters, applied after the task word's in command-line order.
@@ -361,6 +369,19 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
   return false;
 }
 
+// Records the edit of an option of listOptions: a new line of its list; false for any other option.
+bool applyListOption(const OptionWord& word, CommandLine& line) {
+  for (const auto& entry : listOptions) {
+    if (entry.option != word.option()) continue;
+    std::string text = word.value();
+    if (text.empty() || text.find_first_of("\r\n") != std::string::npos)
+      throw UsageError(std::string(entry.option) + " wants one name, not \"" + text + "\"");
+    line.edits.push_back({true, entry.parameter, std::move(text), std::string(entry.option)});
+    return true;
+  }
+  return false;
+}
+
 // Sorts the words of `args` into options, applied to `options` or recorded in the result, and
 // the task word with its files.
 CommandLine readCommandLine(const std::vector<std::string>& args, Options& options) {
@@ -378,7 +399,8 @@ CommandLine readCommandLine(const std::vector<std::string>& args, Options& optio
     }
     const OptionWord word(args, i);
     if (!applyHostOption(word, options) && !applyDialogOption(word, options, line) &&
-        !applyEditOption(word, line) && !applyParameterOption(word, line)) {
+        !applyEditOption(word, line) && !applyParameterOption(word, line) &&
+        !applyListOption(word, line)) {
       throw UsageError("unknown option \"" + word.option() + "\"");
     }
   }
@@ -478,6 +500,17 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        that have a number in COLUMN, that number their amplitude; :demean takes
                        it about its mean over the condition's events, :scale in standard
                        deviations about it
+  --condition NAME     adds NAME as a line of conditionlist (repeatable): the design models
+                       exactly these conditions, in this order, a condition its events file
+                       lacks as a predictor of zeros (--conditions then chooses among them)
+  --condition-column NAME
+                       conditioncolumn=NAME: the events column that names the conditions
+                       (default trial_type; a file without the column named is refused)
+  --high-pass SECONDS  highpass=SECONDS: the design gets the cosine drifts of this cut-off
+                       (floor(2 x volumes x TR / SECONDS) - 1 columns cosine00...) and the
+                       constant; 0, the default, adds neither
+  --provenance JSON    provenance=JSON: one JSON object that each summary (--json) keeps as
+                       its "settings"
   A parameter that is not set reads as the empty text, or as 0 when read as a number; a text
   that is not a whole number (blanks around it are fine) reads as 0.
 
@@ -533,9 +566,9 @@ A --save PATH answer is always taken as given.
 with a line feed) and, once the plug-in object has been created, initialised and deleted, one
 final line feed. Standard error gets each message box as one line "[message] TEXT" and the
 host's own complaints as "Tormel: ...". A parameter or answer given here that does not fit the
-plug-in's buffer (4095 bytes; lists such as "sdms2" and "events" 65535) is a usage error. A dialog
-answer made by Tormel itself that does not fit (in a long --save-into folder) cancels that dialog
-with a complaint.
+plug-in's buffer (4095 bytes; lists such as "sdms2" and "events", and "provenance", 65535) is a
+usage error. A dialog answer made by Tormel itself that does not fit (in a long --save-into
+folder) cancels that dialog with a complaint.
 
 )HELP"
     // The exit status.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,13 @@ struct Notice {
   NoticeKind kind = NoticeKind::warning;
   std::string file;  // the path of the file it concerns
   std::string text;  // a warning: what it says about that file; a note: the whole line
+};
+
+// Lines of a file that a reader skipped for one reason: how many, and which.
+struct SkippedLines {
+  std::string reason;          // "onset n/a"
+  int64_t count = 0;           // 1 or more
+  std::vector<int64_t> lines;  // the first of them (a reader says how many), 1-based, ascending
 };
 
 // The notice as one line of text, without any prefix of the log: for a warning "Warning: ", the

@@ -14,6 +14,11 @@ inline constexpr double maxRepetitionTime = 100.0;
 // The volumes of a design: at least one, at most as many as an SDM file holds values.
 inline constexpr int64_t maxVolumes = int64_t{1} << 28;
 
+// The cut-off of a design's cosine drifts, in seconds (0: no drifts), and the one brindle-bids
+// gives a design that has no confounds table to take its drifts from.
+inline constexpr double maxHighPass = 86400.0;
+inline constexpr double defaultHighPass = 128.0;
+
 // The correlation from which brindle-bids flags a pair when it is not told otherwise.
 inline constexpr char defaultThreshold[] = "0.8";
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "contract/json_object.h"
 #include "contract/limits.h"
 #include "contract/terms.h"
 #include "contract/threshold.h"
@@ -64,6 +65,10 @@ constexpr ParameterRule rules[] = {
     number(parameter::amberCost, ParameterKind::decimal, 1, maxMarkLimit, "1.5", "1.5"),
     number(parameter::redCost, ParameterKind::decimal, 1, maxMarkLimit, "2", "2"),
     number(parameter::redScrubbed, ParameterKind::decimal, 0, 1, "0.2", "0.2"),
+    number(parameter::highPass, ParameterKind::decimal, 0, maxHighPass, "128", "0"),
+    text(parameter::conditionColumn, ParameterKind::path, "trial_type"),
+    text(parameter::conditionList, ParameterKind::list),
+    text(parameter::provenance, ParameterKind::jsonObject, "{\"RepetitionTime\": 2}"),
 };
 
 constexpr const char* words[] = {"open_sdm", "sdm1corr", "mergeall",
@@ -148,6 +153,8 @@ std::string parameterWants(const ParameterRule& rule) {
       return choiceList(rule.choices);
     case ParameterKind::terms:
       return "terms separated by commas, such as " + std::string(rule.example);
+    case ParameterKind::jsonObject:
+      return "one JSON object, such as " + std::string(rule.example);
     case ParameterKind::path:
     case ParameterKind::list:
       break;
@@ -180,6 +187,8 @@ bool parameterTakes(const ParameterRule& rule, std::string_view text) {
       return true;
     case ParameterKind::threshold:
       return parseCorrelationThreshold(t).state != CorrelationThreshold::State::invalid;
+    case ParameterKind::jsonObject:
+      return t.empty() || jsonObjectText(t).ok();
     case ParameterKind::choice:
       return t.empty() || isChoice(rule, t);
     case ParameterKind::flag:

@@ -43,6 +43,10 @@ inline constexpr char redVif[] = "redvif";
 inline constexpr char amberCost[] = "ambercost";
 inline constexpr char redCost[] = "redcost";
 inline constexpr char redScrubbed[] = "redscrubbed";
+inline constexpr char highPass[] = "highpass";                // seconds: the cosine drifts' cut-off
+inline constexpr char conditionColumn[] = "conditioncolumn";  // the events column of conditions
+inline constexpr char conditionList[] = "conditionlist";  // every condition modelled, one a line
+inline constexpr char provenance[] = "provenance";        // a JSON object: the summary's "settings"
 }  // namespace parameter
 
 // How the plug-in reads a parameter, and so which texts it takes.
@@ -55,6 +59,7 @@ enum class ParameterKind {
   threshold,    // a correlation threshold (contract/threshold.h)
   choice,       // one of the rule's words
   terms,        // comma-separated terms (contract/terms.h)
+  jsonObject,   // one JSON object (contract/json_object.h); the empty text: none
 };
 
 struct ParameterRule {

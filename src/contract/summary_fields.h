@@ -48,7 +48,30 @@ inline constexpr char confoundCost[] = "confoundCost";
 inline constexpr char reason[] = "reason";
 inline constexpr char mark[] = "mark";        // contract/marks.h: markWord
 inline constexpr char reasons[] = "reasons";  // the mark's reasons, in words
+inline constexpr char skippedEvents[] = "skippedEvents";  // each: reason, count, lines
+inline constexpr char count[] = "count";
+inline constexpr char lines[] = "lines";
+inline constexpr char settings[] = "settings";  // the "provenance" parameter's object
 }  // namespace summary
+
+// The members of "settings" that brindle-bids writes for a run and reads back at the group level.
+namespace settings {
+inline constexpr char repetitionTime[] = "RepetitionTime";
+inline constexpr char repetitionTimeSource[] = "RepetitionTimeSource";
+inline constexpr char sliceTimingReference[] = "SliceTimingReference";
+inline constexpr char sliceTimingReferenceSource[] = "SliceTimingReferenceSource";
+inline constexpr char hrf[] = "HRF";
+inline constexpr char conditionColumn[] = "ConditionColumn";
+inline constexpr char conditions[] = "Conditions";
+inline constexpr char confoundTerms[] = "ConfoundTerms";
+inline constexpr char highPassCutoff[] = "HighPassCutoff";
+inline constexpr char events[] = "Events";
+inline constexpr char confounds[] = "Confounds";
+inline constexpr char image[] = "Image";
+inline constexpr char designOnly[] = "DesignOnly";
+inline constexpr char brindleVersion[] = "BrindleVersion";
+inline constexpr char commands[] = "Commands";
+}  // namespace settings
 
 // The words of a notice's kind, and of a predictor's role.
 inline constexpr char warningNotice[] = "warning";

@@ -25,8 +25,13 @@ struct GridSpan {
   int64_t end = 0;
 };
 
+// Seconds before the run's first volume from which events count: the response of an event that
+// ends earlier has all but gone by the run's start.
+inline constexpr double leadIn = 24.0;
+
 // The fine time grid events are placed and convolved on: step dt = TR / 50, points j dt for
-// j = 0 .. 50 (n - 1) + round(50 s). Outside it the signal is 0.
+// j = -ceil(24 s / dt) .. 50 (n - 1) + round(50 s), so that the responses of events shortly
+// before the run reach into it. Outside it the signal is 0.
 class EventGrid {
  public:
   // Grid points per TR.
@@ -36,10 +41,13 @@ class EventGrid {
   explicit EventGrid(const RunTiming& run);
 
   double step() const { return step_; }
+  // The first point, -ceil(leadIn / dt), and one past the last.
+  int64_t first() const { return first_; }
   int64_t points() const { return points_; }
 
   // The points the box of `event` covers: round(onset / dt) to round((onset + duration) / dt)
-  // - 1, at least the first (rounding halves away from 0), cut to the grid.
+  // - 1, at least the first (rounding halves away from 0), cut to the grid; empty for an event
+  // that ends before the grid begins or begins after it ends.
   GridSpan span(const Event& event) const;
 
   int64_t volumes() const { return run_.volumes; }
@@ -53,6 +61,7 @@ class EventGrid {
  private:
   RunTiming run_;
   double step_;
+  int64_t first_;
   int64_t points_;
 };
 

@@ -1,5 +1,5 @@
 // readEventsFile: one pass over the lines of an events file; each row is split at its tabs and
-// its four cells read on the spot, so that no more than one line of text is held.
+// its cells read on the spot, so that no more than one line of text is held.
 
 #include "events/events_file.h"
 
@@ -22,7 +22,7 @@ namespace {
 
 constexpr std::string_view notAvailable = "n/a";
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-constexpr std::size_t listedRows = 10;
+constexpr std::size_t listedRows = 10;  // the lines a warning lists
 constexpr std::size_t absent = std::string_view::npos;
 
 sdm::IOError invalidLine(const std::string& path, int64_t line, const std::string& reason) {
@@ -97,24 +97,50 @@ bool readNumber(std::string_view cell, double& value) {
 // Where the columns read are, `absent` for an optional one the file lacks.
 struct Layout {
   std::size_t width = 0;
-  std::size_t onset = absent, duration = absent, trialType = absent, modulation = absent;
-  std::vector<std::size_t> modulators;  // the columns asked for, in order
+  std::size_t onset = absent, duration = absent, condition = absent, modulation = absent;
+  std::string conditionName;  // the name of the condition column
+  std::vector<std::size_t> modulators;  // the modulator columns asked for, in order
 };
 
+std::string columnList(const std::vector<std::string_view>& names) {
+  std::string list;
+  for (const std::string_view name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// Without a condition column of the default name every event is one condition, which hides the
+// conditions of a file that keeps them under another name: the other columns are told.
+void warnOfOtherColumns(const std::vector<std::string_view>& names, const std::string& path,
+                        std::vector<base::Notice>& notices) {
+  for (const std::string_view name : names) {
+    if (name == "onset" || name == "duration" || name == "modulation") continue;
+    notices.push_back({base::NoticeKind::warning, path,
+                       "no trial_type column: every event is the condition \"" +
+                           std::string(defaultCondition) + "\" (columns: " + columnList(names) +
+                           ")"});
+    return;
+  }
+}
+
 Layout layoutOf(const std::vector<std::string_view>& names, const EventLines& lines,
-                std::span<const std::string> modulators) {
+                const EventsColumns& columns) {
   Layout layout;
   layout.width = names.size();
+  layout.conditionName =
+      columns.condition.empty() ? std::string(defaultConditionColumn) : columns.condition;
   for (std::size_t k = names.size(); k-- > 0;) {
     if (names[k] == "onset") layout.onset = k;
     if (names[k] == "duration") layout.duration = k;
-    if (names[k] == "trial_type") layout.trialType = k;
+    if (names[k] == layout.conditionName) layout.condition = k;
     if (names[k] == "modulation") layout.modulation = k;
   }
   const char* const noTab = names.size() == 1 ? ", the header has no tab" : "";
   if (layout.onset == absent) throw lines.invalid(std::string("no onset column") + noTab);
   if (layout.duration == absent) throw lines.invalid(std::string("no duration column") + noTab);
-  for (const std::string& modulator : modulators) {
+  if (layout.condition == absent && !columns.condition.empty())
+    throw lines.invalid("no column " + columns.condition +
+                        " to name the conditions (columns: " + columnList(names) + ")");
+  for (const std::string& modulator : columns.modulators) {
     const auto at = std::find(names.begin(), names.end(), modulator);
     if (at == names.end()) throw lines.invalid("no " + modulator + " column");
     layout.modulators.push_back(static_cast<std::size_t>(at - names.begin()));
@@ -122,27 +148,37 @@ Layout layoutOf(const std::vector<std::string_view>& names, const EventLines& li
   return layout;
 }
 
-// The condition and event of one data row; false when one of its cells is "n/a" or
-// unreadable.
-bool readRow(const std::vector<std::string_view>& cells, const Layout& layout,
-             std::string_view& condition, Event& event) {
-  if (!readNumber(cells[layout.onset], event.onset) ||
-      !readNumber(cells[layout.duration], event.duration) || event.duration < 0.0)
-    return false;
-  event.amplitude = 1.0;
-  if (layout.modulation != absent && !readNumber(cells[layout.modulation], event.amplitude))
-    return false;
-  condition = layout.trialType == absent ? defaultCondition : cells[layout.trialType];
-  return !condition.empty() && condition != notAvailable;
+// Why a cell of `column` is no number: "onset n/a", "onset empty", "onset not a number".
+std::string unreadable(std::string_view column, std::string_view cell) {
+  const char* why = cell == notAvailable ? " n/a" : cell.empty() ? " empty" : " not a number";
+  return std::string(column) + why;
 }
 
+// The condition and event of one data row; else why the row is skipped: the first cell, in the
+// order onset, duration, modulation, condition, that cannot be used.
+std::optional<std::string> readRow(const std::vector<std::string_view>& cells, const Layout& layout,
+                                   std::string_view& condition, Event& event) {
+  if (!readNumber(cells[layout.onset], event.onset))
+    return unreadable("onset", cells[layout.onset]);
+  if (!readNumber(cells[layout.duration], event.duration))
+    return unreadable("duration", cells[layout.duration]);
+  if (event.duration < 0.0) return "duration negative";
+  event.amplitude = 1.0;
+  if (layout.modulation != absent && !readNumber(cells[layout.modulation], event.amplitude))
+    return unreadable("modulation", cells[layout.modulation]);
+  condition = layout.condition == absent ? defaultCondition : cells[layout.condition];
+  if (condition == notAvailable) return layout.conditionName + " n/a";
+  if (condition.empty()) return layout.conditionName + " empty";
+  return std::nullopt;
+}
+
+// The events of the file as its rows come in, by condition, and the rows skipped.
 // A condition's events, and per modulator the events it weights.
 struct ConditionEvents {
   std::vector<Event> events;
   std::vector<std::vector<Event>> modulated;
 };
 
-// The events of the file as its rows come in, by condition, and the rows skipped.
 class TableBuilder {
  public:
   explicit TableBuilder(std::size_t modulators) : modulators_(modulators) {}
@@ -167,15 +203,20 @@ class TableBuilder {
     ++events_;
   }
 
-  void skip(int64_t line) {
-    if (skippedLines_.size() < listedRows) skippedLines_.push_back(line);
-    ++skipped_;
+  // Counts the row at `line`, skipped for `reason`, with the others skipped for it.
+  void skip(const std::string& reason, int64_t line) {
+    auto at = std::find_if(skipped_.begin(), skipped_.end(),
+                           [&](const base::SkippedLines& s) { return s.reason == reason; });
+    if (at == skipped_.end()) at = skipped_.insert(skipped_.end(), {reason, 0, {}});
+    if (at->lines.size() < listedRows) at->lines.push_back(line);
+    ++at->count;
   }
 
   // The table; the one condition "trial" is there even without events when the file has no
-  // trial_type column.
-  EventsTable finish(const std::string& path, bool hasTrialType) {
-    if (!hasTrialType) conditions_.try_emplace(defaultCondition, emptyCondition());
+  // condition column.
+  EventsTable finish(const std::string& path, bool hasConditions,
+                     std::vector<base::Notice> notices) {
+    if (!hasConditions) conditions_.try_emplace(defaultCondition, emptyCondition());
     EventsTable table;
     table.modulated.resize(modulators_);
     for (auto& [name, condition] : conditions_) {
@@ -184,15 +225,19 @@ class TableBuilder {
       for (std::size_t m = 0; m < modulators_; ++m)
         table.modulated[m].push_back(std::move(condition.modulated[m]));
     }
-    if (skipped_ > 0) table.notices.push_back({base::NoticeKind::warning, path, skippedText()});
+    table.notices = std::move(notices);
+    for (const base::SkippedLines& skipped : skipped_)
+      table.notices.push_back({base::NoticeKind::warning, path, skippedText(skipped)});
+    table.skipped = std::move(skipped_);
     return table;
   }
 
  private:
-  std::string skippedText() const {
-    return std::to_string(skipped_) + " event(s) skipped " +
-           base::listedNumbers("rows", skippedLines_,
-                               skipped_ > static_cast<int64_t>(skippedLines_.size()));
+  // "2 event(s) skipped: onset n/a (lines 4, 9)".
+  static std::string skippedText(const base::SkippedLines& skipped) {
+    return std::to_string(skipped.count) + " event(s) skipped: " + skipped.reason + " " +
+           base::listedNumbers("lines", skipped.lines,
+                               skipped.count > static_cast<int64_t>(skipped.lines.size()));
   }
 
   ConditionEvents emptyCondition() const {
@@ -202,23 +247,24 @@ class TableBuilder {
   std::size_t modulators_;
   std::map<std::string, ConditionEvents, std::less<>> conditions_;  // byte order
   int64_t events_ = 0;
-  int64_t skipped_ = 0;
-  std::vector<int64_t> skippedLines_;  // the first listedRows of them
+  std::vector<base::SkippedLines> skipped_;  // by reason, in the order each first came
 };
 
 }  // namespace
 
-EventsTable readEventsFile(const std::string& path, std::span<const std::string> modulators) {
+EventsTable readEventsFile(const std::string& path, const EventsColumns& columns) {
   EventLines lines(path);
   std::string line;
   std::vector<std::string_view> cells;
   std::optional<Layout> layout;
-  TableBuilder table(modulators.size());
+  std::vector<base::Notice> notices;
+  TableBuilder table(columns.modulators.size());
   while (lines.next(line)) {
     if (isBlankLine(line)) continue;
     splitCells(line, cells);
     if (!layout) {
-      layout = layoutOf(cells, lines, modulators);
+      layout = layoutOf(cells, lines, columns);
+      if (layout->condition == absent) warnOfOtherColumns(cells, path, notices);
       continue;
     }
     if (cells.size() != layout->width) {
@@ -227,14 +273,14 @@ EventsTable readEventsFile(const std::string& path, std::span<const std::string>
     }
     std::string_view condition;
     Event event;
-    if (readRow(cells, *layout, condition, event)) {
-      table.add(condition, event, lines, cells, *layout);
+    if (const std::optional<std::string> why = readRow(cells, *layout, condition, event)) {
+      table.skip(*why, lines.number());
     } else {
-      table.skip(lines.number());
+      table.add(condition, event, lines, cells, *layout);
     }
   }
   if (!layout) throw invalidLine(path, lines.number() + 1, "no header row");
-  return table.finish(path, layout->trialType != absent);
+  return table.finish(path, layout->condition != absent, std::move(notices));
 }
 
 }  // namespace events

@@ -62,22 +62,66 @@ void checkModel(const std::string& path, const TaskModel& model) {
     throw cannotModel(path, "slice-timing reference " + base::shortestText(s) + " outside 0 to 1");
 }
 
-// The conditions of `table` that `terms` keeps; warns about terms that keep none.
-std::vector<std::size_t> keptConditions(const std::string& path, const EventsTable& table,
-                                        const std::string& terms,
-                                        std::vector<base::Notice>& notices) {
+// The conditions a design models, in order, each with its events and its place in the table
+// (`absent` for a listed condition the file lacks).
+struct Modelled {
+  static constexpr std::size_t absent = static_cast<std::size_t>(-1);
+  std::vector<std::string> names;
+  std::vector<std::span<const Event>> events;
+  std::vector<std::size_t> rows;
+};
+
+std::string listed(std::span<const std::string> names) {
+  std::string text;
+  const std::size_t count = std::min(names.size(), conditionsInError);
+  for (std::size_t c = 0; c < count; ++c) text += (c > 0 ? ", " : "") + names[c];
+  if (names.size() > count) text += ", ...";
+  return text;
+}
+
+// The place of the condition `name` in `table`; Modelled::absent when the file has no such
+// condition.
+std::size_t rowOf(const EventsTable& table, const std::string& name) {
+  const auto at = std::lower_bound(table.conditions.begin(), table.conditions.end(), name);
+  if (at == table.conditions.end() || *at != name) return Modelled::absent;
+  return static_cast<std::size_t>(at - table.conditions.begin());
+}
+
+// The listed conditions (or else the file's) that the terms keep; warns about terms that keep
+// none. A name listed twice, and a condition named like the time derivative of another, would
+// give two predictors one name: refused.
+Modelled modelledConditions(const std::string& path, const EventsTable& table,
+                            const TaskModel& model, std::vector<base::Notice>& notices) {
   if (table.conditions.empty()) throw cannotModel(path, "no events");
-  ConditionChoice choice = chooseConditions(table.conditions, terms);
+  const std::vector<std::string>& known =
+      model.conditionList.empty() ? table.conditions : model.conditionList;
+  for (std::size_t c = 0; c < known.size(); ++c)
+    if (std::find(known.begin(), known.begin() + static_cast<std::ptrdiff_t>(c), known[c]) !=
+        known.begin() + static_cast<std::ptrdiff_t>(c))
+      throw cannotModel(path, "condition " + known[c] + " is listed twice");
+  ConditionChoice choice = chooseConditions(known, model.conditionTerms);
   if (choice.kept.empty()) {
-    std::string listed;
-    const std::size_t count = std::min(table.conditions.size(), conditionsInError);
-    for (std::size_t c = 0; c < count; ++c) listed += (c > 0 ? ", " : "") + table.conditions[c];
-    if (table.conditions.size() > count) listed += ", ...";
-    throw cannotModel(path, "no condition matches \"" + terms + "\"; conditions: " + listed);
+    throw cannotModel(path, "no condition matches \"" + model.conditionTerms +
+                                "\"; conditions: " + listed(known));
   }
   for (const std::string& term : choice.unmatched)
     notices.push_back({base::NoticeKind::warning, path, "no condition matches \"" + term + "\""});
-  return std::move(choice.kept);
+  Modelled modelled;
+  for (const std::size_t c : choice.kept) {
+    const std::size_t row = model.conditionList.empty() ? c : rowOf(table, known[c]);
+    modelled.names.push_back(known[c]);
+    modelled.rows.push_back(row);
+    modelled.events.push_back(row == Modelled::absent ? std::span<const Event>()
+                                                      : std::span<const Event>(table.events[row]));
+  }
+  if (!model.timeDerivatives) return modelled;
+  for (const std::string& name : modelled.names) {
+    const std::string derivative = name + contract::derivativeSuffix;
+    if (std::find(modelled.names.begin(), modelled.names.end(), derivative) != modelled.names.end())
+      throw cannotModel(path, "condition " + derivative +
+                                  " has the name of the time derivative of condition " + name);
+  }
+  return modelled;
 }
 
 // A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
@@ -113,13 +157,26 @@ bool anyEventInRun(const EventGrid& grid, std::span<const Event> events) {
   });
 }
 
-void warnIfPastTheEnd(const std::string& path, const EventsTable& table,
-                      std::span<const std::size_t> kept, const TaskModel& model,
+// Warns about the events left out for ending before the grid begins.
+void warnOfEarlyEvents(const std::string& path, const EventGrid& grid, const Modelled& modelled,
+                       std::vector<base::Notice>& notices) {
+  int64_t early = 0;
+  for (const std::span<const Event> events : modelled.events)
+    for (const Event& event : events) {
+      const GridSpan span = grid.span(event);
+      if (span.first == span.end && event.onset < 0.0) ++early;
+    }
+  if (early == 0) return;
+  notices.push_back({base::NoticeKind::warning, path,
+                     std::to_string(early) + " event(s) end more than " + secondsText(leadIn) +
+                         " s before the run starts: left out"});
+}
+
+void warnIfPastTheEnd(const std::string& path, const Modelled& modelled, const TaskModel& model,
                       std::vector<base::Notice>& notices) {
   double lastEnd = -std::numeric_limits<double>::infinity();
-  for (const std::size_t c : kept)
-    for (const Event& event : table.events[c])
-      lastEnd = std::max(lastEnd, event.onset + event.duration);
+  for (const std::span<const Event> events : modelled.events)
+    for (const Event& event : events) lastEnd = std::max(lastEnd, event.onset + event.duration);
   const double runEnd = static_cast<double>(model.volumes) * model.repetitionTime;
   if (!(lastEnd > runEnd)) return;
   notices.push_back({base::NoticeKind::warning, path,
@@ -155,6 +212,25 @@ struct Convolution {
   std::vector<double> derivativeKernel;
 };
 
+// Every name the design would give, each checked as an SDM predictor name.
+void checkNames(const std::string& path, const Modelled& modelled, const TaskModel& model) {
+  sdm::checkUsableNames(path, modelled.names);
+  for (const std::string& name : modelled.names)
+    for (const contract::Modulator& modulator : model.modulators) {
+      const std::string modulated = contract::modulatedName(name, modulator.column);
+      sdm::checkUsableNames(path, std::span(&modulated, 1));
+    }
+}
+
+// The modulated events of the modelled condition at `position`, centred as the modulator asks.
+std::vector<Event> modulatedEvents(const EventsTable& table, const Modelled& modelled,
+                                   std::size_t position, std::size_t m,
+                                   const contract::Modulator& modulator) {
+  const std::size_t row = modelled.rows[position];
+  if (row == Modelled::absent) return {};
+  return centred(table.modulated[m][row], modulator.centring);
+}
+
 }  // namespace
 
 std::string designPathOf(const std::string& eventsPath) {
@@ -165,44 +241,39 @@ std::string designPathOf(const std::string& eventsPath) {
 
 TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   checkModel(eventsPath, model);
-  std::vector<std::string> columns;
-  for (const contract::Modulator& modulator : model.modulators) columns.push_back(modulator.column);
+  EventsColumns columns{model.conditionColumn, {}};
+  for (const contract::Modulator& modulator : model.modulators)
+    columns.modulators.push_back(modulator.column);
   EventsTable table = readEventsFile(eventsPath, columns);
-  TaskDesign design{{}, std::move(table.notices)};
-  const std::vector<std::size_t> kept =
-      keptConditions(eventsPath, table, model.conditionTerms, design.notices);
-  for (const std::size_t k : kept) {
-    sdm::checkUsableNames(eventsPath, std::span(&table.conditions[k], 1));
-    for (const contract::Modulator& modulator : model.modulators) {
-      const std::string name = contract::modulatedName(table.conditions[k], modulator.column);
-      sdm::checkUsableNames(eventsPath, std::span(&name, 1));
-    }
-  }
+  TaskDesign design{{}, std::move(table.notices), std::move(table.skipped)};
+  const Modelled modelled = modelledConditions(eventsPath, table, model, design.notices);
+  checkNames(eventsPath, modelled, model);
   checkSize(eventsPath,
-            kept.size() * (1 + model.modulators.size()) * (model.timeDerivatives ? 2 : 1),
+            modelled.names.size() * (1 + model.modulators.size()) * (model.timeDerivatives ? 2 : 1),
             model.volumes);
 
   const Convolution convolution(model);
+  const EventGrid& grid = convolution.grid;
   std::vector<sdm::Predictor> predictors;
-  for (std::size_t position = 0; position < kept.size(); ++position) {
-    const std::size_t k = kept[position];
-    const std::string& name = table.conditions[k];
-    convolution.append(predictors, name, table.events[k], position);
-    if (!anyEventInRun(convolution.grid, table.events[k])) {
+  for (std::size_t position = 0; position < modelled.names.size(); ++position) {
+    const std::string& name = modelled.names[position];
+    convolution.append(predictors, name, modelled.events[position], position);
+    if (!anyEventInRun(grid, modelled.events[position])) {
       design.notices.push_back({base::NoticeKind::warning, eventsPath,
                                 "condition " + name + " has no event in the run"});
     }
     for (std::size_t m = 0; m < model.modulators.size(); ++m) {
       const contract::Modulator& modulator = model.modulators[m];
-      const std::vector<Event> events = centred(table.modulated[m][k], modulator.centring);
+      const std::vector<Event> events = modulatedEvents(table, modelled, position, m, modulator);
       const std::string modulated = contract::modulatedName(name, modulator.column);
       convolution.append(predictors, modulated, events, position);
-      if (!anyEventInRun(convolution.grid, events))
+      if (!anyEventInRun(grid, events))
         design.notices.push_back(
             {base::NoticeKind::warning, eventsPath, modulated + " has no event in the run"});
     }
   }
-  warnIfPastTheEnd(eventsPath, table, kept, model, design.notices);
+  warnOfEarlyEvents(eventsPath, grid, modelled, design.notices);
+  warnIfPastTheEnd(eventsPath, modelled, model, design.notices);
   const auto count = static_cast<int32_t>(predictors.size());
   design.matrix =
       sdm::newDesignMatrix(designPathOf(eventsPath), static_cast<int32_t>(model.volumes),

@@ -50,12 +50,15 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
   // by "tr" (seconds, as text), "volumes", "hrf" ("spm", the default, or "glover"),
   // "derivatives" (non-zero: each condition's time derivative too), "sliceref" (the fraction of
   // the TR at which a volume is taken, as text; default 0), "conditions" (condition names with
-  // "*" and "?"; all when empty) and "modulators" (events columns weighting each condition,
-  // events/modulators.h), all read before any file. Each design is offered in the
-  // save dialog under designPathOf of its events file, after the log has its warnings; a
-  // cancelled dialog skips that file. Throws "Invalid repetition time: " + text (and likewise
-  // for "hrf", "sliceref" and "modulators") and "No events files available" before any file is
-  // read.
+  // "*" and "?"; all when empty), "modulators" (events columns weighting each condition,
+  // events/modulators.h), "conditioncolumn" (the events column of the conditions; empty:
+  // trial_type), "conditionlist" (the exact conditions, one a line, absent ones all 0) and
+  // "highpass" (seconds, as text: the cosine drifts of that cut-off and the constant; empty or 0:
+  // neither), all read before any file; with "allcorr", the report's parameters and "provenance"
+  // too (readRunSettings). Each design is offered in the save dialog under designPathOf of its
+  // events file, after the log has its warnings; a cancelled dialog skips that file. Throws
+  // "Invalid repetition time: " + text (and likewise for "hrf", "sliceref", "modulators",
+  // "highpass" and "provenance") and "No events files available" before any file is read.
   void designTask();
 
   // The log stream, created by initPlugin once the host functions are resolved.

@@ -7,6 +7,7 @@
 
 #include "base/split.h"
 #include "contract/modulators.h"
+#include "confounds/cosine_drifts.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"
@@ -16,8 +17,10 @@
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
 #include "plugin/report_extras.h"
+#include "sdm/io_error.h"
 #include "sdm/protected_inputs.h"
 #include "sdm/sdm_file.h"
+#include "sdm/sdm_limits.h"
 
 namespace plugin {
 
@@ -34,12 +37,16 @@ struct DesignParameters {
   std::string sliceReference;
   std::string conditions;
   std::string modulators;
+  std::string conditionColumn;
+  std::string conditionList;  // the exact conditions, one a line
+  std::string highPass;       // the cut-off of the cosine drifts, in seconds
 };
 
 // What the task does: the events files in order, each modelled the same way.
 struct DesignOptions {
   std::vector<std::string> eventsFiles;
   events::TaskModel model;
+  double highPass = 0.0;  // above 0: cosine drifts of this cut-off and the constant
 };
 
 DesignParameters readDesignParameters() {
@@ -54,7 +61,22 @@ DesignParameters readDesignParameters() {
   read.sliceReference = host::stringParameter(contract::parameter::sliceReference);
   read.conditions = host::stringParameter(contract::parameter::conditions);
   read.modulators = host::stringParameter(contract::parameter::modulators);
+  read.conditionColumn = host::stringParameter(contract::parameter::conditionColumn);
+  read.conditionList =
+      host::stringParameter(contract::parameter::conditionList, host::listBufferSize);
+  read.highPass = host::stringParameter(contract::parameter::highPass);
   return read;
+}
+
+// The cut-off in seconds; 0 for the empty text.
+double highPassOf(const std::string& text) {
+  if (contract::withoutBlanks(text).empty()) return 0.0;
+  const contract::ParameterRule& rule = *contract::parameterRule(contract::parameter::highPass);
+  const std::optional<double> seconds = contract::parameterNumber(rule, text);
+  if (!seconds)
+    throw std::runtime_error("Invalid high-pass cut-off: " + text + " (seconds, " +
+                             contract::parameterWants(rule) + "; 0: no drifts)");
+  return *seconds;
 }
 
 // The parameters judged: throws std::runtime_error naming the first one that cannot be used.
@@ -91,7 +113,34 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   } catch (const contract::ModulatorTermError& error) {
     throw std::runtime_error("Invalid modulators: " + std::string(error.what()));
   }
+  options.model.conditionColumn = std::string(contract::withoutBlanks(read.conditionColumn));
+  for (std::string& name : base::split(read.conditionList, '\n'))
+    if (!name.empty()) options.model.conditionList.push_back(std::move(name));
+  options.highPass = highPassOf(read.highPass);
   return options;
+}
+
+// Makes `design` whole: the cosine drifts of the cut-off as confounds, then the constant, with the
+// warning of a design that cannot be estimated (report::estimabilityNotice). Throws
+// IOError "Cannot model the events of " + path + " (...)" before making them when the design would
+// hold more than an SDM file does.
+void addDriftsAndConstant(events::TaskDesign& design, const std::string& path,
+                          const DesignOptions& options) {
+  const int64_t volumes = options.model.volumes;
+  const int64_t drifts =
+      confounds::cosineDriftCount(volumes, options.model.repetitionTime, options.highPass);
+  const auto columns = static_cast<int64_t>(design.matrix.predictors.size()) + drifts + 1;
+  if (columns > sdm::maxSdmPredictors || columns * volumes > sdm::maxSdmValues)
+    throw sdm::IOError("Cannot model the events of " + path + " (" + std::to_string(columns) +
+                       " predictors with the cosine drifts, of " + std::to_string(volumes) +
+                       " volumes: more values than an SDM file holds)");
+  for (sdm::Predictor& drift :
+       confounds::cosineDrifts(volumes, options.model.repetitionTime, options.highPass))
+    design.matrix.addPredictor(std::move(drift), true);
+  design.matrix.addConstant();
+  // A whole design is estimated as it stands, as a merge's result is.
+  if (auto warning = report::estimabilityNotice(design.matrix))
+    design.notices.push_back(std::move(*warning));
 }
 
 }  // namespace
@@ -104,9 +153,11 @@ void brindle::designTask() {
   const bool reports = host::flagParameter(contract::parameter::reports);
   const report::ReportRequest request =
       reports ? plugin::readReportRequest() : report::ReportRequest{};
+  const std::string settings = plugin::readRunSettings(request);
   std::vector<std::string> written;
   for (const std::string& path : options.eventsFiles) {
     events::TaskDesign design = events::taskDesign(path, options.model);
+    if (options.highPass > 0.0) plugin::addDriftsAndConstant(design, path, options);
     if (logStream) {
       for (const base::Notice& notice : design.notices)
         plugin::logMessage(*logStream, base::noticeText(notice));
@@ -118,7 +169,9 @@ void brindle::designTask() {
     if (!logStream) continue;
     plugin::logMessage(*logStream, "Saved " + *saved);
     if (!reports) continue;
-    const report::RunContext context{design.notices, std::nullopt, options.eventsFiles, written};
+    report::RunContext context{design.notices, std::nullopt, options.eventsFiles, written};
+    context.skippedEvents = std::move(design.skipped);
+    context.settings = settings;
     try {
       for (std::string& file : plugin::writeReport(design.matrix, request, context, *logStream))
         written.push_back(std::move(file));

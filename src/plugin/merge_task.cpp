@@ -28,6 +28,7 @@ struct MergeOptions {
   bool constant = false;
   bool report = false;
   report::ReportRequest reportRequest;   // when `report`: the report files and log lines asked for
+  std::string settings;                  // the run's settings for the summary (readRunSettings)
   std::vector<std::string> secondaries;  // "sdms2", one path a line
   bool strict = false;
   std::vector<std::string> inputs;   // every file the task reads
@@ -73,6 +74,7 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
   logMessage(log, "Saved " + *path);
   report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, options.inputs,
                              options.written};
+  context.settings = options.settings;
   if (const auto warning = report::estimabilityNotice(result)) {
     logMessage(log, base::noticeText(*warning));
     context.notices.push_back(*warning);
@@ -96,7 +98,10 @@ MergeOptions readMergeOptions(bool withPrimary) {
   options.zTransform = host::flagParameter(contract::parameter::zTransform);
   options.constant = host::flagParameter(contract::parameter::constant);
   options.report = host::flagParameter(contract::parameter::reports);
-  if (options.report) options.reportRequest = readReportRequest();
+  if (options.report) {
+    options.reportRequest = readReportRequest();
+    options.settings = readRunSettings(options.reportRequest);
+  }
   options.secondaries = base::split(
       host::stringParameter(contract::parameter::secondaries, host::listBufferSize), '\n');
   if (options.secondaries.empty()) throw std::runtime_error("No secondary SDMs available");

@@ -1,9 +1,11 @@
 #include "plugin/report_extras.h"
 
 #include <optional>
-#include <stdexcept>
 
 #include "contract/contrasts.h"
+#include <stdexcept>
+
+#include "contract/json_object.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "host/host_services.h"
@@ -49,6 +51,18 @@ report::ReportRequest readReportRequest() {
   limits.redCost = markLimit(name::redCost, limits.redCost);
   limits.redScrubbed = markLimit(name::redScrubbed, limits.redScrubbed);
   return request;
+}
+
+std::string readRunSettings(const report::ReportRequest& request) {
+  if (!request.summary) return {};
+  // A record of a run's commands can be longer than a path.
+  const std::string text =
+      host::stringParameter(contract::parameter::provenance, host::listBufferSize);
+  if (contract::withoutBlanks(text).empty()) return {};
+  contract::JsonObjectText settings = contract::jsonObjectText(text);
+  if (!settings.ok())
+    throw std::runtime_error("Invalid provenance (not one JSON object: " + settings.problem + ")");
+  return std::move(settings.text);
 }
 
 std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,

@@ -58,6 +58,12 @@ struct RunContext {
   // replace one of them.
   std::vector<std::string> inputs;
   std::vector<std::string> written;
+  // For a design made from an events file: its rows skipped, by reason, for the summary's
+  // "skippedEvents"; none for any other matrix, whose summary has no such field.
+  std::optional<std::vector<base::SkippedLines>> skippedEvents = {};
+  // The run's settings as the task was given them, one JSON object on one line in ASCII
+  // (contract::jsonObjectText), for the summary's "settings"; empty: none, and no such field.
+  std::string settings = {};
 };
 
 struct DesignReport {

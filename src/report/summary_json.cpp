@@ -182,6 +182,20 @@ std::vector<SummaryContrast> summaryContrasts(const DesignReport& report) {
   return contrasts;
 }
 
+void appendSkipped(std::string& out, const base::SkippedLines& skipped) {
+  appendKey(out, "{", field::reason);
+  base::appendJsonString(out, skipped.reason);
+  appendKey(out, ", ", field::count);
+  base::appendJsonNumber(out, skipped.count);
+  appendKey(out, ", ", field::lines);
+  out += '[';
+  for (std::size_t i = 0; i < skipped.lines.size(); ++i) {
+    if (i > 0) out += ", ";
+    base::appendJsonNumber(out, skipped.lines[i]);
+  }
+  out += "]}";
+}
+
 // The data point at which `values` is 1, when it is 0 at every other; else nothing.
 std::optional<std::size_t> spikeAt(const std::vector<float>& values) {
   std::optional<std::size_t> spike;
@@ -240,6 +254,8 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
   summary.contrasts = summaryContrasts(report);
   summary.mark = contract::markWord(report.mark.mark);
   summary.reasons = report.mark.reasons;
+  summary.skippedEvents = context.skippedEvents;
+  summary.settings = context.settings;
   return summary;
 }
 
@@ -278,6 +294,15 @@ void writeSummaryJson(const Summary& s, const base::TextSink& put) {
   base::appendJsonString(out, s.mark);
   appendArray(output, field::reasons, s.reasons.size(),
               [&](std::size_t r) { base::appendJsonString(out, s.reasons[r]); });
+  if (s.skippedEvents) {
+    appendArray(output, field::skippedEvents, s.skippedEvents->size(),
+                [&](std::size_t i) { appendSkipped(out, (*s.skippedEvents)[i]); });
+  }
+  // Checked to be one JSON object in ASCII on one line when the task read it.
+  if (!s.settings.empty()) {
+    appendKey(out, ",\r\n  ", field::settings);
+    out += s.settings;
+  }
   out += "\r\n}\r\n";
   output.flush();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,6 +61,10 @@ struct Summary {
   std::vector<SummaryContrast> contrasts;
   std::string mark;  // contract::markWord
   std::vector<std::string> reasons;
+  // The context's: the field is written only for a design made from events.
+  std::optional<std::vector<base::SkippedLines>> skippedEvents;
+  // The context's JSON object text, written as it is; empty: no such field.
+  std::string settings;
 };
 
 // The 0-based data points that a spike regressor among the predictors of `matrix` removes,
@@ -68,10 +73,10 @@ struct Summary {
 std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
 // The summary of `report` (an analysed one) of `matrix`: names, kinds, counts, file name and
-// scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number,
-// pairs, contrasts and mark from `report`, the threshold from `request`, the notices and the mean
-// framewise displacement from `context`. The report must outlive the result. Throws
-// std::invalid_argument when the sizes do not fit.
+// scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number and
+// pairs, contrasts and mark from `report`, the threshold from `request`, the notices, the mean framewise
+// displacement, the skipped events and the settings from `context`. The report must outlive the
+// result. Throws std::invalid_argument when the sizes do not fit.
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request, const RunContext& context);
 

@@ -42,7 +42,7 @@ std::vector<std::string> filesUnder(const fs::path& root) {
 }
 
 // The files of every run: the task design and the merged one with its report, heatmap, design
-// picture and summary; the run without confounds has its design checked alone.
+// picture and summary.
 std::vector<std::string> expectedFiles() {
   std::vector<std::string> files{"dataset_description.json"};
   for (const char* run :
@@ -56,9 +56,6 @@ std::vector<std::string> expectedFiles() {
           "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.csv",
           "_desc-events_design.json", "_desc-events_design.sdm"})
       files.push_back(std::string(run) + tail);
-  for (const char* tail : {".csv", ".json", ".sdm"})
-    std::erase(files, "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1_desc-events_design" +
-                          std::string(tail));
   std::sort(files.begin(), files.end());
   return files;
 }
@@ -77,8 +74,8 @@ std::vector<std::string> sameFiles(const fs::path& a, const fs::path& b) {
   return files;
 }
 
-// The participant level into `out` with `jobs` jobs and `more` options: every run done, one
-// without confounds; the paired run and the one whose conditions share their events red.
+// The participant level into `out` with `jobs` jobs and `more` options: every run done; the
+// paired run and the one whose conditions share their events red.
 std::string runParticipant(const fs::path& dataset, const fs::path& out, const char* jobs,
                            const std::vector<std::string>& more = {}) {
   std::vector<std::string> args{dataset.string(), out.string(), "participant", "-j", jobs};
@@ -89,10 +86,10 @@ std::string runParticipant(const fs::path& dataset, const fs::path& out, const c
   EXPECT_EQ(occurrences(result.err, " ok ("), 5u) << result.err;
   EXPECT_EQ(occurrences(result.err, "] sub-02 ses-1 task-faces run-2 red: "), 1u) << result.err;
   EXPECT_EQ(occurrences(result.err, "] sub-03 task-faces run-1 red: "), 1u) << result.err;
-  EXPECT_EQ(occurrences(result.err, "    warning: no confounds table "), 1u) << result.err;
   EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 7 of 7 runs done\n")) << result.err;
   // The "n/a" row of every events file is skipped and warned about, run by run.
-  EXPECT_EQ(occurrences(result.err, "    warning: "), 8u) << result.err;
+  EXPECT_EQ(occurrences(result.err, "    warning: "), 7u) << result.err;
+  EXPECT_EQ(occurrences(result.err, ": 1 event(s) skipped: modulation n/a (lines 4)\n"), 6u);
   return result.err;
 }
 
@@ -143,6 +140,33 @@ TEST(BidsApp, AModelFileMakesTheDesignsTheSameOptionsMake) {
       std::string::npos);
 }
 
+// Before preprocessing: without the derivatives every run's design is checked with its drifts.
+TEST(BidsApp, TheGeneratedDatasetWithoutDerivativesChecksEveryDesignAlone) {
+  testing_support::TempDir dir;
+  const fs::path dataset = dir.path() / "bids", out = dir.path() / "out";
+  ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dataset.string()}).exitCode, 0);
+  fs::remove_all(dataset / "derivatives");
+  const auto result = runProcess(program("brindle-bids"),
+                                 {dataset.string(), out.string(), "participant", "-j", "2"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(result.err.starts_with("brindle-bids: no derivatives folder " +
+                                     (dataset / "derivatives" / "fmriprep").string() +
+                                     ": every run's design is checked without confounds (design "
+                                     "only)\n"))
+      << result.err;
+  EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 6 of 6 runs done\n")) << result.err;
+  const auto group = runProcess(program("brindle-bids"), {dataset.string(), out.string(), "group"});
+  EXPECT_EQ(group.err, "brindle-bids: group report of 6 of 6 runs (0 failed, 1 red, 0 amber): " +
+                           (out / "group_report.html").string() + "\n");
+  EXPECT_EQ(
+      readFile(out / "group_report.tsv"),
+      readFile(testing_support::sourceDir() + "/tests/bids/expected/group_report_design_only.tsv"));
+  const std::string page = readFile(out / "group_report.html");
+  EXPECT_NE(page.find("<li><b>6</b> design only</li>"), std::string::npos);
+  EXPECT_NE(page.find("<tr><td class=\"text\">modulation n/a</td><td>6</td><td>6</td></tr>"),
+            std::string::npos);
+}
+
 TEST(BidsApp, ARunWithoutTormelsConfoundsTermFailsAloneWithTormelsMessage) {
   testing_support::TempDir dir;
   ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file("bids")}).exitCode, 0);
@@ -176,13 +200,13 @@ TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   testing_support::TempDir dir;
   for (const char* name : {"a", "b"})
     ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file(name), "--seed", "3"}).exitCode, 0);
-  EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 29u);
-  const std::string fmriprep = dir.file("a") + "/derivatives/fmriprep/";
-  const std::string confounds = readFile(
-      fmriprep + "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2_desc-confounds_timeseries.tsv");
-  EXPECT_EQ(occurrences(confounds, "\n"), 361u);
-  EXPECT_FALSE(fs::exists(
-      fmriprep + "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1_desc-confounds_timeseries.tsv"));
+  EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 30u);
+  const std::string fmriprep = dir.file("a") + "/derivatives/fmriprep/sub-02/ses-2/func/";
+  for (const auto& [run, lines] : {std::pair{"run-1", 281u}, {"run-2", 361u}})
+    EXPECT_EQ(occurrences(readFile(fmriprep + "sub-02_ses-2_task-faces_" + run +
+                                   "_desc-confounds_timeseries.tsv"),
+                          "\n"),
+              lines);
   const std::string events =
       readFile(dir.file("a") + "/sub-01/func/sub-01_task-faces_run-1_events.tsv");
   EXPECT_EQ(events.rfind("onset\tduration\ttrial_type\tmodulation\n", 0), 0u);
@@ -216,14 +240,36 @@ const std::string run1 = "ds/sub-01/func/sub-01_task-a_run-01_bold.nii.gz",
                       "ds/derivatives/fmriprep/sub-01/func/"
                       "sub-01_task-a_run-1_desc-confounds_timeseries.tsv";
 
-// One raw run-01 of 40 volumes, its events and TR at the root, its confounds as run-1.
-Files baseDataset() {
+std::string image40() { return gzipStored(niftiImage({1, false, 40, 2.0, 0x0a})); }
+
+std::string confounds40() {
   ConfoundShape shape;
   shape.points = 40;
-  return {{run1, gzipStored(niftiImage({1, false, 40, 2.0, 0x0a}))},
+  return generateConfoundText(shape, ConfoundTextFormat::tsv);
+}
+
+// One raw run-01 of 40 volumes, its events and TR at the root, its confounds as run-1.
+Files baseDataset() {
+  return {{run1, image40()},
           {"ds/task-a_bold.json", "{\"RepetitionTime\": 2}"},
           {"ds/task-a_events.tsv", "onset\tduration\ttrial_type\n4\t6\tgo\n30\t6\tgo\n50\t6\tgo\n"},
-          {confounds1, generateConfoundText(shape, ConfoundTextFormat::tsv)}};
+          {confounds1, confounds40()}};
+}
+
+Files plus(Files files, const Files& more) {
+  files.insert(files.end(), more.begin(), more.end());
+  return files;
+}
+
+// A second run of sub-01, with its image and, when `table`, its confounds.
+Files secondRun(bool table) {
+  Files files{{"ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz", image40()}};
+  if (table) {
+    files.emplace_back(
+        "ds/derivatives/fmriprep/sub-01/func/sub-01_task-a_run-2_desc-confounds_timeseries.tsv",
+        confounds40());
+  }
+  return files;
 }
 
 struct DatasetCase {
@@ -249,6 +295,12 @@ const std::string failure = "sub-01/func/sub-01_task-a_run-01_desc-brindle_failu
 const std::vector<std::string> events = {"sub-01/func/sub-01_task-a_run-01_desc-events_design.csv",
                                          "sub-01/func/sub-01_task-a_run-01_desc-events_design.json",
                                          "sub-01/func/sub-01_task-a_run-01_desc-events_design.sdm"};
+
+// `files` of run-01 as run-02 has them.
+std::vector<std::string> ofRun2(std::vector<std::string> files) {
+  for (std::string& file : files) file.replace(file.find("run-01"), 6, "run-02");
+  return files;
+}
 
 std::vector<std::string> with(std::vector<std::string> files, std::vector<std::string> more) {
   files.insert(files.end(), more.begin(), more.end());
@@ -326,10 +378,20 @@ const std::string lastLine = "brindle-bids: 1 of 1 runs done\n",
                       " (columns: global_signal, global_signal_derivative1, global_signal_power2, "
                       "global_signal_derivative1_power2, csf, csf_derivative1, csf_power2, "
                       "csf_derivative1_power2, white_matter, white_matter_derivative1, ...)",
+                  bold2 = "sub-01/func/sub-01_task-a_run-02_bold.nii.gz",
                   placeholder =
                       "$D/ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz is 0 bytes: not a NIfTI "
-                      "image (a placeholder?); give the real image, or a confounds table "
-                      "$D/none/sub-01/func/sub-01_task-a_run-02_desc-confounds_timeseries.tsv";
+                      "image (a placeholder?); give the real image",
+                  noTable =
+                      "no confounds file "
+                      "$D/ds/derivatives/fmriprep/sub-01/func/"
+                      "sub-01_task-a_run-02_desc-confounds_timeseries.tsv (nor the older "
+                      "*_desc-confounds_regressors.tsv); --design-only checks the designs without "
+                      "confounds",
+                  clash =
+                      "Tormel design exited with status 1: [message] Error: Cannot model the "
+                      "events of $D/ds/task-a_events.tsv (condition go_derivative has the name of "
+                      "the time derivative of condition go)";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SmallDatasets,
@@ -413,18 +475,15 @@ INSTANTIATE_TEST_SUITE_P(
          "[1/1] sub-01 task-a run-01 " + red + "\n" + lastLine,
          with(with(designs, events), {"dataset_description.json"}),
          {"--confounds", "no_such_column"}},
-        {"no derivatives and a placeholder image",
+        {"no derivatives: design only, and a placeholder image fails",
          {{"ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz", ""}},
          {"--derivatives", "$D/none"},
          1,
-         "[1/2] sub-01 task-a run-01 ok\n    warning: no confounds table "
-         "$D/none/sub-01/func/sub-01_task-a_run-01_desc-confounds_timeseries.tsv (nor the older "
-         "*_desc-confounds_regressors.tsv): the design holds the task predictors alone, 40 volumes "
-         "from the image's header\n[2/2] sub-01 task-a run-02 FAILED: " +
-             placeholder +
-             "\nbrindle-bids: 1 of 2 runs failed:\n  "
-             "sub-01/func/sub-01_task-a_run-02_bold.nii.gz: " +
-             placeholder + "\n",
+         "brindle-bids: no derivatives folder $D/none: every run's design is checked without "
+         "confounds (design only)\n[1/2] sub-01 task-a run-01 ok\n[2/2] sub-01 task-a run-02 "
+         "FAILED: " +
+             placeholder + "\nbrindle-bids: 1 of 2 runs failed:\n  " + bold2 + ": " + placeholder +
+             "\n",
          with(designs, {"dataset_description.json",
                         "sub-01/func/sub-01_task-a_run-02_desc-brindle_failure.json"})},
         {"a contrast no run can have",
@@ -450,6 +509,58 @@ INSTANTIATE_TEST_SUITE_P(
          "[1/1] sub-01 task-a run-01 amber: trial_type.go costs x1.64 with the confounds\n" +
              lastLine,
          with(with(designs, events), {"dataset_description.json"})},
+        {"design only beside derivatives",
+         {},
+         {"--design-only"},
+         0,
+         "[1/1] sub-01 task-a run-01 ok\n" + lastLine,
+         with(designs, {"dataset_description.json"})},
+        {"a run without a table beside derivatives fails",
+         secondRun(false),
+         {},
+         1,
+         "[1/2] sub-01 task-a run-01 ok\n[2/2] sub-01 task-a run-02 FAILED: " + noTable +
+             "\nbrindle-bids: 1 of 2 runs failed:\n  " + bold2 + ": " + noTable + "\n",
+         with(with(designs, events),
+              {"dataset_description.json",
+               "sub-01/func/sub-01_task-a_run-02_desc-brindle_failure.json"})},
+        {"one condition list per task",
+         plus(secondRun(true), {{"ds/sub-01/func/sub-01_task-a_run-02_events.tsv",
+                                 "onset\tduration\ttrial_type\n10\t6\tstop\n"}}),
+         {},
+         0,
+         "[1/2] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: condition stop has no "
+         "event in the run\n[2/2] sub-01 task-a run-02 ok\n    warning: "
+         "sub-01_task-a_run-02_events.tsv: condition go has no event in the run\n"
+         "brindle-bids: 2 of 2 runs done\n",
+         with(with(with(designs, events), with(ofRun2(designs), ofRun2(events))),
+              {"dataset_description.json"})},
+        {"stim_type named by --condition-column",
+         {{"ds/task-a_events.tsv",
+           "onset\tduration\tstim_type\n4\t6\tface\n30\t6\thouse\n50\t6\tn/a\n"}},
+         {"--condition-column", "stim_type"},
+         0,
+         "[1/1] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: 1 event(s) skipped: "
+         "stim_type n/a (lines 4)\n" +
+             lastLine,
+         with(with(designs, events), {"dataset_description.json"})},
+        {"events before the run",
+         {{"ds/task-a_events.tsv",
+           "onset\tduration\ttrial_type\n-40\t6\tgo\n-10\t6\tgo\n30\t6\tgo\n"}},
+         {},
+         0,
+         "[1/1] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: 1 event(s) end more than "
+         "24 s before the run starts: left out\n" +
+             lastLine,
+         with(with(designs, events), {"dataset_description.json"})},
+        {"a condition named like a time derivative",
+         {{"ds/task-a_events.tsv",
+           "onset\tduration\ttrial_type\n4\t6\tgo\n30\t6\tgo_derivative\n"}},
+         {"--time-derivatives"},
+         1,
+         "[1/1] sub-01 task-a run-01 FAILED: " + clash + "\nbrindle-bids: 1 of 1 runs failed:\n  " +
+             bold1 + ": " + clash + "\n",
+         {"dataset_description.json", failure}},
         {"unknown participant",
          {},
          {"--participant_label", "sub-07"},
@@ -458,5 +569,23 @@ INSTANTIATE_TEST_SUITE_P(
          {}},
     }),
     testing_support::rowName);
+
+// The group level lists the runs that failed beside those that did not.
+TEST(BidsApp, TheGroupReportCountsAndListsTheFailedRuns) {
+  testing_support::TempDir dir;
+  makeFiles(dir, baseDataset());
+  makeFiles(dir, {{"ds/sub-01/func/sub-01_task-a_run-02_bold.nii.gz", image40()}});
+  EXPECT_EQ(participant(dir, "out", {}).exitCode, 1);
+  const auto group =
+      runProcess(program("brindle-bids"), {dir.file("ds"), dir.file("out"), "group"});
+  EXPECT_EQ(group.exitCode, 0);
+  EXPECT_EQ(normalised(group.err, dir.path().string()),
+            "brindle-bids: group report of 1 of 2 runs (1 failed, 0 red, 1 amber): "
+            "$D/out/group_report.html\n");
+  const std::string page = readFile(dir.path() / "out/group_report.html");
+  EXPECT_NE(page.find("<tr class=\"m-failed\"><td>sub-01 task-a run-02</td><td class=\"text\">no "
+                      "confounds file "),
+            std::string::npos);
+}
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "sidecars.h"
 #include "support/row_name.h"
 #include "support/temp_dir.h"
+#include "task_conditions.h"
 
 namespace {
 
@@ -260,8 +262,51 @@ TEST(StartTime, FromThePreprocessedBoldSidecarOfTheRunElseNone) {
   dir.write("d/sub-01/func/sub-01_task-faces_run-1_space-T1w_desc-preproc_bold.json",
             R"({"StartTime": 0.9})");
   bids::Derivatives after(dir.path() / "d");
-  EXPECT_EQ(bids::startTime(after, sidecars, run), 0.9);
+  EXPECT_EQ(bids::startTime(after, sidecars, run)->value, 0.9);
   EXPECT_FALSE(bids::startTime(missing, sidecars, run));
 }
+
+}  // namespace
+
+namespace {
+
+struct ConditionsCase {
+  const char* what;
+  std::string events;
+  std::string column;  // "": trial_type
+  std::set<std::string> conditions;
+};
+
+class EventConditions : public ::testing::TestWithParam<ConditionsCase> {};
+
+// The conditions brindle-bids lists for a task are those the plug-in reads from the same file.
+TEST_P(EventConditions, AreTheValuesOfTheConditionColumnButNa) {
+  TempDir dir;
+  EXPECT_EQ(bids::conditionsIn(dir.write("e.tsv", GetParam().events), GetParam().column),
+            GetParam().conditions);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EventConditions,
+    ::testing::ValuesIn(std::vector<ConditionsCase>{
+        {"trial_type",
+         "onset\tduration\ttrial_type\n1\t1\tgo\n2\t1\tn/a\n3\t1\t\n4\t1\tstop\n",
+         "",
+         {"go", "stop"}},
+        {"a byte order mark, CRLF, blank lines and blanks around cells",
+         "\xEF\xBB\xBFtrial_type\tonset\tduration\r\n\r\n go \t1\t1\r\nstop\t2\t1\r\n",
+         "",
+         {"go", "stop"}},
+        {"no trial_type: the one condition trial",
+         "onset\tduration\tstim_type\n1\t1\tface\n",
+         "",
+         {"trial"}},
+        {"another column named",
+         "onset\tduration\ttrial_type\tstim_type\n1\t1\tx\tface\n",
+         "stim_type",
+         {"face"}},
+        {"the column named missing", "onset\tduration\ttrial_type\n1\t1\tx\n", "stim_type", {}},
+    }),
+    testing_support::rowName);
 
 }  // namespace

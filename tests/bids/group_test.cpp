@@ -10,6 +10,7 @@
 #include "group.h"
 #include "participant.h"
 #include "run_plan.h"
+#include "run_settings.h"
 #include "support/expect_throw.h"
 #include "support/process.h"
 #include "support/row_name.h"
@@ -101,6 +102,21 @@ TEST(GroupSummaries, TakeInfiniteFactorsAsStatedAndNullOnesAsNone) {
   EXPECT_EQ(plain.strongestInterestPair, (bids::PairCell{"faces", "b", 0.9}));
 }
 
+TEST(GroupFailures, ReadTheRunItsErrorAndItsEntitiesFromTheRecord) {
+  const std::string name = "sub-01/ses-2/func/sub-01_ses-2_task-a_run-3_desc-brindle_failure.json";
+  const bids::FailedRun run = bids::readFailedRun(
+      R"({"version": 1, "run": "sub-01 ses-2 task-a run-03", "bold": "b.nii", "events": null,
+          "error": "timed out"})",
+      name);
+  EXPECT_EQ(std::vector<std::string>({run.label, run.subject, run.session, run.task, run.run,
+                                      run.bold, run.events, run.error, run.record}),
+            std::vector<std::string>({"sub-01 ses-2 task-a run-03", "01", "2", "a", "3", "b.nii",
+                                      "", "timed out", name}));
+  EXPECT_THROW_MSG(bids::readFailedRun(R"({"version": 1, "run": "x", "bold": "b"})", name),
+                   bids::SummaryError, name + ": not a failure record (no \"error\")");
+  EXPECT_THROW(bids::readFailedRun(R"({"version": 2})", name), bids::SummaryError);
+}
+
 TEST(GroupSummaries, GiveTheWarningsOfTheirNoticesNamingEachFile) {
   const std::string text =
       R"({"version": 3, "notices": [
@@ -149,19 +165,22 @@ std::vector<bids::RunRow> twoRows() {
 }
 
 TEST(GroupTable, OneTabSeparatedRowPerRunWithNaForWhatIsMissing) {
+  std::vector<bids::RunRow> rows = twoRows();
+  rows[0].repetitionTime = 2.5;
+  rows[0].hrf = "glover";
   EXPECT_EQ(
-      bids::groupTable(twoRows()),
+      bids::groupTable(rows),
       "participant_id\tsession_id\ttask\tacquisition\trun\tvolumes\tpredictors\tmax_task_vif\t"
       "condition_number\tflagged_pairs\tscrubbed_volumes\tscrubbed_fraction\t"
-      "mean_framewise_displacement\tmark\treasons\tsummary\n"
-      "sub-01\tn/a\tfaces\tn/a\t1\t110\t33\t1.23\t12.35\t0\t4\t0.0364\t0.0877\tok\tn/a\t"
-      "sub-01/func/sub-01_task-faces_run-1_desc-brindle_design.json\n"
+      "mean_framewise_displacement\tmark\treasons\ttr\thrf\tsummary\n"
+      "sub-01\tn/a\tfaces\tn/a\t1\t110\t33\t1.23\t12.35\t0\t4\t0.0364\t0.0877\tok\tn/a\t2.5\t"
+      "glover\tsub-01/func/sub-01_task-faces_run-1_desc-brindle_design.json\n"
       "sub-02\tses-1\tfaces\tn/a\tn/a\t100\t40\tinf\tn/a\t2\t25\t0.2500\tn/a\tred\t"
-      "houses VIF inf; scrubbed 25 %\t"
+      "houses VIF inf; scrubbed 25 %\tn/a\tn/a\t"
       "sub-02/ses-1/func/sub-02_ses-1_task-faces_desc-brindle_design.json\n");
   const std::string sidecar = bids::groupTableSidecar();
   for (const char* column : {"\"participant_id\": {", "\"max_task_vif\": {", "\"Units\": \"mm\"",
-                             "\"Levels\": {", "\"summary\": {"})
+                             "\"Levels\": {", "\"tr\": {", "\"hrf\": {", "\"summary\": {"})
     EXPECT_NE(sidecar.find(column), std::string::npos) << column;
   EXPECT_EQ(sidecar.find('\r'), std::string::npos);
 }
@@ -185,6 +204,8 @@ TEST(GroupPage, TheWholePageOfAFewRunsIsTheGoldenOne) {
   third.contrasts = {{"faces > houses", "t", false, {}, {}, "no houses"},
                      {"</script><!--", "F", true, 0.4, 0.3, ""}};
   rows[0].contrasts = {{"faces > houses", "t", true, 1.5, 0.05, ""}};
+  rows[0].skippedEvents = {{{"onset n/a", 2}, {"trial_type <n/a>", 1}}};
+  third.skippedEvents = {{{"onset n/a", 3}}};
   for (auto [row, name] :
        {std::pair{&rows[0], "faces"}, {&rows[1], "houses"}, {&rows[2], "faces"}}) {
     row->page = row->summary.substr(0, row->summary.size() - 5) + ".html";
@@ -222,17 +243,37 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   bids::ParticipantOptions options;
   options.timeDerivatives = true;
   options.conditions = "fa*";
+  options.conditionColumn = "stim_type";
   bids::RunPlan plan;
   plan.events = "/data/task-faces_events.tsv";
   plan.repetitionTime = 2.5;
   plan.sliceTimeRef = 0.45;
+  plan.conditions = {"faces", "houses"};
   plan.confounds = "/d/sub-01/func/sub-01_task-faces_run-02_desc-confounds_timeseries.tsv";
   plan.prefix = "sub-01_task-faces_run-02";
   EXPECT_EQ(bids::designArguments(options, plan),
-            (std::vector<std::string>{"design", "/data/task-faces_events.tsv", "--tr", "2.5",
-                                      "--volumes-from", plan.confounds->string(),
-                                      "--slice-time-ref", "0.45", "--hrf", "spm", "--derivatives",
-                                      "--conditions", "fa*", "--corr", "--json", "--save",
+            (std::vector<std::string>{"design",
+                                      "/data/task-faces_events.tsv",
+                                      "--tr",
+                                      "2.5",
+                                      "--volumes-from",
+                                      plan.confounds->string(),
+                                      "--slice-time-ref",
+                                      "0.45",
+                                      "--hrf",
+                                      "spm",
+                                      "--derivatives",
+                                      "--condition-column",
+                                      "stim_type",
+                                      "--condition",
+                                      "faces",
+                                      "--condition",
+                                      "houses",
+                                      "--conditions",
+                                      "fa*",
+                                      "--corr",
+                                      "--json",
+                                      "--save",
                                       "sub-01_task-faces_run-02_desc-events_design.sdm"}));
   EXPECT_EQ(
       bids::checkArguments(options, plan),
@@ -240,16 +281,51 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
           "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm", plan.confounds->string(),
           "--confounds", "motion24,wm_csf,cosine,scrub", "--baseline", "--corr", "--plot", "--json",
           "--warn", "0.8", "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
-  // Without a confounds table: the image's volumes, the design the result with its whole report.
+  // The merge writes the run's summary: it gets the settings.
+  const auto commands = bids::tormelCommands(options, plan);
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[0], bids::designArguments(options, plan));
+  EXPECT_EQ(commands[1][commands[1].size() - 2], "--provenance");
+  // A design only: the image's volumes, the drifts, the design the result with its whole report.
   plan.confounds.reset();
+  plan.designOnly = true;
   plan.volumes = 140;
   const std::vector<std::string> alone = bids::designArguments(options, plan);
   EXPECT_EQ(alone[5], "140");
-  EXPECT_EQ(std::vector<std::string>(alone.end() - 7, alone.end()),
-            (std::vector<std::string>{"--corr", "--json", "--plot", "--warn", "0.8", "--save",
-                                      "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  EXPECT_EQ(
+      std::vector<std::string>(alone.end() - 9, alone.end()),
+      (std::vector<std::string>{"--high-pass", "128", "--corr", "--json", "--plot", "--warn", "0.8",
+                                "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
   EXPECT_TRUE(bids::checkArguments(options, plan).empty());
+  EXPECT_EQ(bids::tormelCommands(options, plan).size(), 1u);
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);
+}
+
+TEST(ParticipantCommands, TheSettingsSayWhereEachValueCameFromInAscii) {
+  bids::ParticipantOptions options;
+  options.dataset = "/data";
+  options.derivatives = "/data/derivatives/fmriprep";
+  options.tormel = "/opt/Tormel";
+  bids::RunPlan plan;
+  plan.run.bold = "/data/sub-01/func/sub-01_task-faces_run-1_bold.nii.gz";
+  plan.events = "/data/task-faces_events.tsv";
+  plan.repetitionTime = 2;
+  plan.repetitionTimeSource = "task-faces_bold.json";
+  plan.sliceTimeRef = 0.5;
+  plan.sliceTimeRefSource = "sub-01/func/sub-01_task-faces_run-1_desc-preproc_bold.json";
+  plan.conditions = {"faces", "h\xC3\xA4user"};
+  plan.confounds = "/data/derivatives/fmriprep/sub-01/func/x_desc-confounds_timeseries.tsv";
+  EXPECT_EQ(
+      bids::runSettings(options, plan, {{"design", "a b"}, {"mergeall"}}),
+      "{\"RepetitionTime\":2.0,\"RepetitionTimeSource\":\"task-faces_bold.json\","
+      "\"SliceTimingReference\":0.5,\"SliceTimingReferenceSource\":\"sub-01/func/"
+      "sub-01_task-faces_run-1_desc-preproc_bold.json\",\"HRF\":\"spm\",\"ConditionColumn\":"
+      "\"trial_type\",\"Conditions\":[\"faces\",\"h\\u00e4user\"],\"ConfoundTerms\":"
+      "\"motion24,wm_csf,cosine,scrub\",\"HighPassCutoff\":null,\"Events\":"
+      "\"task-faces_events.tsv\",\"Confounds\":\"sub-01/func/x_desc-confounds_timeseries.tsv\","
+      "\"Image\":\"sub-01/func/sub-01_task-faces_run-1_bold.nii.gz\",\"DesignOnly\":false,"
+      "\"BrindleVersion\":\"1.0\",\"Commands\":[[\"/opt/Tormel\",\"design\",\"a b\"],"
+      "[\"/opt/Tormel\",\"mergeall\"]]}");
 }
 
 }  // namespace

@@ -44,6 +44,7 @@ TEST(ParameterTexts, SayWhatEachKindWants) {
       {"ztans", "a whole number (0: off)"},
       {"confounds", "terms separated by commas, such as motion24,wm_csf"},
       {"sdm1", "a path"},
+      {"provenance", "one JSON object, such as {\"RepetitionTime\": 2}"},
   };
   for (const auto& [name, text] : wants)
     EXPECT_EQ(contract::parameterWants(*parameterRule(name)), text);

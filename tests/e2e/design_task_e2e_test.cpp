@@ -39,10 +39,12 @@ TEST(DesignEndToEnd, EventsFileBecomesTheExpectedSdmWithItsWarningsLogged) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(result.err, "");
   const std::string sdm = dir.file("sub-01_run-1_design.sdm");
-  EXPECT_EQ(result.out,
-            running + "\nBrindle>  Warning: sub-01_run-1_events.tsv: 1 event(s) skipped (rows 4)" +
-                "\nBrindle>  Warning: sub-01_run-1_events.tsv: no condition matches \"cue\"" +
-                "\nBrindle>  Saved " + sdm + finished);
+  EXPECT_EQ(
+      result.out,
+      running +
+          "\nBrindle>  Warning: sub-01_run-1_events.tsv: 1 event(s) skipped: onset n/a (lines 4)" +
+          "\nBrindle>  Warning: sub-01_run-1_events.tsv: no condition matches \"cue\"" +
+          "\nBrindle>  Saved " + sdm + finished);
   EXPECT_EQ(readFile(sdm), crlf("FileVersion:            3\n"
                                 "\n"
                                 "NrOfPredictors:         4\n"
@@ -96,6 +98,9 @@ TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritt
       {"--set", "tr=", "Invalid repetition time: "},
       {"--set", "hrf=canonical", "Invalid HRF model: canonical (spm or glover)"},
       {"--set", "sliceref=half", "Invalid slice-timing reference: half"},
+      {"--set", "highpass=fast",
+       "Invalid high-pass cut-off: fast (seconds, a number from 0 to 86400, such as 128; 0: no "
+       "drifts)"},
       {"--set", "tr=0", "Cannot model the events of " + path + " (TR 0 s outside 0.001 to 100 s)"},
   };
   for (const auto& c : cases) {
@@ -120,10 +125,69 @@ TEST(DesignEndToEnd, TormelNeverSavesOverAnEventsFileAndACancelSkipsThatFileOnly
   EXPECT_EQ(result.err, "Tormel: not saving b_design.sdm: it is an input of this task\n");
   std::string log = running;
   for (const char* name : {"a", "b", "c"})
-    log += "\nBrindle>  Warning: " + std::string(name) + "_events.tsv: 1 event(s) skipped (rows 4)";
+    log += "\nBrindle>  Warning: " + std::string(name) +
+           "_events.tsv: 1 event(s) skipped: onset n/a (lines 4)";
   EXPECT_EQ(result.out, log + "\nBrindle>  Saved c_design.sdm" + finished);
   EXPECT_EQ(readFile(dir.file("b_events.tsv")), events);
   EXPECT_FALSE(fs::exists(dir.file("a_design.sdm")));
+}
+
+}  // namespace
+
+namespace {
+
+// A file that keeps its conditions under stim_type, with an event before the run and one without
+// an onset.
+const std::string stimEvents =
+    "onset\tduration\tstim_type\n-10\t2\tface\n4\t2\tface\nn/a\t1\thouse\n20\t2\thouse\n";
+
+TEST(DesignEndToEnd, AListedConditionColumnWithDriftsConstantAndSettingsInTheSummary) {
+  TempDir dir;
+  const std::string path = dir.write("run_events.tsv", stimEvents);
+  const auto result = runTormel({"design",
+                                 path,
+                                 "--tr",
+                                 "2",
+                                 "--volumes",
+                                 "40",
+                                 "--condition-column",
+                                 "stim_type",
+                                 "--condition",
+                                 "house",
+                                 "--condition",
+                                 "face",
+                                 "--condition",
+                                 "miss",
+                                 "--high-pass",
+                                 "30",
+                                 "--provenance",
+                                 "{\"Run\" : \"\xC3\xA9\"}",
+                                 "--corr",
+                                 "--json"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, running +
+                            "\nBrindle>  Warning: run_events.tsv: 1 event(s) skipped: onset n/a "
+                            "(lines 4)\nBrindle>  Warning: run_events.tsv: condition miss has no "
+                            "event in the run\nBrindle>  Saved " +
+                            dir.file("run_design.sdm") + finished);
+  const std::string sdm = readFile(dir.file("run_design.sdm"));
+  EXPECT_EQ(sdm.substr(0, sdm.find("\r\n  ")),
+            crlf("FileVersion:            3\n\nNrOfPredictors:         8\n"
+                 "NrOfDataPoints:         40\nIncludesConstant:       1\n"
+                 "FirstConfoundPredictor: 4\n\n"
+                 "220 60 60   50 140 220   60 170 80   204 68 68   62 130 201   74 168 94   "
+                 "222 150 46   255 255 255\n\"house\" \"face\" \"miss\" \"cosine00\" \"cosine01\" "
+                 "\"cosine02\" \"cosine03\" \"Constant\""));
+  const std::string summary = readFile(dir.file("run_design.json"));
+  EXPECT_EQ(summary.substr(summary.find("  \"meanFramewiseDisplacement\"")),
+            crlf("  \"meanFramewiseDisplacement\": null,\n  \"skippedEvents\": [\n"
+                 "    {\"reason\": \"onset n/a\", \"count\": 1, \"lines\": [4]}\n  ],\n"
+                 "  \"settings\": {\"Run\":\"\\u00e9\"}\n}\n"));
+  const auto refused = runTormel({"design", path, "--tr", "2", "--volumes", "40", "--set",
+                                  "provenance=[1]", "--corr", "--json"});
+  EXPECT_EQ(refused.err,
+            "[message] Error: Invalid provenance (not one JSON object: byte 1: a JSON object "
+            "must begin here with '{')\n");
 }
 
 }  // namespace

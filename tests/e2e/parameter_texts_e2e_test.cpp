@@ -28,7 +28,9 @@ const std::map<std::string, std::string> tormelOptions =
                     {"volumes", "--volumes"},
                     {"tr", "--tr"},
                     {"sliceref", "--slice-time-ref"},
-                    {"hrf", "--hrf"}});
+                    {"hrf", "--hrf"},
+                    {"highpass", "--high-pass"},
+                    {"provenance", "--provenance"}});
 const std::map<std::string, std::string> bidsOptions =
     withMarkLimits({{"corrwarn", "--warn"}, {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"}});
 

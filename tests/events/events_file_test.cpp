@@ -34,7 +34,8 @@ std::string describe(const EventsTable& table) {
 struct EventsCase {
   const char* what;
   std::string bytes;
-  std::string expected;  // describe() of the table, or the IOError's message
+  std::string expected;              // describe() of the table, or the IOError's message
+  std::string conditionColumn = {};  // the column the reader is told to take
 };
 
 class EventsFileCases : public ::testing::TestWithParam<EventsCase> {};
@@ -44,7 +45,7 @@ TEST_P(EventsFileCases, ReadsTheExpectedEvents) {
   const std::string path = dir.write("sub-01_task-x_events.tsv", GetParam().bytes);
   std::string result;
   try {
-    result = describe(readEventsFile(path));
+    result = describe(readEventsFile(path, {GetParam().conditionColumn, {}}));
   } catch (const IOError& e) {
     result = e.what();
     if (const auto at = result.find(path); at != std::string::npos)
@@ -65,13 +66,31 @@ INSTANTIATE_TEST_SUITE_P(
          "n/a\t1\ta\t1\n2\t1s\ta\t1\n3\t-1\ta\t1\n4\t1\tn/a\t1\n5\t1\t\t1\n"
          "6\t1\ta\tn/a\n7\tinf\ta\t1\n 8 \t 1 \t b \t 2 \n",
          "a: 1/1/1\nb: 8/1/2\n"
-         "warning: 7 event(s) skipped (rows 4, 5, 6, 7, 8, 9, 10)\n"},
+         "warning: 1 event(s) skipped: onset n/a (lines 4)\n"
+         "warning: 2 event(s) skipped: duration not a number (lines 5, 10)\n"
+         "warning: 1 event(s) skipped: duration negative (lines 6)\n"
+         "warning: 1 event(s) skipped: trial_type n/a (lines 7)\n"
+         "warning: 1 event(s) skipped: trial_type empty (lines 8)\n"
+         "warning: 1 event(s) skipped: modulation n/a (lines 9)\n"},
         {"more than ten skipped rows list the first ten",
          "onset\tduration\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\n"
          "n/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\nn/a\t1\n",
-         "trial:\nwarning: 12 event(s) skipped (rows 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, ...)\n"},
+         "trial:\nwarning: 12 event(s) skipped: onset n/a (lines 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+         "...)\n"},
         {"without trial_type every event is a trial", "duration\tonset\n1\t2\n0\t4\n",
          "trial: 2/1/1 4/0/1\n"},
+        {"without trial_type beside other columns, a warning names them",
+         "onset\tduration\tstim_type\n1\t2\tface\n",
+         "trial: 1/2/1\nwarning: no trial_type column: every event is the condition \"trial\" "
+         "(columns: onset, duration, stim_type)\n"},
+        {"the condition column named, its n/a cells skipped",
+         "onset\tduration\ttrial_type\tstim_type\n1\t2\tx\tface\n3\t0\tx\tn/a\n5\t0\tx\thouse\n",
+         "face: 1/2/1\nhouse: 5/0/1\nwarning: 1 event(s) skipped: stim_type n/a (lines 3)\n",
+         "stim_type"},
+        {"the condition column named, missing", "onset\tduration\ttrial_type\n1\t2\tx\n",
+         "Invalid events file PATH (line 1: no column stim_type to name the conditions (columns: "
+         "onset, duration, trial_type))",
+         "stim_type"},
         {"CRLF lines and a byte order mark",
          "\xEF\xBB\xBFonset\tduration\ttrial_type\r\n1\t2\tgo\r\n\r\n3\t0\tgo\r",
          "go: 1/2/1 3/0/1\n"},

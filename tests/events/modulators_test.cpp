@@ -34,15 +34,13 @@ TEST(Modulators, TakeTheRowsWithANumberInTheirColumn) {
   testing_support::TempDir dir;
   dir.write("e.tsv",
             "onset\tduration\ttrial_type\trt\n1\t1\tgo\t0.5\n2\t1\tgo\tn/a\n3\t1\tno\t2\n");
-  const std::vector<std::string> rt{"rt"};
-  const EventsTable table = readEventsFile(dir.file("e.tsv"), rt);
+  const EventsTable table = readEventsFile(dir.file("e.tsv"), {"", {"rt"}});
   ASSERT_EQ(table.modulated.size(), 1u);
   EXPECT_EQ(table.events[0].size(), 2u);  // go keeps its event without a number
   ASSERT_EQ(table.modulated[0][0].size(), 1u);
   EXPECT_EQ(table.modulated[0][0][0].amplitude, 0.5);
   EXPECT_EQ(table.modulated[0][1][0].amplitude, 2.0);
-  const std::vector<std::string> missing{"rating"};
-  EXPECT_THROW_MSG(readEventsFile(dir.file("e.tsv"), missing), sdm::IOError,
+  EXPECT_THROW_MSG(readEventsFile(dir.file("e.tsv"), {"", {"rating"}}), sdm::IOError,
                    "Invalid events file " + dir.file("e.tsv") + " (line 1: no rating column)");
 }
 

@@ -45,25 +45,28 @@ struct Box {
   double onset, duration, amplitude;
 };
 
-// Boxes on the whole grid, the whole convolution, then each volume read off it.
+// Boxes on the whole grid, which begins 24 s before the run (at index -ceil(24 / dt), time t
+// still at index round(t / dt)), the whole convolution, then each volume read off it.
 std::vector<double> directRegressor(const std::vector<Box>& boxes, const std::vector<double>& h,
                                     double tr, int volumes, double s) {
   const double dt = tr / 50.0;
+  const int lead = static_cast<int>(std::ceil(24.0 / dt));
   const int points = 50 * (volumes - 1) + static_cast<int>(std::round(50.0 * s)) + 1;
-  std::vector<double> x(static_cast<std::size_t>(points) + 1, 0.0);  // one past: x is 0 there
+  // x[lead + j] is the signal at grid index j; one past the end: x is 0 there.
+  std::vector<double> x(static_cast<std::size_t>(lead + points) + 1, 0.0);
   for (const Box& box : boxes) {
     const int first = static_cast<int>(std::round(box.onset / dt));
     const int end =
         std::max(first + 1, static_cast<int>(std::round((box.onset + box.duration) / dt)));
-    for (int j = std::max(first, 0); j < std::min(end, points); ++j)
-      x[static_cast<std::size_t>(j)] += box.amplitude;
+    for (int j = std::max(first, -lead); j < std::min(end, points); ++j)
+      x[static_cast<std::size_t>(lead + j)] += box.amplitude;
   }
   std::vector<double> y(x.size(), 0.0);
   for (std::size_t j = 0; j < y.size(); ++j)
     for (std::size_t k = 0; k <= j && k < h.size(); ++k) y[j] += h[k] * x[j - k];
   std::vector<double> sampled;
   for (int i = 0; i < volumes; ++i) {
-    const double at = 50.0 * (i + s);
+    const double at = lead + 50.0 * (i + s);
     const auto below = static_cast<std::size_t>(std::floor(at));
     const double w = at - std::floor(at);
     sampled.push_back((1.0 - w) * y[below] + (w > 0.0 ? w * y[below + 1] : 0.0));
@@ -72,8 +75,12 @@ std::vector<double> directRegressor(const std::vector<Box>& boxes, const std::ve
 }
 
 TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
-  const std::vector<Box> go = {{-3.0, 5.0, 1.0},    {10.0, 0.0, 2.0},  {10.01, 4.5, -0.5},
-                               {30.3, 12.27, 1.25}, {60.0, 45.0, 1.0}, {150.0, 20.0, 0.75}};
+  // Events before the run: one whose end reaches into it, two wholly before it whose responses
+  // do, one cut at the grid's start, one ending before it (left out).
+  const std::vector<Box> go = {{-3.0, 5.0, 1.0},   {-12.5, 2.0, 1.5},   {-23.9, 0.0, 1.0},
+                               {-30.0, 10.0, 0.5}, {-40.0, 15.5, 3.0},  {10.0, 0.0, 2.0},
+                               {10.01, 4.5, -0.5}, {30.3, 12.27, 1.25}, {60.0, 45.0, 1.0},
+                               {150.0, 20.0, 0.75}};
   std::string rows = "onset\tduration\ttrial_type\tmodulation\n5\t1\tstop\t1\n";
   for (const Box& b : go)
     rows += numberText(b.onset) + "\t" + numberText(b.duration) + "\tgo\t" +
@@ -99,13 +106,17 @@ TEST(EventsDesign, RegressorAndDerivativeMatchTheFormulasEvaluatedDirectly) {
     EXPECT_NEAR(design.matrix.predictors[1].values[i], expectedDerivative[i], 1e-6)
         << "volume " << i;
   }
+  EXPECT_GT(design.matrix.predictors[0].values[0], 0.1f) << "the events before the run count";
+  ASSERT_EQ(design.notices.size(), 2u);
+  EXPECT_EQ(design.notices[0].text,
+            "1 event(s) end more than 24 s before the run starts: left out");
 }
 
 TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
   TempDir dir;
-  const std::string path =
-      dir.write("run1.tsv",
-                "onset\ttrial_type\tduration\n7\tlate\t0\nn/a\tlate\t1\n-9\tearly\t2\n0\tcue\t0\n");
+  const std::string path = dir.write(
+      "run1.tsv",
+      "onset\ttrial_type\tduration\n7\tlate\t0\nn/a\tlate\t1\n-30\tearly\t2\n0\tcue\t0\n");
   TaskModel model;
   model.repetitionTime = 2.5;
   model.volumes = 2;
@@ -126,10 +137,11 @@ TEST(EventsDesign, ConditionsWithoutEventsInTheRunAreZeroAndWarnedAbout) {
   for (const Notice& notice : design.notices) notices += noticeText(notice) + "\n";
   EXPECT_EQ(
       notices,
-      "Warning: run1.tsv: 1 event(s) skipped (rows 3)\n"
+      "Warning: run1.tsv: 1 event(s) skipped: onset n/a (lines 3)\n"
       "Warning: run1.tsv: no condition matches \"target\"\n"
       "Warning: run1.tsv: condition early has no event in the run\n"
       "Warning: run1.tsv: condition late has no event in the run\n"
+      "Warning: run1.tsv: 1 event(s) end more than 24 s before the run starts: left out\n"
       "Warning: run1.tsv: events run past the last volume (2 s after the run's end at 5 s)\n");
 }
 
@@ -176,6 +188,14 @@ TEST(EventsDesign, RefusesWhatCannotBeModelled) {
   model.conditionTerms = "stop*";
   EXPECT_THROW_MSG(taskDesign(path, model), IOError,
                    prefix + "no condition matches \"stop*\"; conditions: go)");
+  model.conditionTerms = "";
+  model.conditionList = {"go", "go_derivative"};
+  model.timeDerivatives = true;
+  EXPECT_THROW_MSG(
+      taskDesign(path, model), IOError,
+      prefix + "condition go_derivative has the name of the time derivative of condition go)");
+  model.conditionList = {"go", "stop", "go"};
+  EXPECT_THROW_MSG(taskDesign(path, model), IOError, prefix + "condition go is listed twice)");
 }
 
 TEST(EventsDesign, NamesTheSdmAfterTheEventsFile) {

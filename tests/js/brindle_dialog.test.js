@@ -83,9 +83,10 @@ function mockHost({ params = {}, sdmfileAnswer = '', filesAnswer = [] } = {}) {
 function openDialog(options) {
   const host = mockHost(options);
   const controller = dialogScript.buildBrindleDialog(host);
-  const [primary, corrwarn, corrdir, confounds, contrasts, tr, volumes, hrf, sliceref, conditions] = host.textFields;
+  const [primary, corrwarn, corrdir, confounds, contrasts, tr, volumes, hrf, sliceref, conditions, conditioncolumn, highpass] =
+    host.textFields;
   const [secondaries, events] = host.lists;
-  const design = { events, tr, volumes, hrf, sliceref, conditions };
+  const design = { events, tr, volumes, hrf, sliceref, conditions, conditioncolumn, highpass };
   const check = (fragment) => {
     for (const [label, box] of host.checkBoxes) if (label.includes(fragment)) return box;
     throw new Error(`no check box with "${fragment}"`);
@@ -118,6 +119,8 @@ function fillIn(d) {
   d.design.hrf.setText('glover');
   d.design.sliceref.setText('0.5');
   d.design.conditions.setText(' go*, stop ');
+  d.design.conditioncolumn.setText(' stim_type ');
+  d.design.highpass.setText('128');
   d.check('derivative').setChecked(true);
 }
 
@@ -154,8 +157,9 @@ const actionCases = [
     button: 'Make designs',
     expected: {
       task: 'design', events: 'D:/bids/sub-01_run-1_events.tsv\nD:/bids/sub-01_run-2_events.tsv', tr: '0.8',
-      volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop', allcorr: 1,
-      corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
+      volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop',
+      conditioncolumn: 'stim_type', highpass: '128', allcorr: 1, corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      contrasts,
     },
   },
 ];
