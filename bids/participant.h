@@ -26,11 +26,11 @@ struct ParticipantOptions {
   std::optional<double> sliceTimeRef;  // none: StartTime / TR, else 0
   std::string hrf = "spm";
   bool timeDerivatives = false;
-  std::string modulators;                         // events columns weighting every condition
+  std::string modulators;       // events columns weighting every condition
   std::string conditions;       // empty: every condition
   std::string conditionColumn;  // empty: trial_type, the plug-in's default
   bool designOnly = false;      // no confounds for any run, as when there are no derivatives
-  double highPass = contract::defaultHighPass;    // the cosine drifts' cut-off of a design only
+  double highPass = contract::defaultHighPass;  // the cosine drifts' cut-off of a design only
   // (a model's HighPassFilterCutoffHz sets it)
   std::string warn = contract::defaultThreshold;  // as given: the plug-in reads the text
   bool constant = true;                           // the result has a constant predictor

@@ -98,7 +98,7 @@ bool readNumber(std::string_view cell, double& value) {
 struct Layout {
   std::size_t width = 0;
   std::size_t onset = absent, duration = absent, condition = absent, modulation = absent;
-  std::string conditionName;  // the name of the condition column
+  std::string conditionName;            // the name of the condition column
   std::vector<std::size_t> modulators;  // the modulator columns asked for, in order
 };
 

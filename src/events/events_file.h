@@ -12,8 +12,9 @@
 // BIDS events files: tab-separated text, one header row of column names, "n/a" for a missing
 // value. The columns "onset" and "duration" (seconds) are required, and so are the modulator
 // columns the reader is told to take; the condition column ("trial_type" unless the reader is
-// told another) and "modulation" (the amplitude) are optional, any other column is ignored. A file without a condition column of the default name holds one
-// condition, "trial", and is warned about when it has other columns that might name conditions
+// told another) and "modulation" (the amplitude) are optional, any other column is ignored. A file
+// without a condition column of the default name holds one condition, "trial", and is warned about
+// when it has other columns that might name conditions
 // ("no trial_type column: every event is the condition "trial" (columns: onset, duration,
 // stim_type)"); a condition column named by the caller must be there.
 //
@@ -51,8 +52,8 @@ struct EventsColumns {
 
 // An events file as read: its conditions and their events.
 struct EventsTable {
-  std::vector<std::string> conditions;      // distinct condition values, in byte order
-  std::vector<std::vector<Event>> events;   // parallel to `conditions`, in file order
+  std::vector<std::string> conditions;     // distinct condition values, in byte order
+  std::vector<std::vector<Event>> events;  // parallel to `conditions`, in file order
   // Per modulator column asked for, per condition: the condition's events whose cell in that
   // column is a number, with that number as their amplitude (a cell "n/a" or unreadable leaves
   // the event out of the modulator only).

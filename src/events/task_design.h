@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "contract/modulators.h"
 #include "base/notice.h"
+#include "contract/modulators.h"
 #include "events/hrf.h"
 #include "sdm/design_matrix.h"
 
@@ -13,12 +13,12 @@
 // condition, its events convolved with a haemodynamic response and sampled at every volume
 // (events/regressor.h), computed in double and stored as float; with time derivatives, each
 // followed by its "_derivative"; then, per modulator, the condition's modulated events
-// ("faces_x_rt", events/modulators.h), likewise with its derivative. The conditions modelled are the file's, in byte order, or
-// exactly those of the model's list, in its order (one the file lacks is all 0, so that every run
-// of a task has the same columns), of which the condition terms keep those they match. The
-// matrix holds predictors of interest only (of kind `interest`): no constant (IncludesConstant 0,
-// FirstConfoundPredictor the number of predictors + 1), FileVersion 3, every header entry present,
-// colours from conditionColour.
+// ("faces_x_rt", events/modulators.h), likewise with its derivative. The conditions modelled are
+// the file's, in byte order, or exactly those of the model's list, in its order (one the file lacks
+// is all 0, so that every run of a task has the same columns), of which the condition terms keep
+// those they match. The matrix holds predictors of interest only (of kind `interest`): no constant
+// (IncludesConstant 0, FirstConfoundPredictor the number of predictors + 1), FileVersion 3, every
+// header entry present, colours from conditionColour.
 //
 // Warnings, in this order: the events file's (events/events_file.h); "no condition matches
 // \"TERM\"" for each term that keeps none; "condition NAME has no event in the run" (its
@@ -41,7 +41,7 @@ struct TaskModel {
   double sliceReference = 0.0;   // s: when in its TR a volume is taken, 0 to 1 of the TR
   std::string conditionTerms;    // conditions to keep (events/condition_terms.h); all if blank
   std::string conditionColumn;   // the events column naming the conditions; "": trial_type
-  std::vector<std::string> conditionList;  // not empty: the conditions modelled, in this order
+  std::vector<std::string> conditionList;       // not empty: the conditions modelled, in this order
   std::vector<contract::Modulator> modulators;  // events columns weighting every kept condition
 };
 

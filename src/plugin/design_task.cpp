@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/split.h"
-#include "contract/modulators.h"
 #include "confounds/cosine_drifts.h"
+#include "contract/modulators.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
 #include "events/hrf.h"

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "contract/contrasts.h"
 #include <stdexcept>
+#include "contract/contrasts.h"
 
 #include "contract/json_object.h"
 #include "contract/parameters.h"

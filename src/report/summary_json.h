@@ -74,9 +74,9 @@ std::vector<std::size_t> scrubbedVolumes(const sdm::DesignMatrix& matrix);
 
 // The summary of `report` (an analysed one) of `matrix`: names, kinds, counts, file name and
 // scrubbed volumes from `matrix`, roles, statistics, factors, dependencies, condition number and
-// pairs, contrasts and mark from `report`, the threshold from `request`, the notices, the mean framewise
-// displacement, the skipped events and the settings from `context`. The report must outlive the
-// result. Throws std::invalid_argument when the sizes do not fit.
+// pairs, contrasts and mark from `report`, the threshold from `request`, the notices, the mean
+// framewise displacement, the skipped events and the settings from `context`. The report must
+// outlive the result. Throws std::invalid_argument when the sizes do not fit.
 Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                   const ReportRequest& request, const RunContext& context);
 

@@ -154,16 +154,16 @@ TEST(BidsApp, TheGeneratedDatasetWithoutDerivativesChecksEveryDesignAlone) {
                                      ": every run's design is checked without confounds (design "
                                      "only)\n"))
       << result.err;
-  EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 6 of 6 runs done\n")) << result.err;
+  EXPECT_TRUE(result.err.ends_with("\nbrindle-bids: 7 of 7 runs done\n")) << result.err;
   const auto group = runProcess(program("brindle-bids"), {dataset.string(), out.string(), "group"});
-  EXPECT_EQ(group.err, "brindle-bids: group report of 6 of 6 runs (0 failed, 1 red, 0 amber): " +
+  EXPECT_EQ(group.err, "brindle-bids: group report of 7 of 7 runs (0 failed, 2 red, 0 amber): " +
                            (out / "group_report.html").string() + "\n");
   EXPECT_EQ(
       readFile(out / "group_report.tsv"),
       readFile(testing_support::sourceDir() + "/tests/bids/expected/group_report_design_only.tsv"));
   const std::string page = readFile(out / "group_report.html");
-  EXPECT_NE(page.find("<li><b>6</b> design only</li>"), std::string::npos);
-  EXPECT_NE(page.find("<tr><td class=\"text\">modulation n/a</td><td>6</td><td>6</td></tr>"),
+  EXPECT_NE(page.find("<li><b>7</b> design only</li>"), std::string::npos);
+  EXPECT_NE(page.find("<tr><td class=\"text\">modulation n/a</td><td>8</td><td>7</td></tr>"),
             std::string::npos);
 }
 
@@ -519,8 +519,9 @@ INSTANTIATE_TEST_SUITE_P(
          secondRun(false),
          {},
          1,
-         "[1/2] sub-01 task-a run-01 ok\n[2/2] sub-01 task-a run-02 FAILED: " + noTable +
-             "\nbrindle-bids: 1 of 2 runs failed:\n  " + bold2 + ": " + noTable + "\n",
+         "[1/2] sub-01 task-a run-01 red: go costs x7.48 with the confounds; go VIF 7.48\n"
+         "[2/2] sub-01 task-a run-02 FAILED: " +
+             noTable + "\nbrindle-bids: 1 of 2 runs failed:\n  " + bold2 + ": " + noTable + "\n",
          with(with(designs, events),
               {"dataset_description.json",
                "sub-01/func/sub-01_task-a_run-02_desc-brindle_failure.json"})},
@@ -529,8 +530,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  "onset\tduration\ttrial_type\n10\t6\tstop\n"}}),
          {},
          0,
-         "[1/2] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: condition stop has no "
-         "event in the run\n[2/2] sub-01 task-a run-02 ok\n    warning: "
+         "[1/2] sub-01 task-a run-01 red: stop cannot be estimated (stop has no events); go "
+         "costs x7.48 with the confounds; go VIF 7.48\n    warning: task-a_events.tsv: condition "
+         "stop has no event in the run\n[2/2] sub-01 task-a run-02 red: go cannot be estimated (go "
+         "has no events); stop costs x8.34 with the confounds; stop VIF 8.34\n    warning: "
          "sub-01_task-a_run-02_events.tsv: condition go has no event in the run\n"
          "brindle-bids: 2 of 2 runs done\n",
          with(with(with(designs, events), with(ofRun2(designs), ofRun2(events))),
@@ -540,8 +543,9 @@ INSTANTIATE_TEST_SUITE_P(
            "onset\tduration\tstim_type\n4\t6\tface\n30\t6\thouse\n50\t6\tn/a\n"}},
          {"--condition-column", "stim_type"},
          0,
-         "[1/1] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: 1 event(s) skipped: "
-         "stim_type n/a (lines 4)\n" +
+         "[1/1] sub-01 task-a run-01 red: face costs x8.38 with the confounds; house costs x6.72 "
+         "with the confounds; face VIF 8.47; house VIF 6.79\n    warning: task-a_events.tsv: 1 "
+         "event(s) skipped: stim_type n/a (lines 4)\n" +
              lastLine,
          with(with(designs, events), {"dataset_description.json"})},
         {"events before the run",
@@ -549,7 +553,8 @@ INSTANTIATE_TEST_SUITE_P(
            "onset\tduration\ttrial_type\n-40\t6\tgo\n-10\t6\tgo\n30\t6\tgo\n"}},
          {},
          0,
-         "[1/1] sub-01 task-a run-01 ok\n    warning: task-a_events.tsv: 1 event(s) end more than "
+         "[1/1] sub-01 task-a run-01 red: go VIF 10.1; go costs x10.1 with the confounds\n    "
+         "warning: task-a_events.tsv: 1 event(s) end more than "
          "24 s before the run starts: left out\n" +
              lastLine,
          with(with(designs, events), {"dataset_description.json"})},
@@ -580,7 +585,7 @@ TEST(BidsApp, TheGroupReportCountsAndListsTheFailedRuns) {
       runProcess(program("brindle-bids"), {dir.file("ds"), dir.file("out"), "group"});
   EXPECT_EQ(group.exitCode, 0);
   EXPECT_EQ(normalised(group.err, dir.path().string()),
-            "brindle-bids: group report of 1 of 2 runs (1 failed, 0 red, 1 amber): "
+            "brindle-bids: group report of 1 of 2 runs (1 failed, 1 red, 0 amber): "
             "$D/out/group_report.html\n");
   const std::string page = readFile(dir.path() / "out/group_report.html");
   EXPECT_NE(page.find("<tr class=\"m-failed\"><td>sub-01 task-a run-02</td><td class=\"text\">no "

@@ -179,10 +179,22 @@ TEST(DesignEndToEnd, AListedConditionColumnWithDriftsConstantAndSettingsInTheSum
                  "222 150 46   255 255 255\n\"house\" \"face\" \"miss\" \"cosine00\" \"cosine01\" "
                  "\"cosine02\" \"cosine03\" \"Constant\""));
   const std::string summary = readFile(dir.file("run_design.json"));
-  EXPECT_EQ(summary.substr(summary.find("  \"meanFramewiseDisplacement\"")),
-            crlf("  \"meanFramewiseDisplacement\": null,\n  \"skippedEvents\": [\n"
-                 "    {\"reason\": \"onset n/a\", \"count\": 1, \"lines\": [4]}\n  ],\n"
-                 "  \"settings\": {\"Run\":\"\\u00e9\"}\n}\n"));
+  EXPECT_EQ(
+      summary.substr(summary.find("  \"meanFramewiseDisplacement\"")),
+      crlf("  \"meanFramewiseDisplacement\": null,\n  \"contrasts\": [\n"
+           "    {\"name\": \"house\", \"test\": \"t\", \"weights\": [{\"house\": 1}], "
+           "\"estimable\": true, \"variance\": 4.6952497778276285, \"efficiency\": "
+           "0.2129812144866709, \"confoundCost\": 1.4494742884279659, \"reason\": \"\"},\n"
+           "    {\"name\": \"face\", \"test\": \"t\", \"weights\": [{\"face\": 1}], "
+           "\"estimable\": true, \"variance\": 5.130253507443266, \"efficiency\": "
+           "0.1949221414788066, \"confoundCost\": 1.4421301634093073, \"reason\": \"\"},\n"
+           "    {\"name\": \"miss\", \"test\": \"t\", \"weights\": [{\"miss\": 1}], "
+           "\"estimable\": false, \"variance\": null, \"efficiency\": null, \"confoundCost\": "
+           "null, \"reason\": \"miss has no events\"}\n  ],\n"
+           "  \"mark\": \"red\",\n  \"reasons\": [\n"
+           "    \"miss cannot be estimated (miss has no events)\"\n  ],\n  \"skippedEvents\": [\n"
+           "    {\"reason\": \"onset n/a\", \"count\": 1, \"lines\": [4]}\n  ],\n"
+           "  \"settings\": {\"Run\":\"\\u00e9\"}\n}\n"));
   const auto refused = runTormel({"design", path, "--tr", "2", "--volumes", "40", "--set",
                                   "provenance=[1]", "--corr", "--json"});
   EXPECT_EQ(refused.err,
