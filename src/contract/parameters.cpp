@@ -5,6 +5,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "contract/confound_terms.h"
 #include "contract/limits.h"
 #include "contract/terms.h"
 #include "contract/threshold.h"
@@ -40,7 +41,7 @@ constexpr ParameterRule rules[] = {
     flag(parameter::plots),
     number(parameter::threshold, ParameterKind::threshold, 0, 1, defaultThreshold),
     flag(parameter::summary),
-    text(parameter::confounds, ParameterKind::terms, "motion24,wm_csf"),
+    text(parameter::confounds, ParameterKind::confoundTerms, "motion24,wm_csf"),
     flag(parameter::strict),
     text(parameter::events, ParameterKind::list),
     number(parameter::repetitionTime, ParameterKind::decimal, minRepetitionTime, maxRepetitionTime,
@@ -131,6 +132,8 @@ std::string parameterWants(const ParameterRule& rule) {
       return choiceList(rule.choices);
     case ParameterKind::terms:
       return "terms separated by commas, such as " + std::string(rule.example);
+    case ParameterKind::confoundTerms:
+      return "presets or column names separated by commas, such as " + std::string(rule.example);
     case ParameterKind::path:
     case ParameterKind::list:
       break;
@@ -154,13 +157,21 @@ std::optional<double> parameterNumber(const ParameterRule& rule, std::string_vie
   return value;
 }
 
+std::string termsProblem(const ParameterRule& rule, std::string_view text) {
+  if (rule.kind == ParameterKind::confoundTerms) return confoundTermsProblem(text);
+  if (rule.kind == ParameterKind::terms) return conditionTermsProblem(text);
+  return {};
+}
+
 bool parameterTakes(const ParameterRule& rule, std::string_view text) {
   const std::string_view t = withoutBlanks(text);
   switch (rule.kind) {
     case ParameterKind::path:
     case ParameterKind::list:
-    case ParameterKind::terms:
       return true;
+    case ParameterKind::terms:
+    case ParameterKind::confoundTerms:
+      return termsProblem(rule, text).empty();
     case ParameterKind::threshold:
       return parseCorrelationThreshold(t).state != CorrelationThreshold::State::invalid;
     case ParameterKind::choice:

@@ -197,6 +197,7 @@ EventsTable readEventsFile(const std::string& path) {
     std::string_view condition;
     Event event;
     if (readRow(cells, *layout, condition, event)) {
+      event.line = lines.number();
       table.add(condition, event, lines);
     } else {
       table.skip(lines.number());

@@ -42,7 +42,7 @@ struct EventsTable {
 
 // Reads the events file at `path` through the file-system seam, as described above. Also
 // throws OpenFileError "Failed opening for reading: " + path and IOError "Failed reading
-// from: " + path.
+// from: " + path, each followed by " (" + the system's reason + ")" (sdm/sdm_input.h).
 EventsTable readEventsFile(const std::string& path);
 
 }  // namespace events

@@ -78,21 +78,30 @@ std::vector<std::size_t> keptConditions(const std::string& path, const EventsTab
   return std::move(choice.kept);
 }
 
-// A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
-// except a NaN (where the overflowing sums of events of opposite signs meet), which designs have
-// always stored as the largest float of its sign.
-float storedValue(double value) {
-  if (std::isnan(value)) {
-    constexpr float largest = std::numeric_limits<float>::max();
-    return std::signbit(value) ? -largest : largest;
-  }
-  return base::roundToFloat(value);
+// Refuses a predictor with a value that a float does not hold (the SDM would say "inf" or
+// "nan"), naming the line of the event whose modulation is largest in magnitude (the first of
+// equals): what took it there, as a modulation of 1e39 does.
+void checkFitsFloat(const std::string& path, const std::string& name,
+                    const std::vector<double>& values, std::span<const Event> events) {
+  const auto beyond = std::find_if(values.begin(), values.end(), [](double value) {
+    return !std::isfinite(base::roundToFloat(value));
+  });
+  if (beyond == values.end() || events.empty()) return;
+  const Event& largest =
+      *std::max_element(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return std::fabs(a.amplitude) < std::fabs(b.amplitude);
+      });
+  throw cannotModel(path, "line " + std::to_string(largest.line) + ": modulation " +
+                              base::shortestText(largest.amplitude) + " takes predictor " + name +
+                              " beyond the range of a float at volume " +
+                              std::to_string(beyond - values.begin() + 1));
 }
 
 void appendPredictor(std::vector<sdm::Predictor>& predictors, std::string name,
                      const std::vector<double>& values, sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
-  std::transform(values.begin(), values.end(), stored.begin(), storedValue);
+  std::transform(values.begin(), values.end(), stored.begin(),
+                 [](double value) { return base::roundToFloat(value); });
   predictors.push_back({std::move(name), colour, sdm::PredictorKind::interest, std::move(stored)});
 }
 
@@ -151,12 +160,14 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   for (std::size_t position = 0; position < kept.size(); ++position) {
     const std::string& name = table.conditions[kept[position]];
     const std::span<const Event> events = table.events[kept[position]];
-    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
-                    conditionColour(position, false));
+    const std::vector<double> values = sampledRegressor(grid, kernel, events);
+    checkFitsFloat(eventsPath, name, values, events);
+    appendPredictor(predictors, name, values, conditionColour(position, false));
     if (model.timeDerivatives) {
-      appendPredictor(predictors, name + std::string(derivativeSuffix),
-                      sampledRegressor(grid, derivativeKernel, events),
-                      conditionColour(position, true));
+      const std::string derivative = name + std::string(derivativeSuffix);
+      const std::vector<double> slopes = sampledRegressor(grid, derivativeKernel, events);
+      checkFitsFloat(eventsPath, derivative, slopes, events);
+      appendPredictor(predictors, derivative, slopes, conditionColour(position, true));
     }
     if (!anyEventInRun(grid, events)) {
       design.notices.push_back({base::NoticeKind::warning, eventsPath,

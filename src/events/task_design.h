@@ -19,8 +19,10 @@
 // keeps none; "condition NAME has no event in the run" (its predictor is all 0); "events run
 // past the last volume (T s after the run's end at E s)" when a kept event ends after n x TR.
 // IOError "Cannot model the events of " + path + " (" + reason + ")" refuses a TR, n or s
-// outside its bounds, a file without events, terms that keep no condition, and more predictors
-// or values than an SDM file holds.
+// outside its bounds, a file without events, terms that keep no condition, more predictors or
+// values than an SDM file holds, and a predictor with a value beyond the range of a float ("line
+// 3: modulation 1e+39 takes predictor go beyond the range of a float at volume 2", the line of
+// the condition's event of the largest modulation).
 namespace events {
 
 // How the events of a run become predictors.

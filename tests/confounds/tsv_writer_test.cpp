@@ -112,7 +112,8 @@ TEST(TsvWriter, FailuresLeaveTheOldFile) {
     saveTsv(makeMatrix({"x"}, {{1}}, 1, 1), missing);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + missing + " (folder missing)");
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot Create file: " + missing + " (no such file or folder)");
   }
   const std::string path = dir.file("old.tsv");
   writeFile(path, "old content");

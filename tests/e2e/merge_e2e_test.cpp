@@ -306,7 +306,8 @@ TEST_F(MergeEndToEnd, SaveIntoAMissingFolderStopsWithTheWritersMessage) {
                                  in("sub01_run2_motion.sdm"), "--save", target});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, startAll + finished);
-  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + target + " (folder missing)\n");
+  EXPECT_EQ(result.err,
+            "[message] Error: Cannot Create file: " + target + " (no such file or folder)\n");
 }
 
 TEST_F(MergeEndToEnd, FortyLongPathsFitTheListBuffer) {

@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"sdm1corr", "run1.sdm", "--report-into", "nowhere"},
                  1,
                  "",
-                 "[message] Error: Cannot Create file: nowhere/run1.csv (folder missing)\n",
+                 "[message] Error: Cannot Create file: nowhere/run1.csv (no such file or folder)\n",
                  {"run1.sdm"}}),
     [](const ::testing::TestParamInfo<PathCase>& param) { return param.param.name; });
 
