@@ -200,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(
                   -1,
                   1,
                   "",
-                  "[message] Error: Failed opening for reading: {D}/in/run3.sdm\n",
+                  "[message] Error: Failed opening for reading: {D}/in/run3.sdm (a folder is in the "
+                  "way)\n",
                   {"in/run3.sdm/"},
                   {},
                   ""},
@@ -210,7 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
                   -1,
                   1,
                   "",
-                  "[message] Error: Failed opening for reading: {D}/in/run1.sdm/x.sdm\n",
+                  "[message] Error: Failed opening for reading: {D}/in/run1.sdm/x.sdm (no such file "
+                  "or folder)\n",
                   {},
                   {},
                   ""},
@@ -220,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
                   -1,
                   1,
                   "",
-                  "[message] Error: Failed opening for reading: {D}/in/loop.sdm\n",
+                  "[message] Error: Failed opening for reading: {D}/in/loop.sdm (too many links)\n",
                   {"in/loop.sdm"},
                   {},
                   ""},
@@ -232,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
             1,
             "",
             "[message] Error: Failed opening for reading: {D}/in/" + std::string(300, 'n') +
-                ".sdm\n",
+                ".sdm (name too long)\n",
             {},
             {},
             ""},
