@@ -87,9 +87,8 @@ TEST(CorrelationE2E, MissingSdmShowsTheReadErrorAndWritesNothing) {
   TempDir dir;
   const ProcessResult result = runCorrelation(dir.file("absent.sdm"));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err,
-            "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") +
-                " (no such file or folder)\n");
+  EXPECT_EQ(result.err, "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") +
+                            " (no such file or folder)\n");
   EXPECT_EQ(result.out, running + finished);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

@@ -15,12 +15,14 @@ constexpr int usageError = 64;
 
 // The options that send a parameter of the table, per program.
 const std::map<std::string, std::string> tormelOptions = {
-    {"corrwarn", "--warn"},        {"volumes", "--volumes"},       {"tr", "--tr"},
-    {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"},             {"confounds", "--confounds"},
+    {"corrwarn", "--warn"},           {"volumes", "--volumes"}, {"tr", "--tr"},
+    {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"},         {"confounds", "--confounds"},
     {"conditions", "--conditions"}};
-const std::map<std::string, std::string> bidsOptions = {
-    {"corrwarn", "--warn"},         {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"},
-    {"confounds", "--confounds"}, {"conditions", "--conditions"}};
+const std::map<std::string, std::string> bidsOptions = {{"corrwarn", "--warn"},
+                                                        {"sliceref", "--slice-time-ref"},
+                                                        {"hrf", "--hrf"},
+                                                        {"confounds", "--confounds"},
+                                                        {"conditions", "--conditions"}};
 
 TEST(ParameterTextsE2E, TormelAndBrindleBidsTakeWhatTheSharedTableSays) {
   int checked = 0;

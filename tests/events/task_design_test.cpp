@@ -148,8 +148,8 @@ TEST(EventsDesign, RefusesAPredictorBeyondTheFloatRangeNamingTheLineOfItsLargest
   };
   TempDir dir;
   for (const auto& c : cases) {
-    const std::string path =
-        dir.write("a_events.tsv", std::string("onset\tduration\ttrial_type\tmodulation\n") + c.rows);
+    const std::string path = dir.write(
+        "a_events.tsv", std::string("onset\tduration\ttrial_type\tmodulation\n") + c.rows);
     TaskModel model;
     model.repetitionTime = 2.0;
     model.volumes = 20;

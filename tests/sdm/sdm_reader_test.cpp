@@ -209,9 +209,9 @@ TEST(SdmReader, AFileThatCannotBeOpenedThrowsOpenFileErrorWithThePathAndTheReaso
   const std::string path = dir.file("missing.sdm");
   EXPECT_THROW_MSG(loadSdm(path), OpenFileError,
                    "Failed opening for reading: " + path + " (no such file or folder)");
-  EXPECT_THROW_MSG(loadSdm(dir.path().string()), OpenFileError,
-                   "Failed opening for reading: " + dir.path().string() +
-                       " (a folder is in the way)");
+  EXPECT_THROW_MSG(
+      loadSdm(dir.path().string()), OpenFileError,
+      "Failed opening for reading: " + dir.path().string() + " (a folder is in the way)");
 }
 
 struct FailCase {
