@@ -12,9 +12,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <system_error>
+
+#include "base/file_system.h"
 
 extern char** environ;
 
@@ -120,7 +121,7 @@ ChildResult runChild(const fs::path& program, const std::vector<std::string>& ar
   posix_spawn_file_actions_destroy(&actions);
   ChildResult result;
   if (failed != 0) {
-    result.err = "cannot start " + program.string() + ": " + std::strerror(failed);
+    result.err = "cannot start " + program.string() + ": " + filesys::failureReason(failed);
     return result;
   }
   out.closeEnd(1);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/file_system.h"
+
 namespace fs = std::filesystem;
 
 namespace bids {
@@ -48,7 +50,7 @@ bool passes(const Run& run, const RunFilter& filter) {
 std::string folderProblem(const fs::directory_entry& entry) {
   std::error_code error;
   const fs::file_status status = entry.status(error);
-  if (error) return "cannot be read (" + error.message() + ")";
+  if (error) return "cannot be read (" + filesys::failureReason(error.value()) + ")";
   return fs::is_directory(status) ? "" : "not a folder";
 }
 
@@ -106,7 +108,8 @@ bool Dataset::listFolder(const fs::path& relative, const std::string& subject,
   for (; !error && it != end; it.increment(error)) entries.push_back(*it);
   if (error) {
     const std::string where = relative.empty() ? root_.string() : relative.generic_string();
-    problems_.push_back({subject, where + ": cannot be read (" + error.message() + ")"});
+    problems_.push_back(
+        {subject, where + ": cannot be read (" + filesys::failureReason(error.value()) + ")"});
     return false;
   }
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {

@@ -11,6 +11,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "child_process.h"
@@ -72,10 +73,22 @@ CLI::Validator plugInTakes(const char* name) {
   const contract::ParameterRule& rule = *contract::parameterRule(name);
   return CLI::Validator(
       [&rule](std::string& text) {
-        return contract::parameterTakes(rule, text) ? std::string()
-                                                    : "wants " + contract::parameterWants(rule);
+        if (contract::parameterTakes(rule, text)) return std::string();
+        const std::string problem = contract::termsProblem(rule, text);
+        return problem.empty() ? "wants " + contract::parameterWants(rule) : problem;
       },
       contract::parameterWants(rule));
+}
+
+// A number in the classic notation, read as the contract reads decimals (so never "nan" or
+// "inf"), from `minimum` to `maximum`, which `wants` says in words.
+CLI::Validator numberWithin(double minimum, double maximum, const std::string& wants) {
+  return CLI::Validator(
+      [=](std::string& text) {
+        const std::optional<double> value = contract::decimalValue(text);
+        return value && *value >= minimum && *value <= maximum ? std::string() : "wants " + wants;
+      },
+      wants);
 }
 
 void addOptions(CLI::App& app, CommandLine& line) {
@@ -93,6 +106,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep; none there: "
                  "design only)");
   app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
+      ->check(plugInTakes(contract::parameter::confounds))
       ->capture_default_str();
   app.add_option("--slice-time-ref", line.sliceTimeRef,
                  "Slice-timing reference, a fraction of TR (default StartTime / TR, else 0)")
@@ -103,7 +117,8 @@ void addOptions(CLI::App& app, CommandLine& line) {
   app.add_flag("--time-derivatives", line.participant.timeDerivatives,
                "A time derivative after each task predictor");
   app.add_option("--conditions", line.participant.conditions,
-                 "Only these conditions (names with * and ?, comma-separated)");
+                 "Only these conditions (names with * and ?, comma-separated)")
+      ->check(plugInTakes(contract::parameter::conditions));
   app.add_option("--condition-column", line.participant.conditionColumn,
                  "The events column that names the conditions (default trial_type)");
   app.add_flag("--design-only", line.participant.designOnly,
@@ -135,7 +150,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
       ->check(CLI::Range(1u, 1024u));
   app.add_option("--timeout", line.participant.timeout,
                  "Seconds a Tormel task may take before its run fails")
-      ->check(CLI::Range(1e-3, 1e7))
+      ->check(numberWithin(1e-3, 1e7, "a number of seconds from 0.001 to 10000000"))
       ->capture_default_str();
 }
 

@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <system_error>
+
+#include "base/file_system.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +46,7 @@ std::string notRegularFile(const fs::path& file) {
   std::error_code error;
   const fs::file_status status = fs::status(file, error);
   if (error && status.type() != fs::file_type::not_found)
-    return "cannot be read (" + error.message() + ")";
+    return "cannot be read (" + filesys::failureReason(error.value()) + ")";
   return kindProblem(status.type());
 }
 
@@ -53,7 +54,7 @@ int openRegularFile(const fs::path& file) {
   if (const std::string why = notRegularFile(file); !why.empty()) refuse(file, why);
   // Non-blocking, so that a pipe put in its place after the check is not waited on either.
   const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) refuse(file, std::string("cannot be opened (") + std::strerror(errno) + ")");
+  if (fd < 0) refuse(file, "cannot be opened (" + filesys::failureReason(errno) + ")");
   struct stat opened {};
   if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
     close(fd);
@@ -77,7 +78,7 @@ std::string readRegularFile(const fs::path& file) {
     } else if (errno != EINTR) {
       const int reason = errno;
       close(fd);
-      refuse(file, std::string("cannot be read (") + std::strerror(reason) + ")");
+      refuse(file, "cannot be read (" + filesys::failureReason(reason) + ")");
     }
   }
   close(fd);

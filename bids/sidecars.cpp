@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_system.h"
 #include "contract/limits.h"
 #include "regular_file.h"
 #include "text_files.h"
@@ -51,7 +52,8 @@ const std::vector<DatasetFile>& Derivatives::filesIn(const fs::path& relative) {
   std::error_code error;
   fs::directory_iterator check(folder, error);
   if (error && error != std::errc::no_such_file_or_directory)
-    throw RunError(folder.string() + ": cannot be read (" + error.message() + ")");
+    throw RunError(folder.string() + ": cannot be read (" + filesys::failureReason(error.value()) +
+                   ")");
   std::vector<DatasetFile>& files = files_[relative];
   for (const auto& entry : sortedEntries(folder)) {
     if (auto name = parseFileName(entry.path().filename().string()))

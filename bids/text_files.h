@@ -8,8 +8,9 @@
 namespace bids {
 
 // Writes `bytes` to `file` through a temporary file beside it that then replaces it, so that a
-// reader (or another brindle-bids writing the same bytes) never sees half a file. Throws
-// std::runtime_error naming the file when that fails.
+// reader (or another brindle-bids writing the same bytes) never sees half a file
+// (base/output_file.h). Throws std::runtime_error "Cannot Create file: " + file + " (" + reason
+// + ")" or "Cannot write file: ..." when that fails.
 void writeTextFile(const std::filesystem::path& file, std::string_view bytes);
 
 // The shortest decimal text that reads back as `value` ("2", "0.45", "1e-05"): for command lines.

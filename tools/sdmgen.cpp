@@ -36,9 +36,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/output_file.h"
 #include "bids_dataset.h"
 #include "confound_generator.h"
+#include "contract/limits.h"
 #include "design_generator.h"
 #include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
@@ -78,7 +80,8 @@ constexpr const char* helpText =
     "                            tsv (fMRIPrep-like table), par (FSL MCFLIRT), rp (SPM\n"
     "                            realign rp_*.txt), 1d (AFNI columns with labels); sdm is\n"
     "                            the default\n"
-    "  --tr SECONDS              repetition time of a tsv file's cosine drifts (default 2)\n"
+    "  --tr SECONDS              repetition time of a tsv file's cosine drifts, from 0.001\n"
+    "                            to 100 (default 2)\n"
     "  --compcor K               a tsv file's a_comp_cor components\n"
     "  --bids DIR                write a small BIDS dataset into DIR instead: three\n"
     "                            subjects (one with two sessions, one whose two conditions\n"
@@ -152,14 +155,18 @@ ConfoundTextFormat confoundFormat(const std::string& text) {
   throw UsageError("--format wants sdm, tsv, par, rp or 1d, not \"" + text + "\"");
 }
 
-// A repetition time in seconds: a plain positive decimal ("2", "0.8"), read whatever the locale.
+// A repetition time in seconds: a plain decimal ("2", "0.8"), read whatever the locale, within
+// the bounds a design's repetition time has.
 double seconds(std::string_view option, const std::string& text) {
   double value = 0;
   const char* last = text.data() + text.size();
   const auto [end, error] = std::from_chars(text.data(), last, value);
-  if (error != std::errc() || end != last || !(value > 0 && value < 1e6))
-    throw UsageError(std::string(option) + " wants a number of seconds above 0, not \"" + text +
-                     "\"");
+  if (error != std::errc() || end != last ||
+      !(value >= contract::minRepetitionTime && value <= contract::maxRepetitionTime)) {
+    throw UsageError(std::string(option) + " wants a number of seconds from " +
+                     base::shortestText(contract::minRepetitionTime) + " to " +
+                     base::shortestText(contract::maxRepetitionTime) + ", not \"" + text + "\"");
+  }
   return value;
 }
 

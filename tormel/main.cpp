@@ -1,12 +1,15 @@
 // Tormel, the headless stand-in host: reads the command line, loads the plug-in, and runs its
 // lifecycle once with the host calls answered by HostState.
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "contract/parameters.h"
 #include "host/plugin_deleter.h"
 #include "host_functions.h"
 #include "host_state.h"
@@ -20,7 +23,9 @@ constexpr int exitDone = 0;
 constexpr int exitTaskFailed = 1;  // execute returned false, or a message box was shown
 constexpr int exitNotRunning = 2;  // not loaded, or initPlugin returned false
 constexpr int exitUsage = 64;
-constexpr int exitNotSaved = 73;  // a save was refused to protect an input or an earlier result
+// An output was refused to protect an input or an earlier result: by Tormel's save guard, or by
+// the plug-in, which tells its refusals in the parameter "refused".
+constexpr int exitNotSaved = 73;
 
 void printLine(std::FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
@@ -39,6 +44,19 @@ void printMetadata(const tormel::PluginMetadata& data) {
 
 const char* yesNo(bool value) { return value ? "true" : "false"; }
 
+// Says on diagnostics what the plug-in refused to write in its task, one line each ("Tormel:
+// refused by the plug-in: Cannot Create file: ..."); returns how many.
+int tellPluginRefusals(tormel::HostState& host) {
+  const std::string refused = host.parameter(contract::parameter::refused).value_or("");
+  int count = 0;
+  for (std::size_t start = 0; start < refused.size(); ++count) {
+    const std::size_t end = std::min(refused.find('\n', start), refused.size());
+    host.complain("refused by the plug-in: " + refused.substr(start, end - start));
+    start = end + 1;
+  }
+  return count;
+}
+
 // createPlugin, initPlugin, at most one execute, deletion. Returns the exit status.
 int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& options) {
   tormel::HostState host(options.host, stdout, stderr);
@@ -53,9 +71,11 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
   const bool initialised = plugin->initPlugin();
   host.traceLine(std::string("[plugin] initPlugin() -> ") + yesNo(initialised));
   bool executed = false;
+  int refused = 0;
   if (initialised) {
     executed = plugin->execute();
     host.traceLine(std::string("[plugin] execute() -> ") + yesNo(executed));
+    refused = tellPluginRefusals(host);
     for (const auto& name : options.printParameters) {
       const auto value = host.parameter(name);
       printLine(stderr, "[param] " + name + (value ? "=" + *value : " (not set)"));
@@ -74,7 +94,7 @@ int runLifecycle(const tormel::PluginLibrary& library, const tormel::Options& op
 
   if (!initialised) return exitNotRunning;
   if (!executed || host.messageShown()) return exitTaskFailed;
-  return host.savesRefused() > 0 ? exitNotSaved : exitDone;
+  return host.savesRefused() > 0 || refused > 0 ? exitNotSaved : exitDone;
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ struct Edit {
 void checkValue(const std::string& option, const char* parameter, const std::string& text) {
   const contract::ParameterRule* rule = contract::parameterRule(parameter);
   if (rule == nullptr || contract::parameterTakes(*rule, text)) return;
+  if (const std::string problem = contract::termsProblem(*rule, text); !problem.empty())
+    throw UsageError(option + ": " + problem);
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
@@ -480,9 +482,11 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with
                        * and ?); default motion6
-                       when a file has those columns, else every column
+                       when a file has those columns, else every column; a term of at most 256
+                       bytes, and no "motion" or "compcor" with a number that names no preset
   --strict             strict=1: refuse any SDM that the reader had to repair (missing or
-                       unreadable data points, missing names) instead of warning about it
+                       unreadable data points, missing names) or that holds inf or nan values,
+                       instead of warning about it
   --tr SECONDS         tr=SECONDS: the repetition time of the design's runs, such as 2 or 0.8
   --volumes N          volumes=N: the number of volumes of each run of the design
   --volumes-from FILE  volumesfrom=FILE: without --volumes, as many volumes as FILE (a confound
@@ -529,13 +533,17 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        (a cancelled dialog writes nothing into the plug-in's buffer)
 
 )HELP"
-    // The paths Tormel refuses to save to.
+    // The paths Tormel refuses to save to, and those the plug-in refuses.
     R"HELP(A path that Tormel chooses itself (the offered one, or one in the --save-into folder) is never
 one of the task's input files, nor a file that an earlier result of the same run was saved to
 (the same file under any name: links are seen through). That dialog is cancelled with
 "Tormel: not saving PATH: it is an input of this task" (or "...: an earlier result of this run
 was saved there") on standard error, the other results are saved, and the exit status is 73.
-A --save PATH answer is always taken as given.
+A --save PATH answer (and convert's OUT) is passed on as given, and the plug-in itself refuses
+to write any output over one of the task's inputs or a file the task wrote before, and a table's
+sidecar over a summary file: it logs "Cannot Create file: PATH (it is an input of this task)",
+goes on with its other results, and Tormel says "Tormel: refused by the plug-in: ..." on
+standard error and exits with 73.
 
 )HELP"
     // The host's own options.
@@ -577,8 +585,8 @@ folder) cancels that dialog with a complaint.
   1   execute returned false, or a message box was shown
   2   the plug-in could not be loaded (or lacks an export), or initPlugin returned false
   64  wrong command line
-  73  the task ran, but a result was not saved to protect an input or an earlier result
-      (only when the status would otherwise be 0)
+  73  the task ran, but an output was not written to protect an input or an earlier result,
+      refused by Tormel or by the plug-in (only when the status would otherwise be 0)
 
 )HELP"
     // Examples.

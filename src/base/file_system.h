@@ -80,8 +80,9 @@ class FileSystem {
 };
 
 // Why a call failed with `error`, in words that do not depend on the system's language:
-// "folder missing", "permission denied", "read-only file", "a folder is in the way",
-// "name too long", "disk full", "file too large", or "error " + the number.
+// "no such file or folder", "permission denied", "read-only file", "a folder is in the way",
+// "name too long", "disk full", "file too large", "too many links" (a loop of links), or
+// "error " + the number. Readers and writers give it alike, as the end of their messages.
 std::string failureReason(int error);
 
 // The id of this process.

@@ -248,7 +248,7 @@ std::string failureReason(int error) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:  // a file where a folder of the path should be
-      return "folder missing";
+      return "no such file or folder";
     case EACCES:
     case EPERM:
       return "permission denied";
@@ -263,6 +263,8 @@ std::string failureReason(int error) {
       return "disk full";
     case EFBIG:
       return "file too large";
+    case ELOOP:
+      return "too many links";
     default:
       return "error " + std::to_string(error);
   }

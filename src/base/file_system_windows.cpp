@@ -247,7 +247,7 @@ std::string failureReason(int error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
-      return "folder missing";
+      return "no such file or folder";
     case ERROR_ACCESS_DENIED:
       return "permission denied";
     case ERROR_FILE_READ_ONLY:
@@ -264,6 +264,8 @@ std::string failureReason(int error) {
       return "disk full";
     case ERROR_FILE_TOO_LARGE:
       return "file too large";
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return "too many links";
     default:
       return "error " + std::to_string(error);
   }

@@ -153,7 +153,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), impl_(std::ma
     const int error = fileSystem().checkTarget(path_, kind);
     fail(cannotCreate, path_,
          error != 0                 ? filesys::failureReason(error)
-         : kind == TargetKind::none ? "folder missing"
+         : kind == TargetKind::none ? "no such file or folder"
                                     : "a folder is in the way");
   }
   int error = fileSystem().resolveLinks(path_, file.target);

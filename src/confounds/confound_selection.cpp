@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "confounds/confound_matrix.h"
-#include "confounds/letter_case.h"
 #include "confounds/scrub.h"
+#include "contract/confound_terms.h"
 #include "contract/terms.h"
 
 namespace confounds {
@@ -83,24 +83,31 @@ std::vector<Wanted> motionTerms(std::initializer_list<std::string_view> suffixes
 
 // The columns a term stands for: a preset's, or the term itself.
 std::vector<Wanted> expand(std::string_view term) {
-  const std::string preset = lowerCase(term);
-  if (preset == "motion6") return motionTerms({""});
-  if (preset == "motion12") return motionTerms({"", derivativeSuffix});
-  if (preset == "motion24")
-    return motionTerms({"", derivativeSuffix, powerSuffix, "_derivative1_power2"});
-  if (preset == "wm_csf")
-    return {{"white_matter", false, Kind::signal}, {"csf", false, Kind::signal}};
-  if (preset == "global") return {{"global_signal", false, Kind::signal}};
-  if (preset == "compcor5") {
-    std::vector<Wanted> components;
-    for (int c = 0; c < 5; ++c)
-      components.push_back({"a_comp_cor_0" + std::to_string(c), false, Kind::compcor});
-    return components;
-  }
-  if (preset == "cosine") return {{"cosine*", false, Kind::cosine}};
-  if (preset == "outliers") {
-    return {{"motion_outlier*", true, Kind::outlier},
-            {"non_steady_state_outlier*", true, Kind::outlier}};
+  using contract::ConfoundPreset;
+  switch (contract::confoundPresetNamed(term).value_or(ConfoundPreset::scrub)) {
+    case ConfoundPreset::motion6:
+      return motionTerms({""});
+    case ConfoundPreset::motion12:
+      return motionTerms({"", derivativeSuffix});
+    case ConfoundPreset::motion24:
+      return motionTerms({"", derivativeSuffix, powerSuffix, "_derivative1_power2"});
+    case ConfoundPreset::wmCsf:
+      return {{"white_matter", false, Kind::signal}, {"csf", false, Kind::signal}};
+    case ConfoundPreset::global:
+      return {{"global_signal", false, Kind::signal}};
+    case ConfoundPreset::compcor5: {
+      std::vector<Wanted> components;
+      for (int c = 0; c < 5; ++c)
+        components.push_back({"a_comp_cor_0" + std::to_string(c), false, Kind::compcor});
+      return components;
+    }
+    case ConfoundPreset::cosine:
+      return {{"cosine*", false, Kind::cosine}};
+    case ConfoundPreset::outliers:
+      return {{"motion_outlier*", true, Kind::outlier},
+              {"non_steady_state_outlier*", true, Kind::outlier}};
+    case ConfoundPreset::scrub:
+      break;  // scrub terms make their columns (scrubRegressors); the rest are names
   }
   return {{std::string(term), false, std::nullopt}};
 }
@@ -233,13 +240,13 @@ SelectedConfounds chooseConfounds(const sdm::DesignMatrix& table, std::string_vi
   Selection selection(table);
   std::vector<std::string> notes;
   bool anyTerm = false;
+  if (std::string problem = contract::confoundTermsProblem(terms); !problem.empty()) {
+    problem[0] = static_cast<char>(problem[0] - 'a' + 'A');  // the message begins the sentence
+    throw std::runtime_error(problem);
+  }
   for (const std::string_view term : contract::splitTerms(terms)) {
-    if (term.size() > maxTermBytes) {
-      throw std::runtime_error("Confound term too long: " + std::to_string(term.size()) +
-                               " bytes (at most " + std::to_string(maxTermBytes) + ")");
-    }
     anyTerm = true;
-    if (const std::optional<ScrubTerm> scrub = scrubTermOf(term)) {
+    if (const std::optional<ScrubTerm> scrub = contract::scrubThresholds(term)) {
       Scrubbing spikes = scrubRegressors(table, *scrub);
       for (std::size_t s = 0; s < spikes.names.size(); ++s)
         selection.takeMade(spikes.names[s], Kind::scrub, std::move(spikes.regressors[s]));

@@ -41,11 +41,10 @@ namespace confounds {
 // confounds (confoundMatrix, with `table.fileName`). Throws std::runtime_error
 // "No confound column matches \"TERM\" in " + table.fileName + " (columns: " + the first ten
 // names joined by ", " + ", ..." when the file has more than ten + ")" for a term (or a column
-// a preset names) that matches nothing.
-// A term holds at most this many bytes: matching a pattern costs its length times each name's.
-// Throws std::runtime_error "Confound term too long: N bytes (at most 256)" for a longer one.
-inline constexpr std::size_t maxTermBytes = 256;
-
+// a preset names) that matches nothing, and std::runtime_error with the problem the contract
+// finds in a term (contract::confoundTermProblem, its first letter a capital: "Confound term too
+// long: 300 bytes (at most 256)", "Invalid scrub term ...", "Unknown confound preset ...") before
+// any column is taken.
 sdm::DesignMatrix selectConfounds(const sdm::DesignMatrix& table, std::string_view terms);
 
 // The chosen columns, what the log says about how some were made (scrubbing's note) and the

@@ -5,20 +5,10 @@
 
 #include "base/number_text.h"
 #include "confounds/confound_matrix.h"
-#include "confounds/letter_case.h"
 
 namespace confounds {
 
 namespace {
-
-constexpr std::string_view scrubWord = "scrub";
-
-// A threshold above 0 written in the classic notation, the whole text of it.
-std::optional<float> threshold(std::string_view text) {
-  const std::optional<float> value = base::wholeNumber<float>(text);
-  if (!value || !(*value > 0.0f)) return {};
-  return value;
-}
 
 std::string volumeName(std::size_t volume) {
   std::string digits = std::to_string(volume);
@@ -27,24 +17,6 @@ std::string volumeName(std::size_t volume) {
 }
 
 }  // namespace
-
-std::optional<ScrubTerm> scrubTermOf(std::string_view term) {
-  const std::string lower = lowerCase(term);
-  if (lower == scrubWord) return ScrubTerm{};
-  if (!lower.starts_with("scrub:")) return std::nullopt;
-  const std::string_view rest = term.substr(scrubWord.size() + 1);
-  const std::size_t colon = rest.find(':');
-  const std::optional<float> displacement = threshold(rest.substr(0, colon));
-  const std::optional<float> dvars = colon == std::string_view::npos
-                                         ? std::optional<float>(defaultScrubDvars)
-                                         : threshold(rest.substr(colon + 1));
-  if (!displacement || !dvars) {
-    throw std::runtime_error("Invalid scrub term \"" + std::string(term) +
-                             "\": give scrub or scrub:FD:DVARS with numbers above 0, such as "
-                             "scrub:0.5:1.5");
-  }
-  return ScrubTerm{*displacement, *dvars};
-}
 
 Scrubbing scrubRegressors(const sdm::DesignMatrix& table, const ScrubTerm& term) {
   const std::size_t volumes = table.predictors.empty() ? 0 : table.predictors.front().values.size();

@@ -5,27 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "contract/confound_terms.h"
 #include "sdm/design_matrix.h"
 
 // Scrubbing: one spike regressor (1 at its volume, 0 elsewhere) for each volume of high motion,
 // as the confound term "scrub" or "scrub:FD:DVARS" asks.
 namespace confounds {
 
-// The default thresholds: framewise displacement in mm, standardised DVARS.
-inline constexpr float defaultScrubDisplacement = 0.5f;
-inline constexpr float defaultScrubDvars = 1.5f;
-
-struct ScrubTerm {
-  float displacement =
-      defaultScrubDisplacement;     // a volume whose framewise_displacement exceeds it
-  float dvars = defaultScrubDvars;  // ... or whose std_dvars exceeds it
-};
-
-// The thresholds of a term, or nothing when the term is no scrub term at all. "scrub" (letters
-// in any case) gives the defaults, "scrub:0.2:1.5" both thresholds, "scrub:0.2" the first.
-// Throws std::runtime_error "Invalid scrub term \"TERM\": give scrub or scrub:FD:DVARS with
-// numbers above 0, such as scrub:0.5:1.5" for any other text after "scrub:".
-std::optional<ScrubTerm> scrubTermOf(std::string_view term);
+// The thresholds of a scrub term (contract::scrubThresholds reads "scrub:FD:DVARS").
+using ScrubTerm = contract::ScrubThresholds;
 
 struct Scrubbing {
   std::vector<std::string> names;  // "scrub_" + the 0-based volume in four digits or more

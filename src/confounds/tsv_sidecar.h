@@ -41,6 +41,13 @@ std::string sidecarJson(const sdm::DesignMatrix& matrix, std::string_view versio
 void saveSidecar(const sdm::DesignMatrix& matrix, const std::string& path,
                  std::string_view version);
 
+// Why the sidecar of a table may not be written at `path`, as the end of "Cannot Create file: " +
+// path + " (" + reason + ")": "it is the summary of FILE" for a summary file
+// (docs/summary-json.md), which belongs to the design it names, and "it is not a sidecar Brindle
+// wrote" for any other file, another program's JSON above all. Empty when nothing (readable) stands
+// there or a sidecar Brindle wrote does: a table converted again replaces its own sidecar.
+std::string sidecarRefusal(const std::string& path);
+
 // What a sidecar says about a table.
 struct Sidecar {
   int32_t firstConfoundPredictor = 1;

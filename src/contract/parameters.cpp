@@ -5,8 +5,10 @@
 #include <cmath>
 #include <system_error>
 
+#include "contract/confound_terms.h"
 #include "contract/json_object.h"
 #include "contract/limits.h"
+#include "contract/modulators.h"
 #include "contract/terms.h"
 #include "contract/threshold.h"
 
@@ -45,7 +47,7 @@ constexpr ParameterRule rules[] = {
     flag(parameter::plots),
     number(parameter::threshold, ParameterKind::threshold, 0, 1, defaultThreshold),
     flag(parameter::summary),
-    text(parameter::confounds, ParameterKind::terms, "motion24,wm_csf"),
+    text(parameter::confounds, ParameterKind::confoundTerms, "motion24,wm_csf"),
     flag(parameter::strict),
     text(parameter::events, ParameterKind::list),
     number(parameter::repetitionTime, ParameterKind::decimal, minRepetitionTime, maxRepetitionTime,
@@ -57,7 +59,7 @@ constexpr ParameterRule rules[] = {
     flag(parameter::derivatives),
     number(parameter::sliceReference, ParameterKind::decimal, 0, 1, "0.5", "0"),
     text(parameter::conditions, ParameterKind::terms, "go,stop*"),
-    text(parameter::modulators, ParameterKind::terms, "rt,rating:demean"),
+    text(parameter::modulators, ParameterKind::modulatorTerms, "rt,rating:demean"),
     text(parameter::contrasts, ParameterKind::list),
     // The defaults are those of MarkLimits; a test holds them together.
     number(parameter::amberVif, ParameterKind::decimal, 1, maxMarkLimit, "5", "5"),
@@ -155,6 +157,12 @@ std::string parameterWants(const ParameterRule& rule) {
       return "terms separated by commas, such as " + std::string(rule.example);
     case ParameterKind::jsonObject:
       return "one JSON object, such as " + std::string(rule.example);
+    case ParameterKind::confoundTerms:
+      return "presets or column names separated by commas, such as " + std::string(rule.example);
+    case ParameterKind::modulatorTerms:
+      return "events columns separated by commas, each COLUMN, COLUMN:demean or COLUMN:scale, "
+             "such as " +
+             std::string(rule.example);
     case ParameterKind::path:
     case ParameterKind::list:
       break;
@@ -178,13 +186,29 @@ std::optional<double> parameterNumber(const ParameterRule& rule, std::string_vie
   return value;
 }
 
+std::string termsProblem(const ParameterRule& rule, std::string_view text) {
+  if (rule.kind == ParameterKind::confoundTerms) return confoundTermsProblem(text);
+  if (rule.kind == ParameterKind::terms) return conditionTermsProblem(text);
+  if (rule.kind == ParameterKind::modulatorTerms) {
+    try {
+      parseModulators(text);
+    } catch (const ModulatorTermError& error) {
+      return error.what();
+    }
+  }
+  return {};
+}
+
 bool parameterTakes(const ParameterRule& rule, std::string_view text) {
   const std::string_view t = withoutBlanks(text);
   switch (rule.kind) {
     case ParameterKind::path:
     case ParameterKind::list:
-    case ParameterKind::terms:
       return true;
+    case ParameterKind::terms:
+    case ParameterKind::confoundTerms:
+    case ParameterKind::modulatorTerms:
+      return termsProblem(rule, text).empty();
     case ParameterKind::threshold:
       return parseCorrelationThreshold(t).state != CorrelationThreshold::State::invalid;
     case ParameterKind::jsonObject:

@@ -47,19 +47,26 @@ inline constexpr char highPass[] = "highpass";                // seconds: the co
 inline constexpr char conditionColumn[] = "conditioncolumn";  // the events column of conditions
 inline constexpr char conditionList[] = "conditionlist";  // every condition modelled, one a line
 inline constexpr char provenance[] = "provenance";        // a JSON object: the summary's "settings"
+// Set by the plug-in, never read: the outputs it refused to write in its last task (one that
+// would replace an input or a file written earlier in the task), one log text a line ("Cannot
+// Create file: PATH (it is an input of this task)"). Set only when something was refused, and
+// emptied by the next task of the same plug-in object.
+inline constexpr char refused[] = "refused";
 }  // namespace parameter
 
 // How the plug-in reads a parameter, and so which texts it takes.
 enum class ParameterKind {
-  path,         // a path as given (the empty text: none)
-  list,         // lines, one path each
-  flag,         // a whole number; not 0 means on
-  wholeNumber,  // a whole number within the rule's range
-  decimal,      // a decimal number in the classic notation within the rule's range
-  threshold,    // a correlation threshold (contract/threshold.h)
-  choice,       // one of the rule's words
-  terms,        // comma-separated terms (contract/terms.h)
-  jsonObject,   // one JSON object (contract/json_object.h); the empty text: none
+  path,            // a path as given (the empty text: none)
+  list,            // lines, one path each
+  flag,            // a whole number; not 0 means on
+  wholeNumber,     // a whole number within the rule's range
+  decimal,         // a decimal number in the classic notation within the rule's range
+  threshold,       // a correlation threshold (contract/threshold.h)
+  choice,          // one of the rule's words
+  terms,           // comma-separated condition terms (contract/confound_terms.h)
+  confoundTerms,   // comma-separated confound terms: presets and column names
+  jsonObject,      // one JSON object (contract/json_object.h); the empty text: none
+  modulatorTerms,  // comma-separated modulator columns (contract/modulators.h)
 };
 
 struct ParameterRule {
@@ -86,6 +93,11 @@ std::string parameterWants(const ParameterRule& rule);
 // a word are allowed, as the plug-in trims them. An empty text means the parameter's default
 // (off, none, the first choice, a number's defaultText); a number without a default needs one.
 bool parameterTakes(const ParameterRule& rule, std::string_view text);
+
+// Why the plug-in cannot use `text` for a rule of terms, naming the first term it refuses
+// (contract/confound_terms.h: "unknown confound preset \"motion25\" (presets: ...)"); empty for a
+// text it takes and for the other kinds, whose texts parameterWants describes well enough.
+std::string termsProblem(const ParameterRule& rule, std::string_view text);
 
 // The number a flag, whole-number, decimal or threshold `text` reads as for `rule`, within the
 // rule's range; none for an empty or unusable text and for the other kinds.

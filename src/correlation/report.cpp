@@ -18,8 +18,12 @@ namespace {
 constexpr std::string_view separator = " ; ";
 
 // Appends `name` as the report shows it: a name holding the separator has each " ; " in it
-// written ";", so that the columns stay aligned for every reader that splits at " ; ".
+// written ";", so that the columns stay aligned for every reader that splits at " ; ", and a name
+// that a spreadsheet would take for a formula (one that begins with "=", "+", "-", "@", a tab or a
+// carriage return) gets an apostrophe in front, which makes the cell text.
 void appendName(std::string& line, std::string_view name) {
+  if (!name.empty() && std::string_view("=+-@\t\r").find(name.front()) != std::string_view::npos)
+    line += '\'';
   for (std::size_t at = name.find(separator); at != std::string_view::npos;
        at = name.find(separator)) {
     line.append(name.substr(0, at));

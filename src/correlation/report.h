@@ -6,8 +6,8 @@
 #include "sdm/design_matrix.h"
 
 // The correlation report: a CSV text of the absolute correlations between all predictors of a
-// design matrix, two decimals each, " ; " between cells, CRLF line ends
-// (docs/correlation-report.md).
+// design matrix, two decimals each, " ; " between cells, CRLF line ends, names made safe for
+// spreadsheets (docs/correlation-report.md).
 namespace correlation {
 
 // Writes the report of `matrix` to `put`, computing the correlations as it goes: the report

@@ -9,6 +9,7 @@ struct Event {
   double onset = 0.0;
   double duration = 0.0;   // 0 or more
   double amplitude = 1.0;  // the height of its box
+  int64_t line = 0;        // its line in the events file (1-based), for messages
 };
 
 // How a run is sampled: `volumes` volumes, one every `repetitionTime` seconds, each taken at

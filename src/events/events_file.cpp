@@ -276,6 +276,7 @@ EventsTable readEventsFile(const std::string& path, const EventsColumns& columns
     if (const std::optional<std::string> why = readRow(cells, *layout, condition, event)) {
       table.skip(*why, lines.number());
     } else {
+      event.line = lines.number();
       table.add(condition, event, lines, cells, *layout);
     }
   }

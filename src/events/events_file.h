@@ -63,9 +63,10 @@ struct EventsTable {
 };
 
 // Reads the events file at `path` through the file-system seam, as described above. Also
-// throws OpenFileError "Failed opening for reading: " + path, IOError "Failed reading from: " +
-// path, and IOError "Invalid events file " + path + " (line 1: no rt column)" for a modulator
-// column the header lacks.
+// throws OpenFileError "Failed opening for reading: " + path and IOError "Failed reading from: "
+// + path, each followed by " (" + the system's reason + ")" (sdm/sdm_input.h), and IOError
+// "Invalid events file " + path + " (line 1: no rt column)" for a modulator column the header
+// lacks.
 EventsTable readEventsFile(const std::string& path, const EventsColumns& columns = {});
 
 }  // namespace events

@@ -124,21 +124,30 @@ Modelled modelledConditions(const std::string& path, const EventsTable& table,
   return modelled;
 }
 
-// A regressor's value as the design stores it: rounded to float as base::roundToFloat rounds it,
-// except a NaN (where the overflowing sums of events of opposite signs meet), which designs have
-// always stored as the largest float of its sign.
-float storedValue(double value) {
-  if (std::isnan(value)) {
-    constexpr float largest = std::numeric_limits<float>::max();
-    return std::signbit(value) ? -largest : largest;
-  }
-  return base::roundToFloat(value);
+// Refuses a predictor with a value that a float does not hold (the SDM would say "inf" or
+// "nan"), naming the line of the event whose modulation is largest in magnitude (the first of
+// equals): what took it there, as a modulation of 1e39 does.
+void checkFitsFloat(const std::string& path, const std::string& name,
+                    const std::vector<double>& values, std::span<const Event> events) {
+  const auto beyond = std::find_if(values.begin(), values.end(), [](double value) {
+    return !std::isfinite(base::roundToFloat(value));
+  });
+  if (beyond == values.end() || events.empty()) return;
+  const Event& largest =
+      *std::max_element(events.begin(), events.end(), [](const Event& a, const Event& b) {
+        return std::fabs(a.amplitude) < std::fabs(b.amplitude);
+      });
+  throw cannotModel(path, "line " + std::to_string(largest.line) + ": modulation " +
+                              base::shortestText(largest.amplitude) + " takes predictor " + name +
+                              " beyond the range of a float at volume " +
+                              std::to_string(beyond - values.begin() + 1));
 }
 
 void appendPredictor(std::vector<sdm::Predictor>& predictors, std::string name,
                      const std::vector<double>& values, sdm::PredictorColour colour) {
   std::vector<float> stored(values.size());
-  std::transform(values.begin(), values.end(), stored.begin(), storedValue);
+  std::transform(values.begin(), values.end(), stored.begin(),
+                 [](double value) { return base::roundToFloat(value); });
   predictors.push_back({std::move(name), colour, sdm::PredictorKind::interest, std::move(stored)});
 }
 
@@ -194,15 +203,17 @@ struct Convolution {
   }
 
   // Appends the predictor `name` of `events`, in the colour of the condition at `position`, and
-  // its derivative when the model asks for them.
-  void append(std::vector<sdm::Predictor>& predictors, const std::string& name,
-              std::span<const Event> events, std::size_t position) const {
-    appendPredictor(predictors, name, sampledRegressor(grid, kernel, events),
-                    conditionColour(position, false));
+  // its derivative when the model asks for them; refuses a value beyond a float (checkFitsFloat).
+  void append(std::vector<sdm::Predictor>& predictors, const std::string& path,
+              const std::string& name, std::span<const Event> events, std::size_t position) const {
+    const std::vector<double> values = sampledRegressor(grid, kernel, events);
+    checkFitsFloat(path, name, values, events);
+    appendPredictor(predictors, name, values, conditionColour(position, false));
     if (derivatives) {
-      appendPredictor(predictors, name + contract::derivativeSuffix,
-                      sampledRegressor(grid, derivativeKernel, events),
-                      conditionColour(position, true));
+      const std::string derivative = name + contract::derivativeSuffix;
+      const std::vector<double> slopes = sampledRegressor(grid, derivativeKernel, events);
+      checkFitsFloat(path, derivative, slopes, events);
+      appendPredictor(predictors, derivative, slopes, conditionColour(position, true));
     }
   }
 
@@ -257,7 +268,7 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   std::vector<sdm::Predictor> predictors;
   for (std::size_t position = 0; position < modelled.names.size(); ++position) {
     const std::string& name = modelled.names[position];
-    convolution.append(predictors, name, modelled.events[position], position);
+    convolution.append(predictors, eventsPath, name, modelled.events[position], position);
     if (!anyEventInRun(grid, modelled.events[position])) {
       design.notices.push_back({base::NoticeKind::warning, eventsPath,
                                 "condition " + name + " has no event in the run"});
@@ -266,7 +277,7 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
       const contract::Modulator& modulator = model.modulators[m];
       const std::vector<Event> events = modulatedEvents(table, modelled, position, m, modulator);
       const std::string modulated = contract::modulatedName(name, modulator.column);
-      convolution.append(predictors, modulated, events, position);
+      convolution.append(predictors, eventsPath, modulated, events, position);
       if (!anyEventInRun(grid, events))
         design.notices.push_back(
             {base::NoticeKind::warning, eventsPath, modulated + " has no event in the run"});

@@ -28,8 +28,10 @@
 // last volume (T s after the run's end at E s)" when a modelled event ends after n x TR.
 // IOError "Cannot model the events of " + path + " (" + reason + ")" refuses a TR, n or s outside
 // its bounds, a file without events, terms that keep no condition, a condition listed twice, a
-// condition named NAME_derivative beside NAME with time derivatives, and more predictors or values
-// than an SDM file holds.
+// condition named NAME_derivative beside NAME with time derivatives, more predictors or values
+// than an SDM file holds, and a predictor with a value beyond the range of a float ("line 3:
+// modulation 1e+39 takes predictor go beyond the range of a float at volume 2", the line of the
+// condition's event of the largest modulation).
 namespace events {
 
 // How the events of a run become predictors.

@@ -104,24 +104,40 @@ bool brindle::initPlugin() noexcept {
 bool brindle::execute() noexcept {
   // Without a resolved host there is nothing safe to call.
   if (!running_) return false;
+  bool result = true;
+  refused_.clear();
   try {
     using contract::Task;
     const std::optional<Task> task =
         contract::taskNamed(host::stringParameter(contract::parameter::task));
     if (task == Task::openSdm) {
       openSdmTask();
-      return true;
+    } else {
+      // Any other word, a task or not, runs under the busy cursor, as the host has always seen
+      // it.
+      plugin::BusyCursor busy;
+      if (task == Task::sdm1corr) correlationTask();
+      if (task == Task::mergeall || task == Task::mergesec)
+        result = mergeTask(task == Task::mergeall);
+      if (task == Task::convert) convertTask();
+      if (task == Task::design) designTask();
     }
-    // Any other word, a task or not, runs under the busy cursor, as the host has always seen it.
-    plugin::BusyCursor busy;
-    if (task == Task::sdm1corr) correlationTask();
-    if (task == Task::mergeall || task == Task::mergesec) return mergeTask(task == Task::mergeall);
-    if (task == Task::convert) convertTask();
-    if (task == Task::design) designTask();
-    return true;
   } catch (...) {
     plugin::showCurrentError();
-    return true;
+  }
+  tellRefusals();
+  return result;
+}
+
+void brindle::tellRefusals() noexcept {
+  if (refused_.empty() && !refusalsTold_) return;
+  try {
+    std::string lines;
+    for (const std::string& refusal : refused_) lines += (lines.empty() ? "" : "\n") + refusal;
+    host::setStringParameter(contract::parameter::refused, lines);
+    refusalsTold_ = !refused_.empty();
+  } catch (...) {
+    // Nothing may reach the host; the log has said what was refused.
   }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "host/export.h"
 #include "host/plugin_interface.h"
@@ -27,7 +29,9 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
   // failed task ("Error: Not enough memory" when memory ran out, "Error: unknown error" for
   // anything that is no standard exception). Returns true, except for the merge tasks' own false
   // and for a call before initPlugin has succeeded, which calls no host function and returns false.
-  // Never throws.
+  // When the task refused an output (one that would replace its input or a file it wrote before),
+  // sets the parameter "refused" to the refusals, one a line; a later task that refuses nothing
+  // empties it again. Never throws.
   bool execute() noexcept override;
 
   // Resolves the host functions, creates a new log stream (destroying the old one) and checks
@@ -37,14 +41,18 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
 
   // "open_sdm": the open-file dialog; its answer goes back to the dialog as "sdmfile".
   void openSdmTask();
-  // "mergeall" (withPrimary) and "mergesec": merges SDMs and saves the results. False when the
-  // SDMs have different numbers of data points (a message box has said so).
+  // "mergeall" (withPrimary) and "mergesec": merges SDMs and saves the results; a save answer
+  // that would replace an input or an earlier output of the task is refused (logged and told
+  // through "refused") and drops that result. False when the SDMs have different numbers of
+  // data points (a message box has said so).
   bool mergeTask(bool withPrimary);
   // "sdm1corr": writes the correlation report of the SDM named by "sdm1" beside it.
   void correlationTask();
   // "convert": reads "sdm1" (an SDM or a confound file, with the selection "confounds") and
   // saves it under the name chosen in the save dialog, which offers the input's name with
-  // ".sdm": as a tab-separated table when the name ends in ".tsv", else as an SDM.
+  // ".sdm": as a tab-separated table when the name ends in ".tsv", else as an SDM. A name that
+  // would replace the input, or a table whose sidecar path holds another file than a sidecar of
+  // Brindle's (a summary above all: confounds::sidecarRefusal), is refused and nothing is saved.
   void convertTask();
   // "design": the task predictors of each events file of "events" (one path a line), modelled
   // by "tr" (seconds, as text), "volumes", "hrf" ("spm", the default, or "glover"),
@@ -56,14 +64,21 @@ class BRINDLE_EXPORT brindle final : public TRMLPluginInterface {
   // "highpass" (seconds, as text: the cosine drifts of that cut-off and the constant; empty or 0:
   // neither), all read before any file; with "allcorr", the report's parameters and "provenance"
   // too (readRunSettings). Each design is offered in the save dialog under designPathOf of its
-  // events file, after the log has its warnings; a cancelled dialog skips that file. Throws
-  // "Invalid repetition time: " + text (and likewise for "hrf", "sliceref", "modulators",
-  // "highpass" and "provenance") and "No events files available" before any file is read.
+  // events file, after the log has its warnings; a cancelled dialog, or an answer refused as
+  // replacing an input or an earlier output, skips that file. Throws "Invalid repetition time: "
+  // + text (and likewise for "hrf", "sliceref", "modulators", "highpass" and "provenance"), the
+  // problem of a condition term (contract/confound_terms.h: "Condition term too long: ...") and
+  // "No events files available" before any file is read.
   void designTask();
 
   // The log stream, created by initPlugin once the host functions are resolved.
   std::unique_ptr<TRMLLog> logStream;
 
  private:
-  bool running_ = false;  // initPlugin returned true
+  // Sets "refused" as execute describes; a failure to do so is dropped.
+  void tellRefusals() noexcept;
+
+  bool running_ = false;              // initPlugin returned true
+  std::vector<std::string> refused_;  // the refusals of the task being run
+  bool refusalsTold_ = false;         // "refused" holds the refusals of an earlier task
 };

@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 
 #include "contract/parameters.h"
 #include "contract/report_files.h"
@@ -6,6 +7,7 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "plugin/output_guard.h"
 #include "plugin/report_extras.h"
 #include "report/report_writer.h"
 #include "sdm/design_matrix.h"
@@ -29,8 +31,9 @@ void brindle::correlationTask() {
     plugin::logMessage(*logStream, base::noticeText(*warning));
     context.notices.push_back(*warning);
   }
+  plugin::OutputGuard guard({path}, logStream.get(), refused_);
   // The host's own spelling of this line, kept as the host's users know it.
   plugin::writeReport(
-      matrix, request, context, *logStream,
+      matrix, request, std::move(context), guard, *logStream,
       "Saved Correlatios to " + contract::correlationReportPath(matrix.fileName, request.folder));
 }

@@ -7,6 +7,7 @@
 
 #include "base/split.h"
 #include "confounds/cosine_drifts.h"
+#include "contract/confound_terms.h"
 #include "contract/modulators.h"
 #include "contract/parameters.h"
 #include "contract/terms.h"
@@ -16,9 +17,9 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "plugin/output_guard.h"
 #include "plugin/report_extras.h"
 #include "sdm/io_error.h"
-#include "sdm/protected_inputs.h"
 #include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 
@@ -46,7 +47,8 @@ struct DesignParameters {
 struct DesignOptions {
   std::vector<std::string> eventsFiles;
   events::TaskModel model;
-  double highPass = 0.0;  // above 0: cosine drifts of this cut-off and the constant
+  double highPass = 0.0;            // above 0: cosine drifts of this cut-off and the constant
+  std::vector<std::string> inputs;  // the events files and the table that gave the volumes
 };
 
 DesignParameters readDesignParameters() {
@@ -85,6 +87,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
   DesignOptions options;
   options.eventsFiles = base::split(read.events, '\n');
   if (options.eventsFiles.empty()) throw std::runtime_error("No events files available");
+  options.inputs = options.eventsFiles;
   const std::optional<double> tr = contract::decimalValue(read.repetitionTime);
   if (!tr) throw std::runtime_error("Invalid repetition time: " + read.repetitionTime);
   const std::string_view hrfName = contract::withoutBlanks(read.hrf);
@@ -96,6 +99,10 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
     sliceReference = contract::decimalValue(read.sliceReference);
   if (!sliceReference)
     throw std::runtime_error("Invalid slice-timing reference: " + read.sliceReference);
+  if (std::string problem = contract::conditionTermsProblem(read.conditions); !problem.empty()) {
+    problem[0] = static_cast<char>(problem[0] - 'a' + 'A');  // the message begins the sentence
+    throw std::runtime_error(problem);
+  }
 
   options.model.repetitionTime = *tr;
   options.model.volumes = read.volumes;
@@ -103,6 +110,7 @@ DesignOptions designOptionsOf(const DesignParameters& read) {
     // Counted by the readers the merge uses, so the design has the rows the merge will match.
     DesignLoader loader(nullptr, false, {read.volumesFrom});
     options.model.volumes = loader.load(read.volumesFrom).nrOfDataPoints;
+    options.inputs.push_back(read.volumesFrom);
   }
   options.model.hrf = *hrf;
   options.model.timeDerivatives = read.derivatives;
@@ -154,7 +162,7 @@ void brindle::designTask() {
   const report::ReportRequest request =
       reports ? plugin::readReportRequest() : report::ReportRequest{};
   const std::string settings = plugin::readRunSettings(request);
-  std::vector<std::string> written;
+  plugin::OutputGuard guard(options.inputs, logStream.get(), refused_);
   for (const std::string& path : options.eventsFiles) {
     events::TaskDesign design = events::taskDesign(path, options.model);
     if (options.highPass > 0.0) plugin::addDriftsAndConstant(design, path, options);
@@ -164,20 +172,17 @@ void brindle::designTask() {
     }
     const auto saved = host::saveFileName("Choose a name for saving the resulting SDM",
                                           events::designPathOf(path));
-    if (!saved) continue;  // this file's design only
+    // A cancelled dialog, or an answer that would replace an input or an earlier output, skips
+    // this file's design only.
+    if (!saved || !guard.admits({*saved})) continue;
     sdm::saveSdm(design.matrix, *saved);
+    guard.wrote(*saved);
     if (!logStream) continue;
     plugin::logMessage(*logStream, "Saved " + *saved);
     if (!reports) continue;
-    report::RunContext context{design.notices, std::nullopt, options.eventsFiles, written};
+    report::RunContext context{design.notices, std::nullopt, {}, {}};
     context.skippedEvents = std::move(design.skipped);
     context.settings = settings;
-    try {
-      for (std::string& file : plugin::writeReport(design.matrix, request, context, *logStream))
-        written.push_back(std::move(file));
-    } catch (const sdm::InputProtectedError& refusal) {
-      // The design stands; its other reports are not written, the next design's are.
-      plugin::logMessage(*logStream, refusal.what());
-    }
+    plugin::writeReport(design.matrix, request, std::move(context), guard, *logStream);
   }
 }

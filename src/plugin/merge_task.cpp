@@ -14,9 +14,9 @@
 #include "plugin/brindle.h"
 #include "plugin/load_design.h"
 #include "plugin/log_message.h"
+#include "plugin/output_guard.h"
 #include "plugin/report_extras.h"
 #include "sdm/design_matrix.h"
-#include "sdm/protected_inputs.h"
 #include "sdm/sdm_file.h"
 
 namespace plugin {
@@ -31,8 +31,6 @@ struct MergeOptions {
   std::string settings;                  // the run's settings for the summary (readRunSettings)
   std::vector<std::string> secondaries;  // "sdms2", one path a line
   bool strict = false;
-  std::vector<std::string> inputs;   // every file the task reads
-  std::vector<std::string> written;  // the report files of the results saved so far
 };
 
 // "task.sdm does not have the same number of data points as short.sdm (40 against 30)".
@@ -56,10 +54,11 @@ void addSource(Sources& sources, const Sources& file) {
 }
 
 // Applies the options to one result, offers it in the save dialog and saves it with its report.
-// A cancelled dialog drops this result only. `sources` tell the summary file of the files the
-// result was made from.
-void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log,
-                  const Sources& sources) {
+// A cancelled dialog, or an answer that would replace an input or an earlier output (refused by
+// `guard`), drops this result only. `sources` tell the summary file of the files the result was
+// made from.
+void finishResult(sdm::DesignMatrix& result, const MergeOptions& options, OutputGuard& guard,
+                  TRMLLog& log, const Sources& sources) {
   if (options.constant)
     result.addConstant();
   else
@@ -69,24 +68,17 @@ void finishResult(sdm::DesignMatrix& result, MergeOptions& options, TRMLLog& log
   sdm::checkSdmLimits(result, result.fileName);  // a result the reader would refuse is not offered
   const auto path = host::saveFileName("Choose a name for saving the resulting SDM",
                                        offeredSdmName(result.fileName));
-  if (!path) return;
+  if (!path || !guard.admits({*path})) return;
   sdm::saveSdm(result, *path);
+  guard.wrote(*path);
   logMessage(log, "Saved " + *path);
-  report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, options.inputs,
-                             options.written};
+  report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, {}, {}};
   context.settings = options.settings;
   if (const auto warning = report::estimabilityNotice(result)) {
     logMessage(log, base::noticeText(*warning));
     context.notices.push_back(*warning);
   }
-  if (!options.report) return;
-  try {
-    for (std::string& report : writeReport(result, options.reportRequest, context, log))
-      options.written.push_back(std::move(report));
-  } catch (const sdm::InputProtectedError& refusal) {
-    // The saved SDM stands; this result's other reports are not written, the next result's are.
-    logMessage(log, refusal.what());
-  }
+  if (options.report) writeReport(result, options.reportRequest, std::move(context), guard, log);
 }
 
 // The dialog parameters of a merge, read up front: the options, the secondary SDMs ("sdms2")
@@ -143,25 +135,26 @@ std::optional<std::vector<Loaded>> loadAgreeing(DesignLoader& loader,
 // "mergeall": the primary merged with each secondary in turn. Each result is built when its turn
 // comes, so only one is held at a time; every check that could reject the task has passed by
 // then, so nothing the user sees depends on it.
-void mergeEach(const Loaded& primary, const std::vector<Loaded>& secondaries, MergeOptions& options,
-               TRMLLog& log) {
+void mergeEach(const Loaded& primary, const std::vector<Loaded>& secondaries,
+               const MergeOptions& options, OutputGuard& guard, TRMLLog& log) {
   for (const Loaded& secondary : secondaries) {
     sdm::DesignMatrix result = merge::concatenate(primary.matrix, secondary.matrix);
     Sources sources = primary.sources;
     addSource(sources, secondary.sources);
-    finishResult(result, options, log, sources);
+    finishResult(result, options, guard, log, sources);
   }
 }
 
 // "mergesec": every secondary merged into one result.
-void mergeInOne(const std::vector<Loaded>& secondaries, MergeOptions& options, TRMLLog& log) {
+void mergeInOne(const std::vector<Loaded>& secondaries, const MergeOptions& options,
+                OutputGuard& guard, TRMLLog& log) {
   sdm::DesignMatrix result = secondaries.front().matrix;
   Sources sources = secondaries.front().sources;
   for (std::size_t i = 1; i < secondaries.size(); ++i) {
     merge::append(result, secondaries[i].matrix);
     addSource(sources, secondaries[i].sources);
   }
-  finishResult(result, options, log, sources);
+  finishResult(result, options, guard, log, sources);
 }
 
 }  // namespace
@@ -172,25 +165,27 @@ bool brindle::mergeTask(bool withPrimary) {
   plugin::logMessage(*logStream,
                      std::string("Start merging process of ") +
                          (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
-  plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
-  options.inputs = options.secondaries;
+  const plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
   plugin::DesignLoader loader(logStream.get(), options.strict, options.secondaries);
 
   const std::optional<std::vector<plugin::Loaded>> secondaries =
       plugin::loadAgreeing(loader, options.secondaries);
   if (!secondaries) return false;
   if (!withPrimary) {
-    plugin::mergeInOne(*secondaries, options, *logStream);
+    plugin::OutputGuard guard(options.secondaries, logStream.get(), refused_);
+    plugin::mergeInOne(*secondaries, options, guard, *logStream);
     return true;
   }
   const std::string primaryPath = host::stringParameter(contract::parameter::primary);
-  options.inputs.push_back(primaryPath);
+  std::vector<std::string> inputs = options.secondaries;
+  inputs.push_back(primaryPath);
+  plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;
   if (primary.matrix.nrOfDataPoints != first.nrOfDataPoints) {
     host::messageBox(plugin::dataPointMismatch(primary.matrix, first));
     return false;
   }
-  plugin::mergeEach(primary, *secondaries, options, *logStream);
+  plugin::mergeEach(primary, *secondaries, options, guard, *logStream);
   return true;
 }

@@ -14,6 +14,7 @@
 #include "report/log_lines.h"
 #include "report/report_writer.h"
 #include "sdm/design_matrix.h"
+#include "sdm/protected_inputs.h"
 
 namespace plugin {
 
@@ -65,23 +66,35 @@ std::string readRunSettings(const report::ReportRequest& request) {
   return std::move(settings.text);
 }
 
-std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,
-                                     const report::ReportRequest& request,
-                                     const report::RunContext& context, TRMLLog& log,
-                                     const std::string& savedLine) {
+void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
+                 report::RunContext context, OutputGuard& guard, TRMLLog& log,
+                 const std::string& savedLine) {
   const std::size_t predictors = matrix.predictors.size();
   if (predictors > report::maxReportedPredictors) {
     logMessage(log, report::reportSkippedLine(predictors));
-    return {};
+    return;
   }
+  context.inputs = guard.inputs();
+  context.written = guard.written();
   const report::DesignReport report = report::analyse(matrix, request);
   const report::ReportWriter writer(matrix, request, context);
-  writer.writeCorrelationReport(report);
-  if (!savedLine.empty()) logMessage(log, savedLine);
-  writer.writeOtherFiles(report);
+  try {
+    writer.writeCorrelationReport(report);
+    guard.wrote(writer.paths().front());
+    if (!savedLine.empty()) logMessage(log, savedLine);
+    writer.writeOtherFiles(report);
+  } catch (const sdm::InputProtectedError& refusal) {
+    // The files before the refused one were written; the result stands without the rest.
+    for (const std::string& path : writer.paths()) {
+      if (path == refusal.path()) break;
+      guard.wrote(path);
+    }
+    guard.refuse(refusal.what());
+    return;
+  }
+  for (const std::string& path : writer.paths()) guard.wrote(path);
   for (const std::string& line : report::logLines(report, request, matrix.fileName))
     logMessage(log, line);
-  return writer.paths();
 }
 
 }  // namespace plugin

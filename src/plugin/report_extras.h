@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/output_guard.h"
 #include "report/design_report.h"
 
 namespace sdm {
@@ -32,14 +33,14 @@ std::string readRunSettings(const report::ReportRequest& request);
 
 // Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine` (when
 // not empty), writes the pictures and the summary asked for, then logs the report's lines
-// (logLines); `context` tells the summary of the run and the writer which files it may not
-// replace. A matrix of more than maxReportedPredictors gets the line "Report skipped: K
-// predictors (at most 8192)" and nothing else. Returns the paths of the report files, in the
-// order written. Each file throws like report::ReportWriter, with its own path; nothing later is
-// written or logged after a failure.
-std::vector<std::string> writeReport(const sdm::DesignMatrix& matrix,
-                                     const report::ReportRequest& request,
-                                     const report::RunContext& context, TRMLLog& log,
-                                     const std::string& savedLine = {});
+// (logLines); `context` tells the summary of the run (its inputs and written files are taken
+// from `guard`). A matrix of more than maxReportedPredictors gets the line "Report skipped: K
+// predictors (at most 8192)" and nothing else. Each file written is kept in `guard`; a file that
+// would replace an input or an earlier output of the task is refused through `guard` (logged)
+// and the report's later files and lines are not written. Throws like report::ReportWriter
+// otherwise, with the file's own path; nothing later is written or logged after a failure.
+void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& request,
+                 report::RunContext context, OutputGuard& guard, TRMLLog& log,
+                 const std::string& savedLine = {});
 
 }  // namespace plugin

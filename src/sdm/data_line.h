@@ -18,9 +18,9 @@ namespace sdm {
 // Values that touch a neighbour with no blank between are cut at fixed distances from the
 // points: the field of value k runs from two characters before its point (from the start of
 // the line for the first) to two characters before the next point (to the end of the line
-// for the last). Each text is converted by parseFloatField, so a field without a number
-// throws std::invalid_argument "invalid stof argument" and one beyond the double range
-// std::out_of_range "stof argument out of range". `points` is scratch storage kept by the
+// for the last). Each text is converted by parseFloatField, so a field without a number, or one
+// beyond the double range, throws its ValueTextError (sdm/value_text.h), which the reader turns
+// into a message naming the file and the line. `points` is scratch storage kept by the
 // caller so that reading many lines allocates nothing.
 //
 // A line in the writer's own layout (values separated by spaces, each an optional "-", one to

@@ -11,7 +11,8 @@ class IOError : public std::runtime_error {
   explicit IOError(const std::string& message) : std::runtime_error(message) {}
 };
 
-// An SDM file that cannot be opened: "Failed opening for reading: " + path.
+// An SDM file that cannot be opened: "Failed opening for reading: " + path + " (" + the system's
+// reason + ")".
 class OpenFileError : public IOError {
  public:
   explicit OpenFileError(const std::string& message) : IOError(message) {}

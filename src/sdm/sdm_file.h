@@ -52,12 +52,13 @@ DesignMatrix newDesignMatrix(std::string fileName, int32_t nrOfDataPoints,
 
 // Reads the SDM file at `path`, with the layout of its header and the kinds its predictors'
 // positions tell (setKindsByPosition). Throws OpenFileError "Failed opening for reading: " + path
-// when it cannot be opened, IOError "Invalid SDM header in " + path for a header that never ends
-// (or runs past its bound) or impossible counts (limits in sdm/sdm_limits.h), IOError "Invalid
-// SDM colours in " + path for colours that run past their bound, IOError "Line too long in " +
-// path for a names or data line beyond its bound, IOError "Failed reading from: " + path for a
-// read error, and std::invalid_argument "invalid stof argument" / std::out_of_range "stof
-// argument out of range" for a data field that is no number. Reads tolerantly as described in
+// + " (" + reason + ")" when it cannot be opened, IOError "Invalid SDM header in " + path for a
+// header that never ends (or runs past its bound) or impossible counts (limits in
+// sdm/sdm_limits.h), IOError "Invalid SDM colours in " + path for colours that run past their
+// bound, IOError "Line too long in " + path for a names or data line beyond its bound, IOError
+// "Failed reading from: " + path + " (" + reason + ")" for a read error, and IOError "Not a
+// number in " + path + ", data line " + L + ": '" + field + "'" ("Number out of range in ..."
+// beyond the double range) for a data field that is no number. Reads tolerantly as described in
 // docs/sdm-format.md; loadSdm(path, strict) (sdm/sdm_repairs.h) reads the same way, counts what
 // it repaired and refuses damaged files.
 DesignMatrix loadSdm(const std::string& path);

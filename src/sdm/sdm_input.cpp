@@ -19,6 +19,10 @@ bool isSpace(int c) {
 
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
 
+std::string cannotOpen(const std::string& path, int error) {
+  return "Failed opening for reading: " + path + " (" + filesys::failureReason(error) + ")";
+}
+
 }  // namespace
 
 SdmInput::SdmInput(const std::string& path)
@@ -26,9 +30,9 @@ SdmInput::SdmInput(const std::string& path)
   // Bytes as they are: the reader itself drops the carriage return before a line feed, the
   // same on every platform.
   std::int64_t size = -1;
-  if (filesys::fileSystem().openForReading(path, file_, size) != 0) {
+  if (const int error = filesys::fileSystem().openForReading(path, file_, size); error != 0) {
     file_ = filesys::noHandle;
-    throw OpenFileError("Failed opening for reading: " + path);
+    throw OpenFileError(cannotOpen(path, error));
   }
   if (size >= 0) size_ = static_cast<std::uintmax_t>(size);
   // Some systems open a folder as a file and fail only on the first read; that is still a
@@ -36,7 +40,7 @@ SdmInput::SdmInput(const std::string& path)
   try {
     refill();
   } catch (const IOError&) {
-    throw OpenFileError("Failed opening for reading: " + path);
+    throw OpenFileError(cannotOpen(path, readError_));
   }
 }
 
@@ -83,9 +87,11 @@ bool SdmInput::refill() {
   end_ = 0;
   filled_ = 0;
   if (exhausted_) return false;
-  if (filesys::fileSystem().read(file_, buffer_.data(), buffer_.size(), filled_) != 0) {
+  readError_ = filesys::fileSystem().read(file_, buffer_.data(), buffer_.size(), filled_);
+  if (readError_ != 0) {
     filled_ = 0;
-    throw IOError("Failed reading from: " + path_);
+    throw IOError("Failed reading from: " + path_ + " (" + filesys::failureReason(readError_) +
+                  ")");
   }
   if (filled_ == 0) {
     exhausted_ = true;

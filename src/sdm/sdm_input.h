@@ -22,15 +22,17 @@ class SdmInput {
   // after it (a stream would be at its end: no longer in a good state, yet the value counts).
   enum class Extract { ok, okAtEnd, failed };
 
-  // Opens `path` for reading. Throws OpenFileError "Failed opening for reading: " + path when
-  // it cannot be opened or its first bytes cannot be read (a path that names a folder).
+  // Opens `path` for reading. Throws OpenFileError "Failed opening for reading: " + path + " ("
+  // + filesys::failureReason(...) + ")" when it cannot be opened or its first bytes cannot be
+  // read ("no such file or folder"; "a folder is in the way" for a path that names a folder).
   explicit SdmInput(const std::string& path);
   ~SdmInput();
   SdmInput(const SdmInput&) = delete;
   SdmInput& operator=(const SdmInput&) = delete;
 
   // The next byte (0..255) without consuming it, or -1 at the end of the file. Throws
-  // IOError "Failed reading from: " + path when the file cannot be read any further, and
+  // IOError "Failed reading from: " + path + " (" + reason + ")" when the file cannot be read
+  // any further, and
   // IOError with the message given to limit() when the next byte lies beyond the limit.
   int peek() {
     if (pos_ == end_ && !more()) return -1;
@@ -91,6 +93,7 @@ class SdmInput {
   std::size_t limitEnd_;         // offset in the file where the limit falls
   std::string limitMessage_;
   bool exhausted_ = false;
+  int readError_ = 0;                   // the system's error code of a failed read
   std::optional<std::uintmax_t> size_;  // the file's size when it was opened
 };
 

@@ -2,9 +2,11 @@
 // the reader's tolerances are described for people in docs/sdm-format.md.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
@@ -21,6 +23,7 @@
 #include "sdm/sdm_input.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
+#include "sdm/value_text.h"
 
 namespace sdm {
 
@@ -173,26 +176,68 @@ struct LineBatch {
   }
 };
 
-// The unreadable lines one part of a batch found: how many, and the data points of the first
-// five (1-based).
+// What one part of a batch found: the unreadable lines and the values that are infinite or not
+// a number, how many of each and the data points of the first five (1-based).
 struct PartRepairs {
   std::size_t unreadable = 0;
   std::vector<std::size_t> firstUnreadable;
+  std::size_t nonFinite = 0;
+  std::size_t nonFinitePoints = 0;
+  std::vector<std::size_t> firstNonFinite;
 };
 
+// The field of a message: without the blanks around it, its control bytes shown as "?", cut
+// after 40 bytes with "...".
+std::string shownField(std::string_view field) {
+  constexpr std::size_t shownBytes = 40;
+  const std::size_t begin = std::min(field.find_first_not_of(" \t\r\n\v\f"), field.size());
+  field.remove_prefix(begin);
+  field = field.substr(0, field.find_last_not_of(" \t\r\n\v\f") + 1);
+  std::string shown(field.substr(0, shownBytes));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return field.size() > shownBytes ? shown + "..." : shown;
+}
+
+// "Not a number in run1.sdm, data line 3: 'x.5'" for the field the conversion refused.
+IOError refusedField(const ValueTextError& error, const std::string& path, std::size_t line) {
+  const char* what = error.kind() == ValueTextError::Kind::notANumber ? "Not a number in "
+                                                                      : "Number out of range in ";
+  return IOError(what + path + ", data line " + std::to_string(line) + ": '" +
+                 shownField(error.field()) + "'");
+}
+
 // Converts lines from ... to - 1 of `batch` into its rows, one line after the other; a line that
-// is not taken leaves 0.0 in every predictor and is counted in `repairs`.
+// is not taken leaves 0.0 in every predictor and is counted in `repairs`, and so are the values
+// that are infinite or not a number. A field that is no number throws refusedField's IOError.
 void convertLines(LineBatch& batch, std::size_t from, std::size_t to, std::size_t count,
-                  PartRepairs& repairs) {
+                  const std::string& path, PartRepairs& repairs) {
   std::vector<std::size_t> points;
   points.reserve(count);
   for (std::size_t i = from; i < to; ++i) {
     const std::span<float> row(batch.rows.data() + i * count, count);
-    if (readDataLine(batch.line(i), row, points)) continue;
     const std::size_t t = batch.first + i;
-    if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
-    ++repairs.unreadable;
-    std::fill(row.begin(), row.end(), 0.0f);
+    bool taken = false;
+    try {
+      taken = readDataLine(batch.line(i), row, points);
+    } catch (const ValueTextError& error) {
+      throw refusedField(error, path, t + 1);
+    }
+    if (!taken) {
+      if (repairs.firstUnreadable.size() < 5) repairs.firstUnreadable.push_back(t + 1);
+      ++repairs.unreadable;
+      std::fill(row.begin(), row.end(), 0.0f);
+      continue;
+    }
+    // Branch-free, so that the common line of finite values costs a few vector compares.
+    std::size_t nonFinite = 0;
+    for (const float value : row)
+      nonFinite += !(std::fabs(value) <= std::numeric_limits<float>::max()) ? 1u : 0u;
+    if (nonFinite == 0) continue;
+    if (repairs.firstNonFinite.size() < 5) repairs.firstNonFinite.push_back(t + 1);
+    repairs.nonFinite += nonFinite;
+    ++repairs.nonFinitePoints;
   }
 }
 
@@ -219,6 +264,7 @@ void storeBatch(const LineBatch& batch, DesignMatrix& matrix, base::WorkerTeam& 
 // returned, not thrown: the lines read before it are converted first, as one pass in order would.
 struct BatchReader {
   SdmInput& in;
+  const std::string& path;
   std::size_t dataPoints;
   std::size_t bound;
   SdmRepairs& repairs;
@@ -257,9 +303,9 @@ struct BatchReader {
 // Converts the batch's lines, split at line ends into parts of about equal bytes, on the team;
 // the first part of the team's work reads the next batch meanwhile (when `next` is given, into
 // it, its exception into `nextFailure`). The values then go into the matrix's columns (when there
-// is a matrix), and the parts' unreadable lines into `repairs` part after part, so that the
-// counts and the first five are those of one pass in order. When lines cannot be converted (a
-// value beyond the range of a double), the first such line's exception is thrown.
+// is a matrix), and the parts' unreadable lines and non-finite values into `repairs` part after
+// part, so that the counts and the first five are those of one pass in order. When lines cannot
+// be converted (a field that is no number), the first such line's exception is thrown.
 void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, base::WorkerTeam& team,
                   BatchReader& reader, LineBatch* next, std::exception_ptr& nextFailure) {
   const std::size_t lines = batch.ends.size();
@@ -277,24 +323,29 @@ void convertBatch(LineBatch& batch, DesignMatrix* matrix, std::size_t count, bas
     if (q == 0) {
       if (next) nextFailure = reader.read(*next);
     } else {
-      convertLines(batch, bounds[q - 1], bounds[q], count, found[q - 1]);
+      convertLines(batch, bounds[q - 1], bounds[q], count, reader.path, found[q - 1]);
     }
   });
   if (matrix) storeBatch(batch, *matrix, team);
+  const auto addFirst = [](std::vector<std::size_t>& to, const std::vector<std::size_t>& from) {
+    for (const std::size_t point : from) {
+      if (to.size() < 5) to.push_back(point);
+    }
+  };
   for (const PartRepairs& part : found) {
     reader.repairs.unreadable += part.unreadable;
-    for (const std::size_t point : part.firstUnreadable) {
-      if (reader.repairs.firstUnreadable.size() < 5)
-        reader.repairs.firstUnreadable.push_back(point);
-    }
+    addFirst(reader.repairs.firstUnreadable, part.firstUnreadable);
+    reader.repairs.nonFinite += part.nonFinite;
+    reader.repairs.nonFinitePoints += part.nonFinitePoints;
+    addFirst(reader.repairs.firstNonFinite, part.firstNonFinite);
   }
 }
 
 // One line per data point; a line that is not taken, or a missing one, leaves 0.0 in every
 // predictor and is counted in `repairs`. An empty line uses up its data point like any other.
 // Without a matrix the lines are read and counted only.
-void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t dataPoints,
-              SdmRepairs& repairs) {
+void readData(SdmInput& in, const std::string& path, DesignMatrix* matrix, std::size_t count,
+              std::size_t dataPoints, SdmRepairs& repairs) {
   base::WorkerTeam team(base::threadsFor(count * dataPoints, parallelBytes / 8));
   if (matrix) {
     // Zeros, each predictor's values made by a part of the team's work: the memory of a large
@@ -306,7 +357,7 @@ void readData(SdmInput& in, DesignMatrix* matrix, std::size_t count, std::size_t
         matrix->predictors[p].values.assign(dataPoints, 0.0f);
     });
   }
-  BatchReader reader{in, dataPoints, sdmDataLineBound(static_cast<int64_t>(count)), repairs};
+  BatchReader reader{in, path, dataPoints, sdmDataLineBound(static_cast<int64_t>(count)), repairs};
   LineBatch current, next;
   std::exception_ptr failure = reader.read(current);
   for (;;) {
@@ -402,7 +453,7 @@ LoadedSdm read(SdmInput& in, const std::string& path, bool checkDamage, bool str
   readColours(in, target, count);
   in.unlimit();  // the names and data lines have bounds of their own
   repairs.namesMissing = count - readNames(in, target, count);
-  readData(in, target, count, dataPoints, repairs);
+  readData(in, path, target, count, dataPoints, repairs);
 
   if (countOnly) {
     checkDamaged(repairs, dataPoints, path, false);

@@ -32,6 +32,11 @@ std::vector<std::string> repairTexts(const SdmRepairs& repairs) {
                                         repairs.unreadable > repairs.firstUnreadable.size()) +
                     ", read as 0");
   }
+  if (repairs.nonFinite != 0) {
+    texts.push_back(number(repairs.nonFinite) + " value(s) inf or nan " +
+                    base::listedNumbers("data points", repairs.firstNonFinite,
+                                        repairs.nonFinitePoints > repairs.firstNonFinite.size()));
+  }
   if (repairs.namesMissing != 0) {
     texts.push_back(number(repairs.namesMissing) + " of " + number(repairs.predictors) +
                     " predictor names missing");

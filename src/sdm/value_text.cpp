@@ -93,10 +93,13 @@ bool parseShortDecimal(const char* p, const char* last, double& value) {
   return true;
 }
 
-[[noreturn]] void throwInvalid() { throw std::invalid_argument("invalid stof argument"); }
-[[noreturn]] void throwOutOfRange() { throw std::out_of_range("stof argument out of range"); }
-
 }  // namespace
+
+ValueTextError::ValueTextError(Kind kind, std::string_view field)
+    : std::runtime_error((kind == Kind::notANumber ? "not a number: " : "number out of range: ") +
+                         std::string(field)),
+      kind_(kind),
+      field_(field) {}
 
 // The rule of appendFixed's short path for six decimals, cut down to a float: no check that it is
 // one, the rounding and the sign without a branch (signs and halves of data go either way), the
@@ -132,6 +135,8 @@ char* putSixDecimals(char* out, float value) {
 }
 
 float parseFloatField(std::string_view text) {
+  constexpr ValueTextError::Kind notANumber = ValueTextError::Kind::notANumber;
+  constexpr ValueTextError::Kind outOfRange = ValueTextError::Kind::outOfRange;
   const char* p = text.data();
   const char* const last = text.data() + text.size();
   while (p != last && isClassicSpace(*p)) ++p;
@@ -139,7 +144,7 @@ float parseFloatField(std::string_view text) {
   if (p != last && (*p == '+' || *p == '-')) negative = *p++ == '-';
   // from_chars takes its own "-" (never a second sign here) and no "+", so only a digit, a
   // point or a letter may start what it sees.
-  if (p == last || *p == '+' || *p == '-') throwInvalid();
+  if (p == last || *p == '+' || *p == '-') throw ValueTextError(notANumber, text);
 
   double value = 0.0;
   if (parseShortDecimal(p, last, value)) return static_cast<float>(negative ? -value : value);
@@ -159,15 +164,15 @@ float parseFloatField(std::string_view text) {
   } else {
     result = std::from_chars(p, last, value, std::chars_format::general);
   }
-  if (result.ec == std::errc::invalid_argument) throwInvalid();
+  if (result.ec == std::errc::invalid_argument) throw ValueTextError(notANumber, text);
   // Overflow, and a non-zero number that comes out as zero, are range errors as for strtod.
-  if (result.ec == std::errc::result_out_of_range) throwOutOfRange();
+  if (result.ec == std::errc::result_out_of_range) throw ValueTextError(outOfRange, text);
   // strtod also reports a subnormal result when it is inexact. A decimal text equals a
   // subnormal double only when written with hundreds of digits, so every decimal subnormal
   // counts as inexact; a hexadecimal one is checked bit by bit.
   if (value != 0.0 && std::isfinite(value) &&
       std::fabs(value) < std::numeric_limits<double>::min() && !hexSubnormalExact) {
-    throwOutOfRange();
+    throw ValueTextError(outOfRange, text);
   }
   if (negative) value = -value;
   return base::roundToFloat(value);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 // The text of an SDM value, locale-free: the writer's six decimals and the reader's conversion
@@ -20,13 +22,29 @@ inline float sixDecimalsToFloat(uint64_t digits, bool negative) {
   return static_cast<float>(negative ? -value : value);
 }
 
+// What parseFloatField throws for a field that holds no number (`notANumber`) or a number beyond
+// the range of a double (`outOfRange`); field() is the text it was given. The readers turn it
+// into a message that names the file and the line (sdm/sdm_file.h).
+class ValueTextError : public std::runtime_error {
+ public:
+  enum class Kind { notANumber, outOfRange };
+  // what(): "not a number: " or "number out of range: " + the field.
+  ValueTextError(Kind kind, std::string_view field);
+  Kind kind() const { return kind_; }
+  const std::string& field() const { return field_; }
+
+ private:
+  Kind kind_;
+  std::string field_;
+};
+
 // Converts a text like the standard string-to-float conversion in the classic locale:
 // leading white space skipped, the longest prefix that forms a number parsed as a double and
-// rounded to float; trailing text ignored. Throws std::invalid_argument "invalid stof argument"
-// when no number starts the text and std::out_of_range "stof argument out of range" when the
-// number lies outside the double range: above it, or so small that the double is zero or an
-// inexact subnormal, as strtod reports ERANGE. Hexadecimal "0x1.8p3" is read too; a NaN's
-// sign is kept, its payload is not.
+// rounded to float; trailing text ignored. Throws ValueTextError `notANumber` when no number
+// starts the text and `outOfRange` when the number lies outside the double range: above it, or
+// so small that the double is zero or an inexact subnormal, as strtod reports ERANGE (where the
+// standard conversion throws std::invalid_argument and std::out_of_range). Hexadecimal "0x1.8p3"
+// is read too; a NaN's sign is kept, its payload is not.
 float parseFloatField(std::string_view text);
 
 }  // namespace sdm

@@ -135,13 +135,14 @@ TEST(OutputFile, RefusesTargetsThatCannotBeCreated) {
                                                                 std::filesystem::perms::group_read);
   writeFile(dir.path() / "plain", "a file, not a folder");
   const std::vector<std::pair<std::string, std::string>> paths = {
-      {dir.file("missing/report.csv"), "folder missing"},  // no such folder
-      {dir.file("folder"), "a folder is in the way"},      // the path names a folder
-      {dir.file("folder/"), "a folder is in the way"},     // the path ends in a separator
-      {dir.file("readonly.csv"), "read-only file"},        // no write bit, even for root
-      {dir.file("plain/report.csv"), "folder missing"},    // a file where the folder should be
+      {dir.file("missing/report.csv"), "no such file or folder"},  // no such folder
+      {dir.file("folder"), "a folder is in the way"},              // the path names a folder
+      {dir.file("folder/"), "a folder is in the way"},             // the path ends in a separator
+      {dir.file("readonly.csv"), "read-only file"},                // no write bit, even for root
+      {dir.file("plain/report.csv"),
+       "no such file or folder"},  // a file where the folder should be
       {dir.file(std::string(256, 'n') + ".csv"), "name too long"},
-      {"", "folder missing"},
+      {"", "no such file or folder"},
   };
   for (const auto& [path, reason] : paths) {
     EXPECT_EQ(messageOf([&target = path] { OutputFile file(target); }),

@@ -421,12 +421,12 @@ INSTANTIATE_TEST_SUITE_P(
          {{"ds/sub-02/func", loop}, {"ds/sub-03/ses-1", "a file"}},
          {},
          1,
-         "brindle-bids: sub-02/func: cannot be read (Too many levels of symbolic links): the runs "
+         "brindle-bids: sub-02/func: cannot be read (too many links): the runs "
          "in it are not known\nbrindle-bids: sub-03/ses-1: not a folder: the runs in it are not "
          "known\n[1/1] sub-01 task-a run-01 " +
              red + "\n" + lastLine +
              "brindle-bids: 2 folders could not be read, the runs in them are not counted:\n"
-             "  sub-02/func: cannot be read (Too many levels of symbolic links)\n"
+             "  sub-02/func: cannot be read (too many links)\n"
              "  sub-03/ses-1: not a folder\n",
          with(with(designs, events), {"dataset_description.json"})},
         {"description twins",

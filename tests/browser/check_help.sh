@@ -15,8 +15,10 @@ exec "$here/check_in_chromium.sh" "$root/HelpFolder/index.html" "$artifacts/help
   --expect-text "Not enough secondary SDMs available" \
   --expect-text " does not have the same number of data points as " \
   --expect-text "Can not execute this plugin - Tormel version 2.8 or higher required." \
-  --expect-text "invalid stof argument" \
-  --expect-text "stof argument out of range" \
+  --expect-text "Not a number in " \
+  --expect-text "Number out of range in " \
+  --expect-text "Unknown confound preset " \
+  --expect-text "(it is an input of this task)" \
   --expect-text "Damaged SDM file: " \
   --expect-text "Not enough memory" \
   --expect-text "sub01_run1_run2" \

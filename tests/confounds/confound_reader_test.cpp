@@ -197,7 +197,8 @@ TEST(ConfoundReader, AMissingFileThrowsOpenFileError) {
     readConfoundFile(path);
     ADD_FAILURE() << "no exception";
   } catch (const OpenFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + path);
+    EXPECT_EQ(std::string(e.what()),
+              "Failed opening for reading: " + path + " (no such file or folder)");
   }
 }
 

@@ -105,6 +105,33 @@ TEST(TsvWriter, TableAndSidecarReadBackAsTheSameDesign) {
   EXPECT_EQ(sidecarPath("d.1/pipe"), "d.1/pipe.json");
 }
 
+// A table's sidecar replaces nothing but an earlier sidecar of Brindle's: never the summary of a
+// design, nor another program's JSON.
+TEST(TsvWriter, ASidecarReplacesOnlyASidecarOfBrindles) {
+  TempDir dir;
+  const std::string path = dir.file("run1.json");
+  const struct {
+    const char* what;
+    const char* text;  // null: no file
+    std::string refusal;
+  } cases[] = {
+      {"nothing there", nullptr, ""},
+      {"a sidecar", nullptr, ""},  // written below by saveSidecar
+      {"a summary", "{\"version\": 3, \"file\": \"run1.sdm\", \"predictors\": []}",
+       "it is the summary of run1.sdm"},
+      {"another program's sidecar", "{\"Columns\": [], \"Sources\": \"bold\"}",
+       "it is not a sidecar Brindle wrote"},
+      {"no JSON at all", "version: 3", "it is not a sidecar Brindle wrote"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(path);
+    if (c.text != nullptr) writeFile(path, c.text);
+    if (std::string(c.what) == "a sidecar")
+      saveSidecar(makeMatrix({"a"}, {{1}}, 1, 2), path, "1.0");
+    EXPECT_EQ(sidecarRefusal(path), c.refusal) << c.what;
+  }
+}
+
 TEST(TsvWriter, FailuresLeaveTheOldFile) {
   TempDir dir;
   const std::string missing = dir.file("missing/out.tsv");
@@ -112,7 +139,8 @@ TEST(TsvWriter, FailuresLeaveTheOldFile) {
     saveTsv(makeMatrix({"x"}, {{1}}, 1, 1), missing);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot Create file: " + missing + " (folder missing)");
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot Create file: " + missing + " (no such file or folder)");
   }
   const std::string path = dir.file("old.tsv");
   writeFile(path, "old content");

@@ -42,7 +42,8 @@ TEST(ParameterTexts, SayWhatEachKindWants) {
       {"sliceref", "a number from 0 to 1, such as 0.5"},
       {"hrf", "spm or glover"},
       {"ztans", "a whole number (0: off)"},
-      {"confounds", "terms separated by commas, such as motion24,wm_csf"},
+      {"confounds", "presets or column names separated by commas, such as motion24,wm_csf"},
+      {"conditions", "terms separated by commas, such as go,stop*"},
       {"sdm1", "a path"},
       {"provenance", "one JSON object, such as {\"RepetitionTime\": 2}"},
   };

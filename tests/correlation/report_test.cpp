@@ -73,6 +73,17 @@ TEST(CorrelationReport, CoversTheSmallAndOddMatrices) {
       {{"a ; b ; c", "d"},
        {{1, 2}, {2, 1}},
        " ; a;b;c ; d\na;b;c ; 1.00 ; 1.00\nd ; 1.00 ; 1.00\n"},
+      // A name a spreadsheet would run as a formula is made text by an apostrophe; one that only
+      // holds such a character further on is not.
+      {{"=cmd|' /C calc'!A0", "+1", "-x", "@SUM(A1)", "\tT", "a=b"},
+       {{1, 2}, {1, 2}, {1, 2}, {1, 2}, {1, 2}, {1, 2}},
+       " ; '=cmd|' /C calc'!A0 ; '+1 ; '-x ; '@SUM(A1) ; '\tT ; a=b\n"
+       "'=cmd|' /C calc'!A0 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"
+       "'+1 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"
+       "'-x ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"
+       "'@SUM(A1) ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"
+       "'\tT ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"
+       "a=b ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00 ; 1.00\n"},
   };
   for (const auto& c : cases) {
     const DesignMatrix m = matrixOf("m.sdm", c.names, c.predictors);

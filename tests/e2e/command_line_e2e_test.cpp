@@ -64,7 +64,7 @@ std::string saved(std::initializer_list<const char*> paths) {
   return log;
 }
 
-TEST(BatchSaves, NeverReplaceAnInputOrAnEarlierResultUnlessTheUserNamedThePath) {
+TEST(BatchSaves, NeverReplaceAnInputOrAnEarlierResult) {
   const struct {
     const char* name;
     std::vector<std::string> inputs;  // sub01.sdm is a primary, every other file a motion SDM
@@ -108,14 +108,15 @@ TEST(BatchSaves, NeverReplaceAnInputOrAnEarlierResultUnlessTheUserNamedThePath) 
        startAll + saved({"./sub01_motion.sdm"}) + finished,
        "Tormel: not saving sub01_motion.sdm" + savedBefore,
        {}},
-      {"an explicit --save over an input is the user's word",
+      // Tormel passes the user's answer on; the plug-in refuses it.
+      {"an explicit --save over an input",
        {"a.sdm", "b.sdm"},
        {},
        {"mergesec", "a.sdm", "b.sdm", "--save", "a.sdm"},
-       0,
-       startSec + saved({"a.sdm"}) + finished,
-       "",
-       {"a.sdm"}},
+       73,
+       startSec + "\nBrindle>  Cannot Create file: a.sdm (it is an input of this task)" + finished,
+       "Tormel: refused by the plug-in: Cannot Create file: a.sdm (it is an input of this task)\n",
+       {}},
   };
   for (const auto& c : cases) {
     TempDir dir;

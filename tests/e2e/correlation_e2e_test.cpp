@@ -87,8 +87,8 @@ TEST(CorrelationE2E, MissingSdmShowsTheReadErrorAndWritesNothing) {
   TempDir dir;
   const ProcessResult result = runCorrelation(dir.file("absent.sdm"));
   EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err,
-            "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") + "\n");
+  EXPECT_EQ(result.err, "[message] Error: Failed opening for reading: " + dir.file("absent.sdm") +
+                            " (no such file or folder)\n");
   EXPECT_EQ(result.out, running + finished);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
@@ -114,4 +114,25 @@ TEST(CorrelationE2E, ReportThatCannotBeCreatedShowsTheCreateError) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "run1.csv"));
   EXPECT_EQ(readFile(dir.file("run2.csv")), "keep");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 4);
+}
+
+// Only the report, meant for spreadsheets, makes a formula of a name text; the pictures and the
+// summary keep the name as the SDM has it.
+TEST(CorrelationE2E, ANameASpreadsheetWouldRunIsTextInTheReportOnly) {
+  TempDir dir;
+  std::string named = sdm;
+  named.replace(named.find("\"Up\""), 4, "\"=cmd|x\"");
+  writeFile(dir.file("run.sdm"), named);
+  const ProcessResult result = runTormel({"sdm1corr", dir.file("run.sdm"), "--plot", "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  std::string expected = report;
+  for (auto at = expected.find("Up ;"); at != std::string::npos; at = expected.find("Up ;"))
+    expected.replace(at, 2, "'=cmd|x");
+  EXPECT_EQ(readFile(dir.file("run.csv")), expected);
+  EXPECT_NE(readFile(dir.file("run.json")).find("\"name\": \"=cmd|x\""), std::string::npos);
+  for (const char* picture : {"run.svg", "run_design.svg"}) {
+    const std::string svg = readFile(dir.file(picture));
+    EXPECT_NE(svg.find(">=cmd|x<"), std::string::npos) << picture;
+    EXPECT_EQ(svg.find("'=cmd"), std::string::npos) << picture;
+  }
 }

@@ -99,10 +99,11 @@ INSTANTIATE_TEST_SUITE_P(
                     warning("data point 4 missing (the file ends early), read as 0") +
                         warning("1 data line(s) unreadable (data points 2), read as 0") +
                         warning("1 of 2 predictor names missing")},
-        // NaN and the infinities as the writer writes them are values, not damage.
+        // NaN and the infinities as the writer writes them are read, and told: no design holds
+        // them as a number.
         WarningCase{"WrittenNanAndInfinities",
                     sdmFile(3, kNames, {"  0.500000  nan", "  inf  -1.000000", "  1.000000  -inf"}),
-                    ""}),
+                    warning("3 value(s) inf or nan (data points 1, 2, 3)")}),
     [](const ::testing::TestParamInfo<WarningCase>& param) { return param.param.name; });
 
 // The refusal and "strict": the file is refused before anything is written or logged.
@@ -155,6 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   sdmFile(2, "\"A\"", {kGood, kOther}),
                                   {"--strict"},
                                   "1 of 2 predictor names missing"},
+                      RefusalCase{"StrictWithAnInfinity",
+                                  sdmFile(2, kNames, {kGood, "  -inf  2.000000"}),
+                                  {"--strict"},
+                                  "1 value(s) inf or nan (data points 2)"},
                       // The refusal of a damaged file comes first, with its count.
                       RefusalCase{"StrictAndMoreThanHalfMissing",
                                   sdmFile(3, kNames, {kGood}),

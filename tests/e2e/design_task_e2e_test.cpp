@@ -85,8 +85,8 @@ TEST(DesignEndToEnd, VolumesFromATableAreItsDataPointsAsTheMergeReadsThem) {
   const auto missing =
       runTormel({"design", eventsPath, "--tr", "2", "--volumes-from", dir.file("none.tsv")});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.err,
-            "[message] Error: Failed opening for reading: " + dir.file("none.tsv") + "\n");
+  EXPECT_EQ(missing.err, "[message] Error: Failed opening for reading: " + dir.file("none.tsv") +
+                             " (no such file or folder)\n");
 }
 
 TEST(DesignEndToEnd, ParametersThePluginCannotUseEndInAnErrorBoxWithNothingWritten) {

@@ -274,12 +274,12 @@ INSTANTIATE_TEST_SUITE_P(
                     false},
         FailureCase{"MissingSecondary",
                     {"mergesec", "{IN}/sub01_run1_motion.sdm", "{IN}/nope.sdm"},
-                    "Error: Failed opening for reading: {IN}/nope.sdm",
+                    "Error: Failed opening for reading: {IN}/nope.sdm (no such file or folder)",
                     false},
         FailureCase{"BlankLineInList",
                     {"--set", "task=mergesec", "--set",
                      "sdms2={IN}/sub01_run1_motion.sdm\n\n{IN}/sub01_run2_motion.sdm"},
-                    "Error: Failed opening for reading: ",
+                    "Error: Failed opening for reading:  (no such file or folder)",
                     false},
         FailureCase{
             "SecondariesDiffer",
@@ -296,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
             true},
         FailureCase{"MissingPrimary",
                     {"mergeall", "{IN}/nope.sdm", "{IN}/sub01_run1_motion.sdm"},
-                    "Error: Failed opening for reading: {IN}/nope.sdm",
+                    "Error: Failed opening for reading: {IN}/nope.sdm (no such file or folder)",
                     true}),
     [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
@@ -306,7 +306,8 @@ TEST_F(MergeEndToEnd, SaveIntoAMissingFolderStopsWithTheWritersMessage) {
                                  in("sub01_run2_motion.sdm"), "--save", target});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_EQ(result.out, startAll + finished);
-  EXPECT_EQ(result.err, "[message] Error: Cannot Create file: " + target + " (folder missing)\n");
+  EXPECT_EQ(result.err,
+            "[message] Error: Cannot Create file: " + target + " (no such file or folder)\n");
 }
 
 TEST_F(MergeEndToEnd, FortyLongPathsFitTheListBuffer) {

@@ -30,9 +30,16 @@ const std::map<std::string, std::string> tormelOptions =
                     {"sliceref", "--slice-time-ref"},
                     {"hrf", "--hrf"},
                     {"highpass", "--high-pass"},
-                    {"provenance", "--provenance"}});
+                    {"provenance", "--provenance"},
+                    {"confounds", "--confounds"},
+                    {"conditions", "--conditions"},
+                    {"modulators", "--modulators"}});
 const std::map<std::string, std::string> bidsOptions =
-    withMarkLimits({{"corrwarn", "--warn"}, {"sliceref", "--slice-time-ref"}, {"hrf", "--hrf"}});
+    withMarkLimits({{"corrwarn", "--warn"},
+                    {"sliceref", "--slice-time-ref"},
+                    {"hrf", "--hrf"},
+                    {"confounds", "--confounds"},
+                    {"conditions", "--conditions"}});
 
 TEST(ParameterTextsE2E, TormelAndBrindleBidsTakeWhatTheSharedTableSays) {
   int checked = 0;

@@ -169,11 +169,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {"sub01.sdm", "sub01_motion.csv"},
                  {"mergeall", "sub01.sdm", "sub01_motion.csv", "--corr", "--plot", "--save",
                   "sub01_motion.sdm"},
-                 0,
+                 73,
                  mergeAll + "\nBrindle>  Saved sub01_motion.sdm" + tooFew("sub01_motion.sdm") +
                      "\nBrindle>  Cannot Create file: sub01_motion.csv (it is an input of this "
                      "task)",
-                 "",
+                 "Tormel: refused by the plug-in: Cannot Create file: sub01_motion.csv (it is an "
+                 "input of this task)\n",
                  {"sub01.sdm", "sub01_motion.csv", "sub01_motion.sdm"}},
         // Two results of one name saved apart, their reports into one folder: the second report
         // is refused, whoever chose the names.
@@ -181,12 +182,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {"a.sdm", "b.sdm", "c.sdm", "x/", "y/", "reports/"},
                  {"mergeall", "a.sdm", "b.sdm", "c.sdm", "--corr", "--report-into", "reports",
                   "--save", "x/r.sdm", "--save", "y/r.sdm"},
-                 0,
+                 73,
                  mergeAll + "\nBrindle>  Saved x/r.sdm" + tooFew("r.sdm") +
                      "\nBrindle>  Saved y/r.sdm" + tooFew("r.sdm") +
                      "\nBrindle>  Cannot Create file: reports/r.csv (an earlier result of this "
                      "task wrote it)",
-                 "",
+                 "Tormel: refused by the plug-in: Cannot Create file: reports/r.csv (an earlier "
+                 "result of this task wrote it)\n",
                  {"a.sdm", "b.sdm", "c.sdm", "reports/", "reports/r.csv", "x/", "x/r.sdm", "y/",
                   "y/r.sdm"}},
         PathCase{"ReportIntoAMissingFolder",
@@ -194,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"sdm1corr", "run1.sdm", "--report-into", "nowhere"},
                  1,
                  "",
-                 "[message] Error: Cannot Create file: nowhere/run1.csv (folder missing)\n",
+                 "[message] Error: Cannot Create file: nowhere/run1.csv (no such file or folder)\n",
                  {"run1.sdm"}}),
     [](const ::testing::TestParamInfo<PathCase>& param) { return param.param.name; });
 

@@ -97,14 +97,16 @@ TEST_F(CorrelationTaskTest, WritesTheReportBesideTheSdmAndLogsItsPath) {
 
 TEST_F(CorrelationTaskTest, ReportsAMissingSdmWithoutWritingOrLogging) {
   TempDir dir;
-  EXPECT_EQ(
-      runTask(dir.file("absent.sdm")),
-      taskCalls("tmMessageBox(Error: Failed opening for reading: " + dir.file("absent.sdm") + ")"));
+  EXPECT_EQ(runTask(dir.file("absent.sdm")),
+            taskCalls("tmMessageBox(Error: Failed opening for reading: " + dir.file("absent.sdm") +
+                      " (no such file or folder))"));
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST_F(CorrelationTaskTest, UsesAnEmptyPathUnchanged) {
-  EXPECT_EQ(runTask(""), taskCalls("tmMessageBox(Error: Failed opening for reading: )"));
+  EXPECT_EQ(
+      runTask(""),
+      taskCalls("tmMessageBox(Error: Failed opening for reading:  (no such file or folder))"));
 }
 
 TEST_F(CorrelationTaskTest, ReportsAReportThatCannotBeCreated) {

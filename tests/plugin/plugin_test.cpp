@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "host/plugin_deleter.h"
+#include "support/e2e_fixtures.h"
 #include "support/fake_host.h"
+#include "support/temp_dir.h"
 
 extern "C" {
 TRMLPluginInterface* createPlugin();
@@ -213,3 +215,26 @@ TEST_F(PluginTest, LongTaskNameAndPathsFitTheBuffers) {
 }
 
 }  // namespace
+
+// The host learns of refused outputs from the parameter "refused", which a later task of the same
+// plug-in object empties again; a task that refuses nothing after one that did not leaves it be.
+TEST_F(PluginTest, RefusedOutputsAreToldInTheirParameterUntilATaskRefusesNone) {
+  const testing_support::TempDir dir;
+  const std::string a = dir.write("a.sdm", e2e_fixtures::collinearSdm);
+  const std::string b = dir.write("b.sdm", e2e_fixtures::collinearSdm);
+  brindle plugin;
+  ASSERT_TRUE(plugin.initPlugin());
+  FakeHost& host = FakeHost::get();
+  host.stringParameters["task"] = "mergesec";
+  host.stringParameters["sdms2"] = a + "\n" + b;
+  const std::string answers[] = {a, dir.file("ab.sdm"), dir.file("ab2.sdm")};
+  for (const std::string& answer : answers) {
+    host.saveAnswers = {answer};
+    EXPECT_TRUE(plugin.execute());
+  }
+  EXPECT_EQ(host.callsOf("tmSetStringParameter"),
+            (Calls{"tmSetStringParameter(refused|Cannot Create file: " + a +
+                       " (it is an input of this task))",
+                   "tmSetStringParameter(refused|)"}));
+  EXPECT_EQ(testing_support::readFile(a), e2e_fixtures::collinearSdm);
+}

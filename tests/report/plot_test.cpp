@@ -366,7 +366,7 @@ TEST(CorrelationPlot, IsWrittenBesideTheSdmAndFailsWithTheSvgPath) {
     FAIL() << "no exception";
   } catch (const std::runtime_error& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Cannot Create file: " + dir.file("missing/run1.svg") + " (folder missing)");
+              "Cannot Create file: " + dir.file("missing/run1.svg") + " (no such file or folder)");
   }
 }
 

@@ -56,7 +56,7 @@ TEST(ReportWriter, WritesEachFileWhereTheContractNamesItAndNeverOverAnInputOrIts
       {"m.sdm", "", none, ""},
       {"m.sdm", "", none, ""},  // over an earlier report of the same SDM
       {"x.sdm", "", none, "Cannot Create file: x.csv (a folder is in the way)"},
-      {"m.sdm", "missing", none, "Cannot Create file: missing/m.csv (folder missing)"},
+      {"m.sdm", "missing", none, "Cannot Create file: missing/m.csv (no such file or folder)"},
       {"m.csv", "", none, "Cannot Create file: m.csv (it is the SDM itself)"},
       {"in.sdm", "", inputs, "Cannot Create file: in.csv (it is an input of this task)"},
       {"done.sdm", "", inputs,

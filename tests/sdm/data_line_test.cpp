@@ -95,7 +95,7 @@ TEST(DataLine, CutsAsTheTableSays) {
     std::string got;
     try {
       got = readText(c.line, c.count);
-    } catch (const std::invalid_argument&) {
+    } catch (const ValueTextError&) {
       got = "invalid";
     }
     EXPECT_EQ(got, c.expected) << '"' << c.line << '"';

@@ -12,6 +12,7 @@
 #include "sdm/sdm_file.h"
 #include "sdm/sdm_limits.h"
 #include "sdm/sdm_repairs.h"
+#include "support/expect_throw.h"
 #include "support/temp_dir.h"
 
 using namespace base;
@@ -203,21 +204,14 @@ TEST(SdmReader, ZeroPredictorsWithTheMostDataPointsAllocateNothing) {
   EXPECT_TRUE(m.predictors.empty());
 }
 
-TEST(SdmReader, MissingFileThrowsOpenFileErrorWithThePath) {
+TEST(SdmReader, AFileThatCannotBeOpenedThrowsOpenFileErrorWithThePathAndTheReason) {
   TempDir dir;
   const std::string path = dir.file("missing.sdm");
-  try {
-    loadSdm(path);
-    FAIL() << "no exception";
-  } catch (const OpenFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + path);
-  }
-  try {
-    loadSdm(dir.path().string());
-    FAIL() << "no exception";
-  } catch (const OpenFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed opening for reading: " + dir.path().string());
-  }
+  EXPECT_THROW_MSG(loadSdm(path), OpenFileError,
+                   "Failed opening for reading: " + path + " (no such file or folder)");
+  EXPECT_THROW_MSG(
+      loadSdm(dir.path().string()), OpenFileError,
+      "Failed opening for reading: " + dir.path().string() + " (a folder is in the way)");
 }
 
 struct FailCase {
@@ -309,24 +303,23 @@ struct NumberFailCase {
   std::string message;
 };
 
-TEST(SdmReader, DataFieldsWithoutANumberThrowTheConversionErrors) {
+TEST(SdmReader, DataFieldsWithoutANumberAreRefusedNamingFileLineAndField) {
   const NumberFailCase cases[] = {
-      {"letters", " x.5  1.0", "invalid stof argument"},
-      {"bare point", " 1.0  .", "invalid stof argument"},
-      {"beyond double", " 1.0e999  1.0", "stof argument out of range"},
+      {"letters", " 1.0  2.0\n x.5  1.0", "Not a number in {P}, data line 2: 'x.5'"},
+      {"bare point", " 1.0  .", "Not a number in {P}, data line 1: '.'"},
+      {"control bytes", " 1.0  \x1b.5", "Not a number in {P}, data line 1: '?.5'"},
+      {"long", " 1.0  " + std::string(50, 'x') + ".5",
+       "Not a number in {P}, data line 1: '" + std::string(40, 'x') + "...'"},
+      {"beyond double", " 1.0e999  1.0", "Number out of range in {P}, data line 1: '1.0e999'"},
   };
   TempDir dir;
+  const std::string path = dir.file("numbers.sdm");
   for (const auto& c : cases) {
-    const std::string path = dir.file("numbers.sdm");
     writeFile(path, kHeader + "1 2 3 4 5 6\n\"a\" \"b\"\n" + c.line + "\n");
-    try {
-      loadSdm(path);
-      ADD_FAILURE() << c.what << ": no exception";
-    } catch (const std::invalid_argument& e) {
-      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
-    } catch (const std::out_of_range& e) {
-      EXPECT_EQ(std::string(e.what()), c.message) << c.what;
-    }
+    std::string message = c.message;
+    message.replace(message.find("{P}"), 3, path);
+    SCOPED_TRACE(c.what);
+    EXPECT_THROW_MSG(loadSdm(path), IOError, message);
   }
 }
 
@@ -358,15 +351,20 @@ namespace {
 struct LoadCase {
   const char* what;
   std::string file;
-  std::string outcome;  // the repairs as "missingFrom unreadable [first...] namesMissing", or
-                        // the refusal's message after the path
+  std::string outcome;  // the repairs as "missingFrom unreadable [first...] namesMissing", then
+                        // " inf/nan K [first...] of P" when values are not finite; or the
+                        // refusal's message after the path
 };
 
 // The repairs of `loaded` in the form of LoadCase::outcome.
 std::string repairsOf(const SdmRepairs& r) {
   std::string text = std::to_string(r.missingFrom) + " " + std::to_string(r.unreadable) + " [";
   for (const std::size_t t : r.firstUnreadable) text += std::to_string(t) + ",";
-  return text + "] " + std::to_string(r.namesMissing);
+  text += "] " + std::to_string(r.namesMissing);
+  if (r.nonFinite == 0) return text;
+  text += " inf/nan " + std::to_string(r.nonFinite) + " [";
+  for (const std::size_t t : r.firstNonFinite) text += std::to_string(t) + ",";
+  return text + "] of " + std::to_string(r.nonFinitePoints);
 }
 
 // N = 1 and M data points, with the given lines after the names line "a".
@@ -397,7 +395,10 @@ TEST(SdmLoading, CountsRepairsAndRefusesDamagedFiles) {
       {"TooShortForHalf", oneColumn(100, repeated(" 1.0\n", 8) + "x\n" + " 2.0\n"),
        "Damaged SDM file: {P} (91 of 100 data points missing or unreadable)"},
       {"TooShortForHalfWithAFieldThatIsNoNumber", oneColumn(100, " 1.0\n x.5\n"),
-       "invalid stof argument"},
+       "Not a number in {P}, data line 2: 'x.5'"},
+      {"InfinitiesAndNansAreCountedAndKept",
+       oneColumn(8, " 1.0\ninf\n-nan\n 2.0\n-inf\nnan\n 3.0\n1e39.0\n"),
+       "0 0 [] 0 inf/nan 5 [2,3,5,6,8,] of 5"},
   };
   TempDir dir;
   const std::string path = dir.file("in.sdm");
@@ -428,6 +429,9 @@ TEST(SdmRepairTexts, ListTheFirstFiveUnreadableDataPoints) {
   r.unreadable = 6;
   r.missingFrom = 20;
   r.namesMissing = 3;
+  r.nonFinite = 9;
+  r.nonFinitePoints = 6;
+  r.firstNonFinite = {2, 3, 5, 8, 13};
   std::vector<std::string> texts;
   for (const Notice& notice : repairNotices("C:\\data/x\\run 1.sdm", r))
     texts.push_back(noticeText(notice));
@@ -435,5 +439,7 @@ TEST(SdmRepairTexts, ListTheFirstFiveUnreadableDataPoints) {
                        "Warning: run 1.sdm: data point 20 missing (the file ends early), read as 0",
                        "Warning: run 1.sdm: 6 data line(s) unreadable (data points 1, 2, 3, 4, "
                        "20, ...), read as 0",
+                       "Warning: run 1.sdm: 9 value(s) inf or nan (data points 2, 3, 5, 8, 13, "
+                       "...)",
                        "Warning: run 1.sdm: 3 of 3 predictor names missing"}));
 }

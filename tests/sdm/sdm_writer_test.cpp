@@ -220,7 +220,7 @@ TEST(SdmWriter, APathThatCannotBeCreatedThrowsCannotCreateFile) {
   TempDir dir;
   const struct {
     std::string path, reason;
-  } cases[] = {{dir.file("missing/out.sdm"), "folder missing"},
+  } cases[] = {{dir.file("missing/out.sdm"), "no such file or folder"},
                {dir.path().string(), "a folder is in the way"}};
   for (const auto& [path, reason] : cases) {
     DesignMatrix m = twoPredictors();

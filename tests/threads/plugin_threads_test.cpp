@@ -91,7 +91,9 @@ TEST_F(ThreadsPlugin, AnExceptionInAWorkerEndsTheTaskInItsErrorBox) {
     const std::size_t before = liveThreads();
     const std::vector<std::string> calls = runReport(dir.file("design.sdm"));
     ASSERT_FALSE(calls.empty());
-    EXPECT_EQ(calls.back(), "tmMessageBox(Error: stof argument out of range)") << threads;
+    EXPECT_EQ(calls.back(), "tmMessageBox(Error: Number out of range in " + dir.file("design.sdm") +
+                                ", data line 251: '1.0e999')")
+        << threads;
     EXPECT_EQ(liveThreads(), before);
     EXPECT_FALSE(std::filesystem::exists(dir.file("design.csv")));
   }
