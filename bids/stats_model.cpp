@@ -4,6 +4,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "contract/limits.h"
+
 namespace bids {
 
 namespace {
@@ -153,7 +155,11 @@ void readModel(const json& node, StatsModel& result) {
       if (key != "HighPassFilterCutoffHz")
         throw ModelError("Model.Options " + key + " is not supported (HighPassFilterCutoffHz)");
       result.highPassHz = numberOf(value, "HighPassFilterCutoffHz");
-      if (!(*result.highPassHz > 0)) throw ModelError("HighPassFilterCutoffHz is not above 0");
+      // The cut-off period of the cosine drifts, 1 / Hz, is at most a day.
+      if (!(*result.highPassHz * contract::maxHighPass >= 1))
+        throw ModelError("HighPassFilterCutoffHz is below 1/" +
+                         std::to_string(static_cast<int>(contract::maxHighPass)) +
+                         " (a cut-off period longer than a day)");
     }
   }
 }

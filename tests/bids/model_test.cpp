@@ -140,6 +140,8 @@ TEST(StatsModels, RefuseWhatTheyCannotReadNamingIt) {
        "m.json: contrast p: test pass is not supported (t or F)"},
       {model(R"("Model": {"X": [1], "Options": {"LowPassFilterCutoffHz": 0.1}})"),
        "m.json: Model.Options LowPassFilterCutoffHz is not supported (HighPassFilterCutoffHz)"},
+      {model(R"("Model": {"X": [1], "Options": {"HighPassFilterCutoffHz": 1e-6}})"),
+       "m.json: HighPassFilterCutoffHz is below 1/86400 (a cut-off period longer than a day)"},
       {R"({"BIDSModelVersion": "1.0.0", "Nodes": [{"Level": "Subject", "Model": {"X": [1]}}]})",
        "m.json: the model has no run-level node"},
   };
