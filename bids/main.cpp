@@ -16,7 +16,9 @@
 
 #include "child_process.h"
 #include "contract/contrasts.h"
+#include "contract/nearest_name.h"
 #include "contract/parameters.h"
+#include "dataset.h"
 #include "group.h"
 #include "output_place.h"
 #include "participant.h"
@@ -91,6 +93,16 @@ CLI::Validator numberWithin(double minimum, double maximum, const std::string& w
       wants);
 }
 
+// The analysis level: "participant" or "group", a mistyped one answered with the nearer.
+const CLI::Validator levelWord(
+    [](std::string& text) {
+      constexpr std::string_view levels[] = {"participant", "group"};
+      if (text == levels[0] || text == levels[1]) return std::string();
+      return "unknown level " + text +
+             contract::suggestion(text, levels, " (the levels are participant and group)");
+    },
+    "participant|group");
+
 void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
       ->required();
@@ -98,7 +110,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
       ->required();
   app.add_option("analysis_level", line.level, "participant: one design per run; group: report")
       ->required()
-      ->check(CLI::IsMember({"participant", "group"}));
+      ->check(levelWord);
   app.add_option("--participant_label,--participant-label", line.participants,
                  "Only these participants (labels with or without \"sub-\")");
   app.add_option("--task", line.task, "Only the runs of this task");
@@ -187,6 +199,15 @@ void readModel(const CLI::App& app, CommandLine& line) {
   }
 }
 
+// A usage error for folders given the wrong way round: BIDS_DIR is no dataset, OUTPUT_DIR is one.
+void checkFolderOrder(const CommandLine& line) {
+  if (bids::looksLikeDataset(line.participant.dataset) ||
+      !bids::looksLikeDataset(line.participant.output))
+    return;
+  throw UsageProblem("BIDS_DIR " + line.dataset + " is no BIDS dataset but OUTPUT_DIR " +
+                     line.output + " is one: did you swap BIDS_DIR and OUTPUT_DIR?");
+}
+
 int participantLevel(CommandLine& line) {
   bids::ParticipantOptions& options = line.participant;
   if (!fs::is_directory(options.dataset)) {
@@ -215,6 +236,26 @@ int participantLevel(CommandLine& line) {
   }
 }
 
+// Answers words CLI11 did not expect: the first that looks like an option is named with the
+// nearest option brindle-bids has; other words keep CLI11's own message.
+int unknownOption(const CLI::App& app, const CLI::ExtrasError& error) {
+  for (const std::string& word : app.remaining()) {
+    if (word.size() < 2 || word[0] != '-') continue;
+    const std::string option = word.substr(0, word.find('='));
+    std::vector<std::string> known;
+    for (const CLI::Option* each : app.get_options()) {
+      for (const std::string& name : each->get_lnames()) known.push_back("--" + name);
+      for (const std::string& name : each->get_snames()) known.push_back("-" + name);
+    }
+    std::cerr << "brindle-bids: unknown option " << option
+              << contract::suggestion(option, known, "")
+              << "\nRun with --help for more information.\n";
+    return exitUsage;
+  }
+  app.exit(error);
+  return exitUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,6 +273,8 @@ int main(int argc, char** argv) {
       "OUTPUT_DIR that would write into an input.");
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ExtrasError& error) {
+    return unknownOption(app, error);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? 0 : exitUsage;
@@ -248,8 +291,12 @@ int main(int argc, char** argv) {
   }
   try {
     placeFolders(line, line.participant);
+    if (line.level == "participant") checkFolderOrder(line);
     if (line.level == "group") return bids::runGroup(line.participant.output, std::cerr);
     return participantLevel(line);
+  } catch (const UsageProblem& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return exitUsage;
   } catch (const bids::OutputRefused& error) {
     std::cerr << "brindle-bids: " << error.what() << "\n";
     return exitCannotCreate;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "contract/contrasts.h"
+#include "contract/nearest_name.h"
 #include "contract/parameters.h"
 #include "contract/threshold.h"
 
@@ -208,8 +209,10 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
     parameters[name::primary] = words[1];
     if (files == 2) host.saveAnswers.push_front(words[2]);
   } else {
-    throw UsageError("unknown task \"" + task + "\"; the task words are " + taskList(" and ") +
-                     " (--task NAME sends any other name)");
+    throw UsageError("unknown task \"" + task + "\"" +
+                     contract::suggestion(task, contract::taskWords(),
+                                          "; the task words are " + taskList(" and ") +
+                                              " (--task NAME sends any other name)"));
   }
   parameters[name::task] = task;
 }
@@ -312,11 +315,22 @@ bool applyDialogOption(const OptionWord& word, Options& options, CommandLine& li
   return true;
 }
 
-// Records the edits of --set, --add and --int; false for any other option.
+// The names of the dialog parameters the plug-in reads, in the contract's order.
+std::vector<std::string_view> parameterNames() {
+  std::vector<std::string_view> names;
+  for (const contract::ParameterRule& rule : contract::parameterRules()) names.push_back(rule.name);
+  return names;
+}
+
+// Records the edits of --set, --add and --int, refusing a name the plug-in does not read; false
+// for any other option.
 bool applyEditOption(const OptionWord& word, CommandLine& line) {
   const std::string& option = word.option();
   if (option != "--set" && option != "--add" && option != "--int") return false;
   auto [name, text] = nameAndText(option, word.value());
+  if (contract::parameterRule(name) == nullptr)
+    throw UsageError(option + ": unknown parameter " + name +
+                     contract::suggestion(name, parameterNames(), ""));
   int number = 0;
   if (option == "--int" && !parseWholeInt(text, number)) {
     throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
@@ -384,6 +398,8 @@ bool applyListOption(const OptionWord& word, CommandLine& line) {
   return false;
 }
 
+std::vector<std::string> helpOptions();
+
 // Sorts the words of `args` into options, applied to `options` or recorded in the result, and
 // the task word with its files.
 CommandLine readCommandLine(const std::vector<std::string>& args, Options& options) {
@@ -403,7 +419,8 @@ CommandLine readCommandLine(const std::vector<std::string>& args, Options& optio
     if (!applyHostOption(word, options) && !applyDialogOption(word, options, line) &&
         !applyEditOption(word, line) && !applyParameterOption(word, line) &&
         !applyListOption(word, line)) {
-      throw UsageError("unknown option \"" + word.option() + "\"");
+      throw UsageError("unknown option \"" + word.option() + "\"" +
+                       contract::suggestion(word.option(), helpOptions(), ""));
     }
   }
   return line;
@@ -601,6 +618,22 @@ folder) cancels that dialog with a complaint.
   Tormel design run1_events.tsv run2_events.tsv --tr 2 --volumes 180 --hrf glover --derivatives
   Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
 )HELP";
+
+// The long options the help text names ("--warn"), in the order it first names them.
+std::vector<std::string> helpOptions() {
+  std::vector<std::string> options;
+  const std::string_view page = helpPage;
+  for (std::size_t at = page.find("--"); at != std::string_view::npos; at = page.find("--", at)) {
+    std::size_t end = at + 2;
+    while (end < page.size() && ((page[end] >= 'a' && page[end] <= 'z') || page[end] == '-')) ++end;
+    const std::string option(page.substr(at, end - at));
+    if (option.size() > 2 && option[2] != '-' &&
+        std::find(options.begin(), options.end(), option) == options.end())
+      options.push_back(option);
+    at = end;
+  }
+  return options;
+}
 
 }  // namespace
 
