@@ -459,7 +459,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
     // The options that set dialog parameters.
     R"HELP(Dialog parameters (kept as text; applied after the task word's, in the order given):
   --task NAME          task=NAME (any name, the empty one included)
-  --set NAME=TEXT      set a parameter to TEXT (repeatable)
+  --set NAME=TEXT      set a parameter the plug-in reads to TEXT (repeatable; another name is
+                       refused with the nearest known one)
   --int NAME=N         set a parameter to the whole number N
   --add NAME=TEXT      append TEXT to NAME as a new line ("\n" between lines); NAME=TEXT when
                        NAME is not set yet
