@@ -103,6 +103,41 @@ const CLI::Validator levelWord(
     },
     "participant|group");
 
+// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '\t'   ? std::string("\\t")
+           : c == '\r' ? "\\r"
+           : c == '\n' ? "\\n"
+                       : std::string(1, c);
+  return out;
+}
+
+// A label or name that is given: not empty, and without a tab or a line break, which no BIDS
+// entity, events column or file name of a dataset holds. `wants` names it ("a task label").
+CLI::Validator oneName(const std::string& wants) {
+  return CLI::Validator(
+      [wants](std::string& text) {
+        if (!text.empty() && text.find_first_of("\t\r\n") == std::string::npos)
+          return std::string();
+        return "wants " + wants + ", without a tab or a line break, not \"" + shown(text) + "\"";
+      },
+      "NAME");
+}
+
+// A derivatives folder, or none there (then every run is a design only, as the log says first);
+// anything else standing there is a mistake.
+const CLI::Validator notAFile(
+    [](std::string& text) {
+      std::error_code error;
+      const fs::file_status status = fs::status(text, error);
+      if (text.empty() || (fs::exists(status) && !fs::is_directory(status)))
+        return "wants a folder, not \"" + text + "\"";
+      return std::string();
+    },
+    "DIR");
+
 void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
       ->required();
@@ -112,11 +147,13 @@ void addOptions(CLI::App& app, CommandLine& line) {
       ->required()
       ->check(levelWord);
   app.add_option("--participant_label,--participant-label", line.participants,
-                 "Only these participants (labels with or without \"sub-\")");
-  app.add_option("--task", line.task, "Only the runs of this task");
+                 "Only these participants (labels with or without \"sub-\")")
+      ->check(oneName("a participant label"));
+  app.add_option("--task", line.task, "Only the runs of this task")->check(oneName("a task label"));
   app.add_option("--derivatives", line.derivatives,
                  "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep; none there: "
-                 "design only)");
+                 "design only)")
+      ->check(notAFile);
   app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
       ->check(plugInTakes(contract::parameter::confounds))
       ->capture_default_str();
@@ -132,7 +169,8 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "Only these conditions (names with * and ?, comma-separated)")
       ->check(plugInTakes(contract::parameter::conditions));
   app.add_option("--condition-column", line.participant.conditionColumn,
-                 "The events column that names the conditions (default trial_type)");
+                 "The events column that names the conditions (default trial_type)")
+      ->check(oneName("an events column"));
   app.add_flag("--design-only", line.participant.designOnly,
                "Check each run's design without confounds, with cosine drifts of a 128 s cut-off "
                "(the default when there is no derivatives folder)");
@@ -156,7 +194,8 @@ void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("--model", line.model,
                  "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
                  "and names its contrasts, or \"default\": every condition, the confound terms, "
-                 "the constant, a t contrast per condition");
+                 "the constant, a t contrast per condition")
+      ->check(oneName("a model file or default"));
   app.add_option("-j,--jobs", line.participant.jobs,
                  "Runs at a time (default: the machine's cores)")
       ->check(CLI::Range(1u, 1024u));

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -79,6 +80,28 @@ void checkValue(const std::string& option, const char* parameter, const std::str
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
+// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '\t'   ? std::string("\\t")
+           : c == '\r' ? "\\r"
+           : c == '\n' ? "\\n"
+                       : std::string(1, c);
+  return out;
+}
+
+// Refuses what the plug-in would take but could not use: an empty table to count volumes in, and
+// a column name that no events file can hold (its lines are split at tabs and line breaks).
+void checkOptionText(const std::string& option, const std::string& text) {
+  if (option == "--volumes-from" && text.empty())
+    throw UsageError("--volumes-from needs a file: a confound table or an SDM");
+  if (option == "--condition-column" && text.find_first_of("\t\r\n") != std::string::npos)
+    throw UsageError(
+        "--condition-column wants one column name, without a tab or a line break, not \"" +
+        shown(text) + "\"");
+}
+
 // A merge and a design draw the heatmap, list the pairs and test the contrasts only beside each
 // result's correlation report: without --corr, what asks for them is a mistake. `extras` are
 // the options given that only a report reads, in order.
@@ -150,8 +173,9 @@ std::pair<std::string, std::string> nameAndText(std::string_view option, const s
   return {arg.substr(0, equals), arg.substr(equals + 1)};
 }
 
-// A dialog's answer: the path, or none for "cancel".
-DialogAnswer dialogAnswer(const std::string& arg) {
+// A dialog's answer of `option`: the path, or none for "cancel"; an empty path is refused.
+DialogAnswer dialogAnswer(const std::string& option, const std::string& arg) {
+  if (arg.empty()) throw UsageError(option + " needs a path, or cancel");
   if (arg == "cancel") return std::nullopt;
   return arg;
 }
@@ -297,9 +321,9 @@ bool applyHostOption(const OptionWord& word, Options& options) {
 bool applyDialogOption(const OptionWord& word, Options& options, CommandLine& line) {
   const std::string& option = word.option();
   if (option == "--save") {
-    options.host.saveAnswers.push_back(dialogAnswer(word.value()));
+    options.host.saveAnswers.push_back(dialogAnswer(option, word.value()));
   } else if (option == "--open") {
-    options.host.openAnswers.push_back(dialogAnswer(word.value()));
+    options.host.openAnswers.push_back(dialogAnswer(option, word.value()));
   } else if (option == "--save-into") {
     options.host.saveFolder = word.value();
     if (options.host.saveFolder.empty()) throw UsageError("--save-into needs a folder");
@@ -377,6 +401,7 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
     }
     const std::string& text = line.edits.back().text;
     checkValue(option, entry.parameter, text);
+    checkOptionText(option, text);
     if (readByReportOnly(option) ||
         (option == "--warn" && contract::parseCorrelationThreshold(text).on()))
       line.reportExtras.push_back(option);
@@ -677,6 +702,24 @@ void checkContrastNames(const std::map<std::string, std::string>& parameters,
   }
 }
 
+// Refuses a report folder (--report-into) or a folder of saves that is not a folder now: every
+// file the task wrote there would fail. --set corrdir=DIR passes on whatever it is given.
+void checkFolders(const Options& options, const CommandLine& line) {
+  const auto isFolder = [](const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+  };
+  const auto last = std::find_if(line.edits.rbegin(), line.edits.rend(),
+                                 [](const Edit& edit) { return edit.name == name::reportFolder; });
+  if (last != line.edits.rend() && last->option == "--report-into" && !last->text.empty() &&
+      !isFolder(last->text))
+    throw UsageError("--report-into: " + last->text +
+                     " is not a folder (the reports go into a folder that exists)");
+  if (line.saveInto && !isFolder(options.host.saveFolder))
+    throw UsageError("--save-into: " + options.host.saveFolder +
+                     " is not a folder (the results go into a folder that exists)");
+}
+
 Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   const CommandLine line = readCommandLine(args, options);
@@ -700,6 +743,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   checkContrastNames(parameters, line);
   checkDesignTiming(parameters);
   checkLengths(options, line);
+  if (!options.info) checkFolders(options, line);
   return options;
 }
 
