@@ -138,6 +138,31 @@ const CLI::Validator notAFile(
     },
     "DIR");
 
+// The options of the marks' limits, the model and how the runs run.
+void addJudgingOptions(CLI::App& app, CommandLine& line) {
+  const char* limitHelp[] = {
+      "VIF of a task predictor that marks amber (default 5)",
+      "VIF of a task predictor that marks red (default 10)",
+      "Confound cost of a contrast that marks amber (default 1.5)",
+      "Confound cost of a contrast that marks red (default 2)",
+      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
+    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
+        ->check(plugInTakes(markLimitOptions[i].second));
+  app.add_option("--model", line.model,
+                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
+                 "and names its contrasts, or \"default\": every condition, the confound terms, "
+                 "the constant, a t contrast per condition")
+      ->check(oneName("a model file or default"));
+  app.add_option("-j,--jobs", line.participant.jobs,
+                 "Runs at a time (default: the machine's cores)")
+      ->check(CLI::Range(1u, 1024u));
+  app.add_option("--timeout", line.participant.timeout,
+                 "Seconds a Tormel task may take before its run fails")
+      ->check(numberWithin(1e-3, 1e7, "a number of seconds from 0.001 to 10000000"))
+      ->capture_default_str();
+}
+
 void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
       ->required();
@@ -182,27 +207,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "A contrast every run's design is judged by, as Tormel's --contrast takes it "
                  "(repeatable); default: each condition its own")
       ->check(contrastGrammar);
-  const char* limitHelp[] = {
-      "VIF of a task predictor that marks amber (default 5)",
-      "VIF of a task predictor that marks red (default 10)",
-      "Confound cost of a contrast that marks amber (default 1.5)",
-      "Confound cost of a contrast that marks red (default 2)",
-      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
-  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
-    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
-        ->check(plugInTakes(markLimitOptions[i].second));
-  app.add_option("--model", line.model,
-                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
-                 "and names its contrasts, or \"default\": every condition, the confound terms, "
-                 "the constant, a t contrast per condition")
-      ->check(oneName("a model file or default"));
-  app.add_option("-j,--jobs", line.participant.jobs,
-                 "Runs at a time (default: the machine's cores)")
-      ->check(CLI::Range(1u, 1024u));
-  app.add_option("--timeout", line.participant.timeout,
-                 "Seconds a Tormel task may take before its run fails")
-      ->check(numberWithin(1e-3, 1e7, "a number of seconds from 0.001 to 10000000"))
-      ->capture_default_str();
+  addJudgingOptions(app, line);
 }
 
 // The folders as absolute paths; refuses (OutputRefused) an OUTPUT_DIR that is an input.

@@ -705,9 +705,13 @@ void checkContrastNames(const std::map<std::string, std::string>& parameters,
 // Refuses a report folder (--report-into) or a folder of saves that is not a folder now: every
 // file the task wrote there would fail. --set corrdir=DIR passes on whatever it is given.
 void checkFolders(const Options& options, const CommandLine& line) {
+  // A folder that cannot be looked at (a path longer than the system takes) is left to the
+  // saves, which say why they fail.
   const auto isFolder = [](const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_directory(path, error);
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return status.type() == std::filesystem::file_type::none ||
+           std::filesystem::is_directory(status);
   };
   const auto last = std::find_if(line.edits.rbegin(), line.edits.rend(),
                                  [](const Edit& edit) { return edit.name == name::reportFolder; });
