@@ -191,6 +191,13 @@ std::vector<std::vector<const DatasetFile*>> Dataset::inherited(
   return found;
 }
 
+bool looksLikeDataset(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) return false;
+  return fs::exists(folder / "dataset_description.json", error) ||
+         !Dataset(folder).participants().empty();
+}
+
 std::vector<Run> selectRuns(const Dataset& dataset, const RunFilter& filter) {
   std::vector<Run> runs;
   for (const Run& run : dataset.runs())

@@ -92,6 +92,10 @@ class Dataset {
   std::vector<std::string> participants_;
 };
 
+// True for a folder that holds dataset_description.json or a sub-* folder: what a BIDS dataset
+// (raw or derived) has at its root. False for anything else, a missing folder included.
+bool looksLikeDataset(const std::filesystem::path& folder);
+
 // The runs of `dataset` that pass `filter`, in the dataset's order.
 std::vector<Run> selectRuns(const Dataset& dataset, const RunFilter& filter);
 

@@ -16,7 +16,9 @@
 
 #include "child_process.h"
 #include "contract/contrasts.h"
+#include "contract/nearest_name.h"
 #include "contract/parameters.h"
+#include "dataset.h"
 #include "group.h"
 #include "output_place.h"
 #include "participant.h"
@@ -91,6 +93,76 @@ CLI::Validator numberWithin(double minimum, double maximum, const std::string& w
       wants);
 }
 
+// The analysis level: "participant" or "group", a mistyped one answered with the nearer.
+const CLI::Validator levelWord(
+    [](std::string& text) {
+      constexpr std::string_view levels[] = {"participant", "group"};
+      if (text == levels[0] || text == levels[1]) return std::string();
+      return "unknown level " + text +
+             contract::suggestion(text, levels, " (the levels are participant and group)");
+    },
+    "participant|group");
+
+// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '\t'   ? std::string("\\t")
+           : c == '\r' ? "\\r"
+           : c == '\n' ? "\\n"
+                       : std::string(1, c);
+  return out;
+}
+
+// A label or name that is given: not empty, and without a tab or a line break, which no BIDS
+// entity, events column or file name of a dataset holds. `wants` names it ("a task label").
+CLI::Validator oneName(const std::string& wants) {
+  return CLI::Validator(
+      [wants](std::string& text) {
+        if (!text.empty() && text.find_first_of("\t\r\n") == std::string::npos)
+          return std::string();
+        return "wants " + wants + ", without a tab or a line break, not \"" + shown(text) + "\"";
+      },
+      "NAME");
+}
+
+// A derivatives folder, or none there (then every run is a design only, as the log says first);
+// anything else standing there is a mistake.
+const CLI::Validator notAFile(
+    [](std::string& text) {
+      std::error_code error;
+      const fs::file_status status = fs::status(text, error);
+      if (text.empty() || (fs::exists(status) && !fs::is_directory(status)))
+        return "wants a folder, not \"" + text + "\"";
+      return std::string();
+    },
+    "DIR");
+
+// The options of the marks' limits, the model and how the runs run.
+void addJudgingOptions(CLI::App& app, CommandLine& line) {
+  const char* limitHelp[] = {
+      "VIF of a task predictor that marks amber (default 5)",
+      "VIF of a task predictor that marks red (default 10)",
+      "Confound cost of a contrast that marks amber (default 1.5)",
+      "Confound cost of a contrast that marks red (default 2)",
+      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
+    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
+        ->check(plugInTakes(markLimitOptions[i].second));
+  app.add_option("--model", line.model,
+                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
+                 "and names its contrasts, or \"default\": every condition, the confound terms, "
+                 "the constant, a t contrast per condition")
+      ->check(oneName("a model file or default"));
+  app.add_option("-j,--jobs", line.participant.jobs,
+                 "Runs at a time (default: the machine's cores)")
+      ->check(CLI::Range(1u, 1024u));
+  app.add_option("--timeout", line.participant.timeout,
+                 "Seconds a Tormel task may take before its run fails")
+      ->check(numberWithin(1e-3, 1e7, "a number of seconds from 0.001 to 10000000"))
+      ->capture_default_str();
+}
+
 void addOptions(CLI::App& app, CommandLine& line) {
   app.add_option("bids_dir", line.dataset, "The BIDS dataset (raw data with its events files)")
       ->required();
@@ -98,13 +170,15 @@ void addOptions(CLI::App& app, CommandLine& line) {
       ->required();
   app.add_option("analysis_level", line.level, "participant: one design per run; group: report")
       ->required()
-      ->check(CLI::IsMember({"participant", "group"}));
+      ->check(levelWord);
   app.add_option("--participant_label,--participant-label", line.participants,
-                 "Only these participants (labels with or without \"sub-\")");
-  app.add_option("--task", line.task, "Only the runs of this task");
+                 "Only these participants (labels with or without \"sub-\")")
+      ->check(oneName("a participant label"));
+  app.add_option("--task", line.task, "Only the runs of this task")->check(oneName("a task label"));
   app.add_option("--derivatives", line.derivatives,
                  "The fMRIPrep derivatives (default BIDS_DIR/derivatives/fmriprep; none there: "
-                 "design only)");
+                 "design only)")
+      ->check(notAFile);
   app.add_option("--confounds", line.participant.confounds, "The confound terms of every design")
       ->check(plugInTakes(contract::parameter::confounds))
       ->capture_default_str();
@@ -120,7 +194,8 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "Only these conditions (names with * and ?, comma-separated)")
       ->check(plugInTakes(contract::parameter::conditions));
   app.add_option("--condition-column", line.participant.conditionColumn,
-                 "The events column that names the conditions (default trial_type)");
+                 "The events column that names the conditions (default trial_type)")
+      ->check(oneName("an events column"));
   app.add_flag("--design-only", line.participant.designOnly,
                "Check each run's design without confounds, with cosine drifts of a 128 s cut-off "
                "(the default when there is no derivatives folder)");
@@ -132,26 +207,7 @@ void addOptions(CLI::App& app, CommandLine& line) {
                  "A contrast every run's design is judged by, as Tormel's --contrast takes it "
                  "(repeatable); default: each condition its own")
       ->check(contrastGrammar);
-  const char* limitHelp[] = {
-      "VIF of a task predictor that marks amber (default 5)",
-      "VIF of a task predictor that marks red (default 10)",
-      "Confound cost of a contrast that marks amber (default 1.5)",
-      "Confound cost of a contrast that marks red (default 2)",
-      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
-  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
-    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
-        ->check(plugInTakes(markLimitOptions[i].second));
-  app.add_option("--model", line.model,
-                 "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
-                 "and names its contrasts, or \"default\": every condition, the confound terms, "
-                 "the constant, a t contrast per condition");
-  app.add_option("-j,--jobs", line.participant.jobs,
-                 "Runs at a time (default: the machine's cores)")
-      ->check(CLI::Range(1u, 1024u));
-  app.add_option("--timeout", line.participant.timeout,
-                 "Seconds a Tormel task may take before its run fails")
-      ->check(numberWithin(1e-3, 1e7, "a number of seconds from 0.001 to 10000000"))
-      ->capture_default_str();
+  addJudgingOptions(app, line);
 }
 
 // The folders as absolute paths; refuses (OutputRefused) an OUTPUT_DIR that is an input.
@@ -187,6 +243,15 @@ void readModel(const CLI::App& app, CommandLine& line) {
   }
 }
 
+// A usage error for folders given the wrong way round: BIDS_DIR is no dataset, OUTPUT_DIR is one.
+void checkFolderOrder(const CommandLine& line) {
+  if (bids::looksLikeDataset(line.participant.dataset) ||
+      !bids::looksLikeDataset(line.participant.output))
+    return;
+  throw UsageProblem("BIDS_DIR " + line.dataset + " is no BIDS dataset but OUTPUT_DIR " +
+                     line.output + " is one: did you swap BIDS_DIR and OUTPUT_DIR?");
+}
+
 int participantLevel(CommandLine& line) {
   bids::ParticipantOptions& options = line.participant;
   if (!fs::is_directory(options.dataset)) {
@@ -215,6 +280,26 @@ int participantLevel(CommandLine& line) {
   }
 }
 
+// Answers words CLI11 did not expect: the first that looks like an option is named with the
+// nearest option brindle-bids has; other words keep CLI11's own message.
+int unknownOption(const CLI::App& app, const CLI::ExtrasError& error) {
+  for (const std::string& word : app.remaining()) {
+    if (word.size() < 2 || word[0] != '-') continue;
+    const std::string option = word.substr(0, word.find('='));
+    std::vector<std::string> known;
+    for (const CLI::Option* each : app.get_options()) {
+      for (const std::string& name : each->get_lnames()) known.push_back("--" + name);
+      for (const std::string& name : each->get_snames()) known.push_back("-" + name);
+    }
+    std::cerr << "brindle-bids: unknown option " << option
+              << contract::suggestion(option, known, "")
+              << "\nRun with --help for more information.\n";
+    return exitUsage;
+  }
+  app.exit(error);
+  return exitUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,6 +317,8 @@ int main(int argc, char** argv) {
       "OUTPUT_DIR that would write into an input.");
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ExtrasError& error) {
+    return unknownOption(app, error);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? 0 : exitUsage;
@@ -248,8 +335,12 @@ int main(int argc, char** argv) {
   }
   try {
     placeFolders(line, line.participant);
+    if (line.level == "participant") checkFolderOrder(line);
     if (line.level == "group") return bids::runGroup(line.participant.output, std::cerr);
     return participantLevel(line);
+  } catch (const UsageProblem& error) {
+    std::cerr << "brindle-bids: " << error.what() << "\n";
+    return exitUsage;
   } catch (const bids::OutputRefused& error) {
     std::cerr << "brindle-bids: " << error.what() << "\n";
     return exitCannotCreate;

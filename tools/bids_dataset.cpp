@@ -1,6 +1,7 @@
 #include "bids_dataset.h"
 
 #include <filesystem>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 
@@ -129,7 +130,7 @@ std::string bidsEventsText(const BidsRunShape& run, uint64_t seed) {
   return text;
 }
 
-void writeBidsDataset(const std::string& folder, uint64_t seed) {
+BidsDatasetSize writeBidsDataset(const std::string& folder, uint64_t seed) {
   const fs::path root(folder);
   writeText(root / "dataset_description.json", rawDescription());
   writeText(root / "participants.tsv", "participant_id\nsub-01\nsub-02\nsub-03\n");
@@ -142,7 +143,12 @@ void writeBidsDataset(const std::string& folder, uint64_t seed) {
   writeText(root / "derivatives" / "fmriprep" / "dataset_description.json",
             derivativeDescription());
   const std::vector<BidsRunShape> runs = bidsRunShapes();
-  for (std::size_t i = 0; i < runs.size(); ++i) writeRun(root, runs[i], seed, i + 1);
+  std::set<std::string> subjects;
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    writeRun(root, runs[i], seed, i + 1);
+    subjects.insert(runs[i].folder.substr(0, runs[i].folder.find('/')));
+  }
+  return {runs.size(), subjects.size()};
 }
 
 }  // namespace tools

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,8 +44,14 @@ std::vector<BidsRunShape> bidsRunShapes();
 // The events table of one run: onset, duration, trial_type (faces, houses), modulation.
 std::string bidsEventsText(const BidsRunShape& run, uint64_t seed);
 
-// Writes the dataset into `folder` (made when missing; files standing there are replaced).
-// Throws std::runtime_error when a file cannot be written.
-void writeBidsDataset(const std::string& folder, uint64_t seed);
+// How much writeBidsDataset wrote.
+struct BidsDatasetSize {
+  std::size_t runs = 0;
+  std::size_t subjects = 0;
+};
+
+// Writes the dataset into `folder` (made when missing; files standing there are replaced) and
+// returns its size. Throws std::runtime_error when a file cannot be written.
+BidsDatasetSize writeBidsDataset(const std::string& folder, uint64_t seed);
 
 }  // namespace tools

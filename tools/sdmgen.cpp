@@ -364,7 +364,12 @@ int main(int argc, char** argv) {
 
   try {
     if (!command.bidsFolder.empty()) {
-      tools::writeBidsDataset(command.bidsFolder, command.shape.seed);
+      const tools::BidsDatasetSize size =
+          tools::writeBidsDataset(command.bidsFolder, command.shape.seed);
+      std::printf(
+          "sdmgen: wrote a BIDS dataset of %zu runs (%zu subjects) with fMRIPrep confounds "
+          "to %s\n",
+          size.runs, size.subjects, command.bidsFolder.c_str());
     } else if (!command.confoundFormat) {
       sdm::DesignMatrix m = tools::generateDesignMatrix(command.shape);
       sdm::saveSdm(m, command.out);

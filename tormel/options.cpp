@@ -4,11 +4,13 @@
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "contract/contrasts.h"
+#include "contract/nearest_name.h"
 #include "contract/parameters.h"
 #include "contract/threshold.h"
 
@@ -76,6 +78,28 @@ void checkValue(const std::string& option, const char* parameter, const std::str
   if (const std::string problem = contract::termsProblem(*rule, text); !problem.empty())
     throw UsageError(option + ": " + problem);
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
+}
+
+// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
+std::string shown(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '\t'   ? std::string("\\t")
+           : c == '\r' ? "\\r"
+           : c == '\n' ? "\\n"
+                       : std::string(1, c);
+  return out;
+}
+
+// Refuses what the plug-in would take but could not use: an empty table to count volumes in, and
+// a column name that no events file can hold (its lines are split at tabs and line breaks).
+void checkOptionText(const std::string& option, const std::string& text) {
+  if (option == "--volumes-from" && text.empty())
+    throw UsageError("--volumes-from needs a file: a confound table or an SDM");
+  if (option == "--condition-column" && text.find_first_of("\t\r\n") != std::string::npos)
+    throw UsageError(
+        "--condition-column wants one column name, without a tab or a line break, not \"" +
+        shown(text) + "\"");
 }
 
 // A merge and a design draw the heatmap, list the pairs and test the contrasts only beside each
@@ -149,8 +173,9 @@ std::pair<std::string, std::string> nameAndText(std::string_view option, const s
   return {arg.substr(0, equals), arg.substr(equals + 1)};
 }
 
-// A dialog's answer: the path, or none for "cancel".
-DialogAnswer dialogAnswer(const std::string& arg) {
+// A dialog's answer of `option`: the path, or none for "cancel"; an empty path is refused.
+DialogAnswer dialogAnswer(const std::string& option, const std::string& arg) {
+  if (arg.empty()) throw UsageError(option + " needs a path, or cancel");
   if (arg == "cancel") return std::nullopt;
   return arg;
 }
@@ -208,8 +233,10 @@ void applyTaskWord(const std::vector<std::string>& words, HostSetup& host) {
     parameters[name::primary] = words[1];
     if (files == 2) host.saveAnswers.push_front(words[2]);
   } else {
-    throw UsageError("unknown task \"" + task + "\"; the task words are " + taskList(" and ") +
-                     " (--task NAME sends any other name)");
+    throw UsageError("unknown task \"" + task + "\"" +
+                     contract::suggestion(task, contract::taskWords(),
+                                          "; the task words are " + taskList(" and ") +
+                                              " (--task NAME sends any other name)"));
   }
   parameters[name::task] = task;
 }
@@ -294,9 +321,9 @@ bool applyHostOption(const OptionWord& word, Options& options) {
 bool applyDialogOption(const OptionWord& word, Options& options, CommandLine& line) {
   const std::string& option = word.option();
   if (option == "--save") {
-    options.host.saveAnswers.push_back(dialogAnswer(word.value()));
+    options.host.saveAnswers.push_back(dialogAnswer(option, word.value()));
   } else if (option == "--open") {
-    options.host.openAnswers.push_back(dialogAnswer(word.value()));
+    options.host.openAnswers.push_back(dialogAnswer(option, word.value()));
   } else if (option == "--save-into") {
     options.host.saveFolder = word.value();
     if (options.host.saveFolder.empty()) throw UsageError("--save-into needs a folder");
@@ -312,11 +339,22 @@ bool applyDialogOption(const OptionWord& word, Options& options, CommandLine& li
   return true;
 }
 
-// Records the edits of --set, --add and --int; false for any other option.
+// The names of the dialog parameters the plug-in reads, in the contract's order.
+std::vector<std::string_view> parameterNames() {
+  std::vector<std::string_view> names;
+  for (const contract::ParameterRule& rule : contract::parameterRules()) names.push_back(rule.name);
+  return names;
+}
+
+// Records the edits of --set, --add and --int, refusing a name the plug-in does not read; false
+// for any other option.
 bool applyEditOption(const OptionWord& word, CommandLine& line) {
   const std::string& option = word.option();
   if (option != "--set" && option != "--add" && option != "--int") return false;
   auto [name, text] = nameAndText(option, word.value());
+  if (contract::parameterRule(name) == nullptr)
+    throw UsageError(option + ": unknown parameter " + name +
+                     contract::suggestion(name, parameterNames(), ""));
   int number = 0;
   if (option == "--int" && !parseWholeInt(text, number)) {
     throw UsageError("--int wants a whole number for " + name + ", not \"" + text + "\"");
@@ -363,6 +401,7 @@ bool applyParameterOption(const OptionWord& word, CommandLine& line) {
     }
     const std::string& text = line.edits.back().text;
     checkValue(option, entry.parameter, text);
+    checkOptionText(option, text);
     if (readByReportOnly(option) ||
         (option == "--warn" && contract::parseCorrelationThreshold(text).on()))
       line.reportExtras.push_back(option);
@@ -384,6 +423,8 @@ bool applyListOption(const OptionWord& word, CommandLine& line) {
   return false;
 }
 
+std::vector<std::string> helpOptions();
+
 // Sorts the words of `args` into options, applied to `options` or recorded in the result, and
 // the task word with its files.
 CommandLine readCommandLine(const std::vector<std::string>& args, Options& options) {
@@ -403,7 +444,8 @@ CommandLine readCommandLine(const std::vector<std::string>& args, Options& optio
     if (!applyHostOption(word, options) && !applyDialogOption(word, options, line) &&
         !applyEditOption(word, line) && !applyParameterOption(word, line) &&
         !applyListOption(word, line)) {
-      throw UsageError("unknown option \"" + word.option() + "\"");
+      throw UsageError("unknown option \"" + word.option() + "\"" +
+                       contract::suggestion(word.option(), helpOptions(), ""));
     }
   }
   return line;
@@ -442,7 +484,8 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
     // The options that set dialog parameters.
     R"HELP(Dialog parameters (kept as text; applied after the task word's, in the order given):
   --task NAME          task=NAME (any name, the empty one included)
-  --set NAME=TEXT      set a parameter to TEXT (repeatable)
+  --set NAME=TEXT      set a parameter the plug-in reads to TEXT (repeatable; another name is
+                       refused with the nearest known one)
   --int NAME=N         set a parameter to the whole number N
   --add NAME=TEXT      append TEXT to NAME as a new line ("\n" between lines); NAME=TEXT when
                        NAME is not set yet
@@ -602,6 +645,22 @@ folder) cancels that dialog with a complaint.
   Tormel --task mergesec --add sdms2=run1.sdm --add sdms2=run2.sdm --save cancel --trace
 )HELP";
 
+// The long options the help text names ("--warn"), in the order it first names them.
+std::vector<std::string> helpOptions() {
+  std::vector<std::string> options;
+  const std::string_view page = helpPage;
+  for (std::size_t at = page.find("--"); at != std::string_view::npos; at = page.find("--", at)) {
+    std::size_t end = at + 2;
+    while (end < page.size() && ((page[end] >= 'a' && page[end] <= 'z') || page[end] == '-')) ++end;
+    const std::string option(page.substr(at, end - at));
+    if (option.size() > 2 && option[2] != '-' &&
+        std::find(options.begin(), options.end(), option) == options.end())
+      options.push_back(option);
+    at = end;
+  }
+  return options;
+}
+
 }  // namespace
 
 // Refuses a parameter, or a dialog answer, longer than the buffer the plug-in reads it with, naming
@@ -643,6 +702,28 @@ void checkContrastNames(const std::map<std::string, std::string>& parameters,
   }
 }
 
+// Refuses a report folder (--report-into) or a folder of saves that is not a folder now: every
+// file the task wrote there would fail. --set corrdir=DIR passes on whatever it is given.
+void checkFolders(const Options& options, const CommandLine& line) {
+  // A folder that cannot be looked at (a path longer than the system takes) is left to the
+  // saves, which say why they fail.
+  const auto isFolder = [](const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return status.type() == std::filesystem::file_type::none ||
+           std::filesystem::is_directory(status);
+  };
+  const auto last = std::find_if(line.edits.rbegin(), line.edits.rend(),
+                                 [](const Edit& edit) { return edit.name == name::reportFolder; });
+  if (last != line.edits.rend() && last->option == "--report-into" && !last->text.empty() &&
+      !isFolder(last->text))
+    throw UsageError("--report-into: " + last->text +
+                     " is not a folder (the reports go into a folder that exists)");
+  if (line.saveInto && !isFolder(options.host.saveFolder))
+    throw UsageError("--save-into: " + options.host.saveFolder +
+                     " is not a folder (the results go into a folder that exists)");
+}
+
 Options parseOptions(const std::vector<std::string>& args) {
   Options options;
   const CommandLine line = readCommandLine(args, options);
@@ -666,6 +747,7 @@ Options parseOptions(const std::vector<std::string>& args) {
   checkContrastNames(parameters, line);
   checkDesignTiming(parameters);
   checkLengths(options, line);
+  if (!options.info) checkFolders(options, line);
   return options;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "contract/nearest_name.h"
 #include "contract/terms.h"
 
 namespace contract {
@@ -34,13 +35,42 @@ std::optional<float> threshold(std::string_view text) {
   return value;
 }
 
+constexpr std::string_view digits = "0123456789";
+constexpr std::string_view numberedStems[] = {"motion", "compcor"};
+constexpr std::string_view unnumberedPresets[] = {"wm_csf", "global", "cosine", "outliers",
+                                                  "scrub"};
+
 // True for "motion25", "COMPCOR", "motion": the letters of a numbered preset, then digits only.
 bool looksLikeNumberedPreset(std::string_view lower) {
-  for (const std::string_view stem : {std::string_view("motion"), std::string_view("compcor")}) {
+  for (const std::string_view stem : numberedStems) {
     if (lower.starts_with(stem) &&
-        lower.find_first_not_of("0123456789", stem.size()) == std::string_view::npos)
+        lower.find_first_not_of(digits, stem.size()) == std::string_view::npos)
       return true;
   }
+  return false;
+}
+
+// True for a mistyped preset that no pipeline names a column like: a word and digits near a
+// numbered preset ("motoin24", "compcr5"), or a word without digits near another preset that
+// does not begin with it ("globl", "wmcsf"; not "cosine00", "global_signal", "tcompcor").
+// A pattern with * or ? is never one, so a column of such a name can still be asked for.
+bool looksLikeMistypedPreset(std::string_view lower) {
+  if (lower.find_first_not_of("abcdefghijklmnopqrstuvwxyz_0123456789") != std::string_view::npos)
+    return false;
+  const std::size_t stemEnd = lower.find_last_not_of(digits) + 1;
+  if (stemEnd == 0) return false;
+  const bool numbered = stemEnd < lower.size();
+  const auto near = [&](std::string_view preset) {
+    return editDistance(lower, preset, maxSuggestionDistance) <= maxSuggestionDistance;
+  };
+  if (numbered) {
+    for (const char* word : presetWords)
+      if (std::string_view(word).find_first_of(digits) != std::string_view::npos && near(word))
+        return true;
+    return false;
+  }
+  for (const std::string_view preset : unnumberedPresets)
+    if (near(preset) && !lower.starts_with(preset)) return true;
   return false;
 }
 
@@ -99,8 +129,10 @@ std::string confoundTermProblem(std::string_view term) {
     return "invalid scrub term \"" + std::string(term) +
            "\": give scrub or scrub:FD:DVARS with numbers above 0, such as scrub:0.5:1.5";
   }
-  if (looksLikeNumberedPreset(lower) && !confoundPresetNamed(term))
-    return "unknown confound preset \"" + std::string(term) + "\" (presets: " + presetList() + ")";
+  if (!confoundPresetNamed(term) &&
+      (looksLikeNumberedPreset(lower) || looksLikeMistypedPreset(lower)))
+    return "unknown confound preset \"" + std::string(term) + "\"" +
+           suggestion(lower, presetWords, " (presets: " + presetList() + ")");
   return {};
 }
 

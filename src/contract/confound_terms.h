@@ -52,9 +52,11 @@ std::optional<ScrubThresholds> scrubThresholds(std::string_view term);
 //   "confound term too long: 300 bytes (at most 256)"
 //   "invalid scrub term \"scrub:x\": give scrub or scrub:FD:DVARS with numbers above 0, such as
 //    scrub:0.5:1.5"
-//   "unknown confound preset \"motion25\" (presets: motion6, ..., scrub)" for a term of the
-//    letters of a numbered preset (motion, compcor, any case) and digits that names none: no
-//    pipeline names a column so.
+//   "unknown confound preset \"motion25\" (did you mean motion24?)" for a term taken as a
+//    mistyped preset, ending "(presets: motion6, ..., scrub)" when no preset is within two edits
+//    of it: the letters of a numbered preset (motion, compcor, any case) and digits that name
+//    none; a word and digits near a numbered preset ("motoin24"); a word without digits near
+//    another preset that does not begin with it ("globl"). No pipeline names a column so.
 // Any other term is a column name, with "*" and "?" for any text and one byte.
 std::string confoundTermProblem(std::string_view term);
 

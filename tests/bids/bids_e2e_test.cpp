@@ -198,8 +198,14 @@ TEST(BidsApp, UsageErrorsAndAnEmptyDataset) {
 
 TEST(SdmgenBids, TheSameSeedWritesTheSameDatasetWithMatchingRows) {
   testing_support::TempDir dir;
-  for (const char* name : {"a", "b"})
-    ASSERT_EQ(runProcess(program("sdmgen"), {"--bids", dir.file(name), "--seed", "3"}).exitCode, 0);
+  for (const char* name : {"a", "b"}) {
+    const auto made = runProcess(program("sdmgen"), {"--bids", dir.file(name), "--seed", "3"});
+    ASSERT_EQ(made.exitCode, 0);
+    EXPECT_EQ(made.out,
+              "sdmgen: wrote a BIDS dataset of 7 runs (3 subjects) with fMRIPrep "
+              "confounds to " +
+                  dir.file(name) + "\n");
+  }
   EXPECT_EQ(sameFiles(dir.path() / "a", dir.path() / "b").size(), 30u);
   const std::string fmriprep = dir.file("a") + "/derivatives/fmriprep/sub-02/ses-2/func/";
   for (const auto& [run, lines] : {std::pair{"run-1", 281u}, {"run-2", 361u}})

@@ -18,8 +18,15 @@ TEST(ConfoundTerms, NameTheFirstTermTheyRefuseAndWhy) {
     std::string problem;
   } cases[] = {
       {"Motion24, wm_csf, motion24_derivative1, motion6*", ""},
-      {"wm_csf,motion25,compcor9", "unknown confound preset \"motion25\" " + presets},
-      {"COMPCOR", "unknown confound preset \"COMPCOR\" " + presets},
+      {"wm_csf,motion25,compcor9", "unknown confound preset \"motion25\" (did you mean motion24?)"},
+      {"COMPCOR", "unknown confound preset \"COMPCOR\" (did you mean compcor5?)"},
+      {"motion999", "unknown confound preset \"motion999\" " + presets},
+      {"Motoin24", "unknown confound preset \"Motoin24\" (did you mean motion24?)"},
+      {"wmcsf", "unknown confound preset \"wmcsf\" (did you mean wm_csf?)"},
+      {"globl", "unknown confound preset \"globl\" (did you mean global?)"},
+      // Columns pipelines write near a preset: a preset and more, or another word with digits.
+      {"cosine00,global_signal,outliers_x,tcompcor,scrub_00,csf,csf_wm", ""},
+      {"wmcs?,outlier*,motoin24*", ""},  // a pattern asks for a column of any name
       {"scrub:0.5:x",
        "invalid scrub term \"scrub:0.5:x\": give scrub or scrub:FD:DVARS with "
        "numbers above 0, such as scrub:0.5:1.5"},

@@ -67,12 +67,49 @@ const std::map<std::string, std::string> inputs = {
     {"b_events.tsv", "onset\tduration\ttrial_type\n4\t4\tgo\n12\t4\tstop\n"},
     {"big_events.tsv",
      "onset\tduration\ttrial_type\tmodulation\n2\t4\tgo\t1\n10\t4\tgo\t1e39\n20\t2\tstop\t1\n"},
+    {"ds/dataset_description.json", "{\"Name\": \"x\", \"BIDSVersion\": \"1.8.0\"}\n"},
 };
 
+const std::string swapped =
+    "brindle-bids: BIDS_DIR out is no BIDS dataset but OUTPUT_DIR ds is one: did you swap "
+    "BIDS_DIR and OUTPUT_DIR?";
+
 const Mistake mistakes[] = {
+    // Unknown names, answered with the nearest known one (at most two edits away).
+    {"Tormel mergeall run1.sdm c.csv --set ztrans=1", usage,
+     "Tormel: --set: unknown parameter ztrans (did you mean ztans?)"},
+    {"Tormel sdm1corr run1.sdm --int corwarn=1", usage,
+     "Tormel: --int: unknown parameter corwarn (did you mean corrwarn?)"},
+    {"Tormel sdm1corr run1.sdm --add nosuchname=1", usage,
+     "Tormel: --add: unknown parameter nosuchname"},
+    {"Tormel sdm1cor run1.sdm", usage, "Tormel: unknown task \"sdm1cor\" (did you mean sdm1corr?)"},
+    {"Tormel sdm1corr run1.sdm --wanr 0.8", usage,
+     "Tormel: unknown option \"--wanr\" (did you mean --warn?)"},
+    {"Tormel sdm1corr run1.sdm --save-int=out", usage,
+     "Tormel: unknown option \"--save-int\" (did you mean --save-into?)"},
+    {"Tormel mergeall run1.sdm c.csv --confounds motoin24,wm_csf", usage,
+     "Tormel: --confounds: unknown confound preset \"motoin24\" (did you mean motion24?)"},
+    {"Tormel convert c.csv --confounds trans_x,globl", usage,
+     "Tormel: --confounds: unknown confound preset \"globl\" (did you mean global?)"},
+    {"brindle-bids ds out participnt", usage,
+     "analysis_level: unknown level participnt (did you mean participant?)"},
+    {"brindle-bids ds out groups", usage,
+     "analysis_level: unknown level groups (did you mean group?)"},
+    {"brindle-bids ds out participant --wanr 0.8", usage,
+     "brindle-bids: unknown option --wanr (did you mean --warn?)"},
+    {"brindle-bids ds out participant --participant-lable=01", usage,
+     "brindle-bids: unknown option --participant-lable (did you mean --participant-label?)"},
+    {"brindle-bids ds out participant --confounds wmcsf", usage,
+     "--confounds: unknown confound preset \"wmcsf\" (did you mean wm_csf?)"},
+    {"brindle-bids out ds participant", usage, swapped},
+    {"brindle-bids . ds participant --design-only", usage,
+     "brindle-bids: BIDS_DIR . is no BIDS dataset but OUTPUT_DIR ds is one: did you swap BIDS_DIR "
+     "and OUTPUT_DIR?"},
     // Checked when the command line is read, by the rules the plug-in reads its parameters by.
     {"Tormel mergeall run1.sdm c.csv --confounds motion24,motion25", usage,
-     "Tormel: --confounds: unknown confound preset \"motion25\" " + presets},
+     "Tormel: --confounds: unknown confound preset \"motion25\" (did you mean motion24?)"},
+    {"Tormel mergeall run1.sdm c.csv --confounds motion999", usage,
+     "Tormel: --confounds: unknown confound preset \"motion999\" " + presets},
     {"Tormel convert c.csv --confounds scrub:0.5:x", usage,
      "Tormel: --confounds: invalid scrub term \"scrub:0.5:x\": give scrub or scrub:FD:DVARS with "
      "numbers above 0, such as scrub:0.5:1.5"},
@@ -87,9 +124,20 @@ const Mistake mistakes[] = {
      "Tormel: --tr wants a number from 0.001 to 100, such as 2, not \"nan\""},
     {"Tormel sdm1corr run1.sdm --threads 0", usage,
      "Tormel: --threads wants a whole number of threads, 1 or more, not \"0\""},
+    {"Tormel sdm1corr run1.sdm --report-into nowhere", usage,
+     "Tormel: --report-into: nowhere is not a folder (the reports go into a folder that exists)"},
+    {"Tormel mergesec run1.sdm run2.sdm --save-into run1.sdm", usage,
+     "Tormel: --save-into: run1.sdm is not a folder (the results go into a folder that exists)"},
+    {"Tormel mergesec run1.sdm run2.sdm --save=", usage, "Tormel: --save needs a path, or cancel"},
+    {"Tormel open_sdm --open=", usage, "Tormel: --open needs a path, or cancel"},
+    {"Tormel design a_events.tsv --tr 2 --volumes-from=", usage,
+     "Tormel: --volumes-from needs a file: a confound table or an SDM"},
+    {"Tormel design a_events.tsv --tr 2 --volumes 10 --condition-column a\tb", usage,
+     "Tormel: --condition-column wants one column name, without a tab or a line break, not "
+     "\"a\\tb\""},
     // What the plug-in refuses whoever sent it.
     {"Tormel mergeall run1.sdm c.csv --set confounds=motion25", failed,
-     "[message] Error: Unknown confound preset \"motion25\" " + presets},
+     "[message] Error: Unknown confound preset \"motion25\" (did you mean motion24?)"},
     // Messages that carry their cause.
     {"Tormel sdm1corr missing.sdm", failed,
      "[message] Error: Failed opening for reading: missing.sdm (no such file or folder)"},
@@ -124,7 +172,7 @@ const Mistake mistakes[] = {
      "Tormel: not saving run1_motion.sdm: it is an input of this task"},
     // brindle-bids checks its options before it looks at the folders.
     {"brindle-bids ds out participant --confounds motion25", usage,
-     "--confounds: unknown confound preset \"motion25\" " + presets},
+     "--confounds: unknown confound preset \"motion25\" (did you mean motion24?)"},
     {"brindle-bids ds out participant --conditions a\tb", usage,
      "--conditions: condition term \"a\\tb\" holds a tab or a line break, which no condition of "
      "an events file holds"},
@@ -133,6 +181,15 @@ const Mistake mistakes[] = {
     {"brindle-bids ds out participant --timeout inf", usage,
      "--timeout: wants a number of seconds from 0.001 to 10000000"},
     {"brindle-bids ds out participant -j 0", usage, "--jobs: Value 0 not in range 1 to 1024"},
+    {"brindle-bids ds out participant --task faces\t", usage,
+     "--task: wants a task label, without a tab or a line break, not \"faces\\t\""},
+    {"brindle-bids ds out participant --participant_label 01\t02", usage,
+     "--participant_label: wants a participant label, without a tab or a line break, not "
+     "\"01\\t02\""},
+    {"brindle-bids ds out participant --condition-column a\tb", usage,
+     "--condition-column: wants an events column, without a tab or a line break, not \"a\\tb\""},
+    {"brindle-bids ds out participant --derivatives run1.sdm", usage,
+     "--derivatives: wants a folder, not \"run1.sdm\""},
     {"brindle-bids ds out participant --slice-time-ref nan", usage,
      "--slice-time-ref: wants a number from 0 to 1, such as 0.5"},
     {"brindle-bids ds out participant --warn 1e-320", usage,

@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "y/r.sdm"}},
         PathCase{"ReportIntoAMissingFolder",
                  {"run1.sdm"},
-                 {"sdm1corr", "run1.sdm", "--report-into", "nowhere"},
+                 {"sdm1corr", "run1.sdm", "--set", "corrdir=nowhere"},
                  1,
                  "",
                  "[message] Error: Cannot Create file: nowhere/run1.csv (no such file or folder)\n",

@@ -315,8 +315,9 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
        {{"task", "mergesec"}, {"sdms2", "s1.sdm\ns2.sdm\n\ns3.sdm"}}},
       {{"--task", "nosuch"}, {{"task", "nosuch"}}},
       {{"--task="}, {{"task", ""}}},
-      {{"--set", "task=mergesec", "--add", "sdms2=a", "--add", "sdms2=b", "--set", "x=y=z"},
-       {{"task", "mergesec"}, {"sdms2", "a\nb"}, {"x", "y=z"}}},
+      {{"--set", "task=mergesec", "--add", "sdms2=a", "--add", "sdms2=b", "--set",
+        "conditioncolumn=y=z"},
+       {{"task", "mergesec"}, {"sdms2", "a\nb"}, {"conditioncolumn", "y=z"}}},
       {{"--set", "sdms2=", "--add", "sdms2=a", "--task", "mergesec"},
        {{"task", "mergesec"}, {"sdms2", "\na"}}},
       {{"--int", "ztans=-2", "--task", "t", "--int=allcorr=0"},
@@ -350,13 +351,13 @@ TEST(TormelOptions, TurnsTaskWordsAndParameterOptionsIntoParameters) {
 TEST(TormelOptions, ReadsDialogAnswersVersionAndOutputChoices) {
   const auto options = tormel::parseOptions(
       {"open_sdm",           "--save", "/o/a.sdm", "--save",    "cancel",        "--save=./cancel",
-       "--save-into",        "out",    "--open",   "cancel",    "--open",        "/d/x.sdm",
+       "--save-into",        ".",      "--open",   "cancel",    "--open",        "/d/x.sdm",
        "--host-version",     "2.8.-1", "--plugin", "/lib/p.so", "--print-param", "sdmfile",
        "--print-param=task", "--trace"});
   EXPECT_EQ(options.host.saveAnswers,
             (std::deque<DialogAnswer>{"/o/a.sdm", std::nullopt, "./cancel"}));
   EXPECT_EQ(options.host.savePolicy, SavePolicy::intoFolder);
-  EXPECT_EQ(options.host.saveFolder, "out");
+  EXPECT_EQ(options.host.saveFolder, ".");
   EXPECT_EQ(options.host.openAnswers, (std::deque<DialogAnswer>{std::nullopt, "/d/x.sdm"}));
   EXPECT_EQ(options.host.version, (std::array<int, 3>{2, 8, -1}));
   EXPECT_EQ(options.pluginPath, "/lib/p.so");
