@@ -76,12 +76,13 @@ void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& r
   }
   context.inputs = guard.inputs();
   context.written = guard.written();
-  const report::DesignReport report = report::analyse(matrix, request);
+  report::DesignReport report = report::analyse(matrix, request);
   const report::ReportWriter writer(matrix, request, context);
   try {
     writer.writeCorrelationReport(report);
     guard.wrote(writer.paths().front());
     if (!savedLine.empty()) logMessage(log, savedLine);
+    if (writer.picturesSkipped()) logMessage(log, report::picturesSkippedLine(predictors));
     writer.writeOtherFiles(report);
   } catch (const sdm::InputProtectedError& refusal) {
     // The files before the refused one were written; the result stands without the rest.

@@ -26,6 +26,15 @@ namespace report {
 // with the square of their number (8,192 predictors: 67 million cells).
 inline constexpr std::size_t maxReportedPredictors = 8192;
 
+// The most predictors whose K x K correlations a report holds at once, the diagnostics' bound:
+// above it the cells are streamed into the correlation report and the flagged pairs, and the
+// summary leaves its matrix of correlations out.
+inline constexpr std::size_t maxHeldPredictors = diagnostics::maxDiagnosedPredictors;
+
+// The most predictors the heatmap and the design picture are drawn for; above it both are
+// skipped with a line in the log.
+inline constexpr std::size_t maxPicturedPredictors = 2048;
+
 // What the user asked a report of one matrix for. The correlation report itself is always
 // written.
 struct ReportRequest {
@@ -68,13 +77,18 @@ struct RunContext {
 
 struct DesignReport {
   std::size_t predictorCount = 0;  // K: the matrix's predictors
-  // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis(); else empty,
-  // and the correlation report streams its cells without holding them.
+  // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis() and K is at
+  // most maxHeldPredictors; else empty, and the correlation report streams its cells without
+  // holding them.
   std::vector<float> correlations;
   std::vector<std::string> shownNames;         // the K names, repeated ones numbered (displayNames)
   diagnostics::DesignDiagnostics diagnostics;  // when needsAnalysis()
-  // Every pair at or above the threshold when it is on, in listing order (pairsAtOrAbove).
+  // The first pairs at or above the threshold when it is on, in listing order (pairsAtOrAbove):
+  // at most maxListedPairs for a summary, else as many as the log shows; pairCount counts them
+  // all. For a report without its cells, ReportWriter::writeCorrelationReport fills both in.
   std::vector<FlaggedPair> pairs;
+  std::size_t pairCount = 0;
+  std::size_t interestPairCount = 0;  // of them, those with a predictor of interest
   // The request's contrasts, or the default ones, as the design estimates them.
   std::vector<diagnostics::ContrastEstimate> contrasts;
   // Per predictor: true when a contrast that cannot be estimated weights it and it is what stops
@@ -83,6 +97,14 @@ struct DesignReport {
   contract::RunMark mark;  // by the request's limits (runMeasures)
   bool analysed = false;   // needsAnalysis() held: the members above are filled in
 };
+
+// True when `report` was analysed without holding its cells (more than maxHeldPredictors).
+inline bool streamsCorrelations(const DesignReport& report) {
+  return report.analysed && report.predictorCount > maxHeldPredictors;
+}
+
+// The first pairs `request` wants listed: maxListedPairs for a summary, else the log's.
+std::size_t listedPairs(const ReportRequest& request);
 
 // Computes, once, what `request` needs of `matrix`. Throws diagnostics::ContrastResolutionError
 // for a contrast that names no predictor of `matrix` (or the constant, or a name it repeats).

@@ -5,6 +5,7 @@
 #include "correlation/report.h"
 #include "heatmap/design_plot.h"
 #include "heatmap/plot.h"
+#include "report/run_mark.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
@@ -15,9 +16,10 @@ ReportWriter::ReportWriter(const sdm::DesignMatrix& matrix, const ReportRequest&
                            const RunContext& context)
     : matrix_(matrix), request_(request), context_(context) {
   const std::string& sdm = matrix.fileName;
-  paths_ = contract::reportFilePaths(sdm, {request.plot, request.summary, request.folder});
+  const bool plots = request.plot && matrix.predictors.size() <= maxPicturedPredictors;
+  paths_ = contract::reportFilePaths(sdm, {plots, request.summary, request.folder});
   csv_ = contract::correlationReportPath(sdm, request.folder);
-  if (request.plot) {
+  if (plots) {
     heatmap_ = contract::correlationPlotPath(sdm, request.folder);
     designPicture_ = contract::designPlotPath(sdm, request.folder);
   }
@@ -32,19 +34,29 @@ void ReportWriter::write(const std::string& path,
   file.commit();
 }
 
-void ReportWriter::writeCorrelationReport(const DesignReport& report) const {
+void ReportWriter::writeCorrelationReport(DesignReport& report) const {
   // The file comes first: a report that cannot be created costs no computation.
   write(csv_, [&](const base::TextSink& put) {
-    if (report.analysed)
-      correlation::writeCorrelationCsv(matrix_, report.correlations, put);
-    else
-      correlation::writeCorrelationCsv(matrix_, put);
+    if (!report.analysed) return correlation::writeCorrelationCsv(matrix_, put);
+    if (!streamsCorrelations(report))
+      return correlation::writeCorrelationCsv(matrix_, report.correlations, put);
+    const float threshold = request_.threshold.on() ? request_.threshold.value : 2.0f;
+    PairCollector pairs(report.diagnostics.roles, threshold, listedPairs(request_));
+    correlation::writeCorrelationCsv(
+        matrix_, put, [&](std::size_t row, std::size_t first, std::span<const float> cells) {
+          pairs.addPiece(row, first, cells);
+        });
+    report.pairCount = pairs.count();
+    report.interestPairCount = pairs.interestCount();
+    report.pairs = pairs.take();
+    // The mark weighs the pairs, which only now are known.
+    report.mark = contract::markRun(runMeasures(matrix_, report), request_.limits);
   });
 }
 
 void ReportWriter::writeOtherFiles(const DesignReport& report) const {
   if (!report.analysed) return;
-  if (request_.plot) {
+  if (!heatmap_.empty()) {
     write(heatmap_, [&](const base::TextSink& put) {
       put(heatmap::correlationPlotSvg(matrix_, report.correlations, report.shownNames,
                                       report.diagnostics.roles));

@@ -25,15 +25,21 @@ class ReportWriter {
                const RunContext& context);
 
   // Every path the writer writes, in the order it writes them: the correlation report, the
-  // heatmap and the design picture, the summary file.
+  // heatmap and the design picture (not above maxPicturedPredictors), the summary file.
   const std::vector<std::string>& paths() const { return paths_; }
 
+  // True when the request asks for the pictures but the matrix has too many predictors for them
+  // (more than maxPicturedPredictors): the writer leaves them out.
+  bool picturesSkipped() const { return request_.plot && heatmap_.empty(); }
+
   // Writes the correlation report: from the report's cells when it holds them, else streamed
-  // from the matrix. Throws sdm::InputProtectedError (sdm/protected_inputs.h), creating nothing,
-  // for a path that reaches an input or an earlier result, std::runtime_error "Cannot Create
-  // file: " + path + " (it is the SDM itself)" for one that reaches the SDM, and what OutputFile
-  // throws (base/output_file.h) when it cannot be written.
-  void writeCorrelationReport(const DesignReport& report) const;
+  // from the matrix; an analysed report without its cells (streamsCorrelations) gets its pairs
+  // and their count from the same stream, so the cells are computed once. Throws
+  // sdm::InputProtectedError (sdm/protected_inputs.h), creating nothing, for a path that reaches an
+  // input or an earlier result, std::runtime_error "Cannot Create file: " + path + " (it is the SDM
+  // itself)" for one that reaches the SDM, and what OutputFile throws (base/output_file.h) when it
+  // cannot be written.
+  void writeCorrelationReport(DesignReport& report) const;
 
   // Writes what the request asks for beyond the correlation report, in this order: the heatmap,
   // the design picture and the summary file; each throws like the correlation report with its
