@@ -140,10 +140,10 @@ void refuseSharedOutputs(std::vector<RunPlan>& plans) {
 
 namespace {
 
-// What every report of the run's result asks for: the pairs, the contrasts and the limits of the
-// mark.
+// What every report of the run's result asks for: the run's page, the pairs, the contrasts and
+// the limits of the mark.
 void addResultReport(const ParticipantOptions& options, std::vector<std::string>& args) {
-  args.insert(args.end(), {"--warn", options.warn});
+  args.insert(args.end(), {"--html", "--warn", options.warn});
   for (const std::string& contrast : options.contrasts)
     args.insert(args.end(), {"--contrast", contrast});
   for (const auto& [option, text] : options.markLimits) args.insert(args.end(), {option, text});

@@ -42,6 +42,7 @@ report::ReportRequest readReportRequest() {
   request.threshold =
       contract::parseCorrelationThreshold(host::stringParameter(contract::parameter::threshold));
   request.summary = host::flagParameter(contract::parameter::summary);
+  request.page = host::flagParameter(contract::parameter::runPage);
   request.contrasts = contract::parseContrastList(
       host::stringParameter(contract::parameter::contrasts, host::listBufferSize));
   namespace name = contract::parameter;
@@ -55,7 +56,7 @@ report::ReportRequest readReportRequest() {
 }
 
 std::string readRunSettings(const report::ReportRequest& request) {
-  if (!request.summary) return {};
+  if (!request.summary && !request.page) return {};
   // A record of a run's commands can be longer than a path.
   const std::string text =
       host::stringParameter(contract::parameter::provenance, host::listBufferSize);

@@ -40,6 +40,7 @@ inline constexpr std::size_t maxPicturedPredictors = 2048;
 struct ReportRequest {
   bool plot = false;                         // the heatmap and the design picture beside the report
   bool summary = false;                      // the summary file (JSON) beside the report
+  bool page = false;                         // the run's page (HTML) beside the report
   contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
   std::string folder;  // the folder of every report file; empty: beside the SDM
   // The contrasts to test, as the user defined them; none: each predictor of interest its own
@@ -51,7 +52,9 @@ struct ReportRequest {
   // True when more than the correlation report is asked for: the pictures, the summary, the log
   // lines of the threshold or of defined contrasts, all of which need every correlation at once
   // and the diagnostics.
-  bool needsAnalysis() const { return plot || summary || threshold.on() || !contrasts.empty(); }
+  bool needsAnalysis() const {
+    return plot || summary || page || threshold.on() || !contrasts.empty();
+  }
 };
 
 // What the task knows of the run a report belongs to, beside what the user asked for.

@@ -1,11 +1,14 @@
 #include "report/report_writer.h"
 
 #include "base/output_file.h"
+#include "base/paths.h"
 #include "contract/report_files.h"
 #include "correlation/report.h"
 #include "heatmap/design_plot.h"
 #include "heatmap/plot.h"
+#include "report/log_lines.h"
 #include "report/run_mark.h"
+#include "report/run_page.h"
 #include "report/summary_json.h"
 #include "sdm/design_matrix.h"
 #include "sdm/protected_inputs.h"
@@ -17,13 +20,14 @@ ReportWriter::ReportWriter(const sdm::DesignMatrix& matrix, const ReportRequest&
     : matrix_(matrix), request_(request), context_(context) {
   const std::string& sdm = matrix.fileName;
   const bool plots = request.plot && matrix.predictors.size() <= maxPicturedPredictors;
-  paths_ = contract::reportFilePaths(sdm, {plots, request.summary, request.folder});
+  paths_ = contract::reportFilePaths(sdm, {plots, request.summary, request.folder, request.page});
   csv_ = contract::correlationReportPath(sdm, request.folder);
   if (plots) {
     heatmap_ = contract::correlationPlotPath(sdm, request.folder);
     designPicture_ = contract::designPlotPath(sdm, request.folder);
   }
   if (request.summary) summary_ = contract::summaryPath(sdm, request.folder);
+  if (request.page) page_ = contract::runPagePath(sdm, request.folder);
 }
 
 void ReportWriter::write(const std::string& path,
@@ -54,23 +58,50 @@ void ReportWriter::writeCorrelationReport(DesignReport& report) const {
   });
 }
 
+namespace {
+
+PictureRenderer heatmapOf(const sdm::DesignMatrix& matrix, const DesignReport& report) {
+  return [&](const base::TextSink& put) {
+    put(heatmap::correlationPlotSvg(matrix, report.correlations, report.shownNames,
+                                    report.diagnostics.roles));
+  };
+}
+
+PictureRenderer designPictureOf(const sdm::DesignMatrix& matrix, const DesignReport& report) {
+  return [&](const base::TextSink& put) {
+    put(heatmap::designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
+                               report.diagnostics.roles, report.unestimable));
+  };
+}
+
+}  // namespace
+
+void ReportWriter::writeRunPage(const DesignReport& report) const {
+  const Summary summary = summaryOf(matrix_, report, request_, context_);
+  const std::string& sdm = matrix_.fileName;
+  RunPage page{summary, request_.limits, request_.folder.empty() ? base::baseName(sdm) : sdm,
+               base::baseName(csv_), summary_.empty() ? "" : base::baseName(summary_)};
+  if (matrix_.predictors.size() <= maxPicturedPredictors) {
+    page.heatmap = heatmapOf(matrix_, report);
+    page.designPicture = designPictureOf(matrix_, report);
+  } else {
+    page.picturesSkipped = picturesSkippedLine(matrix_.predictors.size());
+  }
+  write(page_, [&](const base::TextSink& put) { report::writeRunPage(page, put); });
+}
+
 void ReportWriter::writeOtherFiles(const DesignReport& report) const {
   if (!report.analysed) return;
   if (!heatmap_.empty()) {
-    write(heatmap_, [&](const base::TextSink& put) {
-      put(heatmap::correlationPlotSvg(matrix_, report.correlations, report.shownNames,
-                                      report.diagnostics.roles));
-    });
-    write(designPicture_, [&](const base::TextSink& put) {
-      put(heatmap::designPlotSvg(matrix_, report.shownNames, report.diagnostics.varianceInflation,
-                                 report.diagnostics.roles, report.unestimable));
-    });
+    write(heatmap_, heatmapOf(matrix_, report));
+    write(designPicture_, designPictureOf(matrix_, report));
   }
   if (request_.summary) {
     write(summary_, [&](const base::TextSink& put) {
       writeSummaryJson(summaryOf(matrix_, report, request_, context_), put);
     });
   }
+  if (!page_.empty()) writeRunPage(report);
 }
 
 }  // namespace report

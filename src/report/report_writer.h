@@ -42,7 +42,9 @@ class ReportWriter {
   void writeCorrelationReport(DesignReport& report) const;
 
   // Writes what the request asks for beyond the correlation report, in this order: the heatmap,
-  // the design picture and the summary file; each throws like the correlation report with its
+  // the design picture, the summary file and the run's page (which links the other files by
+  // their names in its folder, and the SDM by its path when the reports have a folder of their
+  // own); each throws like the correlation report with its
   // own path, and none after it is written after a failure. Nothing for a report not analysed.
   void writeOtherFiles(const DesignReport& report) const;
 
@@ -54,7 +56,10 @@ class ReportWriter {
   const sdm::DesignMatrix& matrix_;
   const ReportRequest& request_;
   const RunContext& context_;
-  std::string csv_, heatmap_, designPicture_, summary_;
+  // Writes the run's page of `report`, with its pictures inline when they are drawn.
+  void writeRunPage(const DesignReport& report) const;
+
+  std::string csv_, heatmap_, designPicture_, summary_, page_;
   std::vector<std::string> paths_;
 };
 
