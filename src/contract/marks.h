@@ -41,10 +41,11 @@ struct RunMeasures {
   std::vector<Factor> interestFactors;  // the predictors of interest, in the design's order
   std::vector<Contrast> contrasts;      // in the order they are tested
   std::vector<Pair> interestPairs;      // the flagged pairs with a predictor of interest in them
-  // How many such pairs there are, when more than interestPairs holds (the first of a long list).
-  std::size_t interestPairCount = 0;
   std::size_t scrubbedVolumes = 0;
   std::size_t volumes = 0;
+  // How many flagged pairs have a predictor of interest, when more than interestPairs holds (the
+  // first of a long list).
+  std::size_t interestPairCount = 0;
 };
 
 enum class Mark { ok, amber, red };
