@@ -60,10 +60,23 @@ void ReportWriter::writeCorrelationReport(DesignReport& report) const {
 
 namespace {
 
-PictureRenderer heatmapOf(const sdm::DesignMatrix& matrix, const DesignReport& report) {
-  return [&](const base::TextSink& put) {
-    put(heatmap::correlationPlotSvg(matrix, report.correlations, report.shownNames,
-                                    report.diagnostics.roles));
+// The heatmap's marks: the flagged cells, and a banner for each contrast that cannot be
+// estimated.
+heatmap::HeatmapMarks heatmapMarks(const DesignReport& report, const ReportRequest& request) {
+  heatmap::HeatmapMarks marks;
+  if (request.threshold.on()) marks.flagAt = request.threshold.value;
+  for (const diagnostics::ContrastEstimate& estimate : report.contrasts)
+    if (!estimate.estimable)
+      marks.banner.push_back("Contrast " + estimate.contrast.name + " cannot be estimated (" +
+                             estimate.reason + ")");
+  return marks;
+}
+
+PictureRenderer heatmapOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
+                          const ReportRequest& request) {
+  return [&matrix, &report, marks = heatmapMarks(report, request)](const base::TextSink& put) {
+    heatmap::writeCorrelationPlot(put, matrix, report.correlations, report.shownNames,
+                                  report.diagnostics.roles, marks);
   };
 }
 
@@ -82,7 +95,7 @@ void ReportWriter::writeRunPage(const DesignReport& report) const {
   RunPage page{summary, request_.limits, request_.folder.empty() ? base::baseName(sdm) : sdm,
                base::baseName(csv_), summary_.empty() ? "" : base::baseName(summary_)};
   if (matrix_.predictors.size() <= maxPicturedPredictors) {
-    page.heatmap = heatmapOf(matrix_, report);
+    page.heatmap = heatmapOf(matrix_, report, request_);
     page.designPicture = designPictureOf(matrix_, report);
   } else {
     page.picturesSkipped = picturesSkippedLine(matrix_.predictors.size());
@@ -93,7 +106,7 @@ void ReportWriter::writeRunPage(const DesignReport& report) const {
 void ReportWriter::writeOtherFiles(const DesignReport& report) const {
   if (!report.analysed) return;
   if (!heatmap_.empty()) {
-    write(heatmap_, heatmapOf(matrix_, report));
+    write(heatmap_, heatmapOf(matrix_, report, request_));
     write(designPicture_, designPictureOf(matrix_, report));
   }
   if (request_.summary) {

@@ -106,7 +106,7 @@ TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
     EXPECT_EQ(occurrences(*svg, "\">confounds (5)</text>"), 1u) << *svg;
   EXPECT_EQ(occurrences(design, "\">confounds</text>"), 1u);
   EXPECT_EQ(occurrences(design, "\">flat</text>"), 1u);
-  EXPECT_EQ(occurrences(heatmap, "P5 (flat)"), 2u);
+  EXPECT_EQ(occurrences(heatmap, ">P5 (flat)<title>"), 2u);
   EXPECT_EQ(occurrences(heatmap, "P6 (flat)"), 0u);
 }
 
@@ -131,7 +131,8 @@ TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoi
   EXPECT_LT(svg.size(), 1'200'000u);
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
-                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%%\" "
+                        "viewBox=\"0 0 %ld %ld\"",
                         &width, &height),
             2);
   EXPECT_LE(width, 1400);
