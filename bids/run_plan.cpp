@@ -188,8 +188,14 @@ std::vector<std::string> designArguments(const ParticipantOptions& options, cons
 
 std::vector<std::string> checkArguments(const ParticipantOptions& options, const RunPlan& plan) {
   if (!mergesConfounds(options, plan)) return {};
-  std::vector<std::string> args{"mergeall", plan.designFile(), plan.confounds->string(),
-                                "--confounds", options.confounds};
+  // The repetition time gives the design picture its seconds.
+  std::vector<std::string> args{"mergeall",
+                                plan.designFile(),
+                                plan.confounds->string(),
+                                "--confounds",
+                                options.confounds,
+                                "--tr",
+                                shortestText(plan.repetitionTime)};
   if (options.constant) args.emplace_back("--baseline");
   args.insert(args.end(), {"--corr", "--plot", "--json"});
   addResultReport(options, args);

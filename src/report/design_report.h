@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -76,6 +77,11 @@ struct RunContext {
   // The run's settings as the task was given them, one JSON object on one line in ASCII
   // (contract::jsonObjectText), for the summary's "settings"; empty: none, and no such field.
   std::string settings = {};
+  // The repetition time in seconds when the task knows it (NaN: not known), and per predictor
+  // the onsets (seconds) of the events it models (none for a predictor past its end): the design
+  // picture reads time in seconds and marks the onsets.
+  double repetitionTime = std::numeric_limits<double>::quiet_NaN();
+  std::vector<std::vector<double>> onsets = {};
 };
 
 struct DesignReport {

@@ -80,10 +80,12 @@ PictureRenderer heatmapOf(const sdm::DesignMatrix& matrix, const DesignReport& r
   };
 }
 
-PictureRenderer designPictureOf(const sdm::DesignMatrix& matrix, const DesignReport& report) {
+PictureRenderer designPictureOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
+                                const RunContext& context) {
   return [&](const base::TextSink& put) {
-    put(heatmap::designPlotSvg(matrix, report.shownNames, report.diagnostics.varianceInflation,
-                               report.diagnostics.roles, report.unestimable));
+    heatmap::writeDesignPlot(put, matrix, report.shownNames, report.diagnostics.varianceInflation,
+                             report.diagnostics.roles, report.unestimable,
+                             {context.repetitionTime, context.onsets});
   };
 }
 
@@ -96,7 +98,7 @@ void ReportWriter::writeRunPage(const DesignReport& report) const {
                base::baseName(csv_), summary_.empty() ? "" : base::baseName(summary_)};
   if (matrix_.predictors.size() <= maxPicturedPredictors) {
     page.heatmap = heatmapOf(matrix_, report, request_);
-    page.designPicture = designPictureOf(matrix_, report);
+    page.designPicture = designPictureOf(matrix_, report, context_);
   } else {
     page.picturesSkipped = picturesSkippedLine(matrix_.predictors.size());
   }
@@ -107,7 +109,7 @@ void ReportWriter::writeOtherFiles(const DesignReport& report) const {
   if (!report.analysed) return;
   if (!heatmap_.empty()) {
     write(heatmap_, heatmapOf(matrix_, report, request_));
-    write(designPicture_, designPictureOf(matrix_, report));
+    write(designPicture_, designPictureOf(matrix_, report, context_));
   }
   if (request_.summary) {
     write(summary_, [&](const base::TextSink& put) {

@@ -29,7 +29,7 @@ constexpr const char* pageStyle[] = {
     ".ok{background:#2e7d32}.amber{background:#a86400}.red{background:#b2182b}",
     "td.high{color:#b2182b;font-weight:bold}td.raised{color:#a86400;font-weight:bold}",
     ".warning{color:#8a1c1c}.quiet{color:#5b6675}.settings td:first-child{white-space:nowrap}",
-    ".picture{margin:8px 0;max-width:100%}.picture svg{width:100%;height:auto;max-width:100%}",
+    ".picture{margin:8px 0;max-width:100%}.picture svg{height:auto}",
 };
 
 // Text as HTML character data, ASCII.
@@ -336,6 +336,17 @@ std::string replaced(std::string text, std::string_view from, const std::string&
   return text;
 }
 
+// ' style="max-width:Wpx"' for an svg element whose viewBox is W wide: it shrinks with the page
+// but never grows past its own size.
+std::string widthLimit(const std::string& svg) {
+  const std::string_view key = "viewBox=\"0 0 ";
+  const auto at = svg.find(key);
+  if (at == std::string::npos) return {};
+  const auto end = svg.find(' ', at + key.size());
+  if (end == std::string::npos) return {};
+  return " style=\"max-width:" + svg.substr(at + key.size(), end - at - key.size()) + "px\"";
+}
+
 // A style rule "a,b{...}" with each selector scoped to the element `id`; "svg" is the element.
 std::string scopedRule(const std::string& rule, const std::string& id) {
   const auto brace = rule.find('{');
@@ -364,7 +375,7 @@ void InlineSvg::line(std::string text) {
     text = replaced(std::move(text), "id=\"", "id=\"" + id_ + "-");
     text = replaced(std::move(text), "url(#", "url(#" + id_ + "-");
     if (!opened_ && text.starts_with("<svg ")) {
-      text.insert(4, " id=\"" + id_ + "\"");
+      text.insert(4, " id=\"" + id_ + "\"" + widthLimit(text));
       opened_ = true;
     }
   }

@@ -35,7 +35,8 @@ struct RunPage {
 void writeRunPage(const RunPage& page, const base::TextSink& put);
 
 // The sink that puts SVG text from a renderer inside an HTML page under the element id `id`:
-// drops the XML declaration, gives the svg element that id, prefixes every id and reference to it
+// drops the XML declaration, gives the svg element that id and no more width than its viewBox's
+// (it is 100 % wide), prefixes every id and reference to it
 // with `id` and "-", and scopes every rule of the picture's style to the element. Lines must end
 // in CRLF, as the pictures write them; flush() hands on a last unfinished line.
 class InlineSvg {

@@ -47,12 +47,12 @@ TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
       matrixOf({"A", "B", "Constant"}, {{0, 0, 1, 1, 0}, {2, gap, 2, 4, 3}, {1, 1, 1, 1, 1}}, 2);
   const std::string svg = designPlotSvg(m, namesOf(m.predictors),
                                         std::vector<double>{1.0, 1.0, nan}, predictorRoles(m));
-  // Black is each column's minimum, white its maximum; 3 is half way (grey 8 of 0 ... 15); a
+  // Black is each column's minimum, white its maximum; 3 is half way (grey 128 of 0 ... 255); a
   // grey's next run in the same column moves on from the end of its last one.
   EXPECT_NE(svg.find(" viewBox=\"0 0 3 5\" preserveAspectRatio=\"none\" "
                      "shape-rendering=\"crispEdges\" fill=\"none\" stroke-width=\"1\">\r\n"
                      "<path stroke=\"#000000\" d=\"M0.5 0v2m0 2v1M1.5 0v1m0 1v1\"/>\r\n"
-                     "<path stroke=\"#888888\" d=\"M1.5 4v1\"/>\r\n"
+                     "<path stroke=\"#808080\" d=\"M1.5 4v1\"/>\r\n"
                      "<path stroke=\"#ffffff\" d=\"M0.5 2v2M1.5 3v1\"/>\r\n"
                      "<path stroke=\"#c51b7d\" d=\"M1.5 1v1\"/>\r\n"
                      "</svg>\r\n"),
@@ -76,6 +76,12 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   EXPECT_NE(svg.find("<title>a&lt;b, VIF 1.0</title>"), std::string::npos);
   EXPECT_NE(svg.find("<title>K, VIF &#x2013;</title>"), std::string::npos);
   const std::vector<PredictorRole> roles = predictorRoles(m);
+  // A confound's high factor is written plainly: only the task's stand out.
+  const std::vector<PredictorRole> confounded = {PredictorRole::interest, PredictorRole::confound,
+                                                 PredictorRole::constant};
+  EXPECT_EQ(occurrences(designPlotSvg(m, shown, std::vector<double>{1.04, inf, nan}, confounded),
+                        "<text class=\"high\""),
+            1u);  // the key's
   EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3), roles),
                std::invalid_argument);
   EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2), roles), std::invalid_argument);
@@ -128,7 +134,8 @@ TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoi
   const DesignMatrix m = matrixOf(names, values, 13);
   const std::string svg =
       designPlotSvg(m, namesOf(m.predictors), std::vector<double>(300, 2.0), predictorRoles(m));
-  EXPECT_LT(svg.size(), 1'200'000u);
+  // Every grey the colour can tell apart: a run seldom passes a data point of a random walk.
+  EXPECT_LT(svg.size(), 5'000'000u);
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
                         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%%\" "

@@ -33,7 +33,8 @@ TEST(SettingsMembers, GivesEachTopLevelMemberWithStringsAsTextAndTheRestAsJson) 
 
 TEST(InlineSvg, ScopesIdsReferencesAndStyleToItsElementWhateverThePieces) {
   const std::string svg =
-      "<?xml version=\"1.0\"?>\r\n<svg a=\"1\">\r\n<defs><pattern id=\"flat\"/></defs>\r\n"
+      "<?xml version=\"1.0\"?>\r\n<svg a=\"1\" viewBox=\"0 0 30 20\">\r\n<defs><pattern "
+      "id=\"flat\"/></defs>\r\n"
       "<style>\r\nsvg{font-size:12px}\r\ntext,.name{fill:#000}\r\n</style>\r\n"
       "<svg id=\"inner\" b=\"2\">\r\n<rect fill=\"url(#flat)\"/>\r\n</svg>\r\n</svg>";
   for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, svg.size()}) {
@@ -43,7 +44,8 @@ TEST(InlineSvg, ScopesIdsReferencesAndStyleToItsElementWhateverThePieces) {
     for (std::size_t at = 0; at < svg.size(); at += piece) inline_(svg.substr(at, piece));
     inline_.flush();
     EXPECT_EQ(out,
-              "<svg id=\"p\" a=\"1\">\r\n<defs><pattern id=\"p-flat\"/></defs>\r\n"
+              "<svg id=\"p\" style=\"max-width:30px\" a=\"1\" viewBox=\"0 0 30 "
+              "20\">\r\n<defs><pattern id=\"p-flat\"/></defs>\r\n"
               "<style>\r\n#p{font-size:12px}\r\n#p text,#p .name{fill:#000}\r\n</style>\r\n"
               "<svg id=\"p-inner\" b=\"2\">\r\n<rect fill=\"url(#p-flat)\"/>\r\n</svg>\r\n</svg>")
         << piece;
