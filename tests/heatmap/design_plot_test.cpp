@@ -89,6 +89,34 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
                std::invalid_argument);
 }
 
+TEST(DesignPlot, ReadsTimeInSecondsAndMarksOnsetsWhenTheRepetitionTimeIsKnown) {
+  const DesignMatrix m =
+      matrixOf({"go", "stop"}, {{0, 1, 3, 2, 0, 1, 3, 2}, {1, 0, 0, 2, 1, 0, 0, 2}}, 3);
+  const std::vector<std::vector<double>> onsets = {{0.0, 4.0, 8.0}, {2.5}};  // 8 s: past the end
+  const auto svgWith = [&](double tr) {
+    return designPlotSvg(m, namesOf(m.predictors), std::vector<double>(2, 1.0), predictorRoles(m),
+                         {}, {tr, onsets});
+  };
+  const std::string points = svgWith(nan), seconds = svgWith(1.0);
+  EXPECT_EQ(occurrences(points, "event onsets"), 0u);
+  EXPECT_NE(points.find(">data point</text>"), std::string::npos);
+  EXPECT_NE(seconds.find(">time (s)</text>"), std::string::npos);
+  // 8 s of run, a label every second from 0; the onsets at 0, 4 and 2.5 s of 8 across the
+  // 40-pixel columns, none for the one past the end.
+  for (const char* label : {">0</text>", ">1</text>", ">7</text>"})
+    EXPECT_EQ(occurrences(seconds, label), 1u) << label;
+  const std::size_t path = seconds.find("stroke-width=\"2\" d=\"");
+  ASSERT_NE(path, std::string::npos);
+  long x = 0, y0 = 0, x1 = 0, y1 = 0, y2 = 0, x2 = 0;
+  ASSERT_EQ(std::sscanf(seconds.c_str() + path,
+                        "stroke-width=\"2\" d=\"M%ld %ldh40M%ld %ldh40M%ld %ldh40\"><title>", &x,
+                        &y0, &x1, &y1, &x2, &y2),
+            6);
+  EXPECT_EQ(x1, x);
+  EXPECT_EQ(x2, x + 40);
+  EXPECT_EQ((y1 - y0) * 5, (y2 - y0) * 8);  // 4 s against 2.5 s
+}
+
 TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
   // Two conditions, then a confound block of three confounds, a flat one, one of small values
   // (squared rotations in radians, not flat at their scale), one more and the constant: five
