@@ -245,7 +245,10 @@ RunRow readRunRow(const std::string& text, const std::string& relative) {
   row.predictors = wholeField(summary, key::nrOfPredictors, relative);
   setLargestTaskVif(row, summary, relative);
   row.conditionNumber = measure(summary, key::conditionNumber, relative);
-  row.flaggedPairs = static_cast<int>(arrayField(summary, key::pairs, relative).size());
+  // A summary lists the first pairs only and counts them all.
+  row.flaggedPairs = summary.contains(key::pairCount)
+                         ? wholeField(summary, key::pairCount, relative)
+                         : static_cast<int>(arrayField(summary, key::pairs, relative).size());
   row.scrubbed = static_cast<int>(arrayField(summary, key::scrubbedVolumes, relative).size());
   row.meanFramewiseDisplacement = numberOrNull(summary, key::meanFramewiseDisplacement, relative);
   row.page = relative.substr(0, relative.size() - 5) + ".html";

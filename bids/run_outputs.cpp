@@ -31,7 +31,8 @@ std::vector<std::string> runOutputNames(const RunPlan& plan) {
           plan.outputName("brindle", "design.csv"),
           plan.outputName("brindle", "design.svg"),
           plan.outputName("brindle", "design_design.svg"),
-          plan.outputName("brindle", "design.json")};
+          plan.outputName("brindle", "design.json"),
+          plan.outputName("brindle", "design.html")};
 }
 
 std::string failureRecordName(const RunPlan& plan) {

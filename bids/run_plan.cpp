@@ -140,10 +140,10 @@ void refuseSharedOutputs(std::vector<RunPlan>& plans) {
 
 namespace {
 
-// What every report of the run's result asks for: the pairs, the contrasts and the limits of the
-// mark.
+// What every report of the run's result asks for: the run's page, the pairs, the contrasts and
+// the limits of the mark.
 void addResultReport(const ParticipantOptions& options, std::vector<std::string>& args) {
-  args.insert(args.end(), {"--warn", options.warn});
+  args.insert(args.end(), {"--html", "--warn", options.warn});
   for (const std::string& contrast : options.contrasts)
     args.insert(args.end(), {"--contrast", contrast});
   for (const auto& [option, text] : options.markLimits) args.insert(args.end(), {option, text});
@@ -188,8 +188,14 @@ std::vector<std::string> designArguments(const ParticipantOptions& options, cons
 
 std::vector<std::string> checkArguments(const ParticipantOptions& options, const RunPlan& plan) {
   if (!mergesConfounds(options, plan)) return {};
-  std::vector<std::string> args{"mergeall", plan.designFile(), plan.confounds->string(),
-                                "--confounds", options.confounds};
+  // The repetition time gives the design picture its seconds.
+  std::vector<std::string> args{"mergeall",
+                                plan.designFile(),
+                                plan.confounds->string(),
+                                "--confounds",
+                                options.confounds,
+                                "--tr",
+                                shortestText(plan.repetitionTime)};
   if (options.constant) args.emplace_back("--baseline");
   args.insert(args.end(), {"--corr", "--plot", "--json"});
   addResultReport(options, args);

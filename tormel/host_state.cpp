@@ -257,7 +257,8 @@ std::vector<std::string> HostState::filesWrittenFor(const std::string& sdmPath) 
   // The plug-in's own naming, seen from the host.
   const contract::ReportFiles reports{
       flag(contract::parameter::plots), flag(contract::parameter::summary),
-      parameter(contract::parameter::reportFolder).value_or(std::string())};
+      parameter(contract::parameter::reportFolder).value_or(std::string()),
+      flag(contract::parameter::runPage)};
   for (std::string& report : contract::reportFilePaths(sdmPath, reports))
     files.push_back(std::move(report));
   return files;

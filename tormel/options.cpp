@@ -38,6 +38,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--report-into", name::reportFolder, nullptr},
     {"--confounds", name::confounds, nullptr},
     {"--json", name::summary, "1"},
+    {"--html", name::runPage, "1"},
     {"--strict", name::strict, "1"},
     {"--tr", name::repetitionTime, nullptr},
     {"--volumes", name::volumes, nullptr},
@@ -118,6 +119,7 @@ void checkReportExtras(const std::map<std::string, std::string>& parameters,
   const char* what = option == "--plot"       ? "the heatmap is drawn beside"
                      : option == "--warn"     ? "the pairs are listed with"
                      : option == "--json"     ? "the summary is written beside"
+                     : option == "--html"     ? "the run's page is written beside"
                      : option == "--contrast" ? "the contrasts are tested with"
                                               : "the mark is given in the summary beside";
   throw UsageError(option + " needs --corr in a " + kind + ": " + what +
@@ -365,7 +367,7 @@ bool applyEditOption(const OptionWord& word, CommandLine& line) {
 
 // The options that only a report reads, besides --warn (which only a threshold turns on).
 bool readByReportOnly(const std::string& option) {
-  for (const char* extra : {"--plot", "--json", "--contrast", "--amber-vif", "--red-vif",
+  for (const char* extra : {"--plot", "--json", "--html", "--contrast", "--amber-vif", "--red-vif",
                             "--amber-cost", "--red-cost", "--red-scrubbed"})
     if (option == extra) return true;
   return false;
@@ -502,6 +504,9 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
                        interest first), the contrasts (see --contrast) and the condition number of
                        all the regressors together
   --json               corrjson=1: write a summary (.json) beside every correlation report
+  --html               corrhtml=1: write the run's page (.html) beside every correlation report:
+                       settings, mark and reasons, contrasts, pairs with predictors of interest,
+                       variance inflation factors, skipped events, repairs, both pictures inline
   --report-into DIR    corrdir=DIR: write every report and heatmap into DIR (which must exist)
                        instead of beside its SDM, under the same file name
   --contrast DEF       contrasts=DEF: a contrast every report tests (repeatable: a line each),

@@ -68,7 +68,7 @@ void addPairs(const RunMeasures& run, Reasons& reasons) {
     const RunMeasures::Pair& pair = run.interestPairs[p];
     reasons.amber.push_back(pair.first + " ~ " + pair.second + " r = " + fixed(pair.r, 2));
   }
-  const std::size_t more = run.interestPairs.size() - named;
+  const std::size_t more = std::max(run.interestPairCount, run.interestPairs.size()) - named;
   if (more > 0)
     reasons.amber.push_back(std::to_string(more) + " more flagged pair" + (more == 1 ? "" : "s") +
                             " with a predictor of interest");

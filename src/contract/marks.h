@@ -43,6 +43,9 @@ struct RunMeasures {
   std::vector<Pair> interestPairs;      // the flagged pairs with a predictor of interest in them
   std::size_t scrubbedVolumes = 0;
   std::size_t volumes = 0;
+  // How many flagged pairs have a predictor of interest, when more than interestPairs holds (the
+  // first of a long list).
+  std::size_t interestPairCount = 0;
 };
 
 enum class Mark { ok, amber, red };

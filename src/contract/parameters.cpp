@@ -47,6 +47,7 @@ constexpr ParameterRule rules[] = {
     flag(parameter::plots),
     number(parameter::threshold, ParameterKind::threshold, 0, 1, defaultThreshold),
     flag(parameter::summary),
+    flag(parameter::runPage),
     text(parameter::confounds, ParameterKind::confoundTerms, "motion24,wm_csf"),
     flag(parameter::strict),
     text(parameter::events, ParameterKind::list),

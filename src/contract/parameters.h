@@ -25,6 +25,7 @@ inline constexpr char reportFolder[] = "corrdir";  // the folder of every report
 inline constexpr char plots[] = "corrplot";        // the heatmap and the design picture
 inline constexpr char threshold[] = "corrwarn";    // the correlation that flags a pair
 inline constexpr char summary[] = "corrjson";      // the summary file
+inline constexpr char runPage[] = "corrhtml";      // the run's page (HTML) beside the report
 inline constexpr char confounds[] = "confounds";   // the confound terms of a confound file
 inline constexpr char strict[] = "strict";         // refuse any SDM the reader had to repair
 inline constexpr char events[] = "events";         // the design's events files, one a line

@@ -36,6 +36,10 @@ std::string summaryPath(const std::string& sdmPath, const std::string& folder) {
   return reportPath(sdmPath, ".json", folder);
 }
 
+std::string runPagePath(const std::string& sdmPath, const std::string& folder) {
+  return reportPath(sdmPath, ".html", folder);
+}
+
 std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportFiles& files) {
   std::vector<std::string> paths{correlationReportPath(sdmPath, files.folder)};
   if (files.plots) {
@@ -43,6 +47,7 @@ std::vector<std::string> reportFilePaths(const std::string& sdmPath, const Repor
     paths.push_back(designPlotPath(sdmPath, files.folder));
   }
   if (files.summary) paths.push_back(summaryPath(sdmPath, files.folder));
+  if (files.page) paths.push_back(runPagePath(sdmPath, files.folder));
   return paths;
 }
 

@@ -23,17 +23,20 @@ std::string correlationReportPath(const std::string& sdmPath, const std::string&
 std::string correlationPlotPath(const std::string& sdmPath, const std::string& folder = {});
 std::string designPlotPath(const std::string& sdmPath, const std::string& folder = {});
 std::string summaryPath(const std::string& sdmPath, const std::string& folder = {});
+// The run's page (".html"): what the report found, in words and pictures, in one file.
+std::string runPagePath(const std::string& sdmPath, const std::string& folder = {});
 
 // Which report files a task writes for a result; the correlation report always.
 struct ReportFiles {
   bool plots = false;    // the heatmap and the design picture
   bool summary = false;  // the summary file
   std::string folder;    // the folder of every report file; empty: beside the result
+  bool page = false;     // the run's page
 };
 
 // The paths of the report files `files` asks for, for the result saved at `sdmPath`, in the
 // order they are written: the correlation report, the heatmap and the design picture, the
-// summary file.
+// summary file, the run's page.
 std::vector<std::string> reportFilePaths(const std::string& sdmPath, const ReportFiles& files);
 
 }  // namespace contract

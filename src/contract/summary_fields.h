@@ -26,7 +26,10 @@ inline constexpr char sd[] = "sd";
 inline constexpr char vif[] = "vif";
 inline constexpr char correlations[] = "correlations";
 inline constexpr char threshold[] = "threshold";
-inline constexpr char pairs[] = "pairs";  // each: first, second, r
+inline constexpr char pairs[] = "pairs";          // each: first, second, r
+inline constexpr char pairCount[] = "pairCount";  // every pair at or above the threshold
+// Why "correlations" is empty: more predictors than a summary holds the correlations of.
+inline constexpr char correlationsSkipped[] = "correlationsSkipped";
 inline constexpr char first[] = "first";
 inline constexpr char second[] = "second";
 inline constexpr char r[] = "r";

@@ -105,6 +105,11 @@ class PieceWriter {
 }  // namespace
 
 void writeCorrelationCsv(const sdm::DesignMatrix& matrix, const base::TextSink& put) {
+  writeCorrelationCsv(matrix, put, [](std::size_t, std::size_t, std::span<const float>) {});
+}
+
+void writeCorrelationCsv(const sdm::DesignMatrix& matrix, const base::TextSink& put,
+                         const CorrelationPieceVisitor& alsoVisit) {
   writeHeader(put, matrix);
   const std::size_t k = matrix.predictors.size();
   PieceWriter writer(put, matrix, k);
@@ -112,6 +117,7 @@ void writeCorrelationCsv(const sdm::DesignMatrix& matrix, const base::TextSink& 
   forEachCorrelationPiece(
       sdm::valuesOf(matrix.predictors),
       [&](std::size_t row, std::size_t firstColumn, std::span<const float> cells) {
+        alsoVisit(row, firstColumn, cells);
         writer.add(row, firstColumn, cells);
       });
   writer.flush();

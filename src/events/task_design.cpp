@@ -266,9 +266,16 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
   const Convolution convolution(model);
   const EventGrid& grid = convolution.grid;
   std::vector<sdm::Predictor> predictors;
+  // Each predictor appended gets the onsets of the events it models.
+  const auto noteOnsets = [&design, &predictors](std::span<const Event> events) {
+    std::vector<double> onsets;
+    for (const Event& event : events) onsets.push_back(event.onset);
+    design.onsets.resize(predictors.size(), onsets);
+  };
   for (std::size_t position = 0; position < modelled.names.size(); ++position) {
     const std::string& name = modelled.names[position];
     convolution.append(predictors, eventsPath, name, modelled.events[position], position);
+    noteOnsets(modelled.events[position]);
     if (!anyEventInRun(grid, modelled.events[position])) {
       design.notices.push_back({base::NoticeKind::warning, eventsPath,
                                 "condition " + name + " has no event in the run"});
@@ -278,6 +285,7 @@ TaskDesign taskDesign(const std::string& eventsPath, const TaskModel& model) {
       const std::vector<Event> events = modulatedEvents(table, modelled, position, m, modulator);
       const std::string modulated = contract::modulatedName(name, modulator.column);
       convolution.append(predictors, eventsPath, modulated, events, position);
+      noteOnsets(events);
       if (!anyEventInRun(grid, events))
         design.notices.push_back(
             {base::NoticeKind::warning, eventsPath, modulated + " has no event in the run"});

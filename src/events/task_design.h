@@ -52,6 +52,8 @@ struct TaskDesign {
   sdm::DesignMatrix matrix;
   std::vector<base::Notice> notices;
   std::vector<base::SkippedLines> skipped;  // the events file's rows skipped, by reason
+  // Per predictor of `matrix`, in order: the onsets (seconds) of the events it models.
+  std::vector<std::vector<double>> onsets = {};
 };
 
 // The SDM path for an events file: "_events.tsv" at the end of `eventsPath` becomes

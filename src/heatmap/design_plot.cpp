@@ -48,6 +48,7 @@ constexpr int nanKey = designGreyLevels;
 constexpr const char* constantColour = "#9aa1ab";
 constexpr const char* blockedColour = "#d55e00";  // vermilion: apart from the high factors' red
 constexpr const char* nanColour = "#c51b7d";      // no grey, so it cannot pass for a value
+constexpr const char* onsetColour = "#0072b2";    // blue: apart from every grey and the reds
 
 // One predictor's column: its kind, its name and its factor as XML text, ready to draw.
 struct Column {
@@ -143,7 +144,8 @@ std::vector<Column> columnsOf(std::span<const correlation::PredictorRole> kinds,
     } else {
       base::appendFixed(c.factor, factors[i], 1);
       c.factorCharacters = c.factor.size();
-      c.high = factors[i] >= highFactor;
+      // Confounds inflate each other as a matter of course: only the task's factors stand out.
+      c.high = factors[i] >= highFactor && kinds[i] == correlation::PredictorRole::interest;
     }
   }
   return columns;
@@ -198,28 +200,40 @@ std::vector<int> levelsOf(std::span<const float> values) {
   return levels;
 }
 
-// The path data of the values, one string per grey and nanKey last.
-using GreyPaths = std::array<std::string, designGreyLevels + 1>;
+// A run of equal grey down one column: from data point `from`, `length` points long.
+struct Run {
+  uint32_t column, from, length;
+};
 
-// Appends the runs of equal grey of column `column`, whose greys are `levels`, to the paths of
-// their greys. A run is a vertical stroke one column wide down the column's middle.
-void appendColumnRuns(GreyPaths& paths, std::size_t column, const std::vector<int>& levels) {
-  // Where each grey's path stands in this column: the end of its last run, or none yet.
-  std::array<std::size_t, designGreyLevels + 1> at;
-  at.fill(std::string::npos);
+// The runs of every column, by grey (nanKey last), in column order within each grey.
+using GreyRuns = std::vector<std::vector<Run>>;
+
+// Adds the runs of equal grey of column `column`, whose greys are `levels`, to `runs`.
+void addColumnRuns(GreyRuns& runs, std::size_t column, const std::vector<int>& levels) {
   std::size_t t = 0;
   while (t < levels.size()) {
     std::size_t end = t + 1;
     while (end < levels.size() && levels[end] == levels[t]) ++end;
-    const auto key = static_cast<std::size_t>(levels[t]);
-    Line d(paths[key]);
-    if (at[key] == std::string::npos)
-      d.raw('M').num(static_cast<long long>(column)).raw(".5 ").num(static_cast<long long>(t));
-    else
-      d.raw("m0 ").num(static_cast<long long>(t - at[key]));
-    d.raw('v').num(static_cast<long long>(end - t));
-    at[key] = end;
+    runs[static_cast<std::size_t>(levels[t])].push_back(
+        {static_cast<uint32_t>(column), static_cast<uint32_t>(t), static_cast<uint32_t>(end - t)});
     t = end;
+  }
+}
+
+// Appends the path data of `runs`, each a vertical stroke one column wide down the column's
+// middle, moving relative to the last one within a column.
+void appendRunPath(base::ChunkedText& out, const std::vector<Run>& runs) {
+  uint32_t column = UINT32_MAX, at = 0;
+  for (const Run& run : runs) {
+    Line d(out.text);
+    if (run.column != column)
+      d.raw('M').num(run.column).raw(".5 ").num(run.from);
+    else
+      d.raw("m0 ").num(static_cast<long long>(run.from) - at);
+    d.raw('v').num(run.length);
+    column = run.column;
+    at = run.from + run.length;
+    out.spillWhenFull();
   }
 }
 
@@ -236,8 +250,8 @@ std::string greyColour(std::size_t key) {
 
 // Appends the values: a nested picture whose own coordinates are one unit per column and per
 // data point, stretched over the matrix, with one path per grey.
-void appendValuePaths(std::string& svg, const Layout& layout, const GreyPaths& paths) {
-  Line(svg)
+void appendValuePaths(base::ChunkedText& out, const Layout& layout, const GreyRuns& runs) {
+  Line(out.text)
       .raw("<svg")
       .box(layout.gridX, layout.gridY, layout.gridWidth, layout.gridHeight)
       .raw(" viewBox=\"0 0 ")
@@ -248,24 +262,27 @@ void appendValuePaths(std::string& svg, const Layout& layout, const GreyPaths& p
           "\" preserveAspectRatio=\"none\" shape-rendering=\"crispEdges\" fill=\"none\" "
           "stroke-width=\"1\">")
       .end();
-  for (std::size_t key = 0; key < paths.size(); ++key) {
-    if (paths[key].empty()) continue;
-    Line(svg).raw("<path").str("stroke", greyColour(key)).str("d", paths[key]).raw("/>").end();
+  for (std::size_t key = 0; key < runs.size(); ++key) {
+    if (runs[key].empty()) continue;
+    Line(out.text).raw("<path").str("stroke", greyColour(key)).raw(" d=\"");
+    appendRunPath(out, runs[key]);
+    Line(out.text).raw("\"/>").end();
   }
-  Line(svg).raw("</svg>").end();
+  Line(out.text).raw("</svg>").end();
 }
 
-// The values, each run of equal grey in a column one rectangle, so 300 predictors over 2,000
-// points stay a file of a megabyte or less; constant and flat columns hatched instead.
-void appendValues(std::string& svg, const Layout& layout, const sdm::DesignMatrix& matrix,
+// The values, each run of equal grey in a column one rectangle, so that the file grows with the
+// changes in the data rather than with its size; constant and flat columns hatched instead.
+void appendValues(base::ChunkedText& out, const Layout& layout, const sdm::DesignMatrix& matrix,
                   const std::vector<Column>& columns) {
+  std::string& svg = out.text;
   const bool filled = layout.count > 0 && layout.points > 0;
   if (filled) {
-    GreyPaths paths;
+    GreyRuns runs(designGreyLevels + 1);
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (drawn(columns[i])) appendColumnRuns(paths, i, levelsOf(matrix.predictors[i].values));
+      if (drawn(columns[i])) addColumnRuns(runs, i, levelsOf(matrix.predictors[i].values));
     }
-    appendValuePaths(svg, layout, paths);
+    appendValuePaths(out, layout, runs);
   }
   Line(svg).raw("<g shape-rendering=\"crispEdges\">").end();
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -346,6 +363,67 @@ void appendTimeAxis(std::string& svg, const Layout& layout) {
     appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, "data point",
                       " class=\"axis\" text-anchor=\"middle\"");
   }
+}
+
+// Seconds from the start of the run down the left edge, each row a repetition time: 0 and every
+// multiple of a round step.
+void appendSecondsAxis(std::string& svg, const Layout& layout, double tr) {
+  if (layout.points <= 0) return;
+  const double total = static_cast<double>(layout.points) * tr;
+  const long long step = timeStep(std::max(1LL, static_cast<long long>(total)));
+  std::string ticks, labels;
+  for (long long s = 0; static_cast<double>(s) < total; s += step) {
+    const auto y = layout.gridY + std::llround(static_cast<double>(s) / total * layout.gridHeight);
+    Line(ticks)
+        .raw('M')
+        .num(layout.gridX - PlotLayout::tick)
+        .raw(' ')
+        .num(y)
+        .raw('h')
+        .num(PlotLayout::tick);
+    Line(labels)
+        .raw("<text")
+        .num("x", layout.gridX - PlotLayout::tick - PlotLayout::labelGap)
+        .num("y", y + 4)
+        .raw('>')
+        .num(s)
+        .raw("</text>")
+        .end();
+  }
+  appendTicks(svg, ticks);
+  appendGroup(svg, "<g class=\"axis\" text-anchor=\"end\">", labels);
+  if (layout.gridHeight >= 80) {
+    appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, "time (s)",
+                      " class=\"axis\" text-anchor=\"middle\"");
+  }
+}
+
+// A line across each column at the onset of every event it models, within the run.
+void appendOnsets(std::string& svg, const Layout& layout, const DesignTiming& timing) {
+  const double total = static_cast<double>(layout.points) * timing.repetitionTime;
+  std::string d;
+  const std::size_t columns =
+      std::min(timing.onsets.size(), static_cast<std::size_t>(layout.count));
+  for (std::size_t i = 0; i < columns; ++i) {
+    for (const double onset : timing.onsets[i]) {
+      if (!(onset >= 0.0 && onset < total)) continue;
+      Line(d)
+          .raw('M')
+          .num(layout.gridX + static_cast<long long>(i) * layout.column)
+          .raw(' ')
+          .num(layout.gridY + std::llround(onset / total * layout.gridHeight))
+          .raw('h')
+          .num(layout.column);
+    }
+  }
+  if (d.empty()) return;
+  Line(svg)
+      .raw("<path")
+      .str("stroke", onsetColour)
+      .raw(" stroke-width=\"2\"")
+      .str("d", d)
+      .raw("><title>event onsets</title></path>")
+      .end();
 }
 
 // Names on top, each column's factor between its name and the matrix, and one hover text per
@@ -444,7 +522,7 @@ void appendLegend(std::string& svg, const Layout& layout) {
   int y = appendFlatAndNanKey(svg, x, textX, layout.gridY + barHeight + 18, nanColour,
                               "not a finite number");
   appendText(svg, x, y + 11, "10", " class=\"high\"");
-  appendText(svg, textX, y + 11, "variance inflation of 10 or more");
+  appendText(svg, textX, y + 11, "VIF of 10 or more (interest)");
   y += PlotLayout::legendItem;
   appendConfoundLineKey(svg, x, textX, y);
   if (!layout.blockedKey) return;
@@ -458,7 +536,17 @@ void appendLegend(std::string& svg, const Layout& layout) {
 std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::string> names,
                           std::span<const double> varianceInflation,
                           std::span<const correlation::PredictorRole> roles,
-                          const std::vector<bool>& unestimable) {
+                          const std::vector<bool>& unestimable, const DesignTiming& timing) {
+  std::string svg;
+  writeDesignPlot([&svg](std::string_view piece) { svg += piece; }, matrix, names,
+                  varianceInflation, roles, unestimable, timing);
+  return svg;
+}
+
+void writeDesignPlot(const base::TextSink& put, const sdm::DesignMatrix& matrix,
+                     std::span<const std::string> names, std::span<const double> varianceInflation,
+                     std::span<const correlation::PredictorRole> roles,
+                     const std::vector<bool>& unestimable, const DesignTiming& timing) {
   const std::size_t k = matrix.predictors.size();
   if (names.size() != k || varianceInflation.size() != k || roles.size() != k ||
       (!unestimable.empty() && unestimable.size() != k))
@@ -483,16 +571,22 @@ std::string designPlotSvg(const sdm::DesignMatrix& matrix, std::span<const std::
                                      titleLength.characters, blocked);
   const int start = static_cast<int>(correlation::confoundStart(matrix, k));
 
-  std::string svg;
+  base::ChunkedText out(put);
+  std::string& svg = out.text;
   appendHeader(svg, layout, title);
-  appendValues(svg, layout, matrix, columns);
+  appendValues(out, layout, matrix, columns);
   appendConfoundLine(svg, layout, start);
-  appendTimeAxis(svg, layout);
+  const bool seconds = timing.repetitionTime > 0.0;  // NaN fails
+  if (seconds)
+    appendSecondsAxis(svg, layout, timing.repetitionTime);
+  else
+    appendTimeAxis(svg, layout);
+  if (seconds) appendOnsets(svg, layout, timing);
   appendNames(svg, layout, columns);
   appendBand(svg, layout, columns, roles);
   appendLegend(svg, layout);
   Line(svg).raw("</svg>").end();
-  return svg;
+  out.flush();
 }
 
 }  // namespace heatmap

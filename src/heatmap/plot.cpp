@@ -13,6 +13,8 @@
 #include "correlation/correlation_matrix.h"
 #include "correlation/predictor_role.h"
 #include "heatmap/colour_scale.h"
+#include "heatmap/plot_cells.h"
+#include "heatmap/plot_labels.h"
 #include "heatmap/plot_layout.h"
 #include "heatmap/plot_legend.h"
 #include "heatmap/svg_line.h"
@@ -28,12 +30,13 @@ using svgtext::appendLines;
 using svgtext::Line;
 
 constexpr std::size_t maxNameCharacters = 28;
-constexpr int nanBin = 1000;  // after every hundredths bin
+constexpr std::size_t maxBannerCharacters = 110;  // about the width of the smallest picture
+constexpr int nanBin = 1000;                      // after every hundredths bin
 
 // One axis entry: the name as XML text, ready to draw.
 struct AxisName {
   std::string text;      // shown name, cut after maxNameCharacters, with its suffix
-  std::string fullName;  // the whole name, when `text` was cut (shown on hover)
+  std::string fullName;  // the whole name (shown on hover)
   std::size_t characters = 0;
   correlation::PredictorRole kind = correlation::PredictorRole::interest;
 };
@@ -63,7 +66,10 @@ std::vector<AxisName> axisNames(std::span<const correlation::PredictorRole> kind
     name.kind = kinds[i];
     const XmlTextLength length = appendXmlText(name.text, shown[i], maxNameCharacters);
     name.characters = length.characters;
-    if (length.cut) appendXmlText(name.fullName, shown[i]);
+    if (length.cut)
+      appendXmlText(name.fullName, shown[i]);
+    else
+      name.fullName = name.text;
     const std::string_view suffix =
         name.kind == correlation::PredictorRole::flat ? " (flat)"
         : name.kind == correlation::PredictorRole::constant && !saysConstant(shown[i])
@@ -103,80 +109,18 @@ std::vector<GradientStop> scaleStops() {
 
 // Appends everything before the cells: the svg element, the defs, the style and the titles.
 void appendHeader(std::string& svg, const PlotLayout& layout, const std::string& title,
-                  const std::string& subtitle) {
+                  const std::string& subtitle, int labelFont) {
   appendSvgStart(svg, layout.width, layout.height, title, "scale", scaleStops());
-  appendNameRules(svg, layout.labelFont);
+  appendNameRules(svg, labelFont);
   appendLines(svg, {".value{font-family:\"DejaVu Sans "
                     "Mono\",Consolas,monospace;font-size:9px;text-anchor:middle}",
-                    ".dark{fill:#ffffff}", "</style>"});
+                    ".dark{fill:#ffffff}", ".group{font-style:italic;fill:#5b6675}",
+                    ".banner{fill:#b2182b;font-weight:bold}", "</style>"});
   appendFrame(svg, layout.width, layout.height, title, subtitle);
 }
 
 // The cell bin of a correlation: its hundredths, or nanBin.
 int binOf(float r) { return std::isnan(r) ? nanBin : correlationHundredths(r); }
-
-// The path data of the cells of regular predictors, by bin: each cell a square and each run of
-// equal neighbours in a row one rectangle.
-std::map<int, std::string> cellPaths(const PlotLayout& layout, const std::vector<AxisName>& names,
-                                     std::span<const float> correlations) {
-  const std::size_t k = names.size();
-  std::map<int, std::string> paths;
-  for (std::size_t i = 0; i < k; ++i) {
-    if (!regular(names[i])) continue;
-    std::size_t j = 0;
-    while (j < k) {
-      if (!regular(names[j])) {
-        ++j;
-        continue;
-      }
-      const int bin = binOf(correlations[i * k + j]);
-      std::size_t end = j + 1;
-      while (end < k && regular(names[end]) && binOf(correlations[i * k + end]) == bin) ++end;
-      const long long w = static_cast<long long>(end - j) * layout.cell;
-      Line(paths[bin])
-          .raw('M')
-          .num(layout.gridX + static_cast<long long>(j) * layout.cell)
-          .raw(' ')
-          .num(layout.gridY + static_cast<long long>(i) * layout.cell)
-          .raw('h')
-          .num(w)
-          .raw('v')
-          .num(layout.cell)
-          .raw("h-")
-          .num(w)
-          .raw('z');
-      j = end;
-    }
-  }
-  return paths;
-}
-
-// The cells: one path per colour, so that 300 predictors stay a file of a megabyte or two.
-// Hatching covers the rows and columns of constant and flat predictors, whose 0 is no
-// correlation at all.
-void appendCells(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names,
-                 std::span<const float> correlations) {
-  const std::map<int, std::string> paths = cellPaths(layout, names, correlations);
-  Line(svg).raw("<g shape-rendering=\"crispEdges\">").end();
-  for (const auto& [bin, d] : paths) {
-    std::string colour;
-    if (bin == nanBin)
-      colour = nanCellColour;
-    else
-      appendHexColour(colour, divergingColour(bin));
-    Line(svg).raw("<path").str("fill", colour).str("d", d).raw("/>").end();
-  }
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (regular(names[i])) continue;
-    const long long at = static_cast<long long>(i) * layout.cell;
-    appendHatching(svg, layout.gridX, layout.gridY + at, layout.grid, layout.cell);
-    appendHatching(svg, layout.gridX + at, layout.gridY, layout.cell, layout.grid);
-  }
-  Line(svg).raw("</g>").end();
-  if (!names.empty()) {
-    appendGridBorder(svg, layout.gridX, layout.gridY, layout.grid, layout.grid);
-  }
-}
 
 // The correlation printed in each cell of two regular predictors, light on dark cells.
 void appendValues(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names,
@@ -228,57 +172,59 @@ void appendConfoundLine(std::string& svg, const PlotLayout& layout, int start) {
   Line(svg).raw("</g>").end();
 }
 
-// Ends a name's text element: the shown name, the whole one on hover when it was cut.
-void endName(std::string& out, const AxisName& name) {
-  Line line(out);
-  line.raw(name.text);
-  if (!name.fullName.empty()) line.raw("<title>").raw(name.fullName).raw("</title>");
-  line.raw("</text>").end();
+// The predictors as the grid and the axes need them.
+std::vector<GridPredictor> gridPredictors(const std::vector<AxisName>& names) {
+  std::vector<GridPredictor> grid;
+  for (const AxisName& name : names) {
+    const bool flat = name.kind == correlation::PredictorRole::flat;
+    grid.push_back({regular(name), name.fullName,
+                    regular(name) ? ""
+                    : flat        ? " (flat)"
+                                  : " (constant)"});
+  }
+  return grid;
 }
 
-// The names beside the rows and above the columns, each with its tick.
-void appendAxes(std::string& svg, const PlotLayout& layout, const std::vector<AxisName>& names) {
-  const int baselineShift = layout.labelFont * 35 / 100;
-  const int rowX = layout.gridX - PlotLayout::tick - PlotLayout::labelGap;
-  const int columnY = layout.gridY - PlotLayout::tick - PlotLayout::labelGap;
-  std::string ticks;
-  std::string rows;
-  std::string columns;
-  for (std::size_t i = 0; i < names.size(); i += static_cast<std::size_t>(layout.labelStep)) {
-    const long long middle = static_cast<long long>(i) * layout.cell + layout.cell / 2;
-    Line(ticks)
-        .raw("<path d=\"M")
-        .num(layout.gridX - PlotLayout::tick)
-        .raw(' ')
-        .num(layout.gridY + middle)
-        .raw('h')
-        .num(PlotLayout::tick)
-        .raw('M')
-        .num(layout.gridX + middle)
-        .raw(' ')
-        .num(layout.gridY - PlotLayout::tick)
-        .raw('v')
-        .num(PlotLayout::tick)
-        .raw("\"/>")
-        .end();
-    const char* kindClass = regular(names[i]) ? "" : " class=\"flat\"";
-    Line(rows)
-        .raw("<text")
-        .raw(kindClass)
-        .num("x", rowX)
-        .num("y", layout.gridY + middle + baselineShift)
-        .raw('>');
-    endName(rows, names[i]);
-    Line(columns)
-        .raw("<text")
-        .raw(kindClass)
-        .rotated(layout.gridX + middle + baselineShift, columnY)
-        .raw('>');
-    endName(columns, names[i]);
+std::vector<AxisEntry> axisEntries(const sdm::DesignMatrix& matrix,
+                                   const std::vector<AxisName>& names) {
+  std::vector<AxisEntry> entries;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    // What a name stands for in words: its role, and for a confound the family it comes from.
+    const correlation::PredictorRole role = names[i].kind;
+    const sdm::PredictorKind kind = matrix.predictors[i].kind;
+    const std::string_view word =
+        role == correlation::PredictorRole::confound
+            ? (kind == sdm::PredictorKind::interest ? std::string_view("confound")
+                                                    : sdm::kindName(kind))
+            : correlation::roleName(role);
+    entries.push_back({names[i].text, names[i].fullName, word,
+                       role == correlation::PredictorRole::interest, regular(names[i])});
   }
-  appendGroup(svg, "<g stroke=\"#5b6675\" stroke-width=\"1\">", ticks);
-  appendGroup(svg, "<g class=\"name\" text-anchor=\"end\">", rows);
-  appendGroup(svg, "<g class=\"name\">", columns);
+  return entries;
+}
+
+// The font of the names and the pitch between them: the layout's, or smaller when the predictors
+// of interest, each of which is named, would not fit along the grid.
+std::pair<int, int> labelFontAndPitch(const PlotLayout& layout,
+                                      const std::vector<AxisName>& names) {
+  const auto interest = static_cast<int>(std::count_if(names.begin(), names.end(), [](auto& n) {
+    return n.kind == correlation::PredictorRole::interest;
+  }));
+  const int pitch = layout.labelFont + 1;
+  if (layout.labelStep == 1 || interest * pitch <= layout.grid) return {layout.labelFont, pitch};
+  const int fitted = std::max(3, layout.grid / std::max(interest, 1));
+  return {std::max(3, fitted - 1), fitted};
+}
+
+// The lines across the top that say a contrast cannot be estimated.
+void appendBanner(std::string& svg, std::span<const std::string> banner) {
+  int y = PlotLayout::subtitleBaseline;
+  for (const std::string& line : banner) {
+    y += PlotLayout::bannerLine;
+    std::string text;
+    appendXmlText(text, line, maxBannerCharacters);
+    svgtext::appendText(svg, PlotLayout::pad, y, text, " class=\"banner\"");
+  }
 }
 
 }  // namespace
@@ -291,7 +237,19 @@ std::string correlationPlotSvg(const sdm::DesignMatrix& matrix,
 
 std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const float> correlations,
                                std::span<const std::string> shownNames,
-                               std::span<const correlation::PredictorRole> roles) {
+                               std::span<const correlation::PredictorRole> roles,
+                               const HeatmapMarks& marks) {
+  std::string svg;
+  writeCorrelationPlot([&svg](std::string_view piece) { svg += piece; }, matrix, correlations,
+                       shownNames, roles, marks);
+  return svg;
+}
+
+void writeCorrelationPlot(const base::TextSink& put, const sdm::DesignMatrix& matrix,
+                          std::span<const float> correlations,
+                          std::span<const std::string> shownNames,
+                          std::span<const correlation::PredictorRole> roles,
+                          const HeatmapMarks& marks) {
   const std::size_t k = matrix.predictors.size();
   if (correlations.size() != k * k)
     throw std::invalid_argument("correlations do not fit the design matrix");
@@ -304,21 +262,27 @@ std::string correlationPlotSvg(const sdm::DesignMatrix& matrix, std::span<const 
   std::string title;
   const XmlTextLength titleLength = appendXmlText(title, base::baseName(matrix.fileName));
   const std::string subtitle = subtitleOf(matrix, k);
-  const PlotLayout layout = plotLayout(k, longest, titleLength.characters, subtitle.size());
+  const PlotLayout layout =
+      plotLayout(k, longest, titleLength.characters, subtitle.size(), marks.banner.size());
   const int start = static_cast<int>(correlation::confoundStart(matrix, k));
+  const auto [font, pitch] = labelFontAndPitch(layout, names);
+  const std::vector<GridPredictor> grid = gridPredictors(names);
 
-  std::string svg;
-  appendHeader(svg, layout, title, subtitle);
-  appendCells(svg, layout, names, correlations);
-  if (layout.showValues) appendValues(svg, layout, names, correlations);
-  appendConfoundLine(svg, layout, start);
-  appendAxes(svg, layout, names);
-  appendBand(svg, layout, start,
+  base::ChunkedText out(put);
+  appendHeader(out.text, layout, title, subtitle, font);
+  appendBanner(out.text, marks.banner);
+  appendCells(out, layout, grid, correlations);
+  if (layout.showValues) appendValues(out.text, layout, names, correlations);
+  appendFlaggedOutlines(out, layout, grid, correlations, marks.flagAt);
+  appendConfoundLine(out.text, layout, start);
+  appendCellTitles(out, layout, grid, correlations);
+  appendAxisLabels(out.text, layout, axisLabels(axisEntries(matrix, names), layout, pitch), font);
+  appendBand(out.text, layout, start,
              static_cast<int>(
                  std::count(roles.begin(), roles.end(), correlation::PredictorRole::confound)));
-  appendLegend(svg, layout);
-  Line(svg).raw("</svg>").end();
-  return svg;
+  appendLegend(out.text, layout);
+  Line(out.text).raw("</svg>").end();
+  out.flush();
 }
 
 }  // namespace heatmap

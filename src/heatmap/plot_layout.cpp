@@ -24,7 +24,7 @@ int monospaceWidth(std::size_t characters, int fontSize) {
 }
 
 PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters,
-                      std::size_t subtitleCharacters) {
+                      std::size_t subtitleCharacters, std::size_t bannerLines) {
   PlotLayout layout;
   layout.count = static_cast<int>(count);
   layout.cell = std::clamp(targetGrid / std::max(layout.count, 1), minCell, maxCell);
@@ -36,7 +36,8 @@ PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_
   const int labelSpace = std::max(monospaceWidth(labelCharacters, layout.labelFont), 8) +
                          PlotLayout::tick + PlotLayout::labelGap;
   layout.gridX = PlotLayout::pad + labelSpace;
-  layout.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace;
+  layout.gridY = PlotLayout::subtitleBaseline + 14 + labelSpace +
+                 static_cast<int>(bannerLines) * PlotLayout::bannerLine;
   layout.barX = layout.gridX + layout.grid + 28;
   layout.barHeight = std::clamp(layout.grid, minBar, maxBar);
 

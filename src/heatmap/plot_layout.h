@@ -29,13 +29,14 @@ struct PlotLayout {
   static constexpr int barWidth = 16;
   static constexpr int legendItem = 22;  // height of one legend line
   static constexpr int bandHeight = 34;  // the interest/confound band under the grid
+  static constexpr int bannerLine = 20;  // one line of the banner under the subtitle
 };
 
 // The layout for `count` predictors whose longest drawn name has `labelCharacters` characters,
 // whose title has `titleCharacters` characters and whose subtitle `subtitleCharacters`: the
-// picture is wide enough for both.
+// picture is wide enough for both, and `bannerLines` lines of banner fit under the subtitle.
 PlotLayout plotLayout(std::size_t count, std::size_t labelCharacters, std::size_t titleCharacters,
-                      std::size_t subtitleCharacters);
+                      std::size_t subtitleCharacters, std::size_t bannerLines = 0);
 
 // The estimated width of `characters` characters of the monospaced name font at `fontSize`.
 int monospaceWidth(std::size_t characters, int fontSize);

@@ -15,9 +15,7 @@ void appendSvgStart(std::string& svg, int width, int height, const std::string& 
                     std::string_view gradientId, std::span<const GradientStop> stops) {
   appendLines(svg, {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>"});
   Line(svg)
-      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\"")
-      .num("width", width)
-      .num("height", height)
+      .raw("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%\"")
       .raw(" viewBox=\"0 0 ")
       .num(width)
       .raw(' ')

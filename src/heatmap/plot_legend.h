@@ -19,10 +19,11 @@ struct GradientStop {
 };
 
 // Appends the start of a picture `width` x `height`: the XML declaration, the opening svg
-// element, its `title` (markup, already escaped), the defs with the hatching "flat" and the
-// top-to-bottom gradient `gradientId` through `stops`, and the opening of the style element with
-// the rules both pictures share (the root's font, text colour, title and subtitle). The caller
-// adds its own rules and closes the style element.
+// element (as wide as its container, its height by its viewBox's proportions), its `title` (markup,
+// already escaped), the defs with the hatching "flat" and the top-to-bottom gradient `gradientId`
+// through `stops`, and the opening of the style element with the rules both pictures share (the
+// root's font, text colour, title and subtitle). The caller adds its own rules and closes the style
+// element.
 void appendSvgStart(std::string& svg, int width, int height, const std::string& title,
                     std::string_view gradientId, std::span<const GradientStop> stops);
 

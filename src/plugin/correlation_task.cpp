@@ -23,8 +23,10 @@ void brindle::correlationTask() {
       loader.lastNotices(), loader.lastMeanFramewiseDisplacement(), {path}, {}};
   if (!logStream) {
     // With nowhere to say what it found, the task writes the correlation report alone.
-    if (matrix.predictors.size() <= report::maxReportedPredictors)
-      report::ReportWriter(matrix, request, context).writeCorrelationReport({});
+    if (matrix.predictors.size() <= report::maxReportedPredictors) {
+      report::DesignReport unanalysed;
+      report::ReportWriter(matrix, request, context).writeCorrelationReport(unanalysed);
+    }
     return;
   }
   if (const auto warning = report::estimabilityNotice(matrix)) {

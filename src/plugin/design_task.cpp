@@ -183,6 +183,8 @@ void brindle::designTask() {
     report::RunContext context{design.notices, std::nullopt, {}, {}};
     context.skippedEvents = std::move(design.skipped);
     context.settings = settings;
+    context.repetitionTime = options.model.repetitionTime;
+    context.onsets = std::move(design.onsets);
     plugin::writeReport(design.matrix, request, std::move(context), guard, *logStream);
   }
 }

@@ -1,4 +1,5 @@
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -27,8 +28,10 @@ struct MergeOptions {
   bool zTransform = false;
   bool constant = false;
   bool report = false;
-  report::ReportRequest reportRequest;   // when `report`: the report files and log lines asked for
-  std::string settings;                  // the run's settings for the summary (readRunSettings)
+  report::ReportRequest reportRequest;  // when `report`: the report files and log lines asked for
+  std::string settings;                 // the run's settings for the summary (readRunSettings)
+  // "tr" when a report is asked for and it is set: the design picture's seconds; NaN otherwise.
+  double repetitionTime = std::numeric_limits<double>::quiet_NaN();
   std::vector<std::string> secondaries;  // "sdms2", one path a line
   bool strict = false;
 };
@@ -74,6 +77,7 @@ void finishResult(sdm::DesignMatrix& result, const MergeOptions& options, Output
   logMessage(log, "Saved " + *path);
   report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, {}, {}};
   context.settings = options.settings;
+  context.repetitionTime = options.repetitionTime;
   if (const auto warning = report::estimabilityNotice(result)) {
     logMessage(log, base::noticeText(*warning));
     context.notices.push_back(*warning);
@@ -93,6 +97,10 @@ MergeOptions readMergeOptions(bool withPrimary) {
   if (options.report) {
     options.reportRequest = readReportRequest();
     options.settings = readRunSettings(options.reportRequest);
+    // Only the picture reads it: a text that is no repetition time leaves the axis in points.
+    const std::string tr = host::stringParameter(contract::parameter::repetitionTime);
+    if (const auto seconds = contract::decimalValue(tr); seconds && *seconds > 0.0)
+      options.repetitionTime = *seconds;
   }
   options.secondaries = base::split(
       host::stringParameter(contract::parameter::secondaries, host::listBufferSize), '\n');

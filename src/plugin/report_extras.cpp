@@ -42,6 +42,7 @@ report::ReportRequest readReportRequest() {
   request.threshold =
       contract::parseCorrelationThreshold(host::stringParameter(contract::parameter::threshold));
   request.summary = host::flagParameter(contract::parameter::summary);
+  request.page = host::flagParameter(contract::parameter::runPage);
   request.contrasts = contract::parseContrastList(
       host::stringParameter(contract::parameter::contrasts, host::listBufferSize));
   namespace name = contract::parameter;
@@ -55,7 +56,7 @@ report::ReportRequest readReportRequest() {
 }
 
 std::string readRunSettings(const report::ReportRequest& request) {
-  if (!request.summary) return {};
+  if (!request.summary && !request.page) return {};
   // A record of a run's commands can be longer than a path.
   const std::string text =
       host::stringParameter(contract::parameter::provenance, host::listBufferSize);
@@ -76,12 +77,13 @@ void writeReport(const sdm::DesignMatrix& matrix, const report::ReportRequest& r
   }
   context.inputs = guard.inputs();
   context.written = guard.written();
-  const report::DesignReport report = report::analyse(matrix, request);
+  report::DesignReport report = report::analyse(matrix, request);
   const report::ReportWriter writer(matrix, request, context);
   try {
     writer.writeCorrelationReport(report);
     guard.wrote(writer.paths().front());
     if (!savedLine.empty()) logMessage(log, savedLine);
+    if (writer.picturesSkipped()) logMessage(log, report::picturesSkippedLine(predictors));
     writer.writeOtherFiles(report);
   } catch (const sdm::InputProtectedError& refusal) {
     // The files before the refused one were written; the result stands without the rest.

@@ -26,9 +26,9 @@ namespace plugin {
 report::ReportRequest readReportRequest();
 
 // The run's settings for the summary: the dialog parameter "provenance", read only when `request`
-// asks for a summary, as contract::jsonObjectText rewrites it (one line, ASCII); "" when it is
-// empty or not read. Throws std::runtime_error "Invalid provenance (not one JSON object: byte N:
-// why)" for any other text, before the task reads a file.
+// asks for a summary or the run's page, as contract::jsonObjectText rewrites it (one line, ASCII);
+// "" when it is empty or not read. Throws std::runtime_error "Invalid provenance (not one JSON
+// object: byte N: why)" for any other text, before the task reads a file.
 std::string readRunSettings(const report::ReportRequest& request);
 
 // Analyses `matrix` once as `request` asks, writes its correlation report, logs `savedLine` (when

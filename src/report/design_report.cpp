@@ -16,18 +16,28 @@
 
 namespace report {
 
+std::size_t listedPairs(const ReportRequest& request) {
+  return request.summary ? maxListedPairs : std::max(maxFlaggedPairs, maxInterestPairs);
+}
+
 DesignReport analyse(const sdm::DesignMatrix& matrix, const ReportRequest& request) {
   DesignReport report;
   report.predictorCount = matrix.predictors.size();
   if (!request.needsAnalysis()) return report;
-  report.correlations = correlation::correlationMatrix(sdm::valuesOf(matrix.predictors));
+  const std::size_t k = report.predictorCount;
+  // Above the bound the K x K cells are never held: the correlation report's stream gives the
+  // pairs.
+  if (k <= maxHeldPredictors)
+    report.correlations = correlation::correlationMatrix(sdm::valuesOf(matrix.predictors));
   report.shownNames = diagnostics::displayNames(sdm::namesOf(matrix.predictors));
   report.diagnostics = diagnostics::diagnoseDesign(matrix);
-  if (request.threshold.on()) {
-    // The log shows the first pairs only; the summary lists all of them in order.
-    report.pairs =
-        pairsAtOrAbove(report.diagnostics.roles, report.correlations, request.threshold.value,
-                       request.summary ? SIZE_MAX : std::max(maxFlaggedPairs, maxInterestPairs));
+  if (request.threshold.on() && k <= maxHeldPredictors) {
+    PairCollector pairs(report.diagnostics.roles, request.threshold.value, listedPairs(request));
+    const std::span<const float> cells(report.correlations);
+    for (std::size_t row = 0; row < k; ++row) pairs.addPiece(row, 0, cells.subspan(row * k, k));
+    report.pairCount = pairs.count();
+    report.interestPairCount = pairs.interestCount();
+    report.pairs = pairs.take();
   }
   report.contrasts = estimateReportContrasts(matrix, request.contrasts, report.diagnostics);
   report.unestimable = unestimablePredictors(report.contrasts, report.diagnostics);
@@ -49,7 +59,7 @@ std::vector<std::string> logLines(const DesignReport& report, const ReportReques
     for (std::string& line : more) lines.push_back(std::move(line));
   };
   if (threshold.on()) {
-    add(flaggedPairLines(report.pairs, report.shownNames, diagnosed.roles));
+    add(flaggedPairLines(report.pairs, report.shownNames, diagnosed.roles, report.pairCount));
     add(highInflationLines(report.shownNames, diagnosed.varianceInflation, diagnosed.roles,
                            request.limits.redVif));
   }

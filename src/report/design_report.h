@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,11 +27,21 @@ namespace report {
 // with the square of their number (8,192 predictors: 67 million cells).
 inline constexpr std::size_t maxReportedPredictors = 8192;
 
+// The most predictors whose K x K correlations a report holds at once, the diagnostics' bound:
+// above it the cells are streamed into the correlation report and the flagged pairs, and the
+// summary leaves its matrix of correlations out.
+inline constexpr std::size_t maxHeldPredictors = diagnostics::maxDiagnosedPredictors;
+
+// The most predictors the heatmap and the design picture are drawn for; above it both are
+// skipped with a line in the log.
+inline constexpr std::size_t maxPicturedPredictors = 2048;
+
 // What the user asked a report of one matrix for. The correlation report itself is always
 // written.
 struct ReportRequest {
   bool plot = false;                         // the heatmap and the design picture beside the report
   bool summary = false;                      // the summary file (JSON) beside the report
+  bool page = false;                         // the run's page (HTML) beside the report
   contract::CorrelationThreshold threshold;  // on: the flagged pairs and the diagnostics in the log
   std::string folder;  // the folder of every report file; empty: beside the SDM
   // The contrasts to test, as the user defined them; none: each predictor of interest its own
@@ -42,7 +53,9 @@ struct ReportRequest {
   // True when more than the correlation report is asked for: the pictures, the summary, the log
   // lines of the threshold or of defined contrasts, all of which need every correlation at once
   // and the diagnostics.
-  bool needsAnalysis() const { return plot || summary || threshold.on() || !contrasts.empty(); }
+  bool needsAnalysis() const {
+    return plot || summary || page || threshold.on() || !contrasts.empty();
+  }
 };
 
 // What the task knows of the run a report belongs to, beside what the user asked for.
@@ -64,17 +77,27 @@ struct RunContext {
   // The run's settings as the task was given them, one JSON object on one line in ASCII
   // (contract::jsonObjectText), for the summary's "settings"; empty: none, and no such field.
   std::string settings = {};
+  // The repetition time in seconds when the task knows it (NaN: not known), and per predictor
+  // the onsets (seconds) of the events it models (none for a predictor past its end): the design
+  // picture reads time in seconds and marks the onsets.
+  double repetitionTime = std::numeric_limits<double>::quiet_NaN();
+  std::vector<std::vector<double>> onsets = {};
 };
 
 struct DesignReport {
   std::size_t predictorCount = 0;  // K: the matrix's predictors
-  // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis(); else empty,
-  // and the correlation report streams its cells without holding them.
+  // K x K cells, row-major, as correlationMatrix gives them, when needsAnalysis() and K is at
+  // most maxHeldPredictors; else empty, and the correlation report streams its cells without
+  // holding them.
   std::vector<float> correlations;
   std::vector<std::string> shownNames;         // the K names, repeated ones numbered (displayNames)
   diagnostics::DesignDiagnostics diagnostics;  // when needsAnalysis()
-  // Every pair at or above the threshold when it is on, in listing order (pairsAtOrAbove).
+  // The first pairs at or above the threshold when it is on, in listing order (pairsAtOrAbove):
+  // at most maxListedPairs for a summary, else as many as the log shows; pairCount counts them
+  // all. For a report without its cells, ReportWriter::writeCorrelationReport fills both in.
   std::vector<FlaggedPair> pairs;
+  std::size_t pairCount = 0;
+  std::size_t interestPairCount = 0;  // of them, those with a predictor of interest
   // The request's contrasts, or the default ones, as the design estimates them.
   std::vector<diagnostics::ContrastEstimate> contrasts;
   // Per predictor: true when a contrast that cannot be estimated weights it and it is what stops
@@ -83,6 +106,14 @@ struct DesignReport {
   contract::RunMark mark;  // by the request's limits (runMeasures)
   bool analysed = false;   // needsAnalysis() held: the members above are filled in
 };
+
+// True when `report` was analysed without holding its cells (more than maxHeldPredictors).
+inline bool streamsCorrelations(const DesignReport& report) {
+  return report.analysed && report.predictorCount > maxHeldPredictors;
+}
+
+// The first pairs `request` wants listed: maxListedPairs for a summary, else the log's.
+std::size_t listedPairs(const ReportRequest& request);
 
 // Computes, once, what `request` needs of `matrix`. Throws diagnostics::ContrastResolutionError
 // for a contrast that names no predictor of `matrix` (or the constant, or a name it repeats).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "base/number_text.h"
 #include "contract/terms.h"
@@ -51,6 +52,48 @@ std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRo
       pairs.begin(), middle, pairs.end(),
       [roles](const FlaggedPair& a, const FlaggedPair& b) { return listedBefore(a, b, roles); });
   return pairs;
+}
+
+PairCollector::PairCollector(std::span<const correlation::PredictorRole> roles, float threshold,
+                             std::size_t keep)
+    : roles_(roles), threshold_(threshold), keep_(keep) {}
+
+void PairCollector::addPiece(std::size_t row, std::size_t firstColumn,
+                             std::span<const float> cells) {
+  const std::size_t k = roles_.size();
+  if (row >= k || firstColumn > k || cells.size() > k - firstColumn)
+    throw std::out_of_range("correlations past the predictors");
+  if (!correlation::correlates(roles_[row])) return;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    const std::size_t j = firstColumn + c;
+    // A NaN fails the comparison and is never listed.
+    if (j > row && correlation::correlates(roles_[j]) && std::fabs(cells[c]) >= threshold_)
+      offer({row, j, cells[c]});
+  }
+}
+
+void PairCollector::offer(const FlaggedPair& pair) {
+  ++count_;
+  if (involvesInterest(pair, roles_)) ++interestCount_;
+  if (keep_ == 0) return;
+  const auto before = [this](const FlaggedPair& a, const FlaggedPair& b) {
+    return listedBefore(a, b, roles_);
+  };
+  if (heap_.size() < keep_) {
+    heap_.push_back(pair);
+    std::push_heap(heap_.begin(), heap_.end(), before);
+  } else if (before(pair, heap_.front())) {
+    std::pop_heap(heap_.begin(), heap_.end(), before);
+    heap_.back() = pair;
+    std::push_heap(heap_.begin(), heap_.end(), before);
+  }
+}
+
+std::vector<FlaggedPair> PairCollector::take() {
+  std::sort_heap(heap_.begin(), heap_.end(), [this](const FlaggedPair& a, const FlaggedPair& b) {
+    return listedBefore(a, b, roles_);
+  });
+  return std::exchange(heap_, {});
 }
 
 }  // namespace report

@@ -41,4 +41,38 @@ std::vector<FlaggedPair> pairsAtOrAbove(std::span<const correlation::PredictorRo
                                         std::span<const float> correlations, float threshold,
                                         std::size_t ordered = SIZE_MAX);
 
+// The most pairs a summary lists: the first ones in listing order; it counts the rest.
+inline constexpr std::size_t maxListedPairs = 10000;
+
+// The pairs that pairsAtOrAbove would list, gathered from rows of correlations as they come and
+// bounded: the first `keep` of them in listing order, and how many there are in all. Holds at
+// most `keep` pairs, whatever the number of predictors. `roles` must outlive the collector.
+class PairCollector {
+ public:
+  PairCollector(std::span<const correlation::PredictorRole> roles, float threshold,
+                std::size_t keep);
+
+  // Considers the cells of row `row` from column `firstColumn` on (as forEachCorrelationPiece
+  // hands them): each pair (row, j) with row < j. Throws std::out_of_range for cells past K.
+  void addPiece(std::size_t row, std::size_t firstColumn, std::span<const float> cells);
+
+  // Every pair considered that reaches the threshold, kept or not.
+  std::size_t count() const { return count_; }
+  // Those of them with a predictor of interest.
+  std::size_t interestCount() const { return interestCount_; }
+
+  // The kept pairs in listing order; the collector keeps none afterwards.
+  std::vector<FlaggedPair> take();
+
+ private:
+  void offer(const FlaggedPair& pair);
+
+  std::span<const correlation::PredictorRole> roles_;
+  float threshold_;
+  std::size_t keep_;
+  std::size_t count_ = 0;
+  std::size_t interestCount_ = 0;
+  std::vector<FlaggedPair> heap_;  // the last kept pair in listing order on top
+};
+
 }  // namespace report

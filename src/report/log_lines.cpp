@@ -23,7 +23,9 @@ std::string moreLine(std::size_t unlisted) {
 
 std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
                                           std::span<const std::string> names,
-                                          std::span<const correlation::PredictorRole> roles) {
+                                          std::span<const correlation::PredictorRole> roles,
+                                          std::size_t pairCount) {
+  const std::size_t all = std::max(pairCount, pairs.size());
   // The pairs with a predictor of interest come first: the log shows as many as it may.
   std::size_t interest = 0;
   while (interest < pairs.size() && interest < maxInterestPairs &&
@@ -43,7 +45,7 @@ std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
     text += ')';
     lines.push_back(std::move(text));
   }
-  if (pairs.size() > listed) lines.push_back(moreLine(pairs.size() - listed));
+  if (all > listed) lines.push_back(moreLine(all - listed));
   return lines;
 }
 
@@ -130,6 +132,10 @@ std::string tooManyPredictorsText(std::size_t predictors, std::size_t limit) {
 std::string diagnosticsSkippedLine(std::size_t predictors) {
   return "Design diagnostics skipped: " +
          tooManyPredictorsText(predictors, diagnostics::maxDiagnosedPredictors);
+}
+
+std::string picturesSkippedLine(std::size_t predictors) {
+  return "Pictures skipped: " + tooManyPredictorsText(predictors, maxPicturedPredictors);
 }
 
 std::string reportSkippedLine(std::size_t predictors) {

@@ -22,10 +22,12 @@ std::string moreLine(std::size_t unlisted);
 // "High correlation 0.93: A ~ B (r = -0.93)" for each of the first maxFlaggedPairs of `pairs`
 // (in their order; pairsAtOrAbove gives it), or more while they involve a predictor of interest
 // (by `roles`), up to maxInterestPairs; both numbers rounded to two decimals as the report
-// rounds them, A and B from `names`; then moreLine for the rest, if any.
+// rounds them, A and B from `names`; then moreLine for the rest, if any: of `pairCount` pairs
+// in all when that is more than `pairs` holds (the first ones of a longer list).
 std::vector<std::string> flaggedPairLines(std::span<const FlaggedPair> pairs,
                                           std::span<const std::string> names,
-                                          std::span<const correlation::PredictorRole> roles);
+                                          std::span<const correlation::PredictorRole> roles,
+                                          std::size_t pairCount = 0);
 
 // "High VIF 12.3: NAME" for every predictor whose factor is `limit` or more: the predictors of
 // interest (by `roles`) first, then the others, each part largest first (infinite ones, printed
@@ -60,6 +62,10 @@ std::string tooManyPredictorsText(std::size_t predictors, std::size_t limit);
 // "Design diagnostics skipped: K predictors (at most 2048)": in place of the condition number
 // of a design with more predictors than maxDiagnosedPredictors.
 std::string diagnosticsSkippedLine(std::size_t predictors);
+
+// "Pictures skipped: K predictors (at most 2048)": in place of the heatmap and the design
+// picture of a design with more predictors than maxPicturedPredictors.
+std::string picturesSkippedLine(std::size_t predictors);
 
 // "Report skipped: K predictors (at most 8192)": in place of the report of a design with more
 // predictors than maxReportedPredictors.

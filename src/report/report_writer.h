@@ -25,18 +25,26 @@ class ReportWriter {
                const RunContext& context);
 
   // Every path the writer writes, in the order it writes them: the correlation report, the
-  // heatmap and the design picture, the summary file.
+  // heatmap and the design picture (not above maxPicturedPredictors), the summary file.
   const std::vector<std::string>& paths() const { return paths_; }
 
+  // True when the request asks for the pictures but the matrix has too many predictors for them
+  // (more than maxPicturedPredictors): the writer leaves them out.
+  bool picturesSkipped() const { return request_.plot && heatmap_.empty(); }
+
   // Writes the correlation report: from the report's cells when it holds them, else streamed
-  // from the matrix. Throws sdm::InputProtectedError (sdm/protected_inputs.h), creating nothing,
-  // for a path that reaches an input or an earlier result, std::runtime_error "Cannot Create
-  // file: " + path + " (it is the SDM itself)" for one that reaches the SDM, and what OutputFile
-  // throws (base/output_file.h) when it cannot be written.
-  void writeCorrelationReport(const DesignReport& report) const;
+  // from the matrix; an analysed report without its cells (streamsCorrelations) gets its pairs
+  // and their count from the same stream, so the cells are computed once. Throws
+  // sdm::InputProtectedError (sdm/protected_inputs.h), creating nothing, for a path that reaches an
+  // input or an earlier result, std::runtime_error "Cannot Create file: " + path + " (it is the SDM
+  // itself)" for one that reaches the SDM, and what OutputFile throws (base/output_file.h) when it
+  // cannot be written.
+  void writeCorrelationReport(DesignReport& report) const;
 
   // Writes what the request asks for beyond the correlation report, in this order: the heatmap,
-  // the design picture and the summary file; each throws like the correlation report with its
+  // the design picture, the summary file and the run's page (which links the other files by
+  // their names in its folder, and the SDM by its path when the reports have a folder of their
+  // own); each throws like the correlation report with its
   // own path, and none after it is written after a failure. Nothing for a report not analysed.
   void writeOtherFiles(const DesignReport& report) const;
 
@@ -48,7 +56,10 @@ class ReportWriter {
   const sdm::DesignMatrix& matrix_;
   const ReportRequest& request_;
   const RunContext& context_;
-  std::string csv_, heatmap_, designPicture_, summary_;
+  // Writes the run's page of `report`, with its pictures inline when they are drawn.
+  void writeRunPage(const DesignReport& report) const;
+
+  std::string csv_, heatmap_, designPicture_, summary_, page_;
   std::vector<std::string> paths_;
 };
 

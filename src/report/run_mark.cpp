@@ -22,6 +22,7 @@ contract::RunMeasures runMeasures(const sdm::DesignMatrix& matrix, const DesignR
       run.interestPairs.push_back(
           {names[pair.first], names[pair.second], static_cast<double>(pair.r)});
   }
+  run.interestPairCount = report.interestPairCount;
   run.scrubbedVolumes = scrubbedVolumes(matrix).size();
   run.volumes = matrix.nrOfDataPoints > 0 ? static_cast<std::size_t>(matrix.nrOfDataPoints) : 0;
   return run;

@@ -225,7 +225,8 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
   const std::size_t k = matrix.predictors.size();
   const diagnostics::DesignDiagnostics& diagnostics = report.diagnostics;
   if (diagnostics.roles.size() != k || diagnostics.stats.size() != k ||
-      diagnostics.varianceInflation.size() != k || report.correlations.size() != k * k)
+      diagnostics.varianceInflation.size() != k ||
+      report.correlations.size() != (streamsCorrelations(report) ? 0 : k * k))
     throw std::invalid_argument("the report does not fit the design matrix");
   Summary summary;
   summary.file = matrix.fileName;
@@ -239,9 +240,12 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
                                   diagnostics.varianceInflation[i]});
   }
   summary.correlations = report.correlations;
+  if (streamsCorrelations(report))
+    summary.correlationsSkipped = tooManyPredictorsText(k, maxHeldPredictors);
   summary.threshold =
       request.threshold.on() ? request.threshold.value : std::numeric_limits<float>::quiet_NaN();
   summary.pairs = report.pairs;
+  summary.pairCount = report.pairCount;
   summary.conditionNumber = diagnostics.conditionNumber;
   if (diagnostics.tooManyPredictors) {
     summary.diagnosticsSkipped = tooManyPredictorsText(k, diagnostics::maxDiagnosedPredictors);
@@ -261,19 +265,25 @@ Summary summaryOf(const sdm::DesignMatrix& matrix, const DesignReport& report,
 
 void writeSummaryJson(const Summary& s, const base::TextSink& put) {
   const std::size_t k = s.predictors.size();
-  if (s.correlations.size() != k * k)
+  if (s.correlations.size() != (s.correlationsSkipped.empty() ? k * k : 0))
     throw std::invalid_argument("correlations do not fit the predictors");
   base::ChunkedText output(put);
   std::string& out = output.text;
   appendHeader(out, s);
   appendArray(output, field::predictors, k,
               [&](std::size_t i) { appendPredictor(out, s.predictors[i]); });
-  appendArray(output, field::correlations, k,
+  appendArray(output, field::correlations, s.correlations.empty() ? 0 : k,
               [&](std::size_t i) { appendCorrelationRow(out, s.correlations.subspan(i * k, k)); });
+  if (!s.correlationsSkipped.empty()) {
+    appendKey(out, ",\r\n  ", field::correlationsSkipped);
+    base::appendJsonString(out, s.correlationsSkipped);
+  }
   appendKey(out, ",\r\n  ", field::threshold);
   base::appendJsonNumber(out, s.threshold);
   appendArray(output, field::pairs, s.pairs.size(),
               [&](std::size_t p) { appendPair(out, s.pairs[p]); });
+  appendKey(out, ",\r\n  ", field::pairCount);
+  base::appendJsonNumber(out, static_cast<int64_t>(s.pairCount));
   appendKey(out, ",\r\n  ", field::conditionNumber);
   appendMeasure(out, s.conditionNumber);
   if (!s.diagnosticsSkipped.empty()) {

@@ -46,10 +46,15 @@ struct Summary {
   int64_t nrOfDataPoints = 0;
   int64_t firstConfoundPredictor = 0;  // 1-based, as in the header
   std::vector<SummaryPredictor> predictors;
-  std::span<const float> correlations;  // predictors.size() squared cells, row-major; not owned
-  float threshold = 0.0f;               // the "corrwarn" threshold; NaN when none is set
-  std::span<const FlaggedPair> pairs;   // every pair at or above the threshold; not owned
-  double conditionNumber = 0.0;         // infinite: "inf"; NaN: null
+  // predictors.size() squared cells, row-major, or none above maxHeldPredictors; not owned.
+  std::span<const float> correlations;
+  // Why the correlations are left out ("8192 predictors (at most 2048)"); empty when they are
+  // not, and then the summary has no such field.
+  std::string correlationsSkipped;
+  float threshold = 0.0f;              // the "corrwarn" threshold; NaN when none is set
+  std::span<const FlaggedPair> pairs;  // the first pairs at or above the threshold; not owned
+  std::size_t pairCount = 0;           // every pair at or above the threshold
+  double conditionNumber = 0.0;        // infinite: "inf"; NaN: null
   // Why the diagnostics were skipped ("2049 predictors (at most 2048)"); empty when they were
   // not, and then the summary has no such field.
   std::string diagnosticsSkipped;

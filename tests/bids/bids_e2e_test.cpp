@@ -52,9 +52,9 @@ std::vector<std::string> expectedFiles() {
         "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-1",
         "sub-02/ses-2/func/sub-02_ses-2_task-faces_run-2", "sub-03/func/sub-03_task-faces_run-1"})
     for (const char* tail :
-         {"_desc-brindle_design.csv", "_desc-brindle_design.json", "_desc-brindle_design.sdm",
-          "_desc-brindle_design.svg", "_desc-brindle_design_design.svg", "_desc-events_design.csv",
-          "_desc-events_design.json", "_desc-events_design.sdm"})
+         {"_desc-brindle_design.csv", "_desc-brindle_design.html", "_desc-brindle_design.json",
+          "_desc-brindle_design.sdm", "_desc-brindle_design.svg", "_desc-brindle_design_design.svg",
+          "_desc-events_design.csv", "_desc-events_design.json", "_desc-events_design.sdm"})
       files.push_back(std::string(run) + tail);
   std::sort(files.begin(), files.end());
   return files;
@@ -292,6 +292,7 @@ struct DatasetCase {
 
 const std::vector<std::string> designs = {
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.csv",
+    "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.html",
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.json",
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.sdm",
     "sub-01/func/sub-01_task-a_run-01_desc-brindle_design.svg",

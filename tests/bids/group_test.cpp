@@ -275,12 +275,12 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
                                       "--json",
                                       "--save",
                                       "sub-01_task-faces_run-02_desc-events_design.sdm"}));
-  EXPECT_EQ(
-      bids::checkArguments(options, plan),
-      (std::vector<std::string>{
-          "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm", plan.confounds->string(),
-          "--confounds", "motion24,wm_csf,cosine,scrub", "--baseline", "--corr", "--plot", "--json",
-          "--warn", "0.8", "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  EXPECT_EQ(bids::checkArguments(options, plan),
+            (std::vector<std::string>{
+                "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm",
+                plan.confounds->string(), "--confounds", "motion24,wm_csf,cosine,scrub", "--tr",
+                "2.5", "--baseline", "--corr", "--plot", "--json", "--html", "--warn", "0.8",
+                "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
   // The merge writes the run's summary: it gets the settings.
   const auto commands = bids::tormelCommands(options, plan);
   ASSERT_EQ(commands.size(), 2u);
@@ -292,10 +292,10 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
   plan.volumes = 140;
   const std::vector<std::string> alone = bids::designArguments(options, plan);
   EXPECT_EQ(alone[5], "140");
-  EXPECT_EQ(
-      std::vector<std::string>(alone.end() - 9, alone.end()),
-      (std::vector<std::string>{"--high-pass", "128", "--corr", "--json", "--plot", "--warn", "0.8",
-                                "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+  EXPECT_EQ(std::vector<std::string>(alone.end() - 10, alone.end()),
+            (std::vector<std::string>{"--high-pass", "128", "--corr", "--json", "--plot", "--html",
+                                      "--warn", "0.8", "--save",
+                                      "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
   EXPECT_TRUE(bids::checkArguments(options, plan).empty());
   EXPECT_EQ(bids::tormelCommands(options, plan).size(), 1u);
   EXPECT_NE(bids::datasetDescription().find("\"DatasetType\": \"derivative\""), std::string::npos);

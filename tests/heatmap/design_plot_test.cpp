@@ -47,12 +47,12 @@ TEST(DesignPlot, DrawsEachColumnAsRunsOfGreyFromItsMinimumToItsMaximum) {
       matrixOf({"A", "B", "Constant"}, {{0, 0, 1, 1, 0}, {2, gap, 2, 4, 3}, {1, 1, 1, 1, 1}}, 2);
   const std::string svg = designPlotSvg(m, namesOf(m.predictors),
                                         std::vector<double>{1.0, 1.0, nan}, predictorRoles(m));
-  // Black is each column's minimum, white its maximum; 3 is half way (grey 8 of 0 ... 15); a
+  // Black is each column's minimum, white its maximum; 3 is half way (grey 128 of 0 ... 255); a
   // grey's next run in the same column moves on from the end of its last one.
   EXPECT_NE(svg.find(" viewBox=\"0 0 3 5\" preserveAspectRatio=\"none\" "
                      "shape-rendering=\"crispEdges\" fill=\"none\" stroke-width=\"1\">\r\n"
                      "<path stroke=\"#000000\" d=\"M0.5 0v2m0 2v1M1.5 0v1m0 1v1\"/>\r\n"
-                     "<path stroke=\"#888888\" d=\"M1.5 4v1\"/>\r\n"
+                     "<path stroke=\"#808080\" d=\"M1.5 4v1\"/>\r\n"
                      "<path stroke=\"#ffffff\" d=\"M0.5 2v2M1.5 3v1\"/>\r\n"
                      "<path stroke=\"#c51b7d\" d=\"M1.5 1v1\"/>\r\n"
                      "</svg>\r\n"),
@@ -76,11 +76,45 @@ TEST(DesignPlot, ShowsTheGivenNamesWithTheirFactorsOnTopAndOnHover) {
   EXPECT_NE(svg.find("<title>a&lt;b, VIF 1.0</title>"), std::string::npos);
   EXPECT_NE(svg.find("<title>K, VIF &#x2013;</title>"), std::string::npos);
   const std::vector<PredictorRole> roles = predictorRoles(m);
+  // A confound's high factor is written plainly: only the task's stand out.
+  const std::vector<PredictorRole> confounded = {PredictorRole::interest, PredictorRole::confound,
+                                                 PredictorRole::constant};
+  EXPECT_EQ(occurrences(designPlotSvg(m, shown, std::vector<double>{1.04, inf, nan}, confounded),
+                        "<text class=\"high\""),
+            1u);  // the key's
   EXPECT_THROW(designPlotSvg(m, std::span(shown).first(2), std::vector<double>(3), roles),
                std::invalid_argument);
   EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(2), roles), std::invalid_argument);
   EXPECT_THROW(designPlotSvg(m, shown, std::vector<double>(3), std::span(roles).first(2)),
                std::invalid_argument);
+}
+
+TEST(DesignPlot, ReadsTimeInSecondsAndMarksOnsetsWhenTheRepetitionTimeIsKnown) {
+  const DesignMatrix m =
+      matrixOf({"go", "stop"}, {{0, 1, 3, 2, 0, 1, 3, 2}, {1, 0, 0, 2, 1, 0, 0, 2}}, 3);
+  const std::vector<std::vector<double>> onsets = {{0.0, 4.0, 8.0}, {2.5}};  // 8 s: past the end
+  const auto svgWith = [&](double tr) {
+    return designPlotSvg(m, namesOf(m.predictors), std::vector<double>(2, 1.0), predictorRoles(m),
+                         {}, {tr, onsets});
+  };
+  const std::string points = svgWith(nan), seconds = svgWith(1.0);
+  EXPECT_EQ(occurrences(points, "event onsets"), 0u);
+  EXPECT_NE(points.find(">data point</text>"), std::string::npos);
+  EXPECT_NE(seconds.find(">time (s)</text>"), std::string::npos);
+  // 8 s of run, a label every second from 0; the onsets at 0, 4 and 2.5 s of 8 across the
+  // 40-pixel columns, none for the one past the end.
+  for (const char* label : {">0</text>", ">1</text>", ">7</text>"})
+    EXPECT_EQ(occurrences(seconds, label), 1u) << label;
+  const std::size_t path = seconds.find("stroke-width=\"2\" d=\"");
+  ASSERT_NE(path, std::string::npos);
+  long x = 0, y0 = 0, x1 = 0, y1 = 0, y2 = 0, x2 = 0;
+  ASSERT_EQ(std::sscanf(seconds.c_str() + path,
+                        "stroke-width=\"2\" d=\"M%ld %ldh40M%ld %ldh40M%ld %ldh40\"><title>", &x,
+                        &y0, &x1, &y1, &x2, &y2),
+            6);
+  EXPECT_EQ(x1, x);
+  EXPECT_EQ(x2, x + 40);
+  EXPECT_EQ((y1 - y0) * 5, (y2 - y0) * 8);  // 4 s against 2.5 s
 }
 
 TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
@@ -106,7 +140,7 @@ TEST(DesignPlot, CountsTheConfoundsAsTheHeatmapDoes) {
     EXPECT_EQ(occurrences(*svg, "\">confounds (5)</text>"), 1u) << *svg;
   EXPECT_EQ(occurrences(design, "\">confounds</text>"), 1u);
   EXPECT_EQ(occurrences(design, "\">flat</text>"), 1u);
-  EXPECT_EQ(occurrences(heatmap, "P5 (flat)"), 2u);
+  EXPECT_EQ(occurrences(heatmap, ">P5 (flat)<title>"), 2u);
   EXPECT_EQ(occurrences(heatmap, "P6 (flat)"), 0u);
 }
 
@@ -128,10 +162,12 @@ TEST(DesignPlot, StaysSmallAndReadableAtThreeHundredPredictorsOverTwoThousandPoi
   const DesignMatrix m = matrixOf(names, values, 13);
   const std::string svg =
       designPlotSvg(m, namesOf(m.predictors), std::vector<double>(300, 2.0), predictorRoles(m));
-  EXPECT_LT(svg.size(), 1'200'000u);
+  // Every grey the colour can tell apart: a run seldom passes a data point of a random walk.
+  EXPECT_LT(svg.size(), 5'000'000u);
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
-                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%%\" "
+                        "viewBox=\"0 0 %ld %ld\"",
                         &width, &height),
             2);
   EXPECT_LE(width, 1400);

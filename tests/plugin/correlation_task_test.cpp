@@ -63,14 +63,14 @@ class CorrelationTaskTest : public ::testing::Test {
 };
 
 // The task reads every parameter it needs before it loads the file.
-const Calls parameterReads = {
-    "tmGetStringParameter(task)",      "tmShowBusyCursor()",
-    "tmGetStringParameter(sdm1)",      "tmGetIntParameter(strict)",
-    "tmGetStringParameter(corrdir)",   "tmGetIntParameter(corrplot)",
-    "tmGetStringParameter(corrwarn)",  "tmGetIntParameter(corrjson)",
-    "tmGetStringParameter(contrasts)", "tmGetStringParameter(ambervif)",
-    "tmGetStringParameter(redvif)",    "tmGetStringParameter(ambercost)",
-    "tmGetStringParameter(redcost)",   "tmGetStringParameter(redscrubbed)"};
+const Calls parameterReads = {"tmGetStringParameter(task)",       "tmShowBusyCursor()",
+                              "tmGetStringParameter(sdm1)",       "tmGetIntParameter(strict)",
+                              "tmGetStringParameter(corrdir)",    "tmGetIntParameter(corrplot)",
+                              "tmGetStringParameter(corrwarn)",   "tmGetIntParameter(corrjson)",
+                              "tmGetIntParameter(corrhtml)",      "tmGetStringParameter(contrasts)",
+                              "tmGetStringParameter(ambervif)",   "tmGetStringParameter(redvif)",
+                              "tmGetStringParameter(ambercost)",  "tmGetStringParameter(redcost)",
+                              "tmGetStringParameter(redscrubbed)"};
 
 Calls taskCalls(const Calls& rest) {
   Calls calls = parameterReads;

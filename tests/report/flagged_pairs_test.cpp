@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -173,6 +174,41 @@ TEST(CorrelationWarnings, SaysNothingForABlankThresholdAndOneNoticeForAnInvalidO
             Messages{"Correlation threshold \"0,8\" ignored: give a number above 0 and at most "
                      "1, such as 0.8"});
   EXPECT_EQ(correlationWarnings(m, "0.9").front(), "High correlation 1.00: a ~ b (r = 1.00)");
+}
+
+TEST(PairCollector, KeepsTheFirstPairsInListingOrderAndCountsThemAllFromAnyPieces) {
+  // Six predictors, two of interest, with correlations that tie and differ in sign.
+  constexpr std::size_t k = 6;
+  std::vector<float> r(k * k);
+  for (std::size_t i = 0; i < k; ++i)
+    for (std::size_t j = 0; j < k; ++j)
+      r[i * k + j] = i == j ? 1.0f : (((i + j) % 3 == 0) ? -0.7f : 0.9f - 0.05f * float(i + j));
+  r[2 * k + 4] = r[4 * k + 2] = nan;
+  using correlation::PredictorRole;
+  const std::vector<PredictorRole> roles{PredictorRole::interest, PredictorRole::interest,
+                                         PredictorRole::confound, PredictorRole::confound,
+                                         PredictorRole::flat,     PredictorRole::confound};
+  const std::vector<FlaggedPair> all = pairsAtOrAbove(roles, r, 0.6f);
+  const auto interest = static_cast<std::size_t>(
+      std::count_if(all.begin(), all.end(), [&](auto& p) { return involvesInterest(p, roles); }));
+  struct Row {
+    std::size_t keep, pieceWidth;
+  };
+  for (const Row row : {Row{0, 6}, Row{1, 1}, Row{3, 4}, Row{5, 6}, Row{100, 2}}) {
+    PairCollector collector(roles, 0.6f, row.keep);
+    for (std::size_t i = 0; i < k; ++i)
+      for (std::size_t j = 0; j < k; j += row.pieceWidth)
+        collector.addPiece(
+            i, j, std::span<const float>(r).subspan(i * k + j, std::min(row.pieceWidth, k - j)));
+    EXPECT_EQ(collector.count(), all.size());
+    EXPECT_EQ(collector.interestCount(), interest);
+    const std::vector<FlaggedPair> kept = collector.take();
+    ASSERT_EQ(kept.size(), std::min(row.keep, all.size())) << row.keep;
+    for (std::size_t p = 0; p < kept.size(); ++p)
+      EXPECT_TRUE(kept[p].first == all[p].first && kept[p].second == all[p].second) << p;
+  }
+  PairCollector collector(roles, 0.6f, 1);
+  EXPECT_THROW(collector.addPiece(5, 4, std::span<const float>(r).first(3)), std::out_of_range);
 }
 
 }  // namespace

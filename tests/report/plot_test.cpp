@@ -233,7 +233,8 @@ TEST(CorrelationPlot, DrawsOneCellPerOrderedPairAndHatchesTheConstant) {
   EXPECT_EQ(cells, expected);  // every pair of the 11 varying predictors once; the constant's row
                                // and column are hatched
   EXPECT_EQ(occurrences(svg, "fill=\"url(#flat)\"/>"), 2u);
-  EXPECT_NE(svg.find(">P11 (constant)</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">P11 (constant)<title>P11 (constant)</title></text>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>P11 ~ P2: no correlation (constant)</title>"), std::string::npos);
   EXPECT_EQ(occurrences(svg, "<text class=\"dark\""),
             11u);  // values shown; the diagonal's 1.00 in white
   EXPECT_NE(svg.find("<title>sub01_run1.sdm</title>"), std::string::npos);
@@ -267,7 +268,8 @@ TEST(CorrelationPlot, MarksNaNCellsAndFlatPredictors) {
   EXPECT_EQ(occurrences(svg, ">nan</text>"), 3u);
 
   const DesignMatrix zeros = matrixOf({"A", "zeros"}, {{1, 2, 4}, {0, 0, 0}}, 3);
-  EXPECT_NE(svgOf(zeros).find(">zeros (flat)</text>"), std::string::npos);
+  EXPECT_NE(svgOf(zeros).find(">zeros (flat)<title>zeros (flat)</title></text>"),
+            std::string::npos);
 }
 
 TEST(CorrelationPlot, SubtitleSaysWhatIsCorrelatedAndFitsThePicture) {
@@ -287,7 +289,9 @@ TEST(CorrelationPlot, SubtitleSaysWhatIsCorrelatedAndFitsThePicture) {
     EXPECT_NE(svg.find(opening + c.subtitle + "</text>"), std::string::npos) << c.subtitle;
     long width = 0;
     ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
-                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\"", &width),
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%%\" "
+                          "viewBox=\"0 0 %ld",
+                          &width),
               1);
     // About 7 pixels a character of the 12 px subtitle, from x = 16, and a margin as wide.
     EXPECT_GE(width, 32 + 7 * static_cast<long>(c.subtitle.size())) << c.subtitle;
@@ -303,8 +307,10 @@ TEST(CorrelationPlot, EscapesNamesAndTitleAndStaysWellFormed) {
                {{1, 2, 4}, {2, 1, 3}, {0, 1, 0}}, 2, "C:/x/awkward & <names>.sdm");
   const std::string svg = svgOf(m);
   EXPECT_TRUE(wellFormed(svg));
-  EXPECT_NE(svg.find(">a&lt;b &amp; &quot;c&quot;</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">Fl&#xe4;che</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">a&lt;b &amp; &quot;c&quot;<title>a&lt;b &amp; &quot;c&quot; (interest)"),
+            std::string::npos);
+  EXPECT_NE(svg.find(">Fl&#xe4;che<title>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>a&lt;b &amp; &quot;c&quot; ~ Fl&#xe4;che: r = "), std::string::npos);
   EXPECT_NE(svg.find("<title>awkward &amp; &lt;names&gt;.sdm</title>"), std::string::npos);
   for (const char c : svg) ASSERT_LT(static_cast<unsigned char>(c), 0x80u);
 }
@@ -315,21 +321,60 @@ TEST(CorrelationPlot, StaysReadableAtThreeHundredPredictors) {
   ASSERT_TRUE(wellFormed(svg));
   long width = 0, height = 0;
   ASSERT_EQ(std::sscanf(svg.c_str() + svg.find("<svg "),
-                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%ld\" height=\"%ld\"",
+                        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100%%\" "
+                        "viewBox=\"0 0 %ld %ld\"",
                         &width, &height),
             2);
   EXPECT_LE(width, 1400);
   EXPECT_LE(height, 1400);
-  EXPECT_LT(svg.size(), 3'000'000u);
-  // 3 pixel cells, a name every 4th predictor in a 10 pixel font: 75 names on each axis.
+  // A hover text on every cell: about a hundred bytes each.
+  EXPECT_LT(svg.size(), 12'000'000u);
+  EXPECT_EQ(occurrences(svg, "</title></rect>"), 300u * 300u);
+  EXPECT_NE(svg.find("<title>P3 ~ P250: r = "), std::string::npos);
+  // 3 pixel cells, names in a 10 pixel font: each of the 12 predictors of interest by its name,
+  // the 287 confounds and the constant each once by their kind.
   EXPECT_NE(svg.find(".name{font-family:\"DejaVu Sans Mono\",Consolas,\"Courier "
                      "New\",monospace;font-size:10px}"),
             std::string::npos);
-  EXPECT_EQ(occurrences(svg, ">P0</text>"), 2u);
-  EXPECT_EQ(occurrences(svg, ">P1</text>"), 0u);
-  EXPECT_EQ(occurrences(svg, ">P296</text>"), 2u);
+  for (int i = 0; i < 12; ++i) {
+    const std::string p = "P" + std::to_string(i);
+    EXPECT_EQ(occurrences(svg, ">" + p + "<title>" + p + " (interest)</title></text>"), 2u) << p;
+  }
+  EXPECT_EQ(occurrences(svg, ">P12<title>"), 0u);
+  EXPECT_EQ(occurrences(svg, " class=\"group\""), 4u);
+  EXPECT_EQ(occurrences(svg, ">confound (287)<title>confound (287): P12, P13, "), 2u);
+  EXPECT_EQ(occurrences(svg, ">constant (1)<title>constant (1): P299</title>"), 2u);
   EXPECT_EQ(occurrences(svg, "<text class=\"dark\""), 0u);  // no values in cells this small
   EXPECT_EQ(colouredCells(svg, 3, 0, 0).size(), 299u * 299u);
+}
+
+TEST(CorrelationPlot, OutlinesFlaggedCellsAndBannersWhatCannotBeEstimated) {
+  const DesignMatrix m = matrixOf({"a", "b", "c"}, {{1, 2, 4}, {2, 1, 3}, {0, 1, 0}}, 2);
+  const std::vector<float> r = {1.0f, -0.9f, 0.1f, -0.9f, 1.0f, 0.79f, 0.1f, 0.79f, 1.0f};
+  const auto roles = predictorRoles(m);
+  const std::vector<std::string> names = namesOf(m.predictors);
+  const std::string plain = correlationPlotSvg(m, r, names, roles);
+  const std::string marked = correlationPlotSvg(
+      m, r, names, roles, {0.8f, {"Contrast a cannot be estimated (" + std::string(200, 'x')}});
+  ASSERT_TRUE(wellFormed(marked));
+  EXPECT_EQ(occurrences(plain, "class=\"flagged\""), 0u);
+  EXPECT_EQ(occurrences(plain, "class=\"banner\""), 0u);
+  // Only a ~ b and b ~ a reach 0.8; the banner is cut to fit and moves the grid down a line.
+  const std::size_t flagged = marked.find("<path class=\"flagged\"");
+  ASSERT_NE(flagged, std::string::npos);
+  const std::string d = marked.substr(flagged, marked.find("/>", flagged) - flagged);
+  EXPECT_EQ(occurrences(d, "M"), 2u);
+  EXPECT_NE(
+      marked.find("<text class=\"banner\" x=\"16\" y=\"76\">Contrast a cannot be estimated (" +
+                  std::string(78, 'x') + "&#x2026;</text>"),
+      std::string::npos);
+  const auto gridY = [](const std::string& svg) {
+    const std::size_t frame = svg.rfind("<rect ", svg.find(" fill=\"none\" stroke=\"#8a929c\""));
+    long x = 0, y = 0;
+    EXPECT_EQ(std::sscanf(svg.c_str() + frame, "<rect x=\"%ld\" y=\"%ld\"", &x, &y), 2);
+    return y;
+  };
+  EXPECT_EQ(gridY(marked), gridY(plain) + 20);
 }
 
 // A global C++ locale with a decimal comma and digit grouping, as a host may install one.

@@ -139,6 +139,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   report.correlations = {1.0000008f, -0.8944272f, 0.0f, -0.8944272f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f};
   report.diagnostics = d;
   report.pairs = pairsAtOrAbove(d.roles, report.correlations, 0.8f);
+  report.pairCount = 1;
   ReportRequest request;
   request.threshold = contract::parseCorrelationThreshold("0.8");
   RunContext context;
@@ -168,6 +169,7 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
             "  \"pairs\": [\r\n"
             "    {\"first\": 0, \"second\": 1, \"r\": -0.8944272}\r\n"
             "  ],\r\n"
+            "  \"pairCount\": 1,\r\n"
             "  \"conditionNumber\": 31.5,\r\n"
             "  \"dependencies\": [\r\n"
             "    [1, 0]\r\n"
@@ -196,12 +198,13 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
   report.diagnostics.conditionNumber = nan;
   report.diagnostics.dependencies.clear();
   report.pairs.clear();
+  report.pairCount = 0;
   report.diagnostics.varianceInflation[0] = nan;  // null, not "inf"
   const std::string empty = summaryJson(summaryOf(m, report, ReportRequest{}, RunContext{}));
-  EXPECT_NE(
-      empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"conditionNumber\": null,\r\n"
-                 "  \"dependencies\": [],\r\n  \"notices\": [],\r\n"),
-      std::string::npos);
+  EXPECT_NE(empty.find("  \"threshold\": null,\r\n  \"pairs\": [],\r\n  \"pairCount\": 0,\r\n  "
+                       "\"conditionNumber\": null,\r\n"
+                       "  \"dependencies\": [],\r\n  \"notices\": [],\r\n"),
+            std::string::npos);
   EXPECT_NE(empty.find("\"sd\": 0.57735026, \"vif\": null}"), std::string::npos);
   // Beyond the diagnostics' limit the summary says why they are missing; spike regressors of a
   // confound table are listed, with the displacement the request brings.
@@ -221,6 +224,16 @@ TEST(SummaryJson, WritesEveryPartWithNullForNumbersThatAreNotFinite) {
                              "  \"meanFramewiseDisplacement\": 0.125,\r\n"
                              "  \"contrasts\": [],\r\n  \"mark\": \"ok\",\r\n"
                              "  \"reasons\": []\r\n}\r\n"));
+  // Above the bound the summary holds no matrix of correlations, says why and counts every pair.
+  Summary unheld = summaryOf(m, report, ReportRequest{}, displaced);
+  unheld.correlations = {};
+  unheld.correlationsSkipped = "8192 predictors (at most 2048)";
+  unheld.pairCount = 1950000;
+  EXPECT_NE(summaryJson(unheld).find("  \"correlations\": [],\r\n"
+                                     "  \"correlationsSkipped\": \"8192 predictors (at most "
+                                     "2048)\",\r\n  \"threshold\": null,\r\n  \"pairs\": [],\r\n"
+                                     "  \"pairCount\": 1950000,\r\n"),
+            std::string::npos);
 }
 
 TEST(ScrubbedVolumes, TakesSpikeRegressorsMadeByScrubbingThatAreOneAtOnePointAndZeroElsewhere) {

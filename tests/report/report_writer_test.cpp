@@ -32,7 +32,8 @@ std::string writeIn(const TempDir& dir, const std::string& sdm, const std::strin
   report::ReportRequest request;
   request.folder = folder.empty() ? folder : dir.file(folder);
   try {
-    report::ReportWriter(matrix, request, context).writeCorrelationReport({});
+    report::DesignReport unanalysed;
+    report::ReportWriter(matrix, request, context).writeCorrelationReport(unanalysed);
   } catch (const std::runtime_error& error) {
     std::string said = error.what();
     const std::string root = dir.path().string() + "/";
