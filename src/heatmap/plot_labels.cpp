@@ -69,46 +69,55 @@ std::vector<AxisLabel> axisLabels(std::span<const AxisEntry> entries, const Plot
   return placed;
 }
 
+namespace {
+
+// The tick of `label` on both axes, spanning a group as a bracket, and a leader to a label pushed
+// along.
+void appendLabelTicks(std::string& ticks, const PlotLayout& layout, const AxisLabel& label) {
+  const long long from = static_cast<long long>(label.first) * layout.cell + layout.cell / 2;
+  const long long to = static_cast<long long>(label.last) * layout.cell + layout.cell / 2;
+  Line(ticks)
+      .raw("<path d=\"M")
+      .num(layout.gridX - PlotLayout::tick)
+      .raw(' ')
+      .num(layout.gridY + from)
+      .raw('h')
+      .num(PlotLayout::tick)
+      .raw('v')
+      .num(to - from)
+      .raw('h')
+      .num(-PlotLayout::tick)
+      .raw("l-")
+      .num(PlotLayout::labelGap)
+      .raw(' ')
+      .num(label.at - to)
+      .raw('M')
+      .num(layout.gridX + from)
+      .raw(' ')
+      .num(layout.gridY - PlotLayout::tick)
+      .raw('v')
+      .num(PlotLayout::tick)
+      .raw('h')
+      .num(to - from)
+      .raw('v')
+      .num(-PlotLayout::tick)
+      .raw('l')
+      .num(label.at - to)
+      .raw(" -")
+      .num(PlotLayout::labelGap)
+      .raw("\"/>")
+      .end();
+}
+
+}  // namespace
+
 void appendAxisLabels(std::string& svg, const PlotLayout& layout, std::span<const AxisLabel> labels,
                       int fontSize) {
   const int shift = fontSize * 35 / 100;
   const int edge = PlotLayout::tick + PlotLayout::labelGap;
   std::string ticks, rows, columns;
   for (const AxisLabel& label : labels) {
-    const long long from = static_cast<long long>(label.first) * layout.cell + layout.cell / 2;
-    const long long to = static_cast<long long>(label.last) * layout.cell + layout.cell / 2;
-    // The tick, spanning a group as a bracket, and a leader to a label pushed along.
-    Line(ticks)
-        .raw("<path d=\"M")
-        .num(layout.gridX - PlotLayout::tick)
-        .raw(' ')
-        .num(layout.gridY + from)
-        .raw('h')
-        .num(PlotLayout::tick)
-        .raw('v')
-        .num(to - from)
-        .raw('h')
-        .num(-PlotLayout::tick)
-        .raw("l-")
-        .num(PlotLayout::labelGap)
-        .raw(' ')
-        .num(label.at - to)
-        .raw('M')
-        .num(layout.gridX + from)
-        .raw(' ')
-        .num(layout.gridY - PlotLayout::tick)
-        .raw('v')
-        .num(PlotLayout::tick)
-        .raw('h')
-        .num(to - from)
-        .raw('v')
-        .num(-PlotLayout::tick)
-        .raw('l')
-        .num(label.at - to)
-        .raw(" -")
-        .num(PlotLayout::labelGap)
-        .raw("\"/>")
-        .end();
+    appendLabelTicks(ticks, layout, label);
     const std::string cls =
         label.className[0] ? std::string(" class=\"") + label.className + "\"" : "";
     const std::string body = label.text + "<title>" + label.title + "</title></text>";
