@@ -327,6 +327,37 @@ long long timeStep(long long points) {
   return step;
 }
 
+// One tick of the time axis at `y`, labelled `value`.
+void appendTimeTick(std::string& ticks, std::string& labels, const Layout& layout, long long y,
+                    long long value) {
+  Line(ticks)
+      .raw('M')
+      .num(layout.gridX - PlotLayout::tick)
+      .raw(' ')
+      .num(y)
+      .raw('h')
+      .num(PlotLayout::tick);
+  Line(labels)
+      .raw("<text")
+      .num("x", layout.gridX - PlotLayout::tick - PlotLayout::labelGap)
+      .num("y", y + 4)
+      .raw('>')
+      .num(value)
+      .raw("</text>")
+      .end();
+}
+
+// The ticks and labels of the time axis into `svg`, with its title when the grid is tall enough.
+void finishTimeAxis(std::string& svg, const Layout& layout, const std::string& ticks,
+                    const std::string& labels, const char* title) {
+  appendTicks(svg, ticks);
+  appendGroup(svg, "<g class=\"axis\" text-anchor=\"end\">", labels);
+  if (layout.gridHeight >= 80) {
+    appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, title,
+                      " class=\"axis\" text-anchor=\"middle\"");
+  }
+}
+
 // Data points counted from 1 down the left edge: the first and every multiple of a round step.
 void appendTimeAxis(std::string& svg, const Layout& layout) {
   if (layout.points <= 0) return;
@@ -341,28 +372,9 @@ void appendTimeAxis(std::string& svg, const Layout& layout) {
     const long long y = yOf(t);
     if (y - last < minTickPitch) continue;
     last = y;
-    Line(ticks)
-        .raw('M')
-        .num(layout.gridX - PlotLayout::tick)
-        .raw(' ')
-        .num(y)
-        .raw('h')
-        .num(PlotLayout::tick);
-    Line(labels)
-        .raw("<text")
-        .num("x", layout.gridX - PlotLayout::tick - PlotLayout::labelGap)
-        .num("y", y + 4)
-        .raw('>')
-        .num(t)
-        .raw("</text>")
-        .end();
+    appendTimeTick(ticks, labels, layout, y, t);
   }
-  appendTicks(svg, ticks);
-  appendGroup(svg, "<g class=\"axis\" text-anchor=\"end\">", labels);
-  if (layout.gridHeight >= 80) {
-    appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, "data point",
-                      " class=\"axis\" text-anchor=\"middle\"");
-  }
+  finishTimeAxis(svg, layout, ticks, labels, "data point");
 }
 
 // Seconds from the start of the run down the left edge, each row a repetition time: 0 and every
@@ -374,28 +386,9 @@ void appendSecondsAxis(std::string& svg, const Layout& layout, double tr) {
   std::string ticks, labels;
   for (long long s = 0; static_cast<double>(s) < total; s += step) {
     const auto y = layout.gridY + std::llround(static_cast<double>(s) / total * layout.gridHeight);
-    Line(ticks)
-        .raw('M')
-        .num(layout.gridX - PlotLayout::tick)
-        .raw(' ')
-        .num(y)
-        .raw('h')
-        .num(PlotLayout::tick);
-    Line(labels)
-        .raw("<text")
-        .num("x", layout.gridX - PlotLayout::tick - PlotLayout::labelGap)
-        .num("y", y + 4)
-        .raw('>')
-        .num(s)
-        .raw("</text>")
-        .end();
+    appendTimeTick(ticks, labels, layout, y, s);
   }
-  appendTicks(svg, ticks);
-  appendGroup(svg, "<g class=\"axis\" text-anchor=\"end\">", labels);
-  if (layout.gridHeight >= 80) {
-    appendRotatedText(svg, PlotLayout::pad + 10, layout.gridY + layout.gridHeight / 2, "time (s)",
-                      " class=\"axis\" text-anchor=\"middle\"");
-  }
+  finishTimeAxis(svg, layout, ticks, labels, "time (s)");
 }
 
 // A line across each column at the onset of every event it models, within the run.
