@@ -198,6 +198,10 @@ std::vector<std::string> checkArguments(const ParticipantOptions& options, const
                                 shortestText(plan.repetitionTime)};
   if (options.constant) args.emplace_back("--baseline");
   args.insert(args.end(), {"--corr", "--plot", "--json"});
+  // The design picture marks the onsets the design was made of, read again from the events.
+  args.insert(args.end(), {"--events-file", plan.events->string()});
+  if (!options.conditionColumn.empty())
+    args.insert(args.end(), {"--condition-column", options.conditionColumn});
   addResultReport(options, args);
   args.insert(args.end(), {"--save", plan.resultFile()});
   return args;

@@ -242,6 +242,9 @@ std::vector<std::string> HostState::taskInputs() const {
     inputs.push_back(parameter(contract::parameter::primary).value_or(std::string()));
   if (task != contract::taskWord(contract::Task::sdm1corr))
     appendLines(inputs, parameter(contract::parameter::secondaries).value_or(std::string()));
+  // A merge's events file gives the design picture its onsets: no result may replace it.
+  if (const auto events = parameter(contract::parameter::eventsFile); events && !events->empty())
+    inputs.push_back(*events);
   return inputs;
 }
 

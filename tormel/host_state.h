@@ -116,7 +116,7 @@ class HostState {
   // The next answer, and whether the host chose it itself (true) or the command line named it.
   std::pair<DialogAnswer, bool> nextSaveAnswer(std::string_view offeredPath);
   // The files the current task reads: the lines of "events" for design; otherwise "sdm1" (not
-  // for mergesec) and the lines of "sdms2" (not for sdm1corr).
+  // for mergesec), the lines of "sdms2" (not for sdm1corr) and "eventsfile" when set.
   std::vector<std::string> taskInputs() const;
   // Every file the plug-in writes for a result saved at `sdmPath`: the SDM, then, when the task
   // writes reports (a merge with "allcorr"), its correlation report and the heatmap, design

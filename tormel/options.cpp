@@ -56,6 +56,7 @@ constexpr ParameterOption parameterOptions[] = {
     {"--high-pass", name::highPass, nullptr},
     {"--condition-column", name::conditionColumn, nullptr},
     {"--provenance", name::provenance, nullptr},
+    {"--events-file", name::eventsFile, nullptr},
 };
 
 // Options that add a line to a list parameter each time they are given.
@@ -97,6 +98,8 @@ std::string shown(const std::string& text) {
 void checkOptionText(const std::string& option, const std::string& text) {
   if (option == "--volumes-from" && text.empty())
     throw UsageError("--volumes-from needs a file: a confound table or an SDM");
+  if (option == "--events-file" && text.empty())
+    throw UsageError("--events-file needs a file: the run's events (.tsv)");
   if (option == "--condition-column" && text.find_first_of("\t\r\n") != std::string::npos)
     throw UsageError(
         "--condition-column wants one column name, without a tab or a line break, not \"" +
@@ -121,7 +124,9 @@ void checkReportExtras(const std::map<std::string, std::string>& parameters,
                      : option == "--json"     ? "the summary is written beside"
                      : option == "--html"     ? "the run's page is written beside"
                      : option == "--contrast" ? "the contrasts are tested with"
-                                              : "the mark is given in the summary beside";
+                     : option == "--events-file"
+                         ? "the onsets are marked in the design picture beside"
+                         : "the mark is given in the summary beside";
   throw UsageError(option + " needs --corr in a " + kind + ": " + what +
                    " each result's correlation report");
 }
@@ -368,7 +373,7 @@ bool applyEditOption(const OptionWord& word, CommandLine& line) {
 // The options that only a report reads, besides --warn (which only a threshold turns on).
 bool readByReportOnly(const std::string& option) {
   for (const char* extra : {"--plot", "--json", "--html", "--contrast", "--amber-vif", "--red-vif",
-                            "--amber-cost", "--red-cost", "--red-scrubbed"})
+                            "--amber-cost", "--red-cost", "--red-scrubbed", "--events-file"})
     if (option == extra) return true;
   return false;
 }
@@ -524,8 +529,12 @@ initPlugin, one execute with the dialog parameters given here, then deletes the 
   --red-cost X         redcost=X: ... red (default 2)
   --red-scrubbed S     redscrubbed=S: more than this share of the volumes scrubbed marks red
                        (default 0.2)
-  In a merge or a design --plot, --warn, --json, --contrast and the limits of the mark need
-  --corr (set allcorr with --set to send them without it).
+  --events-file FILE   eventsfile=FILE: in a merge, the run's events file (read by its
+                       --condition-column): the design picture marks each condition's onsets
+                       on the predictors of interest named CONDITION, CONDITION_derivative or
+                       CONDITION_x_COLUMN; a file that cannot be read is warned about
+  In a merge or a design --plot, --warn, --json, --contrast, --events-file and the limits of the
+  mark need --corr (set allcorr with --set to send them without it).
   --confounds TERMS    confounds=TERMS: the columns taken from every confound file, such as
                        "motion24,wm_csf" (presets motion6, motion12, motion24, wm_csf, global,
                        compcor5, cosine, outliers, scrub or scrub:FD:DVARS; column names with

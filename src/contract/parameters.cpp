@@ -72,6 +72,7 @@ constexpr ParameterRule rules[] = {
     text(parameter::conditionColumn, ParameterKind::path, "trial_type"),
     text(parameter::conditionList, ParameterKind::list),
     text(parameter::provenance, ParameterKind::jsonObject, "{\"RepetitionTime\": 2}"),
+    text(parameter::eventsFile),
 };
 
 constexpr const char* words[] = {"open_sdm", "sdm1corr", "mergeall",

@@ -48,6 +48,7 @@ inline constexpr char highPass[] = "highpass";                // seconds: the co
 inline constexpr char conditionColumn[] = "conditioncolumn";  // the events column of conditions
 inline constexpr char conditionList[] = "conditionlist";  // every condition modelled, one a line
 inline constexpr char provenance[] = "provenance";        // a JSON object: the summary's "settings"
+inline constexpr char eventsFile[] = "eventsfile";  // a merge's events: the design picture's onsets
 // Set by the plug-in, never read: the outputs it refused to write in its last task (one that
 // would replace an input or a file written earlier in the task), one log text a line ("Cannot
 // Create file: PATH (it is an input of this task)"). Set only when something was refused, and

@@ -1,4 +1,5 @@
 #include <cstddef>
+#include <exception>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -6,10 +7,14 @@
 #include <utility>
 #include <vector>
 
+#include "base/notice.h"
 #include "base/paths.h"
 #include "base/split.h"
 #include "contract/parameters.h"
+#include "contract/terms.h"
 #include "correlation/ztransform.h"
+#include "events/events_file.h"
+#include "events/predictor_onsets.h"
 #include "host/host_services.h"
 #include "merge/append.h"
 #include "plugin/brindle.h"
@@ -32,7 +37,12 @@ struct MergeOptions {
   std::string settings;                 // the run's settings for the summary (readRunSettings)
   // "tr" when a report is asked for and it is set: the design picture's seconds; NaN otherwise.
   double repetitionTime = std::numeric_limits<double>::quiet_NaN();
-  std::vector<std::string> secondaries;  // "sdms2", one path a line
+  // "eventsfile" and "conditioncolumn" when a report is asked for: the run's events, whose onsets
+  // the design picture marks on the predictors of interest named after their conditions.
+  std::string eventsFile;
+  std::string conditionColumn;
+  std::optional<events::EventsTable> events;  // the events file as read; none without one
+  std::vector<std::string> secondaries;       // "sdms2", one path a line
   bool strict = false;
 };
 
@@ -78,6 +88,7 @@ void finishResult(sdm::DesignMatrix& result, const MergeOptions& options, Output
   report::RunContext context{sources.notices, sources.meanFramewiseDisplacement, {}, {}};
   context.settings = options.settings;
   context.repetitionTime = options.repetitionTime;
+  if (options.events) context.onsets = events::predictorOnsets(*options.events, result);
   if (const auto warning = report::estimabilityNotice(result)) {
     logMessage(log, base::noticeText(*warning));
     context.notices.push_back(*warning);
@@ -101,6 +112,9 @@ MergeOptions readMergeOptions(bool withPrimary) {
     const std::string tr = host::stringParameter(contract::parameter::repetitionTime);
     if (const auto seconds = contract::decimalValue(tr); seconds && *seconds > 0.0)
       options.repetitionTime = *seconds;
+    options.eventsFile = host::stringParameter(contract::parameter::eventsFile);
+    if (!options.eventsFile.empty())
+      options.conditionColumn = host::stringParameter(contract::parameter::conditionColumn);
   }
   options.secondaries = base::split(
       host::stringParameter(contract::parameter::secondaries, host::listBufferSize), '\n');
@@ -109,6 +123,22 @@ MergeOptions readMergeOptions(bool withPrimary) {
     throw std::runtime_error("Not enough secondary SDMs available");
   options.strict = host::flagParameter(contract::parameter::strict);
   return options;
+}
+
+// The events of "eventsfile", when it is set. The onsets only mark the design picture, so a file
+// that cannot be read is warned about and the merge goes on without them.
+std::optional<events::EventsTable> readOnsetEvents(const MergeOptions& options, TRMLLog& log) {
+  if (options.eventsFile.empty()) return std::nullopt;
+  try {
+    const events::EventsColumns columns{
+        std::string(contract::withoutBlanks(options.conditionColumn)), {}};
+    return events::readEventsFile(options.eventsFile, columns);
+  } catch (const std::exception& error) {
+    logMessage(log,
+               base::noticeText({base::NoticeKind::warning, options.eventsFile,
+                                 std::string(error.what()) + ": no onsets in the design picture"}));
+  }
+  return std::nullopt;
 }
 
 // A file of a merge as loaded, with what the summary tells of it.
@@ -173,20 +203,24 @@ bool brindle::mergeTask(bool withPrimary) {
   plugin::logMessage(*logStream,
                      std::string("Start merging process of ") +
                          (withPrimary ? "primary with every secondary sdm" : "all secondary sdms"));
-  const plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
+  plugin::MergeOptions options = plugin::readMergeOptions(withPrimary);
+  options.events = plugin::readOnsetEvents(options, *logStream);
   plugin::DesignLoader loader(logStream.get(), options.strict, options.secondaries);
 
   const std::optional<std::vector<plugin::Loaded>> secondaries =
       plugin::loadAgreeing(loader, options.secondaries);
   if (!secondaries) return false;
   if (!withPrimary) {
-    plugin::OutputGuard guard(options.secondaries, logStream.get(), refused_);
+    std::vector<std::string> inputs = options.secondaries;
+    inputs.push_back(options.eventsFile);
+    plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
     plugin::mergeInOne(*secondaries, options, guard, *logStream);
     return true;
   }
   const std::string primaryPath = host::stringParameter(contract::parameter::primary);
   std::vector<std::string> inputs = options.secondaries;
   inputs.push_back(primaryPath);
+  inputs.push_back(options.eventsFile);
   plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;

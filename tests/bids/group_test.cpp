@@ -276,11 +276,26 @@ TEST(ParticipantCommands, TormelsTwoTasksPerRunUnderTheOutputNames) {
                                       "--save",
                                       "sub-01_task-faces_run-02_desc-events_design.sdm"}));
   EXPECT_EQ(bids::checkArguments(options, plan),
-            (std::vector<std::string>{
-                "mergeall", "sub-01_task-faces_run-02_desc-events_design.sdm",
-                plan.confounds->string(), "--confounds", "motion24,wm_csf,cosine,scrub", "--tr",
-                "2.5", "--baseline", "--corr", "--plot", "--json", "--html", "--warn", "0.8",
-                "--save", "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
+            (std::vector<std::string>{"mergeall",
+                                      "sub-01_task-faces_run-02_desc-events_design.sdm",
+                                      plan.confounds->string(),
+                                      "--confounds",
+                                      "motion24,wm_csf,cosine,scrub",
+                                      "--tr",
+                                      "2.5",
+                                      "--baseline",
+                                      "--corr",
+                                      "--plot",
+                                      "--json",
+                                      "--events-file",
+                                      "/data/task-faces_events.tsv",
+                                      "--condition-column",
+                                      "stim_type",
+                                      "--html",
+                                      "--warn",
+                                      "0.8",
+                                      "--save",
+                                      "sub-01_task-faces_run-02_desc-brindle_design.sdm"}));
   // The merge writes the run's summary: it gets the settings.
   const auto commands = bids::tormelCommands(options, plan);
   ASSERT_EQ(commands.size(), 2u);

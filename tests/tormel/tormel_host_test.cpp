@@ -445,6 +445,11 @@ TEST(TormelOptions, RejectsWrongCommandLinesWithAMessageNamingTheProblem) {
       {{"mergeall", "p", "s", "--contrast", "faces"},
        "--contrast needs --corr in a merge: the contrasts are tested with each result's "
        "correlation report"},
+      {{"mergeall", "p", "s", "--events-file", "e.tsv"},
+       "--events-file needs --corr in a merge: the onsets are marked in the design picture "
+       "beside each result's correlation report"},
+      {{"mergeall", "p", "s", "--corr", "--events-file="},
+       "--events-file needs a file: the run's events (.tsv)"},
       {{"design", "e.tsv", "--tr", "2", "--volumes", "9", "--red-vif", "20"},
        "--red-vif needs --corr in a design: the mark is given in the summary beside each result's "
        "correlation report"},
