@@ -20,9 +20,9 @@ sdm::PredictorColour confoundColour(std::size_t position) {
   return palette[position % (sizeof palette / sizeof palette[0])];
 }
 
-sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns) {
+sdm::DesignMatrix confoundMatrix(const std::string& path, std::vector<sdm::Predictor> columns,
+                                 int32_t points) {
   for (std::size_t p = 0; p < columns.size(); ++p) columns[p].colour = confoundColour(p);
-  const auto points = static_cast<int32_t>(columns.empty() ? 0 : columns.front().values.size());
   return sdm::newDesignMatrix(path, points, std::move(columns), 1);
 }
 

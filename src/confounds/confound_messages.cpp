@@ -27,6 +27,7 @@ base::Notice confoundsTakenNotice(const sdm::DesignMatrix& selected,
     if (p > 0) line += ", ";
     line += selected.predictors[p].name;
   }
+  if (count == 0) line += "none";
   if (count > maxNamesTaken) line += ", ... (" + std::to_string(count) + " in all)";
   for (const std::string& copy : leftOut) line += "; " + copy + ", left out";
   for (std::size_t n = 0; n < notes.size(); ++n) line += (n == 0 ? " (" : "; ") + notes[n];

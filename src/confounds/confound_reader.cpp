@@ -279,7 +279,8 @@ class TableBuilder {
       columns[p].name = std::move(names[p]);
       columns[p].values = std::move(columns_[p]);
     }
-    return {confoundMatrix(path_, std::move(columns)), std::move(cells_)};
+    return {confoundMatrix(path_, std::move(columns), static_cast<int32_t>(rows_)),
+            std::move(cells_)};
   }
 
  private:

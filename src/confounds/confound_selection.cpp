@@ -159,7 +159,9 @@ class Selection {
     for (std::size_t p = 0; p < table_.predictors.size(); ++p) takeColumn(p, std::nullopt);
   }
 
-  sdm::DesignMatrix result() { return confoundMatrix(table_.fileName, std::move(columns_)); }
+  sdm::DesignMatrix result() {
+    return confoundMatrix(table_.fileName, std::move(columns_), table_.nrOfDataPoints);
+  }
 
  private:
   // Takes the table's column `p`, of the kind `kind` or, without one, the kind its name tells.

@@ -32,13 +32,18 @@ TEST(ConfoundMessages, UnreadableWarningListsTheFirstFiveDataPoints) {
 
 TEST(ConfoundMessages, TakenMessageNamesTheFileAndTheColumns) {
   EXPECT_EQ(noticeText(confoundsTakenNotice(confoundMatrix(
-                "in/sub-01/conf.tsv", predictorsOf({"csf", "trans_x"}, {{1}, {2}})))),
+                "in/sub-01/conf.tsv", predictorsOf({"csf", "trans_x"}, {{1}, {2}}), 1))),
             "Confounds from conf.tsv: csf, trans_x");
   EXPECT_EQ(noticeText(confoundsTakenNotice(
-                confoundMatrix("conf.tsv", predictorsOf({"a", "b"}, {{1}, {2}})), {},
+                confoundMatrix("conf.tsv", predictorsOf({"a", "b"}, {{1}, {2}}), 1), {},
                 {"motion_outlier01 = non_steady_state_outlier02", "c = a"})),
             "Confounds from conf.tsv: a, b; motion_outlier01 = non_steady_state_outlier02, left "
             "out; c = a, left out");
+  // No column taken (a scrub term that flags no volume) still has its rows.
+  const auto none = confoundMatrix("conf.tsv", {}, 3);
+  EXPECT_EQ(none.nrOfDataPoints, 3);
+  EXPECT_EQ(noticeText(confoundsTakenNotice(none, {"scrub: 0 volume(s) flagged"})),
+            "Confounds from conf.tsv: none (scrub: 0 volume(s) flagged)");
 }
 
 TEST(ConfoundInput, ReadsChoosesAndLogsTheWarningThenTheColumns) {

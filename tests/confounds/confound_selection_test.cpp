@@ -49,11 +49,11 @@ DesignMatrix fmriprepTable() {
   columns[1] = {4097, 0.5f, -1.25f, 3};
   columns[6] = {9, 9, 9, 9};
   columns.back() = columns[8];
-  return confoundMatrix("run.tsv", predictorsOf(names, columns));
+  return confoundMatrix("run.tsv", predictorsOf(names, columns), 4);
 }
 
 DesignMatrix smallTable() {
-  return confoundMatrix("data/small.tsv", predictorsOf({"a", "b", "trans_x"}, {{1}, {2}, {3}}));
+  return confoundMatrix("data/small.tsv", predictorsOf({"a", "b", "trans_x"}, {{1}, {2}, {3}}), 1);
 }
 
 const std::string kMotion6 = "trans_x trans_y trans_z rot_x rot_y rot_z";
@@ -166,8 +166,8 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
   for (const std::size_t count : {10u, 11u}) {
     std::vector<std::string> names;
     for (std::size_t k = 0; k < count; ++k) names.push_back("c" + std::to_string(k));
-    const DesignMatrix table =
-        confoundMatrix("t.csv", predictorsOf(names, std::vector<std::vector<float>>(count, {0})));
+    const DesignMatrix table = confoundMatrix(
+        "t.csv", predictorsOf(names, std::vector<std::vector<float>>(count, {0})), 1);
     try {
       selectConfounds(table, "x");
       ADD_FAILURE() << "no exception";
@@ -184,8 +184,10 @@ TEST(ConfoundSelection, TheColumnListEndsInDotsOnlyBeyondTenColumns) {
 // 1; the first volume a non-steady-state outlier.
 DesignMatrix motionTable() {
   return confoundMatrix(
-      "run.tsv", predictorsOf({"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
-                              {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}}));
+      "run.tsv",
+      predictorsOf({"framewise_displacement", "std_dvars", "non_steady_state_outlier00"},
+                   {{0, 0.3f, 0.9f, 0.1f, 0.6f}, {1, 2, 1, 1, 1}, {1, 0, 0, 0, 0}}),
+      5);
 }
 
 // A preset gives its columns its kind; a column taken by its name or a pattern is motion
