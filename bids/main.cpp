@@ -141,14 +141,17 @@ const CLI::Validator notAFile(
 // The options of the marks' limits, the model and how the runs run.
 void addJudgingOptions(CLI::App& app, CommandLine& line) {
   const char* limitHelp[] = {
-      "VIF of a task predictor that marks amber (default 5)",
-      "VIF of a task predictor that marks red (default 10)",
-      "Confound cost of a contrast that marks amber (default 1.5)",
-      "Confound cost of a contrast that marks red (default 2)",
-      "Share of the volumes scrubbed beyond which a run is red (default 0.2)"};
-  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i)
-    app.add_option(markLimitOptions[i].first, line.markLimits[i], limitHelp[i])
+      "VIF of a task predictor that marks amber", "VIF of a task predictor that marks red",
+      "Confound cost of a contrast that marks amber", "Confound cost of a contrast that marks red",
+      "Share of the volumes scrubbed beyond which a run is red"};
+  for (std::size_t i = 0; i < std::size(markLimitOptions); ++i) {
+    // The default is the plug-in's, as its rule gives it.
+    const std::string_view byDefault =
+        contract::parameterRule(markLimitOptions[i].second)->defaultText;
+    app.add_option(markLimitOptions[i].first, line.markLimits[i],
+                   std::string(limitHelp[i]) + " (default " + std::string(byDefault) + ")")
         ->check(plugInTakes(markLimitOptions[i].second));
+  }
   app.add_option("--model", line.model,
                  "A BIDS Stats Model (model-*_smdl.json) whose run-level node makes each design "
                  "and names its contrasts, or \"default\": every condition, the confound terms, "
