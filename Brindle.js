@@ -41,23 +41,25 @@
 //   Browse...        "task" = "open_sdm"; the plug-in shows its own file dialog and answers with
 //                    "sdmfile", which becomes the primary SDM (an empty answer keeps the old one)
 //   Check correlations   "task" = "sdm1corr", "sdm1", "confounds", "strict", "corrplot",
-//                    "corrwarn", "corrdir", "contrasts"
+//                    "corrhtml", "corrwarn", "corrdir", "contrasts"
 //   Merge primary with each secondary
 //                    "task" = "mergeall", "ztans", "baseline", "allcorr", "sdms2", "sdm1",
-//                    "confounds", "strict", "corrplot", "corrwarn", "corrdir", "contrasts"
+//                    "confounds", "strict", "corrplot", "corrhtml", "corrwarn", "corrdir",
+//                    "contrasts"
 //   Merge all secondaries
 //                    "task" = "mergesec", "ztans", "baseline", "allcorr", "sdms2", "confounds",
-//                    "strict", "corrplot", "corrwarn", "corrdir", "contrasts"
+//                    "strict", "corrplot", "corrhtml", "corrwarn", "corrdir", "contrasts"
 //   Convert          "task" = "convert", "sdm1", "confounds", "strict"; the plug-in offers the
 //                    primary's name with ".sdm" in its save dialog, and a name ending in ".tsv"
 //                    saves a tab-separated table instead
 //   Make designs     "task" = "design", "events", "tr", "volumes", "hrf", "derivatives",
 //                    "sliceref", "conditions", "conditioncolumn", "highpass", "allcorr",
-//                    "corrplot", "corrwarn", "corrdir", "contrasts"; the
+//                    "corrplot", "corrhtml", "corrwarn", "corrdir", "contrasts"; the
 //                    plug-in offers each events file's design in its save dialog
 //                    (NAME_events.tsv as NAME_design.sdm) and writes its report as a merge does
-// "sdms2" is the list of secondary SDMs joined with "\n"; the five options are integers, 1 for on
-// and 0 for off ("strict": refuse SDMs that the reader had to repair); "corrwarn" is the warning
+// "sdms2" is the list of secondary SDMs joined with "\n"; the six options are integers, 1 for on
+// and 0 for off ("strict": refuse SDMs that the reader had to repair; "corrhtml": the page of
+// each result beside its report); "corrwarn" is the warning
 // threshold as text, "" for none; "corrdir" is the folder that every report and heatmap goes
 // into, "" for beside its SDM; "confounds" is the selection of columns taken from every file that
 // is not an SDM (fMRIPrep .tsv, .csv, FSL .par, SPM rp_*.txt, AFNI .1D), "" for the plug-in's
@@ -79,8 +81,8 @@ var BRINDLE_INPUT_FILTER = 'Design Matrix or confounds (*.sdm *.tsv *.csv *.par 
 var BRINDLE_EVENTS_FILTER = 'BIDS events (*_events.tsv *.tsv)';
 
 // The parameters that `task` hands to the plug-in, in the order they are set, from the dialog's
-// state { primary, secondaries, ztans, baseline, allcorr, corrplot, strict, corrwarn, corrdir,
-// confounds, contrasts, events, tr, volumes, hrf, derivatives, sliceref, conditions,
+// state { primary, secondaries, ztans, baseline, allcorr, corrplot, corrhtml, strict, corrwarn,
+// corrdir, confounds, contrasts, events, tr, volumes, hrf, derivatives, sliceref, conditions,
 // conditioncolumn, highpass }.
 // Returns { strings: [[name, text]...], ints: [[name, integer]...] }; "task" is the first string.
 function brindleTaskParameters(task, state) {
@@ -113,6 +115,7 @@ function brindleTaskParameters(task, state) {
   }
   if (brindleReadsThreshold(task)) {
     ints.push(['corrplot', flag(state.corrplot)]);
+    ints.push(['corrhtml', flag(state.corrhtml)]);
     strings.push(['corrwarn', brindleTrim(state.corrwarn)]);
     strings.push(['corrdir', String(state.corrdir || '')]);
     strings.push(['contrasts', brindleContrastLines(state.contrasts || '')]);
@@ -224,6 +227,7 @@ function buildBrindleDialog(host) {
   var baselineBox = optionBox.checkBox('Add constant', host.getIntParameter('baseline') !== 0);
   var allcorrBox = optionBox.checkBox('Correlation reports', host.getIntParameter('allcorr') !== 0);
   var corrplotBox = optionBox.checkBox('Draw heatmap', host.getIntParameter('corrplot') !== 0);
+  var corrhtmlBox = optionBox.checkBox('Page of each result (HTML)', host.getIntParameter('corrhtml') !== 0);
   var strictBox = optionBox.checkBox('Refuse SDMs that needed repair', host.getIntParameter('strict') !== 0);
   var warnRow = optionBox.row();
   warnRow.label('Warn at |r| \u2265');
@@ -275,6 +279,7 @@ function buildBrindleDialog(host) {
         baseline: baselineBox.isChecked(),
         allcorr: allcorrBox.isChecked(),
         corrplot: corrplotBox.isChecked(),
+        corrhtml: corrhtmlBox.isChecked(),
         strict: strictBox.isChecked(),
         corrwarn: corrwarnField.getText(),
         corrdir: corrdirField.getText(),

@@ -108,6 +108,7 @@ function fillIn(d) {
   d.check('constant').setChecked(false);
   d.check('report').setChecked(true);
   d.check('heatmap').setChecked(true);
+  d.check('Page of each').setChecked(true);
   d.check('repair').setChecked(true);
   d.corrwarn.setText(' 0.8 ');
   d.corrdir.setText('F:/reports');
@@ -131,7 +132,7 @@ const actionCases = [
   {
     button: 'Check correlations',
     expected: {
-      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, strict: 1,
+      task: 'sdm1corr', sdm1: 'D:/study/sub01_task.sdm', confounds: 'motion24, wm_csf', corrplot: 1, corrhtml: 1, strict: 1,
       corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
@@ -139,13 +140,13 @@ const actionCases = [
     button: 'Merge primary with each secondary',
     expected: {
       task: 'mergeall', ztans: 1, baseline: 0, allcorr: 1, sdms2, sdm1: 'D:/study/sub01_task.sdm',
-      confounds: 'motion24, wm_csf', corrplot: 1, strict: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
+      confounds: 'motion24, wm_csf', corrplot: 1, corrhtml: 1, strict: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
   {
     button: 'Merge all secondaries',
     expected: {
-      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1,
+      task: 'mergesec', ztans: 1, baseline: 0, allcorr: 1, sdms2, confounds: 'motion24, wm_csf', corrplot: 1, corrhtml: 1,
       strict: 1, corrwarn: '0.8', corrdir: 'F:/reports', contrasts,
     },
   },
@@ -158,7 +159,7 @@ const actionCases = [
     expected: {
       task: 'design', events: 'D:/bids/sub-01_run-1_events.tsv\nD:/bids/sub-01_run-2_events.tsv', tr: '0.8',
       volumes: 300, hrf: 'glover', derivatives: 1, sliceref: '0.5', conditions: 'go*, stop',
-      conditioncolumn: 'stim_type', highpass: '128', allcorr: 1, corrplot: 1, corrwarn: '0.8', corrdir: 'F:/reports',
+      conditioncolumn: 'stim_type', highpass: '128', allcorr: 1, corrplot: 1, corrhtml: 1, corrwarn: '0.8', corrdir: 'F:/reports',
       contrasts,
     },
   },
@@ -184,7 +185,7 @@ test('Options that are off reach the plug-in as 0 and an empty threshold as ""',
   d.secondaries.setItems(['b.sdm']);
   d.press('Merge primary');
   assert.deepEqual(d.host.setParameters(), {
-    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0,
+    task: 'mergeall', ztans: 0, baseline: 0, allcorr: 0, sdms2: 'b.sdm', sdm1: 'a.sdm', confounds: '', corrplot: 0, corrhtml: 0,
     strict: 0, corrwarn: '', corrdir: '', contrasts: '',
   });
 });
@@ -288,14 +289,14 @@ test('Remove drops the selected entries only, and Clear empties the list', () =>
 test('The dialog opens with the choices the host kept in its parameters', () => {
   const d = openDialog({
     params: {
-      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, strict: 3,
+      sdm1: 'p.sdm', sdms2: 'a.sdm\n\nb.sdm\n', ztans: 1, baseline: 0, allcorr: 7, corrplot: 1, corrhtml: 1, strict: 3,
       corrwarn: '0.4', corrdir: 'R:/out', confounds: 'motion12',
     },
   });
   assert.equal(d.primary.getText(), 'p.sdm');
   assert.deepEqual(d.secondaries.getItems(), ['a.sdm', 'b.sdm']);
-  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap', 'repair'].map((f) => d.check(f).isChecked()),
-    [true, false, true, true, true]);
+  assert.deepEqual(['Z-transform', 'constant', 'report', 'heatmap', 'Page of each', 'repair'].map((f) => d.check(f).isChecked()),
+    [true, false, true, true, true, true]);
   assert.equal(d.corrwarn.getText(), '0.4');
   assert.equal(d.corrdir.getText(), 'R:/out');
   assert.equal(d.confounds.getText(), 'motion12');
