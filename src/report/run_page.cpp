@@ -198,8 +198,8 @@ void writeFactors(Page& page, const RunPage& run) {
     page.line("<p class=\"quiet\">Not computed: " + esc(s.diagnosticsSkipped) + ".</p>");
     return;
   }
-  page << "<p>Predictors of interest from " << measure(run.limits.amberVif)
-       << " on are amber, from " << measure(run.limits.redVif)
+  page << "<p>Predictors of interest from " << base::shortestText(run.limits.amberVif)
+       << " on are amber, from " << base::shortestText(run.limits.redVif)
        << " on red; condition number of all the regressors " << measure(s.conditionNumber)
        << ".</p>";
   page.end();
