@@ -103,25 +103,13 @@ const CLI::Validator levelWord(
     },
     "participant|group");
 
-// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
-std::string shown(const std::string& text) {
-  std::string out;
-  for (const char c : text)
-    out += c == '\t'   ? std::string("\\t")
-           : c == '\r' ? "\\r"
-           : c == '\n' ? "\\n"
-                       : std::string(1, c);
-  return out;
-}
-
 // A label or name that is given: not empty, and without a tab or a line break, which no BIDS
 // entity, events column or file name of a dataset holds. `wants` names it ("a task label").
 CLI::Validator oneName(const std::string& wants) {
   return CLI::Validator(
       [wants](std::string& text) {
-        if (!text.empty() && text.find_first_of("\t\r\n") == std::string::npos)
-          return std::string();
-        return "wants " + wants + ", without a tab or a line break, not \"" + shown(text) + "\"";
+        if (text.empty()) return "wants " + wants + ", without a tab or a line break, not \"\"";
+        return contract::oneLineProblem(wants, text);
       },
       "NAME");
 }

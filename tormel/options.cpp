@@ -82,17 +82,6 @@ void checkValue(const std::string& option, const char* parameter, const std::str
   throw UsageError(option + " wants " + contract::parameterWants(*rule) + ", not \"" + text + "\"");
 }
 
-// `text` with its tabs and line breaks shown as \t, \r and \n, so that a message stays one line.
-std::string shown(const std::string& text) {
-  std::string out;
-  for (const char c : text)
-    out += c == '\t'   ? std::string("\\t")
-           : c == '\r' ? "\\r"
-           : c == '\n' ? "\\n"
-                       : std::string(1, c);
-  return out;
-}
-
 // Refuses what the plug-in would take but could not use: an empty table to count volumes in, and
 // a column name that no events file can hold (its lines are split at tabs and line breaks).
 void checkOptionText(const std::string& option, const std::string& text) {
@@ -100,10 +89,10 @@ void checkOptionText(const std::string& option, const std::string& text) {
     throw UsageError("--volumes-from needs a file: a confound table or an SDM");
   if (option == "--events-file" && text.empty())
     throw UsageError("--events-file needs a file: the run's events (.tsv)");
-  if (option == "--condition-column" && text.find_first_of("\t\r\n") != std::string::npos)
-    throw UsageError(
-        "--condition-column wants one column name, without a tab or a line break, not \"" +
-        shown(text) + "\"");
+  if (option != "--condition-column") return;
+  if (const std::string problem = contract::oneLineProblem("one column name", text);
+      !problem.empty())
+    throw UsageError(option + " " + problem);
 }
 
 // A merge and a design draw the heatmap, list the pairs and test the contrasts only beside each

@@ -201,6 +201,17 @@ std::string termsProblem(const ParameterRule& rule, std::string_view text) {
   return {};
 }
 
+std::string oneLineProblem(std::string_view wants, std::string_view text) {
+  if (text.find_first_of("\t\r\n") == std::string_view::npos) return {};
+  std::string shown;
+  for (const char c : text)
+    shown += c == '\t'   ? std::string("\\t")
+             : c == '\r' ? "\\r"
+             : c == '\n' ? "\\n"
+                         : std::string(1, c);
+  return "wants " + std::string(wants) + ", without a tab or a line break, not \"" + shown + "\"";
+}
+
 bool parameterTakes(const ParameterRule& rule, std::string_view text) {
   const std::string_view t = withoutBlanks(text);
   switch (rule.kind) {

@@ -101,6 +101,11 @@ bool parameterTakes(const ParameterRule& rule, std::string_view text);
 // text it takes and for the other kinds, whose texts parameterWants describes well enough.
 std::string termsProblem(const ParameterRule& rule, std::string_view text);
 
+// For a name that must stay on one line (a column, a label): "wants " + `wants` + ", without a tab
+// or a line break, not \"TEXT\"", TEXT with its tabs and line breaks shown as \t, \r and \n;
+// empty when `text` holds none.
+std::string oneLineProblem(std::string_view wants, std::string_view text);
+
 // The number a flag, whole-number, decimal or threshold `text` reads as for `rule`, within the
 // rule's range; none for an empty or unusable text and for the other kinds.
 std::optional<double> parameterNumber(const ParameterRule& rule, std::string_view text);

@@ -210,18 +210,16 @@ bool brindle::mergeTask(bool withPrimary) {
   const std::optional<std::vector<plugin::Loaded>> secondaries =
       plugin::loadAgreeing(loader, options.secondaries);
   if (!secondaries) return false;
+  std::vector<std::string> inputs = options.secondaries;
+  inputs.push_back(options.eventsFile);
+  const std::string primaryPath =
+      withPrimary ? host::stringParameter(contract::parameter::primary) : std::string();
+  if (withPrimary) inputs.push_back(primaryPath);
+  plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
   if (!withPrimary) {
-    std::vector<std::string> inputs = options.secondaries;
-    inputs.push_back(options.eventsFile);
-    plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
     plugin::mergeInOne(*secondaries, options, guard, *logStream);
     return true;
   }
-  const std::string primaryPath = host::stringParameter(contract::parameter::primary);
-  std::vector<std::string> inputs = options.secondaries;
-  inputs.push_back(primaryPath);
-  inputs.push_back(options.eventsFile);
-  plugin::OutputGuard guard(std::move(inputs), logStream.get(), refused_);
   const plugin::Loaded primary = plugin::loadFile(loader, primaryPath);
   const sdm::DesignMatrix& first = secondaries->front().matrix;
   if (primary.matrix.nrOfDataPoints != first.nrOfDataPoints) {
